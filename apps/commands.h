@@ -1,0 +1,13 @@
+// Sub-commands of the `qor` tool. Each area provides its command and its part of the tour
+// (run when the tool is started without arguments) in apps/cmd_<area>.cpp.
+#pragma once
+
+int qor_cmd_vm(int argc, char** argv);     // qor vm ...
+int qor_cmd_rng(int argc, char** argv);    // qor rng ...
+int qor_cmd_stats(int argc, char** argv);  // qor stats ...
+int qor_cmd_fit(int argc, char** argv);    // qor fit ...
+
+void qor_tour_vm();
+void qor_tour_rng();
+void qor_tour_stats();
+void qor_tour_fit();

@@ -1,0 +1,9 @@
+/* libqor_fnx_e8r: the whole public C interface. */
+#ifndef QOR_QOR_H
+#define QOR_QOR_H
+
+#include "qor/qor_api.h"
+#include "qor/service.h"
+#include "qor/vm.h"
+
+#endif
