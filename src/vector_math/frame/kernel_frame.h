@@ -1,0 +1,273 @@
+// The kernel frame: what every element-wise vector-math kernel does around its math.
+//
+//   1. floating-point environment: x87 exceptions masked, MXCSR control set from the thread's
+//      mode (or by the family, e.g. a rounding direction), both restored at exit with the
+//      exception flags raised meanwhile kept;
+//   2. blocks of two SSE registers (8 floats / 4 doubles): the family's screen flags lanes
+//      the packed formula cannot handle; clean blocks take the packed formula;
+//   3. flagged blocks, by the family's scheme:
+//        Scheme::Recompute  the whole block is computed again element by element by the
+//                           family's element routine (which handles every value);
+//        Scheme::Patch      packed results are stored, then each flagged lane is recomputed by
+//                           the element routine (which need only handle rare values);
+//   4. the tail: element by element (Recompute), or a padded packed block patched like a
+//      flagged block (Patch), so results never depend on where a block boundary falls;
+//   5. every element whose routine returns a non-zero status is reported through the error
+//      routine, in ascending index order, after its result is stored, so that a result an
+//      error callback replaces is the one kept.
+//
+// A family is a struct (in an anonymous namespace of its kernel's source file, so that its
+// instantiation stays private to that code path) deriving from FamilyBase<T> and providing:
+//
+//   static constexpr const char* kName = "vsExp";     // name reported to the error routine
+//   static constexpr Scheme kScheme = Scheme::Recompute;
+//   static V packed(V x);                  // or packed(V x, V y) with kIn = 2,
+//                                          // or void packed(V x, V& r1, V& r2) with kOut = 2
+//   static int screen(V x);                // lane bitmask (mask() of a compare), or screen(x, y)
+//   static int element(const T* x, T* r);  // or (x, y, r) / (x, r1, r2); returns the status
+//
+// and optionally kIn, kOut (default 1), kAlignPeel (peel elements until the input is 16-byte
+// aligned), and mxcsr_control(mode, caller_mxcsr) to choose its own MXCSR control bits.
+// The kernel itself is one line: `qor::vm::run_v1<Family>(n, a, r);`.
+#pragma once
+
+#include <xmmintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "qor/vm.h"
+#include "vector_math/frame/mode.h"
+#include "vector_math/frame/simd.h"
+
+namespace qor::vm {
+
+enum class Scheme { Recompute, Patch };
+
+// MXCSR control bits (mask 0xFFC0) the mode asks for: all exceptions masked, round to nearest,
+// plus flush-to-zero and denormals-are-zero when the denormal field says so.
+inline uint32_t mxcsr_control_for_mode(uint32_t mode) {
+  uint32_t c = 0x1F80u;
+  if ((mode & QOR_FNX_DENORMAL_MASK) == QOR_FNX_DENORMAL_FLUSH) c |= 0x8040u;
+  return c;
+}
+
+// Sets the floating-point environment a kernel runs in and restores the caller's at scope exit,
+// keeping every exception flag raised meanwhile. Writes happen only when something differs.
+class FpEnvGuard {
+ public:
+  // `control` is computed by `choose(mode, caller_mxcsr)` after the x87 step.
+  template <class Choose>
+  explicit FpEnvGuard(Choose&& choose) {
+    uint16_t cw;
+    asm volatile("fnstcw %0" : "=m"(cw));
+    if ((cw & 0x3F) != 0x3F) {
+      x87_saved_ = cw;
+      x87_changed_ = true;
+      uint16_t masked = static_cast<uint16_t>(cw | 0x3F);
+      asm volatile("fnclex\n\tfldcw %0" : : "m"(masked));
+    }
+    const uint32_t mode = thread_mode();
+    mxcsr_saved_ = _mm_getcsr();
+    const uint32_t want = choose(mode, mxcsr_saved_) & 0xFFC0u;
+    if ((mxcsr_saved_ & 0xFFC0u) != want) {
+      mxcsr_changed_ = true;
+      _mm_setcsr((mxcsr_saved_ & ~0xFFC0u) | want);
+      asm volatile("" ::: "memory");
+    }
+  }
+  ~FpEnvGuard() {
+    asm volatile("" ::: "memory");
+    if (x87_changed_) asm volatile("fldcw %0" : : "m"(x87_saved_));
+    if (mxcsr_changed_) _mm_setcsr(mxcsr_saved_ | (_mm_getcsr() & 0x3Fu));
+  }
+  FpEnvGuard(const FpEnvGuard&) = delete;
+  FpEnvGuard& operator=(const FpEnvGuard&) = delete;
+
+ private:
+  uint16_t x87_saved_ = 0;
+  bool x87_changed_ = false;
+  uint32_t mxcsr_saved_ = 0;
+  bool mxcsr_changed_ = false;
+};
+
+// Defaults every family inherits.
+template <class TElem>
+struct FamilyBase {
+  using T = TElem;
+  static constexpr int kIn = 1;
+  static constexpr int kOut = 1;
+  static constexpr bool kAlignPeel = false;
+  static uint32_t mxcsr_control(uint32_t mode, uint32_t /*caller_mxcsr*/) { return mxcsr_control_for_mode(mode); }
+};
+
+// A compile-time string, so that a family's name can be given where the kernel is defined:
+// `run_v1<Named<Ceil<float>, "vsCeil">>(n, a, r)`.
+template <size_t N>
+struct FixedName {
+  char text[N];
+  constexpr FixedName(const char (&s)[N]) {
+    for (size_t i = 0; i < N; ++i) text[i] = s[i];
+  }
+};
+template <class Family, FixedName kN>
+struct Named : Family {
+  static constexpr const char* kName = kN.text;
+};
+
+template <class T> struct VecOf;
+template <> struct VecOf<float> { using type = simd::f32x4; };
+template <> struct VecOf<double> { using type = simd::f64x2; };
+
+// The error routine for element type T.
+inline void report_error(float*, int32_t code, int32_t index, const void* a1, const void* a2, void* r1, void* r2,
+                         const char* name) {
+  qor_fnx_kernel_sError(code, index, a1, a2, r1, r2, name);
+}
+inline void report_error(double*, int32_t code, int32_t index, const void* a1, const void* a2, void* r1, void* r2,
+                         const char* name) {
+  qor_fnx_kernel_dError(code, index, a1, a2, r1, r2, name);
+}
+
+template <class F>
+class Frame {
+ public:
+  using T = typename F::T;
+  using V = typename VecOf<T>::type;
+  static constexpr int W = 16 / static_cast<int>(sizeof(T));  // lanes per register
+  static constexpr int B = 2 * W;                               // elements per block
+
+  // a, b: inputs (b == a for one-argument functions); r1, r2: outputs (r2 == r1 for one result)
+  static void run(int32_t n, const T* a, const T* b, T* r1, T* r2) {
+    if (n <= 0) return;
+    FpEnvGuard env([](uint32_t mode, uint32_t caller) { return F::mxcsr_control(mode, caller); });
+    int32_t i = 0;
+    if constexpr (F::kAlignPeel) {
+      const uintptr_t addr = reinterpret_cast<uintptr_t>(a);
+      int32_t peel = static_cast<int32_t>((((addr + 15) & ~uintptr_t{15}) - addr) / sizeof(T));
+      if (peel > n) peel = n;
+      if (peel > 0) tail(i, peel, a, b, r1, r2);
+      i = peel;
+    }
+    for (; i + B <= n; i += B) block(i, a, b, r1, r2);
+    if (i < n) tail(i, n - i, a, b, r1, r2);
+  }
+
+ private:
+  static int screen2(V x0, V y0, V x1, V y1) {
+    if constexpr (F::kIn == 1) return F::screen(x0) | (F::screen(x1) << W);
+    else return F::screen(x0, y0) | (F::screen(x1, y1) << W);
+  }
+
+  static void packed_store(V x, V y, T* o1, T* o2) {
+    if constexpr (F::kOut == 1) {
+      V r;
+      if constexpr (F::kIn == 1) r = F::packed(x);
+      else r = F::packed(x, y);
+      r.store(o1);
+    } else {
+      V p, q;
+      F::packed(x, p, q);
+      p.store(o1);
+      q.store(o2);
+    }
+  }
+
+  // The element routine on inputs *x, *y into r1[k], r2[k]; reports a non-zero status.
+  static void element(int32_t k, const T* x, const T* y, const T* a, const T* b, T* r1, T* r2) {
+    int status;
+    if constexpr (F::kOut == 2) status = F::element(x, r1 + k, r2 + k);
+    else if constexpr (F::kIn == 2) status = F::element(x, y, r1 + k);
+    else status = F::element(x, r1 + k);
+    if (status != 0) report_error(static_cast<T*>(nullptr), status, k, a, b, r1, r2, F::kName);
+  }
+
+  static void block(int32_t i, const T* a, const T* b, T* r1, T* r2) {
+    const V x0 = V::load(a + i), x1 = V::load(a + i + W);
+    V y0 = x0, y1 = x1;
+    if constexpr (F::kIn == 2) {
+      y0 = V::load(b + i);
+      y1 = V::load(b + i + W);
+    }
+    int m = screen2(x0, y0, x1, y1);
+    if (m == 0) {
+      packed_store(x0, y0, r1 + i, r2 + i);
+      packed_store(x1, y1, r1 + i + W, r2 + i + W);
+      return;
+    }
+    if constexpr (F::kScheme == Scheme::Recompute) {
+      // Copies of the inputs: outputs may alias inputs.
+      alignas(16) T xs[B], ys[B];
+      x0.store(xs);
+      x1.store(xs + W);
+      y0.store(ys);
+      y1.store(ys + W);
+      for (int j = 0; j < B; ++j) element(i + j, xs + j, ys + j, a, b, r1, r2);
+    } else {
+      alignas(16) T xs[B], ys[B];
+      x0.store(xs);
+      x1.store(xs + W);
+      y0.store(ys);
+      y1.store(ys + W);
+      packed_store(x0, y0, r1 + i, r2 + i);
+      packed_store(x1, y1, r1 + i + W, r2 + i + W);
+      while (m) {
+        const int j = __builtin_ctz(static_cast<unsigned>(m));
+        m &= m - 1;
+        element(i + j, xs + j, ys + j, a, b, r1, r2);
+      }
+    }
+  }
+
+  // Elements i .. i+count-1 (count < B, or the alignment peel).
+  static void tail(int32_t i, int32_t count, const T* a, const T* b, T* r1, T* r2) {
+    if constexpr (F::kScheme == Scheme::Recompute) {
+      for (int32_t k = i; k < i + count; ++k) {
+        const T x = a[k];
+        const T y = F::kIn == 2 ? b[k] : x;
+        element(k, &x, &y, a, b, r1, r2);
+      }
+    } else {
+      while (count > 0) {
+        const int c = count < B ? count : B;
+        // A padded block: the padding lanes repeat the first element and are never stored.
+        alignas(16) T xs[B], ys[B], o1[B], o2[B];
+        for (int j = 0; j < B; ++j) {
+          xs[j] = a[i + (j < c ? j : 0)];
+          ys[j] = F::kIn == 2 ? b[i + (j < c ? j : 0)] : xs[j];
+        }
+        const V x0 = V::load_aligned(xs), x1 = V::load_aligned(xs + W);
+        const V y0 = V::load_aligned(ys), y1 = V::load_aligned(ys + W);
+        int m = screen2(x0, y0, x1, y1) & ((1 << c) - 1);
+        packed_store(x0, y0, o1, o2);
+        packed_store(x1, y1, o1 + W, o2 + W);
+        for (int j = 0; j < c; ++j) {
+          r1[i + j] = o1[j];
+          if constexpr (F::kOut == 2) r2[i + j] = o2[j];
+        }
+        while (m) {
+          const int j = __builtin_ctz(static_cast<unsigned>(m));
+          m &= m - 1;
+          element(i + j, xs + j, ys + j, a, b, r1, r2);
+        }
+        i += c;
+        count -= c;
+      }
+    }
+  }
+};
+
+template <class F>
+inline void run_v1(int32_t n, const typename F::T* a, typename F::T* r) {
+  Frame<F>::run(n, a, a, r, r);
+}
+template <class F>
+inline void run_v2(int32_t n, const typename F::T* a, const typename F::T* b, typename F::T* r) {
+  Frame<F>::run(n, a, b, r, r);
+}
+template <class F>
+inline void run_v1r2(int32_t n, const typename F::T* a, typename F::T* r1, typename F::T* r2) {
+  Frame<F>::run(n, a, a, r1, r2);
+}
+
+}  // namespace qor::vm
