@@ -5,5 +5,6 @@
 #include "qor/qor_api.h"
 #include "qor/service.h"
 #include "qor/vm.h"
+#include "qor/prim.h"
 
 #endif
