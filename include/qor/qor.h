@@ -5,6 +5,9 @@
 #include "qor/qor_api.h"
 #include "qor/service.h"
 #include "qor/vm.h"
+#include "qor/rng.h"
 #include "qor/prim.h"
+#include "qor/stats.h"
+#include "qor/df.h"
 
 #endif
