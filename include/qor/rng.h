@@ -1,0 +1,194 @@
+/* Random numbers: generator registry, streams, chunks and shared read-only blocks, the
+ * congruential generators (MCG31M1, MCG59, MRG32K3A) and the uniform distributions. */
+#ifndef QOR_RNG_H
+#define QOR_RNG_H
+
+#include "qor/qor_api.h"
+
+QOR_EXTERN_C_BEGIN
+
+/* ---- status codes of the random-number side ------------------------------------------- */
+#define HOX_STATUS_OK 0
+#define HOX_ERR_BAD_INIT_METHOD (-2)          /* InitStream method other than 0, 1, 2 */
+#define HOX_ERR_BAD_ARGUMENT (-3)             /* null buffer, zero size or empty interval */
+#define HOX_ERR_NO_MEMORY (-4)                /* the allocation service returned null */
+#define HOX_ERR_NULL_POINTER (-5)             /* a required function or callback is null */
+#define HOX_ERR_INVALID_BRNG (-1000)          /* identifier selects no valid row or member */
+#define HOX_ERR_LEAPFROG_UNSUPPORTED (-1002)
+#define HOX_ERR_SKIPAHEAD_UNSUPPORTED (-1003)
+#define HOX_ERR_REG_STATE_SIZE (-1008)        /* registration: negative state size */
+#define HOX_ERR_REG_WORD_SIZE (-1009)         /* registration: word size not 4, 8 or 16 */
+#define HOX_ERR_REG_SEED_COUNT (-1010)        /* registration: fewer than one seed word */
+#define HOX_ERR_REG_BIT_COUNT (-1011)         /* registration: fewer than one output bit */
+#define HOX_ERR_QRNG_PERIOD_ELAPSED (-1012)
+#define HOX_ERR_LEAPFROG_NSTREAMS (-1013)     /* leapfrog with a negative number of streams */
+#define HOX_ERR_BITS32_UNSUPPORTED (-1014)    /* 32/64-bit uniform bits not available */
+#define HOX_ERR_REG_TABLE_FULL (-1015)        /* registration: all 512 rows are in use */
+#define HOX_ERR_FILE_CLOSE (-1100)
+#define HOX_ERR_FILE_OPEN (-1101)
+#define HOX_ERR_FILE_WRITE (-1102)
+#define HOX_ERR_FILE_READ (-1103)
+#define HOX_ERR_BAD_FILE_FORMAT (-1110)
+#define HOX_ERR_UNSUPPORTED_FILE_VERSION (-1111)
+#define HOX_ERR_ABSTRACT_CALLBACK (-1120)      /* refill returned < 0 or more than the buffer */
+#define HOX_ERR_ABSTRACT_CALLBACK_EMPTY (-1121) /* refill returned 0 */
+#define HOX_ERR_ABSTRACT_WRONG_TYPE (-1122)    /* output of another type from an abstract stream */
+#define HOX_ERR_NO_RDRAND (-1130)
+#define HOX_ERR_RDRAND_FAILED (-1131)
+#define HOX_ERR_NO_AES (-1140)
+#define HOX_ERR_BAD_MEMORY_IMAGE (-1200)
+#define HOX_ERR_RO_TABLE_ENTRY_NOT_FOUND (-3000)
+#define HOX_ERR_RO_TABLE_FULL (-3001)
+
+/* ---- generator identifiers (current table: (row + 1) << 20, plus the member) ------------ */
+#define HOX_BRNG_INC 0x100000
+#define HOX_BRNG_MCG31 0x100000
+#define HOX_BRNG_R250 0x200000
+#define HOX_BRNG_MRG32K3A 0x300000
+#define HOX_BRNG_MCG59 0x400000
+#define HOX_BRNG_WH 0x500000
+#define HOX_BRNG_SOBOL 0x600000
+#define HOX_BRNG_NIEDERREITER 0x700000
+#define HOX_BRNG_MT19937 0x800000
+#define HOX_BRNG_MT2203 0x900000
+#define HOX_BRNG_IABSTRACT 0xA00000
+#define HOX_BRNG_DABSTRACT 0xB00000
+#define HOX_BRNG_SABSTRACT 0xC00000
+#define HOX_BRNG_SFMT19937 0xD00000
+#define HOX_BRNG_NONDETERM 0xE00000
+#define HOX_BRNG_ARS5 0xF00000
+#define HOX_BRNG_PHILOX4X32X10 0x1000000
+
+/* InitStream methods */
+#define HOX_INIT_METHOD_STANDARD 0
+#define HOX_INIT_METHOD_LEAPFROG 1
+#define HOX_INIT_METHOD_SKIPAHEAD 2
+
+/* Uniform distributions: method bit that clamps every result to [a, b]. */
+#define HOX_RNG_METHOD_ACCURATE 0x40000000
+
+/* A stream handle: the address of an opaque stream record. A generator's own state starts
+ * 16 bytes into the record (after the common header). */
+typedef void* HoxStream;
+
+/* ---- generator registry ---------------------------------------------------------------- */
+/* method 0: n seed words at params; 1: leapfrog, n streams, params -> this stream's index;
+ * 2: skip-ahead, params -> n 32-bit words of the count (2 for a 64-bit count, low first). */
+typedef int32_t (*HoxInitStreamFn)(int32_t method, HoxStream stream, int32_t n, const uint32_t* params);
+typedef int32_t (*HoxsBRngFn)(HoxStream stream, int32_t n, float* r, float a, float b);
+typedef int32_t (*HoxdBRngFn)(HoxStream stream, int32_t n, double* r, double a, double b);
+/* n raw words of the row's wordBytes each (r holds n * wordBytes / 4 32-bit words). */
+typedef int32_t (*HoxiBRngFn)(HoxStream stream, int32_t n, uint32_t* r);
+
+typedef struct BrngProperties {
+  int32_t stateBytes;     /* whole stream record: 16-byte header + generator state */
+  int32_t seedWords;      /* seed words consumed by the standard initialisation */
+  int32_t mayReturnZero;  /* 1 if an integer output can be 0 */
+  int32_t wordBytes;      /* bytes per integer output word: 4, 8 or 16 */
+  int32_t outputBits;     /* significant random bits per output word */
+  HoxInitStreamFn InitStream;
+  HoxsBRngFn sBRng;
+  HoxdBRngFn dBRng;
+  HoxiBRngFn iBRng;
+} BrngProperties;
+
+/* Decodes an identifier into (row, member) and returns the table it selects (the current
+ * or the legacy one); does not validate. */
+QOR_API const BrngProperties* __hoxGetBrngBaseOffset(int32_t brng, int32_t* row, int32_t* member);
+/* 0 or HOX_ERR_INVALID_BRNG. */
+QOR_API int32_t __hoxIsBrngValid(const BrngProperties* table, int32_t row, int32_t member);
+QOR_API int32_t __hoxGetBrngProperties(int32_t brng, BrngProperties* properties);
+QOR_API int32_t __hoxGetNumRegBrngs(void);
+/* Returns the new identifier (positive) or a negative status. Not thread-safe. */
+QOR_API int32_t __hoxRegisterBrng(const BrngProperties* properties);
+QOR_API int32_t __hoxGetStreamStateBrng(HoxStream stream);
+
+/* ---- streams --------------------------------------------------------------------------- */
+QOR_API int32_t __hoxNewStreamEx(HoxStream* stream, int32_t brng, int32_t n, const uint32_t* params);
+QOR_API int32_t __hoxAllocateStream(HoxStream* stream, const BrngProperties* table, int32_t brng,
+                                    int32_t row, int32_t member);
+QOR_API int32_t __hoxCopyStream(HoxStream* copy, HoxStream source);
+QOR_API int32_t __hoxCopyStreamState(HoxStream destination, HoxStream source);
+QOR_API int32_t __hoxDeleteStream(HoxStream* stream);
+QOR_API int32_t __hoxSkipAheadStream(HoxStream stream, uint64_t nskip);
+QOR_API int32_t __hoxLeapfrogStream(HoxStream stream, int32_t k, int32_t nstreams);
+
+/* Abstract streams: numbers come from a caller buffer of n elements refilled by a callback
+ * called as (stream, &n, buffer, &wanted, &most, &position); it writes new numbers into the
+ * ring buffer from `position` on (wrapping at n) and returns how many it wrote (1 .. n). */
+typedef int32_t (*HoxiAbstractCallBack)(HoxStream stream, int32_t* n, uint32_t* buffer,
+                                        int32_t* wanted, int32_t* most, int32_t* position);
+typedef int32_t (*HoxdAbstractCallBack)(HoxStream stream, int32_t* n, double* buffer,
+                                        int32_t* wanted, int32_t* most, int32_t* position);
+typedef int32_t (*HoxsAbstractCallBack)(HoxStream stream, int32_t* n, float* buffer,
+                                        int32_t* wanted, int32_t* most, int32_t* position);
+QOR_API int32_t __hoxiNewAbstractStream(HoxStream* stream, int32_t n, uint32_t* buffer,
+                                        HoxiAbstractCallBack callback);
+QOR_API int32_t __hoxdNewAbstractStream(HoxStream* stream, int32_t n, double* buffer, double a,
+                                        double b, HoxdAbstractCallBack callback);
+QOR_API int32_t __hoxsNewAbstractStream(HoxStream* stream, int32_t n, float* buffer, float a,
+                                        float b, HoxsAbstractCallBack callback);
+
+/* ---- chunks and shared read-only blocks ------------------------------------------------ */
+/* Attaches a data block (from qor_serv_allocate) to a stream. A non-null, non-zero key shares
+ * the block through the process-wide table: if the key is already there the chunk uses the
+ * registered block instead of `data` (the caller keeps ownership of `data` then). */
+QOR_API int32_t __hoxAddChunk(HoxStream stream, int32_t kind, const uint32_t* key, void* data,
+                              int32_t size);
+QOR_API void* __hoxSearchChunk(HoxStream stream, int32_t kind);
+QOR_API int32_t __hoxGetNumChunks(HoxStream stream);
+QOR_API int32_t __hoxDeleteChunksById(HoxStream stream, int32_t kind);
+QOR_API int32_t __hoxDeleteChunks(HoxStream stream);
+QOR_API int32_t __hoxCopyChunks(HoxStream destination, HoxStream source);
+
+typedef struct HoxRODataEntry {
+  uint32_t key[4];
+  int32_t count;
+  void* data;
+} HoxRODataEntry;
+/* Entries are copied out: the table may move them once the lock is released. */
+QOR_API int32_t __hoxFindGlobRODataTableEntry(HoxRODataEntry* entry, const uint32_t* key);
+QOR_API int32_t __hoxCreateGlobRODataTableEntry(HoxRODataEntry* entry, const uint32_t* key, void* data);
+/* `chunk` is a chunk record; its data pointer is set to the entry's block. */
+QOR_API int32_t __hoxRegisterGlobRODataReference(void* chunk, const uint32_t* key);
+QOR_API int32_t __hoxUnregisterGlobRODataReference(const uint32_t* key);
+QOR_API void __hoxGenerateNewGlobalRODataTableEntryId(uint32_t* key, uint32_t tag);
+
+/* ---- congruential generators ----------------------------------------------------------- */
+#define HOX_CONGRUENTIAL_DECLS(Name)                                                               \
+  QOR_API int32_t __hoxBRng##Name##InitStream(int32_t method, HoxStream stream, int32_t n,        \
+                                              const uint32_t* params);                             \
+  QOR_API int32_t __hoxsBRng##Name(HoxStream stream, int32_t n, float* r, float a, float b);      \
+  QOR_API int32_t __hoxdBRng##Name(HoxStream stream, int32_t n, double* r, double a, double b);   \
+  QOR_API int32_t __hoxiBRng##Name(HoxStream stream, int32_t n, uint32_t* r);
+HOX_CONGRUENTIAL_DECLS(MCG31M1)
+HOX_CONGRUENTIAL_DECLS(MCG59)
+HOX_CONGRUENTIAL_DECLS(MRG32K3A)
+#undef HOX_CONGRUENTIAL_DECLS
+
+/* base^e mod (2^31 - 1), e = e_hi:e_lo */
+QOR_API uint32_t __hoxiPowMod2P31M1(uint32_t base, uint32_t e_lo, uint32_t e_hi);
+/* base^e mod 2^59, base = b_hi:b_lo */
+QOR_API uint64_t __hoxiPowMod2P59(uint32_t b_lo, uint32_t b_hi, uint32_t e_lo, uint32_t e_hi);
+/* base^e mod modulus */
+QOR_API uint32_t __hoxiPowMod(uint32_t base, uint32_t e_lo, uint32_t e_hi, uint32_t modulus);
+/* v (three state words, oldest first) = C^e v mod m, with C the companion matrix whose last
+ * row is `row` (row[0] multiplies the newest word, row[2] the oldest) and m = 2^32 - mdist. */
+QOR_API void __hoxiVect3PowMod(uint32_t* v, const uint32_t* row, uint32_t mdist, uint32_t e_lo,
+                               uint32_t e_hi);
+
+/* ---- uniform distributions ------------------------------------------------------------- */
+QOR_API int32_t _hoxsRngUniform(int32_t method, HoxStream stream, int32_t n, float* r, float a, float b);
+QOR_API int32_t _hoxdRngUniform(int32_t method, HoxStream stream, int32_t n, double* r, double a,
+                                double b);
+/* integers in [a, b) */
+QOR_API int32_t _hoxiRngUniform(int32_t method, HoxStream stream, int32_t n, int32_t* r, int32_t a,
+                                int32_t b);
+/* raw generator words (wordBytes each) */
+QOR_API int32_t _hoxiRngUniformBits(int32_t method, HoxStream stream, int32_t n, uint32_t* r);
+QOR_API int32_t _hoxiRngUniformBits32(int32_t method, HoxStream stream, int32_t n, uint32_t* r);
+QOR_API int32_t _hoxiRngUniformBits64(int32_t method, HoxStream stream, int32_t n, uint64_t* r);
+
+QOR_EXTERN_C_END
+
+#endif

@@ -1,0 +1,97 @@
+// Discrete uniform on [a, b) and the raw-bit generators.
+#include <algorithm>
+#include <cstring>
+
+#include "random/core/stream.h"
+
+using namespace qor::rng;
+
+extern "C" QOR_API int32_t _hoxiRngUniform(int32_t method, HoxStream stream, int32_t n, int32_t* r,
+                                         int32_t a, int32_t b) {
+  constexpr int32_t kBlock = 1024;
+  double u[kBlock];
+  for (int32_t done = 0; done < n;) {
+    const int32_t m = std::min(kBlock, n - done);
+    const int32_t status = _hoxdRngUniform(0, stream, m, u, double(a), double(b));
+    if (status < 0) return status;
+    for (int32_t i = 0; i < m; ++i) {
+      // floor(u) as truncation, minus one where truncation went up (negative u).
+      int32_t t = static_cast<int32_t>(u[i]);
+      if (double(t) > u[i]) --t;
+      r[done + i] = t;
+    }
+    done += m;
+  }
+  return 0;
+}
+
+extern "C" QOR_API int32_t _hoxiRngUniformBits(int32_t method, HoxStream stream, int32_t n, uint32_t* r) {
+  if (n <= 0) return 0;
+  const BrngProperties* row = row_of_stream(stream);
+  if (!row || !row->iBRng) return HOX_ERR_INVALID_BRNG;
+  return row->iBRng(stream, n, r);
+}
+
+namespace {
+
+enum class Bits { Unsupported, Mcg59, Words };
+
+// Which generators can give 32 or 64 uniform bits, by built-in row.
+constexpr Bits kBitsByRow[16] = {
+    Bits::Unsupported, Bits::Unsupported, Bits::Unsupported, Bits::Mcg59,        // MCG31M1 R250 MRG32K3A MCG59
+    Bits::Unsupported, Bits::Unsupported, Bits::Unsupported, Bits::Words,        // WH Sobol Niederr MT19937
+    Bits::Words,       Bits::Unsupported, Bits::Unsupported, Bits::Unsupported,  // MT2203, abstract kinds
+    Bits::Words,       Bits::Words,       Bits::Words,       Bits::Words,        // SFMT TRNG ARS5 Philox
+};
+
+Bits bits_kind(HoxStream stream, const BrngProperties** row) {
+  int32_t index = -1;
+  *row = row_of_stream(stream, &index);
+  if (!*row || index < 0 || index >= 16 || !(*row)->iBRng) return Bits::Unsupported;
+  return kBitsByRow[index];
+}
+
+// Draws `count` MCG59 outputs in blocks and hands bits 27..58 of each to `put`.
+template <class Put>
+int32_t mcg59_top_bits(HoxStream stream, int64_t count, Put put) {
+  constexpr int32_t kBlock = 2048;
+  uint64_t w[kBlock];
+  for (int64_t done = 0; done < count;) {
+    const int32_t m = static_cast<int32_t>(std::min<int64_t>(kBlock, count - done));
+    const int32_t status = _hoxiRngUniformBits(0, stream, m, reinterpret_cast<uint32_t*>(w));
+    if (status < 0) return status;
+    for (int32_t i = 0; i < m; ++i) put(done + i, static_cast<uint32_t>(w[i] >> 27));
+    done += m;
+  }
+  return 0;
+}
+
+}  // namespace
+
+extern "C" QOR_API int32_t _hoxiRngUniformBits32(int32_t method, HoxStream stream, int32_t n, uint32_t* r) {
+  const BrngProperties* row = nullptr;
+  switch (bits_kind(stream, &row)) {
+    case Bits::Mcg59:
+      return mcg59_top_bits(stream, n, [r](int64_t i, uint32_t v) { r[i] = v; });
+    case Bits::Words:
+      return n > 0 ? row->iBRng(stream, n, r) : 0;
+    default:
+      return HOX_ERR_BITS32_UNSUPPORTED;
+  }
+}
+
+extern "C" QOR_API int32_t _hoxiRngUniformBits64(int32_t method, HoxStream stream, int32_t n, uint64_t* r) {
+  const BrngProperties* row = nullptr;
+  switch (bits_kind(stream, &row)) {
+    case Bits::Mcg59: {
+      uint32_t* w = reinterpret_cast<uint32_t*>(r);  // little-endian: low half first
+      return mcg59_top_bits(stream, int64_t(n) * 2, [w](int64_t i, uint32_t v) { w[i] = v; });
+    }
+    case Bits::Words:
+      if (n <= 0) return 0;
+      if (n > INT32_MAX / 2) return HOX_ERR_BAD_ARGUMENT;
+      return row->iBRng(stream, 2 * n, reinterpret_cast<uint32_t*>(r));
+    default:
+      return HOX_ERR_BITS32_UNSUPPORTED;
+  }
+}
