@@ -5,6 +5,7 @@
 #include "qor/qor_api.h"
 #include "qor/service.h"
 #include "qor/vm.h"
+#include "qor/rng.h"
 #include "qor/prim.h"
 #include "qor/df.h"
 
