@@ -2,8 +2,9 @@
 //
 // The rounding direction comes from the MXCSR rounding control the kernel sets, not from
 // branches: for |x| < 2^23 (2^52 for double), (x + S) - S with S = 2^23 carrying x's sign
-// rounds x to an integer in the current direction, and ORing x's sign back keeps the sign of
-// zero results (Ceil(-0.5) = -0). Larger |x|, infinities and NaN go to the per-element path:
+// rounds x to an integer in the current direction; the result then takes x's sign (an exact
+// zero difference is -0 when rounding down, so the sign is replaced, not ORed): Ceil(-0.5) = -0,
+// Floor(0.5) = +0. Larger |x|, infinities and NaN go to the per-element path:
 // NaN and infinities give x + x, values that are already integers are returned unchanged.
 //
 // Direction per kernel: Ceil up, Floor down, Trunc toward zero, Round and Frac to nearest,
@@ -86,7 +87,7 @@ inline T round_current(T x) {
   T y = x + shift;
   simd::barrier(y);
   y = y - shift;
-  return from_bits<T>(bits_of(y) | s);
+  return from_bits<T>((bits_of(y) & R::kAbs) | s);
 }
 template <class V, class T>
 inline V round_current(V x) {
@@ -95,7 +96,7 @@ inline V round_current(V x) {
   const V shift = V::splat(R::kShift) | s;
   V y = x + shift;
   simd::barrier(y);
-  return (y - shift) | s;
+  return simd::abs(y - shift) | s;
 }
 
 // Floor of a = |x| under round-to-nearest (a <= 2^23 / 2^52): the nearest integer, less one if
