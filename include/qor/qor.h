@@ -7,6 +7,7 @@
 #include "qor/vm.h"
 #include "qor/rng.h"
 #include "qor/prim.h"
+#include "qor/stats.h"
 #include "qor/df.h"
 
 #endif

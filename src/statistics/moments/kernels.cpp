@@ -1,0 +1,400 @@
+// Block kernels of the moments method: one instance per (method, storage, weighting, orders,
+// cross-product), so that nothing in an inner loop tests what to compute.
+//
+// One-pass: each block of B observations is reduced on its own, about its own mean (the mean
+// by a first sweep over the block, then the deviation sums with a correction for the rounding
+// of that mean), and merged into the thread's running estimate with the pairwise update
+// formulas. The observations are read from memory once; the second sweep runs in cache. With a
+// cross-product, the block's deviations are kept in Z and added by a rank-k update.
+// Given mean: sums of powers of deviations from the caller's mean, simply added up.
+// Fast: raw power sums and the raw cross-product; the central quantities follow at the end.
+#include <cstring>
+
+#include "qor/service.h"
+#include "statistics/moments/basic_internal.h"
+#include "statistics/vm_bridge.h"
+
+namespace qor::ss::basic {
+namespace {
+
+// Sum and sum of squares of the block's weights; with a cross-product also their square roots.
+template <class T, bool Wt, bool COV>
+inline void block_weights(const T* w, int64_t B, double* sw, double& Wb, double& Vb) {
+  if constexpr (!Wt) {
+    Wb = Vb = static_cast<double>(B);
+  } else {
+    double a[2] = {0, 0}, b[2] = {0, 0};
+    int64_t j = 0;
+    for (; j + 2 <= B; j += 2) {
+      const double w0 = w[j], w1 = w[j + 1];
+      a[0] += w0; a[1] += w1;
+      b[0] += w0 * w0; b[1] += w1 * w1;
+      if constexpr (COV) { sw[j] = vm::sqrt(w0); sw[j + 1] = vm::sqrt(w1); }
+    }
+    for (; j < B; ++j) {
+      const double w0 = w[j];
+      a[0] += w0; b[0] += w0 * w0;
+      if constexpr (COV) sw[j] = vm::sqrt(w0);
+    }
+    Wb = a[0] + a[1];
+    Vb = b[0] + b[1];
+  }
+}
+
+// sum of w x over a contiguous run (four independent accumulators).
+template <class T, bool Wt>
+inline double run_sum(const T* x, const T* w, int64_t B) {
+  double a[4] = {0, 0, 0, 0};
+  int64_t j = 0;
+  for (; j + 4 <= B; j += 4)
+    for (int l = 0; l < 4; ++l) a[l] += Wt ? static_cast<double>(w[j + l]) * x[j + l] : static_cast<double>(x[j + l]);
+  for (; j < B; ++j) a[0] += Wt ? static_cast<double>(w[j]) * x[j] : static_cast<double>(x[j]);
+  return (a[0] + a[1]) + (a[2] + a[3]);
+}
+
+// Deviation and raw power sums over a contiguous run about `c`; out[0] = sum w x,
+// out[1..4] = sum w d^k (k <= CC; out[1] only when D1), out[5..7] = sum w x^k (k = 2..RR).
+// With COV, z[j] = sqrt(w_j) d_j (or sqrt(w_j) x_j when RAWZ).
+template <class T, bool Wt, bool S1, bool D1, int RR, int CC, bool COV, bool RAWZ>
+inline void run_powers(const T* x, const T* w, const double* sw, int64_t B, double c,
+                       double* out, double* z) {
+  double s1[4] = {}, d1[4] = {}, d2[4] = {}, d3[4] = {}, d4[4] = {}, r2[4] = {}, r3[4] = {},
+         r4[4] = {};
+  auto body = [&](int64_t j, int l) {
+    const double xv = x[j];
+    const double wv = Wt ? static_cast<double>(w[j]) : 1.0;
+    if constexpr (S1) s1[l] += Wt ? wv * xv : xv;
+    if constexpr (CC >= 2 || D1 || (COV && !RAWZ)) {
+      const double dv = xv - c;
+      const double wd = Wt ? wv * dv : dv;
+      if constexpr (D1) d1[l] += wd;
+      if constexpr (CC >= 2) {
+        const double wd2 = wd * dv;
+        d2[l] += wd2;
+        if constexpr (CC >= 3) {
+          const double wd3 = wd2 * dv;
+          d3[l] += wd3;
+          if constexpr (CC >= 4) d4[l] += wd3 * dv;
+        }
+      }
+      if constexpr (COV && !RAWZ) z[j] = Wt ? sw[j] * dv : dv;
+    }
+    if constexpr (COV && RAWZ) z[j] = Wt ? sw[j] * xv : xv;
+    if constexpr (RR >= 2) {
+      const double wx2 = (Wt ? wv * xv : xv) * xv;
+      r2[l] += wx2;
+      if constexpr (RR >= 3) {
+        const double wx3 = wx2 * xv;
+        r3[l] += wx3;
+        if constexpr (RR >= 4) r4[l] += wx3 * xv;
+      }
+    }
+  };
+  int64_t j = 0;
+  for (; j + 4 <= B; j += 4) {
+    body(j, 0); body(j + 1, 1); body(j + 2, 2); body(j + 3, 3);
+  }
+  for (; j < B; ++j) body(j, 0);
+  auto red = [](const double* a) { return (a[0] + a[1]) + (a[2] + a[3]); };
+  out[0] = red(s1); out[1] = red(d1); out[2] = red(d2); out[3] = red(d3); out[4] = red(d4);
+  out[5] = red(r2); out[6] = red(r3); out[7] = red(r4);
+}
+
+// hi + lo := big + small, hi the rounded sum and lo its rounding error (|big| >= |small|, or
+// big == 0).
+inline void two_sum_into(double& hi, double& lo, double big, double small) {
+  const double s = big + small;
+  lo = small - (s - big);
+  hi = s;
+}
+
+// Merge a block (Wb, block mean mb about which d[1..4] were summed) into variable k of part a;
+// records the mean correction e and the mean shift delta for the cross-product update.
+template <int RR, int CC>
+inline void merge_block_var(Part& a, int64_t k, double Wa, double Wb, double fa, double fb,
+                            double mb, const double* d, const double* r, double& e_out,
+                            double& delta_out) {
+  // Sums about the block's exact mean from sums about the rounded mean mb (shift by e).
+  const double e = d[1] / Wb;
+  double M2b = 0, M3b = 0, M4b = 0;
+  if constexpr (CC >= 2) M2b = d[2] - e * d[1];
+  if constexpr (CC >= 3) M3b = d[3] - 3 * e * d[2] + 2 * Wb * e * e * e;
+  if constexpr (CC >= 4) M4b = d[4] - 4 * e * d[3] + 6 * e * e * d[2] - 3 * Wb * e * e * e * e;
+  a.S[1][k] += d[0];
+  if constexpr (RR >= 2) a.S[2][k] += r[0];
+  if constexpr (RR >= 3) a.S[3][k] += r[1];
+  if constexpr (RR >= 4) a.S[4][k] += r[2];
+  e_out = e;
+  if (Wa == 0) {
+    delta_out = 0;
+    two_sum_into(a.m[k], a.mlo[k], mb, e);
+    if constexpr (CC >= 2) a.M[2][k] = M2b;
+    if constexpr (CC >= 3) a.M[3][k] = M3b;
+    if constexpr (CC >= 4) a.M[4][k] = M4b;
+    return;
+  }
+  // mean shift: (mb - m) is exact when both are close (the case that matters: large offsets)
+  const double dl = (mb - a.m[k]) + (e - a.mlo[k]);
+  delta_out = dl;
+  if constexpr (CC >= 4) {
+    const double M2a = a.M[2][k], M3a = a.M[3][k];
+    a.M[4][k] += M4b + dl * dl * dl * dl * Wa * fb * (fa * fa - fa * fb + fb * fb) +
+                 6 * dl * dl * (fa * fa * M2b + fb * fb * M2a) + 4 * dl * (fa * M3b - fb * M3a);
+  }
+  if constexpr (CC >= 3) {
+    const double M2a = a.M[2][k];
+    a.M[3][k] += M3b + dl * dl * dl * Wa * fb * (fa - fb) + 3 * dl * (fa * M2b - fb * M2a);
+  }
+  if constexpr (CC >= 2) a.M[2][k] += M2b + dl * dl * Wa * fb;
+  two_sum_into(a.m[k], a.mlo[k], a.m[k], a.mlo[k] + dl * fb);
+}
+
+inline void rank_k(bool rows, int64_t q, int64_t B, int64_t ldz, const double* Z, double* C) {
+  const qor_int n = static_cast<qor_int>(q), k = static_cast<qor_int>(B);
+  const qor_int lda = static_cast<qor_int>(ldz), ldc = static_cast<qor_int>(q);
+  const double one = 1.0;
+  qor_blas_dsyrk("U", rows ? "T" : "N", &n, &k, &one, Z, &lda, &one, C, &ldc);
+}
+
+// After a one-pass block: C += (block's sum about its rounded mean, added by rank_k)
+//                              - Wb e e^T + Wa (Wb/W) delta delta^T   (upper triangle)
+inline void cov_corrections(int64_t q, double* C, const double* e, const double* dl, double Wb,
+                            double Wa, double fb) {
+  const double g = Wa * fb;
+  for (int64_t j = 0; j < q; ++j) {
+    double* cj = C + j * q;
+    const double ej = Wb * e[j], dj = g * dl[j];
+    for (int64_t i = 0; i <= j; ++i) cj[i] += dj * dl[i] - ej * e[i];
+  }
+}
+
+// ---- variable-by-row storage -----------------------------------------------------------------
+
+template <class T, Mode M, bool Wt, int RR, int CC, bool COV>
+void rows_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
+  Part& a = c.parts[t];
+  Scratch& s = c.scr[t];
+  const int64_t B = j1 - j0, q = c.q;
+  const T* w = Wt ? c.w + j0 : nullptr;
+  double Wb, Vb;
+  block_weights<T, Wt, COV>(w, B, s.sw, Wb, Vb);
+  if (Wb == 0) return;  // only zero weights: nothing to add
+  const double Wa = a.W, W = Wa + Wb, fa = Wa / W, fb = Wb / W;
+  double* e = s.t[0];
+  double* dl = s.t[1];
+  for (int64_t k = 0; k < q; ++k) {
+    const T* xr = c.x + static_cast<int64_t>(c.sel[k]) * c.n + j0;
+    double* z = COV ? s.Z + k * B : nullptr;
+    double o[8];
+    if constexpr (M == Mode::one_pass) {
+      const double s1 = run_sum<T, Wt>(xr, w, B);
+      const double mb = s1 / Wb;
+      if constexpr (CC >= 2 || RR >= 2 || COV) {
+        run_powers<T, Wt, false, true, RR, CC, COV, false>(xr, w, s.sw, B, mb, o, z);
+      } else {
+        o[1] = 0;
+      }
+      o[0] = s1;
+      merge_block_var<RR, CC>(a, k, Wa, Wb, fa, fb, mb, o, o + 5, e[k], dl[k]);
+    } else if constexpr (M == Mode::given) {
+      run_powers<T, Wt, true, false, RR, CC, COV, false>(xr, w, s.sw, B, c.g[k], o, z);
+      a.S[1][k] += o[0];
+      for (int r = 2; r <= CC; ++r) a.M[r][k] += o[r];
+      for (int r = 2; r <= RR; ++r) a.S[r][k] += o[r + 3];
+    } else {
+      run_powers<T, Wt, true, false, RR, 0, COV, true>(xr, w, s.sw, B, 0.0, o, z);
+      a.S[1][k] += o[0];
+      for (int r = 2; r <= RR; ++r) a.S[r][k] += o[r + 3];
+    }
+  }
+  if constexpr (COV) {
+    rank_k(true, q, B, B, s.Z, a.C);
+    if constexpr (M == Mode::one_pass) {
+      if (Wa == 0)
+        cov_corrections(q, a.C, e, dl, Wb, 0.0, 0.0);
+      else
+        cov_corrections(q, a.C, e, dl, Wb, Wa, fb);
+    }
+  }
+  a.W = W;
+  a.V += Vb;
+}
+
+// ---- observation-by-row storage --------------------------------------------------------------
+// Sweeps over the variables of each observation; the accumulators are arrays over variables,
+// so the inner loops have no carried dependence. With a partial selection the block's
+// selected entries are first gathered into s.xc.
+
+template <class T, Mode M, bool Wt, int RR, int CC, bool COV>
+void cols_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
+  Part& a = c.parts[t];
+  Scratch& s = c.scr[t];
+  const int64_t B = j1 - j0, q = c.q;
+  const T* w = Wt ? c.w + j0 : nullptr;
+  double Wb, Vb;
+  block_weights<T, Wt, COV>(w, B, s.sw, Wb, Vb);
+  if (Wb == 0) return;
+  const double Wa = a.W, W = Wa + Wb, fa = Wa / W, fb = Wb / W;
+  const T* xb;
+  int64_t ld;
+  if (c.all_selected) {
+    xb = c.x + j0 * c.p;
+    ld = c.p;
+  } else {
+    T* xc = static_cast<T*>(s.xc);
+    for (int64_t j = 0; j < B; ++j) {
+      const T* xr = c.x + (j0 + j) * c.p;
+      for (int64_t k = 0; k < q; ++k) xc[j * q + k] = xr[c.sel[k]];
+    }
+    xb = xc;
+    ld = q;
+  }
+  double* ctr = s.t[2];
+  double* d1 = s.t[3];
+  double* d2 = s.t[4];
+  double* d3 = s.t[5];
+  double* d4 = s.t[6];
+  double* r2 = s.t[7];
+  double* r3 = s.t[8];
+  double* r4 = s.t[9];
+  double* s1 = s.t[0];  // raw sums of the block (reused for e in the one-pass merge below)
+  std::memset(s1, 0, sizeof(double) * q);
+  if constexpr (M == Mode::one_pass) {
+    for (int64_t j = 0; j < B; ++j) {
+      const T* xr = xb + j * ld;
+      if constexpr (Wt) {
+        const double wv = w[j];
+        for (int64_t k = 0; k < q; ++k) s1[k] += wv * xr[k];
+      } else {
+        for (int64_t k = 0; k < q; ++k) s1[k] += xr[k];
+      }
+    }
+    for (int64_t k = 0; k < q; ++k) ctr[k] = s1[k] / Wb;
+  } else if constexpr (M == Mode::given) {
+    for (int64_t k = 0; k < q; ++k) ctr[k] = c.g[k];
+  }
+  constexpr bool kDev = M != Mode::fast && (CC >= 2 || (COV) || M == Mode::one_pass);
+  constexpr bool kSweep2 = CC >= 2 || RR >= 2 || COV || M != Mode::one_pass;
+  if constexpr (kSweep2) {
+    std::memset(d1, 0, sizeof(double) * q);
+    if constexpr (CC >= 2) std::memset(d2, 0, sizeof(double) * q);
+    if constexpr (CC >= 3) std::memset(d3, 0, sizeof(double) * q);
+    if constexpr (CC >= 4) std::memset(d4, 0, sizeof(double) * q);
+    if constexpr (RR >= 2) std::memset(r2, 0, sizeof(double) * q);
+    if constexpr (RR >= 3) std::memset(r3, 0, sizeof(double) * q);
+    if constexpr (RR >= 4) std::memset(r4, 0, sizeof(double) * q);
+    for (int64_t j = 0; j < B; ++j) {
+      const T* xr = xb + j * ld;
+      const double wv = Wt ? static_cast<double>(w[j]) : 1.0;
+      const double sv = (Wt && COV) ? s.sw[j] : 1.0;
+      double* zr = COV ? s.Z + j * q : nullptr;
+      for (int64_t k = 0; k < q; ++k) {
+        const double xv = xr[k];
+        if constexpr (M != Mode::one_pass) s1[k] += Wt ? wv * xv : xv;
+        if constexpr (kDev) {
+          const double dv = xv - ctr[k];
+          const double wd = Wt ? wv * dv : dv;
+          if constexpr (M == Mode::one_pass) d1[k] += wd;
+          if constexpr (CC >= 2) {
+            const double wd2 = wd * dv;
+            d2[k] += wd2;
+            if constexpr (CC >= 3) {
+              const double wd3 = wd2 * dv;
+              d3[k] += wd3;
+              if constexpr (CC >= 4) d4[k] += wd3 * dv;
+            }
+          }
+          if constexpr (COV) zr[k] = Wt ? sv * dv : dv;
+        } else if constexpr (COV) {
+          zr[k] = Wt ? sv * xv : xv;
+        }
+        if constexpr (RR >= 2) {
+          const double wx2 = (Wt ? wv * xv : xv) * xv;
+          r2[k] += wx2;
+          if constexpr (RR >= 3) {
+            const double wx3 = wx2 * xv;
+            r3[k] += wx3;
+            if constexpr (RR >= 4) r4[k] += wx3 * xv;
+          }
+        }
+      }
+    }
+  } else {
+    std::memset(d1, 0, sizeof(double) * q);
+  }
+  if constexpr (M == Mode::one_pass) {
+    double* e = s.t[0];  // overwrites s1 entry by entry after it has been read
+    double* dl = s.t[1];
+    for (int64_t k = 0; k < q; ++k) {
+      const double o[5] = {s1[k], d1[k], CC >= 2 ? d2[k] : 0, CC >= 3 ? d3[k] : 0,
+                           CC >= 4 ? d4[k] : 0};
+      const double r[3] = {RR >= 2 ? r2[k] : 0, RR >= 3 ? r3[k] : 0, RR >= 4 ? r4[k] : 0};
+      merge_block_var<RR, CC>(a, k, Wa, Wb, fa, fb, ctr[k], o, r, e[k], dl[k]);
+    }
+    if constexpr (COV) {
+      rank_k(false, q, B, q, s.Z, a.C);
+      cov_corrections(q, a.C, e, dl, Wb, Wa == 0 ? 0.0 : Wa, Wa == 0 ? 0.0 : fb);
+    }
+  } else {
+    for (int64_t k = 0; k < q; ++k) a.S[1][k] += s1[k];
+    if constexpr (M == Mode::given) {
+      if constexpr (CC >= 2) for (int64_t k = 0; k < q; ++k) a.M[2][k] += d2[k];
+      if constexpr (CC >= 3) for (int64_t k = 0; k < q; ++k) a.M[3][k] += d3[k];
+      if constexpr (CC >= 4) for (int64_t k = 0; k < q; ++k) a.M[4][k] += d4[k];
+    }
+    if constexpr (RR >= 2) for (int64_t k = 0; k < q; ++k) a.S[2][k] += r2[k];
+    if constexpr (RR >= 3) for (int64_t k = 0; k < q; ++k) a.S[3][k] += r3[k];
+    if constexpr (RR >= 4) for (int64_t k = 0; k < q; ++k) a.S[4][k] += r4[k];
+    if constexpr (COV) rank_k(false, q, B, q, s.Z, a.C);
+  }
+  a.W = W;
+  a.V += Vb;
+}
+
+template <class T, Mode M, bool Wt, int RR, int CC>
+BlockFn<T> pick_cov(bool rows, bool cov) {
+  if (rows) return cov ? &rows_block<T, M, Wt, RR, CC, true> : &rows_block<T, M, Wt, RR, CC, false>;
+  return cov ? &cols_block<T, M, Wt, RR, CC, true> : &cols_block<T, M, Wt, RR, CC, false>;
+}
+
+template <class T, Mode M, bool Wt>
+BlockFn<T> pick_level(bool rows, int rr, int cc, bool cov) {
+  if constexpr (M == Mode::one_pass) {
+    if (rr >= 4) return pick_cov<T, M, Wt, 4, 4>(rows, cov);
+    if (rr == 2) return pick_cov<T, M, Wt, 2, 2>(rows, cov);
+    if (cc == 2) return pick_cov<T, M, Wt, 1, 2>(rows, cov);
+    return pick_cov<T, M, Wt, 1, 0>(rows, cov);
+  } else if constexpr (M == Mode::given) {
+    if (rr >= 4) return pick_cov<T, M, Wt, 4, 4>(rows, cov);
+    if (cc == 4) return pick_cov<T, M, Wt, 1, 4>(rows, cov);
+    if (cc == 3) return pick_cov<T, M, Wt, 1, 3>(rows, cov);
+    return pick_cov<T, M, Wt, 1, 2>(rows, cov);
+  } else {
+    if (rr >= 4) return pick_cov<T, M, Wt, 4, 0>(rows, cov);
+    if (rr == 3) return pick_cov<T, M, Wt, 3, 0>(rows, cov);
+    if (rr == 2) return pick_cov<T, M, Wt, 2, 0>(rows, cov);
+    return pick_cov<T, M, Wt, 1, 0>(rows, cov);
+  }
+}
+
+template <class T, Mode M>
+BlockFn<T> pick_weight(bool rows, bool weighted, int rr, int cc, bool cov) {
+  return weighted ? pick_level<T, M, true>(rows, rr, cc, cov) : pick_level<T, M, false>(rows, rr, cc, cov);
+}
+
+}  // namespace
+
+// rr and cc must be one of the levels of the method (see the entry point).
+template <class T>
+BlockFn<T> choose_kernel(Mode mode, bool rows, bool weighted, int rr, int cc, bool cov) {
+  switch (mode) {
+    case Mode::one_pass: return pick_weight<T, Mode::one_pass>(rows, weighted, rr, cc, cov);
+    case Mode::given: return pick_weight<T, Mode::given>(rows, weighted, rr, cc, cov);
+    default: return pick_weight<T, Mode::fast>(rows, weighted, rr, cc, cov);
+  }
+}
+
+template BlockFn<double> choose_kernel<double>(Mode, bool, bool, int, int, bool);
+template BlockFn<float> choose_kernel<float>(Mode, bool, bool, int, int, bool);
+
+}  // namespace qor::ss::basic
