@@ -1,0 +1,7 @@
+// Exponential and logarithmic kernels on the SSSE3 path (single and double precision).
+#include "vector_math/kernels/exp_log/sexp.h"
+
+using namespace qor::vm;
+using namespace qor::vm::exp_log;
+
+extern "C" QOR_API void qor_fnx_kernel_sExp_V8EPnnn(int32_t n, const float* a, float* r) { run_v1<SExpEP>(n, a, r); }

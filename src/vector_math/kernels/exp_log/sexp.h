@@ -1,0 +1,261 @@
+// Single-precision exponential, three flavours.
+//
+// HA and LA: t = x * 128/ln2 + 1.375 * 2^23 gives N = round(x * 128/ln2) in t's low bits;
+// r = (x - N*C1) - N*C2 with C1 + C2 = ln2/128; j = N & 127, m = N >> 7, S = 2^m built in the
+// exponent field. HA: S * (T_hi + T_hi * (T_lo + r + r^2/2)); LA: (S | F[j]) * (1 + r + r^2/2).
+// Both screen |x| >= 87.33655 into the per-element routine, which handles overflow, the
+// underflow range (computed in double and rounded once, so subnormal results are correctly
+// rounded) and the special values.
+//
+// EP: 2^(x log2 e) with N = round(x log2 e), f = x log2 e - N, a cubic for 2^f and N added to
+// the exponent field; |x| > 87.33654 is patched lane by lane by the rare-value routine.
+#pragma once
+
+#include "vector_math/kernels/exp_log/common.h"
+
+namespace qor::vm::exp_log {
+
+// ---- shared steps of HA and LA -------------------------------------------------------------
+struct SExpReduced {
+  f32x4 r;
+  i32x4 j, m;
+};
+
+template <class Table>
+QOR_SIMD_INLINE SExpReduced sexp_reduce(f32x4 x, const Table& c) {
+  const f32x4 shifter = row(c.shifter);
+  const f32x4 t = x * row(c.inv_ln2_128) + shifter;
+  const i32x4 n = t.bits() - shifter.bits();
+  const f32x4 k = t - shifter;
+  SExpReduced o;
+  o.r = (x - k * row(c.c1)) - k * row(c.c2);
+  o.j = n & i32x4::splat(127);
+  o.m = simd::shr_arith(n, 7);
+  return o;
+}
+
+// Scalar twins of the reduction (same operations, same roundings).
+struct SExpScalar {
+  float r;
+  int32_t j, m;
+};
+inline SExpScalar sexp_reduce_scalar(float x) {
+  const float shifter = float_of(0x4B300000u);
+  const float t = x * float_of(0x4338AA3Bu) + shifter;
+  const int32_t n = static_cast<int32_t>(bits_of(t) - 0x4B300000u);
+  const float k = t - shifter;
+  return SExpScalar{(x - k * float_of(0x3BB18000u)) - k * float_of(0xB5DE8083u), n & 127, n >> 7};
+}
+
+// Underflow range of the per-element routines (-103.97 < x <= -87.33): exp(x) evaluated in
+// double as 2^n * 2^f, f = x log2 e - n, and rounded once to single precision.
+inline float sexp_underflow_double(float x) {
+  const auto& c = kSExpHA;
+  const double y = static_cast<double>(x) * c.log2e;
+  const double t = y + c.shifter52;
+  const double n = t - c.shifter52;
+  const double f = y - n;
+  double p = c.p2f[10];
+  for (int i = 9; i >= 0; --i) p = p * f + c.p2f[i];
+  const int64_t e = static_cast<int64_t>(n) + 1023;
+  const double scale = double_of(static_cast<uint64_t>(e) << 52);
+  double v = p * scale;
+  simd::barrier(v);
+  return static_cast<float>(v);
+}
+
+// ---- HA ------------------------------------------------------------------------------------
+struct SExpHA : FamilyBase<float> {
+  static constexpr const char* kName = "vsExp";
+  static constexpr Scheme kScheme = Scheme::Recompute;
+
+  static f32x4 packed(f32x4 x) {
+    const auto& c = kSExpHA;
+    const SExpReduced q = sexp_reduce(x, c);
+    f32x4 th, tl;
+    gather_pairs(c.t, q.j, th, tl);
+    const f32x4 s = simd::shl(q.m + irow(c.bias), 23).as_f32();
+    const f32x4 r = q.r;
+    return ((row(c.half) * (r * r) + (tl + r)) * th + th) * s;
+  }
+  static int screen(f32x4 x) { return simd::mask_abs_above(x, 0x42AEAC4Fu); }
+
+  // 2^(j/128) * (1 + r + r^2/2) before scaling, scalar.
+  static float body(const SExpScalar& q) {
+    const float th = float_of(kSExpHA.t[q.j][0]), tl = float_of(kSExpHA.t[q.j][1]);
+    return (0.5f * (q.r * q.r) + (tl + q.r)) * th + th;
+  }
+
+  // _ScalarExp: computes one element completely.
+  static int element(const float* px, float* out) {
+    const float x = *px;
+    const uint32_t ix = bits_of(x), ax = ix & 0x7FFFFFFFu;
+    if (ax > 0x7F800000u) {  // NaN
+      *out = x + x;
+      return 0;
+    }
+    if (ax == 0x7F800000u) {  // exp(+inf) = +inf, exp(-inf) = +0
+      *out = (ix >> 31) ? 0.0f : x;
+      return 0;
+    }
+    if (ax < 0x42AEAC50u) {  // |x| < 87.33655: the ordinary formula
+      *out = packed_one<SExpHA>(x);
+      return 0;
+    }
+    if (!(ix >> 31)) {
+      if (ix >= 0x42B17218u) {  // x >= 88.72284: overflow
+        *out = mul_rt(0x1p127f, 0x1p127f);
+        return 3;
+      }
+      const SExpScalar q = sexp_reduce_scalar(x);
+      const float y = body(q);
+      if (q.m + 127 > 254) {  // 2^m is not a normal float: scale in two steps
+        *out = mul_rt(y * 0x1p127f, 2.0f);
+      } else {
+        *out = mul_rt(y, float_of(static_cast<uint32_t>(q.m + 127) << 23));
+      }
+      return 0;
+    }
+    if (ix < 0xC2CE8ED1u) {  // -103.27894 < x <= -87.33655: subnormal or tiny result
+      *out = sexp_underflow_double(x);
+      return 4;
+    }
+    *out = mul_rt(0x1p-126f, 0x1p-126f);  // +0, raising underflow and inexact
+    return 4;
+  }
+};
+
+// ---- LA ------------------------------------------------------------------------------------
+struct SExpLA : FamilyBase<float> {
+  static constexpr const char* kName = "vsExp";
+  static constexpr Scheme kScheme = Scheme::Recompute;
+
+  static f32x4 packed(f32x4 x) {
+    const auto& c = kSExpLA;
+    const auto& h = kSExpHA;  // same constant rows
+    const SExpReduced q = sexp_reduce(x, h);
+    alignas(16) int32_t k[4];
+    q.j.store(k);
+    const i32x4 f = _mm_set_epi32(static_cast<int32_t>(c.f[k[3]][0]), static_cast<int32_t>(c.f[k[2]][0]),
+                                  static_cast<int32_t>(c.f[k[1]][0]), static_cast<int32_t>(c.f[k[0]][0]));
+    const i32x4 s = simd::shl(q.m + irow(h.bias), 23);
+    const f32x4 r = q.r;
+    const f32x4 one = row(h.one);
+    return (s | f).as_f32() * (one + r * (one + row(h.half) * r));
+  }
+  static int screen(f32x4 x) { return simd::mask_abs_above(x, 0x42AEAC4Fu); }
+
+  static int element(const float* px, float* out) {
+    const float x = *px;
+    const uint32_t ix = bits_of(x), ax = ix & 0x7FFFFFFFu;
+    if (ax > 0x7F800000u) {
+      *out = x + x;
+      return 0;
+    }
+    if (ax == 0x7F800000u) {
+      *out = (ix >> 31) ? 0.0f : x;
+      return 0;
+    }
+    if (ax < 0x42AEAC50u) {
+      *out = packed_one<SExpLA>(x);
+      return 0;
+    }
+    if (!(ix >> 31)) {
+      if (ix >= 0x42B17218u) {
+        *out = mul_rt(0x1p127f, 0x1p127f);
+        return 3;
+      }
+      const SExpScalar q = sexp_reduce_scalar(x);
+      const float p = 1.0f + q.r * (1.0f + 0.5f * q.r);
+      const uint32_t f = kSExpLA.f[q.j][0];
+      if (q.m + 127 > 254) {  // (2 | F[j]) * p * 2^127
+        *out = mul_rt(float_of(0x40000000u | f) * p, 0x1p127f);
+      } else {
+        *out = mul_rt(float_of((static_cast<uint32_t>(q.m + 127) << 23) | f), p);
+      }
+      return 0;
+    }
+    if (ix < 0xC2CE8ED1u) {
+      *out = sexp_underflow_double(x);
+      return 4;
+    }
+    *out = mul_rt(0x1p-126f, 0x1p-126f);
+    return 4;
+  }
+};
+
+// ---- EP ------------------------------------------------------------------------------------
+struct alignas(16) SExpEPTable {
+  uint32_t log2e[4];      // 0x3FB8AA3B 1.4426950
+  uint32_t shifter[4];    // 0x4B400000 1.5 * 2^23
+  uint32_t a1[4];         // 0x3F317422 0.69317830
+  uint32_t a2[4];         // 0x3E77D66A 0.24202886
+  uint32_t a3[4];         // 0x3D63582B 0.05550401
+  uint32_t one[4];        // 1.0
+  uint32_t threshold[4];  // 0x42AEAC4F 87.33654
+  uint32_t filler[4];     // 0.75, for absent lanes of a partial block
+};
+inline constexpr SExpEPTable kSExpEP = {
+    {0x3FB8AA3Bu, 0x3FB8AA3Bu, 0x3FB8AA3Bu, 0x3FB8AA3Bu}, {0x4B400000u, 0x4B400000u, 0x4B400000u, 0x4B400000u},
+    {0x3F317422u, 0x3F317422u, 0x3F317422u, 0x3F317422u}, {0x3E77D66Au, 0x3E77D66Au, 0x3E77D66Au, 0x3E77D66Au},
+    {0x3D63582Bu, 0x3D63582Bu, 0x3D63582Bu, 0x3D63582Bu}, {0x3F800000u, 0x3F800000u, 0x3F800000u, 0x3F800000u},
+    {0x42AEAC4Fu, 0x42AEAC4Fu, 0x42AEAC4Fu, 0x42AEAC4Fu}, {0x3F400000u, 0x3F400000u, 0x3F400000u, 0x3F400000u},
+};
+
+struct SExpEP : FamilyBase<float> {
+  static constexpr const char* kName = "vsExp";
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static constexpr bool kAlignPeel = true;
+
+  static f32x4 packed(f32x4 x) {
+    const auto& c = kSExpEP;
+    const f32x4 y = x * row(c.log2e);
+    const f32x4 shifter = row(c.shifter);
+    const f32x4 t = y + shifter;
+    const i32x4 n = t.bits() - shifter.bits();
+    const f32x4 f = y - (t - shifter);
+    const f32x4 p = row(c.one) + f * (row(c.a1) + f * (row(c.a2) + f * row(c.a3)));
+    return (p.bits() + simd::shl(n, 23)).as_f32();
+  }
+  static int screen(f32x4 x) { return simd::mask_abs_above(x, 0x42AEAC4Fu); }
+
+  // vsexp_cout_rare
+  static int element(const float* px, float* out) {
+    const float x = *px;
+    const uint32_t ix = bits_of(x), ax = ix & 0x7FFFFFFFu;
+    if (ax >= 0x7F800000u) {
+      *out = (ix == 0xFF800000u) ? 0.0f : x * x;
+      return 0;
+    }
+    if (!(ix >> 31) && ix > 0x42B17217u) {  // x > 88.72283
+      *out = mul_rt(0x1.fffffep127f, 0x1.fffffep127f);
+      return 3;
+    }
+    if ((ix >> 31) && ix > 0xC2CFF1B4u) {  // x < -103.97208
+      *out = mul_rt(0x1p-149f, 0x1p-149f);
+      return 4;
+    }
+    const float shifter = float_of(0x4B400000u);
+    const float t = x * 1.442695f + shifter;
+    const int32_t k = static_cast<int32_t>(bits_of(t) - 0x4B400000u);
+    const float kf = t - shifter;
+    const float r = (x - kf * float_of(0x3F317200u)) - kf * float_of(0x35BFBE8Eu);
+    const float p =
+        float_of(0x3F800001u) +
+        r * (float_of(0x3F800001u) +
+             r * (float_of(0x3EFFFE85u) + r * (float_of(0x3E2AA9C6u) + r * (float_of(0x3D2BB1B6u) + r * float_of(0x3C0950EFu)))));
+    if ((ix >> 31) && ix > 0xC2AEAC4Fu) {  // x < -87.33654: subnormal result
+      const float s = float_of(static_cast<uint32_t>(k + 60 + 127) << 23);
+      *out = mul_rt(p * s, 0x1p-60f);
+      return 4;
+    }
+    if (k < -127 || k > 127) {
+      *out = mul_rt(p * float_of(static_cast<uint32_t>(k - 1 + 127) << 23), 2.0f);
+      return 0;
+    }
+    *out = mul_rt(p, float_of(static_cast<uint32_t>(k + 127) << 23));
+    return 0;
+  }
+};
+
+}  // namespace qor::vm::exp_log
