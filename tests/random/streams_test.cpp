@@ -267,7 +267,9 @@ TEST(StreamAllocation, EveryAllocationSiteFailsCleanly) {
                   HoxStream s = nullptr;
                   const uint32_t seed = 1;
                   const int32_t st = __hoxNewStreamEx(&s, HOX_BRNG_MRG32K3A, 1, &seed);
-                  if (st == HOX_ERR_NO_MEMORY) EXPECT_EQ(s, nullptr);
+                  if (st == HOX_ERR_NO_MEMORY) {
+                    EXPECT_EQ(s, nullptr);
+                  }
                   __hoxDeleteStream(&s);
                   return st;
                 },
@@ -284,7 +286,9 @@ TEST(StreamAllocation, EveryAllocationSiteFailsCleanly) {
                 [&] {
                   HoxStream c = reinterpret_cast<HoxStream>(&src);
                   const int32_t st = __hoxCopyStream(&c, src);
-                  if (st == HOX_ERR_NO_MEMORY) EXPECT_EQ(c, nullptr);
+                  if (st == HOX_ERR_NO_MEMORY) {
+                    EXPECT_EQ(c, nullptr);
+                  }
                   __hoxDeleteStream(&c);
                   return st;
                 },
@@ -296,7 +300,9 @@ TEST(StreamAllocation, EveryAllocationSiteFailsCleanly) {
   EXPECT_EQ(qor::test::sweep_allocation_failures(
                 [&] {
                   const int32_t st = __hoxCopyStreamState(dst, src);
-                  if (st == HOX_ERR_NO_MEMORY) EXPECT_EQ(__hoxGetNumChunks(dst), 0);
+                  if (st == HOX_ERR_NO_MEMORY) {
+                    EXPECT_EQ(__hoxGetNumChunks(dst), 0);
+                  }
                   __hoxDeleteChunks(dst);
                   return st;
                 },
