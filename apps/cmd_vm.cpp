@@ -1,11 +1,253 @@
-// qor vm: not built yet.
+// qor vm: evaluate a vector-math function over a range, with its accuracy on a sample and its
+// throughput; and the vector-math part of the tour.
+#include <xmmintrin.h>
+
+#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
 
 #include "commands.h"
+#include "qor/vm.h"
 
-int qor_cmd_vm(int, char**) {
-  std::fprintf(stderr, "qor vm: this area is not built yet\n");
-  return 2;
+namespace {
+
+// Every built one-argument real function, from the function list: its three entry points.
+struct Function {
+  const char* name;  // e.g. "Exp"
+  char type;         // 's' or 'd'
+  void (*la)(), (*ha)(), (*ep)();
+};
+
+#define QOR_FN(t, F, shape, la, ha, ep, c0, c1, c2, built) QOR_APP_ROW_##built(t, F, shape)
+#define QOR_APP_ROW_0(t, F, shape)
+#define QOR_APP_ROW_1(t, F, shape) QOR_APP_SHAPE_##shape(t, F)
+#define QOR_APP_SHAPE_V1(t, F) QOR_APP_TYPE_##t(F)
+#define QOR_APP_TYPE_s(F)                                                                          \
+  {#F, 's', reinterpret_cast<void (*)()>(_fnxs##F##_21), reinterpret_cast<void (*)()>(_fnxs##F##_HA), \
+   reinterpret_cast<void (*)()>(_fnxs##F##_11)},
+#define QOR_APP_TYPE_d(F)                                                                          \
+  {#F, 'd', reinterpret_cast<void (*)()>(_fnxd##F##_50), reinterpret_cast<void (*)()>(_fnxd##F##_HA), \
+   reinterpret_cast<void (*)()>(_fnxd##F##_26)},
+#define QOR_APP_TYPE_c(F)
+#define QOR_APP_TYPE_z(F)
+#define QOR_APP_SHAPE_V2(t, F)
+#define QOR_APP_SHAPE_VX(t, F)
+#define QOR_APP_SHAPE_V1R2(t, F)
+#define QOR_APP_SHAPE_LF(t, F)
+#define QOR_APP_SHAPE_CIS(t, F)
+#define QOR_APP_SHAPE_CR(t, F)
+#define QOR_APP_SHAPE_PACKI(t, F)
+#define QOR_APP_SHAPE_PACKV(t, F)
+#define QOR_APP_SHAPE_PACKM(t, F)
+#define QOR_APP_SHAPE_UNPACKI(t, F)
+#define QOR_APP_SHAPE_UNPACKV(t, F)
+#define QOR_APP_SHAPE_UNPACKM(t, F)
+const Function kFunctions[] = {
+#include "qor/functions.def"
+};
+#undef QOR_FN
+
+const Function* find(const std::string& name, char type) {
+  for (const Function& f : kFunctions)
+    if (type == f.type && strcasecmp(name.c_str(), f.name) == 0) return &f;
+  return nullptr;
 }
 
-void qor_tour_vm() {}
+// Long-double reference for the functions we can check here (the library's own test suite
+// checks every function against MPFR; this is a quick look on the user's range).
+bool reference(const std::string& f, long double x, long double* out) {
+  const char* n = f.c_str();
+  auto is = [&](const char* s) { return strcasecmp(n, s) == 0; };
+  if (is("Ceil")) *out = ceill(x);
+  else if (is("Floor")) *out = floorl(x);
+  else if (is("Trunc")) *out = truncl(x);
+  else if (is("Round")) *out = roundl(x);
+  else if (is("Rint") || is("NearbyInt")) *out = nearbyintl(x);
+  else if (is("Frac")) *out = std::isinf(x) ? copysignl(0, x) : copysignl(x - truncl(x), x);
+  else if (is("Abs")) *out = fabsl(x);
+  else if (is("Sqr")) *out = x * x;
+  else if (is("Exp")) *out = expl(x);
+  else if (is("Exp2")) *out = exp2l(x);
+  else if (is("Exp10")) *out = powl(10.0L, x);
+  else if (is("Expm1")) *out = expm1l(x);
+  else if (is("Ln")) *out = logl(x);
+  else if (is("Log2")) *out = log2l(x);
+  else if (is("Log10")) *out = log10l(x);
+  else if (is("Log1p")) *out = log1pl(x);
+  else if (is("Logb")) *out = logbl(x);
+  else if (is("Sqrt")) *out = sqrtl(x);
+  else if (is("Cbrt")) *out = cbrtl(x);
+  else if (is("Inv")) *out = 1.0L / x;
+  else if (is("Sin")) *out = sinl(x);
+  else if (is("Cos")) *out = cosl(x);
+  else if (is("Tan")) *out = tanl(x);
+  else if (is("Erf")) *out = erfl(x);
+  else if (is("Erfc")) *out = erfcl(x);
+  else return false;
+  return true;
+}
+
+template <class T>
+double ulp_error(T computed, long double exact) {
+  if (std::isnan(computed) && std::isnan(exact)) return 0;
+  if (std::isnan(computed) || std::isnan(exact)) return INFINITY;
+  const T rounded = static_cast<T>(exact);
+  if (std::isinf(rounded) || std::isinf(computed)) return computed == rounded ? 0 : INFINITY;
+  const long double ax = fabsl(exact);
+  int e;
+  frexpl(ax, &e);  // ax = m * 2^e, m in [0.5, 1)
+  const int digits = std::numeric_limits<T>::digits;
+  int ulp_exp = e - digits;
+  const int min_exp = std::numeric_limits<T>::min_exponent - digits;  // subnormal spacing
+  if (ulp_exp < min_exp) ulp_exp = min_exp;
+  return static_cast<double>(fabsl(static_cast<long double>(computed) - exact) / ldexpl(1.0L, ulp_exp));
+}
+
+template <class T>
+int evaluate(const Function& f, const char* mode, long n, double from, double to) {
+  using Fn = void (*)(int32_t, const T*, T*);
+  Fn fn = reinterpret_cast<Fn>(!strcmp(mode, "la") ? f.la : !strcmp(mode, "ep") ? f.ep : f.ha);
+  std::vector<T> a(static_cast<size_t>(n)), r(static_cast<size_t>(n));
+  for (long i = 0; i < n; ++i) a[i] = static_cast<T>(from + (to - from) * (n > 1 ? double(i) / double(n - 1) : 0.0));
+
+  // Throughput: repeat for at least 0.3 s.
+  long reps = 0;
+  const auto t0 = std::chrono::steady_clock::now();
+  double seconds = 0;
+  do {
+    fn(static_cast<int32_t>(n), a.data(), r.data());
+    ++reps;
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  } while (seconds < 0.3);
+  const double ns = seconds * 1e9 / (double(reps) * double(n));
+
+  std::printf("v%c%s (%s) on [%g, %g], n = %ld\n", f.type, f.name, mode, from, to, n);
+  std::printf("  throughput  %.3f ns/element  (%.1f M elements/s)\n", ns, 1e3 / ns);
+  long double ref;
+  if (reference(f.name, static_cast<long double>(a[0]), &ref)) {
+    double worst = 0, sum = 0;
+    T worst_x = a[0];
+    long count = 0;
+    const long step = n > 100000 ? n / 100000 : 1;
+    for (long i = 0; i < n; i += step) {
+      reference(f.name, static_cast<long double>(a[i]), &ref);
+      const double e = ulp_error<T>(r[i], ref);
+      sum += e;
+      ++count;
+      if (e > worst) {
+        worst = e;
+        worst_x = a[i];
+      }
+    }
+    std::printf("  accuracy    max %.3f ulp at x = %.9g, mean %.3f ulp (%ld samples, long-double reference)\n",
+                worst, static_cast<double>(worst_x), sum / double(count), count);
+  }
+  return 0;
+}
+
+void list_functions() {
+  std::printf("built one-argument functions:");
+  for (const Function& f : kFunctions)
+    if (f.type == 's') std::printf(" %s", f.name);
+  std::printf("\n");
+}
+
+// The tour's error callback: report the element and replace its result by 0.
+int tour_callback(FnxErrorContext* c) {
+  std::printf("  callback: %s reported status %d for element %d (argument %g, result %g); result replaced by 0\n",
+              c->funcName, c->code, c->index, c->arg1, c->res1);
+  c->res1 = 0;
+  return 0;
+}
+
+}  // namespace
+
+int qor_cmd_vm(int argc, char** argv) {
+  if (argc < 2 || !strcmp(argv[1], "--help") || !strcmp(argv[1], "-h")) {
+    std::printf("usage: qor vm FUNC [--type s|d] [--mode ha|la|ep] [--n N] [--from A] [--to B]\n");
+    list_functions();
+    return argc < 2 ? 2 : 0;
+  }
+  std::string func = argv[1];
+  char type = 's';
+  std::string mode = "ha";
+  long n = 1000000;
+  double from = -10, to = 10;
+  for (int i = 2; i < argc; ++i) {
+    auto next = [&](const char* what) -> const char* {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "qor vm: %s needs a value\n", what);
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (!strcmp(argv[i], "--type")) type = next("--type")[0];
+    else if (!strcmp(argv[i], "--mode")) mode = next("--mode");
+    else if (!strcmp(argv[i], "--n")) n = std::atol(next("--n"));
+    else if (!strcmp(argv[i], "--from")) from = std::atof(next("--from"));
+    else if (!strcmp(argv[i], "--to")) to = std::atof(next("--to"));
+    else {
+      std::fprintf(stderr, "qor vm: unknown option %s\n", argv[i]);
+      return 2;
+    }
+  }
+  for (auto& ch : mode) ch = static_cast<char>(std::tolower(ch));
+  if ((type != 's' && type != 'd') || (mode != "ha" && mode != "la" && mode != "ep") || n < 1 || n > 100000000) {
+    std::fprintf(stderr, "qor vm: --type is s or d, --mode ha, la or ep, --n between 1 and 1e8\n");
+    return 2;
+  }
+  const Function* f = find(func, type);
+  if (!f) {
+    std::fprintf(stderr, "qor vm: no built one-argument function '%s' of type %c\n", func.c_str(), type);
+    list_functions();
+    return 2;
+  }
+  return type == 's' ? evaluate<float>(*f, mode.c_str(), n, from, to)
+                     : evaluate<double>(*f, mode.c_str(), n, from, to);
+}
+
+void qor_tour_vm() {
+  std::printf("== vector math ==\n");
+  const uint64_t env = qor_fnx_kernel_ReadEnvVarMode();
+  std::printf("mode word 0x%X (%s)\n", _fnxGetMode(),
+              env == 0xFFFFFFFFFFFFFFFFull ? "default: " QOR_FNX_MODE_ENV " not set or not valid"
+                                            : "from " QOR_FNX_MODE_ENV);
+
+  // Rounding under the caller's MXCSR (round toward zero here), which is left as it was.
+  const unsigned saved = _mm_getcsr();
+  _mm_setcsr((saved & ~0x6000u) | 0x6000u);
+  float x[6] = {-2.5f, -0.5f, 0.5f, 1.5f, 2.5f, 3.7f}, r[6];
+  struct { const char* name; void (*f)(int32_t, const float*, float*); } ops[] = {
+      {"Ceil", _fnxsCeil}, {"Floor", _fnxsFloor}, {"Trunc", _fnxsTrunc}, {"Round", _fnxsRound}, {"Rint", _fnxsRint}};
+  std::printf("%-6s", "x");
+  for (float v : x) std::printf(" %6g", v);
+  std::printf("\n");
+  for (auto& op : ops) {
+    op.f(6, x, r);
+    std::printf("%-6s", op.name);
+    for (float v : r) std::printf(" %6g", v);
+    std::printf("\n");
+  }
+  const unsigned after = _mm_getcsr();
+  _mm_setcsr(saved);
+  std::printf("caller's MXCSR rounding control before and after: %s (Rint follows it: toward zero)\n",
+              (after & 0x6000u) == 0x6000u ? "toward zero, kept" : "changed!");
+
+  // An error callback catching a bad element, when a function that reports errors is built.
+  if (const Function* ln = find("Ln", 's')) {
+    const uint32_t old = _fnxSetMode(QOR_FNX_ERRMODE_CALLBACK);
+    _fnxSetErrorCallBack(tour_callback);
+    float a[4] = {1.0f, 2.718281828f, -1.0f, 10.0f}, out[4];
+    reinterpret_cast<void (*)(int32_t, const float*, float*)>(ln->ha)(4, a, out);
+    std::printf("vsLn(1, e, -1, 10) = %g %g %g %g, status %d\n", out[0], out[1], out[2], out[3], _fnxGetErrStatus());
+    _fnxClearErrorCallBack();
+    _fnxSetMode(old);
+    _fnxClearErrStatus();
+  }
+  std::printf("\n");
+}
