@@ -5,3 +5,12 @@ using namespace qor::vm;
 using namespace qor::vm::exp_log;
 
 extern "C" QOR_API void qor_fnx_kernel_sExp_V8EPnnn(int32_t n, const float* a, float* r) { run_v1<SExpEP>(n, a, r); }
+
+#include "vector_math/kernels/exp_log/dexp.h"
+
+#define QOR_D_KERNEL(name, Family) \
+  extern "C" QOR_API void qor_fnx_kernel_##name(int32_t n, const double* a, double* r) { run_v1<Family>(n, a, r); }
+
+QOR_D_KERNEL(dExpm1_V8HAynn, DExpm1HA)
+QOR_D_KERNEL(dExpm1_V8LAynn, DExpm1HA)
+QOR_D_KERNEL(dExpm1_V8EPnnn, DExpm1EP)
