@@ -24,88 +24,181 @@ struct State {
 };
 static_assert(sizeof(StreamHeader) + sizeof(State) == 40);
 
-struct Lanes {
-  __m128i x0, x1, x2;  // lane 0: first component, lane 1: second component
-  __m128i a1, a2, b, m, d, lo32;
-
-  explicit Lanes(const State* st) {
-    x0 = _mm_set_epi64x(st->x2[0], st->x1[0]);
-    x1 = _mm_set_epi64x(st->x2[1], st->x1[1]);
-    x2 = _mm_set_epi64x(st->x2[2], st->x1[2]);
-    a1 = _mm_set_epi64x(0, 1403580);
-    a2 = _mm_set_epi64x(527612, 0);
-    b = _mm_set_epi64x(1370589, 810728);
-    m = _mm_set_epi64x(kM2, kM1);
-    d = _mm_set_epi64x(22853, 209);
-    lo32 = _mm_set_epi32(0, -1, 0, -1);
-  }
-
-  void store(State* st) const {
-    alignas(16) uint64_t v[6];
-    _mm_store_si128(reinterpret_cast<__m128i*>(v), x0);
-    _mm_store_si128(reinterpret_cast<__m128i*>(v + 2), x1);
-    _mm_store_si128(reinterpret_cast<__m128i*>(v + 4), x2);
-    for (int k = 0; k < 3; ++k) {
-      st->x1[k] = static_cast<uint32_t>(v[2 * k]);
-      st->x2[k] = static_cast<uint32_t>(v[2 * k + 1]);
-    }
-  }
-
-  // One step of both components; returns (y1, y2).
-  inline __m128i step() {
-    __m128i p = _mm_add_epi64(_mm_mul_epu32(x1, a1), _mm_mul_epu32(x2, a2));
-    p = _mm_add_epi64(p, _mm_mul_epu32(_mm_sub_epi64(m, x0), b));  // < 2^54
-    __m128i t = _mm_add_epi64(_mm_and_si128(p, lo32), _mm_mul_epu32(_mm_srli_epi64(p, 32), d));
-    t = _mm_add_epi64(_mm_and_si128(t, lo32), _mm_mul_epu32(_mm_srli_epi64(t, 32), d));  // < 2m
-    const __m128i u = _mm_sub_epi64(t, m);
-    const __m128i y = _mm_add_epi64(u, _mm_and_si128(_mm_shuffle_epi32(u, _MM_SHUFFLE(3, 3, 1, 1)), m));
-    x0 = x1;
-    x1 = x2;
-    x2 = y;
-    return y;
-  }
+// Lane constants: lane 0 belongs to the first component, lane 1 to the second.
+struct Consts {
+  __m128i a1, a2, b, m, d, lo32, m1;
+  Consts()
+      : a1(_mm_set_epi64x(0, 1403580)),
+        a2(_mm_set_epi64x(527612, 0)),
+        b(_mm_set_epi64x(1370589, 810728)),
+        m(_mm_set_epi64x(kM2, kM1)),
+        d(_mm_set_epi64x(22853, 209)),
+        lo32(_mm_set_epi32(0, -1, 0, -1)),
+        m1(_mm_set1_epi64x(kM1)) {}
 };
 
-// (y1a - y1b, ...) for two steps: lane 0 from `ya`, lane 1 from `yb`, each (y1 - y2) mod m1.
-inline __m128i combine(__m128i ya, __m128i yb) {
+// The three state words of both components, oldest first.
+struct Chain {
+  __m128i x0, x1, x2;
+};
+
+Chain load(const State* st) {
+  return {_mm_set_epi64x(st->x2[0], st->x1[0]), _mm_set_epi64x(st->x2[1], st->x1[1]),
+          _mm_set_epi64x(st->x2[2], st->x1[2])};
+}
+
+void store(const Chain& c, State* st) {
+  alignas(16) uint64_t v[6];
+  _mm_store_si128(reinterpret_cast<__m128i*>(v), c.x0);
+  _mm_store_si128(reinterpret_cast<__m128i*>(v + 2), c.x1);
+  _mm_store_si128(reinterpret_cast<__m128i*>(v + 4), c.x2);
+  for (int k = 0; k < 3; ++k) {
+    st->x1[k] = static_cast<uint32_t>(v[2 * k]);
+    st->x2[k] = static_cast<uint32_t>(v[2 * k + 1]);
+  }
+}
+
+// t mod m for t < 2^54: fold the high word twice (2^32 = d mod m), then subtract m once.
+inline __m128i reduce(__m128i t, const Consts& k) {
+  t = _mm_add_epi64(_mm_and_si128(t, k.lo32), _mm_mul_epu32(_mm_srli_epi64(t, 32), k.d));
+  t = _mm_add_epi64(_mm_and_si128(t, k.lo32), _mm_mul_epu32(_mm_srli_epi64(t, 32), k.d));  // < 2m
+  const __m128i u = _mm_sub_epi64(t, k.m);
+  return _mm_add_epi64(u, _mm_and_si128(_mm_shuffle_epi32(u, _MM_SHUFFLE(3, 3, 1, 1)), k.m));
+}
+
+// One step of both components; returns (y1, y2).
+inline __m128i step(Chain& c, const Consts& k) {
+  __m128i p = _mm_add_epi64(_mm_mul_epu32(c.x1, k.a1), _mm_mul_epu32(c.x2, k.a2));
+  p = _mm_add_epi64(p, _mm_mul_epu32(_mm_sub_epi64(k.m, c.x0), k.b));  // < 2^54
+  const __m128i y = reduce(p, k);
+  c.x0 = c.x1;
+  c.x1 = c.x2;
+  c.x2 = y;
+  return y;
+}
+
+// Outputs of two steps: lane 0 from `ya`, lane 1 from `yb`, each (y1 - y2) mod m1.
+inline __m128i combine(__m128i ya, __m128i yb, const Consts& k) {
   const __m128i diff = _mm_sub_epi64(_mm_unpacklo_epi64(ya, yb), _mm_unpackhi_epi64(ya, yb));
   const __m128i neg = _mm_shuffle_epi32(diff, _MM_SHUFFLE(3, 3, 1, 1));
-  return _mm_add_epi64(diff, _mm_and_si128(neg, _mm_set1_epi64x(kM1)));
+  return _mm_add_epi64(diff, _mm_and_si128(neg, k.m1));
 }
 
-template <class Sink>
-void generate(State* st, int32_t n, const Sink& out) {
-  if (n <= 0) return;
-  Lanes g(st);
-  int32_t i = 0;
-  for (; n - i >= 2; i += 2) {
-    const __m128i ya = g.step();
-    const __m128i yb = g.step();
-    out.two(i, combine(ya, yb));
-  }
-  if (i < n) {
-    const __m128i y = g.step();
-    out.one(i, static_cast<uint32_t>(_mm_cvtsi128_si32(combine(y, y))));
-  }
-  g.store(st);
-}
-
-inline uint64_t mulmod(uint64_t a, uint64_t b, uint64_t m) { return (a * b) % m; }
+// ---- jumps: long requests run four chains at once, each on its own segment -----------------
+//
+// One step is latency-bound (each second-component value needs the one before), so blocks of
+// 4L elements are cut into four segments of L; the segments' start states come from the block's
+// start state through the precomputed matrices C^L, C^2L, C^3L of both components, and the four
+// chains are stepped in turn. Every element is still the exact value of the recurrence.
 
 struct Mat3 {
   uint64_t e[3][3];
 };
 
-Mat3 mul(const Mat3& a, const Mat3& b, uint64_t m) {
+Mat3 mat_mul(const Mat3& a, const Mat3& b, uint64_t m) {
   Mat3 c{};
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) {
       uint64_t s = 0;
-      for (int k = 0; k < 3; ++k) s += mulmod(a.e[i][k], b.e[k][j], m);  // < 3m < 2^34
+      for (int k = 0; k < 3; ++k) s += (a.e[i][k] * b.e[k][j]) % m;  // < 3m < 2^34
       c.e[i][j] = s % m;
     }
   return c;
 }
+
+Mat3 companion_power(const uint32_t row[3], uint64_t m, uint64_t e) {
+  Mat3 c{{{0, 1, 0}, {0, 0, 1}, {row[2] % m, row[1] % m, row[0] % m}}};
+  Mat3 r{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+  for (; e; e >>= 1) {
+    if (e & 1) r = mat_mul(r, c, m);
+    if (e > 1) c = mat_mul(c, c, m);
+  }
+  return r;
+}
+
+constexpr uint32_t kRow1[3] = {0, 1403580, kM1 - 810728};
+constexpr uint32_t kRow2[3] = {527612, 0, kM2 - 1370589};
+
+// Paired-lane matrix: entry (i, j) of the first component's matrix in lane 0, the second's in 1.
+struct Jump {
+  uint64_t e[3][3][2];
+};
+constexpr int kLevels = 2;
+constexpr int32_t kSegment[kLevels] = {256, 16};
+
+struct JumpTable {
+  Jump j[kLevels][3];  // C^(k L) for k = 1, 2, 3
+  JumpTable() {
+    for (int l = 0; l < kLevels; ++l)
+      for (int k = 1; k <= 3; ++k) {
+        const Mat3 p1 = companion_power(kRow1, kM1, uint64_t(k) * kSegment[l]);
+        const Mat3 p2 = companion_power(kRow2, kM2, uint64_t(k) * kSegment[l]);
+        for (int r = 0; r < 3; ++r)
+          for (int c = 0; c < 3; ++c) {
+            j[l][k - 1].e[r][c][0] = p1.e[r][c];
+            j[l][k - 1].e[r][c][1] = p2.e[r][c];
+          }
+      }
+  }
+};
+
+const JumpTable& jumps() {
+  static const JumpTable table;
+  return table;
+}
+
+// J v mod m in both lanes: each product (< 2^64) folded once, three summed (< 2^49), reduced.
+Chain jump(const Chain& c, const Jump& J, const Consts& k) {
+  const __m128i x[3] = {c.x0, c.x1, c.x2};
+  __m128i out[3];
+  for (int r = 0; r < 3; ++r) {
+    __m128i s = _mm_setzero_si128();
+    for (int q = 0; q < 3; ++q) {
+      const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(J.e[r][q]));
+      const __m128i p = _mm_mul_epu32(e, x[q]);
+      s = _mm_add_epi64(s, _mm_add_epi64(_mm_and_si128(p, k.lo32), _mm_mul_epu32(_mm_srli_epi64(p, 32), k.d)));
+    }
+    out[r] = reduce(s, k);
+  }
+  return {out[0], out[1], out[2]};
+}
+
+template <class Sink>
+void generate(State* st, int32_t n, const Sink& out) {
+  if (n <= 0) return;
+  const Consts k;
+  Chain c = load(st);
+  int32_t i = 0;
+  for (int l = 0; l < kLevels; ++l) {
+    const int32_t L = kSegment[l];
+    if (n - i < 4 * L) continue;
+    const Jump* J = jumps().j[l];
+    for (; n - i >= 4 * L; i += 4 * L) {
+      Chain c0 = c, c1 = jump(c, J[0], k), c2 = jump(c, J[1], k), c3 = jump(c, J[2], k);
+      for (int32_t t = 0; t < L; t += 2) {
+        const __m128i a0 = step(c0, k), a1 = step(c1, k), a2 = step(c2, k), a3 = step(c3, k);
+        const __m128i b0 = step(c0, k), b1 = step(c1, k), b2 = step(c2, k), b3 = step(c3, k);
+        out.two(i + t, combine(a0, b0, k));
+        out.two(i + L + t, combine(a1, b1, k));
+        out.two(i + 2 * L + t, combine(a2, b2, k));
+        out.two(i + 3 * L + t, combine(a3, b3, k));
+      }
+      c = c3;
+    }
+  }
+  for (; n - i >= 2; i += 2) {
+    const __m128i ya = step(c, k);
+    const __m128i yb = step(c, k);
+    out.two(i, combine(ya, yb, k));
+  }
+  if (i < n) {
+    const __m128i y = step(c, k);
+    out.one(i, static_cast<uint32_t>(_mm_cvtsi128_si32(combine(y, y, k))));
+  }
+  store(c, st);
+}
+
+inline uint64_t mulmod(uint64_t a, uint64_t b, uint64_t m) { return (a * b) % m; }
 
 }  // namespace
 }  // namespace qor::rng
@@ -129,12 +222,7 @@ QOR_API void __hoxiVect3PowMod(uint32_t* v, const uint32_t* row, uint32_t mdist,
                                uint32_t e_hi) {
   const uint64_t m = (uint64_t(1) << 32) - mdist;
   // Companion matrix on (oldest, middle, newest): shift up, newest = row . (newest, middle, oldest).
-  Mat3 c{{{0, 1, 0}, {0, 0, 1}, {row[2] % m, row[1] % m, row[0] % m}}};
-  Mat3 r{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
-  for (uint64_t e = (uint64_t(e_hi) << 32) | e_lo; e; e >>= 1) {
-    if (e & 1) r = mul(r, c, m);
-    if (e > 1) c = mul(c, c, m);
-  }
+  const Mat3 r = companion_power(row, m, (uint64_t(e_hi) << 32) | e_lo);
   uint64_t out[3];
   for (int i = 0; i < 3; ++i) {
     uint64_t s = 0;
@@ -164,10 +252,8 @@ QOR_API int32_t __hoxBRngMRG32K3AInitStream(int32_t method, HoxStream stream, in
       return HOX_ERR_LEAPFROG_UNSUPPORTED;
     case HOX_INIT_METHOD_SKIPAHEAD: {
       const uint64_t N = skip_count(n, params);
-      const uint32_t row1[3] = {0, 1403580, kM1 - 810728};
-      const uint32_t row2[3] = {527612, 0, kM2 - 1370589};
-      __hoxiVect3PowMod(st->x1, row1, 209, static_cast<uint32_t>(N), static_cast<uint32_t>(N >> 32));
-      __hoxiVect3PowMod(st->x2, row2, 22853, static_cast<uint32_t>(N), static_cast<uint32_t>(N >> 32));
+      __hoxiVect3PowMod(st->x1, kRow1, 209, static_cast<uint32_t>(N), static_cast<uint32_t>(N >> 32));
+      __hoxiVect3PowMod(st->x2, kRow2, 22853, static_cast<uint32_t>(N), static_cast<uint32_t>(N >> 32));
       return 0;
     }
     default:
