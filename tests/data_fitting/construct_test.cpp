@@ -281,6 +281,27 @@ std::vector<SubbCase> subb_cases() {
 }
 INSTANTIATE_TEST_SUITE_P(Pairs, Subbotin, ::testing::ValuesIn(subb_cases()), subb_name);
 
+TEST(QuadraticSpline, SinglePrecisionKinds) {
+  std::vector<float> x{0, 1, 2}, y{0, 1, 0}, bc{0.25f}, c(6);
+  Task t;
+  ASSERT_EQ(qor_df_kernel_sNewTask1D(&t.t, 3, x.data(), 0, 1, y.data(), 0, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_sEditPPSpline1D(t, 3, 0, 128, bc.data(), 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_sDFQuadraticSpline1D(t, 0, 0, nullptr), DfOk);
+  EXPECT_EQ(c, (std::vector<float>{0, 0, 1, 1, 2, -3}));
+  // Subbotin, second derivatives at both ends, on the uniform partition 0, 1, ..., 7.
+  std::vector<float> ends{0.f, 7.f}, yq(8), cq(24), bq{0.9f, 0.9f};
+  for (int i = 0; i < 8; ++i) yq[i] = float(q(i));
+  Task u;
+  ASSERT_EQ(qor_df_kernel_sNewTask1D(&u.t, 8, ends.data(), 4, 1, yq.data(), 0, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_sEditPPSpline1D(u, 3, 1, 48, bq.data(), 0, nullptr, cq.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_iEditVal(u, DfParamIcType, 8), DfOk);
+  ASSERT_EQ(qor_df_kernel_sDFQuadraticSpline1D(u, 0, 0, nullptr), DfOk);
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_NEAR(cq[3 * i + 1], dq(i), 2e-5) << i;
+    EXPECT_NEAR(cq[3 * i + 2], 0.45, 2e-5) << i;
+  }
+}
+
 TEST(QuadraticSpline, WorkStorageAllocationFailures) {
   std::mt19937_64 g(9);
   Fixture f(5000, 1, false, false, g);

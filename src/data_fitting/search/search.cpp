@@ -18,7 +18,6 @@ namespace qor::df {
 namespace {
 
 constexpr int64_t kSiteBlock = 128;
-constexpr int64_t kHybridWalk = 20;
 
 // Integer guess trunc(v) + 1 limited to [1, nx]; v >= 0 and not NaN.
 template <class T>
@@ -28,25 +27,8 @@ inline int64_t guess(T v, int64_t nx) {
   return static_cast<int64_t>(v) + 1;
 }
 
-// Walk from a starting cell to the cell of s (the quasi-uniform correction).
-template <class T>
-inline int64_t correct_from(const T* x, int64_t nx, T s, int64_t c) {
-  if (c >= nx) {
-    c = nx;
-    while (c > 0 && x[c - 1] > s) --c;
-    return c;
-  }
-  if (c < 0) c = 0;
-  if (s >= x[c]) {
-    while (c < nx && x[c] <= s) ++c;
-  } else if (c > 0 && x[c - 1] > s) {
-    while (c > 0 && x[c - 1] > s) --c;
-  }
-  return c;
-}
-
-// Binary search: the number of breakpoints in x[lo, hi) not greater than s, plus lo, given
-// x[lo-1] <= s (or lo = 0) and x[hi] > s (or hi = nx).
+// Binary search: the first index in [lo, hi) whose breakpoint exceeds s, or hi; callers know
+// that x[lo-1] <= s (or lo = 0) and x[hi] > s (or hi = nx).
 template <class T>
 inline int64_t bisect(const T* x, int64_t lo, int64_t hi, T s) {
   while (lo < hi) {
@@ -54,6 +36,47 @@ inline int64_t bisect(const T* x, int64_t lo, int64_t hi, T s) {
     if (x[mid] > s) hi = mid; else lo = mid + 1;
   }
   return lo;
+}
+
+// Walks up from c while x[c] <= s (given c = 0 or x[c-1] <= s): a few steps one by one, then
+// steps that double, then a bisection of the last stride.
+template <class T>
+inline int64_t walk_up(const T* x, int64_t nx, T s, int64_t c) {
+  for (int k = 0; k < 8; ++k, ++c)
+    if (c >= nx || x[c] > s) return c;
+  int64_t lo = c, step = 8;
+  for (;;) {
+    const int64_t p = lo + step;
+    if (p >= nx) return bisect(x, lo, nx, s);
+    if (x[p] > s) return bisect(x, lo, p, s);
+    lo = p + 1;
+    step *= 2;
+  }
+}
+
+// Walks down from c while x[c-1] > s, the same way.
+template <class T>
+inline int64_t walk_down(const T* x, T s, int64_t c) {
+  for (int k = 0; k < 8; ++k, --c)
+    if (c == 0 || x[c - 1] <= s) return c;
+  int64_t hi = c, step = 8;  // x[hi] > s
+  for (;;) {
+    const int64_t p = hi - step;
+    if (p <= 0) return bisect(x, 0, hi, s);
+    if (x[p] <= s) return bisect(x, p + 1, hi, s);
+    hi = p;
+    step *= 2;
+  }
+}
+
+// From a starting cell to the cell of s (the quasi-uniform correction).
+template <class T>
+inline int64_t correct_from(const T* x, int64_t nx, T s, int64_t c) {
+  if (c >= nx) return walk_down(x, s, nx);
+  if (c < 0) c = 0;
+  if (s >= x[c]) return walk_up(x, nx, s, c);
+  if (c > 0 && x[c - 1] > s) return walk_down(x, s, c);
+  return c;
 }
 
 // ---- per-site rules ----------------------------------------------------------------------------
@@ -105,8 +128,8 @@ void sorted_sites(int64_t nx, const T* x, int64_t n, const T* site, int64_t* run
       continue;
     }
     if (k == 0 && c < nx && x[c] <= s) c = bisect(x, c, nx, s);
-    while (c < nx && x[c] <= s) ++c;
-    while (c > 0 && x[c - 1] > s) --c;  // sites that are not sorted after all
+    c = walk_up(x, nx, s, c);
+    c = walk_down(x, s, c);  // sites that are not sorted after all
     cell[k] = static_cast<C>(c);
   }
   if (running) *running = c;
@@ -125,15 +148,12 @@ void peak_sites(int64_t nx, const T* x, int64_t n, const T* site, T peak, C* cel
       if (s > xl) {
         c = nx;
       } else {
-        c = nx - 1;
-        while (c > 0 && x[c - 1] > s) --c;
+        c = walk_down(x, s, nx - 1);
       }
     } else if (s >= x[p]) {
-      c = p;
-      while (c < nx && x[c] <= s) ++c;
+      c = walk_up(x, nx, s, p);
     } else if (p > 0 && x[p - 1] > s) {
-      c = p;
-      while (c > 0 && x[c - 1] > s) --c;
+      c = walk_down(x, s, p);
     } else {
       c = p;
     }
@@ -141,38 +161,60 @@ void peak_sites(int64_t nx, const T* x, int64_t n, const T* site, T peak, C* cel
   }
 }
 
+// Hybrid: the bucket of a site gives breakpoints lo, hi around it; the cell is found between
+// them. Sites are handled sixteen at a time with a branch-free bisection run in lock-step, so
+// that their memory accesses overlap; the result is checked against its two breakpoints and a
+// site whose pair does not bracket it (a table built for other breakpoints) is bisected over
+// the whole partition.
 template <class T, class C>
 void hybrid_sites(int64_t nx, const T* x, int64_t n, const T* site, T bscale, const uint32_t* table, C* cell) {
   const T x0 = x[0], xl = x[nx - 1];
-  for (int64_t k = 0; k < n; ++k) {
-    const T s = site[k];
-    int64_t c;
-    if (!(s >= x0)) {
-      c = 0;
-    } else if (s > xl) {
-      c = nx;
-    } else if (s == xl) {
-      c = nx - 1;
-    } else if (nx <= 8 || !table) {
-      c = 0;
-      while (x[c] <= s) ++c;
-    } else {
-      const T v = T(T(s - x0) * bscale);
-      int64_t b = v >= T(kBucketPairs - 1) ? kBucketPairs - 1 : (v >= T(0) ? static_cast<int64_t>(v) : 0);
-      int64_t lo = table[2 * b], hi = table[2 * b + 1];
-      // A table built for other breakpoints (x or nx changed since) falls back to bisection.
-      if (lo > nx - 1 || hi > nx - 1 || lo > hi || !(x[lo] <= s) || !(x[hi] > s)) {
-        lo = 0;
-        hi = nx - 1;
+  constexpr int kGroup = 16;
+  for (int64_t k0 = 0; k0 < n; k0 += kGroup) {
+    const int g = static_cast<int>(std::min<int64_t>(kGroup, n - k0));
+    int64_t base[kGroup], len[kGroup];
+    T sv[kGroup];
+    for (int i = 0; i < g; ++i) {
+      const T s = site[k0 + i];
+      sv[i] = s;
+      len[i] = 0;
+      if (!(s >= x0)) {
+        base[i] = -1;  // cell 0
+      } else if (s > xl) {
+        base[i] = nx - 1;  // cell nx
+      } else if (s == xl) {
+        base[i] = nx - 2;  // cell nx - 1
+      } else if (nx <= 8 || !table) {
+        int64_t c = 0;
+        while (x[c] <= s) ++c;
+        base[i] = c - 1;
+      } else {
+        const T v = T(T(s - x0) * bscale);
+        const int64_t b = v >= T(kBucketPairs - 1) ? kBucketPairs - 1 : (v >= T(0) ? static_cast<int64_t>(v) : 0);
+        int64_t lo = table[2 * b], hi = table[2 * b + 1];
+        if (lo > nx - 1 || hi > nx - 1 || lo >= hi) lo = 0, hi = nx - 1;
+        base[i] = lo;
+        len[i] = hi - lo;  // search x[lo .. hi-1] for the last breakpoint <= s
       }
-      while (hi - lo > kHybridWalk) {
-        const int64_t mid = (lo + hi) / 2;
-        if (x[mid] > s) hi = mid; else lo = mid;
-      }
-      while (lo < hi && x[lo] <= s) ++lo;
-      c = lo;
     }
-    cell[k] = static_cast<C>(c);
+    bool active = true;
+    while (active) {
+      active = false;
+      for (int i = 0; i < g; ++i) {
+        if (len[i] > 1) {
+          const int64_t half = len[i] >> 1;
+          base[i] = x[base[i] + half] <= sv[i] ? base[i] + half : base[i];
+          len[i] -= half;
+          active |= len[i] > 1;
+        }
+      }
+    }
+    for (int i = 0; i < g; ++i) {
+      int64_t c = base[i] + 1;
+      const T s = sv[i];
+      if (c >= 1 && c <= nx - 1 && s < xl && !(x[c - 1] <= s && s < x[c])) c = bisect(x, 0, nx - 1, s);
+      cell[k0 + i] = static_cast<C>(c);
+    }
   }
 }
 
