@@ -12,3 +12,13 @@ QOR_D_KERNEL(dExp_W7LAynn, DExpHA)
 QOR_D_KERNEL(dExp_W7EPnnn, DExpEP)
 QOR_D_KERNEL(dExp2_W7HAynn, DExp2HA)
 QOR_D_KERNEL(dExp10_W7HAynn, DExp10HA)
+
+#include "vector_math/kernels/exp_log/dlog.h"
+
+QOR_D_KERNEL(dLn_W7HAynn, DLnHA)
+QOR_D_KERNEL(dLn_W7EPnnn, DLnEP)
+QOR_D_KERNEL(dLog2_W7HAynn, DLog2HA)
+QOR_D_KERNEL(dLog2_W7LAynn, DLog2HA)
+QOR_D_KERNEL(dLog2_W7EPnnn, DLog2EP)
+QOR_D_KERNEL(dLog10_W7HAynn, DLog10HA)
+QOR_D_KERNEL(dLogb_W7HAynn, DLogb)

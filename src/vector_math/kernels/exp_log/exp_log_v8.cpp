@@ -14,3 +14,10 @@ extern "C" QOR_API void qor_fnx_kernel_sExp_V8EPnnn(int32_t n, const float* a, f
 QOR_D_KERNEL(dExpm1_V8HAynn, DExpm1HA)
 QOR_D_KERNEL(dExpm1_V8LAynn, DExpm1HA)
 QOR_D_KERNEL(dExpm1_V8EPnnn, DExpm1EP)
+
+#include "vector_math/kernels/exp_log/dlog.h"
+
+QOR_D_KERNEL(dLog10_V8LAynn, DLog10HA)
+QOR_D_KERNEL(dLog1p_V8HAynn, DLog1pHA)
+QOR_D_KERNEL(dLog1p_V8LAynn, DLog1pHA)
+QOR_D_KERNEL(dLog1p_V8EPnnn, DLog1pEP)
