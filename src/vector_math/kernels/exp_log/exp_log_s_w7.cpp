@@ -6,3 +6,16 @@ using namespace qor::vm::exp_log;
 
 extern "C" QOR_API void qor_fnx_kernel_sExp_W7HAynn(int32_t n, const float* a, float* r) { run_v1<SExpHA>(n, a, r); }
 extern "C" QOR_API void qor_fnx_kernel_sExp_W7LAynn(int32_t n, const float* a, float* r) { run_v1<SExpLA>(n, a, r); }
+
+#include "vector_math/kernels/exp_log/s_via_d.h"
+
+#define QOR_S_KERNEL(name, Family) \
+  extern "C" QOR_API void qor_fnx_kernel_##name(int32_t n, const float* a, float* r) { run_v1<Family>(n, a, r); }
+
+QOR_S_KERNEL(sExp2_W7HAynn, SExp2HA)
+QOR_S_KERNEL(sExp10_W7HAynn, SExp10HA)
+QOR_S_KERNEL(sLog2_W7LAynn, SLog2)
+QOR_S_KERNEL(sLog2_W7HAynn, SLog2)
+QOR_S_KERNEL(sLog2_W7EPnnn, SLog2)
+QOR_S_KERNEL(sLog10_W7EPnnn, SLog10)
+QOR_S_KERNEL(sLogb_W7HAynn, SLogb)

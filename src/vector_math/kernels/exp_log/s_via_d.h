@@ -1,0 +1,304 @@
+// Single-precision Exp2, Exp10, Expm1, Ln, Log2, Log10, Log1p and Logb.
+//
+// The packed formulas widen four floats to two pairs of doubles, evaluate the double-precision
+// cores (relative error below 2^-33, far below half a float ulp) and round once to single
+// precision, so results are correctly rounded except within 2^-9 ulp of a midpoint. Subnormal
+// inputs are ordinary doubles, and results in the float subnormal range are rounded once by the
+// narrowing. The screens send what needs a status or special value to the per-element routines.
+#pragma once
+
+#include <cmath>
+
+#include "vector_math/kernels/exp_log/dexp.h"
+#include "vector_math/kernels/exp_log/dlog.h"
+
+namespace qor::vm::exp_log {
+
+template <class DEval>
+QOR_SIMD_INLINE f32x4 via_double(f32x4 x) {
+  return narrow(DEval::eval(widen_lo(x)), DEval::eval(widen_hi(x)));
+}
+
+// Double cores as DEval types.
+template <class Base>
+struct LogEvalEP {
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 x) { return dlog_ep<Base>(dlog_reduce(x)); }
+};
+struct Log1pEvalEP {
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 x) { return dlog1p_eval<true>(x); }
+};
+
+// Lanes whose |x| bits are >= lo_bits, or < tiny_bits.
+QOR_SIMD_INLINE int screen_abs_range(f32x4 x, uint32_t big_bits, uint32_t tiny_bits) {
+  const i32x4 ax = simd::abs(x).bits();
+  const i32x4 big = simd::cmp_gt(ax, i32x4::splat(static_cast<int32_t>(big_bits - 1)));
+  const i32x4 tiny = simd::cmp_gt(i32x4::splat(static_cast<int32_t>(tiny_bits)), ax);
+  return simd::mask(big | tiny);
+}
+
+inline int float_exp_status(float r) {
+  if (std::isinf(r)) return 3;
+  if (r < 0x1p-126f) return 4;
+  return 0;
+}
+
+// ---- Exp2, Exp10 ---------------------------------------------------------------------------
+// over: results +inf beyond (status 3); zero: +0 below (status 4); between them the double core
+// with the status of the rounded result.
+template <class DEval, uint32_t kScreenBits, int kOver, int kZero>
+struct SExpLike : FamilyBase<float> {
+  static constexpr Scheme kScheme = Scheme::Recompute;
+  static f32x4 packed(f32x4 x) { return via_double<DEval>(x); }
+  static int screen(f32x4 x) { return simd::mask_abs_above(x, kScreenBits - 1); }
+  static int element(const float* px, float* out) {
+    const float x = *px;
+    if (std::isnan(x)) {
+      *out = x + x;
+      return 0;
+    }
+    if (std::isinf(x)) {
+      *out = x > 0 ? x : 0.0f;
+      return 0;
+    }
+    if (x > static_cast<float>(kOver)) {
+      *out = mul_rt(0x1p127f, 0x1p127f);
+      return 3;
+    }
+    if (x < static_cast<float>(kZero)) {
+      *out = mul_rt(0x1p-126f, 0x1p-126f);
+      return 4;
+    }
+    *out = packed_one<SExpLike>(x);
+    return float_exp_status(*out);
+  }
+};
+struct SExp2HA : SExpLike<DExpCoreEP<RedExp2>, 0x42FC0000u, 130, -152> {  // screen |x| >= 126
+  static constexpr const char* kName = "vsExp2";
+};
+struct SExp10HA : SExpLike<DExpCoreEP<RedExp10>, 0x42160000u, 40, -47> {  // screen |x| >= 37.5
+  static constexpr const char* kName = "vsExp10";
+};
+
+// ---- Expm1 ---------------------------------------------------------------------------------
+struct SExpm1HA : FamilyBase<float> {
+  static constexpr const char* kName = "vsExpm1";
+  static constexpr Scheme kScheme = Scheme::Recompute;
+  static f32x4 packed(f32x4 x) { return via_double<DExpm1Core<false>>(x); }
+  // |x| >= 88, and |x| < 2^-25 (the result is x, which keeps the sign of zero)
+  static int screen(f32x4 x) { return screen_abs_range(x, 0x42B00000u, 0x33000000u); }
+  static int element(const float* px, float* out) {
+    const float x = *px;
+    if (std::isnan(x)) {
+      *out = x + x;
+      return 0;
+    }
+    if (std::fabs(x) < 0x1p-25f) {
+      *out = x;
+      return 0;
+    }
+    if (x < -88.0f) {  // -1 + e^x rounds to -1
+      *out = (x == -INFINITY) ? -1.0f : mul_rt(0x1p-60f, 0x1p-60f) - 1.0f;
+      return 0;
+    }
+    if (x == INFINITY) {
+      *out = x;
+      return 0;
+    }
+    if (x >= 89.0f) {
+      *out = mul_rt(0x1p127f, 0x1p127f);
+      return 3;
+    }
+    *out = packed_one<SExpm1HA>(x);
+    return std::isinf(*out) ? 3 : 0;
+  }
+};
+
+// ---- Ln, Log2, Log10 -----------------------------------------------------------------------
+// Not positive or not finite: bits as a signed integer <= 0 or >= 0x7F800000.
+QOR_SIMD_INLINE int screen_not_positive_finite(f32x4 x) {
+  const i32x4 b = x.bits();
+  const i32x4 bad = simd::cmp_gt(i32x4::splat(1), b) | simd::cmp_gt(b, i32x4::splat(0x7F7FFFFF));
+  return simd::mask(bad);
+}
+
+// Special values of a single-precision logarithm; false when x is positive and finite.
+inline bool slog_special(float x, float* out, int* status) {
+  if (std::isnan(x)) {
+    *out = x + x;
+    *status = 0;
+    return true;
+  }
+  if (x == 0.0f) {
+    *out = minus_inf_divzero_f();
+    *status = 2;
+    return true;
+  }
+  if (x < 0.0f) {
+    *out = nan_invalid_f();
+    *status = 1;
+    return true;
+  }
+  if (x == INFINITY) {
+    *out = x;
+    *status = 0;
+    return true;
+  }
+  return false;
+}
+
+template <class Base, const char* const* kNameP>
+struct SLogFamily : FamilyBase<float> {
+  static constexpr const char* kName = *kNameP;
+  static constexpr Scheme kScheme = Scheme::Recompute;
+  static f32x4 packed(f32x4 x) { return via_double<LogEvalEP<Base>>(x); }
+  static int screen(f32x4 x) { return screen_not_positive_finite(x); }
+  static int element(const float* px, float* out) {
+    int status = 0;
+    if (slog_special(*px, out, &status)) return status;
+    *out = packed_one<SLogFamily>(*px);
+    return 0;
+  }
+};
+inline constexpr const char* kNameSLog2 = "vsLog2";
+inline constexpr const char* kNameSLog10 = "vsLog10";
+using SLog2 = SLogFamily<Base2, &kNameSLog2>;
+using SLog10 = SLogFamily<Base10, &kNameSLog10>;
+
+// Single-precision Ln: packed as above; the per-element routine is a complete scalar logarithm
+// in double precision (65-entry table, polynomial of degree 8 near 1), rounded once.
+inline float sln_scalar(float xf, int* status) {
+  const uint32_t ix = bits_of(xf), ax = ix & 0x7FFFFFFFu;
+  *status = 0;
+  if (ax >= 0x7F800000u) {
+    if (ix == 0xFF800000u) {
+      *status = 1;
+      return nan_invalid_f();
+    }
+    return xf * xf;
+  }
+  double x = static_cast<double>(xf);
+  int corr = 0;
+  if (ax != 0 && ax < 0x00800000u) {  // subnormal single: scale by 2^60
+    x *= 1152921504606846976.0;
+    corr = -60;
+  }
+  if (x > 0.0) {
+    auto poly = [](double u) {  // u^2 * (-1/2 + u (1/3 + ...)), degree 8 in all
+      return (u * u) *
+             (-0.5 + u * (0.33333333333334386 +
+                          u * (-0.25000000000003386 +
+                               u * (0.19999999911565072 +
+                                    u * (-0.1666666651884978 + u * (0.1428756883852146 + u * (-0.1250214602960357)))))));
+    };
+    if (std::fabs(x - 1.0) <= 0.009765625) {
+      const double u = x - 1.0;
+      return static_cast<float>(u + poly(u));
+    }
+    const uint64_t bx = bits_of(x);
+    const double e = static_cast<double>(static_cast<int>((bx >> 52) & 0x7FF) - 1023 + corr);
+    const double m = double_of((bx & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull);
+    const int j = static_cast<int>(bits_of(70368744177665.0 + m) & 0x7F);
+    const double mh = (m + 2097152.0) - 2097152.0;
+    const double ml = m - mh;
+    const double* t = kSLn.e[j];
+    const double u = (mh * t[0] - 1.0) + ml * t[0];
+    const double r = poly(u) + (e * 0.6931471805598903 + t[1]) + (e * 5.497923018708371e-14 + t[2]) + u;
+    return static_cast<float>(r);
+  }
+  if (x == 0.0) {
+    *status = 2;
+    return minus_inf_divzero_f();
+  }
+  *status = 1;
+  return nan_invalid_f();
+}
+
+inline constexpr const char* kNameSLn = "vsLn";
+template <class Base>
+struct SLnFamily : FamilyBase<float> {
+  static constexpr const char* kName = "vsLn";
+  static constexpr Scheme kScheme = Scheme::Recompute;
+  static f32x4 packed(f32x4 x) { return via_double<LogEvalEP<Base>>(x); }
+  static int screen(f32x4 x) { return screen_not_positive_finite(x); }
+  static int element(const float* px, float* out) {
+    int status;
+    *out = sln_scalar(*px, &status);
+    return status;
+  }
+};
+using SLn = SLnFamily<BaseE>;
+
+// ---- Log1p ---------------------------------------------------------------------------------
+struct SLog1p : FamilyBase<float> {
+  static constexpr const char* kName = "vsLog1p";
+  static constexpr Scheme kScheme = Scheme::Recompute;
+  static f32x4 packed(f32x4 x) { return via_double<Log1pEvalEP>(x); }
+  // x <= -1, infinities, NaNs, |x| < 2^-25 (the result is x)
+  static int screen(f32x4 x) {
+    const i32x4 b = x.bits();
+    const i32x4 ax = b & i32x4::splat(0x7FFFFFFF);
+    const i32x4 big = simd::cmp_gt(ax, i32x4::splat(0x7F7FFFFF));
+    const i32x4 tiny = simd::cmp_gt(i32x4::splat(0x33000000), ax);
+    const i32x4 neg1 = simd::cmp_gt(b ^ i32x4::splat(static_cast<int32_t>(0x80000000u)), i32x4::splat(0x3F7FFFFF));
+    return simd::mask(big | tiny | neg1);
+  }
+  static int element(const float* px, float* out) {
+    const float x = *px;
+    if (std::isnan(x)) {
+      *out = x + x;
+      return 0;
+    }
+    if (x == -1.0f) {
+      *out = minus_inf_divzero_f();
+      return 2;
+    }
+    if (x < -1.0f) {
+      *out = nan_invalid_f();
+      return 1;
+    }
+    if (x == INFINITY || std::fabs(x) < 0x1p-25f) {
+      *out = x;
+      return 0;
+    }
+    *out = packed_one<SLog1p>(x);
+    return 0;
+  }
+};
+
+// ---- Logb ----------------------------------------------------------------------------------
+struct SLogb : FamilyBase<float> {
+  static constexpr const char* kName = "vsLogb";
+  static constexpr Scheme kScheme = Scheme::Recompute;
+  static f32x4 packed(f32x4 x) {
+    const i32x4 e = simd::shr_logical(x.bits() & i32x4::splat(0x7F800000), 23) - i32x4::splat(127);
+    return simd::to_float(e);
+  }
+  static int screen(f32x4 x) {
+    const i32x4 e = x.bits() & i32x4::splat(0x7F800000);
+    return simd::mask(simd::cmp_eq(e, i32x4()) | simd::cmp_eq(e, i32x4::splat(0x7F800000)));
+  }
+  static int element(const float* px, float* out) {
+    const float x = *px;
+    if (std::isnan(x)) {
+      *out = x + x;
+      return 0;
+    }
+    if (std::isinf(x)) {
+      *out = INFINITY;
+      return 0;
+    }
+    if (x == 0.0f) {
+      *out = minus_inf_divzero_f();
+      return 2;
+    }
+    const uint32_t ax = bits_of(x) & 0x7FFFFFFFu;
+    if (ax < 0x00800000u) {
+      *out = static_cast<float>(31 - __builtin_clz(ax) - 149);
+      return 0;
+    }
+    *out = packed_one<SLogb>(x);
+    return 0;
+  }
+};
+
+}  // namespace qor::vm::exp_log
