@@ -1,42 +1,22 @@
 // The generator registry: the current table (16 built-in rows, then registered ones) and the
 // legacy table, identifier decoding, properties and registration.
 //
-// A row binds a generator's four functions by name. Generators are separate sources under
-// src/random/generators/; the rows refer to them weakly, so a row whose generator is not part
-// of the build has null functions and no stream of it can be created.
+// The built-in rows come from generators.def: each row's sizes and, for generators that are
+// part of the library, its four functions.
 #include <array>
 
 #include "random/core/abstract.h"
 #include "random/core/stream.h"
 
-#define QOR_WEAK_GENERATOR(Name)                                                                   \
-  extern "C" int32_t __hoxBRng##Name##InitStream(int32_t, HoxStream, int32_t, const uint32_t*)    \
-      __attribute__((weak));                                                                       \
-  extern "C" int32_t __hoxsBRng##Name(HoxStream, int32_t, float*, float, float) __attribute__((weak)); \
-  extern "C" int32_t __hoxdBRng##Name(HoxStream, int32_t, double*, double, double)                \
-      __attribute__((weak));                                                                       \
-  extern "C" int32_t __hoxiBRng##Name(HoxStream, int32_t, uint32_t*) __attribute__((weak));
-QOR_WEAK_GENERATOR(R250)
-QOR_WEAK_GENERATOR(WH)
-QOR_WEAK_GENERATOR(Sobol)
-QOR_WEAK_GENERATOR(Niederr)
-QOR_WEAK_GENERATOR(MT19937)
-QOR_WEAK_GENERATOR(MT2203)
-QOR_WEAK_GENERATOR(SFMT19937)
-QOR_WEAK_GENERATOR(TRNG)
-QOR_WEAK_GENERATOR(ARS5)
-QOR_WEAK_GENERATOR(PHILOX4X32X10)
-#undef QOR_WEAK_GENERATOR
-// The abstract rows live in core/abstract.cpp.
-#define QOR_GENERATOR(Name)                                                                        \
-  extern "C" int32_t __hoxBRng##Name##InitStream(int32_t, HoxStream, int32_t, const uint32_t*);   \
-  extern "C" int32_t __hoxsBRng##Name(HoxStream, int32_t, float*, float, float);                  \
-  extern "C" int32_t __hoxdBRng##Name(HoxStream, int32_t, double*, double, double);               \
+#define QOR_BRNG_DECL_0(Name)
+#define QOR_BRNG_DECL_1(Name)                                                                       \
+  extern "C" int32_t __hoxBRng##Name##InitStream(int32_t, HoxStream, int32_t, const uint32_t*);    \
+  extern "C" int32_t __hoxsBRng##Name(HoxStream, int32_t, float*, float, float);                   \
+  extern "C" int32_t __hoxdBRng##Name(HoxStream, int32_t, double*, double, double);                \
   extern "C" int32_t __hoxiBRng##Name(HoxStream, int32_t, uint32_t*);
-QOR_GENERATOR(iAbstract)
-QOR_GENERATOR(dAbstract)
-QOR_GENERATOR(sAbstract)
-#undef QOR_GENERATOR
+#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built) QOR_BRNG_DECL_##built(Name)
+#include "random/core/generators.def"
+#undef QOR_BRNG
 
 namespace qor::rng {
 namespace {
@@ -45,29 +25,19 @@ constexpr int kTableRows = 512;
 constexpr int kBuiltInRows = 16;
 constexpr int kLegacyRows = 279;  // 0 MCG31M1, 1 R250, 2 MRG32K3A, 3 MCG59, 4..276 WH, 277, 278
 
-#define ROW(bytes, seeds, zero, word, bits, Name) \
-  BrngProperties { bytes, seeds, zero, word, bits, __hoxBRng##Name##InitStream, __hoxsBRng##Name, \
-                   __hoxdBRng##Name, __hoxiBRng##Name }
-
+#define QOR_BRNG_FNS_0(Name) nullptr, nullptr, nullptr, nullptr
+#define QOR_BRNG_FNS_1(Name) __hoxBRng##Name##InitStream, __hoxsBRng##Name, __hoxdBRng##Name, __hoxiBRng##Name
+#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built) \
+  BrngProperties{bytes, seeds, zero, word, bits, QOR_BRNG_FNS_##built(Name)},
 constexpr std::array<BrngProperties, kBuiltInRows> kBuiltIn = {{
-    ROW(24, 1, 0, 4, 31, MCG31M1),
-    ROW(1024, 252, 1, 4, 32, R250),
-    ROW(40, 6, 1, 4, 32, MRG32K3A),
-    ROW(32, 1, 0, 8, 59, MCG59),
-    ROW(48, 4, 1, 16, 24, WH),
-    ROW(11712, 2604, 0, 4, 32, Sobol),
-    ROW(84288, 10498, 0, 4, 32, Niederr),
-    ROW(2516, 625, 1, 4, 32, MT19937),
-    ROW(308, 70, 1, 4, 32, MT2203),
-    ROW(kIAbstractBytes, 0, 1, 4, 32, iAbstract),
-    ROW(kDAbstractBytes, 0, 1, 4, 32, dAbstract),
-    ROW(kSAbstractBytes, 0, 1, 4, 32, sAbstract),
-    ROW(2536, 625, 1, 4, 32, SFMT19937),
-    ROW(24, 1, 0, 4, 32, TRNG),
-    ROW(68, 8, 1, 4, 32, ARS5),
-    ROW(60, 8, 1, 4, 32, PHILOX4X32X10),
+#include "random/core/generators.def"
 }};
-#undef ROW
+#undef QOR_BRNG
+#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built) members,
+constexpr std::array<int32_t, kBuiltInRows> kMembers = {{
+#include "random/core/generators.def"
+}};
+#undef QOR_BRNG
 
 constexpr std::array<BrngProperties, kTableRows> make_current() {
   std::array<BrngProperties, kTableRows> t{};
@@ -76,9 +46,7 @@ constexpr std::array<BrngProperties, kTableRows> make_current() {
 }
 constexpr std::array<int32_t, kTableRows> make_offsets() {
   std::array<int32_t, kTableRows> t{};
-  for (int i = 0; i < kBuiltInRows; ++i) t[i] = 1;
-  t[4] = 273;   // Wichmann-Hill members
-  t[8] = 6024;  // MT2203 members
+  for (int i = 0; i < kBuiltInRows; ++i) t[i] = kMembers[i];
   return t;
 }
 constexpr std::array<BrngProperties, kTableRows> make_legacy() {
