@@ -431,6 +431,43 @@ TEST(Interpolation, ThreadedEqualsSequentialAndAllocationFailures) {
             1);
 }
 
+// Uniform sites given by their ends, sorted sites and a peak data hint reach other search
+// methods; the results must not depend on the route.
+TEST(Interpolation, SiteHintsAndDataHintsChangeNothingButTheRoute) {
+  std::mt19937_64 g(12);
+  const int64_t nx = 300, n = 5000;
+  std::vector<double> x = qor::test::df::random_partition(nx, g), y(nx), c(2 * (nx - 1));
+  for (auto& v : y) v = std::cos(double(&v - y.data()));
+  Task t;
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), 0, 1, y.data(), 0, 1), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dDFLinearSpline1D(t, 0, 0, nullptr), DfOk);
+  const double ends[2] = {x[0] - 1.0, x[nx - 1] + 1.0};
+  std::vector<double> s(n);
+  for (int64_t k = 0; k < n; ++k) s[k] = k == n - 1 ? ends[1] : ends[0] + double(k) * ((ends[1] - ends[0]) / double(n - 1));
+  auto run = [&](const double* sites, int64_t sitehint, const double* datahint, std::vector<double>* r,
+                 std::vector<int64_t>* cell) {
+    r->assign(n, 0.0);
+    cell->assign(n, -1);
+    return qor_df_kernel_dDFInterpolate1D(t, 3, 0, n, sites, sitehint, 0, nullptr, datahint, r->data(), 16, cell->data(),
+                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                          qor_threading_openmp());
+  };
+  std::vector<double> r0, r1;
+  std::vector<int64_t> c0, c1;
+  ASSERT_EQ(run(s.data(), 0, nullptr, &r0, &c0), DfOk);
+  for (int64_t k = 0; k < n; ++k) ASSERT_EQ(c0[k], reference_cell(x, s[k]));
+  ASSERT_EQ(run(ends, 4, nullptr, &r1, &c1), DfOk);
+  EXPECT_EQ(r0, r1);
+  EXPECT_EQ(c0, c1);
+  ASSERT_EQ(run(s.data(), 64, nullptr, &r1, &c1), DfOk);
+  EXPECT_EQ(r0, r1);
+  const double peak[5] = {0, 1, 0, 0, double(nx / 2)};
+  ASSERT_EQ(run(s.data(), 0, peak, &r1, &c1), DfOk);
+  EXPECT_EQ(r0, r1);
+  EXPECT_EQ(c0, c1);
+}
+
 TEST(Interpolation, SinglePrecisionLinear) {
   std::vector<float> x{0.f, 2.f, 3.f}, y{1.f, 5.f, 2.f}, c(4);
   Task t;
