@@ -10,6 +10,11 @@
 // instead and read (and transform) the keys through the stride on every pass; the number of
 // passes decides which of the two index arrays the first pass writes, so that the last one
 // writes the output. Counters live on the stack; nothing is allocated.
+//
+// Below 1,024 keys of 32 or 64 bits the fixed cost of the counters outweighs the passes: the
+// transformed keys are sorted by comparison instead (for index sorts as (key, index) pairs,
+// which keeps equal keys in index order), with the same result.
+#include <algorithm>
 #include <cstring>
 
 #include "qor/prim.h"
@@ -107,6 +112,8 @@ void split_histograms(int32_t* counters, uint32_t** hist) {
   }
 }
 
+constexpr size_t kComparisonBelow = 1024;
+
 template <class U, class L, class Tr, class CopyFn>
 int32_t sort_in_place(void* keys_v, void* buf_v, int32_t len, CopyFn copy_back) {
   if (!keys_v || !buf_v) return QOR_PRIM_STATUS_NULL_PTR;
@@ -114,6 +121,14 @@ int32_t sort_in_place(void* keys_v, void* buf_v, int32_t len, CopyFn copy_back) 
   U* const keys = static_cast<U*>(keys_v);
   U* const buf = static_cast<U*>(buf_v);
   const size_t n = static_cast<size_t>(len);
+  if constexpr (sizeof(U) >= 4) {
+    if (n < kComparisonBelow) {
+      for (size_t i = 0; i < n; ++i) keys[i] = Tr::fwd(keys[i]);
+      std::sort(keys, keys + n);
+      for (size_t i = 0; i < n; ++i) keys[i] = Tr::inv(keys[i]);
+      return QOR_PRIM_STATUS_OK;
+    }
+  }
 
   int32_t counters[total_bins<L>()];
   qor_dft_e8r_ochaZero_32s(counters, total_bins<L>());
@@ -161,6 +176,15 @@ int32_t sort_index(const void* keys_v, int32_t stride, int32_t* index, int32_t* 
   if (len < 1 || stride < static_cast<int32_t>(sizeof(U))) return QOR_PRIM_STATUS_SIZE_ERR;
   const unsigned char* const base = static_cast<const unsigned char*>(keys_v);
   const size_t n = static_cast<size_t>(len), st = static_cast<size_t>(stride);
+  if constexpr (sizeof(U) == 4) {
+    if (n < kComparisonBelow) {
+      uint64_t pairs[kComparisonBelow];
+      for (size_t i = 0; i < n; ++i) pairs[i] = uint64_t(key_at<U, Tr>(base, st, i)) << 32 | i;
+      std::sort(pairs, pairs + n);
+      for (size_t i = 0; i < n; ++i) index[i] = static_cast<int32_t>(pairs[i] & 0xFFFFFFFFu);
+      return QOR_PRIM_STATUS_OK;
+    }
+  }
 
   int32_t counters[total_bins<L>()];
   qor_dft_e8r_ochaZero_32s(counters, total_bins<L>());

@@ -144,7 +144,7 @@ const Shape kShapes[] = {Shape::Random, Shape::FewValues, Shape::Sorted, Shape::
                          Shape::AllEqual, Shape::Specials, Shape::HighBitsOnly};
 
 std::vector<size_t> sizes() {
-  return {1, 2, 3, 17, 256, 1000, static_cast<size_t>(qor::test::scaled(100003, 2000))};
+  return {1, 2, 3, 17, 256, 1000, 1023, 1024, 1500, static_cast<size_t>(qor::test::scaled(100003, 2000))};
 }
 
 TYPED_TEST(RadixSort, InPlaceMatchesStableSortInBothDirections) {
