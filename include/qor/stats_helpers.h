@@ -48,9 +48,9 @@ QOR_API int32_t __hoxsQSort(int32_t n, float* a);
 QOR_API int32_t __hoxdQSortStep(int32_t n, double* a, int32_t stride);
 QOR_API int32_t __hoxsQSortStep(int32_t n, float* a, int32_t stride);
 
-/* Chi-square with df degrees of freedom: density at x, distribution function at x, and the
- * quantile of probability p (0 for p <= 0, +inf for p >= 1). NaN for df <= 0 or NaN inputs
- * where no other rule applies. */
+/* Chi-square with df degrees of freedom: density at x (0 for x <= 0), distribution function
+ * at x (0 for x <= 0 or df <= 0), and the quantile of probability p (0 for p <= 0, +inf for
+ * p >= 1). NaN inputs, and df <= 0 where no rule above applies, give NaN. */
 QOR_API double __hoxdChi2PDF(double df, double x);
 QOR_API double __hoxdChi2CDF(double df, double x);
 QOR_API double __hoxdChi2ICDF(double df, double p);
