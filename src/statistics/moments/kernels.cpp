@@ -1,11 +1,11 @@
 // Block kernels of the moments method: one instance per (method, storage, weighting, orders,
 // cross-product), so that nothing in an inner loop tests what to compute.
 //
-// One-pass: each block of B observations is reduced on its own, about its own mean (the mean
-// by a first sweep over the block, then the deviation sums with a correction for the rounding
-// of that mean), and merged into the thread's running estimate with the pairwise update
-// formulas. The observations are read from memory once; the second sweep runs in cache. With a
-// cross-product, the block's deviations are kept in Z and added by a rank-k update.
+// One-pass: each block of B observations is reduced on its own in one sweep, as sums of powers
+// of deviations from a shift close to the block's mean (the running mean; the block's first
+// value for the first block), turned into sums about the block's exact mean by the shift
+// formulas, and merged into the thread's running estimate with the pairwise update formulas.
+// With a cross-product, the block's deviations are kept in Z and added by a rank-k update.
 // Given mean: sums of powers of deviations from the caller's mean, simply added up.
 // Fast: raw power sums and the raw cross-product; the central quantities follow at the end.
 #include <cstring>
@@ -47,7 +47,8 @@ inline double run_sum(const T* x, const T* w, int64_t B) {
   double a[4] = {0, 0, 0, 0};
   int64_t j = 0;
   for (; j + 4 <= B; j += 4)
-    for (int l = 0; l < 4; ++l) a[l] += Wt ? static_cast<double>(w[j + l]) * x[j + l] : static_cast<double>(x[j + l]);
+    for (int l = 0; l < 4; ++l)
+      a[l] += Wt ? static_cast<double>(w[j + l]) * x[j + l] : static_cast<double>(x[j + l]);
   for (; j < B; ++j) a[0] += Wt ? static_cast<double>(w[j]) * x[j] : static_cast<double>(x[j]);
   return (a[0] + a[1]) + (a[2] + a[3]);
 }
@@ -172,6 +173,10 @@ inline void cov_corrections(int64_t q, double* C, const double* e, const double*
 
 template <class T, Mode M, bool Wt, int RR, int CC, bool COV>
 void rows_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
+  if constexpr (Wt) {  // observations of zero weight at the start of a block are passed over
+    while (j0 < j1 && c.w[j0] == 0) ++j0;
+    if (j0 == j1) return;
+  }
   Part& a = c.parts[t];
   Scratch& s = c.scr[t];
   const int64_t B = j1 - j0, q = c.q;
@@ -187,15 +192,12 @@ void rows_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
     double* z = COV ? s.Z + k * B : nullptr;
     double o[8];
     if constexpr (M == Mode::one_pass) {
-      const double s1 = run_sum<T, Wt>(xr, w, B);
-      const double mb = s1 / Wb;
-      if constexpr (CC >= 2 || RR >= 2 || COV) {
-        run_powers<T, Wt, false, true, RR, CC, COV, false>(xr, w, s.sw, B, mb, o, z);
-      } else {
-        o[1] = 0;
-      }
-      o[0] = s1;
-      merge_block_var<RR, CC>(a, k, Wa, Wb, fa, fb, mb, o, o + 5, e[k], dl[k]);
+      // Deviations from a shift close to the block's mean: the running mean, or the block's
+      // own mean (one more sweep, first block only). merge_block_var turns them into sums
+      // about the block mean.
+      const double c0 = Wa == 0 ? run_sum<T, Wt>(xr, w, B) / Wb : a.m[k];
+      run_powers<T, Wt, true, true, RR, CC, COV, false>(xr, w, s.sw, B, c0, o, z);
+      merge_block_var<RR, CC>(a, k, Wa, Wb, fa, fb, c0, o, o + 5, e[k], dl[k]);
     } else if constexpr (M == Mode::given) {
       run_powers<T, Wt, true, false, RR, CC, COV, false>(xr, w, s.sw, B, c.g[k], o, z);
       a.S[1][k] += o[0];
@@ -220,6 +222,76 @@ void rows_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
   a.V += Vb;
 }
 
+// Accumulator arrays (q each) of the observation-by-row kernels.
+struct Acc {
+  double *s1, *d1, *d2, *d3, *d4, *r2, *r3, *r4;
+};
+
+// N consecutive observations (rows of x, ld apart) added into the accumulators; with COV their
+// (weighted) deviations go to N rows of z (q apart).
+template <class T, Mode M, bool Wt, int RR, int CC, bool COV, int N>
+inline void col_sweep(const T* __restrict x, int64_t ld, int64_t q, const T* __restrict w,
+                      const double* __restrict sw, const double* __restrict ctr, const Acc& A,
+                      double* __restrict z) {
+  constexpr bool kDev = M != Mode::fast;
+  double wv[N], sv[N];
+  for (int u = 0; u < N; ++u) {
+    wv[u] = Wt ? static_cast<double>(w[u]) : 1.0;
+    sv[u] = (Wt && COV) ? sw[u] : 1.0;
+  }
+  double* __restrict s1 = A.s1;
+  double* __restrict d1 = A.d1;
+  double* __restrict d2 = A.d2;
+  double* __restrict d3 = A.d3;
+  double* __restrict d4 = A.d4;
+  double* __restrict r2 = A.r2;
+  double* __restrict r3 = A.r3;
+  double* __restrict r4 = A.r4;
+  for (int64_t k = 0; k < q; ++k) {
+    const double ck = kDev ? ctr[k] : 0.0;
+    double a1 = 0, b1 = 0, b2 = 0, b3 = 0, b4 = 0, a2 = 0, a3 = 0, a4 = 0;
+#pragma GCC unroll 4
+    for (int u = 0; u < N; ++u) {
+      const double xv = x[u * ld + k];
+      a1 += Wt ? wv[u] * xv : xv;
+      if constexpr (kDev) {
+        const double dv = xv - ck;
+        const double wd = Wt ? wv[u] * dv : dv;
+        if constexpr (M == Mode::one_pass) b1 += wd;
+        if constexpr (CC >= 2) {
+          const double wd2 = wd * dv;
+          b2 += wd2;
+          if constexpr (CC >= 3) {
+            const double wd3 = wd2 * dv;
+            b3 += wd3;
+            if constexpr (CC >= 4) b4 += wd3 * dv;
+          }
+        }
+        if constexpr (COV) z[u * q + k] = Wt ? sv[u] * dv : dv;
+      } else if constexpr (COV) {
+        z[u * q + k] = Wt ? sv[u] * xv : xv;
+      }
+      if constexpr (RR >= 2) {
+        const double wx2 = (Wt ? wv[u] * xv : xv) * xv;
+        a2 += wx2;
+        if constexpr (RR >= 3) {
+          const double wx3 = wx2 * xv;
+          a3 += wx3;
+          if constexpr (RR >= 4) a4 += wx3 * xv;
+        }
+      }
+    }
+    s1[k] += a1;
+    if constexpr (M == Mode::one_pass) d1[k] += b1;
+    if constexpr (CC >= 2) d2[k] += b2;
+    if constexpr (CC >= 3) d3[k] += b3;
+    if constexpr (CC >= 4) d4[k] += b4;
+    if constexpr (RR >= 2) r2[k] += a2;
+    if constexpr (RR >= 3) r3[k] += a3;
+    if constexpr (RR >= 4) r4[k] += a4;
+  }
+}
+
 // ---- observation-by-row storage --------------------------------------------------------------
 // Sweeps over the variables of each observation; the accumulators are arrays over variables,
 // so the inner loops have no carried dependence. With a partial selection the block's
@@ -227,6 +299,10 @@ void rows_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
 
 template <class T, Mode M, bool Wt, int RR, int CC, bool COV>
 void cols_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
+  if constexpr (Wt) {  // observations of zero weight at the start of a block are passed over
+    while (j0 < j1 && c.w[j0] == 0) ++j0;
+    if (j0 == j1) return;
+  }
   Part& a = c.parts[t];
   Scratch& s = c.scr[t];
   const int64_t B = j1 - j0, q = c.q;
@@ -258,70 +334,41 @@ void cols_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
   double* r3 = s.t[8];
   double* r4 = s.t[9];
   double* s1 = s.t[0];  // raw sums of the block (reused for e in the one-pass merge below)
-  std::memset(s1, 0, sizeof(double) * q);
   if constexpr (M == Mode::one_pass) {
-    for (int64_t j = 0; j < B; ++j) {
-      const T* xr = xb + j * ld;
-      if constexpr (Wt) {
-        const double wv = w[j];
-        for (int64_t k = 0; k < q; ++k) s1[k] += wv * xr[k];
-      } else {
-        for (int64_t k = 0; k < q; ++k) s1[k] += xr[k];
+    if (Wa == 0) {  // first block: its own mean
+      std::memset(ctr, 0, sizeof(double) * q);
+      for (int64_t j = 0; j < B; ++j) {
+        const T* xr = xb + j * ld;
+        const double wv = Wt ? static_cast<double>(w[j]) : 1.0;
+        for (int64_t k = 0; k < q; ++k) ctr[k] += Wt ? wv * xr[k] : static_cast<double>(xr[k]);
       }
+      for (int64_t k = 0; k < q; ++k) ctr[k] /= Wb;
+    } else {
+      for (int64_t k = 0; k < q; ++k) ctr[k] = a.m[k];
     }
-    for (int64_t k = 0; k < q; ++k) ctr[k] = s1[k] / Wb;
   } else if constexpr (M == Mode::given) {
     for (int64_t k = 0; k < q; ++k) ctr[k] = c.g[k];
   }
-  constexpr bool kDev = M != Mode::fast && (CC >= 2 || (COV) || M == Mode::one_pass);
-  constexpr bool kSweep2 = CC >= 2 || RR >= 2 || COV || M != Mode::one_pass;
-  if constexpr (kSweep2) {
-    std::memset(d1, 0, sizeof(double) * q);
-    if constexpr (CC >= 2) std::memset(d2, 0, sizeof(double) * q);
-    if constexpr (CC >= 3) std::memset(d3, 0, sizeof(double) * q);
-    if constexpr (CC >= 4) std::memset(d4, 0, sizeof(double) * q);
-    if constexpr (RR >= 2) std::memset(r2, 0, sizeof(double) * q);
-    if constexpr (RR >= 3) std::memset(r3, 0, sizeof(double) * q);
-    if constexpr (RR >= 4) std::memset(r4, 0, sizeof(double) * q);
-    for (int64_t j = 0; j < B; ++j) {
-      const T* xr = xb + j * ld;
-      const double wv = Wt ? static_cast<double>(w[j]) : 1.0;
-      const double sv = (Wt && COV) ? s.sw[j] : 1.0;
-      double* zr = COV ? s.Z + j * q : nullptr;
-      for (int64_t k = 0; k < q; ++k) {
-        const double xv = xr[k];
-        if constexpr (M != Mode::one_pass) s1[k] += Wt ? wv * xv : xv;
-        if constexpr (kDev) {
-          const double dv = xv - ctr[k];
-          const double wd = Wt ? wv * dv : dv;
-          if constexpr (M == Mode::one_pass) d1[k] += wd;
-          if constexpr (CC >= 2) {
-            const double wd2 = wd * dv;
-            d2[k] += wd2;
-            if constexpr (CC >= 3) {
-              const double wd3 = wd2 * dv;
-              d3[k] += wd3;
-              if constexpr (CC >= 4) d4[k] += wd3 * dv;
-            }
-          }
-          if constexpr (COV) zr[k] = Wt ? sv * dv : dv;
-        } else if constexpr (COV) {
-          zr[k] = Wt ? sv * xv : xv;
-        }
-        if constexpr (RR >= 2) {
-          const double wx2 = (Wt ? wv * xv : xv) * xv;
-          r2[k] += wx2;
-          if constexpr (RR >= 3) {
-            const double wx3 = wx2 * xv;
-            r3[k] += wx3;
-            if constexpr (RR >= 4) r4[k] += wx3 * xv;
-          }
-        }
-      }
-    }
-  } else {
-    std::memset(d1, 0, sizeof(double) * q);
-  }
+  std::memset(s1, 0, sizeof(double) * q);
+  std::memset(d1, 0, sizeof(double) * q);
+  if constexpr (CC >= 2) std::memset(d2, 0, sizeof(double) * q);
+  if constexpr (CC >= 3) std::memset(d3, 0, sizeof(double) * q);
+  if constexpr (CC >= 4) std::memset(d4, 0, sizeof(double) * q);
+  if constexpr (RR >= 2) std::memset(r2, 0, sizeof(double) * q);
+  if constexpr (RR >= 3) std::memset(r3, 0, sizeof(double) * q);
+  if constexpr (RR >= 4) std::memset(r4, 0, sizeof(double) * q);
+  // U observations at a time, so that each accumulator is loaded and stored once per U.
+  constexpr int U = 4;
+  Acc acc{s1, d1, d2, d3, d4, r2, r3, r4};
+  int64_t j = 0;
+  for (; j + U <= B; j += U)
+    col_sweep<T, M, Wt, RR, CC, COV, U>(xb + j * ld, ld, q, Wt ? w + j : nullptr,
+                                         (Wt && COV) ? s.sw + j : nullptr, ctr, acc,
+                                         COV ? s.Z + j * q : nullptr);
+  for (; j < B; ++j)
+    col_sweep<T, M, Wt, RR, CC, COV, 1>(xb + j * ld, ld, q, Wt ? w + j : nullptr,
+                                         (Wt && COV) ? s.sw + j : nullptr, ctr, acc,
+                                         COV ? s.Z + j * q : nullptr);
   if constexpr (M == Mode::one_pass) {
     double* e = s.t[0];  // overwrites s1 entry by entry after it has been read
     double* dl = s.t[1];
