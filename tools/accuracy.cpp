@@ -1,0 +1,326 @@
+// Accuracy table of the exponential and logarithmic kernels.
+//
+//   qor_accuracy [--single-step K] [--double-samples N]
+//
+// Single precision: every one of the 2^32 inputs (or every K-th with --single-step) goes through
+// each kernel; the reference is the glibc double-precision function on the widened input
+// (error far below 2^-20 float ulp), and MPFR at 256 bits decides the few cases whose reference
+// lies within 10^-6 ulp of a rounding midpoint. Double precision: N sampled inputs (random bit
+// patterns and the function's main range) against MPFR at 256 bits.
+//
+// Prints a Markdown table: function, flavour, kernel, max ulp (and where), mean ulp, share of
+// correctly rounded results.
+#include <mpfr.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "qor/vm.h"
+
+extern "C" double exp10(double);
+
+namespace {
+
+using SKernel = void (*)(int32_t, const float*, float*);
+using DKernel = void (*)(int32_t, const double*, double*);
+using MpfrFn = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t);
+
+int mpfr_logb_fn(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t) {
+  if (mpfr_nan_p(x)) mpfr_set_nan(y);
+  else if (mpfr_inf_p(x)) mpfr_set_inf(y, 1);
+  else if (mpfr_zero_p(x)) mpfr_set_inf(y, -1);
+  else mpfr_set_si(y, static_cast<long>(mpfr_get_exp(x)) - 1, MPFR_RNDN);
+  return 0;
+}
+
+struct Flavour {
+  const char* slot;   // "LA", "HA", "EP" (several slots may share a kernel)
+  const char* kernel;
+  SKernel s;
+  DKernel d;
+};
+
+struct Function {
+  const char* name;
+  double (*ref)(double);  // double reference for single precision
+  MpfrFn mp;
+  std::vector<Flavour> flavours;
+};
+
+struct Stats {
+  double max = 0, worst_x = 0, worst_r = 0, sum = 0, max_rel = 0;
+  uint64_t n = 0, cr = 0;
+  // rel: relative error beyond one least-subnormal spacing (for the correct-bits column)
+  void add(double x, double r, double e, bool c, double rel = 0) {
+    ++n;
+    if (rel > max_rel) max_rel = rel;
+    if (c) ++cr;
+    if (std::isfinite(e)) sum += e;
+    if (e > max || n == 1) {
+      max = e;
+      worst_x = x;
+      worst_r = r;
+    }
+  }
+};
+
+// Rounds an MPFR value to the format (p bits, least normal 2^emin) as a double.
+double round_fmt(mpfr_srcptr v, int p, int emin) {
+  if (mpfr_nan_p(v) || mpfr_inf_p(v) || mpfr_zero_p(v)) return mpfr_get_d(v, MPFR_RNDN);
+  const long e = static_cast<long>(mpfr_get_exp(v)) - 1;
+  long bits = p;
+  if (e < emin) bits = p - (emin - e);
+  if (bits < 1) {
+    mpfr_t t;
+    mpfr_init2(t, 300);
+    mpfr_abs(t, v, MPFR_RNDN);
+    mpfr_mul_2si(t, t, -(emin - p + 1), MPFR_RNDN);
+    const bool up = mpfr_cmp_d(t, 0.5) > 0;
+    mpfr_clear(t);
+    const double r = up ? std::ldexp(1.0, emin - p + 1) : 0.0;
+    return mpfr_signbit(v) ? -r : r;
+  }
+  mpfr_t t;
+  mpfr_init2(t, bits);
+  mpfr_set(t, v, MPFR_RNDN);
+  double r = mpfr_get_d(t, MPFR_RNDN);
+  mpfr_clear(t);
+  if (p == 24 && std::fabs(r) > 0x1.fffffep127) r = std::copysign(HUGE_VAL, r);
+  return r;
+}
+
+// Error of `c` against an exact value known as a double (float format) or as MPFR (any).
+double err_of(double exact, double c, int p, int emin, int emax, double rounded, bool* cr) {
+  *cr = false;
+  if (std::isnan(exact)) {
+    *cr = std::isnan(c);
+    return *cr ? 0 : HUGE_VAL;
+  }
+  if (std::isnan(c)) return HUGE_VAL;
+  if (std::isinf(rounded) || std::isinf(c)) {
+    if (rounded == c) {
+      *cr = true;
+      return 0;
+    }
+    if (std::isinf(c)) return HUGE_VAL;
+  }
+  if (exact == 0 && c == 0) {
+    *cr = std::signbit(exact) == std::signbit(c);
+    return *cr ? 0 : HUGE_VAL;
+  }
+  int e = exact == 0 ? emin : std::ilogb(exact);
+  if (e < emin) e = emin;
+  if (e > emax) e = emax;
+  *cr = (c == rounded) && (std::signbit(c) == std::signbit(rounded));
+  return std::fabs(c - exact) / std::ldexp(1.0, e - p + 1);
+}
+
+void row(const Function& f, const Flavour& fl, const Stats& s, const char* domain) {
+  const double bits = s.max_rel > 0 ? -std::log2(s.max_rel) : INFINITY;
+  std::printf("| %s | %s | `%s` | %.4f (x = %.9g) | %.4f | %.4f%% | %.1f | %s |\n", f.name, fl.slot, fl.kernel, s.max,
+              s.worst_x, s.n ? s.sum / static_cast<double>(s.n) : 0.0,
+              s.n ? 100.0 * static_cast<double>(s.cr) / static_cast<double>(s.n) : 0.0, bits, domain);
+  std::fflush(stdout);
+}
+
+void single_table(uint64_t step) {
+#define K(slot, name) Flavour{slot, #name, qor_fnx_kernel_##name, nullptr}
+  const std::vector<Function> fns = {
+      {"sExp", std::exp, mpfr_exp, {K("LA", sExp_W7LAynn), K("HA", sExp_W7HAynn), K("EP", sExp_V8EPnnn)}},
+      {"sExp2", std::exp2, mpfr_exp2, {K("all", sExp2_W7HAynn)}},
+      {"sExp10", exp10, mpfr_exp10, {K("all", sExp10_W7HAynn)}},
+      {"sExpm1", std::expm1, mpfr_expm1, {K("all", sExpm1_V8HAynn)}},
+      {"sLn", std::log, mpfr_log, {K("LA", sLn_V8LAynn), K("HA", sLn_V8HAynn), K("EP", sLn_V8EPnnn)}},
+      {"sLog2", std::log2, mpfr_log2, {K("LA", sLog2_W7LAynn), K("HA", sLog2_W7HAynn), K("EP", sLog2_W7EPnnn)}},
+      {"sLog10", std::log10, mpfr_log10, {K("LA", sLog10_V8LAynn), K("HA", sLog10_V8HAynn), K("EP", sLog10_W7EPnnn)}},
+      {"sLog1p", std::log1p, mpfr_log1p, {K("LA, EP", sLog1p_V8LAynn), K("HA", sLog1p_V8HAynn)}},
+      {"sLogb", std::logb, mpfr_logb_fn, {K("all", sLogb_W7HAynn)}},
+  };
+#undef K
+  constexpr uint32_t kChunk = 1u << 16;
+  std::vector<float> x(kChunk), r(kChunk);
+  mpfr_t a, y;
+  mpfr_init2(a, 256);
+  mpfr_init2(y, 256);
+  for (const Function& f : fns) {
+    const auto t0 = std::chrono::steady_clock::now();
+    std::vector<Stats> st(f.flavours.size());
+    std::vector<std::vector<float>> out(f.flavours.size(), std::vector<float>(kChunk));
+    std::vector<double> ref(kChunk);
+    for (uint64_t base = 0; base < (1ull << 32); base += static_cast<uint64_t>(kChunk) * step) {
+      for (uint32_t i = 0; i < kChunk; ++i) {
+        const uint32_t u = static_cast<uint32_t>(base + static_cast<uint64_t>(i) * step);
+        std::memcpy(&x[i], &u, 4);
+      }
+      for (size_t k = 0; k < f.flavours.size(); ++k) f.flavours[k].s(kChunk, x.data(), out[k].data());
+      for (uint32_t i = 0; i < kChunk; ++i) {
+        double ex = f.ref(static_cast<double>(x[i]));
+        double rounded = static_cast<double>(static_cast<float>(ex));
+        // near a midpoint (or at the edge of the ranges): ask MPFR
+        bool exact_mp = false;
+        if (std::isfinite(ex) && ex != 0) {
+          int e = std::ilogb(ex);
+          if (e < -126) e = -126;
+          const double ulp = std::ldexp(1.0, e - 23);
+          const double frac = std::fabs(ex - rounded) / ulp;
+          const double ax = std::fabs(ex);
+          if (std::fabs(frac - 0.5) < 1e-6 || (ax > 0x1.fffffep127 && ax < 0x1.000002p128) || (ax < 0x1p-148 && ax > 0x1p-152))
+            exact_mp = true;
+        }
+        if (exact_mp) {
+          mpfr_set_d(a, static_cast<double>(x[i]), MPFR_RNDN);
+          f.mp(y, a, MPFR_RNDN);
+          rounded = round_fmt(y, 24, -126);
+        }
+        for (size_t k = 0; k < f.flavours.size(); ++k) {
+          bool cr;
+          double e;
+          if (exact_mp) {
+            // error against the 256-bit value
+            const double c = static_cast<double>(out[k][i]);
+            if (std::isinf(c) || std::isnan(c) || std::isinf(rounded)) {
+              e = err_of(mpfr_get_d(y, MPFR_RNDN), c, 24, -126, 127, rounded, &cr);
+            } else {
+              mpfr_t d;
+              mpfr_init2(d, 320);
+              mpfr_set_d(d, c, MPFR_RNDN);
+              mpfr_sub(d, d, y, MPFR_RNDN);
+              long ee = mpfr_zero_p(y) ? -126 : static_cast<long>(mpfr_get_exp(y)) - 1;
+              if (ee < -126) ee = -126;
+              if (ee > 127) ee = 127;
+              mpfr_mul_2si(d, d, -(ee - 23), MPFR_RNDN);
+              e = std::fabs(mpfr_get_d(d, MPFR_RNDN));
+              mpfr_clear(d);
+              cr = c == rounded;
+            }
+          } else {
+            e = err_of(ex, static_cast<double>(out[k][i]), 24, -126, 127, rounded, &cr);
+          }
+          double rel = 0;
+          const double c = static_cast<double>(out[k][i]);
+          if (std::isfinite(ex) && ex != 0 && std::isfinite(c)) rel = std::max(0.0, std::fabs(c - ex) - 0x1p-149) / std::fabs(ex);
+          else if (e > 0) rel = e > 1 ? HUGE_VAL : 0;
+          st[k].add(static_cast<double>(x[i]), c, e, cr, rel);
+        }
+      }
+    }
+    for (size_t k = 0; k < f.flavours.size(); ++k) row(f, f.flavours[k], st[k], step == 1 ? "all 2^32 inputs" : "sampled");
+    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::fprintf(stderr, "%s: %.1f s\n", f.name, secs);
+  }
+  mpfr_clear(a);
+  mpfr_clear(y);
+}
+
+void double_table(long samples) {
+#define K(slot, name) Flavour{slot, #name, nullptr, qor_fnx_kernel_##name}
+  struct DF {
+    Function f;
+    double lo, hi;  // main range, sampled uniformly (log-uniformly when lo > 0 is an exponent)
+    bool log_uniform;
+  };
+  const std::vector<DF> fns = {
+      {{"dExp", nullptr, mpfr_exp, {K("LA", dExp_W7LAynn), K("HA", dExp_W7HAynn), K("EP", dExp_W7EPnnn)}}, -746, 710, false},
+      {{"dExp2", nullptr, mpfr_exp2, {K("all", dExp2_W7HAynn)}}, -1076, 1024, false},
+      {{"dExp10", nullptr, mpfr_exp10, {K("all", dExp10_W7HAynn)}}, -324, 309, false},
+      {{"dExpm1", nullptr, mpfr_expm1, {K("LA", dExpm1_V8LAynn), K("HA", dExpm1_V8HAynn), K("EP", dExpm1_V8EPnnn)}}, -40, 710, false},
+      {{"dLn", nullptr, mpfr_log, {K("LA, HA", dLn_W7HAynn), K("EP", dLn_W7EPnnn)}}, -1074, 1024, true},
+      {{"dLog2", nullptr, mpfr_log2, {K("LA", dLog2_W7LAynn), K("HA", dLog2_W7HAynn), K("EP", dLog2_W7EPnnn)}}, -1074, 1024, true},
+      {{"dLog10", nullptr, mpfr_log10, {K("LA, EP", dLog10_V8LAynn), K("HA", dLog10_W7HAynn)}}, -1074, 1024, true},
+      {{"dLog1p", nullptr, mpfr_log1p, {K("LA", dLog1p_V8LAynn), K("HA", dLog1p_V8HAynn), K("EP", dLog1p_V8EPnnn)}}, -60, 1024, true},
+      {{"dLogb", nullptr, mpfr_logb_fn, {K("all", dLogb_W7HAynn)}}, -1074, 1024, true},
+  };
+#undef K
+  mpfr_t a, y;
+  mpfr_init2(a, 256);
+  mpfr_init2(y, 256);
+  std::mt19937_64 g(2024);
+  for (const DF& df : fns) {
+    const Function& f = df.f;
+    std::vector<double> x(static_cast<size_t>(samples));
+    std::uniform_real_distribution<double> u(df.lo, df.hi);
+    for (long i = 0; i < samples; ++i) {
+      if (i % 4 == 0) {
+        const uint64_t b = g();
+        std::memcpy(&x[i], &b, 8);
+      } else if (i % 4 == 3) {
+        x[i] = std::uniform_real_distribution<double>(-1.0, 1.0)(g) * (df.log_uniform ? 0.01 : 1.0) + (df.log_uniform ? 1.0 : 0.0);
+      } else {
+        x[i] = df.log_uniform ? std::exp2(u(g)) : u(g);
+      }
+    }
+    std::vector<Stats> st(f.flavours.size());
+    std::vector<std::vector<double>> out(f.flavours.size(), std::vector<double>(x.size()));
+    for (size_t k = 0; k < f.flavours.size(); ++k) f.flavours[k].d(static_cast<int32_t>(x.size()), x.data(), out[k].data());
+    for (size_t i = 0; i < x.size(); ++i) {
+      mpfr_set_d(a, x[i], MPFR_RNDN);
+      f.mp(y, a, MPFR_RNDN);
+      const double rounded = round_fmt(y, 53, -1022);
+      for (size_t k = 0; k < f.flavours.size(); ++k) {
+        const double c = out[k][i];
+        bool cr;
+        double e;
+        if (std::isinf(c) || std::isnan(c) || std::isinf(rounded) || mpfr_nan_p(y) || mpfr_inf_p(y) || mpfr_zero_p(y)) {
+          e = err_of(mpfr_get_d(y, MPFR_RNDN), c, 53, -1022, 1023, rounded, &cr);
+        } else {
+          mpfr_t d;
+          mpfr_init2(d, 320);
+          mpfr_set_d(d, c, MPFR_RNDN);
+          mpfr_sub(d, d, y, MPFR_RNDN);
+          long ee = static_cast<long>(mpfr_get_exp(y)) - 1;
+          if (ee < -1022) ee = -1022;
+          if (ee > 1023) ee = 1023;
+          mpfr_mul_2si(d, d, -(ee - 52), MPFR_RNDN);
+          e = std::fabs(mpfr_get_d(d, MPFR_RNDN));
+          mpfr_clear(d);
+          cr = c == rounded;
+        }
+        const double yd = mpfr_get_d(y, MPFR_RNDN);
+        double rel = 0;
+        if (std::isfinite(yd) && yd != 0 && std::isfinite(c)) rel = std::max(0.0, std::fabs(c - yd) - 0x1p-1074) / std::fabs(yd);
+        else if (e > 0) rel = e > 1 ? HUGE_VAL : 0;
+        st[k].add(x[i], c, e, cr, rel);
+      }
+    }
+    char dom[64];
+    std::snprintf(dom, sizeof dom, "%ld samples", samples);
+    for (size_t k = 0; k < f.flavours.size(); ++k) row(f, f.flavours[k], st[k], dom);
+  }
+  mpfr_clear(a);
+  mpfr_clear(y);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  uint64_t step = 1;
+  long dsamples = 1 << 20;
+  bool do_s = true, do_d = true;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--single-step") && i + 1 < argc) step = std::strtoull(argv[++i], nullptr, 10);
+    else if (!std::strcmp(argv[i], "--double-samples") && i + 1 < argc) dsamples = std::strtol(argv[++i], nullptr, 10);
+    else if (!std::strcmp(argv[i], "--single-only")) do_d = false;
+    else if (!std::strcmp(argv[i], "--double-only")) do_s = false;
+    else {
+      std::fprintf(stderr, "usage: %s [--single-step K] [--double-samples N] [--single-only | --double-only]\n", argv[0]);
+      return 2;
+    }
+  }
+  if (step == 0) step = 1;
+  qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_IGNORE);
+  mpfr_set_emin(mpfr_get_emin_min());
+  mpfr_set_emax(mpfr_get_emax_max());
+  std::printf("| function | slots | kernel | max ulp (worst input) | mean ulp | correctly rounded | correct bits | inputs |\n");
+  std::printf("|---|---|---|---|---|---|---|---|\n");
+  if (do_s) single_table(step);
+  if (do_d) double_table(dsamples);
+  return 0;
+}
