@@ -468,6 +468,37 @@ TEST(Interpolation, SiteHintsAndDataHintsChangeNothingButTheRoute) {
   EXPECT_EQ(c0, c1);
 }
 
+// Many requested orders need an order list of their own and a work area too large for the
+// stack: two allocation sites even for two sites.
+TEST(Interpolation, HighDerivativeOrdersOfAnArbitrarySpline) {
+  const int64_t order = 6, nx = 4, nd = 70;
+  std::vector<double> x{0, 1, 2, 3}, c(order * (nx - 1));
+  for (int64_t i = 0; i < nx - 1; ++i) c[i * order + order - 1] = 1.0;  // t^5 on every piece
+  Task t;
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), 0, 0, nullptr, 0, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamNy, 1), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, order, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+  std::vector<int32_t> dorder(nd, 1);
+  const double s[] = {2.5, 0.5};
+  std::vector<double> r(2 * nd, -1.0);
+  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, 2, s, 0, nd, dorder.data(), nullptr, r.data(), 16, nullptr,
+                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                           nullptr),
+            DfOk);
+  // t = 0.5 on both pieces: (t^5)^(k) = 5!/(5-k)! t^(5-k)
+  const double want[] = {1.0 / 32, 5.0 / 16, 20.0 / 8, 60.0 / 4, 120.0 / 2, 120.0};
+  for (int64_t k = 0; k < 2; ++k)
+    for (int64_t d = 0; d < nd; ++d) ASSERT_DOUBLE_EQ(r[k * nd + d], d < 6 ? want[d] : 0.0) << d;
+  EXPECT_EQ(qor::test::sweep_allocation_failures(
+                [&] {
+                  return qor_df_kernel_dDFInterpolate1D(t, 1, 0, 2, s, 0, nd, dorder.data(), nullptr, r.data(), 16,
+                                                        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                        nullptr, nullptr, nullptr);
+                },
+                DfErrMemory),
+            2);
+}
+
 TEST(Interpolation, SinglePrecisionLinear) {
   std::vector<float> x{0.f, 2.f, 3.f}, y{1.f, 5.f, 2.f}, c(4);
   Task t;

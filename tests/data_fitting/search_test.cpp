@@ -1,4 +1,5 @@
 // Cell search: every method against std::upper_bound with the documented convention.
+#include <atomic>
 #include <cstring>
 #include <limits>
 
@@ -218,6 +219,37 @@ TEST(DfSearch, UserCallbackCellsAreFinalOrCorrected) {
       }
     }
   }
+}
+
+// The callback must be safe to call from several threads; this one is (it only counts).
+int32_t guess_zero(int64_t* n, const double*, int64_t* cell, int32_t* flag, const void* params, int64_t) {
+  static_cast<std::atomic<int64_t>*>(const_cast<void*>(params))->fetch_add(*n);
+  for (int64_t k = 0; k < *n; ++k) cell[k] = 0, flag[k] = 0;
+  return 0;
+}
+
+TEST(DfSearch, UserCallbackThreadedEqualsSequential) {
+  const int64_t nx = 2000, n = qor::test::scaled(100000, 10000);
+  std::mt19937_64 g(21);
+  std::vector<double> x = qor::test::df::random_partition(nx, g), s(n);
+  std::uniform_real_distribution<double> u(x[0] - 1, x[nx - 1] + 1);
+  for (auto& v : s) v = u(g);
+  Task t;
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), 0, 0, nullptr, 0, 1), DfOk);
+  std::vector<int64_t> a(n), b(n);
+  std::atomic<int64_t> seen{0};
+  ASSERT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, s.data(), 0, nullptr, a.data(), guess_zero, &seen,
+                                      qor_threading_sequential()),
+            DfOk);
+  ASSERT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, s.data(), 0, nullptr, b.data(), guess_zero, &seen,
+                                      qor_threading_openmp()),
+            DfOk);
+  EXPECT_EQ(seen.load(), 2 * n);
+  EXPECT_EQ(a, b);
+  for (int64_t k = 0; k < n; k += 97) ASSERT_EQ(a[k], reference_cell(x, s[k]));
+  // Missing arrays are refused.
+  EXPECT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, nullptr, 0, nullptr, b.data(), nullptr, nullptr, nullptr), DfErrNullOut);
+  EXPECT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, s.data(), 0, nullptr, nullptr, nullptr, nullptr, nullptr), DfErrNullOut);
 }
 
 TEST(DfSearch, PerMethodFunctionsAgree) {
