@@ -11,6 +11,7 @@
 
 #include "vector_math/kernels/exp_log/dexp.h"
 #include "vector_math/kernels/exp_log/dlog.h"
+#include "vector_math/kernels/exp_log/sexp.h"
 
 namespace qor::vm::exp_log {
 
@@ -45,10 +46,12 @@ inline int float_exp_status(float r) {
 // ---- Exp2, Exp10 ---------------------------------------------------------------------------
 // over: results +inf beyond (status 3); zero: +0 below (status 4); between them the double core
 // with the status of the rounded result.
-template <class DEval, uint32_t kScreenBits, int kOver, int kZero>
+// Packed: the float table formula (valid where the screen lets x through); per element: the
+// double core (any x between the limits, subnormal results rounded once).
+template <class FEval, class DEval, uint32_t kScreenBits, int kOver, int kZero>
 struct SExpLike : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static f32x4 packed(f32x4 x) { return via_double<DEval>(x); }
+  static f32x4 packed(f32x4 x) { return FEval::eval(x); }
   static int screen(f32x4 x) { return simd::mask_abs_above(x, kScreenBits - 1); }
   static int element(const float* px, float* out) {
     const float x = *px;
@@ -68,14 +71,15 @@ struct SExpLike : FamilyBase<float> {
       *out = mul_rt(0x1p-126f, 0x1p-126f);
       return 4;
     }
-    *out = packed_one<SExpLike>(x);
+    if (std::fabs(x) < float_of(kScreenBits)) *out = packed_one<SExpLike>(x);
+    else *out = lane0(via_double<DEval>(f32x4::splat(x)));
     return float_exp_status(*out);
   }
 };
-struct SExp2HA : SExpLike<DExpCoreEP<RedExp2>, 0x42FC0000u, 130, -152> {  // screen |x| >= 126
+struct SExp2HA : SExpLike<SExpTabEval<SExp2Red>, DExpCoreEP<RedExp2>, 0x42FC0000u, 130, -152> {  // screen |x| >= 126
   static constexpr const char* kName = "vsExp2";
 };
-struct SExp10HA : SExpLike<DExpCoreEP<RedExp10>, 0x42160000u, 40, -47> {  // screen |x| >= 37.5
+struct SExp10HA : SExpLike<SExpTabEval<SExp10Red>, DExpCoreEP<RedExp10>, 0x42160000u, 40, -47> {  // screen |x| >= 37.5
   static constexpr const char* kName = "vsExp10";
 };
 

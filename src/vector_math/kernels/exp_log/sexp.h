@@ -184,6 +184,41 @@ struct SExpLA : FamilyBase<float> {
   }
 };
 
+
+// ---- 2^x and 10^x on the same table --------------------------------------------------------
+// t = x * 128 log2(b) + shifter gives N; the reduced argument r = (x - N * log_b(2)/128) ln b is
+// formed with an exact first step; the HA formula finishes. Valid where 2^m is a normal float.
+struct SExp2Red {
+  static QOR_SIMD_INLINE void reduce(f32x4 x, f32x4 shifter, f32x4& t, f32x4& r) {
+    t = x * f32x4::splat(128.0f) + shifter;
+    const f32x4 k = t - shifter;
+    r = (x - k * f32x4::splat(0x1p-7f)) * f32x4::splat(0x1.62e430p-1f);
+  }
+};
+struct SExp10Red {
+  static QOR_SIMD_INLINE void reduce(f32x4 x, f32x4 shifter, f32x4& t, f32x4& r) {
+    t = x * f32x4::splat(0x1.a934f0p+8f) + shifter;  // 128 log2(10)
+    const f32x4 k = t - shifter;
+    // log10(2) / 128 = D1 + D2, D1 with 10 significant bits so that k * D1 is exact
+    const f32x4 d = (x - k * f32x4::splat(0x1.348p-9f)) - k * f32x4::splat(-0x1.f657b0p-20f);
+    r = d * f32x4::splat(0x1.26bb1cp+1f);  // ln 10
+  }
+};
+template <class Red>
+struct SExpTabEval {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    const auto& c = kSExpHA;
+    const f32x4 shifter = row(c.shifter);
+    f32x4 t, r;
+    Red::reduce(x, shifter, t, r);
+    const i32x4 n = t.bits() - shifter.bits();
+    f32x4 th, tl;
+    gather_pairs(c.t, n & i32x4::splat(127), th, tl);
+    const f32x4 s = simd::shl(simd::shr_arith(n, 7) + irow(c.bias), 23).as_f32();
+    return ((row(c.half) * (r * r) + (tl + r)) * th + th) * s;
+  }
+};
+
 // ---- EP ------------------------------------------------------------------------------------
 struct alignas(16) SExpEPTable {
   uint32_t log2e[4];      // 0x3FB8AA3B 1.4426950
