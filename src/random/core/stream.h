@@ -48,6 +48,12 @@ static_assert(sizeof(Chunk) == 32 && offsetof(Chunk, data) == 8 && offsetof(Chun
 static_assert(sizeof(Chunk) == 40 && offsetof(Chunk, key) == 24);
 #endif
 
+// Registry rows: nine 32-bit fields on i386 (the four function pointers widen on x86-64).
+#if defined(__i386__)
+static_assert(sizeof(BrngProperties) == 36 && offsetof(BrngProperties, InitStream) == 20 &&
+              offsetof(BrngProperties, iBRng) == 32);
+#endif
+
 inline StreamHeader* header(HoxStream s) { return static_cast<StreamHeader*>(s); }
 
 // The generator state of a stream: `State` placed right after the header.
