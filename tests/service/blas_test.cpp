@@ -205,10 +205,12 @@ TYPED_TEST(LinAlg, TrmmAndPackedTrmmMatchLoopsForEverySideUploTransDiag) {
       for (int i = 0; i < k; ++i)
         for (int j = 0; j < k; ++j)
           if ((up ? i > j : i < j) || (unit && i == j)) a_junk(i, j) = T(NAN);
+      Dense<T> full = b;  // the dense product, to compare the packed one with
       for (auto fn : {LA<T>::trmm, LA<T>::xtrmm, LA<T>::trmm4}) {
         Dense<T> x = b;
         fn(sd, ul, ta, dg, &m, &n, &alpha, a_junk.data(), &a_junk.ld, x.data(), &x.ld);
         EXPECT_LE(maxdiff(x, ref), tol<T>(k)) << sd << ul << ta << dg << " " << m << "x" << n;
+        full = x;
       }
       std::vector<T> ap = pack(a, up);
       if (unit)
@@ -216,6 +218,8 @@ TYPED_TEST(LinAlg, TrmmAndPackedTrmmMatchLoopsForEverySideUploTransDiag) {
       Dense<T> x = b;
       LA<T>::ptrmm(sd, ul, ta, dg, &m, &n, &alpha, ap.data(), x.data(), &x.ld);
       EXPECT_LE(maxdiff(x, ref), tol<T>(k)) << "packed " << sd << ul << ta << dg << " " << m << "x" << n;
+      for (int j = 0; j < n; ++j)
+        for (int i = 0; i < m; ++i) EXPECT_NEAR(double(x(i, j)), double(full(i, j)), 2 * tol<T>(k));
       for (int j = 0; j < n; ++j)  // rows between m and ldb are not ours
         for (int i = m; i < x.ld; ++i) EXPECT_EQ(x.v[i + size_t(j) * x.ld], b.v[i + size_t(j) * b.ld]);
     }
