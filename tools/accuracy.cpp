@@ -70,6 +70,17 @@ struct Stats {
       worst_r = r;
     }
   }
+  void merge(const Stats& o) {
+    if (o.n && (n == 0 || o.max > max)) {
+      max = o.max;
+      worst_x = o.worst_x;
+      worst_r = o.worst_r;
+    }
+    if (o.max_rel > max_rel) max_rel = o.max_rel;
+    n += o.n;
+    cr += o.cr;
+    sum += o.sum;
+  }
 };
 
 // Rounds an MPFR value to the format (p bits, least normal 2^emin) as a double.
@@ -146,78 +157,93 @@ void single_table(uint64_t step) {
   };
 #undef K
   constexpr uint32_t kChunk = 1u << 16;
-  std::vector<float> x(kChunk), r(kChunk);
-  mpfr_t a, y;
-  mpfr_init2(a, 256);
-  mpfr_init2(y, 256);
   for (const Function& f : fns) {
     const auto t0 = std::chrono::steady_clock::now();
-    std::vector<Stats> st(f.flavours.size());
-    std::vector<std::vector<float>> out(f.flavours.size(), std::vector<float>(kChunk));
-    std::vector<double> ref(kChunk);
-    for (uint64_t base = 0; base < (1ull << 32); base += static_cast<uint64_t>(kChunk) * step) {
-      for (uint32_t i = 0; i < kChunk; ++i) {
-        const uint32_t u = static_cast<uint32_t>(base + static_cast<uint64_t>(i) * step);
-        std::memcpy(&x[i], &u, 4);
-      }
-      for (size_t k = 0; k < f.flavours.size(); ++k) f.flavours[k].s(kChunk, x.data(), out[k].data());
-      for (uint32_t i = 0; i < kChunk; ++i) {
-        double ex = f.ref(static_cast<double>(x[i]));
-        double rounded = static_cast<double>(static_cast<float>(ex));
-        // near a midpoint (or at the edge of the ranges): ask MPFR
-        bool exact_mp = false;
-        if (std::isfinite(ex) && ex != 0) {
-          int e = std::ilogb(ex);
-          if (e < -126) e = -126;
-          const double ulp = std::ldexp(1.0, e - 23);
-          const double frac = std::fabs(ex - rounded) / ulp;
-          const double ax = std::fabs(ex);
-          if (std::fabs(frac - 0.5) < 1e-6 || (ax > 0x1.fffffep127 && ax < 0x1.000002p128) || (ax < 0x1p-148 && ax > 0x1p-152))
-            exact_mp = true;
+    const size_t nf = f.flavours.size();
+    std::vector<Stats> total(nf);
+    const int64_t chunks = static_cast<int64_t>((1ull << 32) / (static_cast<uint64_t>(kChunk) * step));
+#pragma omp parallel
+    {
+      mpfr_set_emin(mpfr_get_emin_min());
+      mpfr_set_emax(mpfr_get_emax_max());
+      mpfr_t a, y, d;
+      mpfr_init2(a, 256);
+      mpfr_init2(y, 256);
+      mpfr_init2(d, 320);
+      std::vector<Stats> st(nf);
+      std::vector<float> x(kChunk);
+      std::vector<std::vector<float>> out(nf, std::vector<float>(kChunk));
+#pragma omp for schedule(dynamic, 16)
+      for (int64_t ci = 0; ci < chunks; ++ci) {
+        const uint64_t base = static_cast<uint64_t>(ci) * kChunk * step;
+        for (uint32_t i = 0; i < kChunk; ++i) {
+          const uint32_t u = static_cast<uint32_t>(base + static_cast<uint64_t>(i) * step);
+          std::memcpy(&x[i], &u, 4);
         }
-        if (exact_mp) {
-          mpfr_set_d(a, static_cast<double>(x[i]), MPFR_RNDN);
-          f.mp(y, a, MPFR_RNDN);
-          rounded = round_fmt(y, 24, -126);
-        }
-        for (size_t k = 0; k < f.flavours.size(); ++k) {
-          bool cr;
-          double e;
-          if (exact_mp) {
-            // error against the 256-bit value
-            const double c = static_cast<double>(out[k][i]);
-            if (std::isinf(c) || std::isnan(c) || std::isinf(rounded)) {
-              e = err_of(mpfr_get_d(y, MPFR_RNDN), c, 24, -126, 127, rounded, &cr);
-            } else {
-              mpfr_t d;
-              mpfr_init2(d, 320);
-              mpfr_set_d(d, c, MPFR_RNDN);
-              mpfr_sub(d, d, y, MPFR_RNDN);
-              long ee = mpfr_zero_p(y) ? -126 : static_cast<long>(mpfr_get_exp(y)) - 1;
-              if (ee < -126) ee = -126;
-              if (ee > 127) ee = 127;
-              mpfr_mul_2si(d, d, -(ee - 23), MPFR_RNDN);
-              e = std::fabs(mpfr_get_d(d, MPFR_RNDN));
-              mpfr_clear(d);
-              cr = c == rounded;
-            }
-          } else {
-            e = err_of(ex, static_cast<double>(out[k][i]), 24, -126, 127, rounded, &cr);
+        for (size_t k = 0; k < nf; ++k) f.flavours[k].s(kChunk, x.data(), out[k].data());
+        for (uint32_t i = 0; i < kChunk; ++i) {
+          const double ex = f.ref(static_cast<double>(x[i]));
+          double rounded = static_cast<double>(static_cast<float>(ex));
+          double ulp = 0x1p-149;
+          bool exact_mp = false;
+          if (std::isfinite(ex) && ex != 0) {
+            uint64_t bits;
+            std::memcpy(&bits, &ex, 8);
+            int e = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+            if (e < -126) e = -126;
+            if (e > 127) e = 127;
+            const uint64_t ub = static_cast<uint64_t>(e - 23 + 1023) << 52;
+            std::memcpy(&ulp, &ub, 8);
+            const double frac = std::fabs(ex - rounded) / ulp;
+            const double ax = std::fabs(ex);
+            if (std::fabs(frac - 0.5) < 1e-6 || (ax > 0x1.fffffep127 && ax < 0x1.000002p128) || (ax < 0x1p-148 && ax > 0x1p-152))
+              exact_mp = true;
           }
-          double rel = 0;
-          const double c = static_cast<double>(out[k][i]);
-          if (std::isfinite(ex) && ex != 0 && std::isfinite(c)) rel = std::max(0.0, std::fabs(c - ex) - 0x1p-149) / std::fabs(ex);
-          else if (e > 0) rel = e > 1 ? HUGE_VAL : 0;
-          st[k].add(static_cast<double>(x[i]), c, e, cr, rel);
+          if (exact_mp) {
+            mpfr_set_d(a, static_cast<double>(x[i]), MPFR_RNDN);
+            f.mp(y, a, MPFR_RNDN);
+            rounded = round_fmt(y, 24, -126);
+          }
+          for (size_t k = 0; k < nf; ++k) {
+            const double c = static_cast<double>(out[k][i]);
+            bool cr;
+            double e;
+            double rel = 0;
+            if (exact_mp) {
+              if (std::isinf(c) || std::isnan(c) || std::isinf(rounded)) {
+                e = err_of(mpfr_get_d(y, MPFR_RNDN), c, 24, -126, 127, rounded, &cr);
+              } else {
+                mpfr_set_d(d, c, MPFR_RNDN);
+                mpfr_sub(d, d, y, MPFR_RNDN);
+                long ee = mpfr_zero_p(y) ? -126 : static_cast<long>(mpfr_get_exp(y)) - 1;
+                if (ee < -126) ee = -126;
+                if (ee > 127) ee = 127;
+                mpfr_mul_2si(d, d, -(ee - 23), MPFR_RNDN);
+                e = std::fabs(mpfr_get_d(d, MPFR_RNDN));
+                cr = c == rounded;
+              }
+            } else if (std::isfinite(ex) && ex != 0 && std::isfinite(c) && std::isfinite(rounded)) {
+              e = std::fabs(c - ex) / ulp;  // the common case
+              cr = c == rounded;
+            } else {
+              e = err_of(ex, c, 24, -126, 127, rounded, &cr);
+            }
+            if (std::isfinite(ex) && ex != 0 && std::isfinite(c)) rel = std::max(0.0, std::fabs(c - ex) - 0x1p-149) / std::fabs(ex);
+            else if (e > 0) rel = e > 1 ? HUGE_VAL : 0;
+            st[k].add(static_cast<double>(x[i]), c, e, cr, rel);
+          }
         }
       }
+#pragma omp critical
+      for (size_t k = 0; k < nf; ++k) total[k].merge(st[k]);
+      mpfr_clear(a);
+      mpfr_clear(y);
+      mpfr_clear(d);
     }
-    for (size_t k = 0; k < f.flavours.size(); ++k) row(f, f.flavours[k], st[k], step == 1 ? "all 2^32 inputs" : "sampled");
+    for (size_t k = 0; k < nf; ++k) row(f, f.flavours[k], total[k], step == 1 ? "all 2^32 inputs" : "sampled");
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     std::fprintf(stderr, "%s: %.1f s\n", f.name, secs);
   }
-  mpfr_clear(a);
-  mpfr_clear(y);
 }
 
 void double_table(long samples) {

@@ -15,6 +15,8 @@
 //                     multiple of 2^-42
 //   dlog2_t513.inc    {H, L}: the same for -log2 R (minus 1 for j >= 256)
 //   dlog10_t513.inc   {H, L}: the same for -log10 R (minus log10 2 for j >= 256)
+//   slog_t129.inc     {R, -ln R, R, -log2 R, R, -log10 R} doubles, j = 0..128: R = 1/(1 + j/128)
+//                     rounded to 21 significant bits (single-precision logarithms, m in [1, 2))
 #include <mpfr.h>
 
 #include <cstdio>
@@ -156,6 +158,19 @@ void log_tables(const std::string& dir) {
   std::fclose(e);
   std::fclose(b2);
   std::fclose(b10);
+  FILE* sl = open_out(dir, "slog_t129.inc");
+  for (int j = 0; j <= 128; ++j) {
+    mpfr_set_si(v, 128, MPFR_RNDN);
+    mpfr_div_si(v, v, 128 + j, MPFR_RNDN);
+    const double r = round_sig(v, 21);
+    double h[3];
+    for (int b = 0; b < 3; ++b) {
+      neg_log(w, r, b, false);
+      h[b] = mpfr_get_d(w, MPFR_RNDN);
+    }
+    std::fprintf(sl, "{%a, %a, %a, %a, %a, %a},  // j = %d\n", r, h[0], r, h[1], r, h[2], j);
+  }
+  std::fclose(sl);
   mpfr_clears(v, w, static_cast<mpfr_ptr>(nullptr));
 }
 

@@ -80,6 +80,10 @@ const DLogBaseTable kDLog10 = {{
 #include "vector_math/kernels/exp_log/tables/dlog10_t513.inc"
 }};
 
+const SLogTable kSLog = {{
+#include "vector_math/kernels/exp_log/tables/slog_t129.inc"
+}};
+
 #undef QOR_ROW
 #undef QOR_ROW2
 

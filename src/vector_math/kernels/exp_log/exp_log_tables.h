@@ -85,4 +85,12 @@ struct alignas(16) DLogBaseTable {
 extern const DLogBaseTable kDLog2;
 extern const DLogBaseTable kDLog10;
 
+// Single-precision logarithms: 129 rows (R_j, -ln R_j, R_j, -log2 R_j, R_j, -log10 R_j) with
+// R_j ~ 1/(1 + j/128) (21 significant bits; R_0 = 1, R_128 = 1/2), so that one 16-byte load
+// gives (R_j, -log_b R_j) for the base in use.
+struct alignas(16) SLogTable {
+  double e[129][6];
+};
+extern const SLogTable kSLog;
+
 }  // namespace qor::vm::exp_log

@@ -150,23 +150,67 @@ inline bool slog_special(float x, float* out, int* status) {
   return false;
 }
 
-template <class Base, const char* const* kNameP>
+// Packed single-precision logarithm of positive normal finite x: x = 2^k m, m in [1, 2) from the
+// float's bits (four lanes at once), j = round((m - 1) * 128), then in double
+//     log_b(x) = k log_b(2) - log_b(R_j) + C_b (u - u^2/2 + u^3/3 - u^4/4),  u = m R_j - 1 (exact),
+// |u| <= 2^-8, error below 2^-40 relative; j = 0 and j = 128 make log(1) exactly 0.
+template <int kB>  // 0: e, 1: 2, 2: 10
+struct SLogFastEval {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    constexpr double kA[3] = {0x1.62e42fefa39efp-1, 1.0, 0x1.34413509f79ffp-2};
+    constexpr double kC[3] = {1.0, 0x1.71547652b82fep+0, 0x1.bcb7b1526e50ep-2};
+    const i32x4 b = x.bits();
+    const i32x4 k = simd::shr_logical(b, 23) - i32x4::splat(127);
+    const i32x4 frac = b & i32x4::splat(0x7FFFFF);
+    const i32x4 j = simd::shr_logical(frac + i32x4::splat(0x8000), 16);
+    const f32x4 m = (frac | i32x4::splat(0x3F800000)).as_f32();
+    alignas(16) int32_t jj[4];
+    j.store(jj);
+    const __m128d e0 = _mm_load_pd(&kSLog.e[jj[0]][2 * kB]);
+    const __m128d e1 = _mm_load_pd(&kSLog.e[jj[1]][2 * kB]);
+    const __m128d e2 = _mm_load_pd(&kSLog.e[jj[2]][2 * kB]);
+    const __m128d e3 = _mm_load_pd(&kSLog.e[jj[3]][2 * kB]);
+    const f64x2 k01 = _mm_cvtepi32_pd(k.v);
+    const f64x2 k23 = _mm_cvtepi32_pd(_mm_shuffle_epi32(k.v, _MM_SHUFFLE(3, 2, 3, 2)));
+    const f64x2 r01 = half(widen_lo(m), k01, _mm_unpacklo_pd(e0, e1), _mm_unpackhi_pd(e0, e1), kA[kB], kC[kB]);
+    const f64x2 r23 = half(widen_hi(m), k23, _mm_unpacklo_pd(e2, e3), _mm_unpackhi_pd(e2, e3), kA[kB], kC[kB]);
+    return narrow(r01, r23);
+  }
+  static QOR_SIMD_INLINE f64x2 half(f64x2 m, f64x2 k, f64x2 R, f64x2 H, double a, double c) {
+    const f64x2 u = m * R - f64x2::splat(1.0);
+    const f64x2 p = u + (u * u) * (f64x2::splat(-0.5) + u * (f64x2::splat(0x1.5555555555555p-2) + u * f64x2::splat(-0.25)));
+    const f64x2 hi = (kB == 1) ? k + H : k * f64x2::splat(a) + H;
+    return (kB == 0) ? hi + p : hi + p * f64x2::splat(c);
+  }
+};
+
+// Not positive, subnormal, or not finite: bits as a signed integer below 0x00800000 or above
+// 0x7F7FFFFF.
+QOR_SIMD_INLINE int screen_not_positive_normal(f32x4 x) {
+  const i32x4 b = x.bits();
+  const i32x4 bad = simd::cmp_gt(i32x4::splat(0x00800000), b) | simd::cmp_gt(b, i32x4::splat(0x7F7FFFFF));
+  return simd::mask(bad);
+}
+
+template <class Base, int kB, const char* const* kNameP>
 struct SLogFamily : FamilyBase<float> {
   static constexpr const char* kName = *kNameP;
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static f32x4 packed(f32x4 x) { return via_double<LogEvalEP<Base>>(x); }
-  static int screen(f32x4 x) { return screen_not_positive_finite(x); }
+  static f32x4 packed(f32x4 x) { return SLogFastEval<kB>::eval(x); }
+  static int screen(f32x4 x) { return screen_not_positive_normal(x); }
+  // special values; subnormal x through the double core (exact widening)
   static int element(const float* px, float* out) {
     int status = 0;
     if (slog_special(*px, out, &status)) return status;
-    *out = packed_one<SLogFamily>(*px);
+    if (*px < 0x1p-126f) *out = lane0(via_double<LogEvalEP<Base>>(f32x4::splat(*px)));
+    else *out = packed_one<SLogFamily>(*px);
     return 0;
   }
 };
 inline constexpr const char* kNameSLog2 = "vsLog2";
 inline constexpr const char* kNameSLog10 = "vsLog10";
-using SLog2 = SLogFamily<Base2, &kNameSLog2>;
-using SLog10 = SLogFamily<Base10, &kNameSLog10>;
+using SLog2 = SLogFamily<Base2, 1, &kNameSLog2>;
+using SLog10 = SLogFamily<Base10, 2, &kNameSLog10>;
 
 // Single-precision Ln: packed as above; the per-element routine is a complete scalar logarithm
 // in double precision (65-entry table, polynomial of degree 8 near 1), rounded once.
@@ -222,8 +266,8 @@ template <class Base>
 struct SLnFamily : FamilyBase<float> {
   static constexpr const char* kName = "vsLn";
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static f32x4 packed(f32x4 x) { return via_double<LogEvalEP<Base>>(x); }
-  static int screen(f32x4 x) { return screen_not_positive_finite(x); }
+  static f32x4 packed(f32x4 x) { return SLogFastEval<0>::eval(x); }
+  static int screen(f32x4 x) { return screen_not_positive_normal(x); }
   static int element(const float* px, float* out) {
     int status;
     *out = sln_scalar(*px, &status);
