@@ -90,4 +90,29 @@ TEST(ExpLogTables, LogReductionTables) {
   for (int j = 0; j < 513; ++j) EXPECT_EQ(kDLn.e[j][0], kDLn.e[j][1]);
 }
 
+TEST(ExpLogTables, SingleLogRowsHoldRAndItsLogarithmInEachBase) {
+  Mp e, t;
+  for (int j = 0; j <= 128; ++j) {
+    const double r = kSLog.e[j][0];
+    EXPECT_EQ(r, kSLog.e[j][2]);
+    EXPECT_EQ(r, kSLog.e[j][4]);
+    EXPECT_LE(std::fabs(r * (1.0 + j / 128.0) - 1.0), 0x1p-20) << j;
+    int ex;
+    const double frac = std::frexp(r, &ex);
+    EXPECT_EQ(std::ldexp(frac, 21), std::nearbyint(std::ldexp(frac, 21))) << j;
+    mpfr_set_d(t.v, r, MPFR_RNDN);
+    mpfr_log(e.v, t.v, MPFR_RNDN);
+    EXPECT_EQ(kSLog.e[j][1], -mpfr_get_d(e.v, MPFR_RNDN)) << j;
+    mpfr_log2(e.v, t.v, MPFR_RNDN);
+    EXPECT_EQ(kSLog.e[j][3], -mpfr_get_d(e.v, MPFR_RNDN)) << j;
+    mpfr_log10(e.v, t.v, MPFR_RNDN);
+    EXPECT_EQ(kSLog.e[j][5], -mpfr_get_d(e.v, MPFR_RNDN)) << j;
+  }
+  // log(1) = 0 exactly: the first and last rows are exact
+  EXPECT_EQ(kSLog.e[0][0], 1.0);
+  EXPECT_EQ(kSLog.e[0][1], 0.0);
+  EXPECT_EQ(kSLog.e[128][0], 0.5);
+  EXPECT_EQ(kSLog.e[128][3], 1.0);
+}
+
 }  // namespace
