@@ -349,3 +349,50 @@ TEST(MomentsSingle, SingleTasksAgreeWithDoubleTasksOnFloatData) {
 
 }  // namespace
 }  // namespace qor::test::ss
+
+namespace qor::test::ss {
+namespace {
+
+// Each estimate without its own output array gives that array's status, for the data methods
+// (every other array present); the conversions refuse the sum estimates.
+TEST(MomentsValidation, EachEstimateNeedsItsOwnArray) {
+  struct Row {
+    uint64_t est;
+    int32_t status;
+  };
+  const Row rows[] = {
+      {HOX_SS_EST_MEAN, -4006},      {HOX_SS_EST_RAW2, -4007},      {HOX_SS_EST_RAW3, -4008},
+      {HOX_SS_EST_RAW4, -4009},      {HOX_SS_EST_CEN2, -4010},      {HOX_SS_EST_CEN3, -4011},
+      {HOX_SS_EST_CEN4, -4012},      {HOX_SS_EST_KURTOSIS, -4013},  {HOX_SS_EST_SKEWNESS, -4014},
+      {HOX_SS_EST_VARIATION, -4017}, {HOX_SS_EST_COV, -4018},       {HOX_SS_EST_COR, -4019},
+      {HOX_SS_EST_SUM, -4074},       {HOX_SS_EST_RAW2_SUM, -4075},  {HOX_SS_EST_RAW3_SUM, -4076},
+      {HOX_SS_EST_RAW4_SUM, -4077},  {HOX_SS_EST_CEN2_SUM, -4078},  {HOX_SS_EST_CEN3_SUM, -4079},
+      {HOX_SS_EST_CEN4_SUM, -4080},  {HOX_SS_EST_CROSS_PRODUCT, -4081}};
+  const DataSet d = make_data(Shape::normal, 2, 20, true, false, 4);
+  for (uint64_t method : {HOX_SS_METHOD_ONE_PASS, HOX_SS_METHOD_FAST, HOX_SS_METHOD_GIVEN_MEAN,
+                          HOX_SS_METHOD_FROM_SUMS}) {
+    for (size_t r = 0; r < std::size(rows); ++r) {
+      SCOPED_TRACE(std::to_string(method) + " estimate " + std::to_string(r));
+      const int32_t p = d.p, n = d.n, s = HOX_SS_STORAGE_ROWS;
+      HoxSSTask* t = nullptr;
+      ASSERT_EQ(__hoxdSSNewTask(&t, &p, &n, &s, d.x.data(), nullptr, nullptr, nullptr), 0);
+      Outputs<double> o(d.p);
+      attach(t, o, Config{});
+      void** own[] = {&t->moment[0], &t->moment[1], &t->moment[2], &t->moment[3], &t->moment[4],
+                      &t->moment[5], &t->moment[6], &t->kurtosis, &t->skewness, &t->variation,
+                      &t->cov, &t->cor, &t->sum[0], &t->sum[1], &t->sum[2], &t->sum[3],
+                      &t->sum[4], &t->sum[5], &t->sum[6], &t->cp};
+      *own[r] = nullptr;
+      const bool conversion = method == HOX_SS_METHOD_FROM_SUMS;
+      const bool sum_estimate = r >= 12;
+      const Outputs<double> before = o;
+      EXPECT_EQ(_hoxdSSBasic(t, rows[r].est, method, nullptr),
+                conversion && sum_estimate ? HOX_SS_ERR_BAD_METHOD : rows[r].status);
+      EXPECT_TRUE(o == before);
+      __hoxSSDeleteTask(&t);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qor::test::ss
