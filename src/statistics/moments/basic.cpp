@@ -509,7 +509,10 @@ int32_t basic(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threading
   pl.q = q;
 
   const int nthreads = thread_count(th, n, p, pl.cov);
-  int64_t B = (pl.cov ? 32768 : 32768) / q;
+  // Observations per block: the block's scratch (q x B deviations for the rank-k update, or the
+  // accumulators swept over in observation-by-row storage) stays in cache; variable-by-row
+  // storage without a matrix reads each variable's run alone, so longer blocks cost nothing.
+  int64_t B = (pl.rows && !pl.cov) ? 4096 : 32768 / q;
   B = B < 16 ? 16 : (B > 4096 ? 4096 : B);
   if (B > n) B = n;
 

@@ -8,7 +8,10 @@
 // With a cross-product, the block's deviations are kept in Z and added by a rank-k update.
 // Given mean: sums of powers of deviations from the caller's mean, simply added up.
 // Fast: raw power sums and the raw cross-product; the central quantities follow at the end.
+#include <emmintrin.h>
+
 #include <cstring>
+#include <type_traits>
 
 #include "qor/service.h"
 #include "statistics/moments/basic_internal.h"
@@ -109,22 +112,90 @@ inline void two_sum_into(double& hi, double& lo, double big, double small) {
   hi = s;
 }
 
-// Merge a block (Wb, block mean mb about which d[1..4] were summed) into variable k of part a;
-// records the mean correction e and the mean shift delta for the cross-product update.
+// Deviation power sums of a contiguous run of doubles about c (SSE2, two vectors of two lanes):
+// out[1..CC] = sum w (x - c)^k, with COV z[j] = sqrt(w_j) (x_j - c).
+template <bool Wt, int CC, bool COV>
+inline void run_deviations_sse2(const double* x, const double* w, const double* sw, int64_t B,
+                                double c, double* out, double* z) {
+  const __m128d vc = _mm_set1_pd(c);
+  __m128d s1a = _mm_setzero_pd(), s1b = s1a, s2a = s1a, s2b = s1a, s3a = s1a, s3b = s1a,
+          s4a = s1a, s4b = s1a;
+  int64_t j = 0;
+  for (; j + 4 <= B; j += 4) {
+    const __m128d d0 = _mm_sub_pd(_mm_loadu_pd(x + j), vc);
+    const __m128d d1 = _mm_sub_pd(_mm_loadu_pd(x + j + 2), vc);
+    __m128d e0 = d0, e1 = d1;
+    if constexpr (Wt) {
+      e0 = _mm_mul_pd(_mm_loadu_pd(w + j), d0);
+      e1 = _mm_mul_pd(_mm_loadu_pd(w + j + 2), d1);
+    }
+    s1a = _mm_add_pd(s1a, e0);
+    s1b = _mm_add_pd(s1b, e1);
+    if constexpr (CC >= 2) {
+      e0 = _mm_mul_pd(e0, d0);
+      e1 = _mm_mul_pd(e1, d1);
+      s2a = _mm_add_pd(s2a, e0);
+      s2b = _mm_add_pd(s2b, e1);
+    }
+    if constexpr (CC >= 3) {
+      e0 = _mm_mul_pd(e0, d0);
+      e1 = _mm_mul_pd(e1, d1);
+      s3a = _mm_add_pd(s3a, e0);
+      s3b = _mm_add_pd(s3b, e1);
+    }
+    if constexpr (CC >= 4) {
+      s4a = _mm_add_pd(s4a, _mm_mul_pd(e0, d0));
+      s4b = _mm_add_pd(s4b, _mm_mul_pd(e1, d1));
+    }
+    if constexpr (COV) {
+      if constexpr (Wt) {
+        _mm_storeu_pd(z + j, _mm_mul_pd(_mm_loadu_pd(sw + j), d0));
+        _mm_storeu_pd(z + j + 2, _mm_mul_pd(_mm_loadu_pd(sw + j + 2), d1));
+      } else {
+        _mm_storeu_pd(z + j, d0);
+        _mm_storeu_pd(z + j + 2, d1);
+      }
+    }
+  }
+  auto hsum = [](__m128d a, __m128d b) {
+    double t[2];
+    _mm_storeu_pd(t, _mm_add_pd(a, b));
+    return t[0] + t[1];
+  };
+  double r1 = hsum(s1a, s1b), r2 = hsum(s2a, s2b), r3 = hsum(s3a, s3b), r4 = hsum(s4a, s4b);
+  for (; j < B; ++j) {
+    const double d = x[j] - c, wv = Wt ? w[j] : 1.0;
+    const double e = wv * d;
+    r1 += e;
+    if constexpr (CC >= 2) r2 += e * d;
+    if constexpr (CC >= 3) r3 += e * d * d;
+    if constexpr (CC >= 4) r4 += e * d * d * d;
+    if constexpr (COV) z[j] = Wt ? sw[j] * d : d;
+  }
+  out[1] = r1;
+  out[2] = r2;
+  out[3] = r3;
+  out[4] = r4;
+}
+
+// Merge a block (weight Wb, sums d[k] = sum w (x - mb)^k, k = 1..max(RR, CC), about a shift mb
+// close to its mean) into variable k of part a; records the mean correction e and the mean
+// shift delta for the cross-product update. The raw sums follow from the same deviation sums
+// (sum w x^k = sum w (mb + d)^k), so the sweep accumulates deviation powers only.
 template <int RR, int CC>
 inline void merge_block_var(Part& a, int64_t k, double Wa, double Wb, double fa, double fb,
-                            double mb, const double* d, const double* r, double& e_out,
-                            double& delta_out) {
+                            double mb, const double* d, double& e_out, double& delta_out) {
   // Sums about the block's exact mean from sums about the rounded mean mb (shift by e).
   const double e = d[1] / Wb;
   double M2b = 0, M3b = 0, M4b = 0;
   if constexpr (CC >= 2) M2b = d[2] - e * d[1];
   if constexpr (CC >= 3) M3b = d[3] - 3 * e * d[2] + 2 * Wb * e * e * e;
   if constexpr (CC >= 4) M4b = d[4] - 4 * e * d[3] + 6 * e * e * d[2] - 3 * Wb * e * e * e * e;
-  a.S[1][k] += d[0];
-  if constexpr (RR >= 2) a.S[2][k] += r[0];
-  if constexpr (RR >= 3) a.S[3][k] += r[1];
-  if constexpr (RR >= 4) a.S[4][k] += r[2];
+  const double c = mb, cW = c * Wb;
+  a.S[1][k] += cW + d[1];
+  if constexpr (RR >= 2) a.S[2][k] += c * (cW + 2 * d[1]) + d[2];
+  if constexpr (RR >= 3) a.S[3][k] += c * (c * (cW + 3 * d[1]) + 3 * d[2]) + d[3];
+  if constexpr (RR >= 4) a.S[4][k] += c * (c * (c * (cW + 4 * d[1]) + 6 * d[2]) + 4 * d[3]) + d[4];
   e_out = e;
   if (Wa == 0) {
     delta_out = 0;
@@ -196,8 +267,11 @@ void rows_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
       // own mean (one more sweep, first block only). merge_block_var turns them into sums
       // about the block mean.
       const double c0 = Wa == 0 ? run_sum<T, Wt>(xr, w, B) / Wb : a.m[k];
-      run_powers<T, Wt, true, true, RR, CC, COV, false>(xr, w, s.sw, B, c0, o, z);
-      merge_block_var<RR, CC>(a, k, Wa, Wb, fa, fb, c0, o, o + 5, e[k], dl[k]);
+      if constexpr (std::is_same_v<T, double>)
+        run_deviations_sse2<Wt, CC, COV>(xr, w, s.sw, B, c0, o, z);
+      else
+        run_powers<T, Wt, false, true, 1, CC, COV, false>(xr, w, s.sw, B, c0, o, z);
+      merge_block_var<RR, CC>(a, k, Wa, Wb, fa, fb, c0, o, e[k], dl[k]);
     } else if constexpr (M == Mode::given) {
       run_powers<T, Wt, true, false, RR, CC, COV, false>(xr, w, s.sw, B, c.g[k], o, z);
       a.S[1][k] += o[0];
@@ -234,6 +308,7 @@ inline void col_sweep(const T* __restrict x, int64_t ld, int64_t q, const T* __r
                       const double* __restrict sw, const double* __restrict ctr, const Acc& A,
                       double* __restrict z) {
   constexpr bool kDev = M != Mode::fast;
+  constexpr bool kRaw = M != Mode::one_pass;  // one-pass: raw sums follow from the deviations
   double wv[N], sv[N];
   for (int u = 0; u < N; ++u) {
     wv[u] = Wt ? static_cast<double>(w[u]) : 1.0;
@@ -253,7 +328,7 @@ inline void col_sweep(const T* __restrict x, int64_t ld, int64_t q, const T* __r
 #pragma GCC unroll 4
     for (int u = 0; u < N; ++u) {
       const double xv = x[u * ld + k];
-      a1 += Wt ? wv[u] * xv : xv;
+      if constexpr (kRaw) a1 += Wt ? wv[u] * xv : xv;
       if constexpr (kDev) {
         const double dv = xv - ck;
         const double wd = Wt ? wv[u] * dv : dv;
@@ -271,7 +346,7 @@ inline void col_sweep(const T* __restrict x, int64_t ld, int64_t q, const T* __r
       } else if constexpr (COV) {
         z[u * q + k] = Wt ? sv[u] * xv : xv;
       }
-      if constexpr (RR >= 2) {
+      if constexpr (kRaw && RR >= 2) {
         const double wx2 = (Wt ? wv[u] * xv : xv) * xv;
         a2 += wx2;
         if constexpr (RR >= 3) {
@@ -281,14 +356,14 @@ inline void col_sweep(const T* __restrict x, int64_t ld, int64_t q, const T* __r
         }
       }
     }
-    s1[k] += a1;
+    if constexpr (kRaw) s1[k] += a1;
     if constexpr (M == Mode::one_pass) d1[k] += b1;
     if constexpr (CC >= 2) d2[k] += b2;
     if constexpr (CC >= 3) d3[k] += b3;
     if constexpr (CC >= 4) d4[k] += b4;
-    if constexpr (RR >= 2) r2[k] += a2;
-    if constexpr (RR >= 3) r3[k] += a3;
-    if constexpr (RR >= 4) r4[k] += a4;
+    if constexpr (kRaw && RR >= 2) r2[k] += a2;
+    if constexpr (kRaw && RR >= 3) r3[k] += a3;
+    if constexpr (kRaw && RR >= 4) r4[k] += a4;
   }
 }
 
@@ -373,10 +448,9 @@ void cols_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
     double* e = s.t[0];  // overwrites s1 entry by entry after it has been read
     double* dl = s.t[1];
     for (int64_t k = 0; k < q; ++k) {
-      const double o[5] = {s1[k], d1[k], CC >= 2 ? d2[k] : 0, CC >= 3 ? d3[k] : 0,
+      const double o[5] = {0, d1[k], CC >= 2 ? d2[k] : 0, CC >= 3 ? d3[k] : 0,
                            CC >= 4 ? d4[k] : 0};
-      const double r[3] = {RR >= 2 ? r2[k] : 0, RR >= 3 ? r3[k] : 0, RR >= 4 ? r4[k] : 0};
-      merge_block_var<RR, CC>(a, k, Wa, Wb, fa, fb, ctr[k], o, r, e[k], dl[k]);
+      merge_block_var<RR, CC>(a, k, Wa, Wb, fa, fb, ctr[k], o, e[k], dl[k]);
     }
     if constexpr (COV) {
       rank_k(false, q, B, q, s.Z, a.C);
