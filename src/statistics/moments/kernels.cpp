@@ -325,7 +325,7 @@ inline void col_sweep(const T* __restrict x, int64_t ld, int64_t q, const T* __r
   for (int64_t k = 0; k < q; ++k) {
     const double ck = kDev ? ctr[k] : 0.0;
     double a1 = 0, b1 = 0, b2 = 0, b3 = 0, b4 = 0, a2 = 0, a3 = 0, a4 = 0;
-#pragma GCC unroll 4
+#pragma GCC unroll 8
     for (int u = 0; u < N; ++u) {
       const double xv = x[u * ld + k];
       if constexpr (kRaw) a1 += Wt ? wv[u] * xv : xv;
@@ -433,7 +433,7 @@ void cols_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
   if constexpr (RR >= 3) std::memset(r3, 0, sizeof(double) * q);
   if constexpr (RR >= 4) std::memset(r4, 0, sizeof(double) * q);
   // U observations at a time, so that each accumulator is loaded and stored once per U.
-  constexpr int U = 4;
+  constexpr int U = 8;
   Acc acc{s1, d1, d2, d3, d4, r2, r3, r4};
   int64_t j = 0;
   for (; j + U <= B; j += U)
