@@ -207,10 +207,66 @@ struct SLogFamily : FamilyBase<float> {
     return 0;
   }
 };
+// LA and EP single-precision logarithms, in single precision: x = 2^k m with m in
+// [sqrt(1/2), sqrt(2)) from the bits, f = m - 1, s = f/(2 + f) (|s| < 0.1716) and
+// log(m) = f - (f^2/2 - s (f^2/2 + R(s^2))), R with two terms for EP and four for LA, k log_b(2) split so that its leading part is
+// exact. Lanes are patched (not whole blocks recomputed), so every ordinary element gets the
+// packed result wherever it sits.
+template <int kB, bool kLA>
+struct SLogFloatEval {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    const i32x4 b = x.bits();
+    const i32x4 k = simd::shr_arith(b - i32x4::splat(0x3F3504F3), 23);
+    const f32x4 m = (b - simd::shl(k, 23)).as_f32();
+    const f32x4 one = f32x4::splat(1.0f);
+    const f32x4 f = m - one;  // exact
+    const f32x4 s = f / (f32x4::splat(2.0f) + f);
+    const f32x4 z = s * s;
+    f32x4 R;  // z (2/3 + 2z/5 + ...): log(1 + f) = f - (f^2/2 - s (f^2/2 + R))
+    if constexpr (kLA) {
+      R = z * (f32x4::splat(0x1.555556p-1f) +
+               z * (f32x4::splat(0x1.99999ap-2f) + z * (f32x4::splat(0x1.24924ap-2f) + z * f32x4::splat(0x1.c71c72p-3f))));
+    } else {
+      R = z * (f32x4::splat(0x1.555556p-1f) + z * f32x4::splat(0x1.99999ap-2f));
+    }
+    const f32x4 hfsq = f32x4::splat(0.5f) * (f * f);
+    const f32x4 kf = simd::to_float(k);
+    if constexpr (kB == 0) {
+      return kf * f32x4::splat(0x1.62e4p-1f) + (f - (hfsq - (s * (hfsq + R) + kf * f32x4::splat(0x1.7f7d1cp-20f))));
+    } else {
+      const f32x4 w = f - (hfsq - s * (hfsq + R));
+      if constexpr (kB == 1) return kf + w * f32x4::splat(0x1.715476p+0f);
+      else return kf * f32x4::splat(0x1.344p-2f) + (w * f32x4::splat(0x1.bcb7b2p-2f) + kf * f32x4::splat(0x1.3509f8p-18f));
+    }
+  }
+};
+
+template <class Base, int kB, bool kLA, const char* const* kNameP>
+struct SLogFloatFamily : FamilyBase<float> {
+  static constexpr const char* kName = *kNameP;
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static f32x4 packed(f32x4 x) { return SLogFloatEval<kB, kLA>::eval(x); }
+  static int screen(f32x4 x) { return screen_not_positive_normal(x); }
+  // rare values only: special values, and subnormal x through the double core
+  static int element(const float* px, float* out) {
+    int status = 0;
+    if (slog_special(*px, out, &status)) return status;
+    *out = lane0(via_double<LogEvalEP<Base>>(f32x4::splat(*px)));
+    return 0;
+  }
+};
+
 inline constexpr const char* kNameSLog2 = "vsLog2";
 inline constexpr const char* kNameSLog10 = "vsLog10";
 using SLog2 = SLogFamily<Base2, 1, &kNameSLog2>;
 using SLog10 = SLogFamily<Base10, 2, &kNameSLog10>;
+inline constexpr const char* kNameSLnF = "vsLn";
+using SLnLA = SLogFloatFamily<BaseE, 0, true, &kNameSLnF>;
+using SLnEP = SLogFloatFamily<BaseE, 0, false, &kNameSLnF>;
+using SLog2LA = SLogFloatFamily<Base2, 1, true, &kNameSLog2>;
+using SLog2EP = SLogFloatFamily<Base2, 1, false, &kNameSLog2>;
+using SLog10LA = SLogFloatFamily<Base10, 2, true, &kNameSLog10>;
+using SLog10EP = SLogFloatFamily<Base10, 2, false, &kNameSLog10>;
 
 // Single-precision Ln: packed as above; the per-element routine is a complete scalar logarithm
 // in double precision (65-entry table, polynomial of degree 8 near 1), rounded once.
