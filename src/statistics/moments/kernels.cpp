@@ -117,52 +117,37 @@ inline void two_sum_into(double& hi, double& lo, double big, double small) {
 template <bool Wt, int CC, bool COV>
 inline void run_deviations_sse2(const double* x, const double* w, const double* sw, int64_t B,
                                 double c, double* out, double* z) {
+  // four independent vector accumulators per order (eight doubles per step)
+  constexpr int L = 4;
   const __m128d vc = _mm_set1_pd(c);
-  __m128d s1a = _mm_setzero_pd(), s1b = s1a, s2a = s1a, s2b = s1a, s3a = s1a, s3b = s1a,
-          s4a = s1a, s4b = s1a;
+  __m128d s1[L], s2[L], s3[L], s4[L];
+  for (int l = 0; l < L; ++l) s1[l] = s2[l] = s3[l] = s4[l] = _mm_setzero_pd();
   int64_t j = 0;
-  for (; j + 4 <= B; j += 4) {
-    const __m128d d0 = _mm_sub_pd(_mm_loadu_pd(x + j), vc);
-    const __m128d d1 = _mm_sub_pd(_mm_loadu_pd(x + j + 2), vc);
-    __m128d e0 = d0, e1 = d1;
-    if constexpr (Wt) {
-      e0 = _mm_mul_pd(_mm_loadu_pd(w + j), d0);
-      e1 = _mm_mul_pd(_mm_loadu_pd(w + j + 2), d1);
-    }
-    s1a = _mm_add_pd(s1a, e0);
-    s1b = _mm_add_pd(s1b, e1);
-    if constexpr (CC >= 2) {
-      e0 = _mm_mul_pd(e0, d0);
-      e1 = _mm_mul_pd(e1, d1);
-      s2a = _mm_add_pd(s2a, e0);
-      s2b = _mm_add_pd(s2b, e1);
-    }
-    if constexpr (CC >= 3) {
-      e0 = _mm_mul_pd(e0, d0);
-      e1 = _mm_mul_pd(e1, d1);
-      s3a = _mm_add_pd(s3a, e0);
-      s3b = _mm_add_pd(s3b, e1);
-    }
-    if constexpr (CC >= 4) {
-      s4a = _mm_add_pd(s4a, _mm_mul_pd(e0, d0));
-      s4b = _mm_add_pd(s4b, _mm_mul_pd(e1, d1));
-    }
-    if constexpr (COV) {
-      if constexpr (Wt) {
-        _mm_storeu_pd(z + j, _mm_mul_pd(_mm_loadu_pd(sw + j), d0));
-        _mm_storeu_pd(z + j + 2, _mm_mul_pd(_mm_loadu_pd(sw + j + 2), d1));
-      } else {
-        _mm_storeu_pd(z + j, d0);
-        _mm_storeu_pd(z + j + 2, d1);
+  for (; j + 2 * L <= B; j += 2 * L) {
+    for (int l = 0; l < L; ++l) {
+      const double* xp = x + j + 2 * l;
+      const __m128d d = _mm_sub_pd(_mm_loadu_pd(xp), vc);
+      __m128d e = Wt ? _mm_mul_pd(_mm_loadu_pd(w + j + 2 * l), d) : d;
+      s1[l] = _mm_add_pd(s1[l], e);
+      if constexpr (CC >= 2) {
+        e = _mm_mul_pd(e, d);
+        s2[l] = _mm_add_pd(s2[l], e);
       }
+      if constexpr (CC >= 3) {
+        e = _mm_mul_pd(e, d);
+        s3[l] = _mm_add_pd(s3[l], e);
+      }
+      if constexpr (CC >= 4) s4[l] = _mm_add_pd(s4[l], _mm_mul_pd(e, d));
+      if constexpr (COV)
+        _mm_storeu_pd(z + j + 2 * l, Wt ? _mm_mul_pd(_mm_loadu_pd(sw + j + 2 * l), d) : d);
     }
   }
-  auto hsum = [](__m128d a, __m128d b) {
+  auto hsum = [](const __m128d* a) {
     double t[2];
-    _mm_storeu_pd(t, _mm_add_pd(a, b));
+    _mm_storeu_pd(t, _mm_add_pd(_mm_add_pd(a[0], a[1]), _mm_add_pd(a[2], a[3])));
     return t[0] + t[1];
   };
-  double r1 = hsum(s1a, s1b), r2 = hsum(s2a, s2b), r3 = hsum(s3a, s3b), r4 = hsum(s4a, s4b);
+  double r1 = hsum(s1), r2 = hsum(s2), r3 = hsum(s3), r4 = hsum(s4);
   for (; j < B; ++j) {
     const double d = x[j] - c, wv = Wt ? w[j] : 1.0;
     const double e = wv * d;
