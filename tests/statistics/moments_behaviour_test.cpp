@@ -396,3 +396,30 @@ TEST(MomentsValidation, EachEstimateNeedsItsOwnArray) {
 
 }  // namespace
 }  // namespace qor::test::ss
+
+namespace qor::test::ss {
+namespace {
+
+// The task keeps the means of the fast method between calls; when the caller raises the
+// dimension behind the task's address, the kept block must grow with it.
+TEST(MomentsProgressive, DimensionRaisedBetweenCalls) {
+  const DataSet d = make_data(Shape::normal, 3, 64, false, false, 31);
+  int32_t p = 2, n = d.n, s = HOX_SS_STORAGE_COLUMNS;
+  // observations of 3 variables; with p = 2 the first call reads them as 2-variable rows
+  HoxSSTask* t = nullptr;
+  ASSERT_EQ(__hoxdSSNewTask(&t, &p, &n, &s, d.x.data(), nullptr, nullptr, nullptr), 0);
+  Outputs<double> o(3);
+  attach(t, o, Config{});
+  ASSERT_EQ(_hoxdSSBasic(t, HOX_SS_EST_MEAN | HOX_SS_EST_COV, HOX_SS_METHOD_FAST, nullptr), 0);
+  p = 3;
+  o.aw[0] = o.aw[1] = 0;  // start again
+  ASSERT_EQ(_hoxdSSBasic(t, HOX_SS_EST_MEAN | HOX_SS_EST_COV, HOX_SS_METHOD_FAST, nullptr), 0);
+  ASSERT_EQ(_hoxdSSBasic(t, HOX_SS_EST_MEAN | HOX_SS_EST_COV, HOX_SS_METHOD_FAST, nullptr), 0);
+  __hoxSSDeleteTask(&t);
+  // two calls over the same data: the mean of the data twice is its mean
+  const Expected e = oracle(d);
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(o.moment[0][i], double(e.mean[i]), 1e-12);
+}
+
+}  // namespace
+}  // namespace qor::test::ss

@@ -7,7 +7,6 @@
 // range of observations into the thread's own accumulators, merge the threads in thread order,
 // merge the result into the state the task's arrays carried from earlier calls, and write every
 // array the request needs.
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -244,6 +243,10 @@ void raw_to_central(Part& a, int64_t q, int order, bool cov) {
       for (int64_t i = 0; i <= j; ++i) a.C[i + j * q] -= W * a.m[i] * a.m[j];
 }
 
+// ---- the means the task keeps in its internal buffer ------------------------------------------
+int64_t saved_capacity(const HoxSSTask* t) { return static_cast<int64_t>(static_cast<const double*>(t->internal)[0]); }
+double* saved_means(const HoxSSTask* t) { return static_cast<double*>(t->internal) + 2; }
+
 // ---- the state carried over from earlier calls -------------------------------------------------
 template <class T>
 void read_state(const HoxSSTask* t, const Plan& pl, const int32_t* sel, const double* g,
@@ -255,7 +258,7 @@ void read_state(const HoxSSTask* t, const Plan& pl, const int32_t* sel, const do
   a.W = W;
   a.V = V;
   const double c2_to_M2 = (W * W - V) / W;
-  const double* saved = (pl.mode == Mode::fast && saved_valid && t->internal) ? static_cast<const double*>(t->internal) : nullptr;
+  const double* saved = (pl.mode == Mode::fast && saved_valid) ? saved_means(t) : nullptr;
   for (int64_t k = 0; k < q; ++k) {
     const int64_t i = sel[k];
     double m = 0;
@@ -522,14 +525,18 @@ int32_t basic(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threading
   void* block = qor_serv_allocate(static_cast<size_t>(count.used), 128);
   if (!block) return HOX_SS_ERR_NO_MEMORY;
   const bool keep_means = pl.mode != Mode::one_pass && pl.cov;
-  const bool saved_valid = t->internal != nullptr;
-  if (keep_means && !t->internal) {
-    t->internal = qor_serv_allocate(sizeof(double) * static_cast<size_t>(p), 128);
-    if (!t->internal) {
+  // the saved means: a block of 2 + p doubles, the first one holding the capacity p
+  const bool saved_valid = t->internal && saved_capacity(t) >= p;
+  if (keep_means && !saved_valid) {
+    void* buf = qor_serv_allocate(sizeof(double) * (2 + static_cast<size_t>(p)), 128);
+    if (!buf) {
       qor_serv_deallocate(block);
       return HOX_SS_ERR_NO_MEMORY;
     }
-    std::memset(t->internal, 0, sizeof(double) * static_cast<size_t>(p));
+    std::memset(buf, 0, sizeof(double) * (2 + static_cast<size_t>(p)));
+    static_cast<double*>(buf)[0] = static_cast<double>(p);
+    if (t->internal) qor_serv_deallocate(t->internal);
+    t->internal = buf;
   }
   Carver cv{static_cast<char*>(block)};
   Layout<T> L = carve<T>(cv, pl, nthreads, B);
@@ -583,8 +590,8 @@ int32_t basic(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threading
     }
   }
   write_outputs<T>(t, pl, L.sel, L.g, *result);
-  if (t->internal) {
-    double* saved = static_cast<double*>(t->internal);
+  if (t->internal && saved_capacity(t) >= p) {
+    double* saved = saved_means(t);
     for (int64_t k2 = 0; k2 < q; ++k2) saved[L.sel[k2]] = pl.mode == Mode::given ? L.g[k2] : result->m[k2] + result->mlo[k2];
   }
   qor_serv_deallocate(block);
