@@ -423,3 +423,39 @@ TEST(MomentsProgressive, DimensionRaisedBetweenCalls) {
 
 }  // namespace
 }  // namespace qor::test::ss
+
+namespace qor::test::ss {
+namespace {
+
+// A task made with 64-bit integers reads its dimension, count, storage code, selection and
+// matrix storage codes as 64-bit values.
+TEST(MomentsWideIntegers, SameResultsAsThirtyTwoBitTask) {
+  const DataSet d = make_data(Shape::skewed, 4, 100, true, true, 5);
+  Config c;
+  c.indices = {1, 0, 1, 1};
+  c.cov_storage = HOX_SS_MATRIX_PACKED_1;
+  Outputs<double> narrow(d.p), wide(d.p);
+  ASSERT_EQ(run_all(d, narrow, c), 0);
+  const int64_t p = d.p, n = d.n, s = HOX_SS_STORAGE_ROWS, cov_storage = HOX_SS_MATRIX_PACKED_1,
+                full = 0;
+  // high words set where only a 32-bit reader would not notice: selection entries
+  const std::vector<int64_t> ind = {1, int64_t(1) << 32, 1, 1};
+  const int flag = 1;
+  HoxSSTask* t = nullptr;
+  ASSERT_EQ(__hoxdSSNewTask(&t, &p, &n, &s, d.x.data(), d.w.data(), ind.data(), &flag), 0);
+  Config wc;
+  attach(t, wide, wc);
+  __hoxiSSEditTask(t, 20, &cov_storage);
+  __hoxiSSEditTask(t, 22, &full);
+  __hoxiSSEditTask(t, 75, &full);
+  ASSERT_EQ(_hoxdSSBasic(t, kAllEstimates, HOX_SS_METHOD_ONE_PASS, nullptr), 0);
+  __hoxSSDeleteTask(&t);
+  // variable 1 is selected in the wide task (its 64-bit entry is non-zero)
+  for (int i : {0, 2, 3}) EXPECT_EQ(wide.moment[4][i], narrow.moment[4][i]);
+  EXPECT_EQ(narrow.moment[4][1], kSentinel);
+  EXPECT_NE(wide.moment[4][1], kSentinel);
+  EXPECT_EQ(wide.cov[0], narrow.cov[0]);  // packed form 1: (0,0) first in both
+}
+
+}  // namespace
+}  // namespace qor::test::ss
