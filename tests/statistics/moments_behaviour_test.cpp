@@ -377,7 +377,8 @@ TEST(MomentsValidation, EachEstimateNeedsItsOwnArray) {
       HoxSSTask* t = nullptr;
       ASSERT_EQ(__hoxdSSNewTask(&t, &p, &n, &s, d.x.data(), nullptr, nullptr, nullptr), 0);
       Outputs<double> o(d.p);
-      attach(t, o, Config{});
+      const Config codes;  // attach stores the addresses of its storage codes
+      attach(t, o, codes);
       void** own[] = {&t->moment[0], &t->moment[1], &t->moment[2], &t->moment[3], &t->moment[4],
                       &t->moment[5], &t->moment[6], &t->kurtosis, &t->skewness, &t->variation,
                       &t->cov, &t->cor, &t->sum[0], &t->sum[1], &t->sum[2], &t->sum[3],
@@ -409,7 +410,8 @@ TEST(MomentsProgressive, DimensionRaisedBetweenCalls) {
   HoxSSTask* t = nullptr;
   ASSERT_EQ(__hoxdSSNewTask(&t, &p, &n, &s, d.x.data(), nullptr, nullptr, nullptr), 0);
   Outputs<double> o(3);
-  attach(t, o, Config{});
+  const Config codes;  // attach stores the addresses of its storage codes
+  attach(t, o, codes);
   ASSERT_EQ(_hoxdSSBasic(t, HOX_SS_EST_MEAN | HOX_SS_EST_COV, HOX_SS_METHOD_FAST, nullptr), 0);
   p = 3;
   o.aw[0] = o.aw[1] = 0;  // start again

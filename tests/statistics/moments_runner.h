@@ -68,7 +68,8 @@ struct Typed<float> {
   }
 };
 
-// Attaches every output of `o` to task `t`.
+// Attaches every output of `o` to task `t`; the task keeps the addresses of c's storage codes,
+// so `c` must outlive the task's use.
 template <class T>
 void attach(HoxSSTask* t, Outputs<T>& o, const Config& c) {
   for (int k = 0; k < 7; ++k) Typed<T>::edit(t, 7 + k, o.moment[k].data());
