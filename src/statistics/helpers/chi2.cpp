@@ -10,7 +10,7 @@
 
 #include "qor/stats_helpers.h"
 #include "statistics/helpers/internal.h"
-#include "statistics/helpers/vm_bridge.h"
+#include "statistics/vm_bridge.h"
 
 namespace qor::ss::helpers {
 namespace {
