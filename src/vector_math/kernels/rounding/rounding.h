@@ -99,23 +99,29 @@ inline V round_current(V x) {
   return simd::abs(y - shift) | s;
 }
 
-// Floor of a = |x| under round-to-nearest (a <= 2^23 / 2^52): the nearest integer, less one if
-// it lies above a.
+// The nearest integer to a = |x| (a <= 2^23 / 2^52) under round-to-nearest, ties to even.
+template <class T>
+inline T nearest_abs(T a) {
+  T t = a + RoundTraits<T>::kShift;
+  simd::barrier(t);
+  return t - RoundTraits<T>::kShift;
+}
+template <class V, class T>
+inline V nearest_abs(V a) {
+  V t = a + V::splat(RoundTraits<T>::kShift);
+  simd::barrier(t);
+  return t - V::splat(RoundTraits<T>::kShift);
+}
+
+// Floor of a = |x| under round-to-nearest: the nearest integer, less one if it lies above a.
 template <class T>
 inline T floor_abs_nearest(T a) {
-  using R = RoundTraits<T>;
-  T t = a + R::kShift;
-  simd::barrier(t);
-  t = t - R::kShift;
-  if (t > a) t = t - T(1);
-  return t;
+  const T t = nearest_abs(a);
+  return t > a ? t - T(1) : t;
 }
 template <class V, class T>
 inline V floor_abs_nearest(V a) {
-  using R = RoundTraits<T>;
-  V t = a + V::splat(R::kShift);
-  simd::barrier(t);
-  t = t - V::splat(R::kShift);
+  const V t = nearest_abs<V, T>(a);
   return t - (simd::cmp_lt(a, t) & V::splat(T(1)));
 }
 
@@ -149,10 +155,8 @@ struct RoundHalfAway : FamilyBase<T> {
   static int screen(V x) { return RoundTraits<T>::screen(x); }
   static V packed(V x) {
     const V a = simd::abs(x);
-    V t = a + V::splat(RoundTraits<T>::kShift);
-    simd::barrier(t);
-    t = t - V::splat(RoundTraits<T>::kShift);
-    t = t + (simd::cmp_eq(a - t, V::splat(T(0.5))) & V::splat(T(1)));
+    V t = nearest_abs<V, T>(a);
+    t = t + (simd::cmp_eq(a - t, V::splat(T(0.5))) & V::splat(T(1)));  // a tie that went down
     return t | simd::sign_bits(x);
   }
   static int element(const T* x, T* r) {
@@ -161,9 +165,7 @@ struct RoundHalfAway : FamilyBase<T> {
     if (is_inf_or_nan(v)) { *r = v + v; return 0; }
     if (is_integral_already(v)) { *r = v; return 0; }
     const T a = from_bits<T>(bits_of(v) & R::kAbs);
-    T t = a + R::kShift;
-    simd::barrier(t);
-    t = t - R::kShift;
+    T t = nearest_abs(a);
     if (a - t == T(0.5)) t = t + T(1);
     *r = from_bits<T>(bits_of(t) | (bits_of(v) & R::kSign));
     return 0;
