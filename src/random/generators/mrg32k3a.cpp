@@ -3,10 +3,11 @@
 //   y2 = (527612 x2[2] - 1370589 x2[0]) mod m2,  m2 = 2^32 - 22853
 // output z = (y1 - y2) mod m1, scaled by 1/m1. The stream advances first, then outputs.
 //
-// The two components run side by side in the two 64-bit lanes of an SSE2 register. The
-// negative term is written as c * (m - x), which keeps every product sum positive and below
-// 2^54; it is reduced without division by folding the high word (2^32 = d mod m, d = 209 or
-// 22853) twice and subtracting m at most once.
+// Short requests and the tails run the two components side by side in the two 64-bit lanes of
+// an SSE2 register; long requests run eight chains with one component per register (below).
+// The negative term is written as c * (m - x), which keeps every product sum positive and
+// below 2^54; it is reduced without division by folding the high word (2^32 = d mod m,
+// d = 209 or 22853) and subtracting m at most once.
 #include <emmintrin.h>
 
 #include "random/core/stream.h"
@@ -84,12 +85,76 @@ inline __m128i combine(__m128i ya, __m128i yb, const Consts& k) {
   return _mm_add_epi64(diff, _mm_and_si128(neg, k.m1));
 }
 
-// ---- jumps: long requests run four chains at once, each on its own segment -----------------
+// ---- long requests: eight chains on consecutive segments -----------------------------------
 //
-// One step is latency-bound (each second-component value needs the one before), so blocks of
-// 4L elements are cut into four segments of L; the segments' start states come from the block's
-// start state through the precomputed matrices C^L, C^2L, C^3L of both components, and the four
-// chains are stepped in turn. Every element is still the exact value of the recurrence.
+// One step is latency-bound (each second-component value needs the one before), so a block of
+// 2P L elements is cut into 2P segments of L; the segments' start states come from the block's
+// start state through precomputed matrices C^L, ..., C^((2P-1) L) of both components. Inside
+// the block the lanes hold chains rather than components: one register carries the first
+// component of two chains, another the second component of the same two chains, so every
+// multiply does useful work and the output difference needs no shuffling. Every element is
+// still the exact value of the recurrence.
+
+// Two chains side by side: u = first component (lane j = chain j), v = second component.
+struct Pair {
+  __m128i u0, u1, u2, v0, v1, v2;  // oldest first
+};
+
+struct PairConsts {
+  __m128i a1, b1, m1, a2, b2, m2;
+  PairConsts()
+      : a1(_mm_set1_epi64x(1403580)),
+        b1(_mm_set1_epi64x(810728)),
+        m1(_mm_set1_epi64x(kM1)),
+        a2(_mm_set1_epi64x(527612)),
+        b2(_mm_set1_epi64x(1370589)),
+        m2(_mm_set1_epi64x(kM2)) {}
+};
+
+// t - floor(t / 2^32) m = lo(t) + d hi(t): congruent to t mod m = 2^32 - d.
+inline __m128i fold(__m128i t, __m128i m) {
+  return _mm_sub_epi64(t, _mm_mul_epu32(_mm_srli_epi64(t, 32), m));
+}
+
+// t mod m for 0 <= t < 2m.
+inline __m128i below(__m128i t, __m128i m) {
+  const __m128i u = _mm_sub_epi64(t, m);
+  return _mm_add_epi64(u, _mm_and_si128(_mm_shuffle_epi32(u, _MM_SHUFFLE(3, 3, 1, 1)), m));
+}
+
+// One step of two chains; returns their outputs (y1 - y2) mod m1.
+//   first:  p < (1403580 + 810728) 2^32, so hi(p) < 2214308 and one fold leaves
+//           lo + 209 hi < 2^32 + 4.63e8 < 2 m1;
+//   second: p < (527612 + 1370589) 2^32, one fold leaves < 2^32 + 4.34e10 (hi < 11), a second
+//           fold < 2^32 + 11 * 22853 < 2 m2.
+inline __m128i pair_step(Pair& c, const PairConsts& k) {
+  const __m128i p1 =
+      _mm_add_epi64(_mm_mul_epu32(c.u1, k.a1), _mm_mul_epu32(_mm_sub_epi64(k.m1, c.u0), k.b1));
+  const __m128i p2 =
+      _mm_add_epi64(_mm_mul_epu32(c.v2, k.a2), _mm_mul_epu32(_mm_sub_epi64(k.m2, c.v0), k.b2));
+  const __m128i y1 = below(fold(p1, k.m1), k.m1);
+  const __m128i y2 = below(fold(fold(p2, k.m2), k.m2), k.m2);
+  c.u0 = c.u1;
+  c.u1 = c.u2;
+  c.u2 = y1;
+  c.v0 = c.v1;
+  c.v1 = c.v2;
+  c.v2 = y2;
+  const __m128i z = _mm_sub_epi64(y1, y2);  // in (-m2, m1)
+  return _mm_add_epi64(z, _mm_and_si128(_mm_shuffle_epi32(z, _MM_SHUFFLE(3, 3, 1, 1)), k.m1));
+}
+
+inline Pair to_pair(const Chain& a, const Chain& b) {
+  return {_mm_unpacklo_epi64(a.x0, b.x0), _mm_unpacklo_epi64(a.x1, b.x1),
+          _mm_unpacklo_epi64(a.x2, b.x2), _mm_unpackhi_epi64(a.x0, b.x0),
+          _mm_unpackhi_epi64(a.x1, b.x1), _mm_unpackhi_epi64(a.x2, b.x2)};
+}
+
+// The chain in lane 1, back in the component-per-lane form.
+inline Chain second_of(const Pair& p) {
+  return {_mm_unpackhi_epi64(p.u0, p.v0), _mm_unpackhi_epi64(p.u1, p.v1),
+          _mm_unpackhi_epi64(p.u2, p.v2)};
+}
 
 struct Mat3 {
   uint64_t e[3][3];
@@ -123,16 +188,23 @@ constexpr uint32_t kRow2[3] = {527612, 0, kM2 - 1370589};
 struct Jump {
   uint64_t e[3][3][2];
 };
-constexpr int kLevels = 2;
-constexpr int32_t kSegment[kLevels] = {256, 16};
+
+// Block levels: 2 * pairs segments of L elements each, largest blocks first.
+struct Level {
+  int pairs;
+  int32_t L;
+};
+constexpr int kMaxPairs = 4;
+constexpr int kLevels = 4;
+constexpr Level kLevel[kLevels] = {{4, 256}, {4, 32}, {4, 8}, {2, 8}};
 
 struct JumpTable {
-  Jump j[kLevels][3];  // C^(k L) for k = 1, 2, 3
+  Jump j[kLevels][2 * kMaxPairs - 1];  // C^(k L) for k = 1 .. 2 pairs - 1
   JumpTable() {
     for (int l = 0; l < kLevels; ++l)
-      for (int k = 1; k <= 3; ++k) {
-        const Mat3 p1 = companion_power(kRow1, kM1, uint64_t(k) * kSegment[l]);
-        const Mat3 p2 = companion_power(kRow2, kM2, uint64_t(k) * kSegment[l]);
+      for (int k = 1; k < 2 * kLevel[l].pairs; ++k) {
+        const Mat3 p1 = companion_power(kRow1, kM1, uint64_t(k) * kLevel[l].L);
+        const Mat3 p2 = companion_power(kRow2, kM2, uint64_t(k) * kLevel[l].L);
         for (int r = 0; r < 3; ++r)
           for (int c = 0; c < 3; ++c) {
             j[l][k - 1].e[r][c][0] = p1.e[r][c];
@@ -163,6 +235,31 @@ Chain jump(const Chain& c, const Jump& J, const Consts& k) {
   return {out[0], out[1], out[2]};
 }
 
+// Blocks of 2P L elements while they fit; c is left at the state after the last block.
+template <int P, class Sink>
+int32_t blocks(Chain& c, int32_t i, int32_t n, int32_t L, const Jump* J, const Consts& k,
+               const Sink& out) {
+  const PairConsts pk;
+  for (; n - i >= 2 * P * L; i += 2 * P * L) {
+    Chain s[2 * P];
+    s[0] = c;
+    for (int j = 1; j < 2 * P; ++j) s[j] = jump(c, J[j - 1], k);
+    Pair q[P];
+    for (int p = 0; p < P; ++p) q[p] = to_pair(s[2 * p], s[2 * p + 1]);
+    for (int32_t t = 0; t < L; t += 2) {
+      __m128i za[P], zb[P];
+      for (int p = 0; p < P; ++p) za[p] = pair_step(q[p], pk);
+      for (int p = 0; p < P; ++p) zb[p] = pair_step(q[p], pk);
+      for (int p = 0; p < P; ++p) {
+        out.two(i + 2 * p * L + t, _mm_unpacklo_epi64(za[p], zb[p]));
+        out.two(i + (2 * p + 1) * L + t, _mm_unpackhi_epi64(za[p], zb[p]));
+      }
+    }
+    c = second_of(q[P - 1]);
+  }
+  return i;
+}
+
 template <class Sink>
 void generate(State* st, int32_t n, const Sink& out) {
   if (n <= 0) return;
@@ -170,21 +267,10 @@ void generate(State* st, int32_t n, const Sink& out) {
   Chain c = load(st);
   int32_t i = 0;
   for (int l = 0; l < kLevels; ++l) {
-    const int32_t L = kSegment[l];
-    if (n - i < 4 * L) continue;
+    const int32_t L = kLevel[l].L;
+    if (n - i < 2 * kLevel[l].pairs * L) continue;
     const Jump* J = jumps().j[l];
-    for (; n - i >= 4 * L; i += 4 * L) {
-      Chain c0 = c, c1 = jump(c, J[0], k), c2 = jump(c, J[1], k), c3 = jump(c, J[2], k);
-      for (int32_t t = 0; t < L; t += 2) {
-        const __m128i a0 = step(c0, k), a1 = step(c1, k), a2 = step(c2, k), a3 = step(c3, k);
-        const __m128i b0 = step(c0, k), b1 = step(c1, k), b2 = step(c2, k), b3 = step(c3, k);
-        out.two(i + t, combine(a0, b0, k));
-        out.two(i + L + t, combine(a1, b1, k));
-        out.two(i + 2 * L + t, combine(a2, b2, k));
-        out.two(i + 3 * L + t, combine(a3, b3, k));
-      }
-      c = c3;
-    }
+    i = kLevel[l].pairs == 4 ? blocks<4>(c, i, n, L, J, k, out) : blocks<2>(c, i, n, L, J, k, out);
   }
   for (; n - i >= 2; i += 2) {
     const __m128i ya = step(c, k);
