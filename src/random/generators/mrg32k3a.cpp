@@ -284,6 +284,21 @@ void generate(State* st, int32_t n, const Sink& out) {
   store(c, st);
 }
 
+// Doubles on [+0, b) with a positive scale: v * c + (+0.0) is v * c itself in every rounding
+// mode (v * c is +0 or positive), so the addition is left out and the results are unchanged.
+struct ScaledSink {
+  double* r;
+  double c;
+  void one(int32_t i, uint64_t v) const { r[i] = u52_to_double(v) * c; }
+  void two(int32_t i, __m128i v) const { _mm_storeu_pd(r + i, _mm_mul_pd(u52x2_to_double(v), _mm_set1_pd(c))); }
+};
+
+inline bool is_positive_zero(double a) {
+  uint64_t bits;
+  std::memcpy(&bits, &a, sizeof bits);
+  return bits == 0;
+}
+
 inline uint64_t mulmod(uint64_t a, uint64_t b, uint64_t m) { return (a * b) % m; }
 
 }  // namespace
@@ -353,7 +368,11 @@ QOR_API int32_t __hoxiBRngMRG32K3A(HoxStream stream, int32_t n, uint32_t* r) {
 }
 
 QOR_API int32_t __hoxdBRngMRG32K3A(HoxStream stream, int32_t n, double* r, double a, double b) {
-  generate(state_of<State>(stream), n, DoubleSink(r, a, b, 1.0 / double(kM1)));
+  const DoubleSink sink(r, a, b, 1.0 / double(kM1));
+  if (is_positive_zero(a) && sink.c > 0)
+    generate(state_of<State>(stream), n, ScaledSink{r, sink.c});
+  else
+    generate(state_of<State>(stream), n, sink);
   return 0;
 }
 
