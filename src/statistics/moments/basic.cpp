@@ -415,6 +415,10 @@ void thread_body(int32_t thread, void*, int32_t, void* context) {
   Ctx<T>& c = *static_cast<Ctx<T>*>(context);
   const int64_t T_ = c.nthreads, share = c.n / T_;
   const int64_t lo = thread * share, hi = thread == T_ - 1 ? c.n : lo + share;
+  if (c.range) {
+    c.range(c, thread, lo, hi);
+    return;
+  }
   for (int64_t j0 = lo; j0 < hi; j0 += c.B) c.block(c, thread, j0, j0 + c.B < hi ? j0 + c.B : hi);
 }
 
@@ -516,6 +520,9 @@ int32_t basic(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threading
   // accumulators swept over in observation-by-row storage) stays in cache; variable-by-row
   // storage without a matrix reads each variable's run alone, so longer blocks cost nothing.
   int64_t B = (pl.rows && !pl.cov) ? 4096 : 32768 / q;
+  // Observation-by-row storage with neither a matrix nor a gathered copy: B only sets how often
+  // the block sums are merged (q divisions and merges per block), so blocks are kept long.
+  if (!pl.rows && !pl.cov && q == p && B < 2048) B = 2048;
   B = B < 16 ? 16 : (B > 4096 ? 4096 : B);
   if (B > n) B = n;
 
@@ -563,6 +570,7 @@ int32_t basic(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threading
   c.scr = L.scr;
   c.nthreads = nthreads;
   c.block = choose_kernel<T>(pl.mode, pl.rows, pl.weighted, pl.rr, pl.cc, pl.cov);
+  c.range = choose_range_kernel<T>(pl.mode, pl.rows, pl.weighted, pl.rr, pl.cc, pl.cov);
 
   if (nthreads > 1) th->parallel_run(nthreads, &c, &thread_body<T>);
   else thread_body<T>(0, nullptr, 1, &c);

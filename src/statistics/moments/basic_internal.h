@@ -50,6 +50,8 @@ struct Ctx {
   Scratch* scr;        // one per thread
   int nthreads;
   void (*block)(Ctx<T>&, int, int64_t, int64_t);
+  // optional: the whole range [lo, hi) of a thread in one call (same blocks, other loop order)
+  void (*range)(Ctx<T>&, int, int64_t, int64_t);
 };
 
 // The kernel for one observation block [j0, j1) of thread t, chosen once per call.
@@ -58,5 +60,10 @@ using BlockFn = void (*)(Ctx<T>&, int, int64_t, int64_t);
 
 template <class T>
 BlockFn<T> choose_kernel(Mode mode, bool rows, bool weighted, int rr, int cc, bool cov);
+
+// A kernel for a thread's whole range that gives the same results as the block kernel run block
+// by block, or nullptr when there is none for this case.
+template <class T>
+BlockFn<T> choose_range_kernel(Mode mode, bool rows, bool weighted, int rr, int cc, bool cov);
 
 }  // namespace qor::ss::basic

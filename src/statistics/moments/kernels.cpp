@@ -9,6 +9,7 @@
 // Given mean: sums of powers of deviations from the caller's mean, simply added up.
 // Fast: raw power sums and the raw cross-product; the central quantities follow at the end.
 #include <emmintrin.h>
+#include <xmmintrin.h>
 
 #include <cstring>
 #include <type_traits>
@@ -281,6 +282,58 @@ void rows_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
   a.V += Vb;
 }
 
+// One-pass method without a cross-product, variable-by-row storage: a thread's range in
+// stretches of up to kStretch blocks, each variable swept over the whole stretch before the next
+// one, so that memory is read in long runs (a block of one variable is only 32 KB). The blocks,
+// their shifts and their merges are those of rows_block, in the same order for each variable, so
+// the results are the same as block by block.
+template <class T, bool Wt, int RR, int CC>
+void rows_range(Ctx<T>& c, int t, int64_t lo, int64_t hi) {
+  // weighted: the stretch's weights are read again for each variable and should stay in cache
+  constexpr int kStretch = Wt ? 8 : 64;
+  struct Blk {
+    int64_t j0, B;
+    double Wa, Wb, fa, fb;
+  };
+  Blk blk[kStretch];
+  Part& a = c.parts[t];
+  const int64_t q = c.q;
+  int64_t j = lo;
+  while (j < hi) {
+    int nb = 0;
+    for (; nb < kStretch && j < hi; j += c.B) {
+      int64_t j0 = j;
+      const int64_t j1 = j + c.B < hi ? j + c.B : hi;
+      if constexpr (Wt) {
+        while (j0 < j1 && c.w[j0] == 0) ++j0;
+        if (j0 == j1) continue;
+      }
+      double Wb, Vb;
+      block_weights<T, Wt, false>(Wt ? c.w + j0 : nullptr, j1 - j0, nullptr, Wb, Vb);
+      if (Wb == 0) continue;
+      const double Wa = a.W, W = Wa + Wb;
+      blk[nb++] = Blk{j0, j1 - j0, Wa, Wb, Wa / W, Wb / W};
+      a.W = W;
+      a.V += Vb;
+    }
+    for (int64_t k = 0; k < q; ++k) {
+      const T* xk = c.x + static_cast<int64_t>(c.sel[k]) * c.n;
+      for (int b = 0; b < nb; ++b) {
+        const Blk& bk = blk[b];
+        const T* xr = xk + bk.j0;
+        const T* w = Wt ? c.w + bk.j0 : nullptr;
+        double o[8], e, dl;
+        const double c0 = bk.Wa == 0 ? run_sum<T, Wt>(xr, w, bk.B) / bk.Wb : a.m[k];
+        if constexpr (std::is_same_v<T, double>)
+          run_deviations_sse2<Wt, CC, false>(xr, w, nullptr, bk.B, c0, o, nullptr);
+        else
+          run_powers<T, Wt, false, true, 1, CC, false, false>(xr, w, nullptr, bk.B, c0, o, nullptr);
+        merge_block_var<RR, CC>(a, k, bk.Wa, bk.Wb, bk.fa, bk.fb, c0, o, e, dl);
+      }
+    }
+  }
+}
+
 // Accumulator arrays (q each) of the observation-by-row kernels.
 struct Acc {
   double *s1, *d1, *d2, *d3, *d4, *r2, *r3, *r4;
@@ -349,6 +402,72 @@ inline void col_sweep(const T* __restrict x, int64_t ld, int64_t q, const T* __r
     if constexpr (kRaw && RR >= 2) r2[k] += a2;
     if constexpr (kRaw && RR >= 3) r3[k] += a3;
     if constexpr (kRaw && RR >= 4) r4[k] += a4;
+  }
+}
+
+// One-pass, doubles, no cross-product, orders <= 2: d1 += sum w (x - ctr), d2 += sum w (x - ctr)^2
+// over the q variables of B observations (rows of x, ld apart). SSE2 over pairs of variables,
+// U observations per sweep, two independent accumulators per sum.
+template <bool Wt, int CC>
+inline void col_dev_sse2(const double* __restrict x, int64_t ld, int64_t q, int64_t B,
+                         const double* __restrict w, const double* __restrict ctr,
+                         double* __restrict d1, double* __restrict d2) {
+  constexpr int U = 16;
+  const int64_t kAhead = 16384;
+  int64_t j = 0;
+  for (; j + U <= B; j += U) {
+    const double* xj = x + j * ld;
+    __m128d wv[U];
+    if constexpr (Wt)
+      for (int u = 0; u < U; ++u) wv[u] = _mm_set1_pd(w[j + u]);
+    // U rows are read side by side, 16 bytes of each per step, which the hardware prefetcher
+    // follows poorly: each step asks for as many bytes (16 U) kAhead bytes further on
+    const char* pf = reinterpret_cast<const char*>(xj) + kAhead;
+    int64_t k = 0;
+    for (; k + 2 <= q; k += 2) {
+      for (int l = 0; l < U / 4; ++l) _mm_prefetch(pf + k * (8 * U) + 64 * l, _MM_HINT_T0);
+      const __m128d ck = _mm_loadu_pd(ctr + k);
+      __m128d a1 = _mm_setzero_pd(), b1 = a1, a2 = a1, b2 = a1;
+      for (int u = 0; u < U; u += 2) {
+        const __m128d da = _mm_sub_pd(_mm_loadu_pd(xj + u * ld + k), ck);
+        const __m128d db = _mm_sub_pd(_mm_loadu_pd(xj + (u + 1) * ld + k), ck);
+        const __m128d ea = Wt ? _mm_mul_pd(wv[u], da) : da;
+        const __m128d eb = Wt ? _mm_mul_pd(wv[u + 1], db) : db;
+        a1 = _mm_add_pd(a1, ea);
+        b1 = _mm_add_pd(b1, eb);
+        if constexpr (CC >= 2) {
+          a2 = _mm_add_pd(a2, _mm_mul_pd(ea, da));
+          b2 = _mm_add_pd(b2, _mm_mul_pd(eb, db));
+        }
+      }
+      _mm_storeu_pd(d1 + k, _mm_add_pd(_mm_loadu_pd(d1 + k), _mm_add_pd(a1, b1)));
+      if constexpr (CC >= 2)
+        _mm_storeu_pd(d2 + k, _mm_add_pd(_mm_loadu_pd(d2 + k), _mm_add_pd(a2, b2)));
+    }
+    for (; k < q; ++k) {
+      const double ck = ctr[k];
+      double a1 = 0, b1 = 0, a2 = 0, b2 = 0;
+      for (int u = 0; u < U; u += 2) {
+        const double da = xj[u * ld + k] - ck, db = xj[(u + 1) * ld + k] - ck;
+        const double ea = Wt ? w[j + u] * da : da, eb = Wt ? w[j + u + 1] * db : db;
+        a1 += ea;
+        b1 += eb;
+        a2 += ea * da;
+        b2 += eb * db;
+      }
+      d1[k] += a1 + b1;
+      if constexpr (CC >= 2) d2[k] += a2 + b2;
+    }
+  }
+  for (; j < B; ++j) {
+    const double* xj = x + j * ld;
+    const double wj = Wt ? w[j] : 1.0;
+    for (int64_t k = 0; k < q; ++k) {
+      const double dv = xj[k] - ctr[k];
+      const double e = Wt ? wj * dv : dv;
+      d1[k] += e;
+      if constexpr (CC >= 2) d2[k] += e * dv;
+    }
   }
 }
 
@@ -421,6 +540,10 @@ void cols_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
   constexpr int U = 8;
   Acc acc{s1, d1, d2, d3, d4, r2, r3, r4};
   int64_t j = 0;
+  if constexpr (std::is_same_v<T, double> && M == Mode::one_pass && !COV && CC <= 2) {
+    col_dev_sse2<Wt, CC>(xb, ld, q, B, w, ctr, d1, d2);
+    j = B;
+  }
   for (; j + U <= B; j += U)
     col_sweep<T, M, Wt, RR, CC, COV, U>(xb + j * ld, ld, q, Wt ? w + j : nullptr,
                                          (Wt && COV) ? s.sw + j : nullptr, ctr, acc,
@@ -500,6 +623,23 @@ BlockFn<T> choose_kernel(Mode mode, bool rows, bool weighted, int rr, int cc, bo
   }
 }
 
+template <class T>
+BlockFn<T> choose_range_kernel(Mode mode, bool rows, bool weighted, int rr, int cc, bool cov) {
+  if (mode != Mode::one_pass || !rows || cov) return nullptr;
+  if (weighted) {
+    if (rr >= 4) return &rows_range<T, true, 4, 4>;
+    if (rr == 2) return &rows_range<T, true, 2, 2>;
+    if (cc == 2) return &rows_range<T, true, 1, 2>;
+    return &rows_range<T, true, 1, 0>;
+  }
+  if (rr >= 4) return &rows_range<T, false, 4, 4>;
+  if (rr == 2) return &rows_range<T, false, 2, 2>;
+  if (cc == 2) return &rows_range<T, false, 1, 2>;
+  return &rows_range<T, false, 1, 0>;
+}
+
+template BlockFn<double> choose_range_kernel<double>(Mode, bool, bool, int, int, bool);
+template BlockFn<float> choose_range_kernel<float>(Mode, bool, bool, int, int, bool);
 template BlockFn<double> choose_kernel<double>(Mode, bool, bool, int, int, bool);
 template BlockFn<float> choose_kernel<float>(Mode, bool, bool, int, int, bool);
 
