@@ -34,7 +34,7 @@ struct Recip : FamilyBase<T> {
 std::vector<int> g_indices;
 int g_replace_with_42 = 0;
 int recorder(FnxErrorContext* c) {
-  g_indices.push_back(c->index);
+  g_indices.push_back(+c->index);
   if (g_replace_with_42) c->res1 = 42;
   return 0;
 }

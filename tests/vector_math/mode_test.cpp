@@ -146,7 +146,7 @@ TEST(Callback, SettingAndClearingMaintainTheCallbackBit) {
 
 // ---- the error routine ------------------------------------------------------------------------
 
-FnxErrorContext g_seen;
+FnxErrorContext g_seen;  // packed: fields are read by value (+g_seen.x), never bound to references
 int g_calls = 0;
 int g_return = 0;
 double g_replacement = 0;
@@ -187,13 +187,13 @@ TEST_F(ErrorRoutine, CallbackSeesTheContextAndItsEditIsStored) {
   g_replacement = 42;
   qor_fnx_kernel_sError(1, 2, a, a, r, r, "vsLn");
   EXPECT_EQ(g_calls, 1);
-  EXPECT_EQ(g_seen.code, 1);
-  EXPECT_EQ(g_seen.index, 2);
-  EXPECT_EQ(g_seen.arg1, -3.0);
-  EXPECT_EQ(g_seen.arg2, -3.0);
-  EXPECT_EQ(g_seen.res1, 30.0);
+  EXPECT_EQ(+g_seen.code, 1);
+  EXPECT_EQ(+g_seen.index, 2);
+  EXPECT_EQ(+g_seen.arg1, -3.0);
+  EXPECT_EQ(+g_seen.arg2, -3.0);
+  EXPECT_EQ(+g_seen.res1, 30.0);
   EXPECT_STREQ(g_seen.funcName, "vsLn");
-  EXPECT_EQ(g_seen.funcNameLen, 4);
+  EXPECT_EQ(+g_seen.funcNameLen, 4);
   EXPECT_EQ(r[2], 42.0f);
   EXPECT_EQ(_fnxGetErrStatus(), 1);
 }
@@ -208,8 +208,8 @@ TEST_F(ErrorRoutine, CallbackReturningNonZeroKeepsResultsAsTheyAre) {
   double a[2] = {5, 6}, b[2] = {7, 8}, r1[2] = {1, 2}, r2[2] = {3, 4};
   qor_fnx_kernel_dError(3, 1, a, b, r1, r2, "vdSinCos");
   EXPECT_EQ(r1[1], 2.0);
-  EXPECT_EQ(g_seen.arg2, 8.0);
-  EXPECT_EQ(g_seen.res2, 4.0);
+  EXPECT_EQ(+g_seen.arg2, 8.0);
+  EXPECT_EQ(+g_seen.res2, 4.0);
   EXPECT_EQ(errno, 0);  // returned before the errno branch
 }
 
@@ -218,12 +218,12 @@ TEST_F(ErrorRoutine, ComplexElementsCarryImaginaryParts) {
   _fnxSetErrorCallBack(recording_callback);
   QorComplex16 a[2] = {{1, 2}, {3, 4}}, r[2] = {{5, 6}, {7, 8}};
   qor_fnx_kernel_zError(2, 1, a, a, r, r, "vzLn");
-  EXPECT_EQ(g_seen.arg1Im, 4.0);
-  EXPECT_EQ(g_seen.res1Im, 8.0);
+  EXPECT_EQ(+g_seen.arg1Im, 4.0);
+  EXPECT_EQ(+g_seen.res1Im, 8.0);
   QorComplex8 ca[1] = {{1.5f, -2.5f}}, cr[1] = {{0.5f, 0.25f}};
   qor_fnx_kernel_cError(4, 0, ca, ca, cr, cr, "vcExp");
-  EXPECT_EQ(g_seen.arg1Im, -2.5);
-  EXPECT_EQ(g_seen.res1Im, 0.25);
+  EXPECT_EQ(+g_seen.arg1Im, -2.5);
+  EXPECT_EQ(+g_seen.res1Im, 0.25);
 }
 
 TEST_F(ErrorRoutine, IndexIsRelativeToTheInterfaceInputVector) {
@@ -233,19 +233,19 @@ TEST_F(ErrorRoutine, IndexIsRelativeToTheInterfaceInputVector) {
   whole[103] = -1;
   _fnxSetInterfInputVectorPointer(whole);
   qor_fnx_kernel_sError(1, 3, whole + 100, whole + 100, r + 100, r + 100, "vsLn");
-  EXPECT_EQ(g_seen.index, 103);
-  EXPECT_EQ(g_seen.arg1, -1.0);  // values are read with the index as passed
+  EXPECT_EQ(+g_seen.index, 103);
+  EXPECT_EQ(+g_seen.arg1, -1.0);  // values are read with the index as passed
 }
 
 TEST_F(ErrorRoutine, BadSizeAndBadPointerCarryNoValues) {
   _fnxSetMode(QOR_FNX_ERRMODE_CALLBACK);
   _fnxSetErrorCallBack(recording_callback);
   qor_fnx_kernel_sError(-1, -5, nullptr, nullptr, nullptr, nullptr, "vsExp");
-  EXPECT_EQ(g_seen.code, -1);
-  EXPECT_EQ(g_seen.index, -5);
-  EXPECT_EQ(g_seen.arg1, 0.0);
+  EXPECT_EQ(+g_seen.code, -1);
+  EXPECT_EQ(+g_seen.index, -5);
+  EXPECT_EQ(+g_seen.arg1, 0.0);
   qor_fnx_kernel_dError(-2, 0, nullptr, nullptr, nullptr, nullptr, "vdExp");
-  EXPECT_EQ(g_seen.code, -2);
+  EXPECT_EQ(+g_seen.code, -2);
 }
 
 TEST_F(ErrorRoutine, LongNamesAreCutTo63Characters) {
@@ -254,7 +254,7 @@ TEST_F(ErrorRoutine, LongNamesAreCutTo63Characters) {
   std::string name(100, 'x');
   float a[1] = {0}, r[1] = {0};
   qor_fnx_kernel_sError(1, 0, a, a, r, r, name.c_str());
-  EXPECT_EQ(g_seen.funcNameLen, 63);
+  EXPECT_EQ(+g_seen.funcNameLen, 63);
   EXPECT_EQ(std::strlen(g_seen.funcName), 63u);
 }
 

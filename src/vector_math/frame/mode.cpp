@@ -334,7 +334,7 @@ void report(int32_t code, int32_t index, const void* arg1, const void* arg2, voi
   status_cell() = code;
   if (e == QOR_FNX_ERRMODE_IGNORE) return;
 
-  FnxErrorContext c;
+  alignas(16) FnxErrorContext c;  // packed record, kept at an aligned address
   std::memset(&c, 0, sizeof c);
   c.code = code;
   c.index = index;
