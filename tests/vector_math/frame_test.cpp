@@ -61,7 +61,9 @@ TEST_F(KernelFrame, RecomputeSchemeSendsWholeFlaggedBlocksToTheElementPath) {
   a[17] = -0.0f;
   run_v1<Named<Recip<float, Scheme::Recompute>, "vsRecip">>(20, a.data(), r.data());
   for (int i = 0; i < 8; ++i) {
-    if (i != 3) EXPECT_EQ(r[i], 1000.5f) << i;  // block 0..7 recomputed element by element
+    if (i != 3) {
+      EXPECT_EQ(r[i], 1000.5f) << i;  // block 0..7 recomputed element by element
+    }
   }
   EXPECT_EQ(r[3], INFINITY);
   for (int i = 8; i < 16; ++i) EXPECT_EQ(r[i], 0.5f) << i;  // clean block: packed
