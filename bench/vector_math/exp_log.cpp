@@ -38,15 +38,15 @@ enum class Dist { Uniform, LogUniform };
 
 template <class T>
 const std::vector<T>& inputs(int64_t n, double lo, double hi, Dist d) {
-  // One array per (type, range, size), made once.
-  static thread_local std::vector<std::pair<std::tuple<int64_t, double, double>, std::vector<T>>> cache;
+  // One array per (type, range, distribution, size), made once.
+  static thread_local std::vector<std::pair<std::tuple<int64_t, double, double, Dist>, std::vector<T>>> cache;
   for (auto& [key, v] : cache)
-    if (key == std::make_tuple(n, lo, hi)) return v;
+    if (key == std::make_tuple(n, lo, hi, d)) return v;
   std::mt19937_64 g(12345);
   std::uniform_real_distribution<double> u(lo, hi);
   std::vector<T> v(static_cast<size_t>(n));
   for (auto& x : v) x = static_cast<T>(d == Dist::Uniform ? u(g) : std::exp2(u(g)));
-  cache.emplace_back(std::make_tuple(n, lo, hi), std::move(v));
+  cache.emplace_back(std::make_tuple(n, lo, hi, d), std::move(v));
   return cache.back().second;
 }
 
