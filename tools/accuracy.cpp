@@ -55,6 +55,10 @@ struct Function {
   std::vector<Flavour> flavours;
 };
 
+// --only NAME: one function (e.g. sExp2); empty = all.
+const char* g_only = "";
+bool wanted(const char* name) { return !*g_only || !std::strcmp(g_only, name); }
+
 struct Stats {
   double max = 0, worst_x = 0, worst_r = 0, sum = 0, max_rel = 0;
   uint64_t n = 0, cr = 0;
@@ -158,6 +162,7 @@ void single_table(uint64_t step) {
 #undef K
   constexpr uint32_t kChunk = 1u << 16;
   for (const Function& f : fns) {
+    if (!wanted(f.name)) continue;
     const auto t0 = std::chrono::steady_clock::now();
     const size_t nf = f.flavours.size();
     std::vector<Stats> total(nf);
@@ -271,6 +276,7 @@ void double_table(long samples) {
   std::mt19937_64 g(2024);
   for (const DF& df : fns) {
     const Function& f = df.f;
+    if (!wanted(f.name)) continue;
     std::vector<double> x(static_cast<size_t>(samples));
     std::uniform_real_distribution<double> u(df.lo, df.hi);
     for (long i = 0; i < samples; ++i) {
@@ -335,8 +341,9 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--double-samples") && i + 1 < argc) dsamples = std::strtol(argv[++i], nullptr, 10);
     else if (!std::strcmp(argv[i], "--single-only")) do_d = false;
     else if (!std::strcmp(argv[i], "--double-only")) do_s = false;
+    else if (!std::strcmp(argv[i], "--only") && i + 1 < argc) g_only = argv[++i];
     else {
-      std::fprintf(stderr, "usage: %s [--single-step K] [--double-samples N] [--single-only | --double-only]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--single-step K] [--double-samples N] [--single-only | --double-only] [--only FUNCTION]\n", argv[0]);
       return 2;
     }
   }
