@@ -10,6 +10,12 @@
 // d = 209 or 22853) and subtracting m at most once.
 #include <emmintrin.h>
 
+// The chain loops keep more values live than there are XMM registers; scheduling before
+// register allocation with register-pressure tracking cuts their spills and copies markedly.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("schedule-insns", "sched-pressure")
+#endif
+
 #include "random/core/stream.h"
 #include "random/generators/output.h"
 
@@ -85,15 +91,22 @@ inline __m128i combine(__m128i ya, __m128i yb, const Consts& k) {
   return _mm_add_epi64(diff, _mm_and_si128(neg, k.m1));
 }
 
-// ---- long requests: eight chains on consecutive segments -----------------------------------
+// ---- long requests: chains on consecutive segments --------------------------------------
 //
-// One step is latency-bound (each second-component value needs the one before), so a block of
-// 2P L elements is cut into 2P segments of L; the segments' start states come from the block's
-// start state through precomputed matrices C^L, ..., C^((2P-1) L) of both components. Inside
-// the block the lanes hold chains rather than components: one register carries the first
-// component of two chains, another the second component of the same two chains, so every
-// multiply does useful work and the output difference needs no shuffling. Every element is
-// still the exact value of the recurrence.
+// One step is latency-bound (each second-component value needs the one before), so a request is
+// cut into S segments of L elements run side by side as S chains; the segments' start states
+// come from the request's start state through jump matrices (powers of the companion matrices
+// of both components). Vector chains run two at a time: one register carries the first
+// component of two chains, another the second component of the same two, so every multiply
+// does useful work and the output difference needs no shuffling. On x86-64 two more chains run
+// in general-purpose registers at the same time (scalar_step), which keeps the integer units
+// busy while the vector units are saturated. Every element is still the exact value of the
+// recurrence, so the output does not depend on how a request is cut.
+//
+// Long requests use full blocks of S = kSegments segments of kLong elements, their starts from
+// precomputed matrices C^(k kLong); what is left (or a request shorter than one full block)
+// becomes one block of eight vector chains of L = 2 floor(rest / 16) elements, started by
+// C^L = C^(32a) C^(2b) from two small tables, and the last 0 .. 15 elements run one by one.
 
 // Two chains side by side: u = first component (lane j = chain j), v = second component.
 struct Pair {
@@ -122,38 +135,43 @@ inline __m128i below(__m128i t, __m128i m) {
   return _mm_add_epi64(u, _mm_and_si128(_mm_shuffle_epi32(u, _MM_SHUFFLE(3, 3, 1, 1)), m));
 }
 
-// One step of two chains; returns their outputs (y1 - y2) mod m1.
-//   first:  p < (1403580 + 810728) 2^32, so hi(p) < 2214308 and one fold leaves
-//           lo + 209 hi < 2^32 + 4.63e8 < 2 m1;
-//   second: p < (527612 + 1370589) 2^32, one fold leaves < 2^32 + 4.34e10 (hi < 11), a second
-//           fold < 2^32 + 11 * 22853 < 2 m2.
-inline __m128i pair_step(Pair& c, const PairConsts& k) {
-  const __m128i p1 =
-      _mm_add_epi64(_mm_mul_epu32(c.u1, k.a1), _mm_mul_epu32(_mm_sub_epi64(k.m1, c.u0), k.b1));
-  const __m128i p2 =
-      _mm_add_epi64(_mm_mul_epu32(c.v2, k.a2), _mm_mul_epu32(_mm_sub_epi64(k.m2, c.v0), k.b2));
-  const __m128i y1 = below(fold(p1, k.m1), k.m1);
-  const __m128i y2 = below(fold(fold(p2, k.m2), k.m2), k.m2);
-  c.u0 = c.u1;
-  c.u1 = c.u2;
-  c.u2 = y1;
-  c.v0 = c.v1;
-  c.v1 = c.v2;
-  c.v2 = y2;
-  const __m128i z = _mm_sub_epi64(y1, y2);  // in (-m2, m1)
-  return _mm_add_epi64(z, _mm_and_si128(_mm_shuffle_epi32(z, _MM_SHUFFLE(3, 3, 1, 1)), k.m1));
-}
-
 inline Pair to_pair(const Chain& a, const Chain& b) {
   return {_mm_unpacklo_epi64(a.x0, b.x0), _mm_unpacklo_epi64(a.x1, b.x1),
           _mm_unpacklo_epi64(a.x2, b.x2), _mm_unpackhi_epi64(a.x0, b.x0),
           _mm_unpackhi_epi64(a.x1, b.x1), _mm_unpackhi_epi64(a.x2, b.x2)};
 }
 
-// The chain in lane 1, back in the component-per-lane form.
-inline Chain second_of(const Pair& p) {
-  return {_mm_unpackhi_epi64(p.u0, p.v0), _mm_unpackhi_epi64(p.u1, p.v1),
-          _mm_unpackhi_epi64(p.u2, p.v2)};
+// One chain in 64-bit general-purpose registers, with the same reductions as the vector form.
+struct Scalar {
+  uint64_t x0, x1, x2, w0, w1, w2;  // first component, second component; oldest first
+};
+
+inline uint32_t scalar_step(Scalar& s) {
+  uint64_t p1 = 1403580 * s.x1 + 810728 * (kM1 - s.x0);  // < 2^54
+  p1 = (p1 & 0xFFFFFFFFu) + (p1 >> 32) * 209;           // < 2 m1
+  const uint64_t y1 = p1 >= kM1 ? p1 - kM1 : p1;
+  uint64_t p2 = 527612 * s.w2 + 1370589 * (kM2 - s.w0);
+  p2 = (p2 & 0xFFFFFFFFu) + (p2 >> 32) * 22853;
+  p2 = (p2 & 0xFFFFFFFFu) + (p2 >> 32) * 22853;  // < 2 m2
+  const uint64_t y2 = p2 >= kM2 ? p2 - kM2 : p2;
+  s.x0 = s.x1;
+  s.x1 = s.x2;
+  s.x2 = y1;
+  s.w0 = s.w1;
+  s.w1 = s.w2;
+  s.w2 = y2;
+  return static_cast<uint32_t>(y1 >= y2 ? y1 - y2 : y1 - y2 + kM1);
+}
+
+inline Scalar to_scalar(const Chain& c) {
+  State st;
+  store(c, &st);
+  return {st.x1[0], st.x1[1], st.x1[2], st.x2[0], st.x2[1], st.x2[2]};
+}
+
+inline Chain from_scalar(const Scalar& s) {
+  return {_mm_set_epi64x(int64_t(s.w0), int64_t(s.x0)), _mm_set_epi64x(int64_t(s.w1), int64_t(s.x1)),
+          _mm_set_epi64x(int64_t(s.w2), int64_t(s.x2))};
 }
 
 struct Mat3 {
@@ -189,28 +207,43 @@ struct Jump {
   uint64_t e[3][3][2];
 };
 
-// Block levels: 2 * pairs segments of L elements each, largest blocks first.
-struct Level {
-  int pairs;
-  int32_t L;
-};
-constexpr int kMaxPairs = 4;
-constexpr int kLevels = 4;
-constexpr Level kLevel[kLevels] = {{4, 256}, {4, 32}, {4, 8}, {2, 8}};
+Jump paired_power(uint64_t e) {
+  const Mat3 p1 = companion_power(kRow1, kM1, e);
+  const Mat3 p2 = companion_power(kRow2, kM2, e);
+  Jump J;
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) {
+      J.e[r][c][0] = p1.e[r][c];
+      J.e[r][c][1] = p2.e[r][c];
+    }
+  return J;
+}
+
+// Vector chain pairs and scalar chains of a full block and of the rest block. i386 has no
+// 64-bit general-purpose registers, so there every chain is a vector chain.
+#if defined(__x86_64__)
+constexpr int kScalars = 2;
+#else
+constexpr int kScalars = 0;
+#endif
+constexpr int kPairs = 4;
+constexpr int kRestPairs = 4;
+constexpr int kRestScalars = kScalars > 0 ? 2 : 0;
+constexpr int kSegments = 2 * kPairs + kScalars;
+constexpr int kRestSegments = 2 * kRestPairs + kRestScalars;
+constexpr int32_t kLong = 256;
+// The rest block has L <= kSegments kLong / kRestSegments <= 32 kSegments.
+static_assert(kRestSegments >= 8);
+constexpr int kCoarse = kSegments;
 
 struct JumpTable {
-  Jump j[kLevels][2 * kMaxPairs - 1];  // C^(k L) for k = 1 .. 2 pairs - 1
+  Jump full[kSegments - 1];  // C^(k kLong), k = 1 .. kSegments - 1
+  Jump coarse[kCoarse];      // C^(32 a), a = 1 .. kCoarse
+  Jump fine[15];             // C^(2 b), b = 1 .. 15
   JumpTable() {
-    for (int l = 0; l < kLevels; ++l)
-      for (int k = 1; k < 2 * kLevel[l].pairs; ++k) {
-        const Mat3 p1 = companion_power(kRow1, kM1, uint64_t(k) * kLevel[l].L);
-        const Mat3 p2 = companion_power(kRow2, kM2, uint64_t(k) * kLevel[l].L);
-        for (int r = 0; r < 3; ++r)
-          for (int c = 0; c < 3; ++c) {
-            j[l][k - 1].e[r][c][0] = p1.e[r][c];
-            j[l][k - 1].e[r][c][1] = p2.e[r][c];
-          }
-      }
+    for (int k = 1; k < kSegments; ++k) full[k - 1] = paired_power(uint64_t(k) * kLong);
+    for (int a = 1; a <= kCoarse; ++a) coarse[a - 1] = paired_power(uint64_t(32) * a);
+    for (int b = 1; b <= 15; ++b) fine[b - 1] = paired_power(uint64_t(2) * b);
   }
 };
 
@@ -235,29 +268,89 @@ Chain jump(const Chain& c, const Jump& J, const Consts& k) {
   return {out[0], out[1], out[2]};
 }
 
-// Blocks of 2P L elements while they fit; c is left at the state after the last block.
-template <int P, class Sink>
-int32_t blocks(Chain& c, int32_t i, int32_t n, int32_t L, const Jump* J, const Consts& k,
-               const Sink& out) {
-  const PairConsts pk;
-  for (; n - i >= 2 * P * L; i += 2 * P * L) {
-    Chain s[2 * P];
-    s[0] = c;
-    for (int j = 1; j < 2 * P; ++j) s[j] = jump(c, J[j - 1], k);
-    Pair q[P];
-    for (int p = 0; p < P; ++p) q[p] = to_pair(s[2 * p], s[2 * p + 1]);
-    for (int32_t t = 0; t < L; t += 2) {
-      __m128i za[P], zb[P];
-      for (int p = 0; p < P; ++p) za[p] = pair_step(q[p], pk);
-      for (int p = 0; p < P; ++p) zb[p] = pair_step(q[p], pk);
-      for (int p = 0; p < P; ++p) {
-        out.two(i + 2 * p * L + t, _mm_unpacklo_epi64(za[p], zb[p]));
-        out.two(i + (2 * p + 1) * L + t, _mm_unpackhi_epi64(za[p], zb[p]));
-      }
-    }
-    c = second_of(q[P - 1]);
+// A B mod m in both lanes, column by column: column j of the product is A applied to column j.
+Jump jump_product(const Jump& A, const Jump& B, const Consts& k) {
+  Jump P;
+  for (int j = 0; j < 3; ++j) {
+    const Chain col{_mm_loadu_si128(reinterpret_cast<const __m128i*>(B.e[0][j])),
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(B.e[1][j])),
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(B.e[2][j]))};
+    const Chain r = jump(col, A, k);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(P.e[0][j]), r.x0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(P.e[1][j]), r.x1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(P.e[2][j]), r.x2);
   }
-  return i;
+  return P;
+}
+
+// Runs the 2P + K chains started at `starts` for L steps each (L even): vector pair p holds
+// segments 2p and 2p + 1, scalar chain j segment 2P + j; segment s writes elements
+// i + s L .. i + s L + L - 1. Returns the state after the last segment.
+//
+// The vector chains' history lives in a small ring in memory (the results of steps t-1 .. t-3
+// are stored once and read back as memory operands), and only each pair's newest
+// second-component value (the one on the critical path) stays in a register: the full state of
+// eight chains (24 registers) does not fit the register file, and letting the compiler spill it
+// costs more than the ring.
+template <int P, int K, class Sink>
+Chain run_segments(const Chain* starts, int32_t i, int32_t L, const Sink& out) {
+  const PairConsts pk;
+  const Sink o = out;  // a local copy: stores through o.r cannot change o itself
+  alignas(16) __m128i ring[4][P][2];  // [step & 3][pair][component]
+  __m128i v2[P];
+  for (int p = 0; p < P; ++p) {
+    const Pair q = to_pair(starts[2 * p], starts[2 * p + 1]);
+    ring[1][p][0] = q.u0;  // step -3
+    ring[2][p][0] = q.u1;  // step -2
+    ring[3][p][0] = q.u2;  // step -1
+    ring[1][p][1] = q.v0;
+    ring[2][p][1] = q.v1;
+    ring[3][p][1] = q.v2;
+    v2[p] = q.v2;
+  }
+  Scalar sc[K > 0 ? K : 1];
+  for (int j = 0; j < K; ++j) sc[j] = to_scalar(starts[2 * P + j]);
+
+  // One step of every pair; results go to ring slot `now`, outputs (y1 - y2) mod m1 to z.
+  //   first:  p < (1403580 + 810728) 2^32, so hi(p) < 2214308 and one fold leaves
+  //           lo + 209 hi < 2^32 + 4.63e8 < 2 m1;
+  //   second: p < (527612 + 1370589) 2^32, one fold leaves < 2^32 + 4.34e10 (hi < 11), a
+  //           second fold < 2^32 + 11 * 22853 < 2 m2.
+  auto step_all = [&](int32_t now, __m128i* z) {
+    const int32_t back2 = (now + 2) & 3, back3 = (now + 1) & 3;
+    for (int p = 0; p < P; ++p) {
+      const __m128i p1 = _mm_add_epi64(_mm_mul_epu32(ring[back2][p][0], pk.a1),
+                                       _mm_mul_epu32(_mm_sub_epi64(pk.m1, ring[back3][p][0]), pk.b1));
+      const __m128i p2 = _mm_add_epi64(_mm_mul_epu32(v2[p], pk.a2),
+                                       _mm_mul_epu32(_mm_sub_epi64(pk.m2, ring[back3][p][1]), pk.b2));
+      const __m128i y1 = below(fold(p1, pk.m1), pk.m1);
+      const __m128i y2 = below(fold(fold(p2, pk.m2), pk.m2), pk.m2);
+      ring[now][p][0] = y1;
+      ring[now][p][1] = y2;
+      v2[p] = y2;
+      const __m128i d = _mm_sub_epi64(y1, y2);  // in (-m2, m1)
+      z[p] = _mm_add_epi64(d, _mm_and_si128(_mm_shuffle_epi32(d, _MM_SHUFFLE(3, 3, 1, 1)), pk.m1));
+    }
+  };
+  for (int32_t t = 0; t < L; t += 2) {
+    __m128i za[P], zb[P];
+    step_all(t & 3, za);
+    step_all((t + 1) & 3, zb);
+    for (int p = 0; p < P; ++p) {
+      o.two(i + 2 * p * L + t, _mm_unpacklo_epi64(za[p], zb[p]));
+      o.two(i + (2 * p + 1) * L + t, _mm_unpackhi_epi64(za[p], zb[p]));
+    }
+    for (int j = 0; j < K; ++j) {
+      o.one(i + (2 * P + j) * L + t, scalar_step(sc[j]));
+      o.one(i + (2 * P + j) * L + t + 1, scalar_step(sc[j]));
+    }
+  }
+  if (K > 0) return from_scalar(sc[K > 0 ? K - 1 : 0]);
+  // Steps L-3, L-2, L-1 of the last pair's lane 1 (slot s & 3 holds step s, s >= -3).
+  const int32_t e0 = (L - 3) & 3, e1 = (L - 2) & 3, e2 = (L - 1) & 3;
+  return {_mm_unpackhi_epi64(ring[e0][P - 1][0], ring[e0][P - 1][1]),
+          _mm_unpackhi_epi64(ring[e1][P - 1][0], ring[e1][P - 1][1]),
+          _mm_unpackhi_epi64(ring[e2][P - 1][0], ring[e2][P - 1][1])};
 }
 
 template <class Sink>
@@ -266,11 +359,25 @@ void generate(State* st, int32_t n, const Sink& out) {
   const Consts k;
   Chain c = load(st);
   int32_t i = 0;
-  for (int l = 0; l < kLevels; ++l) {
-    const int32_t L = kLevel[l].L;
-    if (n - i < 2 * kLevel[l].pairs * L) continue;
-    const Jump* J = jumps().j[l];
-    i = kLevel[l].pairs == 4 ? blocks<4>(c, i, n, L, J, k, out) : blocks<2>(c, i, n, L, J, k, out);
+  if (n >= 2 * kRestSegments) {
+    const JumpTable& T = jumps();
+    for (; n - i >= kSegments * kLong; i += kSegments * kLong) {
+      Chain s[kSegments];
+      s[0] = c;
+      for (int j = 1; j < kSegments; ++j) s[j] = jump(c, T.full[j - 1], k);
+      c = run_segments<kPairs, kScalars>(s, i, kLong, out);
+    }
+    const int32_t L = (n - i) / (2 * kRestSegments) * 2;
+    if (L > 0) {
+      const int a = L / 32, b = L % 32 / 2;
+      const Jump CL = a == 0 ? T.fine[b - 1] : b == 0 ? T.coarse[a - 1]
+                                                      : jump_product(T.coarse[a - 1], T.fine[b - 1], k);
+      Chain s[kRestSegments];
+      s[0] = c;
+      for (int j = 1; j < kRestSegments; ++j) s[j] = jump(s[j - 1], CL, k);
+      c = run_segments<kRestPairs, kRestScalars>(s, i, L, out);
+      i += kRestSegments * L;
+    }
   }
   for (; n - i >= 2; i += 2) {
     const __m128i ya = step(c, k);
