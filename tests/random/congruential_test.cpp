@@ -89,6 +89,39 @@ TEST(Mrg32k3a, PublishedOutputsStateAndJump) {
   EXPECT_EQ(st, (std::vector<uint32_t>{1040577685, 3747037609, 277208355, 1712706441, 627445683, 2408037141}));
 }
 
+// Long calls run many chains started by jump matrices, a rest block of a length that depends
+// on the call, and a short serial tail: every element and the final state must still be those
+// of the plain recurrence, computed here one step at a time with signed 64-bit remainders.
+TEST(Mrg32k3a, LongCallsFollowTheRecurrenceElementByElement) {
+  const uint32_t seed[6] = {4294967086u, 7, 4294967000u, 4294944442u, 1, 4294944000u};
+  int64_t x1[3] = {seed[0], seed[1], seed[2]}, x2[3] = {seed[3], seed[4], seed[5]};
+  auto next = [&] {
+    int64_t y1 = (1403580 * x1[1] - 810728 * x1[0]) % int64_t(kM1);
+    int64_t y2 = (527612 * x2[2] - 1370589 * x2[0]) % int64_t(kM2);
+    if (y1 < 0) y1 += int64_t(kM1);
+    if (y2 < 0) y2 += int64_t(kM2);
+    x1[0] = x1[1], x1[1] = x1[2], x1[2] = y1;
+    x2[0] = x2[1], x2[1] = x2[2], x2[2] = y2;
+    return uint32_t(y1 >= y2 ? y1 - y2 : y1 - y2 + int64_t(kM1));
+  };
+  Stream s(HOX_BRNG_MRG32K3A, std::vector<uint32_t>(seed, seed + 6));
+  // Around the rest-block and full-block sizes of both targets, and sums of several blocks.
+  for (int32_t n : {15, 16, 19, 20, 21, 39, 40, 41, 999, 1000, 2047, 2048, 2049, 2559, 2560, 2561,
+                    2579, 2580, 5137, 3 * 2560 + 1999}) {
+    std::vector<uint32_t> w(n);
+    std::vector<double> d(n);
+    ASSERT_EQ(__hoxiBRngMRG32K3A(s, n, w.data()), 0);
+    for (int32_t i = 0; i < n; ++i) ASSERT_EQ(w[i], next()) << "n " << n << " i " << i;
+    ASSERT_EQ(__hoxdBRngMRG32K3A(s, n, d.data(), 0.0, 1.0), 0);
+    for (int32_t i = 0; i < n; ++i) ASSERT_EQ(d[i], double(next()) * (1.0 / double(kM1))) << "n " << n << " i " << i;
+    uint32_t st[6];
+    std::memcpy(st, static_cast<unsigned char*>(s.s) + 16, 24);
+    ASSERT_EQ((std::vector<int64_t>{st[0], st[1], st[2], st[3], st[4], st[5]}),
+              (std::vector<int64_t>{x1[0], x1[1], x1[2], x2[0], x2[1], x2[2]}))
+        << "n " << n;
+  }
+}
+
 // Independent 3x3 matrix power for MRG32K3A: checked against the published 2^127 jump, then
 // used as the oracle of skip-ahead for large counts.
 struct M3 {
