@@ -148,21 +148,30 @@ struct Scalar {
   uint64_t x0, x1, x2, w0, w1, w2;  // first component, second component; oldest first
 };
 
+// The negations m - x are taken in 32 bits, and the conditional subtraction of m from
+// t < 2m uses t >= m <=> t + d >= 2^32 (then t - m is the low word of t + d); the output
+// (y1 - y2) mod m1 is y1 - y2 in 32 bits, less 209 when y1 < y2 (+ m1 = + 2^32 - 209).
+// These forms keep the constants within 32-bit immediates.
 inline uint32_t scalar_step(Scalar& s) {
-  uint64_t p1 = 1403580 * s.x1 + 810728 * (kM1 - s.x0);  // < 2^54
-  p1 = (p1 & 0xFFFFFFFFu) + (p1 >> 32) * 209;           // < 2 m1
-  const uint64_t y1 = p1 >= kM1 ? p1 - kM1 : p1;
-  uint64_t p2 = 527612 * s.w2 + 1370589 * (kM2 - s.w0);
-  p2 = (p2 & 0xFFFFFFFFu) + (p2 >> 32) * 22853;
-  p2 = (p2 & 0xFFFFFFFFu) + (p2 >> 32) * 22853;  // < 2 m2
-  const uint64_t y2 = p2 >= kM2 ? p2 - kM2 : p2;
+  const uint64_t n1 = uint32_t(kM1 - uint32_t(s.x0));
+  uint64_t p1 = 1403580 * s.x1 + 810728 * n1;  // < 2^54
+  p1 = uint32_t(p1) + (p1 >> 32) * 209;        // < 2 m1
+  const uint64_t q1 = p1 + 209;
+  const uint64_t y1 = (q1 >> 32) ? uint32_t(q1) : p1;
+  const uint64_t n2 = uint32_t(kM2 - uint32_t(s.w0));
+  uint64_t p2 = 527612 * s.w2 + 1370589 * n2;
+  p2 = uint32_t(p2) + (p2 >> 32) * 22853;
+  p2 = uint32_t(p2) + (p2 >> 32) * 22853;  // < 2 m2
+  const uint64_t q2 = p2 + 22853;
+  const uint64_t y2 = (q2 >> 32) ? uint32_t(q2) : p2;
   s.x0 = s.x1;
   s.x1 = s.x2;
   s.x2 = y1;
   s.w0 = s.w1;
   s.w1 = s.w2;
   s.w2 = y2;
-  return static_cast<uint32_t>(y1 >= y2 ? y1 - y2 : y1 - y2 + kM1);
+  const uint32_t d = uint32_t(y1) - uint32_t(y2);
+  return y1 >= y2 ? d : d - 209;
 }
 
 inline Scalar to_scalar(const Chain& c) {
