@@ -263,18 +263,20 @@ const JumpTable& jumps() {
   return table;
 }
 
-// J v mod m in both lanes: each product (< 2^64) folded once, three summed (< 2^49), reduced.
-Chain jump(const Chain& c, const Jump& J, const Consts& k) {
+// J v mod m in both lanes. Each product (< 2^64) is folded once to lo + d hi
+// < 2^32 + 22853 (2^32 - 1); three of them sum to below 68562 * 2^32, so one more fold leaves
+// < 2^32 + 22853 * 68562 < 2 m and one conditional subtraction finishes. Kept out of line: inlined
+// into generate it changes the register allocation of the chain loops for the worse.
+__attribute__((noinline)) Chain jump(const Chain& c, const Jump& J, const Consts& k) {
   const __m128i x[3] = {c.x0, c.x1, c.x2};
   __m128i out[3];
   for (int r = 0; r < 3; ++r) {
     __m128i s = _mm_setzero_si128();
     for (int q = 0; q < 3; ++q) {
       const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(J.e[r][q]));
-      const __m128i p = _mm_mul_epu32(e, x[q]);
-      s = _mm_add_epi64(s, _mm_add_epi64(_mm_and_si128(p, k.lo32), _mm_mul_epu32(_mm_srli_epi64(p, 32), k.d)));
+      s = _mm_add_epi64(s, fold(_mm_mul_epu32(e, x[q]), k.m));
     }
-    out[r] = reduce(s, k);
+    out[r] = below(fold(s, k.m), k.m);
   }
   return {out[0], out[1], out[2]};
 }
