@@ -218,9 +218,7 @@ struct Jump {
   uint64_t e[3][3][2];
 };
 
-Jump paired_power(uint64_t e) {
-  const Mat3 p1 = companion_power(kRow1, kM1, e);
-  const Mat3 p2 = companion_power(kRow2, kM2, e);
+Jump paired(const Mat3& p1, const Mat3& p2) {
   Jump J;
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c) {
@@ -228,6 +226,10 @@ Jump paired_power(uint64_t e) {
       J.e[r][c][1] = p2.e[r][c];
     }
   return J;
+}
+
+Jump paired_power(uint64_t e) {
+  return paired(companion_power(kRow1, kM1, e), companion_power(kRow2, kM2, e));
 }
 
 // Vector chain pairs and scalar chains of a full block and of the rest block. i386 has no
@@ -243,18 +245,22 @@ constexpr int kRestScalars = kScalars > 0 ? 2 : 0;
 constexpr int kSegments = 2 * kPairs + kScalars;
 constexpr int kRestSegments = 2 * kRestPairs + kRestScalars;
 constexpr int32_t kLong = 256;
-// The rest block has L <= kSegments kLong / kRestSegments <= 32 kSegments.
-static_assert(kRestSegments >= 8);
-constexpr int kCoarse = kSegments;
+// The rest block has L < kSegments kLong / kRestSegments, at most kMaxRest.
+constexpr int32_t kMaxRest = (kSegments * kLong / kRestSegments - 1) / 2 * 2;
+static_assert((kSegments * kLong - 1) / (2 * kRestSegments) * 2 <= kMaxRest);
 
 struct JumpTable {
-  Jump full[kSegments - 1];  // C^(k kLong), k = 1 .. kSegments - 1
-  Jump coarse[kCoarse];      // C^(32 a), a = 1 .. kCoarse
-  Jump fine[15];             // C^(2 b), b = 1 .. 15
+  Jump full[kSegments - 1];  // C^(j kLong), j = 1 .. kSegments - 1
+  Jump step[kMaxRest / 2];   // C^(2 h), h = 1 .. kMaxRest / 2
   JumpTable() {
-    for (int k = 1; k < kSegments; ++k) full[k - 1] = paired_power(uint64_t(k) * kLong);
-    for (int a = 1; a <= kCoarse; ++a) coarse[a - 1] = paired_power(uint64_t(32) * a);
-    for (int b = 1; b <= 15; ++b) fine[b - 1] = paired_power(uint64_t(2) * b);
+    for (int j = 1; j < kSegments; ++j) full[j - 1] = paired_power(uint64_t(j) * kLong);
+    const Mat3 c1 = companion_power(kRow1, kM1, 2), c2 = companion_power(kRow2, kM2, 2);
+    Mat3 p1 = c1, p2 = c2;
+    for (int h = 1; h <= kMaxRest / 2; ++h) {
+      step[h - 1] = paired(p1, p2);
+      p1 = mat_mul(p1, c1, kM1);
+      p2 = mat_mul(p2, c2, kM2);
+    }
   }
 };
 
@@ -279,21 +285,6 @@ __attribute__((noinline)) Chain jump(const Chain& c, const Jump& J, const Consts
     out[r] = below(fold(s, k.m), k.m);
   }
   return {out[0], out[1], out[2]};
-}
-
-// A B mod m in both lanes, column by column: column j of the product is A applied to column j.
-Jump jump_product(const Jump& A, const Jump& B, const Consts& k) {
-  Jump P;
-  for (int j = 0; j < 3; ++j) {
-    const Chain col{_mm_loadu_si128(reinterpret_cast<const __m128i*>(B.e[0][j])),
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(B.e[1][j])),
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(B.e[2][j]))};
-    const Chain r = jump(col, A, k);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(P.e[0][j]), r.x0);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(P.e[1][j]), r.x1);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(P.e[2][j]), r.x2);
-  }
-  return P;
 }
 
 // Runs the 2P + K chains started at `starts` for L steps each (L even): vector pair p holds
@@ -382,12 +373,18 @@ void generate(State* st, int32_t n, const Sink& out) {
     }
     const int32_t L = (n - i) / (2 * kRestSegments) * 2;
     if (L > 0) {
-      const int a = L / 32, b = L % 32 / 2;
-      const Jump CL = a == 0 ? T.fine[b - 1] : b == 0 ? T.coarse[a - 1]
-                                                      : jump_product(T.coarse[a - 1], T.fine[b - 1], k);
+      // Chain j starts at C^(j L) applied to c. With C^(2L) also in the table, odd and even
+      // chains advance by 2L from two starts, which halves the length of the dependent series.
+      const Jump& CL = T.step[L / 2 - 1];
       Chain s[kRestSegments];
       s[0] = c;
-      for (int j = 1; j < kRestSegments; ++j) s[j] = jump(s[j - 1], CL, k);
+      s[1] = jump(c, CL, k);
+      if (2 * L <= kMaxRest) {
+        const Jump& C2L = T.step[L - 1];
+        for (int j = 2; j < kRestSegments; ++j) s[j] = jump(s[j - 2], C2L, k);
+      } else {
+        for (int j = 2; j < kRestSegments; ++j) s[j] = jump(s[j - 1], CL, k);
+      }
       c = run_segments<kRestPairs, kRestScalars>(s, i, L, out);
       i += kRestSegments * L;
     }
