@@ -336,12 +336,10 @@ Chain run_segments(const Chain* starts, int32_t i, int32_t L, const Sink& out) {
       z[p] = _mm_add_epi64(d, _mm_and_si128(_mm_shuffle_epi32(d, _MM_SHUFFLE(3, 3, 1, 1)), pk.m1));
     }
   };
-  // Two steps of everything from step t on; `slot` = t & 3 is a constant at each call site,
-  // so the ring addresses need no arithmetic.
-  auto two_steps = [&](int32_t t, int32_t slot) {
+  for (int32_t t = 0; t < L; t += 2) {
     __m128i za[P], zb[P];
-    step_all(slot, za);
-    step_all(slot + 1, zb);
+    step_all(t & 3, za);
+    step_all((t + 1) & 3, zb);
     for (int p = 0; p < P; ++p) {
       o.two(i + 2 * p * L + t, _mm_unpacklo_epi64(za[p], zb[p]));
       o.two(i + (2 * p + 1) * L + t, _mm_unpackhi_epi64(za[p], zb[p]));
@@ -350,13 +348,7 @@ Chain run_segments(const Chain* starts, int32_t i, int32_t L, const Sink& out) {
       o.one(i + (2 * P + j) * L + t, scalar_step(sc[j]));
       o.one(i + (2 * P + j) * L + t + 1, scalar_step(sc[j]));
     }
-  };
-  int32_t t = 0;
-  for (; t + 4 <= L; t += 4) {
-    two_steps(t, 0);
-    two_steps(t + 2, 2);
   }
-  if (t < L) two_steps(t, 0);
   if (K > 0) return from_scalar(sc[K > 0 ? K - 1 : 0]);
   // Steps L-3, L-2, L-1 of the last pair's lane 1 (slot s & 3 holds step s, s >= -3).
   const int32_t e0 = (L - 3) & 3, e1 = (L - 2) & 3, e2 = (L - 1) & 3;
