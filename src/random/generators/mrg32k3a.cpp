@@ -126,9 +126,11 @@ struct PairConsts {
         m2(_mm_set1_epi64x(kM2)) {}
 };
 
-// t - floor(t / 2^32) m = lo(t) + d hi(t): congruent to t mod m = 2^32 - d.
+// t - floor(t / 2^32) m = lo(t) + d hi(t): congruent to t mod m = 2^32 - d. The high words
+// reach the multiplier's input dwords through a shuffle rather than a shift: the shuffle writes
+// a new register, so t needs no copy (SSE2 shifts overwrite their operand).
 inline __m128i fold(__m128i t, __m128i m) {
-  return _mm_sub_epi64(t, _mm_mul_epu32(_mm_srli_epi64(t, 32), m));
+  return _mm_sub_epi64(t, _mm_mul_epu32(_mm_shuffle_epi32(t, _MM_SHUFFLE(3, 3, 3, 1)), m));
 }
 
 // t mod m for 0 <= t < 2m.
