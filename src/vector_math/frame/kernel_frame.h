@@ -28,6 +28,11 @@
 //
 // and optionally kIn, kOut (default 1), kAlignPeel (peel elements until the input is 16-byte
 // aligned), and mxcsr_control(mode, caller_mxcsr) to choose its own MXCSR control bits.
+// A one-argument, one-result family may also work on a whole block of two registers at once
+// (so that, e.g., table indices of both registers are extracted together):
+//
+//   static int screen_pair(V x0, V x1);                  // screen(x0) | screen(x1) << W
+//   static void packed_pair(V x0, V x1, V& r0, V& r1);   // packed(x0), packed(x1)
 // The kernel itself is one line: `qor::vm::run_v1<Family>(n, a, r);`.
 #pragma once
 
@@ -154,8 +159,12 @@ class Frame {
   }
 
  private:
+  static constexpr bool kScreenPair = requires(V v) { F::screen_pair(v, v); };
+  static constexpr bool kPackedPair = requires(V v, V& r) { F::packed_pair(v, v, r, r); };
+
   static int screen2(V x0, V y0, V x1, V y1) {
-    if constexpr (F::kIn == 1) return F::screen(x0) | (F::screen(x1) << W);
+    if constexpr (F::kIn == 1 && kScreenPair) return F::screen_pair(x0, x1);
+    else if constexpr (F::kIn == 1) return F::screen(x0) | (F::screen(x1) << W);
     else return F::screen(x0, y0) | (F::screen(x1, y1) << W);
   }
 
@@ -170,6 +179,19 @@ class Frame {
       F::packed(x, p, q);
       p.store(o1);
       q.store(o2);
+    }
+  }
+
+  // Both registers of a block into o1[0 .. B-1] (and o2).
+  static void packed_store2(V x0, V y0, V x1, V y1, T* o1, T* o2) {
+    if constexpr (F::kIn == 1 && F::kOut == 1 && kPackedPair) {
+      V r0, r1;
+      F::packed_pair(x0, x1, r0, r1);
+      r0.store(o1);
+      r1.store(o1 + W);
+    } else {
+      packed_store(x0, y0, o1, o2);
+      packed_store(x1, y1, o1 + W, o2 + W);
     }
   }
 
@@ -191,8 +213,7 @@ class Frame {
     }
     int m = screen2(x0, y0, x1, y1);
     if (m == 0) {
-      packed_store(x0, y0, r1 + i, r2 + i);
-      packed_store(x1, y1, r1 + i + W, r2 + i + W);
+      packed_store2(x0, y0, x1, y1, r1 + i, r2 + i);
       return;
     }
     if constexpr (F::kScheme == Scheme::Recompute) {
@@ -209,8 +230,7 @@ class Frame {
       x1.store(xs + W);
       y0.store(ys);
       y1.store(ys + W);
-      packed_store(x0, y0, r1 + i, r2 + i);
-      packed_store(x1, y1, r1 + i + W, r2 + i + W);
+      packed_store2(x0, y0, x1, y1, r1 + i, r2 + i);
       while (m) {
         const int j = __builtin_ctz(static_cast<unsigned>(m));
         m &= m - 1;
@@ -239,8 +259,7 @@ class Frame {
         const V x0 = V::load_aligned(xs), x1 = V::load_aligned(xs + W);
         const V y0 = V::load_aligned(ys), y1 = V::load_aligned(ys + W);
         int m = screen2(x0, y0, x1, y1) & ((1 << c) - 1);
-        packed_store(x0, y0, o1, o2);
-        packed_store(x1, y1, o1 + W, o2 + W);
+        packed_store2(x0, y0, x1, y1, o1, o2);
         for (int j = 0; j < c; ++j) {
           r1[i + j] = o1[j];
           if constexpr (F::kOut == 2) r2[i + j] = o2[j];

@@ -15,6 +15,103 @@
 
 namespace qor::vm::exp_log {
 
+// 2^(j/256), j = 0..255, for the kernels whose formula is ours to choose (Exp LA, Exp2, Exp10,
+// Expm1): entry j holds B, the pattern of T = RN(2^(j/256)) minus j << 44, and L, the relative
+// error of T. With N = 256 n + j in the low bits of the shifted value t, the integer sum
+// pattern(B) + (pattern(t) << 44) is the pattern of 2^n T (the shift drops the shifter's bits),
+// so the scale costs one shift and one add; valid while 2^n T is a normal number.
+struct alignas(16) DExpT256Table {
+  double e[256][2];
+};
+inline constexpr DExpT256Table kDExpT256 = {{
+#include "vector_math/kernels/exp_log/tables/dexp_t256.inc"
+}};
+
+// Constant rows of those kernels, each value twice (one packed operand). Kernels reach them
+// through opaque(), so that the compiler keeps them as memory operands instead of building the
+// vectors from scalars inside the loop.
+struct alignas(16) DExpFastRows {
+  double sh52[2];         // 1.5 * 2^52
+  double sh44[2];         // 1.5 * 2^44: rounds to multiples of 1/256
+  double inv_ln2_256[2];  // 256 / ln 2
+  double ln2_256_hi[2];   // ln 2 / 256 = hi + lo, hi with 29 significant bits
+  double ln2_256_lo[2];
+  double em1[3][2];       // e^r - 1 = r + r^2 (c2 + c3 r + c4 r^2) on |r| <= ln 2 / 512
+  double p2[4][2];        // 2^r - 1 = r (c1 + c2 r + c3 r^2 + c4 r^3) on |r| <= 1/512
+  double log2_10_256[2];  // 256 log2 10
+  double lg2_256_hi[2];   // log10(2) / 256 = hi + lo, hi with 33 significant bits
+  double lg2_256_lo[2];
+  double p10[4][2];       // 10^d - 1 = d (c1 + ... + c4 d^3) on |d| <= log10(2) / 512
+  double log2e[2];        // 1 / ln 2
+  double one[2];
+  double ep2f[6][2];      // 2^f = 1 + f (c1 + ... + c6 f^5) on |f| <= 1/2
+};
+#define QOR_R2(x) {x, x}
+inline constexpr DExpFastRows kDExpFast = {
+    QOR_R2(0x1.8p52),
+    QOR_R2(0x1.8p44),
+    QOR_R2(0x1.71547652b82fep+8),
+    QOR_R2(0x1.62e42ffp-9),
+    QOR_R2(-0x1.718432a1b0e26p-43),
+    {QOR_R2(0x1.fffffffffffd4p-2), QOR_R2(0x1.5555571d6ba56p-3), QOR_R2(0x1.5555576990418p-5)},
+    {QOR_R2(0x1.62e42fefa39b9p-1), QOR_R2(0x1.ebfbdff82c58ap-3), QOR_R2(0x1.c6b090da3291fp-5),
+     QOR_R2(0x1.3b2ab7eea1c36p-7)},
+    QOR_R2(0x1.a934f0979a371p+9),
+    QOR_R2(0x1.3441350ap-10),
+    QOR_R2(-0x1.0c0219dc1da99p-47),
+    {QOR_R2(0x1.26bb1bbb554e8p+1), QOR_R2(0x1.53524c73cea65p+1), QOR_R2(0x1.04705b127246dp+1),
+     QOR_R2(0x1.2bd7618705967p+0)},
+    QOR_R2(0x1.71547652b82fep+0),
+    QOR_R2(1.0),
+    {QOR_R2(0x1.62e43117337b0p-1), QOR_R2(0x1.ebfbe2c53fd3dp-3), QOR_R2(0x1.c6ae72e0065ddp-5),
+     QOR_R2(0x1.3b270e65d3126p-7), QOR_R2(0x1.5f7276bfe7010p-10), QOR_R2(0x1.470b48e30bd6ep-13)},
+};
+#undef QOR_R2
+
+// The object itself, its contents hidden from the optimiser.
+template <class T>
+QOR_SIMD_INLINE const T& opaque(const T& x) {
+  const T* p = &x;
+  asm("" : "+r"(p));
+  return *p;
+}
+
+// Rows (a, b) of a table of 16-byte rows for the four lanes of t0, t1, the row index being
+// (low word of each lane's pattern) & kMask: the four low words are gathered in one register,
+// turned into byte offsets there, and read out as 16-bit words (offsets below 2^16).
+template <int kMask>
+QOR_SIMD_INLINE void gather_rows_pair(const double (*tab)[2], f64x2 t0, f64x2 t1, f64x2& a0, f64x2& b0, f64x2& a1,
+                                      f64x2& b1) {
+  static_assert(kMask * 16 < 65536);
+  __m128i lo = _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(t0.v), _mm_castpd_ps(t1.v), _MM_SHUFFLE(2, 0, 2, 0)));
+  lo = _mm_and_si128(_mm_slli_epi32(lo, 4), _mm_set1_epi32(kMask << 4));
+  const char* base = reinterpret_cast<const char*>(tab);
+  const int o0 = _mm_cvtsi128_si32(lo);
+  const int o1 = _mm_extract_epi16(lo, 2);
+  const int o2 = _mm_extract_epi16(lo, 4);
+  const int o3 = _mm_extract_epi16(lo, 6);
+  const __m128d e0 = _mm_load_pd(reinterpret_cast<const double*>(base + o0));
+  const __m128d e1 = _mm_load_pd(reinterpret_cast<const double*>(base + o1));
+  const __m128d e2 = _mm_load_pd(reinterpret_cast<const double*>(base + o2));
+  const __m128d e3 = _mm_load_pd(reinterpret_cast<const double*>(base + o3));
+  a0 = _mm_unpacklo_pd(e0, e1);
+  b0 = _mm_unpackhi_pd(e0, e1);
+  a1 = _mm_unpacklo_pd(e2, e3);
+  b1 = _mm_unpackhi_pd(e2, e3);
+}
+template <int kMask>
+QOR_SIMD_INLINE void gather_rows(const double (*tab)[2], f64x2 t, f64x2& a, f64x2& b) {
+  const i64x2 j = t.bits() & i64x2::splat(kMask);
+  gather2(tab, j, a, b);
+}
+
+// High words of |x0| and |x1| above `hi` (signed compare), one bit per lane of the block.
+QOR_SIMD_INLINE int mask_pair_abs_high_above(f64x2 x0, f64x2 x1, int32_t hi) {
+  const __m128 h = _mm_shuffle_ps(_mm_castpd_ps(x0.v), _mm_castpd_ps(x1.v), _MM_SHUFFLE(3, 1, 3, 1));
+  const __m128i a = _mm_and_si128(_mm_castps_si128(h), _mm_set1_epi32(0x7FFFFFFF));
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(a, _mm_set1_epi32(hi))));
+}
+
 // ---- reductions ----------------------------------------------------------------------------
 // Each gives the shifted value t (N in the low bits of its pattern) and r.
 struct RedExp {  // e^x
@@ -109,6 +206,17 @@ struct DExpCore {
     const f64x2 rest = parts(x, t, th);
     return (th + rest) * scale_of(t);
   }
+  // Both registers of a block, with one extraction of the four table indices.
+  static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {
+    f64x2 t0, t1, r0, r1;
+    Red::reduce(x0, t0, r0);
+    Red::reduce(x1, t1, r1);
+    const f64x2 p0 = expm1_poly5(r0), p1 = expm1_poly5(r1);
+    f64x2 th0, tl0, th1, tl1;
+    gather_rows_pair<63>(kDExp.t, t0, t1, th0, tl0, th1, tl1);
+    y0 = (th0 + (tl0 + (th0 + tl0) * p0)) * scale_of(t0);
+    y1 = (th1 + (tl1 + (th1 + tl1) * p1)) * scale_of(t1);
+  }
   // One element for any n: two-step scaling, subnormal results rounded once.
   static double scalar(double x) {
     f64x2 t, th;
@@ -119,6 +227,8 @@ struct DExpCore {
   }
 };
 
+// Degree-3 variant (about 2^-40 relative), used by single-precision kernels that evaluate in
+// double precision.
 template <class Red>
 struct DExpCoreEP {
   static QOR_SIMD_INLINE f64x2 parts(f64x2 x, f64x2& t) {
@@ -138,6 +248,118 @@ struct DExpCoreEP {
     f64x2 t;
     const f64x2 y = parts(f64x2::splat(x), t);
     return scale_two_step(lane0(y), n_of(t));
+  }
+};
+
+// ---- 256-entry table kernels: y = 2^n T (1 + L + p(r)) -----------------------------------
+// N = round(x * 256 / ln 2) (or x * 256, x * 256 log2 10), j = N & 255, n = N >> 8; 2^n T comes
+// from the table entry by integer addition (see kDExpT256) and
+//     y = Ts + Ts * (L + p(r)),   Ts = 2^n T,
+// where only the small term is rounded before the last addition: about 0.51 ulp, for normal
+// results (the screens send the rest to the per-element routines).
+struct Red256Exp {  // e^x: r = (x - N*C1) - N*C2, C1 + C2 = ln 2 / 256 (C1 has 29 bits)
+  static QOR_SIMD_INLINE void reduce(f64x2 x, f64x2& t, f64x2& r) {
+    const auto& c = opaque(kDExpFast);
+    t = x * row(c.inv_ln2_256) + row(c.sh52);
+    const f64x2 k = t - row(c.sh52);
+    r = (x - k * row(c.ln2_256_hi)) - k * row(c.ln2_256_lo);
+  }
+  // e^r - 1 on |r| <= ln 2 / 512: minimax with r + r^2 (c2 + c3 r + c4 r^2), error 2^-57.4
+  static QOR_SIMD_INLINE f64x2 poly(f64x2 r) {
+    const auto& c = opaque(kDExpFast);
+    return r + (r * r) * (row(c.em1[0]) + r * (row(c.em1[1]) + r * row(c.em1[2])));
+  }
+};
+struct Red256Exp2 {  // 2^x: the shifter 1.5 * 2^44 rounds x to a multiple of 1/256; r = x - N/256 exact
+  static QOR_SIMD_INLINE void reduce(f64x2 x, f64x2& t, f64x2& r) {
+    const auto& c = opaque(kDExpFast);
+    t = x + row(c.sh44);
+    r = x - (t - row(c.sh44));
+  }
+  // 2^r - 1 on |r| <= 1/512: minimax of degree 4, error 2^-58.5
+  static QOR_SIMD_INLINE f64x2 poly(f64x2 r) {
+    const auto& c = opaque(kDExpFast);
+    return r * (row(c.p2[0]) + r * (row(c.p2[1]) + r * (row(c.p2[2]) + r * row(c.p2[3]))));
+  }
+};
+struct Red256Exp10 {  // 10^x: d = (x - N*D1) - N*D2, D1 + D2 = log10(2) / 256 (D1 has 33 bits)
+  static QOR_SIMD_INLINE void reduce(f64x2 x, f64x2& t, f64x2& r) {
+    const auto& c = opaque(kDExpFast);
+    t = x * row(c.log2_10_256) + row(c.sh52);
+    const f64x2 k = t - row(c.sh52);
+    r = (x - k * row(c.lg2_256_hi)) - k * row(c.lg2_256_lo);
+  }
+  // 10^d - 1 on |d| <= log10(2) / 512: minimax of degree 4, error 2^-58.5
+  static QOR_SIMD_INLINE f64x2 poly(f64x2 d) {
+    const auto& c = opaque(kDExpFast);
+    return d * (row(c.p10[0]) + d * (row(c.p10[1]) + d * (row(c.p10[2]) + d * row(c.p10[3]))));
+  }
+};
+
+// 2^n T from the biased entry B and the shifted value t.
+QOR_SIMD_INLINE f64x2 t256_scaled(f64x2 b, f64x2 t) { return (b.bits() + simd::shl(t.bits(), 44)).as_f64(); }
+
+template <class Red>
+struct DExpT256Core {
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
+    f64x2 t, r, b, l;
+    Red::reduce(x, t, r);
+    gather_rows<255>(kDExpT256.e, t, b, l);
+    const f64x2 ts = t256_scaled(b, t);
+    return ts + ts * (l + Red::poly(r));
+  }
+  static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {
+    f64x2 t0, t1, r0, r1, b0, l0, b1, l1;
+    Red::reduce(x0, t0, r0);
+    Red::reduce(x1, t1, r1);
+    gather_rows_pair<255>(kDExpT256.e, t0, t1, b0, l0, b1, l1);
+    const f64x2 ts0 = t256_scaled(b0, t0), ts1 = t256_scaled(b1, t1);
+    y0 = ts0 + ts0 * (l0 + Red::poly(r0));
+    y1 = ts1 + ts1 * (l1 + Red::poly(r1));
+  }
+};
+
+// ---- Exp EP: no table -------------------------------------------------------------------------
+// y = x log2 e (its rounding error, below 2^-43 for |x| < 709, is far under the flavour's 2^-26),
+// N = round(y), f = y - N in [-1/2, 1/2] exactly, 2^f by a minimax polynomial of degree 6
+// (relative error 2^-28.5), and 2^N added into the exponent field of the result, which needs
+// -1021 <= N <= 1023: the screen keeps |x| < 708.
+struct DExpEPCore {
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
+    const auto& c = opaque(kDExpFast);
+    const f64x2 y = x * row(c.log2e);
+    const f64x2 t = y + row(c.sh52);
+    const f64x2 f = y - (t - row(c.sh52));
+    // Estrin's scheme: a shorter dependency chain than Horner's
+    const f64x2 f2 = f * f;
+    const f64x2 a = row(c.one) + f * row(c.ep2f[0]);
+    const f64x2 b = row(c.ep2f[1]) + f * row(c.ep2f[2]);
+    const f64x2 d = (row(c.ep2f[3]) + f * row(c.ep2f[4])) + f2 * row(c.ep2f[5]);
+    const f64x2 p = (a + f2 * b) + (f2 * f2) * d;
+    return (p.bits() + simd::shl(t.bits(), 52)).as_f64();
+  }
+  static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {
+    y0 = eval(x0);
+    y1 = eval(x1);
+  }
+};
+
+// A family whose packed formula (Core) holds for |x| with high word at most kHigh; the screen
+// takes both registers of a block at once.
+template <class Core, int32_t kHigh>
+struct PairFamily : FamilyBase<double> {
+  static constexpr Scheme kScheme = Scheme::Recompute;
+  static f64x2 packed(f64x2 x) { return Core::eval(x); }
+  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) { Core::eval_pair(x0, x1, r0, r1); }
+  static int screen(f64x2 x) { return simd::mask_abs_high_above(x, static_cast<uint32_t>(kHigh)); }
+  static int screen_pair(f64x2 x0, f64x2 x1) { return mask_pair_abs_high_above(x0, x1, kHigh); }
+  // The packed formula on one element that the screen passes (elements of a recomputed block
+  // and of the tail get the same result as in a clean block).
+  static bool packed_one(double x, double* out) {
+    const f64x2 v = f64x2::splat(x);
+    if (screen(v)) return false;
+    *out = lane0(Core::eval(v));
+    return true;
   }
 };
 
@@ -178,26 +400,37 @@ inline int dexp_special(const double* px, double* out) {
   return 0;
 }
 
-template <class Core>
-struct DExpFamily : FamilyBase<double> {
+// HA: the packed formula above with the 64-entry table, |x| < 708.396 (high word of |x| at most
+// 0x4086232A; infinities and NaNs included in the rest).
+struct DExpHA : PairFamily<DExpCore<RedExp>, 0x4086232A> {
   static constexpr const char* kName = "vdExp";
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static f64x2 packed(f64x2 x) { return Core::eval(x); }
-  // |x| >= 708.396 (high word of |x| at least 0x4086232B), infinities and NaNs
-  static int screen(f64x2 x) { return simd::mask_abs_high_above(x, 0x4086232Au); }
-  static int element(const double* px, double* out) { return dexp_special<Core>(px, out); }
+  static int element(const double* px, double* out) { return dexp_special<DExpCore<RedExp>>(px, out); }
 };
-using DExpHA = DExpFamily<DExpCore<RedExp>>;
-using DExpEP = DExpFamily<DExpCoreEP<RedExp>>;
+// LA (0.51 ulp all the same, with a cheaper scale) and EP: their own packed formulas; the
+// elements they do not take go to the HA per-element routine.
+struct DExpLA : PairFamily<DExpT256Core<Red256Exp>, 0x4086232A> {
+  static constexpr const char* kName = "vdExp";
+  static int element(const double* px, double* out) {
+    if (packed_one(*px, out)) return 0;
+    return dexp_special<DExpCore<RedExp>>(px, out);
+  }
+};
+struct DExpEP : PairFamily<DExpEPCore, 0x4085FFFF> {  // |x| < 708
+  static constexpr const char* kName = "vdExp";
+  static int element(const double* px, double* out) {
+    if (packed_one(*px, out)) return 0;
+    return dexp_special<DExpCore<RedExp>>(px, out);
+  }
+};
 
 // ---- Exp2 and Exp10 ------------------------------------------------------------------------
-struct DExp2HA : FamilyBase<double> {
+// One kernel for every flavour: the 256-entry formula for |x| < 1012, where 2^n T L is still a
+// normal number (nearer the underflow threshold its rounding would cost a quarter ulp).
+struct DExp2HA : PairFamily<DExpT256Core<Red256Exp2>, 0x408F9FFF> {
   static constexpr const char* kName = "vdExp2";
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static f64x2 packed(f64x2 x) { return DExpCore<RedExp2>::eval(x); }
-  static int screen(f64x2 x) { return simd::mask_abs_high_above(x, 0x408FEFFFu); }  // |x| >= 1022
   static int element(const double* px, double* out) {
     const double x = *px;
+    if (packed_one(x, out)) return 0;
     if (std::isnan(x)) {
       *out = x + x;
       return 0;
@@ -219,13 +452,12 @@ struct DExp2HA : FamilyBase<double> {
   }
 };
 
-struct DExp10HA : FamilyBase<double> {
+// One kernel for every flavour: the 256-entry formula for |x| < 304, whose results are normal.
+struct DExp10HA : PairFamily<DExpT256Core<Red256Exp10>, 0x4072FFFF> {
   static constexpr const char* kName = "vdExp10";
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static f64x2 packed(f64x2 x) { return DExpCore<RedExp10>::eval(x); }
-  static int screen(f64x2 x) { return simd::mask_abs_high_above(x, 0x4072FFFFu); }  // |x| >= 304
   static int element(const double* px, double* out) {
     const double x = *px;
+    if (packed_one(x, out)) return 0;
     if (std::isnan(x)) {
       *out = x + x;
       return 0;
