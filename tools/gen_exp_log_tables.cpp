@@ -11,6 +11,7 @@
 //   dexp_t256.inc     {B, L} doubles, j = 0..255: B has the bit pattern of T = RN(2^(j/256))
 //                     minus j << 44 (so that adding N << 44, N = 256 n + j, to it gives 2^n T);
 //                     L = RN((2^(j/256) - T) / T), the relative error of T
+//   dexpm1_t256.inc   the same with T = 2^(j/256) rounded to 27 significant bits
 //   sln_t65.inc       {R, H, L} doubles, j = 0..64: R = 1/(1 + j/64) rounded to 8 significant
 //                     bits; H = -ln R rounded to a multiple of 2^-42, L = RN(-ln R - H)
 //   dln_t513.inc      {R, R, H, L} doubles, j = 0..512: R = 1/(1 + j/512) rounded to 21
@@ -109,23 +110,25 @@ void exp_tables(const std::string& dir) {
     std::fprintf(d, "{%a, %a},  // j = %d\n", hi, lo, j);
   }
   std::fclose(d);
-  FILE* d256 = open_out(dir, "dexp_t256.inc");
-  for (int j = 0; j < 256; ++j) {
-    mpfr_set_si(v, j, MPFR_RNDN);
-    mpfr_div_si(v, v, 256, MPFR_RNDN);
-    mpfr_exp2(v, v, MPFR_RNDN);
-    const double hi = mpfr_get_d(v, MPFR_RNDN);
-    mpfr_sub_d(t, v, hi, MPFR_RNDN);
-    mpfr_div_d(t, t, hi, MPFR_RNDN);
-    const double lo = mpfr_get_d(t, MPFR_RNDN);
-    uint64_t b;
-    std::memcpy(&b, &hi, 8);
-    b -= static_cast<uint64_t>(j) << 44;
-    double biased;
-    std::memcpy(&biased, &b, 8);
-    std::fprintf(d256, "{%a, %a},  // j = %d: T = %a\n", biased, lo, j, hi);
+  for (const int bits : {53, 27}) {
+    FILE* d256 = open_out(dir, bits == 53 ? "dexp_t256.inc" : "dexpm1_t256.inc");
+    for (int j = 0; j < 256; ++j) {
+      mpfr_set_si(v, j, MPFR_RNDN);
+      mpfr_div_si(v, v, 256, MPFR_RNDN);
+      mpfr_exp2(v, v, MPFR_RNDN);
+      const double hi = round_sig(v, bits);
+      mpfr_sub_d(t, v, hi, MPFR_RNDN);
+      mpfr_div_d(t, t, hi, MPFR_RNDN);
+      const double lo = mpfr_get_d(t, MPFR_RNDN);
+      uint64_t b;
+      std::memcpy(&b, &hi, 8);
+      b -= static_cast<uint64_t>(j) << 44;
+      double biased;
+      std::memcpy(&biased, &b, 8);
+      std::fprintf(d256, "{%a, %a},  // j = %d: T = %a\n", biased, lo, j, hi);
+    }
+    std::fclose(d256);
   }
-  std::fclose(d256);
   mpfr_clears(v, t, static_cast<mpfr_ptr>(nullptr));
 }
 

@@ -27,6 +27,12 @@ inline constexpr DExpT256Table kDExpT256 = {{
 #include "vector_math/kernels/exp_log/tables/dexp_t256.inc"
 }};
 
+// The same with T rounded to 27 significant bits (Expm1 HA): 2^n T times a 26-bit number is
+// exact.
+inline constexpr DExpT256Table kDExpm1T256 = {{
+#include "vector_math/kernels/exp_log/tables/dexpm1_t256.inc"
+}};
+
 // Constant rows of those kernels, each value twice (one packed operand). Kernels reach them
 // through opaque(), so that the compiler keeps them as memory operands instead of building the
 // vectors from scalars inside the loop.
@@ -45,6 +51,11 @@ struct alignas(16) DExpFastRows {
   double log2e[2];        // 1 / ln 2
   double one[2];
   double ep2f[6][2];      // 2^f = 1 + f (c1 + ... + c6 f^5) on |f| <= 1/2
+  double em1f[7][2];      // 2^f - 1 = f (c1 + ... + c7 f^6) on |f| <= 1/2
+  double xm1[4][2];       // e^r - 1 = r + r^2 (c2 + ... + c5 r^3) on |r| <= ln 2 / 512, relative
+  double minus_one[2];
+  uint64_t exp_one[2];    // 1023 << 52
+  uint64_t split26[2];    // keeps 26 significant bits
 };
 #define QOR_R2(x) {x, x}
 inline constexpr DExpFastRows kDExpFast = {
@@ -65,6 +76,14 @@ inline constexpr DExpFastRows kDExpFast = {
     QOR_R2(1.0),
     {QOR_R2(0x1.62e43117337b0p-1), QOR_R2(0x1.ebfbe2c53fd3dp-3), QOR_R2(0x1.c6ae72e0065ddp-5),
      QOR_R2(0x1.3b270e65d3126p-7), QOR_R2(0x1.5f7276bfe7010p-10), QOR_R2(0x1.470b48e30bd6ep-13)},
+    {QOR_R2(0x1.62e42fff98777p-1), QOR_R2(0x1.ebfbe00e4b255p-3), QOR_R2(0x1.c6b045653628fp-5),
+     QOR_R2(0x1.3b2a533584fe5p-7), QOR_R2(0x1.5de80674bb5b2p-10), QOR_R2(0x1.44135837b895bp-13),
+     QOR_R2(0x1.8092ef56bfefep-17)},
+    {QOR_R2(0x1.fffffffffffe6p-2), QOR_R2(0x1.5555555555562p-3), QOR_R2(0x1.5555570aa1b56p-5),
+     QOR_R2(0x1.111111416aae5p-7)},
+    QOR_R2(-1.0),
+    QOR_R2(0x3FF0000000000000ull),
+    QOR_R2(0xFFFFFFFFF8000000ull),
 };
 #undef QOR_R2
 
@@ -551,18 +570,127 @@ struct DExpm1Core<false> {
   }
 };
 
-template <bool kEP>
-struct DExpm1Family : FamilyBase<double> {
+// The kernels below take -708 < x < 708 and |x| >= 2^-54 (the rest is the per-element routine's):
+// the screen is one unsigned range test on the high word of |x|.
+QOR_SIMD_INLINE int expm1_screen_pair(f64x2 x0, f64x2 x1) {
+  // high word h outside [0x3C900000, 0x4085FFFF]: (h - 0x3C900000) as unsigned above the width,
+  // done as a signed compare with the sign bit flipped
+  const __m128 h = _mm_shuffle_ps(_mm_castpd_ps(x0.v), _mm_castpd_ps(x1.v), _MM_SHUFFLE(3, 1, 3, 1));
+  const __m128i a = _mm_and_si128(_mm_castps_si128(h), _mm_set1_epi32(0x7FFFFFFF));
+  const __m128i u = _mm_add_epi32(a, _mm_set1_epi32(static_cast<int32_t>(0x80000000u - 0x3C900000u)));
+  const __m128i k = _mm_set1_epi32(static_cast<int32_t>((0x4085FFFFu - 0x3C900000u) ^ 0x80000000u));
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(u, k)));
+}
+
+// e^r - 1 on |r| <= ln 2 / 512 with relative error 2^-61 (for N = 0 it is the result).
+QOR_SIMD_INLINE f64x2 expm1_poly(f64x2 r) {
+  const auto& c = opaque(kDExpFast);
+  return r + (r * r) * (row(c.xm1[0]) + r * (row(c.xm1[1]) + r * (row(c.xm1[2]) + r * row(c.xm1[3]))));
+}
+
+// LA: e^x - 1 = 2^n T (1 + L) (1 + p(r)) - 1 = (Ts - 1) + Ts (L + p), with the 53-bit table.
+// Ts - 1 is exact for -1 <= n <= 52 and the sum carries no cancellation error beyond the
+// rounding of the small term; near N = +-1 that term is as large as the result: 2 ulp at most.
+struct DExpm1LACore {
+  static QOR_SIMD_INLINE f64x2 finish(f64x2 t, f64x2 r, f64x2 b, f64x2 l) {
+    const f64x2 ts = t256_scaled(b, t);
+    return (ts - row(opaque(kDExpFast).one)) + ts * (l + expm1_poly(r));
+  }
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
+    f64x2 t, r, b, l;
+    Red256Exp::reduce(x, t, r);
+    gather_rows<255>(kDExpT256.e, t, b, l);
+    return finish(t, r, b, l);
+  }
+  static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {
+    f64x2 t0, t1, r0, r1, b0, l0, b1, l1;
+    Red256Exp::reduce(x0, t0, r0);
+    Red256Exp::reduce(x1, t1, r1);
+    gather_rows_pair<255>(kDExpT256.e, t0, t1, b0, l0, b1, l1);
+    y0 = finish(t0, r0, b0, l0);
+    y1 = finish(t1, r1, b1, l1);
+  }
+};
+
+// HA: the same decomposition with T of 27 bits, carried so that only terms far below the result
+// are rounded before the last addition:
+//   A + Ae = Ts - 1 exactly (2Sum), P = Ts * r_hi exact (r_hi = r to 26 bits),
+//   s + e = A + P exactly (Fast2Sum: |A| >= |P| whenever A != 0, since |N| >= 1 there),
+//   result = s + ((e + Ae) + Ts * (r_lo + r_red + r^2 q(r) + L (1 + p))),
+// with r_red the rounding error of the reduction. About 0.5 ulp, no case split on n.
+struct DExpm1HACore {
+  static QOR_SIMD_INLINE void reduce(f64x2 x, f64x2& t, f64x2& r, f64x2& rlo) {
+    const auto& c = opaque(kDExpFast);
+    t = x * row(c.inv_ln2_256) + row(c.sh52);
+    const f64x2 k = t - row(c.sh52);
+    const f64x2 rh = x - k * row(c.ln2_256_hi);  // exact
+    const f64x2 kc2 = k * row(c.ln2_256_lo);
+    r = rh - kc2;
+    rlo = (rh - r) - kc2;
+  }
+  static QOR_SIMD_INLINE f64x2 finish(f64x2 t, f64x2 r, f64x2 rlo, f64x2 b, f64x2 l) {
+    const auto& c = opaque(kDExpFast);
+    const f64x2 r2 = r * r;
+    const f64x2 q2 = r2 * (row(c.xm1[0]) + r * (row(c.xm1[1]) + r * (row(c.xm1[2]) + r * row(c.xm1[3]))));
+    const f64x2 p = r + q2;
+    const f64x2 ts = t256_scaled(b, t);
+    const f64x2 a = ts + row(c.minus_one);
+    const f64x2 bb = a - ts;
+    const f64x2 ae = (ts - (a - bb)) + (row(c.minus_one) - bb);
+    const f64x2 rhi = r & row(c.split26);
+    const f64x2 pp = ts * rhi;
+    const f64x2 s = a + pp;
+    const f64x2 e = (a - s) + pp;
+    const f64x2 small = (((r - rhi) + rlo) + q2) + (l + l * p);
+    return s + ((e + ae) + ts * small);
+  }
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
+    f64x2 t, r, rlo, b, l;
+    reduce(x, t, r, rlo);
+    gather_rows<255>(kDExpm1T256.e, t, b, l);
+    return finish(t, r, rlo, b, l);
+  }
+  static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {
+    f64x2 t0, t1, r0, r1, rlo0, rlo1, b0, l0, b1, l1;
+    reduce(x0, t0, r0, rlo0);
+    reduce(x1, t1, r1, rlo1);
+    gather_rows_pair<255>(kDExpm1T256.e, t0, t1, b0, l0, b1, l1);
+    y0 = finish(t0, r0, rlo0, b0, l0);
+    y1 = finish(t1, r1, rlo1, b1, l1);
+  }
+};
+
+// EP: no table. y = x log2 e, N = round(y), f = y - N, q = 2^f - 1 by a minimax polynomial of
+// degree 7 (relative error 2^-28.5, so also near x = 0), S = 2^N in the exponent field, and
+// result = S q - (1 - S), which keeps the sign of -0.
+struct DExpm1EPCore {
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
+    const auto& c = opaque(kDExpFast);
+    const f64x2 y = x * row(c.log2e);
+    const f64x2 t = y + row(c.sh52);
+    const f64x2 f = y - (t - row(c.sh52));
+    const f64x2 f2 = f * f;
+    const f64x2 a = row(c.em1f[0]) + f * row(c.em1f[1]);
+    const f64x2 b2 = row(c.em1f[2]) + f * row(c.em1f[3]);
+    const f64x2 d = (row(c.em1f[4]) + f * row(c.em1f[5])) + f2 * row(c.em1f[6]);
+    const f64x2 q = f * ((a + f2 * b2) + (f2 * f2) * d);
+    const f64x2 sc = (simd::shl(t.bits(), 52) + irow(c.exp_one)).as_f64();
+    return sc * q - (row(c.one) - sc);
+  }
+  static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {
+    y0 = eval(x0);
+    y1 = eval(x1);
+  }
+};
+
+template <class Core>
+struct DExpm1Fam : FamilyBase<double> {
   static constexpr const char* kName = "vdExpm1";
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static f64x2 packed(f64x2 x) { return DExpm1Core<kEP>::eval(x); }
-  // |x| >= 708.396 (and special values), or |x| < 2^-54 (result x, keeps the sign of zero)
-  static int screen(f64x2 x) {
-    const __m128i h = _mm_shuffle_epi32(simd::abs(x).bits().v, _MM_SHUFFLE(3, 3, 1, 1));
-    const __m128i big = _mm_cmpgt_epi32(h, _mm_set1_epi32(0x4086232A));
-    const __m128i tiny = _mm_cmplt_epi32(h, _mm_set1_epi32(0x3C900000));
-    return _mm_movemask_pd(_mm_castsi128_pd(_mm_or_si128(big, tiny)));
-  }
+  static f64x2 packed(f64x2 x) { return Core::eval(x); }
+  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) { Core::eval_pair(x0, x1, r0, r1); }
+  static int screen_pair(f64x2 x0, f64x2 x1) { return expm1_screen_pair(x0, x1); }
+  static int screen(f64x2 x) { return expm1_screen_pair(x, x) & 3; }
   static int element(const double* px, double* out) {
     const double x = *px;
     if (std::isnan(x)) {
@@ -590,11 +718,12 @@ struct DExpm1Family : FamilyBase<double> {
       *out = DExpCore<RedExp>::scalar(x);
       return exp_status(*out);
     }
-    *out = lane0(DExpm1Core<kEP>::eval(f64x2::splat(x)));
+    *out = lane0(Core::eval(f64x2::splat(x)));
     return 0;
   }
 };
-using DExpm1HA = DExpm1Family<false>;
-using DExpm1EP = DExpm1Family<true>;
+using DExpm1HA = DExpm1Fam<DExpm1HACore>;
+using DExpm1LA = DExpm1Fam<DExpm1LACore>;
+using DExpm1EP = DExpm1Fam<DExpm1EPCore>;
 
 }  // namespace qor::vm::exp_log

@@ -12,7 +12,7 @@ extern "C" QOR_API void qor_fnx_kernel_sExp_V8EPnnn(int32_t n, const float* a, f
   extern "C" QOR_API void qor_fnx_kernel_##name(int32_t n, const double* a, double* r) { run_v1<Family>(n, a, r); }
 
 QOR_D_KERNEL(dExpm1_V8HAynn, DExpm1HA)
-QOR_D_KERNEL(dExpm1_V8LAynn, DExpm1HA)
+QOR_D_KERNEL(dExpm1_V8LAynn, DExpm1LA)
 QOR_D_KERNEL(dExpm1_V8EPnnn, DExpm1EP)
 
 #include "vector_math/kernels/exp_log/dlog.h"
