@@ -12,26 +12,9 @@
 #include <cmath>
 
 #include "vector_math/kernels/exp_log/common.h"
+#include "vector_math/kernels/exp_log/dexp_t256.h"
 
 namespace qor::vm::exp_log {
-
-// 2^(j/256), j = 0..255, for the kernels whose formula is ours to choose (Exp LA, Exp2, Exp10,
-// Expm1): entry j holds B, the pattern of T = RN(2^(j/256)) minus j << 44, and L, the relative
-// error of T. With N = 256 n + j in the low bits of the shifted value t, the integer sum
-// pattern(B) + (pattern(t) << 44) is the pattern of 2^n T (the shift drops the shifter's bits),
-// so the scale costs one shift and one add; valid while 2^n T is a normal number.
-struct alignas(16) DExpT256Table {
-  double e[256][2];
-};
-inline constexpr DExpT256Table kDExpT256 = {{
-#include "vector_math/kernels/exp_log/tables/dexp_t256.inc"
-}};
-
-// The same with T rounded to 27 significant bits (Expm1 HA): 2^n T times a 26-bit number is
-// exact.
-inline constexpr DExpT256Table kDExpm1T256 = {{
-#include "vector_math/kernels/exp_log/tables/dexpm1_t256.inc"
-}};
 
 // Constant rows of those kernels, each value twice (one packed operand). Kernels reach them
 // through opaque(), so that the compiler keeps them as memory operands instead of building the
