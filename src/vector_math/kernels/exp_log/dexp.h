@@ -78,33 +78,37 @@ QOR_SIMD_INLINE const T& opaque(const T& x) {
   return *p;
 }
 
-// Rows (a, b) of a table of 16-byte rows for the four lanes of t0, t1, the row index being
-// (low word of each lane's pattern) & kMask: the four low words are gathered in one register,
-// turned into byte offsets there, and read out as 16-bit words (offsets below 2^16).
+// Rows (a, b) of a table of 16-byte rows for the two lanes of t, the row index being (low word
+// of the lane's pattern) & kMask: the byte offsets are formed in the register and read out with
+// movd (lane 1 after a pshufd, which needs no copy).
+template <int kMask>
+QOR_SIMD_INLINE void gather_rows(const double (*tab)[2], f64x2 t, f64x2& a, f64x2& b) {
+  const __m128i o = _mm_slli_epi32(_mm_and_si128(t.bits().v, _mm_set1_epi32(kMask)), 4);
+  const char* base = reinterpret_cast<const char*>(tab);
+  const uint32_t o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
+  const uint32_t o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
+  const __m128d e0 = _mm_load_pd(reinterpret_cast<const double*>(base + o0));
+  const __m128d e1 = _mm_load_pd(reinterpret_cast<const double*>(base + o1));
+  a = _mm_unpacklo_pd(e0, e1);
+  b = _mm_unpackhi_pd(e0, e1);
+}
+// The first doubles of the rows only (movsd and movhpd, no unpacking).
+template <int kMask>
+QOR_SIMD_INLINE f64x2 gather_first(const double (*tab)[2], f64x2 t) {
+  const __m128i o = _mm_slli_epi32(_mm_and_si128(t.bits().v, _mm_set1_epi32(kMask)), 4);
+  const char* base = reinterpret_cast<const char*>(tab);
+  const uint32_t o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
+  const uint32_t o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
+  const __m128d e = _mm_load_sd(reinterpret_cast<const double*>(base + o0));
+  return _mm_loadh_pd(e, reinterpret_cast<const double*>(base + o1));
+}
+// Both registers of a block. (Gathering the four offsets in one register and reading them with
+// pextrw was slower: pextrw costs two micro-ops on the processors measured.)
 template <int kMask>
 QOR_SIMD_INLINE void gather_rows_pair(const double (*tab)[2], f64x2 t0, f64x2 t1, f64x2& a0, f64x2& b0, f64x2& a1,
                                       f64x2& b1) {
-  static_assert(kMask * 16 < 65536);
-  __m128i lo = _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(t0.v), _mm_castpd_ps(t1.v), _MM_SHUFFLE(2, 0, 2, 0)));
-  lo = _mm_and_si128(_mm_slli_epi32(lo, 4), _mm_set1_epi32(kMask << 4));
-  const char* base = reinterpret_cast<const char*>(tab);
-  const int o0 = _mm_cvtsi128_si32(lo);
-  const int o1 = _mm_extract_epi16(lo, 2);
-  const int o2 = _mm_extract_epi16(lo, 4);
-  const int o3 = _mm_extract_epi16(lo, 6);
-  const __m128d e0 = _mm_load_pd(reinterpret_cast<const double*>(base + o0));
-  const __m128d e1 = _mm_load_pd(reinterpret_cast<const double*>(base + o1));
-  const __m128d e2 = _mm_load_pd(reinterpret_cast<const double*>(base + o2));
-  const __m128d e3 = _mm_load_pd(reinterpret_cast<const double*>(base + o3));
-  a0 = _mm_unpacklo_pd(e0, e1);
-  b0 = _mm_unpackhi_pd(e0, e1);
-  a1 = _mm_unpacklo_pd(e2, e3);
-  b1 = _mm_unpackhi_pd(e2, e3);
-}
-template <int kMask>
-QOR_SIMD_INLINE void gather_rows(const double (*tab)[2], f64x2 t, f64x2& a, f64x2& b) {
-  const i64x2 j = t.bits() & i64x2::splat(kMask);
-  gather2(tab, j, a, b);
+  gather_rows<kMask>(tab, t0, a0, b0);
+  gather_rows<kMask>(tab, t1, a1, b1);
 }
 
 // High words of |x0| and |x1| above `hi` (signed compare), one bit per lane of the block.
@@ -321,6 +325,21 @@ struct DExpT256Core {
   }
 };
 
+// Exp LA: the same without L, y = Ts + Ts p: T's own rounding is left in (about 1 ulp at most),
+// and only T is loaded.
+struct DExpLACore {
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
+    f64x2 t, r;
+    Red256Exp::reduce(x, t, r);
+    const f64x2 ts = t256_scaled(gather_first<255>(kDExpT256.e, t), t);
+    return ts + ts * Red256Exp::poly(r);
+  }
+  static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {
+    y0 = eval(x0);
+    y1 = eval(x1);
+  }
+};
+
 // ---- Exp EP: no table -------------------------------------------------------------------------
 // y = x log2 e (its rounding error, below 2^-43 for |x| < 709, is far under the flavour's 2^-26),
 // N = round(y), f = y - N in [-1/2, 1/2] exactly, 2^f by a minimax polynomial of degree 6
@@ -410,7 +429,7 @@ struct DExpHA : PairFamily<DExpCore<RedExp>, 0x4086232A> {
 };
 // LA (0.51 ulp all the same, with a cheaper scale) and EP: their own packed formulas; the
 // elements they do not take go to the HA per-element routine.
-struct DExpLA : PairFamily<DExpT256Core<Red256Exp>, 0x4086232A> {
+struct DExpLA : PairFamily<DExpLACore, 0x4086232A> {
   static constexpr const char* kName = "vdExp";
   static int element(const double* px, double* out) {
     if (packed_one(*px, out)) return 0;
@@ -596,23 +615,22 @@ struct DExpm1LACore {
 };
 
 // HA: the same decomposition with T of 27 bits, carried so that only terms far below the result
-// are rounded before the last addition:
-//   A + Ae = Ts - 1 exactly (2Sum), P = Ts * r_hi exact (r_hi = r to 26 bits),
+// are rounded before the last addition. With rh = x - N C1 (exact) and r = rh - N C2:
+//   A + Ae = Ts - 1 exactly (2Sum), P = Ts * r_hi exact (r_hi = rh cut to 26 bits),
 //   s + e = A + P exactly (Fast2Sum: |A| >= |P| whenever A != 0, since |N| >= 1 there),
-//   result = s + ((e + Ae) + Ts * (r_lo + r_red + r^2 q(r) + L (1 + p))),
-// with r_red the rounding error of the reduction. About 0.5 ulp, no case split on n.
+//   result = s + ((e + Ae) + Ts * ((rh - r_hi - N C2) + r^2 q(r) + L (1 + p))),
+// about 0.5 ulp, with no case split on n.
 struct DExpm1HACore {
-  static QOR_SIMD_INLINE void reduce(f64x2 x, f64x2& t, f64x2& r, f64x2& rlo) {
+  static QOR_SIMD_INLINE void reduce(f64x2 x, f64x2& t, f64x2& rh, f64x2& kc2) {
     const auto& c = opaque(kDExpFast);
     t = x * row(c.inv_ln2_256) + row(c.sh52);
     const f64x2 k = t - row(c.sh52);
-    const f64x2 rh = x - k * row(c.ln2_256_hi);  // exact
-    const f64x2 kc2 = k * row(c.ln2_256_lo);
-    r = rh - kc2;
-    rlo = (rh - r) - kc2;
+    rh = x - k * row(c.ln2_256_hi);  // exact
+    kc2 = k * row(c.ln2_256_lo);
   }
-  static QOR_SIMD_INLINE f64x2 finish(f64x2 t, f64x2 r, f64x2 rlo, f64x2 b, f64x2 l) {
+  static QOR_SIMD_INLINE f64x2 finish(f64x2 t, f64x2 rh, f64x2 kc2, f64x2 b, f64x2 l) {
     const auto& c = opaque(kDExpFast);
+    const f64x2 r = rh - kc2;
     const f64x2 r2 = r * r;
     const f64x2 q2 = r2 * (row(c.xm1[0]) + r * (row(c.xm1[1]) + r * (row(c.xm1[2]) + r * row(c.xm1[3]))));
     const f64x2 p = r + q2;
@@ -620,26 +638,26 @@ struct DExpm1HACore {
     const f64x2 a = ts + row(c.minus_one);
     const f64x2 bb = a - ts;
     const f64x2 ae = (ts - (a - bb)) + (row(c.minus_one) - bb);
-    const f64x2 rhi = r & row(c.split26);
+    const f64x2 rhi = rh & row(c.split26);
     const f64x2 pp = ts * rhi;
     const f64x2 s = a + pp;
     const f64x2 e = (a - s) + pp;
-    const f64x2 small = (((r - rhi) + rlo) + q2) + (l + l * p);
+    const f64x2 small = (((rh - rhi) - kc2) + q2) + (l + l * p);
     return s + ((e + ae) + ts * small);
   }
   static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
-    f64x2 t, r, rlo, b, l;
-    reduce(x, t, r, rlo);
+    f64x2 t, rh, kc2, b, l;
+    reduce(x, t, rh, kc2);
     gather_rows<255>(kDExpm1T256.e, t, b, l);
-    return finish(t, r, rlo, b, l);
+    return finish(t, rh, kc2, b, l);
   }
   static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {
-    f64x2 t0, t1, r0, r1, rlo0, rlo1, b0, l0, b1, l1;
-    reduce(x0, t0, r0, rlo0);
-    reduce(x1, t1, r1, rlo1);
+    f64x2 t0, t1, rh0, rh1, kc0, kc1, b0, l0, b1, l1;
+    reduce(x0, t0, rh0, kc0);
+    reduce(x1, t1, rh1, kc1);
     gather_rows_pair<255>(kDExpm1T256.e, t0, t1, b0, l0, b1, l1);
-    y0 = finish(t0, r0, rlo0, b0, l0);
-    y1 = finish(t1, r1, rlo1, b1, l1);
+    y0 = finish(t0, rh0, kc0, b0, l0);
+    y1 = finish(t1, rh1, kc1, b1, l1);
   }
 };
 
