@@ -150,7 +150,8 @@ struct RedExp10 {  // 10^x: r = ((x - N*D1) - N*D2) * ln 10 with D1 + D2 = log10
 // p(r) ~ e^r - 1 on |r| <= ln 2 / 128: degree 5 (HA, LA), degree 3 (EP).
 QOR_SIMD_INLINE f64x2 expm1_poly5(f64x2 r) {
   const auto& c = kDExp;
-  return r + (r * r) * (row(c.p2) + r * (row(c.p3) + r * (row(c.p4) + r * row(c.p5))));
+  const f64x2 r2 = r * r;  // paired terms (Estrin): a shorter dependency chain than Horner's
+  return r + r2 * ((row(c.p2) + r * row(c.p3)) + r2 * (row(c.p4) + r * row(c.p5)));
 }
 QOR_SIMD_INLINE f64x2 expm1_poly3(f64x2 r) {
   return r + (r * r) * (f64x2::splat(0.5) + r * f64x2::splat(0x1.5555555555555p-3));
@@ -273,7 +274,8 @@ struct Red256Exp {  // e^x: r = (x - N*C1) - N*C2, C1 + C2 = ln 2 / 256 (C1 has 
   // e^r - 1 on |r| <= ln 2 / 512: minimax with r + r^2 (c2 + c3 r + c4 r^2), error 2^-57.4
   static QOR_SIMD_INLINE f64x2 poly(f64x2 r) {
     const auto& c = opaque(kDExpFast);
-    return r + (r * r) * (row(c.em1[0]) + r * (row(c.em1[1]) + r * row(c.em1[2])));
+    const f64x2 r2 = r * r;
+    return r + r2 * ((row(c.em1[0]) + r * row(c.em1[1])) + r2 * row(c.em1[2]));
   }
 };
 struct Red256Exp2 {  // 2^x: the shifter 1.5 * 2^44 rounds x to a multiple of 1/256; r = x - N/256 exact
@@ -285,7 +287,8 @@ struct Red256Exp2 {  // 2^x: the shifter 1.5 * 2^44 rounds x to a multiple of 1/
   // 2^r - 1 on |r| <= 1/512: minimax of degree 4, error 2^-58.5
   static QOR_SIMD_INLINE f64x2 poly(f64x2 r) {
     const auto& c = opaque(kDExpFast);
-    return r * (row(c.p2[0]) + r * (row(c.p2[1]) + r * (row(c.p2[2]) + r * row(c.p2[3]))));
+    const f64x2 r2 = r * r;
+    return r * ((row(c.p2[0]) + r * row(c.p2[1])) + r2 * (row(c.p2[2]) + r * row(c.p2[3])));
   }
 };
 struct Red256Exp10 {  // 10^x: d = (x - N*D1) - N*D2, D1 + D2 = log10(2) / 256 (D1 has 33 bits)
@@ -298,7 +301,8 @@ struct Red256Exp10 {  // 10^x: d = (x - N*D1) - N*D2, D1 + D2 = log10(2) / 256 (
   // 10^d - 1 on |d| <= log10(2) / 512: minimax of degree 4, error 2^-58.5
   static QOR_SIMD_INLINE f64x2 poly(f64x2 d) {
     const auto& c = opaque(kDExpFast);
-    return d * (row(c.p10[0]) + d * (row(c.p10[1]) + d * (row(c.p10[2]) + d * row(c.p10[3]))));
+    const f64x2 d2 = d * d;
+    return d * ((row(c.p10[0]) + d * row(c.p10[1])) + d2 * (row(c.p10[2]) + d * row(c.p10[3])));
   }
 };
 
@@ -587,7 +591,8 @@ QOR_SIMD_INLINE int expm1_screen_pair(f64x2 x0, f64x2 x1) {
 // e^r - 1 on |r| <= ln 2 / 512 with relative error 2^-61 (for N = 0 it is the result).
 QOR_SIMD_INLINE f64x2 expm1_poly(f64x2 r) {
   const auto& c = opaque(kDExpFast);
-  return r + (r * r) * (row(c.xm1[0]) + r * (row(c.xm1[1]) + r * (row(c.xm1[2]) + r * row(c.xm1[3]))));
+  const f64x2 r2 = r * r;
+  return r + r2 * ((row(c.xm1[0]) + r * row(c.xm1[1])) + r2 * (row(c.xm1[2]) + r * row(c.xm1[3])));
 }
 
 // LA: e^x - 1 = 2^n T (1 + L) (1 + p(r)) - 1 = (Ts - 1) + Ts (L + p), with the 53-bit table.
@@ -632,8 +637,7 @@ struct DExpm1HACore {
     const auto& c = opaque(kDExpFast);
     const f64x2 r = rh - kc2;
     const f64x2 r2 = r * r;
-    const f64x2 q2 = r2 * (row(c.xm1[0]) + r * (row(c.xm1[1]) + r * (row(c.xm1[2]) + r * row(c.xm1[3]))));
-    const f64x2 p = r + q2;
+    const f64x2 q2 = r2 * ((row(c.xm1[0]) + r * row(c.xm1[1])) + r2 * (row(c.xm1[2]) + r * row(c.xm1[3])));
     const f64x2 ts = t256_scaled(b, t);
     const f64x2 a = ts + row(c.minus_one);
     const f64x2 bb = a - ts;
@@ -642,7 +646,9 @@ struct DExpm1HACore {
     const f64x2 pp = ts * rhi;
     const f64x2 s = a + pp;
     const f64x2 e = (a - s) + pp;
-    const f64x2 small = (((rh - rhi) - kc2) + q2) + (l + l * p);
+    // L (1 + p) = L + L r + L r^2 q, regrouped so that q2 is used last
+    const f64x2 lo = ((rh - rhi) - kc2) + (l + l * r);
+    const f64x2 small = lo + q2 * (row(c.one) + l);
     return s + ((e + ae) + ts * small);
   }
   static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
