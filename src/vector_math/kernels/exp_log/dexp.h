@@ -1,12 +1,17 @@
 // Double-precision exponentials: Exp (three flavours), Exp2, Exp10, Expm1 (three flavours).
 //
-// All share one table-driven scheme: N = round(x * 64 / ln 2) (or x * 64, or x * 64 log2 10)
-// through the shifter 1.5 * 2^52, a reduced argument r with |r| <= ln 2 / 128, j = N & 63,
-// n = N >> 6, and
+// Exp HA: N = round(x * 64 / ln 2) through the shifter 1.5 * 2^52, r = (x - N C1) - N C2,
+// j = N & 63, n = N >> 6 and
 //     exp(x) = 2^n * (T_hi[j] + (T_lo[j] + (T_hi[j] + T_lo[j]) * p(r))),  p(r) ~ e^r - 1,
-// with 2^n built in the exponent field. Inputs the packed formula cannot take (near overflow
-// and underflow, special values) go to the per-element routine, which scales in two steps so
-// that subnormal results are rounded once.
+// with 2^n built in the exponent field and multiplied in. The same 64-entry formula serves the
+// per-element routines of the others (two-step scaling, subnormal results rounded once).
+//
+// Exp LA, Exp2, Exp10 and Expm1 LA/HA use N = round(256 x / ln 2) (or 256 x, 256 x log2 10) and
+// a 256-entry table whose entries are pre-biased so that 2^n T is one integer addition (see
+// dexp_t256.h); Exp EP and Expm1 EP use no table (2^f on |f| <= 1/2 by one polynomial).
+// Every kernel screens both registers of a block at once on the high words of |x|; a flagged
+// block is recomputed element by element, and an element the screen passes gets the packed
+// formula there too, so results never depend on neighbours.
 #pragma once
 
 #include <cmath>
