@@ -8,7 +8,8 @@
 //
 // Exp LA, Exp2, Exp10 and Expm1 LA/HA use N = round(256 x / ln 2) (or 256 x, 256 x log2 10) and
 // a 256-entry table whose entries are pre-biased so that 2^n T is one integer addition (see
-// dexp_t256.h); Exp EP and Expm1 EP use no table (2^f on |f| <= 1/2 by one polynomial).
+// dexp_t256.h); their EP kernels take y = 256 x / ln 2 itself apart (no Cody-Waite steps) and
+// need only two or three Taylor terms of 2^(f/256).
 // Every kernel screens both registers of a block at once on the high words of |x|; a flagged
 // block is recomputed element by element, and an element the screen passes gets the packed
 // formula there too, so results never depend on neighbours.
@@ -36,14 +37,11 @@ struct alignas(16) DExpFastRows {
   double lg2_256_hi[2];   // log10(2) / 256 = hi + lo, hi with 33 significant bits
   double lg2_256_lo[2];
   double p10[4][2];       // 10^d - 1 = d (c1 + ... + c4 d^3) on |d| <= log10(2) / 512
-  double log2e[2];        // 1 / ln 2
   double one[2];
-  double ep2f[6][2];      // 2^f = 1 + f (c1 + ... + c6 f^5) on |f| <= 1/2
-  double em1f[7][2];      // 2^f - 1 = f (c1 + ... + c7 f^6) on |f| <= 1/2
   double xm1[4][2];       // e^r - 1 = r + r^2 (c2 + ... + c5 r^3) on |r| <= ln 2 / 512, relative
   double minus_one[2];
-  uint64_t exp_one[2];    // 1023 << 52
   uint64_t split26[2];    // keeps 26 significant bits
+  double ep256[3][2];     // 2^(f/256) - 1 ~ f (c1 + c2 f + c3 f^2), |f| <= 1/2: Taylor terms
 };
 #define QOR_R2(x) {x, x}
 inline constexpr DExpFastRows kDExpFast = {
@@ -60,18 +58,12 @@ inline constexpr DExpFastRows kDExpFast = {
     QOR_R2(-0x1.0c0219dc1da99p-47),
     {QOR_R2(0x1.26bb1bbb554e8p+1), QOR_R2(0x1.53524c73cea65p+1), QOR_R2(0x1.04705b127246dp+1),
      QOR_R2(0x1.2bd7618705967p+0)},
-    QOR_R2(0x1.71547652b82fep+0),
     QOR_R2(1.0),
-    {QOR_R2(0x1.62e43117337b0p-1), QOR_R2(0x1.ebfbe2c53fd3dp-3), QOR_R2(0x1.c6ae72e0065ddp-5),
-     QOR_R2(0x1.3b270e65d3126p-7), QOR_R2(0x1.5f7276bfe7010p-10), QOR_R2(0x1.470b48e30bd6ep-13)},
-    {QOR_R2(0x1.62e42fff98777p-1), QOR_R2(0x1.ebfbe00e4b255p-3), QOR_R2(0x1.c6b045653628fp-5),
-     QOR_R2(0x1.3b2a533584fe5p-7), QOR_R2(0x1.5de80674bb5b2p-10), QOR_R2(0x1.44135837b895bp-13),
-     QOR_R2(0x1.8092ef56bfefep-17)},
     {QOR_R2(0x1.fffffffffffe6p-2), QOR_R2(0x1.5555555555562p-3), QOR_R2(0x1.5555570aa1b56p-5),
      QOR_R2(0x1.111111416aae5p-7)},
     QOR_R2(-1.0),
-    QOR_R2(0x3FF0000000000000ull),
     QOR_R2(0xFFFFFFFFF8000000ull),
+    {QOR_R2(0x1.62e42fefa39efp-9), QOR_R2(0x1.ebfbdff82c58fp-19), QOR_R2(0x1.c6b08d704a0c0p-29)},
 };
 #undef QOR_R2
 
@@ -349,24 +341,18 @@ struct DExpLACore {
   }
 };
 
-// ---- Exp EP: no table -------------------------------------------------------------------------
-// y = x log2 e (its rounding error, below 2^-43 for |x| < 709, is far under the flavour's 2^-26),
-// N = round(y), f = y - N in [-1/2, 1/2] exactly, 2^f by a minimax polynomial of degree 6
-// (relative error 2^-28.5), and 2^N added into the exponent field of the result, which needs
-// -1021 <= N <= 1023: the screen keeps |x| < 708.
-struct DExpEPCore {
+// ---- Exp EP --------------------------------------------------------------------------------
+// EP with the 256-entry table (first column only): y = 256 x / ln 2 (its rounding error is far
+// below 2^-26 of the result), N = round(y), f = y - N in [-1/2, 1/2] exactly, and
+// e^x = 2^n T (1 + f c1 + f^2 c2) with the leading Taylor terms of 2^(f/256): 2^-31 relative.
+struct DExpEPTabCore {
   static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
     const auto& c = opaque(kDExpFast);
-    const f64x2 y = x * row(c.log2e);
+    const f64x2 y = x * row(c.inv_ln2_256);
     const f64x2 t = y + row(c.sh52);
     const f64x2 f = y - (t - row(c.sh52));
-    // Estrin's scheme: a shorter dependency chain than Horner's
-    const f64x2 f2 = f * f;
-    const f64x2 a = row(c.one) + f * row(c.ep2f[0]);
-    const f64x2 b = row(c.ep2f[1]) + f * row(c.ep2f[2]);
-    const f64x2 d = (row(c.ep2f[3]) + f * row(c.ep2f[4])) + f2 * row(c.ep2f[5]);
-    const f64x2 p = (a + f2 * b) + (f2 * f2) * d;
-    return (p.bits() + simd::shl(t.bits(), 52)).as_f64();
+    const f64x2 ts = t256_scaled(gather_first<255>(kDExpT256.e, t), t);
+    return ts + ts * (f * (row(c.ep256[0]) + f * row(c.ep256[1])));
   }
   static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {
     y0 = eval(x0);
@@ -445,7 +431,7 @@ struct DExpLA : PairFamily<DExpLACore, 0x4086232A> {
     return dexp_special<DExpCore<RedExp>>(px, out);
   }
 };
-struct DExpEP : PairFamily<DExpEPCore, 0x4085FFFF> {  // |x| < 708
+struct DExpEP : PairFamily<DExpEPTabCore, 0x4085FFFF> {  // |x| < 708
   static constexpr const char* kName = "vdExp";
   static int element(const double* px, double* out) {
     if (packed_one(*px, out)) return 0;
@@ -672,22 +658,18 @@ struct DExpm1HACore {
   }
 };
 
-// EP: no table. y = x log2 e, N = round(y), f = y - N, q = 2^f - 1 by a minimax polynomial of
-// degree 7 (relative error 2^-28.5, so also near x = 0), S = 2^N in the exponent field, and
-// result = S q - (1 - S), which keeps the sign of -0.
-struct DExpm1EPCore {
+// EP with the 256-entry table: (Ts - 1) + Ts q, q = 2^(f/256) - 1 by its Taylor terms to the
+// cube (relative error 2^-33, so also for N = 0), T's rounding (2^-53 of Ts) far below 2^-26 of
+// the result even where Ts - 1 cancels.
+struct DExpm1EPTabCore {
   static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
     const auto& c = opaque(kDExpFast);
-    const f64x2 y = x * row(c.log2e);
+    const f64x2 y = x * row(c.inv_ln2_256);
     const f64x2 t = y + row(c.sh52);
     const f64x2 f = y - (t - row(c.sh52));
-    const f64x2 f2 = f * f;
-    const f64x2 a = row(c.em1f[0]) + f * row(c.em1f[1]);
-    const f64x2 b2 = row(c.em1f[2]) + f * row(c.em1f[3]);
-    const f64x2 d = (row(c.em1f[4]) + f * row(c.em1f[5])) + f2 * row(c.em1f[6]);
-    const f64x2 q = f * ((a + f2 * b2) + (f2 * f2) * d);
-    const f64x2 sc = (simd::shl(t.bits(), 52) + irow(c.exp_one)).as_f64();
-    return sc * q - (row(c.one) - sc);
+    const f64x2 ts = t256_scaled(gather_first<255>(kDExpT256.e, t), t);
+    const f64x2 q = f * (row(c.ep256[0]) + f * (row(c.ep256[1]) + f * row(c.ep256[2])));
+    return (ts - row(c.one)) + ts * q;
   }
   static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {
     y0 = eval(x0);
@@ -736,6 +718,6 @@ struct DExpm1Fam : FamilyBase<double> {
 };
 using DExpm1HA = DExpm1Fam<DExpm1HACore>;
 using DExpm1LA = DExpm1Fam<DExpm1LACore>;
-using DExpm1EP = DExpm1Fam<DExpm1EPCore>;
+using DExpm1EP = DExpm1Fam<DExpm1EPTabCore>;
 
 }  // namespace qor::vm::exp_log
