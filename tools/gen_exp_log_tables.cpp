@@ -129,6 +129,20 @@ void exp_tables(const std::string& dir) {
     }
     std::fclose(d256);
   }
+  FILE* d1024 = open_out(dir, "dexp_t1024.inc");
+  for (int j = 0; j < 1024; ++j) {
+    mpfr_set_si(v, j, MPFR_RNDN);
+    mpfr_div_si(v, v, 1024, MPFR_RNDN);
+    mpfr_exp2(v, v, MPFR_RNDN);
+    const double hi = mpfr_get_d(v, MPFR_RNDN);
+    uint64_t b;
+    std::memcpy(&b, &hi, 8);
+    b -= static_cast<uint64_t>(j) << 42;
+    double biased;
+    std::memcpy(&biased, &b, 8);
+    std::fprintf(d1024, "%a,  // j = %d: T = %a\n", biased, j, hi);
+  }
+  std::fclose(d1024);
   mpfr_clears(v, t, static_cast<mpfr_ptr>(nullptr));
 }
 

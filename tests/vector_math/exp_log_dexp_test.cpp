@@ -7,7 +7,7 @@ using namespace exp_log_test;
 
 // The 2^(j/256) tables: B's pattern plus j << 44 is T, 2^(j/256) rounded to the table's width
 // (53 or 27 significant bits), and T (1 + L) reproduces 2^(j/256) to far below an ulp.
-TEST(DExpTables, EntriesAreBiasedPowersOfTwoToTheJOver256WithTheirRelativeError) {
+TEST(DExpTables, EntriesAreBiasedPowersOfTwoWithTheirRelativeError) {
   mpfr_t e, t, d;
   mpfr_inits2(256, e, t, d, static_cast<mpfr_ptr>(nullptr));
   for (const auto& [tab, bits] : {std::pair{&qor::vm::exp_log::kDExpT256, 53}, std::pair{&qor::vm::exp_log::kDExpm1T256, 27}}) {
@@ -31,6 +31,18 @@ TEST(DExpTables, EntriesAreBiasedPowersOfTwoToTheJOver256WithTheirRelativeError)
       mpfr_div(d, d, e, MPFR_RNDN);
       EXPECT_LT(std::fabs(mpfr_get_d(d, MPFR_RNDN)), 0x1p-80) << bits << " bits, j = " << j;
     }
+  }
+  // the 1024-entry table of Exp LA: T only, RN(2^(j/1024)) after removing the bias j << 42
+  for (int j = 0; j < 1024; ++j) {
+    mpfr_set_si(e, j, MPFR_RNDN);
+    mpfr_div_ui(e, e, 1024, MPFR_RNDN);
+    mpfr_exp2(e, e, MPFR_RNDN);
+    uint64_t u;
+    std::memcpy(&u, &qor::vm::exp_log::kDExpT1024.e[j], 8);
+    u += static_cast<uint64_t>(j) << 42;
+    double T;
+    std::memcpy(&T, &u, 8);
+    EXPECT_EQ(T, mpfr_get_d(e, MPFR_RNDN)) << "j = " << j;
   }
   mpfr_clears(e, t, d, static_cast<mpfr_ptr>(nullptr));
 }

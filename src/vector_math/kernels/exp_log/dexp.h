@@ -42,6 +42,10 @@ struct alignas(16) DExpFastRows {
   double minus_one[2];
   uint64_t split26[2];    // keeps 26 significant bits
   double ep256[3][2];     // 2^(f/256) - 1 ~ f (c1 + c2 f + c3 f^2), |f| <= 1/2: Taylor terms
+  double inv_ln2_1024[2]; // 1024 / ln 2
+  double ln2_1024_hi[2];  // ln 2 / 1024 = hi + lo, hi with 29 significant bits
+  double ln2_1024_lo[2];
+  double em3[2][2];       // e^r - 1 = r + r^2 (c2 + c3 r) on |r| <= ln 2 / 2048, error 2^-53.2
 };
 #define QOR_R2(x) {x, x}
 inline constexpr DExpFastRows kDExpFast = {
@@ -64,6 +68,10 @@ inline constexpr DExpFastRows kDExpFast = {
     QOR_R2(-1.0),
     QOR_R2(0xFFFFFFFFF8000000ull),
     {QOR_R2(0x1.62e42fefa39efp-9), QOR_R2(0x1.ebfbdff82c58fp-19), QOR_R2(0x1.c6b08d704a0c0p-29)},
+    QOR_R2(0x1.71547652b82fep+10),
+    QOR_R2(0x1.62e42ffp-11),
+    QOR_R2(-0x1.718432a1b0e26p-45),
+    {QOR_R2(0x1.00000021f6d4ep-1), QOR_R2(0x1.5555557621dfdp-3)},
 };
 #undef QOR_R2
 
@@ -326,14 +334,23 @@ struct DExpT256Core {
   }
 };
 
-// Exp LA: the same without L, y = Ts + Ts p: T's own rounding is left in (about 1 ulp at most),
-// and only T is loaded.
+// Exp LA: the 1024-entry table of T only (dexp_t256.h), N = round(1024 x / ln 2),
+// r = (x - N C1) - N C2 with |r| <= ln 2 / 2048, and y = Ts + Ts p(r) with p of degree 3:
+// T's rounding and the polynomial's 2^-53.2 are left in (about 1.3 ulp at most).
 struct DExpLACore {
   static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
-    f64x2 t, r;
-    Red256Exp::reduce(x, t, r);
-    const f64x2 ts = t256_scaled(gather_first<255>(kDExpT256.e, t), t);
-    return ts + ts * Red256Exp::poly(r);
+    const auto& c = opaque(kDExpFast);
+    const f64x2 t = x * row(c.inv_ln2_1024) + row(c.sh52);
+    const f64x2 k = t - row(c.sh52);
+    const f64x2 r = (x - k * row(c.ln2_1024_hi)) - k * row(c.ln2_1024_lo);
+    const __m128i o = _mm_slli_epi32(_mm_and_si128(t.bits().v, _mm_set1_epi32(1023)), 3);
+    const char* base = reinterpret_cast<const char*>(kDExpT1024.e);
+    const uint32_t o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
+    const uint32_t o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
+    const f64x2 b = _mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(base + o0)),
+                                 reinterpret_cast<const double*>(base + o1));
+    const f64x2 ts = (b.bits() + simd::shl(t.bits(), 42)).as_f64();
+    return ts + ts * (r + (r * r) * (row(c.em3[0]) + r * row(c.em3[1])));
   }
   static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {
     y0 = eval(x0);
