@@ -147,17 +147,251 @@ inline bool dlog_special(double x, double* out, int* status) {
   return false;
 }
 
-template <class Base, bool kEP, const char* const* kNameP>
+// ---- Block-wise kernels -----------------------------------------------------------------------
+// The kernels below take a block of four doubles (two registers) at a time. The high words of
+// the four inputs are packed into one integer register, which serves the screen, the exponents
+// (converted with cvtdq2pd) and the table offsets at once; each element then needs one index
+// extraction and its table rows are read with plain 8- and 16-byte loads. The per-element routine
+// runs the same code on one value held in both lanes.
+
+namespace dlogk {
+
+// (h(a[0]), h(a[1]), h(b[0]), h(b[1])): the high words of four doubles.
+QOR_SIMD_INLINE i32x4 high_words(f64x2 a, f64x2 b) {
+  return _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(a.v), _mm_castpd_ps(b.v), _MM_SHUFFLE(3, 1, 3, 1)));
+}
+
+// Lanes (bit per element) whose x is not a positive normal finite number:
+// (h - 0x80100000), read as a signed value, at least -2^21.
+QOR_SIMD_INLINE int screen_positive_normal4(i32x4 h) {
+  const __m128i d = _mm_sub_epi32(h.v, _mm_set1_epi32(static_cast<int32_t>(0x80100000u)));
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(d, _mm_set1_epi32(-2097153))));
+}
+
+// The reduction of four positive normal numbers: exponents k (relative to 0x3FE7FC00, so that
+// the significand counted with them lies in about [0.75, 1.5)) and the byte offsets 16 j of
+// the table rows, j = the top ten fraction bits rounded to nine (0 ... 512).
+struct Reduced4 {
+  f64x2 k0, k1;
+  uint32_t o[4];
+};
+QOR_SIMD_INLINE Reduced4 reduce4(i32x4 h) {
+  Reduced4 q;
+  const __m128i kk = _mm_srai_epi32(_mm_sub_epi32(h.v, _mm_set1_epi32(0x3FE7FC00)), 20);
+  q.k0 = _mm_cvtepi32_pd(kk);
+  q.k1 = _mm_cvtepi32_pd(_mm_unpackhi_epi64(kk, kk));
+  const __m128i t = _mm_add_epi32(_mm_and_si128(h.v, _mm_set1_epi32(0xFFC00)), _mm_set1_epi32(0x400));
+  const __m128i o = _mm_srli_epi32(_mm_and_si128(t, _mm_set1_epi32(0x1FF800)), 7);
+  q.o[0] = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
+  q.o[1] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(1, 1, 1, 1))));
+  q.o[2] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(o, o)));
+  q.o[3] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 3, 3, 3))));
+  return q;
+}
+
+// Row j of a table of 16-byte rows (offset o = 16 j), and of the 32-byte rows of kDLn.
+QOR_SIMD_INLINE const double* row16(const void* t, uint32_t o) {
+  return reinterpret_cast<const double*>(static_cast<const char*>(t) + o);
+}
+QOR_SIMD_INLINE const double* ln_row(uint32_t o) {
+  return reinterpret_cast<const double*>(reinterpret_cast<const char*>(kDLn.e) + 2 * static_cast<size_t>(o));
+}
+
+// (R_a, R_b) from the rows (R, R, H, L) of kDLn.
+QOR_SIMD_INLINE f64x2 load_r(uint32_t oa, uint32_t ob) {
+  return _mm_loadh_pd(_mm_load_sd(ln_row(oa)), ln_row(ob));
+}
+// (H_a, H_b) and (L_a, L_b) from two rows starting (H, L).
+QOR_SIMD_INLINE void load_hl(const double* pa, const double* pb, f64x2& h, f64x2& l) {
+  const __m128d ea = _mm_load_pd(pa), eb = _mm_load_pd(pb);
+  h = _mm_unpacklo_pd(ea, eb);
+  l = _mm_unpackhi_pd(ea, eb);
+}
+// (H_a, H_b) only.
+QOR_SIMD_INLINE f64x2 load_h(const double* pa, const double* pb) { return _mm_loadh_pd(_mm_load_sd(pa), pb); }
+
+template <class Base>
+QOR_SIMD_INLINE const double* hl_row(uint32_t o) {
+  if constexpr (Base::kUnit) return ln_row(o) + 2;
+  else if constexpr (Base::a_lo == 0.0) return row16(kDLog2.e, o);
+  else return row16(kDLog10.e, o);
+}
+
+// m = the significand of x in [1, 2), split at its high word: m = mhi + mlo; then
+// u = m R - 1 = uhi + ulo with both parts exact (uhi: 20 + 21 bits, ulo: 32 x 21 bits).
+struct USplit {
+  f64x2 uhi, ulo;
+};
+QOR_SIMD_INLINE USplit u_split(f64x2 x, f64x2 R) {
+  const auto& c = kDLn;
+  const f64x2 m = (x & row(c.frac_mask)) | row(c.one);
+  const f64x2 mhi = m & row(c.hi_mask);
+  const f64x2 mlo = m - mhi;
+  return {mhi * R - row(c.one), mlo * R};
+}
+
+// u^2 (p2 + u (p3 + u (p4 + u p5))) times s (s = 1: the table's coefficients).
+template <bool kScaled>
+QOR_SIMD_INLINE f64x2 poly5(f64x2 u, double s) {
+  const auto& c = kDLn;
+  const f64x2 u2 = u * u;
+  if constexpr (!kScaled) {
+    return u2 * (row(c.p2) + u * (row(c.p3) + u * (row(c.p4) + u * row(c.p5))));
+  } else {
+    return u2 * (f64x2::splat(s * -0.49999999999995254) +
+                 u * (f64x2::splat(s * 0.3333333333332741) +
+                      u * (f64x2::splat(s * -0.2500001988694339) + u * f64x2::splat(s * 0.2000001934420511))));
+  }
+}
+
+// HA natural logarithm of two elements (x positive normal with exponent k and rows oa, ob);
+// du is added to the reduced argument (Log1p's correction of 1 + x; zero otherwise).
+//   hi = k ln2_hi + H_j, and hi + uhi, are exact (multiples of 2^-42 below 2^10);
+//   v + e = (hi + uhi) + ulo exactly (Fast2Sum: |hi + uhi| >= |ulo| unless it is zero);
+//   ln x = v + (e + (u^2 P(u) + (k ln2_lo + L_j))), u = uhi + ulo + du,
+// with du (at most half an ulp of 1 + x, against v of at least one ulp) joined to v by a
+// second Fast2Sum.
+// Where hi = 0 (x near 1) u is x - 1 exactly; elsewhere |hi| >= 2 |u|. The small terms carry
+// errors of about 2^-70 against results of at least 2^-11, so the result is within half an
+// ulp plus the polynomial's error.
+template <bool kHasDu>
+QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 du) {
+  const auto& c = kDLn;
+  const f64x2 R = load_r(oa, ob);
+  f64x2 H, L;
+  load_hl(ln_row(oa) + 2, ln_row(ob) + 2, H, L);
+  const USplit w = u_split(x, R);
+  f64x2 u = w.uhi + w.ulo;
+  if constexpr (kHasDu) u = u + du;
+  const f64x2 P = poly5<false>(u, 1.0);
+  const f64x2 s = (k * row(c.ln2_hi) + H) + w.uhi;  // exact
+  const f64x2 v = s + w.ulo;
+  const f64x2 e = (s - v) + w.ulo;
+  const f64x2 t = P + (k * row(c.ln2_lo) + L);
+  if constexpr (kHasDu) {  // v2 + e2 = v + du exactly: |v| >= |du| unless v = 0
+    const f64x2 v2 = v + du;
+    const f64x2 e2 = (v - v2) + du;
+    return v2 + ((e + e2) + t);
+  }
+  return v + (e + t);
+}
+
+// HA logarithm in base 2 or 10 of two elements (the former algorithm, with u from a 2Sum and
+// its product with the base's constant split so that the leading part is exact).
+template <class Base>
+QOR_SIMD_INLINE f64x2 log_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob) {
+  const f64x2 R = load_r(oa, ob);
+  f64x2 H, L;
+  load_hl(hl_row<Base>(oa), hl_row<Base>(ob), H, L);
+  const USplit w = u_split(x, R);
+  const f64x2 u = w.uhi + w.ulo;
+  const f64x2 bv = u - w.uhi;
+  const f64x2 uerr = (w.uhi - (u - bv)) + (w.ulo - bv);
+  const f64x2 P = poly5<true>(u, Base::c);
+  const f64x2 hi = k * f64x2::splat(Base::a_hi) + H;  // exact
+  f64x2 lo = L;
+  if constexpr (Base::a_lo != 0.0) lo = k * f64x2::splat(Base::a_lo) + L;
+  const f64x2 uh = u & f64x2::from_bits(0xFFFFFFFFF8000000ull);
+  const f64x2 ul = (u - uh) + uerr;
+  const f64x2 t1 = uh * f64x2::splat(Base::c_hi);  // exact
+  const f64x2 t2 = (ul * f64x2::splat(Base::c_hi) + u * f64x2::splat(Base::c_lo)) + P;
+  const f64x2 s = hi + t1;
+  const f64x2 e = (hi - s) + t1;  // |hi| >= |t1| or hi = 0
+  return s + (e + (t2 + lo));
+}
+
+// LA logarithm in base 2 or 10 of two elements: u = uhi + ulo rounded once (exact where
+// hi = 0), u times the base's constant rounded once, and a plain sum:
+//   log x = hi + (c u + (c u^2 P(u) + lo)), hi = k A_hi + H_j exact.
+// Error below 1.5 ulp: half an ulp each for c u, the inner and the final sum, plus what the
+// rounding of u costs where |hi| >= 2 |c u|.
+template <class Base>
+QOR_SIMD_INLINE f64x2 log_la2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob) {
+  const f64x2 R = load_r(oa, ob);
+  f64x2 H, L;
+  load_hl(hl_row<Base>(oa), hl_row<Base>(ob), H, L);
+  const USplit w = u_split(x, R);
+  const f64x2 u = w.uhi + w.ulo;
+  const f64x2 P = poly5<true>(u, Base::c);
+  const f64x2 hi = k * f64x2::splat(Base::a_hi) + H;  // exact
+  f64x2 lo = L;
+  if constexpr (Base::a_lo != 0.0) lo = k * f64x2::splat(Base::a_lo) + L;
+  return hi + (u * f64x2::splat(Base::c) + (P + lo));
+}
+
+// LA natural logarithm with du (Log1p): u = uhi + ulo rounded once (exact where H_j = 0, and
+// there |u| may be far below |uhi|), then the plain sum
+//   ln x = hi + ((uhi + ulo) + (du + (u^2 P(u) + lo))), u = uhi + ulo + du;
+// below 1.5 ulp (half an ulp each for the rounding of uhi + ulo, the inner and the final sum).
+QOR_SIMD_INLINE f64x2 ln_la2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 du) {
+  const auto& c = kDLn;
+  const f64x2 R = load_r(oa, ob);
+  f64x2 H, L;
+  load_hl(ln_row(oa) + 2, ln_row(ob) + 2, H, L);
+  const USplit w = u_split(x, R);
+  const f64x2 u0 = w.uhi + w.ulo;
+  const f64x2 u = u0 + du;
+  const f64x2 P = poly5<false>(u, 1.0);
+  const f64x2 hi = k * row(c.ln2_hi) + H;
+  return hi + (u0 + (du + (P + (k * row(c.ln2_lo) + L))));
+}
+
+// EP: u = m R - 1 rounded once (absolute error 2^-53, exact where H_j = 0), a cubic, H_j alone:
+//   log x = (k A + H_j) + c (u - u^2/2 + u^3/3); relative error below 2^-31. dus (Log1p) is
+// du / R_j.
+template <class Base, bool kHasDu>
+QOR_SIMD_INLINE f64x2 log_ep2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 dus) {
+  const auto& c = kDLn;
+  const f64x2 R = load_r(oa, ob);
+  const f64x2 H = load_h(hl_row<Base>(oa), hl_row<Base>(ob));
+  const f64x2 m = (x & row(c.frac_mask)) | row(c.one);
+  f64x2 u = m * R - row(c.one);
+  if constexpr (kHasDu) u = u + dus * R;
+  const f64x2 u2 = u * u;
+  constexpr double cc = Base::c;
+  constexpr double a = Base::a_hi + Base::a_lo;
+  if constexpr (Base::kUnit) {
+    const f64x2 p = u + u2 * (f64x2::splat(-0.5) + u * f64x2::splat(0x1.5555555555555p-2));
+    return (k * f64x2::splat(a) + H) + p;
+  } else {
+    const f64x2 p = u * f64x2::splat(cc) + u2 * (f64x2::splat(cc * -0.5) + u * f64x2::splat(cc / 3.0));
+    if constexpr (a == 1.0) return (k + H) + p;
+    else return (k * f64x2::splat(a) + H) + p;
+  }
+}
+
+enum class Flavour { HA, LA, EP };
+
+template <class Base, Flavour kF>
+QOR_SIMD_INLINE f64x2 log2x(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob) {
+  if constexpr (kF == Flavour::EP) return log_ep2<Base, false>(x, k, oa, ob, f64x2());
+  else if constexpr (Base::kUnit) return ln_ha2<false>(x, k, oa, ob, f64x2());
+  else if constexpr (kF == Flavour::HA) return log_ha2<Base>(x, k, oa, ob);
+  else return log_la2<Base>(x, k, oa, ob);
+}
+
+}  // namespace dlogk
+
+template <class Base, dlogk::Flavour kF, const char* const* kNameP>
 struct DLogFamily : FamilyBase<double> {
   static constexpr const char* kName = *kNameP;
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static f64x2 packed(f64x2 x) {
-    const LogReduced q = dlog_reduce(x);
-    if constexpr (kEP) return dlog_ep<Base>(q);
-    else return dlog_ha<Base>(q, f64x2(), f64x2());
+  static int screen_pair(f64x2 x0, f64x2 x1) {
+    return dlogk::screen_positive_normal4(dlogk::high_words(x0, x1));
   }
-  static int screen(f64x2 x) { return screen_positive_normal(x); }
-  // _dLn_Scalar and its twins: special values; subnormal inputs scaled by 2^60.
+  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(x0, x1));
+    r0 = dlogk::log2x<Base, kF>(x0, q.k0, q.o[0], q.o[1]);
+    r1 = dlogk::log2x<Base, kF>(x1, q.k1, q.o[2], q.o[3]);
+  }
+  // One positive normal value (in both lanes), its exponent adjusted by kadj.
+  static double one(double x, double kadj) {
+    const f64x2 v = f64x2::splat(x);
+    const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(v, v));
+    return lane0(dlogk::log2x<Base, kF == dlogk::Flavour::EP ? dlogk::Flavour::HA : kF>(
+        v, q.k0 + f64x2::splat(kadj), q.o[0], q.o[1]));
+  }
+  // Special values; subnormal inputs scaled by 2^60.
   static int element(const double* px, double* out) {
     const double x = *px;
     int status = 0;
@@ -168,11 +402,12 @@ struct DLogFamily : FamilyBase<double> {
         *out = minus_inf_divzero_d();
         return 2;
       }
-      const LogReduced q = dlog_reduce(f64x2::splat(xs));
-      *out = lane0(dlog_ha<Base>(q, f64x2::splat(-60.0), f64x2()));
+      *out = one(xs, -60.0);
       return 0;
     }
-    *out = lane0(packed(f64x2::splat(x)));
+    const f64x2 v = f64x2::splat(x);
+    const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(v, v));
+    *out = lane0(dlogk::log2x<Base, kF>(v, q.k0, q.o[0], q.o[1]));
     return 0;
   }
 };
@@ -180,15 +415,18 @@ struct DLogFamily : FamilyBase<double> {
 inline constexpr const char* kNameDLn = "vdLn";
 inline constexpr const char* kNameDLog2 = "vdLog2";
 inline constexpr const char* kNameDLog10 = "vdLog10";
-using DLnHA = DLogFamily<BaseE, false, &kNameDLn>;
-using DLnEP = DLogFamily<BaseE, true, &kNameDLn>;
-using DLog2HA = DLogFamily<Base2, false, &kNameDLog2>;
-using DLog2EP = DLogFamily<Base2, true, &kNameDLog2>;
-using DLog10HA = DLogFamily<Base10, false, &kNameDLog10>;
+using DLnHA = DLogFamily<BaseE, dlogk::Flavour::HA, &kNameDLn>;
+using DLnEP = DLogFamily<BaseE, dlogk::Flavour::EP, &kNameDLn>;
+using DLog2HA = DLogFamily<Base2, dlogk::Flavour::HA, &kNameDLog2>;
+using DLog2LA = DLogFamily<Base2, dlogk::Flavour::LA, &kNameDLog2>;
+using DLog2EP = DLogFamily<Base2, dlogk::Flavour::EP, &kNameDLog2>;
+using DLog10HA = DLogFamily<Base10, dlogk::Flavour::HA, &kNameDLog10>;
+using DLog10LA = DLogFamily<Base10, dlogk::Flavour::LA, &kNameDLog10>;
 
 // ---- Log1p ---------------------------------------------------------------------------------
-// y = 1 + x rounded, c = x - (y - 1) its rounding error; log(1 + x) = log(y) + c/y, and c/y is
-// added to u as c R_j 2^-(E - 1023) (E the biased exponent of y).
+// y = 1 + x rounded, c = x - (y - 1) its rounding error (exact); with y = 2^e m and the row j
+// of m, (y + c) R_j 2^-e = 1 + u + du exactly for du = c R_j 2^-e, so that
+// log(1 + x) = k ln 2 + H_j + L_j + log(1 + u + du): the logarithm of y with du joining u.
 template <bool kEP>
 QOR_SIMD_INLINE f64x2 dlog1p_eval(f64x2 x) {
   const f64x2 one = f64x2::splat(1.0);
@@ -209,20 +447,48 @@ QOR_SIMD_INLINE f64x2 dlog1p_eval(f64x2 x) {
   }
 }
 
-template <bool kEP>
+namespace dlogk {
+
+// Lanes with x <= -1, |x| infinite or NaN, or |x| < 2^-54 (where the result is x).
+QOR_SIMD_INLINE int screen_log1p4(i32x4 h) {
+  const __m128i ah = _mm_and_si128(h.v, _mm_set1_epi32(0x7FFFFFFF));
+  // |x| outside [2^-54, 2^1024): (ah - 0x3C900000) unsigned >= 0x7FF00000 - 0x3C900000
+  const __m128i d = _mm_sub_epi32(ah, _mm_set1_epi32(static_cast<int32_t>(0x3C900000u + 0x80000000u)));
+  const __m128i out = _mm_cmpgt_epi32(d, _mm_set1_epi32(static_cast<int32_t>(0x7FF00000u - 0x3C900000u - 0x80000001u)));
+  const __m128i neg1 = _mm_cmpgt_epi32(_mm_xor_si128(h.v, _mm_set1_epi32(static_cast<int32_t>(0x80000000u))),
+                                       _mm_set1_epi32(0x3FEFFFFF));
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(out, neg1)));
+}
+
+// du / R: the rounding error c of y = 1 + x times 2^-e (e the exponent of y).
+QOR_SIMD_INLINE f64x2 log1p_c(f64x2 x, f64x2 y) {
+  const f64x2 one = f64x2::splat(1.0);
+  const f64x2 c = x - (y - one);
+  const f64x2 inv = (i64x2::splat(0x7FE0000000000000ll) - (y.bits() & i64x2::splat(0x7FF0000000000000ll))).as_f64();
+  return c * inv;
+}
+
+template <Flavour kF>
+QOR_SIMD_INLINE f64x2 log1p2(f64x2 x, f64x2 y, f64x2 k, uint32_t oa, uint32_t ob) {
+  const f64x2 cs = log1p_c(x, y);
+  if constexpr (kF == Flavour::EP) return log_ep2<BaseE, true>(y, k, oa, ob, cs);
+  else if constexpr (kF == Flavour::LA) return ln_la2(y, k, oa, ob, cs * load_r(oa, ob));
+  else return ln_ha2<true>(y, k, oa, ob, cs * load_r(oa, ob));
+}
+
+}  // namespace dlogk
+
+template <dlogk::Flavour kF>
 struct DLog1pFamily : FamilyBase<double> {
   static constexpr const char* kName = "vdLog1p";
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static f64x2 packed(f64x2 x) { return dlog1p_eval<kEP>(x); }
-  // x <= -1, infinities, NaNs, and |x| < 2^-54 (the result is x)
-  static int screen(f64x2 x) {
-    const __m128i h = _mm_shuffle_epi32(x.bits().v, _MM_SHUFFLE(3, 3, 1, 1));
-    const __m128i ah = _mm_and_si128(h, _mm_set1_epi32(0x7FFFFFFF));
-    const __m128i big = _mm_cmpgt_epi32(ah, _mm_set1_epi32(0x7FEFFFFF));
-    const __m128i tiny = _mm_cmplt_epi32(ah, _mm_set1_epi32(0x3C900000));
-    const __m128i neg1 = _mm_cmpgt_epi32(_mm_xor_si128(h, _mm_set1_epi32(static_cast<int32_t>(0x80000000u))),
-                                         _mm_set1_epi32(0x3FEFFFFF));
-    return _mm_movemask_pd(_mm_castsi128_pd(_mm_or_si128(_mm_or_si128(big, tiny), neg1)));
+  static int screen_pair(f64x2 x0, f64x2 x1) { return dlogk::screen_log1p4(dlogk::high_words(x0, x1)); }
+  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const f64x2 one = f64x2::splat(1.0);
+    const f64x2 y0 = x0 + one, y1 = x1 + one;
+    const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(y0, y1));
+    r0 = dlogk::log1p2<kF>(x0, y0, q.k0, q.o[0], q.o[1]);
+    r1 = dlogk::log1p2<kF>(x1, y1, q.k1, q.o[2], q.o[3]);
   }
   static int element(const double* px, double* out) {
     const double x = *px;
@@ -246,12 +512,16 @@ struct DLog1pFamily : FamilyBase<double> {
       *out = x;
       return 0;
     }
-    *out = lane0(dlog1p_eval<kEP>(f64x2::splat(x)));
+    const f64x2 v = f64x2::splat(x);
+    const f64x2 y = v + f64x2::splat(1.0);
+    const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(y, y));
+    *out = lane0(dlogk::log1p2<kF>(v, y, q.k0, q.o[0], q.o[1]));
     return 0;
   }
 };
-using DLog1pHA = DLog1pFamily<false>;
-using DLog1pEP = DLog1pFamily<true>;
+using DLog1pHA = DLog1pFamily<dlogk::Flavour::HA>;
+using DLog1pLA = DLog1pFamily<dlogk::Flavour::LA>;
+using DLog1pEP = DLog1pFamily<dlogk::Flavour::EP>;
 
 // ---- Logb ----------------------------------------------------------------------------------
 // floor(log2 |x|): the unbiased exponent; zeros -inf (singularity), infinities +inf, NaN NaN;

@@ -17,9 +17,9 @@ QOR_D_KERNEL(dExpm1_V8EPnnn, DExpm1EP)
 
 #include "vector_math/kernels/exp_log/dlog.h"
 
-QOR_D_KERNEL(dLog10_V8LAynn, DLog10HA)
+QOR_D_KERNEL(dLog10_V8LAynn, DLog10LA)
 QOR_D_KERNEL(dLog1p_V8HAynn, DLog1pHA)
-QOR_D_KERNEL(dLog1p_V8LAynn, DLog1pHA)
+QOR_D_KERNEL(dLog1p_V8LAynn, DLog1pLA)
 QOR_D_KERNEL(dLog1p_V8EPnnn, DLog1pEP)
 
 #include "vector_math/kernels/exp_log/s_via_d.h"
