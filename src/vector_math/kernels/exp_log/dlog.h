@@ -28,12 +28,14 @@ struct Base2 {
   static constexpr bool kUnit = false;
   static constexpr double c_hi = 0x1.715476p+0, c_lo = 0x1.4ae0bf85ddf44p-26, c = 0x1.71547652b82fep+0;
   static QOR_SIMD_INLINE void hl(i64x2 j, f64x2& h, f64x2& l) { gather2(kDLog2.e, j, h, l); }
+  static const DLogLATable& la_table() { return kDLog2LA; }
 };
 struct Base10 {
   static constexpr double a_hi = 0x1.34413509f8p-2, a_lo = -0x1.80433b83b532ap-44;  // log10 2
   static constexpr bool kUnit = false;
   static constexpr double c_hi = 0x1.bcb7b1p-2, c_lo = 0x1.49b9438ca9aaep-28, c = 0x1.bcb7b1526e50ep-2;
   static QOR_SIMD_INLINE void hl(i64x2 j, f64x2& h, f64x2& l) { gather2(kDLog10.e, j, h, l); }
+  static const DLogLATable& la_table() { return kDLog10LA; }
 };
 
 struct LogReduced {
@@ -171,8 +173,11 @@ QOR_SIMD_INLINE int screen_positive_normal4(i32x4 h) {
 // The reduction of four positive normal numbers: exponents k (relative to 0x3FE7FC00, so that
 // the significand counted with them lies in about [0.75, 1.5)) and the byte offsets 16 j of
 // the table rows, j = the top ten fraction bits rounded to nine (0 ... 512).
+// c holds c_j = 1 + j/512 (the LA kernels' reduction point; j = 512 carries into the exponent
+// and gives 2).
 struct Reduced4 {
   f64x2 k0, k1;
+  f64x2 c0, c1;
   uint32_t o[4];
 };
 QOR_SIMD_INLINE Reduced4 reduce4(i32x4 h) {
@@ -180,8 +185,12 @@ QOR_SIMD_INLINE Reduced4 reduce4(i32x4 h) {
   const __m128i kk = _mm_srai_epi32(_mm_sub_epi32(h.v, _mm_set1_epi32(0x3FE7FC00)), 20);
   q.k0 = _mm_cvtepi32_pd(kk);
   q.k1 = _mm_cvtepi32_pd(_mm_unpackhi_epi64(kk, kk));
-  const __m128i t = _mm_add_epi32(_mm_and_si128(h.v, _mm_set1_epi32(0xFFC00)), _mm_set1_epi32(0x400));
-  const __m128i o = _mm_srli_epi32(_mm_and_si128(t, _mm_set1_epi32(0x1FF800)), 7);
+  const __m128i t = _mm_and_si128(_mm_add_epi32(_mm_and_si128(h.v, _mm_set1_epi32(0xFFC00)), _mm_set1_epi32(0x400)),
+                                  _mm_set1_epi32(0x1FF800));
+  const __m128i cw = _mm_add_epi32(t, _mm_set1_epi32(0x3FF00000));
+  q.c0 = _mm_castsi128_pd(_mm_unpacklo_epi32(_mm_setzero_si128(), cw));
+  q.c1 = _mm_castsi128_pd(_mm_unpackhi_epi32(_mm_setzero_si128(), cw));
+  const __m128i o = _mm_srli_epi32(t, 7);
   q.o[0] = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
   q.o[1] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(1, 1, 1, 1))));
   q.o[2] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(o, o)));
@@ -300,23 +309,26 @@ QOR_SIMD_INLINE f64x2 log_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob) {
   return s + (e + (t2 + lo));
 }
 
-// LA logarithm in base 2 or 10 of two elements: u = uhi + ulo rounded once (exact where
-// hi = 0), u times the base's constant rounded once, and a plain sum:
-//   log x = hi + (c u + (c u^2 P(u) + lo)), hi = k A_hi + H_j exact.
-// Error below 1.5 ulp: half an ulp each for c u, the inner and the final sum, plus what the
-// rounding of u costs where |hi| >= 2 |c u|.
+// LA logarithm in base 2 or 10 of two elements, on its own table: with c = c_j = 1 + j/512
+// (from the bits of x), f = m - c is exact, u = f Q_j = f / c_j within 2^-52 relative (exact
+// where G_j = 0), and
+//   log x = (k A_hi + G_j) + (C u + (C u^2 P(u) + k A_lo)),  C = log_b e.
+// Error below 3 ulp by the bound (G_j's rounding, u's, C u's, the inner and the final sum;
+// |k A + G_j| >= 2 |C u| wherever G_j or k is non-zero), about 1.5 ulp seen.
 template <class Base>
-QOR_SIMD_INLINE f64x2 log_la2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob) {
-  const f64x2 R = load_r(oa, ob);
-  f64x2 H, L;
-  load_hl(hl_row<Base>(oa), hl_row<Base>(ob), H, L);
-  const USplit w = u_split(x, R);
-  const f64x2 u = w.uhi + w.ulo;
+QOR_SIMD_INLINE f64x2 log_la2(f64x2 x, f64x2 k, f64x2 c, uint32_t oa, uint32_t ob) {
+  const auto& cn = kDLn;
+  const DLogLATable& t = Base::la_table();
+  f64x2 Q, G;
+  load_hl(row16(t.e, oa), row16(t.e, ob), Q, G);
+  const f64x2 m = (x & row(cn.frac_mask)) | row(cn.one);
+  const f64x2 u = (m - c) * Q;
   const f64x2 P = poly5<true>(u, Base::c);
-  const f64x2 hi = k * f64x2::splat(Base::a_hi) + H;  // exact
-  f64x2 lo = L;
-  if constexpr (Base::a_lo != 0.0) lo = k * f64x2::splat(Base::a_lo) + L;
-  return hi + (u * f64x2::splat(Base::c) + (P + lo));
+  if constexpr (Base::a_lo == 0.0) {
+    return (k + G) + (u * f64x2::splat(Base::c) + P);
+  } else {
+    return (k * f64x2::splat(Base::a_hi) + G) + (u * f64x2::splat(Base::c) + (P + k * f64x2::splat(Base::a_lo)));
+  }
 }
 
 // LA natural logarithm with du (Log1p): u = uhi + ulo rounded once (exact where H_j = 0, and
@@ -362,12 +374,15 @@ QOR_SIMD_INLINE f64x2 log_ep2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 
 
 enum class Flavour { HA, LA, EP };
 
-template <class Base, Flavour kF>
-QOR_SIMD_INLINE f64x2 log2x(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob) {
+// Two elements (the pair p of the block) of the logarithm in Base, flavour kF.
+template <class Base, Flavour kF, int p>
+QOR_SIMD_INLINE f64x2 log2x(f64x2 x, const Reduced4& q, f64x2 kadj = f64x2()) {
+  const f64x2 k = (p == 0 ? q.k0 : q.k1) + kadj;
+  const uint32_t oa = q.o[2 * p], ob = q.o[2 * p + 1];
   if constexpr (kF == Flavour::EP) return log_ep2<Base, false>(x, k, oa, ob, f64x2());
   else if constexpr (Base::kUnit) return ln_ha2<false>(x, k, oa, ob, f64x2());
   else if constexpr (kF == Flavour::HA) return log_ha2<Base>(x, k, oa, ob);
-  else return log_la2<Base>(x, k, oa, ob);
+  else return log_la2<Base>(x, k, p == 0 ? q.c0 : q.c1, oa, ob);
 }
 
 }  // namespace dlogk
@@ -381,15 +396,14 @@ struct DLogFamily : FamilyBase<double> {
   }
   static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
     const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(x0, x1));
-    r0 = dlogk::log2x<Base, kF>(x0, q.k0, q.o[0], q.o[1]);
-    r1 = dlogk::log2x<Base, kF>(x1, q.k1, q.o[2], q.o[3]);
+    r0 = dlogk::log2x<Base, kF, 0>(x0, q);
+    r1 = dlogk::log2x<Base, kF, 1>(x1, q);
   }
   // One positive normal value (in both lanes), its exponent adjusted by kadj.
   static double one(double x, double kadj) {
     const f64x2 v = f64x2::splat(x);
     const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(v, v));
-    return lane0(dlogk::log2x<Base, kF == dlogk::Flavour::EP ? dlogk::Flavour::HA : kF>(
-        v, q.k0 + f64x2::splat(kadj), q.o[0], q.o[1]));
+    return lane0(dlogk::log2x<Base, kF == dlogk::Flavour::EP ? dlogk::Flavour::HA : kF, 0>(v, q, f64x2::splat(kadj)));
   }
   // Special values; subnormal inputs scaled by 2^60.
   static int element(const double* px, double* out) {
@@ -407,7 +421,7 @@ struct DLogFamily : FamilyBase<double> {
     }
     const f64x2 v = f64x2::splat(x);
     const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(v, v));
-    *out = lane0(dlogk::log2x<Base, kF>(v, q.k0, q.o[0], q.o[1]));
+    *out = lane0(dlogk::log2x<Base, kF, 0>(v, q));
     return 0;
   }
 };

@@ -79,6 +79,12 @@ const DLogBaseTable kDLog2 = {{
 const DLogBaseTable kDLog10 = {{
 #include "vector_math/kernels/exp_log/tables/dlog10_t513.inc"
 }};
+const DLogLATable kDLog2LA = {{
+#include "vector_math/kernels/exp_log/tables/dlog2_la513.inc"
+}};
+const DLogLATable kDLog10LA = {{
+#include "vector_math/kernels/exp_log/tables/dlog10_la513.inc"
+}};
 
 const SLogTable kSLog = {{
 #include "vector_math/kernels/exp_log/tables/slog_t129.inc"

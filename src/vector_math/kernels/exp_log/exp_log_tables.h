@@ -85,6 +85,14 @@ struct alignas(16) DLogBaseTable {
 extern const DLogBaseTable kDLog2;
 extern const DLogBaseTable kDLog10;
 
+// The LA logarithms in base 2 and 10: 513 rows (Q_j, G_j) with c_j = 1 + j/512, Q_j = 1/c_j and
+// G_j = log c_j (j < 256) or log(c_j / 2) (j >= 256), each rounded to nearest.
+struct alignas(16) DLogLATable {
+  double e[513][2];
+};
+extern const DLogLATable kDLog2LA;
+extern const DLogLATable kDLog10LA;
+
 // Single-precision logarithms: 129 rows (R_j, -ln R_j, R_j, -log2 R_j, R_j, -log10 R_j) with
 // R_j ~ 1/(1 + j/128) (21 significant bits; R_0 = 1, R_128 = 1/2), so that one 16-byte load
 // gives (R_j, -log_b R_j) for the base in use.
