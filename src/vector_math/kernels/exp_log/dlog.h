@@ -21,12 +21,14 @@ struct BaseE {
   static constexpr double a_hi = 0x1.62e42fefa38p-1, a_lo = 0x1.ef35793c7673p-45;
   static constexpr bool kUnit = true;
   static constexpr double c_hi = 1.0, c_lo = 0.0, c = 1.0;
+  static constexpr double c1 = 1.0, c2 = 0.0;
   static QOR_SIMD_INLINE void hl(i64x2 j, f64x2& h, f64x2& l) { gather2_hi(kDLn.e, j, h, l); }
 };
 struct Base2 {
   static constexpr double a_hi = 1.0, a_lo = 0.0;
   static constexpr bool kUnit = false;
   static constexpr double c_hi = 0x1.715476p+0, c_lo = 0x1.4ae0bf85ddf44p-26, c = 0x1.71547652b82fep+0;
+  static constexpr double c1 = 0x1.71547p+0, c2 = 0x1.94ae0bf85ddf4p-22;  // c1: 21 bits
   static QOR_SIMD_INLINE void hl(i64x2 j, f64x2& h, f64x2& l) { gather2(kDLog2.e, j, h, l); }
   static const DLogLATable& la_table() { return kDLog2LA; }
 };
@@ -34,6 +36,7 @@ struct Base10 {
   static constexpr double a_hi = 0x1.34413509f8p-2, a_lo = -0x1.80433b83b532ap-44;  // log10 2
   static constexpr bool kUnit = false;
   static constexpr double c_hi = 0x1.bcb7b1p-2, c_lo = 0x1.49b9438ca9aaep-28, c = 0x1.bcb7b1526e50ep-2;
+  static constexpr double c1 = 0x1.bcb7bp-2, c2 = 0x1.526e50e32a6abp-26;  // c1: 21 bits
   static QOR_SIMD_INLINE void hl(i64x2 j, f64x2& h, f64x2& l) { gather2(kDLog10.e, j, h, l); }
   static const DLogLATable& la_table() { return kDLog10LA; }
 };
@@ -167,7 +170,7 @@ QOR_SIMD_INLINE i32x4 high_words(f64x2 a, f64x2 b) {
 // (h - 0x80100000), read as a signed value, at least -2^21.
 QOR_SIMD_INLINE int screen_positive_normal4(i32x4 h) {
   const __m128i d = _mm_sub_epi32(h.v, _mm_set1_epi32(static_cast<int32_t>(0x80100000u)));
-  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(d, _mm_set1_epi32(-2097153))));
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(d, _mm_set1_epi32(-2097152)))) ^ 0xF;
 }
 
 // The reduction of four positive normal numbers: exponents k (relative to 0x3FE7FC00, so that
@@ -285,8 +288,14 @@ QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 d
   return v + (e + t);
 }
 
-// HA logarithm in base 2 or 10 of two elements (the former algorithm, with u from a 2Sum and
-// its product with the base's constant split so that the leading part is exact).
+// HA logarithm in base 2 or 10 of two elements. With C = log_b e = C1 + C2 (C1 of 21 bits):
+//   hi = k A_hi + H_j (exact), t1 = C1 uhi (exact: 32 x 21 bits), s + e1 = hi + t1 (Fast2Sum);
+//   p = C1 ulo (exact where hi = 0: R_j is 1 or 1/2 there and ulo has 32 bits),
+//   v + e2 = s + p (Fast2Sum: |s| >= |p| unless s = 0);
+//   log x = v + ((e1 + e2) + (C2 u + (C u^2 P(u) + (k A_lo + L_j)))), u = uhi + ulo.
+// Where hi = 0 (x near 1) v + e2 is C1 u exactly, so nothing cancels; elsewhere the terms
+// after v are below 2^-19 |v| and carry errors near 2^-72 |v|: within half an ulp plus the
+// polynomial's error.
 template <class Base>
 QOR_SIMD_INLINE f64x2 log_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob) {
   const f64x2 R = load_r(oa, ob);
@@ -294,19 +303,18 @@ QOR_SIMD_INLINE f64x2 log_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob) {
   load_hl(hl_row<Base>(oa), hl_row<Base>(ob), H, L);
   const USplit w = u_split(x, R);
   const f64x2 u = w.uhi + w.ulo;
-  const f64x2 bv = u - w.uhi;
-  const f64x2 uerr = (w.uhi - (u - bv)) + (w.ulo - bv);
   const f64x2 P = poly5<true>(u, Base::c);
+  const f64x2 c1 = f64x2::splat(Base::c1);
   const f64x2 hi = k * f64x2::splat(Base::a_hi) + H;  // exact
   f64x2 lo = L;
   if constexpr (Base::a_lo != 0.0) lo = k * f64x2::splat(Base::a_lo) + L;
-  const f64x2 uh = u & f64x2::from_bits(0xFFFFFFFFF8000000ull);
-  const f64x2 ul = (u - uh) + uerr;
-  const f64x2 t1 = uh * f64x2::splat(Base::c_hi);  // exact
-  const f64x2 t2 = (ul * f64x2::splat(Base::c_hi) + u * f64x2::splat(Base::c_lo)) + P;
+  const f64x2 t1 = w.uhi * c1;  // exact
   const f64x2 s = hi + t1;
-  const f64x2 e = (hi - s) + t1;  // |hi| >= |t1| or hi = 0
-  return s + (e + (t2 + lo));
+  const f64x2 e1 = (hi - s) + t1;
+  const f64x2 p = w.ulo * c1;
+  const f64x2 v = s + p;
+  const f64x2 e2 = (s - v) + p;
+  return v + ((e1 + e2) + (u * f64x2::splat(Base::c2) + (P + lo)));
 }
 
 // LA logarithm in base 2 or 10 of two elements, on its own table: with c = c_j = 1 + j/512
@@ -375,9 +383,10 @@ QOR_SIMD_INLINE f64x2 log_ep2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 
 enum class Flavour { HA, LA, EP };
 
 // Two elements (the pair p of the block) of the logarithm in Base, flavour kF.
-template <class Base, Flavour kF, int p>
+template <class Base, Flavour kF, int p, bool kAdj = false>
 QOR_SIMD_INLINE f64x2 log2x(f64x2 x, const Reduced4& q, f64x2 kadj = f64x2()) {
-  const f64x2 k = (p == 0 ? q.k0 : q.k1) + kadj;
+  f64x2 k = p == 0 ? q.k0 : q.k1;
+  if constexpr (kAdj) k = k + kadj;
   const uint32_t oa = q.o[2 * p], ob = q.o[2 * p + 1];
   if constexpr (kF == Flavour::EP) return log_ep2<Base, false>(x, k, oa, ob, f64x2());
   else if constexpr (Base::kUnit) return ln_ha2<false>(x, k, oa, ob, f64x2());
@@ -397,13 +406,14 @@ struct DLogFamily : FamilyBase<double> {
   static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
     const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(x0, x1));
     r0 = dlogk::log2x<Base, kF, 0>(x0, q);
+    simd::barrier(r0);
     r1 = dlogk::log2x<Base, kF, 1>(x1, q);
   }
   // One positive normal value (in both lanes), its exponent adjusted by kadj.
   static double one(double x, double kadj) {
     const f64x2 v = f64x2::splat(x);
     const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(v, v));
-    return lane0(dlogk::log2x<Base, kF == dlogk::Flavour::EP ? dlogk::Flavour::HA : kF, 0>(v, q, f64x2::splat(kadj)));
+    return lane0(dlogk::log2x<Base, kF == dlogk::Flavour::EP ? dlogk::Flavour::HA : kF, 0, true>(v, q, f64x2::splat(kadj)));
   }
   // Special values; subnormal inputs scaled by 2^60.
   static int element(const double* px, double* out) {
