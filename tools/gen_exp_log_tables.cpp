@@ -20,8 +20,8 @@
 //   dlog2_t513.inc    {H, L}: the same for -log2 R (minus 1 for j >= 256)
 //   dlog10_t513.inc   {H, L}: the same for -log10 R (minus log10 2 for j >= 256)
 //   dlog2_la513.inc   {Q, G} doubles, j = 0..512, for the LA kernels of Log2 and Log10: with
-//   dlog10_la513.inc  c = 1 + j/512, Q = RN(1/c) and G = RN(log c) (j < 256) or RN(log(c/2))
-//                     (j >= 256) in base 2 and 10
+//   dlog10_la513.inc  c = 1 + j/512, Q = RN(log_b(e) / c) and G = RN(log_b c) (j < 256) or
+//                     RN(log_b(c/2)) (j >= 256), b = 2 and 10
 //   slog_t129.inc     {R, -ln R, R, -log2 R, R, -log10 R} doubles, j = 0..128: R = 1/(1 + j/128)
 //                     rounded to 21 significant bits (single-precision logarithms, m in [1, 2))
 #include <mpfr.h>
@@ -201,15 +201,20 @@ void log_tables(const std::string& dir) {
   FILE* la2 = open_out(dir, "dlog2_la513.inc");
   FILE* la10 = open_out(dir, "dlog10_la513.inc");
   for (int j = 0; j <= 512; ++j) {
-    mpfr_set_si(v, 512, MPFR_RNDN);
-    mpfr_div_si(v, v, 512 + j, MPFR_RNDN);
-    const double q = mpfr_get_d(v, MPFR_RNDN);
+    double q[2];
+    for (int b = 0; b < 2; ++b) {  // log_b e / c = 512 / ((512 + j) ln b)
+      mpfr_set_si(v, b == 0 ? 2 : 10, MPFR_RNDN);
+      mpfr_log(v, v, MPFR_RNDN);
+      mpfr_mul_si(v, v, 512 + j, MPFR_RNDN);
+      mpfr_si_div(v, 512, v, MPFR_RNDN);
+      q[b] = mpfr_get_d(v, MPFR_RNDN);
+    }
     mpfr_set_si(v, 512 + j, MPFR_RNDN);
     mpfr_div_si(v, v, j >= 256 ? 1024 : 512, MPFR_RNDN);  // c or c/2, exact
     mpfr_log2(w, v, MPFR_RNDN);
-    std::fprintf(la2, "{%a, %a},  // j = %d\n", q, mpfr_get_d(w, MPFR_RNDN) + 0.0, j);
+    std::fprintf(la2, "{%a, %a},  // j = %d\n", q[0], mpfr_get_d(w, MPFR_RNDN) + 0.0, j);
     mpfr_log10(w, v, MPFR_RNDN);
-    std::fprintf(la10, "{%a, %a},  // j = %d\n", q, mpfr_get_d(w, MPFR_RNDN) + 0.0, j);
+    std::fprintf(la10, "{%a, %a},  // j = %d\n", q[1], mpfr_get_d(w, MPFR_RNDN) + 0.0, j);
   }
   std::fclose(la2);
   std::fclose(la10);

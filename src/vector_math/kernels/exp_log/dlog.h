@@ -161,6 +161,27 @@ inline bool dlog_special(double x, double* out, int* status) {
 
 namespace dlogk {
 
+// Constants of the block-wise kernels as aligned 16-byte rows, evaluated at compile time
+// (one aligned load or memory operand each).
+template <double V>
+struct Row2 {
+  alignas(16) static constexpr double v[2] = {V, V};
+};
+template <double V>
+QOR_SIMD_INLINE f64x2 kc() { return _mm_load_pd(Row2<V>::v); }
+template <int32_t V>
+struct IRow4 {
+  alignas(16) static constexpr int32_t v[4] = {V, V, V, V};
+};
+template <int32_t V>
+QOR_SIMD_INLINE __m128i ki() { return _mm_load_si128(reinterpret_cast<const __m128i*>(IRow4<V>::v)); }
+template <int64_t V>
+struct IRow2 {
+  alignas(16) static constexpr int64_t v[2] = {V, V};
+};
+template <int64_t V>
+QOR_SIMD_INLINE i64x2 kl() { return _mm_load_si128(reinterpret_cast<const __m128i*>(IRow2<V>::v)); }
+
 // (h(a[0]), h(a[1]), h(b[0]), h(b[1])): the high words of four doubles.
 QOR_SIMD_INLINE i32x4 high_words(f64x2 a, f64x2 b) {
   return _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(a.v), _mm_castpd_ps(b.v), _MM_SHUFFLE(3, 1, 3, 1)));
@@ -169,8 +190,8 @@ QOR_SIMD_INLINE i32x4 high_words(f64x2 a, f64x2 b) {
 // Lanes (bit per element) whose x is not a positive normal finite number:
 // (h - 0x80100000), read as a signed value, at least -2^21.
 QOR_SIMD_INLINE int screen_positive_normal4(i32x4 h) {
-  const __m128i d = _mm_sub_epi32(h.v, _mm_set1_epi32(static_cast<int32_t>(0x80100000u)));
-  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(d, _mm_set1_epi32(-2097152)))) ^ 0xF;
+  const __m128i d = _mm_sub_epi32(h.v, ki<static_cast<int32_t>(0x80100000u)>());
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(d, ki<-2097152>()))) ^ 0xF;
 }
 
 // The reduction of four positive normal numbers: exponents k (relative to 0x3FE7FC00, so that
@@ -185,12 +206,12 @@ struct Reduced4 {
 };
 QOR_SIMD_INLINE Reduced4 reduce4(i32x4 h) {
   Reduced4 q;
-  const __m128i kk = _mm_srai_epi32(_mm_sub_epi32(h.v, _mm_set1_epi32(0x3FE7FC00)), 20);
+  const __m128i kk = _mm_srai_epi32(_mm_sub_epi32(h.v, ki<0x3FE7FC00>()), 20);
   q.k0 = _mm_cvtepi32_pd(kk);
   q.k1 = _mm_cvtepi32_pd(_mm_unpackhi_epi64(kk, kk));
-  const __m128i t = _mm_and_si128(_mm_add_epi32(_mm_and_si128(h.v, _mm_set1_epi32(0xFFC00)), _mm_set1_epi32(0x400)),
-                                  _mm_set1_epi32(0x1FF800));
-  const __m128i cw = _mm_add_epi32(t, _mm_set1_epi32(0x3FF00000));
+  const __m128i t = _mm_and_si128(_mm_add_epi32(_mm_and_si128(h.v, ki<0xFFC00>()), ki<0x400>()),
+                                  ki<0x1FF800>());
+  const __m128i cw = _mm_add_epi32(t, ki<0x3FF00000>());
   q.c0 = _mm_castsi128_pd(_mm_unpacklo_epi32(_mm_setzero_si128(), cw));
   q.c1 = _mm_castsi128_pd(_mm_unpackhi_epi32(_mm_setzero_si128(), cw));
   const __m128i o = _mm_srli_epi32(t, 7);
@@ -243,16 +264,16 @@ QOR_SIMD_INLINE USplit u_split(f64x2 x, f64x2 R) {
 }
 
 // u^2 (p2 + u (p3 + u (p4 + u p5))) times s (s = 1: the table's coefficients).
-template <bool kScaled>
-QOR_SIMD_INLINE f64x2 poly5(f64x2 u, double s) {
+template <bool kScaled, double S = 1.0>
+QOR_SIMD_INLINE f64x2 poly5(f64x2 u) {
   const auto& c = kDLn;
   const f64x2 u2 = u * u;
   if constexpr (!kScaled) {
     return u2 * (row(c.p2) + u * (row(c.p3) + u * (row(c.p4) + u * row(c.p5))));
   } else {
-    return u2 * (f64x2::splat(s * -0.49999999999995254) +
-                 u * (f64x2::splat(s * 0.3333333333332741) +
-                      u * (f64x2::splat(s * -0.2500001988694339) + u * f64x2::splat(s * 0.2000001934420511))));
+    return u2 * (kc<S * -0.49999999999995254>() +
+                 u * (kc<S * 0.3333333333332741>() +
+                      u * (kc<S * -0.2500001988694339>() + u * kc<S * 0.2000001934420511>())));
   }
 }
 
@@ -275,7 +296,7 @@ QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 d
   const USplit w = u_split(x, R);
   f64x2 u = w.uhi + w.ulo;
   if constexpr (kHasDu) u = u + du;
-  const f64x2 P = poly5<false>(u, 1.0);
+  const f64x2 P = poly5<false>(u);
   const f64x2 s = (k * row(c.ln2_hi) + H) + w.uhi;  // exact
   const f64x2 v = s + w.ulo;
   const f64x2 e = (s - v) + w.ulo;
@@ -303,26 +324,28 @@ QOR_SIMD_INLINE f64x2 log_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob) {
   load_hl(hl_row<Base>(oa), hl_row<Base>(ob), H, L);
   const USplit w = u_split(x, R);
   const f64x2 u = w.uhi + w.ulo;
-  const f64x2 P = poly5<true>(u, Base::c);
-  const f64x2 c1 = f64x2::splat(Base::c1);
-  const f64x2 hi = k * f64x2::splat(Base::a_hi) + H;  // exact
+  const f64x2 P = poly5<true, Base::c>(u);
+  const f64x2 c1 = kc<Base::c1>();
+  const f64x2 hi = k * kc<Base::a_hi>() + H;  // exact
   f64x2 lo = L;
-  if constexpr (Base::a_lo != 0.0) lo = k * f64x2::splat(Base::a_lo) + L;
+  if constexpr (Base::a_lo != 0.0) lo = k * kc<Base::a_lo>() + L;
   const f64x2 t1 = w.uhi * c1;  // exact
   const f64x2 s = hi + t1;
   const f64x2 e1 = (hi - s) + t1;
   const f64x2 p = w.ulo * c1;
   const f64x2 v = s + p;
   const f64x2 e2 = (s - v) + p;
-  return v + ((e1 + e2) + (u * f64x2::splat(Base::c2) + (P + lo)));
+  return v + ((e1 + e2) + (u * kc<Base::c2>() + (P + lo)));
 }
 
 // LA logarithm in base 2 or 10 of two elements, on its own table: with c = c_j = 1 + j/512
-// (from the bits of x), f = m - c is exact, u = f Q_j = f / c_j within 2^-52 relative (exact
-// where G_j = 0), and
-//   log x = (k A_hi + G_j) + (C u + (C u^2 P(u) + k A_lo)),  C = log_b e.
-// Error below 3 ulp by the bound (G_j's rounding, u's, C u's, the inner and the final sum;
-// |k A + G_j| >= 2 |C u| wherever G_j or k is non-zero), about 1.5 ulp seen.
+// (built from the bits of x), f = m - c is exact and w = f Q_j = C f / c_j (C = log_b e) is
+// within 2^-52 relative; log_b(1 + f/c) = w + w^2 P'(w) with P' the polynomial of the natural
+// logarithm rescaled (p_i / C^(i-1)), and
+//   log_b x = (k A + G_j) + (w + w^2 P'(w)).
+// Error below 3 ulp by the bound (the roundings of G_j, k A, w, the inner and the final sum;
+// |k A + G_j| >= 2 |w| wherever G_j or k is non-zero, and w = C (x - 1) rounded once near 1),
+// about 2 ulp seen.
 template <class Base>
 QOR_SIMD_INLINE f64x2 log_la2(f64x2 x, f64x2 k, f64x2 c, uint32_t oa, uint32_t ob) {
   const auto& cn = kDLn;
@@ -330,13 +353,15 @@ QOR_SIMD_INLINE f64x2 log_la2(f64x2 x, f64x2 k, f64x2 c, uint32_t oa, uint32_t o
   f64x2 Q, G;
   load_hl(row16(t.e, oa), row16(t.e, ob), Q, G);
   const f64x2 m = (x & row(cn.frac_mask)) | row(cn.one);
-  const f64x2 u = (m - c) * Q;
-  const f64x2 P = poly5<true>(u, Base::c);
-  if constexpr (Base::a_lo == 0.0) {
-    return (k + G) + (u * f64x2::splat(Base::c) + P);
-  } else {
-    return (k * f64x2::splat(Base::a_hi) + G) + (u * f64x2::splat(Base::c) + (P + k * f64x2::splat(Base::a_lo)));
-  }
+  const f64x2 w = (m - c) * Q;
+  constexpr double ic = 1.0 / Base::c;
+  constexpr double q2 = -0.49999999999995254 * ic, q3 = 0.3333333333332741 * ic * ic;
+  constexpr double q4 = -0.2500001988694339 * ic * ic * ic, q5 = 0.2000001934420511 * ic * ic * ic * ic;
+  const f64x2 w2 = w * w;
+  const f64x2 P = w2 * (kc<q2>() + w * (kc<q3>() + w * (kc<q4>() + w * kc<q5>())));
+  constexpr double a = Base::a_hi + Base::a_lo;
+  if constexpr (a == 1.0) return (k + G) + (w + P);
+  else return (k * kc<a>() + G) + (w + P);
 }
 
 // LA natural logarithm with du (Log1p): u = uhi + ulo rounded once (exact where H_j = 0, and
@@ -351,7 +376,7 @@ QOR_SIMD_INLINE f64x2 ln_la2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 d
   const USplit w = u_split(x, R);
   const f64x2 u0 = w.uhi + w.ulo;
   const f64x2 u = u0 + du;
-  const f64x2 P = poly5<false>(u, 1.0);
+  const f64x2 P = poly5<false>(u);
   const f64x2 hi = k * row(c.ln2_hi) + H;
   return hi + (u0 + (du + (P + (k * row(c.ln2_lo) + L))));
 }
@@ -368,15 +393,15 @@ QOR_SIMD_INLINE f64x2 log_ep2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 
   f64x2 u = m * R - row(c.one);
   if constexpr (kHasDu) u = u + dus * R;
   const f64x2 u2 = u * u;
-  constexpr double cc = Base::c;
+  constexpr double cc = Base::c, cc2 = cc * -0.5, cc3 = cc / 3.0;
   constexpr double a = Base::a_hi + Base::a_lo;
   if constexpr (Base::kUnit) {
-    const f64x2 p = u + u2 * (f64x2::splat(-0.5) + u * f64x2::splat(0x1.5555555555555p-2));
-    return (k * f64x2::splat(a) + H) + p;
+    const f64x2 p = u + u2 * (kc<-0.5>() + u * kc<0x1.5555555555555p-2>());
+    return (k * kc<a>() + H) + p;
   } else {
-    const f64x2 p = u * f64x2::splat(cc) + u2 * (f64x2::splat(cc * -0.5) + u * f64x2::splat(cc / 3.0));
+    const f64x2 p = u * kc<cc>() + u2 * (kc<cc2>() + u * kc<cc3>());
     if constexpr (a == 1.0) return (k + H) + p;
-    else return (k * f64x2::splat(a) + H) + p;
+    else return (k * kc<a>() + H) + p;
   }
 }
 
@@ -475,20 +500,20 @@ namespace dlogk {
 
 // Lanes with x <= -1, |x| infinite or NaN, or |x| < 2^-54 (where the result is x).
 QOR_SIMD_INLINE int screen_log1p4(i32x4 h) {
-  const __m128i ah = _mm_and_si128(h.v, _mm_set1_epi32(0x7FFFFFFF));
+  const __m128i ah = _mm_and_si128(h.v, ki<0x7FFFFFFF>());
   // |x| outside [2^-54, 2^1024): (ah - 0x3C900000) unsigned >= 0x7FF00000 - 0x3C900000
-  const __m128i d = _mm_sub_epi32(ah, _mm_set1_epi32(static_cast<int32_t>(0x3C900000u + 0x80000000u)));
-  const __m128i out = _mm_cmpgt_epi32(d, _mm_set1_epi32(static_cast<int32_t>(0x7FF00000u - 0x3C900000u - 0x80000001u)));
-  const __m128i neg1 = _mm_cmpgt_epi32(_mm_xor_si128(h.v, _mm_set1_epi32(static_cast<int32_t>(0x80000000u))),
-                                       _mm_set1_epi32(0x3FEFFFFF));
+  const __m128i d = _mm_sub_epi32(ah, ki<static_cast<int32_t>(0x3C900000u + 0x80000000u)>());
+  const __m128i out = _mm_cmpgt_epi32(d, ki<static_cast<int32_t>(0x7FF00000u - 0x3C900000u - 0x80000001u)>());
+  const __m128i neg1 = _mm_cmpgt_epi32(_mm_xor_si128(h.v, ki<static_cast<int32_t>(0x80000000u)>()),
+                                       ki<0x3FEFFFFF>());
   return _mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(out, neg1)));
 }
 
 // du / R: the rounding error c of y = 1 + x times 2^-e (e the exponent of y).
 QOR_SIMD_INLINE f64x2 log1p_c(f64x2 x, f64x2 y) {
-  const f64x2 one = f64x2::splat(1.0);
+  const f64x2 one = kc<1.0>();
   const f64x2 c = x - (y - one);
-  const f64x2 inv = (i64x2::splat(0x7FE0000000000000ll) - (y.bits() & i64x2::splat(0x7FF0000000000000ll))).as_f64();
+  const f64x2 inv = (kl<0x7FE0000000000000ll>() - (y.bits() & kl<0x7FF0000000000000ll>())).as_f64();
   return c * inv;
 }
 
@@ -508,7 +533,7 @@ struct DLog1pFamily : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Recompute;
   static int screen_pair(f64x2 x0, f64x2 x1) { return dlogk::screen_log1p4(dlogk::high_words(x0, x1)); }
   static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
-    const f64x2 one = f64x2::splat(1.0);
+    const f64x2 one = dlogk::kc<1.0>();
     const f64x2 y0 = x0 + one, y1 = x1 + one;
     const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(y0, y1));
     r0 = dlogk::log1p2<kF>(x0, y0, q.k0, q.o[0], q.o[1]);

@@ -85,8 +85,9 @@ struct alignas(16) DLogBaseTable {
 extern const DLogBaseTable kDLog2;
 extern const DLogBaseTable kDLog10;
 
-// The LA logarithms in base 2 and 10: 513 rows (Q_j, G_j) with c_j = 1 + j/512, Q_j = 1/c_j and
-// G_j = log c_j (j < 256) or log(c_j / 2) (j >= 256), each rounded to nearest.
+// The LA logarithms in base 2 and 10: 513 rows (Q_j, G_j) with c_j = 1 + j/512,
+// Q_j = log_b(e) / c_j and G_j = log_b c_j (j < 256) or log_b(c_j / 2) (j >= 256), each rounded
+// to nearest.
 struct alignas(16) DLogLATable {
   double e[513][2];
 };
