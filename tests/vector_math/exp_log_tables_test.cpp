@@ -90,6 +90,30 @@ TEST(ExpLogTables, LogReductionTables) {
   for (int j = 0; j < 513; ++j) EXPECT_EQ(kDLn.e[j][0], kDLn.e[j][1]);
 }
 
+// LA tables of Log2 and Log10: Q_j = log_b(e) / c_j and G_j = log_b(c_j) (log_b(c_j / 2) from
+// j = 256 on), c_j = 1 + j/512, both correctly rounded.
+TEST(ExpLogTables, LogLATablesHoldScaledReciprocalsAndLogarithmsOfTheRowPoints) {
+  Mp c, e, t;
+  for (int b : {2, 10}) {
+    const DLogLATable& tab = b == 2 ? kDLog2LA : kDLog10LA;
+    for (int j = 0; j <= 512; ++j) {
+      mpfr_set_si(c.v, 512 + j, MPFR_RNDN);
+      mpfr_div_si(c.v, c.v, 512, MPFR_RNDN);
+      mpfr_set_si(t.v, b, MPFR_RNDN);
+      mpfr_log(t.v, t.v, MPFR_RNDN);
+      mpfr_mul(t.v, t.v, c.v, MPFR_RNDN);
+      mpfr_ui_div(e.v, 1, t.v, MPFR_RNDN);
+      EXPECT_EQ(tab.e[j][0], mpfr_get_d(e.v, MPFR_RNDN)) << b << " " << j;
+      if (j >= 256) mpfr_div_2ui(c.v, c.v, 1, MPFR_RNDN);
+      if (b == 2) mpfr_log2(e.v, c.v, MPFR_RNDN);
+      else mpfr_log10(e.v, c.v, MPFR_RNDN);
+      EXPECT_EQ(tab.e[j][1], mpfr_get_d(e.v, MPFR_RNDN)) << b << " " << j;
+    }
+    EXPECT_EQ(tab.e[0][1], 0.0);
+    EXPECT_EQ(tab.e[512][1], 0.0);
+  }
+}
+
 TEST(ExpLogTables, SingleLogRowsHoldRAndItsLogarithmInEachBase) {
   Mp e, t;
   for (int j = 0; j <= 128; ++j) {

@@ -2,11 +2,19 @@
 //
 // x = 2^k * m with m in about [0.75, 1.5) (the exponent is taken relative to 0x3FE7FC00);
 // j = the top ten fraction bits rounded to nine; R_j ~ 1/(1 + j/512) with 21 significant bits;
-// u = m R_j - 1 (|u| < 2^-9.9) evaluated exactly up to the last product; then
+// u = m R_j - 1 (|u| <= 2^-10), exact as uhi + ulo (m split at its high word); then
 //     log(x) = k A + T_j + C (u + u^2 P(u))
 // with A = ln 2 / 1 / log10 2, T_j = -log(R_j) from the tables (H_j + L_j, H_j and k A_hi exact),
-// and C = 1 / log2 e / log10 e. HA sums the leading terms exactly (Fast2Sum) and the small
-// ones first; EP keeps only the leading parts and a cubic.
+// and C = 1 / log2 e / log10 e.
+//   HA (Ln, Log2, Log10, Log1p): the leading terms are summed exactly (exact products and
+//      Fast2Sums, see ln_ha2 and log_ha2), the small ones first: about 0.55 ulp.
+//   LA: Log2 and Log10 reduce on c_j = 1 + j/512 instead (f = m - c_j exact, built from the
+//      bits of x, and a table of (log_b e / c_j, log_b c_j)), with a plain sum: below 2 ulp;
+//      Log1p keeps the R_j reduction with a plain sum: below 1 ulp. Ln has no LA kernel of its
+//      own (its HA kernel serves the LA slot).
+//   EP: u = m R_j - 1 rounded once, H_j alone and a cubic: about 31 correct bits.
+// The block-wise kernels (section below) are what the entry points run; dlog_reduce, dlog_ha,
+// dlog_ep and dlog1p_eval are the register-at-a-time forms the single-precision kernels use.
 #pragma once
 
 #include <cmath>
