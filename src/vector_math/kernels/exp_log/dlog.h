@@ -271,17 +271,17 @@ QOR_SIMD_INLINE USplit u_split(f64x2 x, f64x2 R) {
   return {mhi * R - row(c.one), mlo * R};
 }
 
-// u^2 (p2 + u (p3 + u (p4 + u p5))) times s (s = 1: the table's coefficients).
+// u^2 (p2 + u (p3 + u (p4 + u p5))) times S (S = 1: the table's coefficients), evaluated as
+// u^2 ((p2 + u p3) + u^2 (p4 + u p5)) for a shorter chain.
 template <bool kScaled, double S = 1.0>
 QOR_SIMD_INLINE f64x2 poly5(f64x2 u) {
   const auto& c = kDLn;
   const f64x2 u2 = u * u;
   if constexpr (!kScaled) {
-    return u2 * (row(c.p2) + u * (row(c.p3) + u * (row(c.p4) + u * row(c.p5))));
+    return u2 * ((row(c.p2) + u * row(c.p3)) + u2 * (row(c.p4) + u * row(c.p5)));
   } else {
-    return u2 * (kc<S * -0.49999999999995254>() +
-                 u * (kc<S * 0.3333333333332741>() +
-                      u * (kc<S * -0.2500001988694339>() + u * kc<S * 0.2000001934420511>())));
+    return u2 * ((kc<S * -0.49999999999995254>() + u * kc<S * 0.3333333333332741>()) +
+                 u2 * (kc<S * -0.2500001988694339>() + u * kc<S * 0.2000001934420511>()));
   }
 }
 
@@ -289,7 +289,7 @@ QOR_SIMD_INLINE f64x2 poly5(f64x2 u) {
 // du is added to the reduced argument (Log1p's correction of 1 + x; zero otherwise).
 //   hi = k ln2_hi + H_j, and hi + uhi, are exact (multiples of 2^-42 below 2^10);
 //   v + e = (hi + uhi) + ulo exactly (Fast2Sum: |hi + uhi| >= |ulo| unless it is zero);
-//   ln x = v + (e + (u^2 P(u) + (k ln2_lo + L_j))), u = uhi + ulo + du,
+//   ln x = v + ((e + (k ln2_lo + L_j)) + u^2 P(u)), u = uhi + ulo + du,
 // with du (at most half an ulp of 1 + x, against v of at least one ulp) joined to v by a
 // second Fast2Sum.
 // Where hi = 0 (x near 1) u is x - 1 exactly; elsewhere |hi| >= 2 |u|. The small terms carry
@@ -308,20 +308,21 @@ QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 d
   const f64x2 s = (k * row(c.ln2_hi) + H) + w.uhi;  // exact
   const f64x2 v = s + w.ulo;
   const f64x2 e = (s - v) + w.ulo;
-  const f64x2 t = P + (k * row(c.ln2_lo) + L);
+  const f64x2 lo = k * row(c.ln2_lo) + L;
+  // the polynomial (the longest chain) is added last
   if constexpr (kHasDu) {  // v2 + e2 = v + du exactly: |v| >= |du| unless v = 0
     const f64x2 v2 = v + du;
     const f64x2 e2 = (v - v2) + du;
-    return v2 + ((e + e2) + t);
+    return v2 + (((e + e2) + lo) + P);
   }
-  return v + (e + t);
+  return v + ((e + lo) + P);
 }
 
 // HA logarithm in base 2 or 10 of two elements. With C = log_b e = C1 + C2 (C1 of 21 bits):
 //   hi = k A_hi + H_j (exact), t1 = C1 uhi (exact: 32 x 21 bits), s + e1 = hi + t1 (Fast2Sum);
 //   p = C1 ulo (exact where hi = 0: R_j is 1 or 1/2 there and ulo has 32 bits),
 //   v + e2 = s + p (Fast2Sum: |s| >= |p| unless s = 0);
-//   log x = v + ((e1 + e2) + (C2 u + (C u^2 P(u) + (k A_lo + L_j)))), u = uhi + ulo.
+//   log x = v + (((e1 + e2) + (C2 u + (k A_lo + L_j))) + C u^2 P(u)), u = uhi + ulo.
 // Where hi = 0 (x near 1) v + e2 is C1 u exactly, so nothing cancels; elsewhere the terms
 // after v are below 2^-19 |v| and carry errors near 2^-72 |v|: within half an ulp plus the
 // polynomial's error.
@@ -343,7 +344,7 @@ QOR_SIMD_INLINE f64x2 log_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob) {
   const f64x2 p = w.ulo * c1;
   const f64x2 v = s + p;
   const f64x2 e2 = (s - v) + p;
-  return v + ((e1 + e2) + (u * kc<Base::c2>() + (P + lo)));
+  return v + (((e1 + e2) + (u * kc<Base::c2>() + lo)) + P);
 }
 
 // LA logarithm in base 2 or 10 of two elements, on its own table: with c = c_j = 1 + j/512
@@ -366,7 +367,7 @@ QOR_SIMD_INLINE f64x2 log_la2(f64x2 x, f64x2 k, f64x2 c, uint32_t oa, uint32_t o
   constexpr double q2 = -0.49999999999995254 * ic, q3 = 0.3333333333332741 * ic * ic;
   constexpr double q4 = -0.2500001988694339 * ic * ic * ic, q5 = 0.2000001934420511 * ic * ic * ic * ic;
   const f64x2 w2 = w * w;
-  const f64x2 P = w2 * (kc<q2>() + w * (kc<q3>() + w * (kc<q4>() + w * kc<q5>())));
+  const f64x2 P = w2 * ((kc<q2>() + w * kc<q3>()) + w2 * (kc<q4>() + w * kc<q5>()));
   constexpr double a = Base::a_hi + Base::a_lo;
   if constexpr (a == 1.0) return (k + G) + (w + P);
   else return (k * kc<a>() + G) + (w + P);
@@ -439,7 +440,7 @@ struct DLogFamily : FamilyBase<double> {
   static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
     const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(x0, x1));
     r0 = dlogk::log2x<Base, kF, 0>(x0, q);
-    simd::barrier(r0);
+    simd::barrier(r0);  // keeps the two pairs apart: fewer spills
     r1 = dlogk::log2x<Base, kF, 1>(x1, q);
   }
   // One positive normal value (in both lanes), its exponent adjusted by kadj.
