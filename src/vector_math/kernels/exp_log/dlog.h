@@ -223,10 +223,21 @@ QOR_SIMD_INLINE Reduced4 reduce4(i32x4 h) {
   q.c0 = _mm_castsi128_pd(_mm_unpacklo_epi32(_mm_setzero_si128(), cw));
   q.c1 = _mm_castsi128_pd(_mm_unpackhi_epi32(_mm_setzero_si128(), cw));
   const __m128i o = _mm_srli_epi32(t, 7);
+#if defined(__x86_64__)
+  // two 64-bit moves and the halves split in general registers (the vector units are the busy
+  // ones); i386 has no 64-bit moves to general registers
+  const uint64_t o01 = static_cast<uint64_t>(_mm_cvtsi128_si64(o));
+  const uint64_t o23 = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(o, o)));
+  q.o[0] = static_cast<uint32_t>(o01);
+  q.o[1] = static_cast<uint32_t>(o01 >> 32);
+  q.o[2] = static_cast<uint32_t>(o23);
+  q.o[3] = static_cast<uint32_t>(o23 >> 32);
+#else
   q.o[0] = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
   q.o[1] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(1, 1, 1, 1))));
   q.o[2] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(o, o)));
   q.o[3] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 3, 3, 3))));
+#endif
   return q;
 }
 
