@@ -8,6 +8,7 @@ extern "C" QOR_API void qor_fnx_kernel_sExp_W7HAynn(int32_t n, const float* a, f
 extern "C" QOR_API void qor_fnx_kernel_sExp_W7LAynn(int32_t n, const float* a, float* r) { run_v1<SExpLA>(n, a, r); }
 
 #include "vector_math/kernels/exp_log/s_via_d.h"
+#include "vector_math/kernels/exp_log/sexp_more.h"
 
 #define QOR_S_KERNEL(name, Family) \
   extern "C" QOR_API void qor_fnx_kernel_##name(int32_t n, const float* a, float* r) { run_v1<Family>(n, a, r); }

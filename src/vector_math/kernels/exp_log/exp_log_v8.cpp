@@ -23,6 +23,7 @@ QOR_D_KERNEL(dLog1p_V8LAynn, DLog1pLA)
 QOR_D_KERNEL(dLog1p_V8EPnnn, DLog1pEP)
 
 #include "vector_math/kernels/exp_log/s_via_d.h"
+#include "vector_math/kernels/exp_log/sexp_more.h"
 
 #define QOR_S_KERNEL(name, Family) \
   extern "C" QOR_API void qor_fnx_kernel_##name(int32_t n, const float* a, float* r) { run_v1<Family>(n, a, r); }

@@ -67,7 +67,7 @@ inline float sexp_underflow_double(float x) {
 // ---- HA ------------------------------------------------------------------------------------
 struct SExpHA : FamilyBase<float> {
   static constexpr const char* kName = "vsExp";
-  static constexpr Scheme kScheme = Scheme::Recompute;
+  static constexpr Scheme kScheme = Scheme::Patch;
 
   static f32x4 packed(f32x4 x) {
     const auto& c = kSExpHA;
@@ -128,18 +128,26 @@ struct SExpHA : FamilyBase<float> {
 // ---- LA ------------------------------------------------------------------------------------
 struct SExpLA : FamilyBase<float> {
   static constexpr const char* kName = "vsExp";
-  static constexpr Scheme kScheme = Scheme::Recompute;
+  static constexpr Scheme kScheme = Scheme::Patch;
 
+  // The shifter's low 20 bits are zero, so t's low bits hold N: j = t & 127, and t << 16 is
+  // N << 16 = (m << 23) | (j << 16), whose top nine bits are m's exponent field.
   static f32x4 packed(f32x4 x) {
     const auto& c = kSExpLA;
     const auto& h = kSExpHA;  // same constant rows
-    const SExpReduced q = sexp_reduce(x, h);
-    alignas(16) int32_t k[4];
-    q.j.store(k);
-    const i32x4 f = _mm_set_epi32(static_cast<int32_t>(c.f[k[3]][0]), static_cast<int32_t>(c.f[k[2]][0]),
-                                  static_cast<int32_t>(c.f[k[1]][0]), static_cast<int32_t>(c.f[k[0]][0]));
-    const i32x4 s = simd::shl(q.m + irow(h.bias), 23);
-    const f32x4 r = q.r;
+    const f32x4 shifter = row(h.shifter);
+    const f32x4 t = x * row(h.inv_ln2_128) + shifter;
+    const f32x4 k = t - shifter;
+    const f32x4 r = (x - k * row(h.c1)) - k * row(h.c2);
+    const i32x4 tb = t.bits();
+    alignas(16) int32_t jj[4];
+    (tb & i32x4::splat(127)).store(jj);
+    const __m128i f01 = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int32_t>(c.f[jj[0]][0])),
+                                           _mm_cvtsi32_si128(static_cast<int32_t>(c.f[jj[1]][0])));
+    const __m128i f23 = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int32_t>(c.f[jj[2]][0])),
+                                           _mm_cvtsi32_si128(static_cast<int32_t>(c.f[jj[3]][0])));
+    const i32x4 f = _mm_unpacklo_epi64(f01, f23);
+    const i32x4 s = (simd::shl(tb, 16) & i32x4::splat(static_cast<int32_t>(0xFF800000u))) + i32x4::splat(0x7F << 23);
     const f32x4 one = row(h.one);
     return (s | f).as_f32() * (one + r * (one + row(h.half) * r));
   }
@@ -184,40 +192,6 @@ struct SExpLA : FamilyBase<float> {
   }
 };
 
-
-// ---- 2^x and 10^x on the same table --------------------------------------------------------
-// t = x * 128 log2(b) + shifter gives N; the reduced argument r = (x - N * log_b(2)/128) ln b is
-// formed with an exact first step; the HA formula finishes. Valid where 2^m is a normal float.
-struct SExp2Red {
-  static QOR_SIMD_INLINE void reduce(f32x4 x, f32x4 shifter, f32x4& t, f32x4& r) {
-    t = x * f32x4::splat(128.0f) + shifter;
-    const f32x4 k = t - shifter;
-    r = (x - k * f32x4::splat(0x1p-7f)) * f32x4::splat(0x1.62e430p-1f);
-  }
-};
-struct SExp10Red {
-  static QOR_SIMD_INLINE void reduce(f32x4 x, f32x4 shifter, f32x4& t, f32x4& r) {
-    t = x * f32x4::splat(0x1.a934f0p+8f) + shifter;  // 128 log2(10)
-    const f32x4 k = t - shifter;
-    // log10(2) / 128 = D1 + D2, D1 with 10 significant bits so that k * D1 is exact
-    const f32x4 d = (x - k * f32x4::splat(0x1.348p-9f)) - k * f32x4::splat(-0x1.f657b0p-20f);
-    r = d * f32x4::splat(0x1.26bb1cp+1f);  // ln 10
-  }
-};
-template <class Red>
-struct SExpTabEval {
-  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    const auto& c = kSExpHA;
-    const f32x4 shifter = row(c.shifter);
-    f32x4 t, r;
-    Red::reduce(x, shifter, t, r);
-    const i32x4 n = t.bits() - shifter.bits();
-    f32x4 th, tl;
-    gather_pairs(c.t, n & i32x4::splat(127), th, tl);
-    const f32x4 s = simd::shl(simd::shr_arith(n, 7) + irow(c.bias), 23).as_f32();
-    return ((row(c.half) * (r * r) + (tl + r)) * th + th) * s;
-  }
-};
 
 // ---- EP ------------------------------------------------------------------------------------
 struct alignas(16) SExpEPTable {

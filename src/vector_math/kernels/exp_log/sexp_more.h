@@ -1,0 +1,183 @@
+// Single-precision Exp2, Exp10 and Expm1, evaluated in single precision.
+//
+// Exp2 and Exp10 share the 128-entry table of Exp HA (T_hi = RN(2^(j/128)), T_lo its relative
+// error): x log2(b) = m + j/128 + d/128 with N = 128 m + j = round(128 x log2(b)), and
+//     b^x = 2^m T_hi (1 + T_lo + q),   q = 2^(d/128) - 1 (a cubic, |q| < 2^-8),
+// finished as ((T_lo + q) T_hi + T_hi) with 2^m added into the exponent field. Only the last
+// addition rounds a term of the result's size, so the error stays just above half an ulp.
+//   Exp2:  d = 128 x - N exactly (128 x is exact).
+//   Exp10: d' = (x - N D1) - N D2 with D1 + D2 = log10(2)/128 (D1 has 10 significant bits, so
+//          N D1 and the first difference are exact), q a cubic in d' with the powers of ln 10.
+// The packed path covers every x whose result is a normal float (2^m normal): the screen
+// (two float compares, which also catch NaNs) sends the rest to the per-element routine,
+// which rounds subnormal results once through a double-precision core.
+//
+// Expm1: k = round(x log2 e), r = x - k ln 2 carried as r + c (Cody-Waite with a 15-bit leading
+// part of ln 2, c the rounding error of the second step), |r| <= 0.35, and
+//     e^x - 1 = (2^k - 1) + 2^k r + 2^k r^2/2 + 2^k (r^3 Q(r) + c (1 + r)),
+// Q of degree 4 (minimax, computed for this kernel). The first three terms are added without
+// error (2Sum for 2^k - 1, which is not exact for |k| > 24; Fast2Sum for the other two, whose
+// magnitudes are ordered for every k), so only the rounding of r^2/2 and of the final sum
+// count: below 0.67 ulp. k = 0 (|x| < 0.35) needs no special case: 2^k - 1 = 0 and the sum is
+// r + r^2/2 + ..., without cancellation. The sign of x is ORed into the result, which keeps
+// expm1(-0) = -0 (expm1 has the sign of x everywhere). |x| >= 88 goes to the per-element
+// routine (overflow near 88.72, and -1 for large negative x).
+#pragma once
+
+#include <cmath>
+
+#include "vector_math/kernels/exp_log/dexp.h"
+#include "vector_math/kernels/exp_log/sexp.h"
+
+namespace qor::vm::exp_log {
+
+// Lanes with x >= hi or x <= lo, or NaN (one bit per lane).
+QOR_SIMD_INLINE int screen_outside(f32x4 x, float lo, float hi) {
+  return _mm_movemask_ps(_mm_or_ps(_mm_cmpnlt_ps(x.v, _mm_set1_ps(hi)), _mm_cmpngt_ps(x.v, _mm_set1_ps(lo))));
+}
+
+// ---- Exp2, Exp10 ---------------------------------------------------------------------------
+// T_hi (1 + T_lo + q) scaled by 2^m: t holds N in its low bits (the shifter 1.5 * 2^23 has 22
+// zero low bits), so j = t & 127 and 2^m's exponent field is (t << 16) & 0xFF800000.
+QOR_SIMD_INLINE f32x4 sexp_tab_finish(f32x4 t, f32x4 q) {
+  const i32x4 tb = t.bits();
+  f32x4 th, tl;
+  gather_pairs(kSExpHA.t, tb & i32x4::splat(127), th, tl);
+  const f32x4 y = (tl + q) * th + th;
+  const i32x4 e = simd::shl(tb, 16) & i32x4::splat(static_cast<int32_t>(0xFF800000u));
+  return (y.bits() + e).as_f32();
+}
+
+struct SExp2Eval {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    const f32x4 sh = f32x4::from_bits(0x4B400000u);  // 1.5 * 2^23
+    const f32x4 u = x * f32x4::splat(128.0f);         // exact
+    const f32x4 t = u + sh;
+    const f32x4 d = u - (t - sh);  // exact, |d| <= 1/2
+    // 2^(d/128) - 1 = d (a1 + d (a2 + d a3)), a_i = (ln 2 / 128)^i / i!
+    const f32x4 q = d * (f32x4::splat(0x1.62e430p-8f) + d * (f32x4::splat(0x1.ebfbe0p-17f) + d * f32x4::splat(0x1.c6b08ep-26f)));
+    return sexp_tab_finish(t, q);
+  }
+};
+struct SExp10Eval {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    const f32x4 sh = f32x4::from_bits(0x4B400000u);
+    const f32x4 t = x * f32x4::splat(0x1.a934f0p+8f) + sh;  // 128 log2(10)
+    const f32x4 k = t - sh;
+    // log10(2) / 128 = D1 + D2
+    const f32x4 d = (x - k * f32x4::splat(0x1.348p-9f)) - k * f32x4::splat(-0x1.f657b0p-20f);
+    // 10^d - 1 = d (b1 + d (b2 + d b3)), b_i = (ln 10)^i / i!
+    const f32x4 q = d * (f32x4::splat(0x1.26bb1cp+1f) + d * (f32x4::splat(0x1.53524cp+1f) + d * f32x4::splat(0x1.04705ap+1f)));
+    return sexp_tab_finish(t, q);
+  }
+};
+
+inline int sexp_status_of(float r) {
+  if (std::isinf(r)) return 3;
+  if (r < 0x1p-126f) return 4;
+  return 0;
+}
+
+// lo, hi: the packed domain is lo < x < hi; over: +inf from there on (status 3); zero: +0
+// below (status 4); between the limits and the packed domain, the double core, rounded once,
+// with the status of the rounded result.
+template <class FEval, class DEval, int kLo, int kHi, int kOver, int kZero>
+struct SExpBase : FamilyBase<float> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static constexpr float kLoF = static_cast<float>(kLo) / 64.0f;
+  static constexpr float kHiF = static_cast<float>(kHi) / 64.0f;
+  static f32x4 packed(f32x4 x) { return FEval::eval(x); }
+  static int screen(f32x4 x) { return screen_outside(x, kLoF, kHiF); }
+  static int element(const float* px, float* out) {
+    const float x = *px;
+    if (std::isnan(x)) {
+      *out = x + x;
+      return 0;
+    }
+    if (std::isinf(x)) {
+      *out = x > 0 ? x : 0.0f;
+      return 0;
+    }
+    if (x >= static_cast<float>(kOver)) {
+      *out = mul_rt(0x1p127f, 0x1p127f);
+      return 3;
+    }
+    if (x < static_cast<float>(kZero)) {
+      *out = mul_rt(0x1p-126f, 0x1p-126f);
+      return 4;
+    }
+    if (x > kLoF && x < kHiF) {
+      *out = packed_one<SExpBase>(x);
+      return 0;
+    }
+    const f32x4 v = f32x4::splat(x);
+    *out = lane0(narrow(DEval::eval(widen_lo(v)), DEval::eval(widen_hi(v))));
+    return sexp_status_of(*out);
+  }
+};
+// Packed domains (in 1/64): Exp2 -126 < x < 127.984375 (2^m normal for every N rounded from
+// there), Exp10 -37.90625 < x < 38.5.
+struct SExp2HA : SExpBase<SExp2Eval, DExpCoreEP<RedExp2>, -126 * 64, 8191, 128, -152> {
+  static constexpr const char* kName = "vsExp2";
+};
+struct SExp10HA : SExpBase<SExp10Eval, DExpCoreEP<RedExp10>, -2426, 38 * 64 + 32, 39, -46> {
+  static constexpr const char* kName = "vsExp10";
+};
+
+// ---- Expm1 ---------------------------------------------------------------------------------
+struct SExpm1Eval {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    const f32x4 sh = f32x4::from_bits(0x4B400000u);
+    const f32x4 t = x * f32x4::splat(0x1.715476p+0f) + sh;  // log2 e
+    const f32x4 k = t - sh;
+    const f32x4 rh = x - k * f32x4::from_bits(0x3F317200u);   // exact: ln 2 leading part, 15 bits
+    const f32x4 kl = k * f32x4::from_bits(0x35BFBE8Eu);       // ln 2 trailing part
+    const f32x4 r = rh - kl;
+    const f32x4 c = (rh - r) - kl;
+    // e^r - 1 - r - r^2/2 = r^3 Q(r), Q by Estrin
+    const f32x4 r2 = r * r;
+    const f32x4 q01 = f32x4::splat(0x1.555556p-3f) + r * f32x4::splat(0x1.5554e6p-5f);
+    const f32x4 q23 = f32x4::splat(0x1.11114ep-7f) + r * f32x4::splat(0x1.6d48c2p-10f);
+    const f32x4 q = q01 + r2 * (q23 + r2 * f32x4::splat(0x1.a07482p-13f));
+    const f32x4 h = r2 * f32x4::splat(0.5f);
+    const f32x4 rest = (r2 * r) * q + (c * r + c);
+    const f32x4 s = (simd::shl(t.bits(), 23) + i32x4::splat(0x3F800000)).as_f32();  // 2^k
+    // a + e1 = 2^k - 1 exactly (2Sum)
+    const f32x4 m1 = f32x4::splat(-1.0f);
+    const f32x4 a = s + m1;
+    const f32x4 bv = a - s;
+    const f32x4 e1 = (s - (a - bv)) + (m1 - bv);
+    // + 2^k r, + 2^k r^2/2 (Fast2Sum each: |a| >= |2^k r|, |s2| >= |2^k h|)
+    const f32x4 b = s * r;
+    const f32x4 s2 = a + b;
+    const f32x4 e2 = b - (s2 - a);
+    const f32x4 bh = s * h;
+    const f32x4 s3 = s2 + bh;
+    const f32x4 e3 = bh - (s3 - s2);
+    const f32x4 res = s3 + ((e1 + (e2 + e3)) + s * rest);
+    return res | simd::sign_bits(x);
+  }
+};
+
+struct SExpm1HA : FamilyBase<float> {
+  static constexpr const char* kName = "vsExpm1";
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static f32x4 packed(f32x4 x) { return SExpm1Eval::eval(x); }
+  static int screen(f32x4 x) { return simd::mask_abs_above(x, 0x42AFFFFFu); }  // |x| >= 88, NaN
+  static int element(const float* px, float* out) {
+    const float x = *px;
+    if (std::isnan(x)) {
+      *out = x + x;
+      return 0;
+    }
+    if (x <= -88.0f) {  // -1 + e^x rounds to -1
+      *out = (x == -INFINITY) ? -1.0f : mul_rt(0x1p-60f, 0x1p-60f) - 1.0f;
+      return 0;
+    }
+    if (x >= 88.0f) return SExpHA::element(px, out);  // e^x - 1 rounds as e^x; +inf, overflow
+    *out = packed_one<SExpm1HA>(x);
+    return 0;
+  }
+};
+
+}  // namespace qor::vm::exp_log
