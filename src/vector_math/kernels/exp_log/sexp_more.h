@@ -12,14 +12,16 @@
 // (two float compares, which also catch NaNs) sends the rest to the per-element routine,
 // which rounds subnormal results once through a double-precision core.
 //
-// Expm1: k = round(x log2 e), r = x - k ln 2 carried as r + c (Cody-Waite with a 15-bit leading
-// part of ln 2, c the rounding error of the second step), |r| <= 0.35, and
-//     e^x - 1 = (2^k - 1) + 2^k r + 2^k r^2/2 + 2^k (r^3 Q(r) + c (1 + r)),
-// Q of degree 4 (minimax, computed for this kernel). The first three terms are added without
-// error (2Sum for 2^k - 1, which is not exact for |k| > 24; Fast2Sum for the other two, whose
-// magnitudes are ordered for every k), so only the rounding of r^2/2 and of the final sum
-// count: below 0.67 ulp. k = 0 (|x| < 0.35) needs no special case: 2^k - 1 = 0 and the sum is
-// r + r^2/2 + ..., without cancellation. The sign of x is ORed into the result, which keeps
+// Expm1: k = round(x log2 e), d = x - k L1 exact (L1 = the leading 15 bits of ln 2), and the
+// reduced argument d - k L2 (|r| <= 0.35) carried as r + c (c the rounding error of r) and
+// split as rh + rl, rh the leading 12 bits of r, so that rh^2/2 is exact. Then
+//     e^x - 1 = (2^k - 1) + 2^k (rh + rh^2/2) + 2^k (rl (1 + (r + rh)/2) + r^3 Q(r)),
+// Q of degree 4 (minimax on [-0.35, 0.35], relative error 2^-28.4, computed for this kernel).
+// The large terms are added without error (2Sum for 2^k - 1, which is not exact for |k| > 24;
+// Fast2Sum for rh + rh^2/2 and for adding 2^k times that, whose magnitudes are ordered for
+// every k), so only the small last term and the final sum round: the error stays close to half
+// an ulp. k = 0 (|x| < 0.35) needs no special case: 2^k - 1 = 0 and the sum is r + r^2/2 + ...,
+// without cancellation. The sign of x is ORed into the result, which keeps
 // expm1(-0) = -0 (expm1 has the sign of x everywhere). |x| >= 88 goes to the per-element
 // routine (overflow near 88.72, and -1 for large negative x).
 #pragma once
@@ -130,31 +132,33 @@ struct SExpm1Eval {
     const f32x4 sh = f32x4::from_bits(0x4B400000u);
     const f32x4 t = x * f32x4::splat(0x1.715476p+0f) + sh;  // log2 e
     const f32x4 k = t - sh;
-    const f32x4 rh = x - k * f32x4::from_bits(0x3F317200u);   // exact: ln 2 leading part, 15 bits
-    const f32x4 kl = k * f32x4::from_bits(0x35BFBE8Eu);       // ln 2 trailing part
-    const f32x4 r = rh - kl;
-    const f32x4 c = (rh - r) - kl;
-    // e^r - 1 - r - r^2/2 = r^3 Q(r), Q by Estrin
+    const f32x4 d = x - k * f32x4::from_bits(0x3F317200u);  // exact: ln 2 leading part, 15 bits
+    const f32x4 kl = k * f32x4::from_bits(0x35BFBE8Eu);     // ln 2 trailing part
+    const f32x4 r = d - kl;
+    const f32x4 c = (d - r) - kl;  // r + c = d - kl to 2^-48
+    // r + c = rh + rl: rh the leading 12 bits of r (so rh^2 is exact), |rl| <= 2^-12 |r|
+    const f32x4 rh = r & f32x4::from_bits(0xFFFFF000u);
+    const f32x4 rl = (r - rh) + c;
+    // e^r - 1 = rh + rh^2/2 + [rl (1 + (r + rh)/2) + r^3 Q(r)]; Q by Estrin
     const f32x4 r2 = r * r;
     const f32x4 q01 = f32x4::splat(0x1.555556p-3f) + r * f32x4::splat(0x1.5554e6p-5f);
     const f32x4 q23 = f32x4::splat(0x1.11114ep-7f) + r * f32x4::splat(0x1.6d48c2p-10f);
     const f32x4 q = q01 + r2 * (q23 + r2 * f32x4::splat(0x1.a07482p-13f));
-    const f32x4 h = r2 * f32x4::splat(0.5f);
-    const f32x4 rest = (r2 * r) * q + (c * r + c);
+    const f32x4 h = rh * (rh * f32x4::splat(0.5f));  // exact
+    const f32x4 rest = (rl + rl * ((r + rh) * f32x4::splat(0.5f))) + (r2 * r) * q;  // (r^2 - rh^2)/2 = rl (r + rh)/2
+    const f32x4 u = rh + h;  // Fast2Sum: |h| < |rh| / 5
+    const f32x4 eu = h - (u - rh);
     const f32x4 s = (simd::shl(t.bits(), 23) + i32x4::splat(0x3F800000)).as_f32();  // 2^k
-    // a + e1 = 2^k - 1 exactly (2Sum)
+    // a + e1 = 2^k - 1 exactly (2Sum; a alone is exact for |k| <= 24)
     const f32x4 m1 = f32x4::splat(-1.0f);
     const f32x4 a = s + m1;
     const f32x4 bv = a - s;
     const f32x4 e1 = (s - (a - bv)) + (m1 - bv);
-    // + 2^k r, + 2^k r^2/2 (Fast2Sum each: |a| >= |2^k r|, |s2| >= |2^k h|)
-    const f32x4 b = s * r;
+    // + 2^k u, exact product, by Fast2Sum (|a| >= |2^k u| for every k, or a = 0)
+    const f32x4 b = s * u;
     const f32x4 s2 = a + b;
     const f32x4 e2 = b - (s2 - a);
-    const f32x4 bh = s * h;
-    const f32x4 s3 = s2 + bh;
-    const f32x4 e3 = bh - (s3 - s2);
-    const f32x4 res = s3 + ((e1 + (e2 + e3)) + s * rest);
+    const f32x4 res = s2 + ((e1 + e2) + s * (eu + rest));
     return res | simd::sign_bits(x);
   }
 };
