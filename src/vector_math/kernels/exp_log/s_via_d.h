@@ -1,4 +1,4 @@
-// Single-precision Exp2, Exp10, Expm1, Ln, Log2, Log10, Log1p and Logb.
+// Single-precision Ln, Log2, Log10, Log1p and Logb (Exp2, Exp10 and Expm1 are in sexp_more.h).
 //
 // The packed formulas widen four floats to two pairs of doubles, evaluate the double-precision
 // cores (relative error below 2^-33, far below half a float ulp) and round once to single

@@ -13,10 +13,11 @@
 // which rounds subnormal results once through a double-precision core.
 //
 // Expm1: k = round(x log2 e), d = x - k L1 exact (L1 = the leading 15 bits of ln 2), and the
-// reduced argument d - k L2 (|r| <= 0.35) carried as r + c (c the rounding error of r) and
-// split as rh + rl, rh the leading 12 bits of r, so that rh^2/2 is exact. Then
+// reduced argument r = d - k L2 (|r| <= 0.35) carried as rh + rl, rh the leading 12 bits of d,
+// so that rh^2/2 is exact, and rl = (d - rh) - k L2. Then
 //     e^x - 1 = (2^k - 1) + 2^k (rh + rh^2/2) + 2^k (rl (1 + (r + rh)/2) + r^3 Q(r)),
-// Q of degree 4 (minimax on [-0.35, 0.35], relative error 2^-28.4, computed for this kernel).
+// Q of degree 4 (weighted minimax on [-0.35, 0.35] for the relative error of e^r - 1, fitted
+// with its float coefficients fixed one by one from the leading one: 2^-30.9).
 // The large terms are added without error (2Sum for 2^k - 1, which is not exact for |k| > 24;
 // Fast2Sum for rh + rh^2/2 and for adding 2^k times that, whose magnitudes are ordered for
 // every k), so only the small last term and the final sum round: the error stays close to half
@@ -134,16 +135,15 @@ struct SExpm1Eval {
     const f32x4 k = t - sh;
     const f32x4 d = x - k * f32x4::from_bits(0x3F317200u);  // exact: ln 2 leading part, 15 bits
     const f32x4 kl = k * f32x4::from_bits(0x35BFBE8Eu);     // ln 2 trailing part
-    const f32x4 r = d - kl;
-    const f32x4 c = (d - r) - kl;  // r + c = d - kl to 2^-48
-    // r + c = rh + rl: rh the leading 12 bits of r (so rh^2 is exact), |rl| <= 2^-12 |r|
-    const f32x4 rh = r & f32x4::from_bits(0xFFFFF000u);
-    const f32x4 rl = (r - rh) + c;
+    // d - kl = rh + rl: rh the leading 12 bits of d (so rh^2 is exact), rl small (|rl| < 2^-11)
+    const f32x4 rh = d & f32x4::from_bits(0xFFFFF000u);
+    const f32x4 rl = (d - rh) - kl;
+    const f32x4 r = rh + rl;
     // e^r - 1 = rh + rh^2/2 + [rl (1 + (r + rh)/2) + r^3 Q(r)]; Q by Estrin
     const f32x4 r2 = r * r;
-    const f32x4 q01 = f32x4::splat(0x1.555556p-3f) + r * f32x4::splat(0x1.5554e6p-5f);
-    const f32x4 q23 = f32x4::splat(0x1.11114ep-7f) + r * f32x4::splat(0x1.6d48c2p-10f);
-    const f32x4 q = q01 + r2 * (q23 + r2 * f32x4::splat(0x1.a07482p-13f));
+    const f32x4 q01 = f32x4::splat(0x1.555556p-3f) + r * f32x4::splat(0x1.5554f8p-5f);
+    const f32x4 q23 = f32x4::splat(0x1.11107cp-7f) + r * f32x4::splat(0x1.6d3bb6p-10f);
+    const f32x4 q = q01 + r2 * (q23 + r2 * f32x4::splat(0x1.a133c0p-13f));
     const f32x4 h = rh * (rh * f32x4::splat(0.5f));  // exact
     const f32x4 rest = (rl + rl * ((r + rh) * f32x4::splat(0.5f))) + (r2 * r) * q;  // (r^2 - rh^2)/2 = rl (r + rh)/2
     const f32x4 u = rh + h;  // Fast2Sum: |h| < |rh| / 5
