@@ -24,6 +24,33 @@ TEST(SExpm1, WholeDomainAndNearZero) {
   sweep<float>("sExpm1", mpfr_expm1, xs, {{"HA", qor_fnx_kernel_sExpm1_V8HAynn, Contract::HA}}, 0.6);
 }
 
+// Runs of consecutive floats upward from each start.
+std::vector<float> runs(std::initializer_list<float> starts, long n) {
+  std::vector<float> xs;
+  for (float s : starts) append(xs, consecutive<float>(s, n));
+  return xs;
+}
+
+// Where the packed path of Exp2 and Exp10 ends (the result stops being a normal float) and the
+// per-element routine takes over, including subnormal results and the overflow edge.
+TEST(SExp2, PackedDomainEdges) {
+  const std::vector<float> xs = runs({-126.0005f, 127.98f, 127.999f, -149.01f, -150.0005f}, 2000);
+  sweep<float>("sExp2", mpfr_exp2, xs, {{"HA", qor_fnx_kernel_sExp2_W7HAynn, Contract::HA}}, 0.6);
+}
+TEST(SExp10, PackedDomainEdges) {
+  const std::vector<float> xs = runs({-37.9065f, -37.93f, 38.4998f, 38.5315f, -44.86f, -45.16f}, 2000);
+  sweep<float>("sExp10", mpfr_exp10, xs, {{"HA", qor_fnx_kernel_sExp10_W7HAynn, Contract::HA}}, 0.6);
+}
+// Expm1 changes its reduction step at x = (i + 1/2) ln 2, stops having 2^k - 1 exact beyond
+// |k| = 24 (|x| near 17), rounds to -1 below -17.33, and hands |x| >= 88 to the per-element
+// routine; runs of consecutive inputs across each of these.
+TEST(SExpm1, ReductionStepsAndLargeArguments) {
+  const std::vector<float> xs = runs({0.3464f, -0.3468f, 1.0394f, -1.0399f, 16.98f, -16.983f, 17.6748f, -17.3288f, -17.1f,
+                                      -17.676f, 87.999f, -88.0005f, 88.7227f},
+                                     3000);
+  sweep<float>("sExpm1", mpfr_expm1, xs, {{"HA", qor_fnx_kernel_sExpm1_V8HAynn, Contract::HA}}, 0.6);
+}
+
 std::vector<float> log_inputs(uint32_t seed) {
   std::vector<float> xs = random_bits_f(qor::test::scaled(30000), seed);
   append(xs, log_uniform<float>(-149, 128, qor::test::scaled(15000), seed + 1));
