@@ -128,29 +128,61 @@ struct SExp10HA : SExpBase<SExp10Eval, DExpCoreEP<RedExp10>, -2426, 38 * 64 + 32
 };
 
 // ---- Expm1 ---------------------------------------------------------------------------------
+// Constant rows of Expm1 (bit patterns, each replicated four times).
+struct alignas(16) SExpm1Table {
+  uint32_t log2e[4];    // 0x3FB8AA3B  log2 e
+  uint32_t shifter[4];  // 0x4B400000  1.5 * 2^23
+  uint32_t l1[4];       // 0x3F317200  ln 2 leading part (15 bits)
+  uint32_t l2[4];       // 0x35BFBE8E  ln 2 trailing part
+  uint32_t mask12[4];   // 0xFFFFF000  the leading 12 bits of a float
+  uint32_t q[5][4];     // Q(r) = q0 + q1 r + q2 r^2 + q3 r^3 + q4 r^4
+  uint32_t half[4];     // 0.5
+  uint32_t mone[4];     // -1.0
+  uint32_t one_bits[4]; // 0x3F800000  the exponent bias in place
+  uint32_t sign[4];     // 0x80000000
+};
+#define QOR_ROW4(v) {v, v, v, v}
+inline constexpr SExpm1Table kSExpm1 = {
+    QOR_ROW4(0x3FB8AA3Bu), QOR_ROW4(0x4B400000u), QOR_ROW4(0x3F317200u), QOR_ROW4(0x35BFBE8Eu), QOR_ROW4(0xFFFFF000u),
+    {QOR_ROW4(0x3E2AAAABu), QOR_ROW4(0x3D2AAA7Cu), QOR_ROW4(0x3C08883Eu), QOR_ROW4(0x3AB69DDBu), QOR_ROW4(0x395099E0u)},
+    QOR_ROW4(0x3F000000u), QOR_ROW4(0xBF800000u), QOR_ROW4(0x3F800000u), QOR_ROW4(0x80000000u),
+};
+#undef QOR_ROW4
+
+// The table through a reference the compiler cannot see into, so that its rows are used as
+// packed memory operands instead of being rebuilt from scalars.
+template <class T>
+QOR_SIMD_INLINE const T& opaque_table(const T& t) {
+  const T* p = &t;
+  asm("" : "+r"(p));
+  return *p;
+}
+
 struct SExpm1Eval {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    const f32x4 sh = f32x4::from_bits(0x4B400000u);
-    const f32x4 t = x * f32x4::splat(0x1.715476p+0f) + sh;  // log2 e
+    const SExpm1Table& c = opaque_table(kSExpm1);
+    const f32x4 sh = row(c.shifter);
+    const f32x4 t = x * row(c.log2e) + sh;
     const f32x4 k = t - sh;
-    const f32x4 d = x - k * f32x4::from_bits(0x3F317200u);  // exact: ln 2 leading part, 15 bits
-    const f32x4 kl = k * f32x4::from_bits(0x35BFBE8Eu);     // ln 2 trailing part
+    const f32x4 d = x - k * row(c.l1);  // exact
+    const f32x4 kl = k * row(c.l2);
     // d - kl = rh + rl: rh the leading 12 bits of d (so rh^2 is exact), rl small (|rl| < 2^-11)
-    const f32x4 rh = d & f32x4::from_bits(0xFFFFF000u);
+    const f32x4 rh = d & row(c.mask12);
     const f32x4 rl = (d - rh) - kl;
     const f32x4 r = rh + rl;
     // e^r - 1 = rh + rh^2/2 + [rl (1 + (r + rh)/2) + r^3 Q(r)]; Q by Estrin
     const f32x4 r2 = r * r;
-    const f32x4 q01 = f32x4::splat(0x1.555556p-3f) + r * f32x4::splat(0x1.5554f8p-5f);
-    const f32x4 q23 = f32x4::splat(0x1.11107cp-7f) + r * f32x4::splat(0x1.6d3bb6p-10f);
-    const f32x4 q = q01 + r2 * (q23 + r2 * f32x4::splat(0x1.a133c0p-13f));
-    const f32x4 h = rh * (rh * f32x4::splat(0.5f));  // exact
-    const f32x4 rest = (rl + rl * ((r + rh) * f32x4::splat(0.5f))) + (r2 * r) * q;  // (r^2 - rh^2)/2 = rl (r + rh)/2
+    const f32x4 q01 = row(c.q[0]) + r * row(c.q[1]);
+    const f32x4 q23 = row(c.q[2]) + r * row(c.q[3]);
+    const f32x4 q = q01 + r2 * (q23 + r2 * row(c.q[4]));
+    const f32x4 half = row(c.half);
+    const f32x4 h = rh * (rh * half);  // exact
+    const f32x4 rest = (rl + rl * ((r + rh) * half)) + (r2 * r) * q;  // (r^2 - rh^2)/2 = rl (r + rh)/2
     const f32x4 u = rh + h;  // Fast2Sum: |h| < |rh| / 5
     const f32x4 eu = h - (u - rh);
-    const f32x4 s = (simd::shl(t.bits(), 23) + i32x4::splat(0x3F800000)).as_f32();  // 2^k
+    const f32x4 s = (simd::shl(t.bits(), 23) + irow(c.one_bits)).as_f32();  // 2^k
     // a + e1 = 2^k - 1 exactly (2Sum; a alone is exact for |k| <= 24)
-    const f32x4 m1 = f32x4::splat(-1.0f);
+    const f32x4 m1 = row(c.mone);
     const f32x4 a = s + m1;
     const f32x4 bv = a - s;
     const f32x4 e1 = (s - (a - bv)) + (m1 - bv);
@@ -159,7 +191,7 @@ struct SExpm1Eval {
     const f32x4 s2 = a + b;
     const f32x4 e2 = b - (s2 - a);
     const f32x4 res = s2 + ((e1 + e2) + s * (eu + rest));
-    return res | simd::sign_bits(x);
+    return res | (x & row(c.sign));
   }
 };
 
