@@ -39,39 +39,69 @@ QOR_SIMD_INLINE int screen_outside(f32x4 x, float lo, float hi) {
   return _mm_movemask_ps(_mm_or_ps(_mm_cmpnlt_ps(x.v, _mm_set1_ps(hi)), _mm_cmpngt_ps(x.v, _mm_set1_ps(lo))));
 }
 
+// Constant tables are read through a reference the compiler cannot see into, so that their rows
+// are used as packed memory operands instead of being rebuilt from scalars in the loop.
+template <class T>
+QOR_SIMD_INLINE const T& opaque_table(const T& t) {
+  const T* p = &t;
+  asm("" : "+r"(p));
+  return *p;
+}
+#define QOR_ROW4(v) {v, v, v, v}
+
 // ---- Exp2, Exp10 ---------------------------------------------------------------------------
+// Constant rows of Exp2 and Exp10 (bit patterns, each replicated four times).
+struct alignas(16) SExp2Table {
+  uint32_t shifter[4];  // 0x4B400000  1.5 * 2^23
+  uint32_t scale[4];    // 128.0 (Exp2) or 128 log2(10) (Exp10)
+  uint32_t d1[4];       // Exp10: log10(2)/128 = D1 + D2
+  uint32_t d2[4];
+  uint32_t a[3][4];     // the cubic's coefficients, degree 1 to 3
+  uint32_t idx[4];      // 127
+  uint32_t expo[4];     // 0xFF800000
+};
+inline constexpr SExp2Table kSExp2Rows = {
+    QOR_ROW4(0x4B400000u), QOR_ROW4(0x43000000u), QOR_ROW4(0u), QOR_ROW4(0u),
+    {QOR_ROW4(0x3BB17218u), QOR_ROW4(0x3775FDF0u), QOR_ROW4(0x32E35847u)},  // (ln 2 / 128)^i / i!
+    QOR_ROW4(127u), QOR_ROW4(0xFF800000u),
+};
+inline constexpr SExp2Table kSExp10Rows = {
+    QOR_ROW4(0x4B400000u), QOR_ROW4(0x43D49A78u), QOR_ROW4(0x3B1A4000u), QOR_ROW4(0xB5FB2BD8u),
+    {QOR_ROW4(0x40135D8Eu), QOR_ROW4(0x4029A926u), QOR_ROW4(0x4002382Du)},  // (ln 10)^i / i!
+    QOR_ROW4(127u), QOR_ROW4(0xFF800000u),
+};
+
 // T_hi (1 + T_lo + q) scaled by 2^m: t holds N in its low bits (the shifter 1.5 * 2^23 has 22
 // zero low bits), so j = t & 127 and 2^m's exponent field is (t << 16) & 0xFF800000.
-QOR_SIMD_INLINE f32x4 sexp_tab_finish(f32x4 t, f32x4 q) {
+QOR_SIMD_INLINE f32x4 sexp_tab_finish(const SExp2Table& c, f32x4 t, f32x4 d) {
+  const f32x4 q = d * (row(c.a[0]) + d * (row(c.a[1]) + d * row(c.a[2])));
   const i32x4 tb = t.bits();
   f32x4 th, tl;
-  gather_pairs(kSExpHA.t, tb & i32x4::splat(127), th, tl);
+  gather_pairs(kSExpHA.t, tb & irow(c.idx), th, tl);
   const f32x4 y = (tl + q) * th + th;
-  const i32x4 e = simd::shl(tb, 16) & i32x4::splat(static_cast<int32_t>(0xFF800000u));
+  const i32x4 e = simd::shl(tb, 16) & irow(c.expo);
   return (y.bits() + e).as_f32();
 }
 
 struct SExp2Eval {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    const f32x4 sh = f32x4::from_bits(0x4B400000u);  // 1.5 * 2^23
-    const f32x4 u = x * f32x4::splat(128.0f);         // exact
+    const SExp2Table& c = opaque_table(kSExp2Rows);
+    const f32x4 sh = row(c.shifter);
+    const f32x4 u = x * row(c.scale);  // 128 x, exact
     const f32x4 t = u + sh;
-    const f32x4 d = u - (t - sh);  // exact, |d| <= 1/2
-    // 2^(d/128) - 1 = d (a1 + d (a2 + d a3)), a_i = (ln 2 / 128)^i / i!
-    const f32x4 q = d * (f32x4::splat(0x1.62e430p-8f) + d * (f32x4::splat(0x1.ebfbe0p-17f) + d * f32x4::splat(0x1.c6b08ep-26f)));
-    return sexp_tab_finish(t, q);
+    const f32x4 d = u - (t - sh);  // exact, |d| <= 1/2; 2^(d/128) - 1 = d (a1 + d (a2 + d a3))
+    return sexp_tab_finish(c, t, d);
   }
 };
 struct SExp10Eval {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    const f32x4 sh = f32x4::from_bits(0x4B400000u);
-    const f32x4 t = x * f32x4::splat(0x1.a934f0p+8f) + sh;  // 128 log2(10)
+    const SExp2Table& c = opaque_table(kSExp10Rows);
+    const f32x4 sh = row(c.shifter);
+    const f32x4 t = x * row(c.scale) + sh;
     const f32x4 k = t - sh;
-    // log10(2) / 128 = D1 + D2
-    const f32x4 d = (x - k * f32x4::splat(0x1.348p-9f)) - k * f32x4::splat(-0x1.f657b0p-20f);
-    // 10^d - 1 = d (b1 + d (b2 + d b3)), b_i = (ln 10)^i / i!
-    const f32x4 q = d * (f32x4::splat(0x1.26bb1cp+1f) + d * (f32x4::splat(0x1.53524cp+1f) + d * f32x4::splat(0x1.04705ap+1f)));
-    return sexp_tab_finish(t, q);
+    // d = x - N log10(2)/128 (the first difference exact); 10^d - 1 = d (b1 + d (b2 + d b3))
+    const f32x4 d = (x - k * row(c.d1)) - k * row(c.d2);
+    return sexp_tab_finish(c, t, d);
   }
 };
 
@@ -141,22 +171,11 @@ struct alignas(16) SExpm1Table {
   uint32_t one_bits[4]; // 0x3F800000  the exponent bias in place
   uint32_t sign[4];     // 0x80000000
 };
-#define QOR_ROW4(v) {v, v, v, v}
 inline constexpr SExpm1Table kSExpm1 = {
     QOR_ROW4(0x3FB8AA3Bu), QOR_ROW4(0x4B400000u), QOR_ROW4(0x3F317200u), QOR_ROW4(0x35BFBE8Eu), QOR_ROW4(0xFFFFF000u),
     {QOR_ROW4(0x3E2AAAABu), QOR_ROW4(0x3D2AAA7Cu), QOR_ROW4(0x3C08883Eu), QOR_ROW4(0x3AB69DDBu), QOR_ROW4(0x395099E0u)},
     QOR_ROW4(0x3F000000u), QOR_ROW4(0xBF800000u), QOR_ROW4(0x3F800000u), QOR_ROW4(0x80000000u),
 };
-#undef QOR_ROW4
-
-// The table through a reference the compiler cannot see into, so that its rows are used as
-// packed memory operands instead of being rebuilt from scalars.
-template <class T>
-QOR_SIMD_INLINE const T& opaque_table(const T& t) {
-  const T* p = &t;
-  asm("" : "+r"(p));
-  return *p;
-}
 
 struct SExpm1Eval {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
@@ -215,5 +234,7 @@ struct SExpm1HA : FamilyBase<float> {
     return 0;
   }
 };
+
+#undef QOR_ROW4
 
 }  // namespace qor::vm::exp_log
