@@ -3,7 +3,8 @@
 // HA and LA: t = x * 128/ln2 + 1.375 * 2^23 gives N = round(x * 128/ln2) in t's low bits;
 // r = (x - N*C1) - N*C2 with C1 + C2 = ln2/128; j = N & 127, m = N >> 7, S = 2^m built in the
 // exponent field. HA: S * (T_hi + T_hi * (T_lo + r + r^2/2)); LA: (S | F[j]) * (1 + r + r^2/2).
-// Both screen |x| >= 87.33655 into the per-element routine, which handles overflow, the
+// Both screen |x| >= 87.33655 and patch the flagged lanes only (the other lanes of the block
+// keep their packed results) with the per-element routine, which handles overflow, the
 // underflow range (computed in double and rounded once, so subnormal results are correctly
 // rounded) and the special values.
 //
