@@ -212,6 +212,7 @@ struct Reduced4 {
   f64x2 c0, c1;
   uint32_t o[4];
 };
+template <bool kGprSplit = false>
 QOR_SIMD_INLINE Reduced4 reduce4(i32x4 h) {
   Reduced4 q;
   const __m128i kk = _mm_srai_epi32(_mm_sub_epi32(h.v, ki<0x3FE7FC00>()), 20);
@@ -224,20 +225,23 @@ QOR_SIMD_INLINE Reduced4 reduce4(i32x4 h) {
   q.c1 = _mm_castsi128_pd(_mm_unpackhi_epi32(_mm_setzero_si128(), cw));
   const __m128i o = _mm_srli_epi32(t, 7);
 #if defined(__x86_64__)
-  // two 64-bit moves and the halves split in general registers (the vector units are the busy
-  // ones); i386 has no 64-bit moves to general registers
-  const uint64_t o01 = static_cast<uint64_t>(_mm_cvtsi128_si64(o));
-  const uint64_t o23 = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(o, o)));
-  q.o[0] = static_cast<uint32_t>(o01);
-  q.o[1] = static_cast<uint32_t>(o01 >> 32);
-  q.o[2] = static_cast<uint32_t>(o23);
-  q.o[3] = static_cast<uint32_t>(o23 >> 32);
-#else
+  // kGprSplit: two 64-bit moves and the halves split in general registers, which measures
+  // faster for the Log10 LA kernel only (slower for the others); i386 has no 64-bit moves to
+  // general registers
+  if constexpr (kGprSplit) {
+    const uint64_t o01 = static_cast<uint64_t>(_mm_cvtsi128_si64(o));
+    const uint64_t o23 = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(o, o)));
+    q.o[0] = static_cast<uint32_t>(o01);
+    q.o[1] = static_cast<uint32_t>(o01 >> 32);
+    q.o[2] = static_cast<uint32_t>(o23);
+    q.o[3] = static_cast<uint32_t>(o23 >> 32);
+    return q;
+  }
+#endif
   q.o[0] = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
   q.o[1] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(1, 1, 1, 1))));
   q.o[2] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(o, o)));
   q.o[3] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 3, 3, 3))));
-#endif
   return q;
 }
 
@@ -449,7 +453,8 @@ struct DLogFamily : FamilyBase<double> {
     return dlogk::screen_positive_normal4(dlogk::high_words(x0, x1));
   }
   static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
-    const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(x0, x1));
+    constexpr bool kGpr = kF == dlogk::Flavour::LA && Base::a_lo != 0.0;  // Log10 LA
+    const dlogk::Reduced4 q = dlogk::reduce4<kGpr>(dlogk::high_words(x0, x1));
     r0 = dlogk::log2x<Base, kF, 0>(x0, q);
     simd::barrier(r0);  // keeps the two pairs apart: fewer spills
     r1 = dlogk::log2x<Base, kF, 1>(x1, q);
