@@ -15,8 +15,11 @@ extern "C" QOR_API void qor_fnx_kernel_sExp_W7LAynn(int32_t n, const float* a, f
 
 QOR_S_KERNEL(sExp2_W7HAynn, SExp2HA)
 QOR_S_KERNEL(sExp10_W7HAynn, SExp10HA)
+QOR_S_KERNEL(sLogb_W7HAynn, SLogb)
+
+#include "vector_math/kernels/exp_log/slog.h"
+
 QOR_S_KERNEL(sLog2_W7LAynn, SLog2LA)
-QOR_S_KERNEL(sLog2_W7HAynn, SLog2)
+QOR_S_KERNEL(sLog2_W7HAynn, SLog2HA)
 QOR_S_KERNEL(sLog2_W7EPnnn, SLog2EP)
 QOR_S_KERNEL(sLog10_W7EPnnn, SLog10EP)
-QOR_S_KERNEL(sLogb_W7HAynn, SLogb)

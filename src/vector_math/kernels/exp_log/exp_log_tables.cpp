@@ -90,6 +90,16 @@ const SLogTable kSLog = {{
 #include "vector_math/kernels/exp_log/tables/slog_t129.inc"
 }};
 
+const SLogFTable kSLogF = {{{
+#include "vector_math/kernels/exp_log/tables/slogf_e256.inc"
+                            },
+                            {
+#include "vector_math/kernels/exp_log/tables/slogf_2_256.inc"
+                            },
+                            {
+#include "vector_math/kernels/exp_log/tables/slogf_10_256.inc"
+                            }}};
+
 #undef QOR_ROW
 #undef QOR_ROW2
 

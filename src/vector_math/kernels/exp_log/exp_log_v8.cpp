@@ -29,10 +29,13 @@ QOR_D_KERNEL(dLog1p_V8EPnnn, DLog1pEP)
   extern "C" QOR_API void qor_fnx_kernel_##name(int32_t n, const float* a, float* r) { run_v1<Family>(n, a, r); }
 
 QOR_S_KERNEL(sExpm1_V8HAynn, SExpm1HA)
+
+#include "vector_math/kernels/exp_log/slog.h"
+
 QOR_S_KERNEL(sLn_V8LAynn, SLnLA)
-QOR_S_KERNEL(sLn_V8HAynn, SLn)
+QOR_S_KERNEL(sLn_V8HAynn, SLnHA)
 QOR_S_KERNEL(sLn_V8EPnnn, SLnEP)
 QOR_S_KERNEL(sLog10_V8LAynn, SLog10LA)
-QOR_S_KERNEL(sLog10_V8HAynn, SLog10)
-QOR_S_KERNEL(sLog1p_V8LAynn, SLog1p)
-QOR_S_KERNEL(sLog1p_V8HAynn, SLog1p)
+QOR_S_KERNEL(sLog10_V8HAynn, SLog10HA)
+QOR_S_KERNEL(sLog1p_V8LAynn, SLog1pLA)
+QOR_S_KERNEL(sLog1p_V8HAynn, SLog1pHA)

@@ -1,0 +1,385 @@
+// Single-precision Ln, Log2, Log10 and Log1p, computed in single precision.
+//
+// HA (table-driven, exact reduction). x = 2^k m with m in [0.75, 1.5) from the float's bits;
+// the cell j of m (256 cells: width 2^-9 below 1, 2^-8 above) gives c_j, a 9-bit approximation
+// of 1/m (c = 1 in the two cells next to 1), and -log_b(c_j) = H_j + L_j (H_j a multiple of
+// 2^-16). Then
+//     r = m c_j - 1 = (m_hi c_j - 1) + m_lo c_j      exact: m_hi keeps 15 bits, |r| < 2^-8,
+//     log_b(x) = k log_b(2) + H_j + L_j + C_b log1p(r),  log1p(r) = r + r^2 P(r),
+// with T = k A_hi + H_j exact (A_hi, H_j multiples of 2^-16), S = T + C_hi r_hi summed with its
+// rounding error recovered (Fast2Sum, |T| >= |r| whenever T != 0), and every small term
+// (the error, L_j, k A_lo, the split parts of C_b r, C_b r^2 P) added before the one final
+// rounding S + lo. For base e, C = 1 and r itself is the leading term. The error before the
+// final rounding is below 2^-8 ulp, so results are within about 0.51 ulp.
+//
+// LA and EP (no table, no division). x = 2^k m with m in [sqrt(1/2), sqrt(2)), f = m - 1
+// (exact), log_b(x) = k log_b(2) + f (C_b + f Q_b(f)) with Q_b a minimax polynomial computed
+// with MPFR for the relative error of log1p on [sqrt(1/2) - 1, sqrt(2) - 1]: degree 7 for LA
+// (2^-25), degree 3 for EP (2^-14).
+//
+// Log1p reduces u = 1 + x with its rounding error e = (1 + x) - u recovered exactly (Fast2Sum of
+// max(x, 1) and min(x, 1)): with u = 2^k m, 1 + x = 2^k (m + 2^-k e), so the correction
+// d = 2^-k e c_j joins the small terms as d (1 - r) (HA), or is added to f (LA, EP). Near 0
+// (k = 0, c = 1) r + d is exactly x, so small arguments keep full relative accuracy.
+//
+// All kernels patch flagged lanes (zero, negative, subnormal, infinite and NaN inputs, and for
+// Log1p |x| < 2^-25 and x >= 2^125) through their per-element routine, so an ordinary element
+// gets the packed result wherever it sits in the vector.
+#pragma once
+
+#include "vector_math/kernels/exp_log/s_via_d.h"
+
+namespace qor::vm::exp_log {
+
+// ---- Shared pieces -------------------------------------------------------------------------
+
+// A constant in every lane, emitted as one 16-byte literal (a packed memory operand).
+template <float V>
+QOR_SIMD_INLINE f32x4 cst() {
+  return f32x4::splat(V);
+}
+
+// Special values of a single-precision logarithm; false when x is positive and finite.
+inline bool slog_special(float x, float* out, int* status) {
+  if (std::isnan(x)) {
+    *out = x + x;
+    *status = 0;
+    return true;
+  }
+  if (x == 0.0f) {
+    *out = minus_inf_divzero_f();
+    *status = 2;
+    return true;
+  }
+  if (x < 0.0f) {
+    *out = nan_invalid_f();
+    *status = 1;
+    return true;
+  }
+  if (x == INFINITY) {
+    *out = x;
+    *status = 0;
+    return true;
+  }
+  return false;
+}
+
+// Not positive, subnormal, or not finite: bits as a signed integer below 0x00800000 or above
+// 0x7F7FFFFF.
+QOR_SIMD_INLINE int screen_not_positive_normal(f32x4 x) {
+  const i32x4 b = x.bits();
+  const i32x4 bad = simd::cmp_gt(i32x4::splat(0x00800000), b) | simd::cmp_gt(b, i32x4::splat(0x7F7FFFFF));
+  return simd::mask(bad);
+}
+
+// Gathers four 16-byte rows of a table, given their byte offsets; returns the first three
+// columns. On x86-64 two offsets leave the vector register per move.
+QOR_SIMD_INLINE void gather_rows3(const uint32_t (*t)[4], i32x4 off, f32x4& a, f32x4& b, f32x4& c) {
+  const char* base = reinterpret_cast<const char*>(t);
+#if defined(__x86_64__)
+  const uint64_t o01 = static_cast<uint64_t>(_mm_cvtsi128_si64(off.v));
+  const uint64_t o23 = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(off.v, off.v)));
+  const uint32_t o0 = static_cast<uint32_t>(o01), o1 = static_cast<uint32_t>(o01 >> 32);
+  const uint32_t o2 = static_cast<uint32_t>(o23), o3 = static_cast<uint32_t>(o23 >> 32);
+#else
+  const uint32_t o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(off.v));
+  const uint32_t o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(off.v, 1)));
+  const uint32_t o2 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(off.v, 2)));
+  const uint32_t o3 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(off.v, 3)));
+#endif
+  const __m128 e0 = _mm_load_ps(reinterpret_cast<const float*>(base + o0));
+  const __m128 e1 = _mm_load_ps(reinterpret_cast<const float*>(base + o1));
+  const __m128 e2 = _mm_load_ps(reinterpret_cast<const float*>(base + o2));
+  const __m128 e3 = _mm_load_ps(reinterpret_cast<const float*>(base + o3));
+  const __m128 l01 = _mm_unpacklo_ps(e0, e1);  // a0 a1 b0 b1
+  const __m128 l23 = _mm_unpacklo_ps(e2, e3);  // a2 a3 b2 b3
+  const __m128 h01 = _mm_unpackhi_ps(e0, e1);  // c0 c1 . .
+  const __m128 h23 = _mm_unpackhi_ps(e2, e3);  // c2 c3 . .
+  a = _mm_movelh_ps(l01, l23);
+  b = _mm_movehl_ps(l23, l01);
+  c = _mm_movelh_ps(h01, h23);
+}
+
+// log_b(2) = A_hi + A_lo with A_hi a multiple of 2^-16 (k A_hi is exact for |k| < 2^8), and
+// C_b = 1 / ln(b) = C_hi + C_lo with C_hi of 12 bits (C_hi r_hi is exact).
+template <int kB>
+struct SLogBase;
+template <>
+struct SLogBase<0> {
+  static constexpr float kAHi = 0x1.62e4p-1f, kALo = 0x1.7f7d1cp-20f;
+  static constexpr float kC = 1.0f, kCHi = 1.0f, kCLo = 0.0f;
+};
+template <>
+struct SLogBase<1> {
+  static constexpr float kAHi = 1.0f, kALo = 0.0f;
+  static constexpr float kC = 0x1.715476p+0f, kCHi = 0x1.714p+0f, kCLo = 0x1.47652cp-12f;
+};
+template <>
+struct SLogBase<2> {
+  static constexpr float kAHi = 0x1.344p-2f, kALo = 0x1.3509f8p-18f;
+  static constexpr float kC = 0x1.bcb7b2p-2f, kCHi = 0x1.bccp-2f, kCLo = -0x1.09d5b2p-15f;
+};
+
+// ---- HA core -------------------------------------------------------------------------------
+// kLog1p: x is the argument of log1p (u = 1 + x is reduced, its rounding error corrected).
+template <int kB, bool kLog1p>
+struct SLogHAEval {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    using K = SLogBase<kB>;
+    const uint32_t(*tab)[4] = kSLogF.t[kB];
+    f32x4 u = x, corr;
+    if constexpr (kLog1p) {
+      const f32x4 one = f32x4::splat(1.0f);
+      const f32x4 a = simd::max(x, one), b = simd::min(x, one);
+      u = a + b;
+      corr = (a - u) + b;  // exact: 1 + x = u + corr
+    }
+    const i32x4 t = u.bits() - i32x4::splat(0x3F400000);
+    const i32x4 k = simd::shr_arith(t, 23);
+    const i32x4 mo = t & i32x4::splat(0x007FFFFF);
+    const f32x4 m = (mo + i32x4::splat(0x3F400000)).as_f32();  // [0.75, 1.5)
+    f32x4 c, H, L;
+    gather_rows3(tab, simd::shr_logical(mo, 11) & i32x4::splat(0xFF0), c, H, L);  // 16 j
+    const f32x4 m_hi = m & f32x4::from_bits(0xFFFFFE00u);
+    const f32x4 m_lo = m - m_hi;
+    f32x4 r = (m_hi * c - cst<1.0f>()) + m_lo * c;  // exact
+    const f32x4 kf = simd::to_float(k);
+    const f32x4 T = (kB == 1) ? kf + H : kf * cst<K::kAHi>() + H;  // exact
+    f32x4 lo = (kB == 1) ? L : kf * cst<K::kALo>() + L;
+    if constexpr (kLog1p) {
+      // 1 + x = 2^k (m + 2^-k e): r + d with d = e c 2^-k (2^-k built from k <= 125) is
+      // m c - 1 for the true 1 + x; r + d is summed with its error (exact when k = 0 and
+      // c = 1, where r + d = x; elsewhere the error term is far below the result's ulp)
+      const f32x4 scale = (i32x4::splat(0x3F800000) - simd::shl(k, 23)).as_f32();
+      const f32x4 d = corr * c * scale;
+      const f32x4 r0 = r;
+      r = r0 + d;
+      lo = lo + ((r0 - r) + d);
+    }
+    // r^2 P(r) = log1p(r) - r, |r| < 2^-8: Taylor to r^4 (truncation below 2^-42)
+    const f32x4 r2 = r * r;
+    const f32x4 p = r2 * (cst<-0.5f>() + r * (cst<0x1.555556p-2f>() + r * cst<-0.25f>()));
+    if constexpr (kB == 0) {
+      const f32x4 S = T + r;
+      const f32x4 e = (T - S) + r;
+      return S + ((e + lo) + p);
+    } else {
+      const f32x4 r_hi = r & f32x4::from_bits(0xFFFFF000u);
+      const f32x4 r_lo = r - r_hi;
+      const f32x4 q = r_hi * cst<K::kCHi>();  // exact
+      const f32x4 S = T + q;
+      const f32x4 e = (T - S) + q;
+      const f32x4 cr = r_lo * cst<K::kCHi>() + r * cst<K::kCLo>();
+      return S + ((e + lo) + (cr + p * cst<K::kC>()));
+    }
+  }
+};
+
+// ---- LA and EP cores -----------------------------------------------------------------------
+template <int kB, bool kLA>
+struct SLogPolyCoef;
+// Q_b(f) = C_b (log1p(f) - f) / f^2, minimax for relative error; coefficients of f^0, f^1, ...
+template <>
+struct SLogPolyCoef<0, true> {
+  static constexpr float q[8] = {-0x1.fffffap-2f, 0x1.5556f4p-2f, -0x1.00049ap-2f, 0x1.98d2cp-3f,
+                                 -0x1.535d3p-3f,  0x1.318524p-3f, -0x1.25049ep-3f, 0x1.65c77cp-4f};
+};
+template <>
+struct SLogPolyCoef<1, true> {
+  static constexpr float q[8] = {-0x1.715472p-1f, 0x1.ec72f4p-2f, -0x1.715b1ap-2f, 0x1.26e754p-2f,
+                                 -0x1.e9994ap-3f, 0x1.b8c5b6p-3f, -0x1.a6bc56p-3f, 0x1.02154ap-3f};
+};
+template <>
+struct SLogPolyCoef<2, true> {
+  static constexpr float q[8] = {-0x1.bcb7acp-3f, 0x1.287bdep-3f, -0x1.bcbfbp-4f,  0x1.63197p-4f,
+                                 -0x1.26c49p-4f,  0x1.095f12p-4f, -0x1.fd0644p-5f, 0x1.36c35ap-5f};
+};
+template <>
+struct SLogPolyCoef<0, false> {
+  static constexpr float q[4] = {-0x1.ff865ap-2f, 0x1.57c3ap-2f, -0x1.146466p-2f, 0x1.6d6038p-3f};
+};
+template <>
+struct SLogPolyCoef<1, false> {
+  static constexpr float q[4] = {-0x1.70fcb6p-1f, 0x1.eff264p-2f, -0x1.8ebfe8p-2f, 0x1.07901ep-2f};
+};
+template <>
+struct SLogPolyCoef<2, false> {
+  static constexpr float q[4] = {-0x1.bc4e08p-3f, 0x1.2a96fap-3f, -0x1.e02474p-4f, 0x1.3d5c86p-4f};
+};
+
+template <int kB, bool kLA, bool kLog1p>
+struct SLogPolyEval {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    using K = SLogBase<kB>;
+    using Q = SLogPolyCoef<kB, kLA>;
+    f32x4 u = x, corr;
+    if constexpr (kLog1p) {
+      const f32x4 one = f32x4::splat(1.0f);
+      const f32x4 a = simd::max(x, one), b = simd::min(x, one);
+      u = a + b;
+      corr = (a - u) + b;
+    }
+    const i32x4 t = u.bits() - i32x4::splat(0x3F3504F3);
+    const i32x4 k = simd::shr_arith(t, 23);
+    const f32x4 m = ((t & i32x4::splat(0x007FFFFF)) + i32x4::splat(0x3F3504F3)).as_f32();
+    f32x4 f = m - f32x4::splat(1.0f);  // exact
+    if constexpr (kLog1p) f = f + corr * (i32x4::splat(0x3F800000) - simd::shl(k, 23)).as_f32();
+    const f32x4 kf = simd::to_float(k);
+    f32x4 P;
+    if constexpr (kLA) {
+      // Estrin on the upper half, Horner below
+      const f32x4 f2 = f * f;
+      const f32x4 hi = (cst<Q::q[4]>() + f * cst<Q::q[5]>()) +
+                       f2 * (cst<Q::q[6]>() + f * cst<Q::q[7]>());
+      const f32x4 mid = (cst<Q::q[2]>() + f * cst<Q::q[3]>()) + f2 * hi;
+      P = (cst<Q::q[0]>() + f * cst<Q::q[1]>()) + f2 * mid;
+    } else {
+      P = cst<Q::q[0]>() +
+          f * (cst<Q::q[1]>() + f * (cst<Q::q[2]>() + f * cst<Q::q[3]>()));
+    }
+    if constexpr (kB == 1) {
+      return kf + f * (cst<K::kC>() + f * P);
+    } else if constexpr (kLA) {
+      const f32x4 w = (kB == 0) ? f + (f * f) * P : f * (cst<K::kC>() + f * P);
+      return kf * cst<K::kAHi>() + (w + kf * cst<K::kALo>());
+    } else {
+      return kf * cst<K::kAHi + K::kALo>() + f * (cst<K::kC>() + f * P);
+    }
+  }
+};
+
+// ---- Families ------------------------------------------------------------------------------
+// Ln, Log2, Log10: the packed formula handles positive normal x; the element routine handles
+// special values and subnormal x (through the double core, exact widening).
+template <class Base, class Eval, FixedName kN>
+struct SLogF32Family : FamilyBase<float> {
+  static constexpr const char* kName = kN.text;
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static f32x4 packed(f32x4 x) { return Eval::eval(x); }
+  static int screen(f32x4 x) { return screen_not_positive_normal(x); }
+  __attribute__((noinline)) static int element(const float* px, float* out) {
+    int status = 0;
+    if (slog_special(*px, out, &status)) return status;
+    *out = lane0(via_double<LogEvalEP<Base>>(f32x4::splat(*px)));
+    return 0;
+  }
+};
+
+using SLog2HA = SLogF32Family<Base2, SLogHAEval<1, false>, "vsLog2">;
+using SLog2LA = SLogF32Family<Base2, SLogPolyEval<1, true, false>, "vsLog2">;
+using SLog2EP = SLogF32Family<Base2, SLogPolyEval<1, false, false>, "vsLog2">;
+using SLog10HA = SLogF32Family<Base10, SLogHAEval<2, false>, "vsLog10">;
+using SLog10LA = SLogF32Family<Base10, SLogPolyEval<2, true, false>, "vsLog10">;
+using SLog10EP = SLogF32Family<Base10, SLogPolyEval<2, false, false>, "vsLog10">;
+using SLnLA = SLogF32Family<BaseE, SLogPolyEval<0, true, false>, "vsLn">;
+using SLnEP = SLogF32Family<BaseE, SLogPolyEval<0, false, false>, "vsLn">;
+
+// Single-precision Ln HA. The per-element routine is a complete scalar logarithm in double
+// precision (65-entry table, polynomial of degree 8 near 1), rounded once; it serves the flagged
+// lanes (special values and subnormal inputs). Ordinary lanes take the single-precision packed
+// formula above wherever they sit, so a result never depends on its neighbours; both paths are
+// within 0.51 ulp.
+inline float sln_scalar(float xf, int* status) {
+  const uint32_t ix = bits_of(xf), ax = ix & 0x7FFFFFFFu;
+  *status = 0;
+  if (ax >= 0x7F800000u) {
+    if (ix == 0xFF800000u) {
+      *status = 1;
+      return nan_invalid_f();
+    }
+    return xf * xf;
+  }
+  double x = static_cast<double>(xf);
+  int corr = 0;
+  if (ax != 0 && ax < 0x00800000u) {  // subnormal single: scale by 2^60
+    x *= 1152921504606846976.0;
+    corr = -60;
+  }
+  if (x > 0.0) {
+    auto poly = [](double u) {  // u^2 * (-1/2 + u (1/3 + ...)), degree 8 in all
+      return (u * u) *
+             (-0.5 + u * (0.33333333333334386 +
+                          u * (-0.25000000000003386 +
+                               u * (0.19999999911565072 +
+                                    u * (-0.1666666651884978 + u * (0.1428756883852146 + u * (-0.1250214602960357)))))));
+    };
+    if (std::fabs(x - 1.0) <= 0.009765625) {
+      const double u = x - 1.0;
+      return static_cast<float>(u + poly(u));
+    }
+    const uint64_t bx = bits_of(x);
+    const double e = static_cast<double>(static_cast<int>((bx >> 52) & 0x7FF) - 1023 + corr);
+    const double m = double_of((bx & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull);
+    const int j = static_cast<int>(bits_of(70368744177665.0 + m) & 0x7F);
+    const double mh = (m + 2097152.0) - 2097152.0;
+    const double ml = m - mh;
+    const double* t = kSLn.e[j];
+    const double u = (mh * t[0] - 1.0) + ml * t[0];
+    const double r = poly(u) + (e * 0.6931471805598903 + t[1]) + (e * 5.497923018708371e-14 + t[2]) + u;
+    return static_cast<float>(r);
+  }
+  if (x == 0.0) {
+    *status = 2;
+    return minus_inf_divzero_f();
+  }
+  *status = 1;
+  return nan_invalid_f();
+}
+
+struct SLnHA : FamilyBase<float> {
+  static constexpr const char* kName = "vsLn";
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static f32x4 packed(f32x4 x) { return SLogHAEval<0, false>::eval(x); }
+  static int screen(f32x4 x) { return screen_not_positive_normal(x); }
+  __attribute__((noinline)) static int element(const float* px, float* out) {
+    int status;
+    *out = sln_scalar(*px, &status);
+    return status;
+  }
+};
+
+// ---- Log1p ---------------------------------------------------------------------------------
+// x <= -1, infinities, NaNs, x >= 2^125 (2^-k would leave the normal range) and |x| < 2^-60
+// (the result is x, which keeps the sign of zero; x^2 would underflow).
+QOR_SIMD_INLINE int screen_log1p(f32x4 x) {
+  const i32x4 b = x.bits();
+  const i32x4 ax = b & i32x4::splat(0x7FFFFFFF);
+  const i32x4 big = simd::cmp_gt(ax, i32x4::splat(0x7DFFFFFF));
+  const i32x4 tiny = simd::cmp_gt(i32x4::splat(0x21800000), ax);
+  const i32x4 neg1 = simd::cmp_gt(b ^ i32x4::splat(static_cast<int32_t>(0x80000000u)), i32x4::splat(0x3F7FFFFF));
+  return simd::mask(big | tiny | neg1);
+}
+
+template <class Eval>
+struct SLog1pFamily : FamilyBase<float> {
+  static constexpr const char* kName = "vsLog1p";
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static f32x4 packed(f32x4 x) { return Eval::eval(x); }
+  static int screen(f32x4 x) { return screen_log1p(x); }
+  __attribute__((noinline)) static int element(const float* px, float* out) {
+    const float x = *px;
+    if (std::isnan(x)) {
+      *out = x + x;
+      return 0;
+    }
+    if (x == -1.0f) {
+      *out = minus_inf_divzero_f();
+      return 2;
+    }
+    if (x < -1.0f) {
+      *out = nan_invalid_f();
+      return 1;
+    }
+    if (x == INFINITY || std::fabs(x) < 0x1p-60f) {
+      *out = x;
+      return 0;
+    }
+    // x >= 2^125: the double core
+    *out = lane0(via_double<Log1pEvalEP>(f32x4::splat(x)));
+    return 0;
+  }
+};
+using SLog1pHA = SLog1pFamily<SLogHAEval<0, true>>;
+using SLog1pLA = SLog1pFamily<SLogPolyEval<0, true, true>>;
+
+}  // namespace qor::vm::exp_log
