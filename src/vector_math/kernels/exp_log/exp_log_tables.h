@@ -94,14 +94,6 @@ struct alignas(16) DLogLATable {
 extern const DLogLATable kDLog2LA;
 extern const DLogLATable kDLog10LA;
 
-// Single-precision logarithms: 129 rows (R_j, -ln R_j, R_j, -log2 R_j, R_j, -log10 R_j) with
-// R_j ~ 1/(1 + j/128) (21 significant bits; R_0 = 1, R_128 = 1/2), so that one 16-byte load
-// gives (R_j, -log_b R_j) for the base in use.
-struct alignas(16) SLogTable {
-  double e[129][6];
-};
-extern const SLogTable kSLog;
-
 // Single-precision HA logarithms, computed in single precision: for base e, 2 and 10 (t[0],
 // t[1], t[2]), 256 rows {c, H, L, 0} of float bit patterns; m in [0.75, 1.5) falls in cell
 // j = (bits(m) - bits(0.75)) >> 15, c_j is a 9-bit approximation of 1/m on the cell (1 next to

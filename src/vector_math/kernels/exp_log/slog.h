@@ -10,20 +10,21 @@
 // rounding error recovered (Fast2Sum, |T| >= |r| whenever T != 0), and every small term
 // (the error, L_j, k A_lo, the split parts of C_b r, C_b r^2 P) added before the one final
 // rounding S + lo. For base e, C = 1 and r itself is the leading term. The error before the
-// final rounding is below 2^-8 ulp, so results are within about 0.51 ulp.
+// final rounding is a few thousandths of an ulp: results are within 0.503 ulp.
 //
 // LA and EP (no table, no division). x = 2^k m with m in [sqrt(1/2), sqrt(2)), f = m - 1
 // (exact), log_b(x) = k log_b(2) + f (C_b + f Q_b(f)) with Q_b a minimax polynomial computed
 // with MPFR for the relative error of log1p on [sqrt(1/2) - 1, sqrt(2) - 1]: degree 7 for LA
 // (2^-25), degree 3 for EP (2^-14).
 //
-// Log1p reduces u = 1 + x with its rounding error e = (1 + x) - u recovered exactly (Fast2Sum of
-// max(x, 1) and min(x, 1)): with u = 2^k m, 1 + x = 2^k (m + 2^-k e), so the correction
-// d = 2^-k e c_j joins the small terms as d (1 - r) (HA), or is added to f (LA, EP). Near 0
-// (k = 0, c = 1) r + d is exactly x, so small arguments keep full relative accuracy.
+// Log1p HA reduces u = 1 + x with its rounding error e = (1 + x) - u recovered exactly (Fast2Sum
+// of max(x, 1) and min(x, 1)): with u = 2^k m, 1 + x = 2^k (m + 2^-k e), so d = 2^-k e c_j is
+// added to r with its own rounding error kept. Near 0 (k = 0, c = 1) r + d is exactly x, so
+// small arguments keep full relative accuracy. Log1p LA (also the EP slot) takes f = x when
+// k = 0 and drops e elsewhere (below 2^-24.5 relative to u, where |log1p(x)| > 0.34).
 //
 // All kernels patch flagged lanes (zero, negative, subnormal, infinite and NaN inputs, and for
-// Log1p |x| < 2^-25 and x >= 2^125) through their per-element routine, so an ordinary element
+// Log1p |x| < 2^-60 and x >= 2^125) through their per-element routine, so an ordinary element
 // gets the packed result wherever it sits in the vector.
 #pragma once
 
@@ -212,18 +213,17 @@ struct SLogPolyEval {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
     using K = SLogBase<kB>;
     using Q = SLogPolyCoef<kB, kLA>;
-    f32x4 u = x, corr;
-    if constexpr (kLog1p) {
-      const f32x4 one = f32x4::splat(1.0f);
-      const f32x4 a = simd::max(x, one), b = simd::min(x, one);
-      u = a + b;
-      corr = (a - u) + b;
-    }
+    const f32x4 u = kLog1p ? x + cst<1.0f>() : x;
     const i32x4 t = u.bits() - i32x4::splat(0x3F3504F3);
     const i32x4 k = simd::shr_arith(t, 23);
     const f32x4 m = ((t & i32x4::splat(0x007FFFFF)) + i32x4::splat(0x3F3504F3)).as_f32();
-    f32x4 f = m - f32x4::splat(1.0f);  // exact
-    if constexpr (kLog1p) f = f + corr * (i32x4::splat(0x3F800000) - simd::shl(k, 23)).as_f32();
+    f32x4 f = m - cst<1.0f>();  // exact
+    if constexpr (kLog1p) {
+      // k = 0: 1 + x = 1 + f exactly with f = x. Elsewhere the rounding error of 1 + x is
+      // dropped: below 2^-24.5 relative to u, where |log1p(x)| > 0.34.
+      const f32x4 k0 = simd::cmp_eq(k, i32x4()).as_f32();
+      f = simd::select(k0, x, f);
+    }
     const f32x4 kf = simd::to_float(k);
     f32x4 P;
     if constexpr (kLA) {
@@ -342,12 +342,10 @@ struct SLnHA : FamilyBase<float> {
 // x <= -1, infinities, NaNs, x >= 2^125 (2^-k would leave the normal range) and |x| < 2^-60
 // (the result is x, which keeps the sign of zero; x^2 would underflow).
 QOR_SIMD_INLINE int screen_log1p(f32x4 x) {
-  const i32x4 b = x.bits();
-  const i32x4 ax = b & i32x4::splat(0x7FFFFFFF);
-  const i32x4 big = simd::cmp_gt(ax, i32x4::splat(0x7DFFFFFF));
-  const i32x4 tiny = simd::cmp_gt(i32x4::splat(0x21800000), ax);
-  const i32x4 neg1 = simd::cmp_gt(b ^ i32x4::splat(static_cast<int32_t>(0x80000000u)), i32x4::splat(0x3F7FFFFF));
-  return simd::mask(big | tiny | neg1);
+  // ordered compares: a NaN fails all three
+  const f32x4 ok = simd::cmp_lt(cst<-1.0f>(), x) & simd::cmp_lt(x, cst<0x1p125f>()) &
+                   simd::cmp_le(cst<0x1p-60f>(), simd::abs(x));
+  return simd::mask(ok) ^ 0xF;
 }
 
 template <class Eval>
