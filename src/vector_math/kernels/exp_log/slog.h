@@ -237,14 +237,10 @@ struct SLogPolyEval {
       P = cst<Q::q[0]>() +
           f * (cst<Q::q[1]>() + f * (cst<Q::q[2]>() + f * cst<Q::q[3]>()));
     }
-    if constexpr (kB == 1) {
-      return kf + f * (cst<K::kC>() + f * P);
-    } else if constexpr (kLA) {
-      const f32x4 w = (kB == 0) ? f + (f * f) * P : f * (cst<K::kC>() + f * P);
-      return kf * cst<K::kAHi>() + (w + kf * cst<K::kALo>());
-    } else {
-      return kf * cst<K::kAHi + K::kALo>() + f * (cst<K::kC>() + f * P);
-    }
+    // k log_b(2) rounded once (within half an ulp of the result when k != 0)
+    const f32x4 w = (kB == 0) ? f + (f * f) * P : f * (cst<K::kC>() + f * P);
+    if constexpr (kB == 1) return kf + w;
+    else return kf * cst<K::kAHi + K::kALo>() + w;
   }
 };
 
