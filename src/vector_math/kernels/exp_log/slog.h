@@ -10,7 +10,7 @@
 // rounding error recovered (Fast2Sum, |T| >= |r| whenever T != 0), and every small term
 // (the error, L_j, k A_lo, the split parts of C_b r, C_b r^2 P) added before the one final
 // rounding S + lo. For base e, C = 1 and r itself is the leading term. The error before the
-// final rounding is a few thousandths of an ulp: results are within 0.503 ulp.
+// final rounding is a few thousandths of an ulp: results are within 0.504 ulp.
 //
 // LA and EP (no table, no division). x = 2^k m with m in [sqrt(1/2), sqrt(2)), f = m - 1
 // (exact), log_b(x) = k log_b(2) + f (C_b + f Q_b(f)) with Q_b a minimax polynomial computed
