@@ -299,7 +299,9 @@ TEST(MomentsValidation, FirstFailingCheckDecidesAndNothingIsWritten) {
     s = v.storage;
     const Outputs<double> before = o;
     EXPECT_EQ(_hoxdSSBasic(t, v.est, v.method, qor_threading_sequential()), v.status);
-    if (v.status) EXPECT_TRUE(o == before);
+    if (v.status) {
+      EXPECT_TRUE(o == before);
+    }
     EXPECT_EQ(_hoxsSSBasic(nullptr, v.est, v.method, nullptr), HOX_SS_ERR_NULL_TASK);
     __hoxSSDeleteTask(&t);
   }
@@ -323,7 +325,9 @@ TEST(MomentsAllocation, EveryAllocationSiteFailsCleanly) {
           attach(t, o, c);
           const Outputs<double> before = o;
           st = _hoxdSSBasic(t, kAllEstimates, m, c.th);
-          if (st) EXPECT_TRUE(o == before);
+          if (st) {
+            EXPECT_TRUE(o == before);
+          }
           if (!st) st = _hoxdSSBasic(t, kAllEstimates, m, c.th);
           __hoxSSDeleteTask(&t);
           return st;
