@@ -204,30 +204,17 @@ class Frame {
     if (status != 0) report_error(static_cast<T*>(nullptr), status, k, a, b, r1, r2, F::kName);
   }
 
-  // The common case (no lane flagged) inline in the caller's loop, so that constants stay in
-  // registers across blocks; flagged blocks go to the out-of-line routine below.
-  static inline __attribute__((always_inline)) void block(int32_t i, const T* a, const T* b, T* r1, T* r2) {
+  static void block(int32_t i, const T* a, const T* b, T* r1, T* r2) {
     const V x0 = V::load(a + i), x1 = V::load(a + i + W);
     V y0 = x0, y1 = x1;
     if constexpr (F::kIn == 2) {
       y0 = V::load(b + i);
       y1 = V::load(b + i + W);
     }
-    const int m = screen2(x0, y0, x1, y1);
-    if (__builtin_expect(m == 0, 1)) {
+    int m = screen2(x0, y0, x1, y1);
+    if (m == 0) {
       packed_store2(x0, y0, x1, y1, r1 + i, r2 + i);
       return;
-    }
-    flagged_block(i, m, a, b, r1, r2);
-  }
-
-  // Nothing is stored yet when this runs, so the inputs are read again even if outputs alias them.
-  static __attribute__((noinline)) void flagged_block(int32_t i, int m, const T* a, const T* b, T* r1, T* r2) {
-    const V x0 = V::load(a + i), x1 = V::load(a + i + W);
-    V y0 = x0, y1 = x1;
-    if constexpr (F::kIn == 2) {
-      y0 = V::load(b + i);
-      y1 = V::load(b + i + W);
     }
     if constexpr (F::kScheme == Scheme::Recompute) {
       // Copies of the inputs: outputs may alias inputs.
