@@ -49,8 +49,8 @@ Matrix& matrix(bool rows) {
 
 double read_range(const double* x, size_t count) {
   __m128d a = _mm_setzero_pd(), b = a, c = a, d = a;
-  size_t i = 0;
-  for (; i + 8 <= count; i += 8) {
+  const size_t body = count - count % 8;
+  for (size_t i = 0; i < body; i += 8) {
     a = _mm_add_pd(a, _mm_load_pd(x + i));
     b = _mm_add_pd(b, _mm_load_pd(x + i + 2));
     c = _mm_add_pd(c, _mm_load_pd(x + i + 4));
@@ -58,7 +58,7 @@ double read_range(const double* x, size_t count) {
   }
   double r[2], tail = 0;
   _mm_storeu_pd(r, _mm_add_pd(_mm_add_pd(a, b), _mm_add_pd(c, d)));
-  for (; i < count; ++i) tail += x[i];
+  for (size_t i = body; i < count; ++i) tail += x[i];
   return r[0] + r[1] + tail;
 }
 
