@@ -107,16 +107,8 @@ QOR_API int32_t __hoxBRngMCG59InitStream(int32_t method, HoxStream stream, int32
       st->a = kA;
       return 0;
     }
-    case HOX_INIT_METHOD_LEAPFROG:
-      if (!params) return HOX_ERR_BAD_ARGUMENT;
-      st->x = mulmod(powmod(st->a, params[0]), st->x);
-      st->a = powmod(st->a, static_cast<uint64_t>(static_cast<int64_t>(n)));
-      return 0;
-    case HOX_INIT_METHOD_SKIPAHEAD:
-      st->x = mulmod(powmod(st->a, skip_count(n, params)), st->x);
-      return 0;
     default:
-      return HOX_ERR_BAD_INIT_METHOD;
+      return mcg_split(method, st, n, params, mulmod, powmod);
   }
 }
 

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "qor/rng.h"
+
 namespace qor::rng {
 
 constexpr uint64_t kBias52 = 0x4330000000000000ull;  // the bit pattern of 2^52
@@ -65,6 +67,27 @@ inline uint64_t skip_count(int32_t n, const uint32_t* params) {
   uint64_t v = params[0];
   if (n >= 2) v |= uint64_t(params[1]) << 32;
   return v;
+}
+
+// Leapfrog and skip-ahead of a multiplicative congruential stream x <- a x whose state keeps
+// the current value `x` and the current multiplier `a`, with the generator's own modular
+// product and power. Leapfrog k of s (k = params[0], s = n): x <- a^k x and a <- a^s;
+// skip-ahead by N (params, low word first): x <- a^N x. Other methods are not splitting methods.
+template <class State, class MulMod, class PowMod>
+int32_t mcg_split(int32_t method, State* st, int32_t n, const uint32_t* params, MulMod mulmod,
+                  PowMod powmod) {
+  switch (method) {
+    case HOX_INIT_METHOD_LEAPFROG:
+      if (!params) return HOX_ERR_BAD_ARGUMENT;
+      st->x = mulmod(powmod(st->a, params[0]), st->x);
+      st->a = powmod(st->a, static_cast<uint64_t>(static_cast<int64_t>(n)));
+      return 0;
+    case HOX_INIT_METHOD_SKIPAHEAD:
+      st->x = mulmod(powmod(st->a, skip_count(n, params)), st->x);
+      return 0;
+    default:
+      return HOX_ERR_BAD_INIT_METHOD;
+  }
 }
 
 }  // namespace qor::rng
