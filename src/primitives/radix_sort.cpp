@@ -286,36 +286,25 @@ using F64Desc = FloatDescend<uint64_t, int64_t>;
 
 using namespace qor::prim;
 
-#define QOR_SORT32(sfx, T, Asc, Desc)                                                             \
+// The four entry points of one key type: in-place and index sorts, ascending and descending,
+// on keys seen as unsigned words U of the given layout.
+#define QOR_SORT(sfx, T, U, Lay, copy, Asc, Desc)                                                 \
   extern "C" QOR_API int32_t qor_dft_e8r_ochaSortRadixAscend_##sfx##_I(T* k, T* b, int32_t n) {   \
-    return sort_in_place<uint32_t, Layout32, Asc>(k, b, n, copy32);                              \
+    return sort_in_place<U, Lay, Asc>(k, b, n, copy);                                             \
   }                                                                                              \
   extern "C" QOR_API int32_t qor_dft_e8r_ochaSortRadixDescend_##sfx##_I(T* k, T* b, int32_t n) {  \
-    return sort_in_place<uint32_t, Layout32, Desc>(k, b, n, copy32);                             \
+    return sort_in_place<U, Lay, Desc>(k, b, n, copy);                                            \
   }                                                                                              \
   extern "C" QOR_API int32_t qor_dft_e8r_ochaSortRadixIndexAscend_##sfx(const T* k, int32_t s,    \
       int32_t* i, int32_t* ib, int32_t n) {                                                      \
-    return sort_index<uint32_t, Layout32, Asc>(k, s, i, ib, n);                                  \
+    return sort_index<U, Lay, Asc>(k, s, i, ib, n);                                               \
   }                                                                                              \
   extern "C" QOR_API int32_t qor_dft_e8r_ochaSortRadixIndexDescend_##sfx(const T* k, int32_t s,   \
       int32_t* i, int32_t* ib, int32_t n) {                                                      \
-    return sort_index<uint32_t, Layout32, Desc>(k, s, i, ib, n);                                 \
+    return sort_index<U, Lay, Desc>(k, s, i, ib, n);                                              \
   }
-#define QOR_SORT16(sfx, T, Asc, Desc)                                                             \
-  extern "C" QOR_API int32_t qor_dft_e8r_ochaSortRadixAscend_##sfx##_I(T* k, T* b, int32_t n) {   \
-    return sort_in_place<uint16_t, Layout16, Asc>(k, b, n, copy16);                              \
-  }                                                                                              \
-  extern "C" QOR_API int32_t qor_dft_e8r_ochaSortRadixDescend_##sfx##_I(T* k, T* b, int32_t n) {  \
-    return sort_in_place<uint16_t, Layout16, Desc>(k, b, n, copy16);                             \
-  }                                                                                              \
-  extern "C" QOR_API int32_t qor_dft_e8r_ochaSortRadixIndexAscend_##sfx(const T* k, int32_t s,    \
-      int32_t* i, int32_t* ib, int32_t n) {                                                      \
-    return sort_index<uint16_t, Layout16, Asc>(k, s, i, ib, n);                                  \
-  }                                                                                              \
-  extern "C" QOR_API int32_t qor_dft_e8r_ochaSortRadixIndexDescend_##sfx(const T* k, int32_t s,   \
-      int32_t* i, int32_t* ib, int32_t n) {                                                      \
-    return sort_index<uint16_t, Layout16, Desc>(k, s, i, ib, n);                                 \
-  }
+#define QOR_SORT32(sfx, T, Asc, Desc) QOR_SORT(sfx, T, uint32_t, Layout32, copy32, Asc, Desc)
+#define QOR_SORT16(sfx, T, Asc, Desc) QOR_SORT(sfx, T, uint16_t, Layout16, copy16, Asc, Desc)
 
 QOR_SORT32(32f, float, F32Asc, F32Desc)
 QOR_SORT32(32s, int32_t, S32Asc, S32Desc)
