@@ -158,59 +158,69 @@ struct SExp10HA : SExpBase<SExp10Eval, DExpCoreEP<RedExp10>, -2426, 38 * 64 + 32
 };
 
 // ---- Expm1 ---------------------------------------------------------------------------------
-// Constant rows of Expm1 (bit patterns, each replicated four times).
-struct alignas(16) SExpm1Table {
-  uint32_t log2e[4];    // 0x3FB8AA3B  log2 e
-  uint32_t shifter[4];  // 0x4B400000  1.5 * 2^23
-  uint32_t l1[4];       // 0x3F317200  ln 2 leading part (15 bits)
-  uint32_t l2[4];       // 0x35BFBE8E  ln 2 trailing part
-  uint32_t mask12[4];   // 0xFFFFF000  the leading 12 bits of a float
-  uint32_t q[5][4];     // Q(r) = q0 + q1 r + q2 r^2 + q3 r^3 + q4 r^4
-  uint32_t half[4];     // 0.5
-  uint32_t mone[4];     // -1.0
-  uint32_t one_bits[4]; // 0x3F800000  the exponent bias in place
-  uint32_t sign[4];     // 0x80000000
+// Constant rows of Expm1 (each value replicated per lane).
+struct alignas(16) SExpm1Rows {
+  double inv_ln2_256[2];  // 256 / ln 2
+  double sh52[2];         // 1.5 * 2^52
+  double c[3][2];         // 2^(f/256) - 1 = f (c1 + c2 f + c3 f^2), Taylor terms
+  double one[2];
 };
-inline constexpr SExpm1Table kSExpm1 = {
-    QOR_ROW4(0x3FB8AA3Bu), QOR_ROW4(0x4B400000u), QOR_ROW4(0x3F317200u), QOR_ROW4(0x35BFBE8Eu), QOR_ROW4(0xFFFFF000u),
-    {QOR_ROW4(0x3E2AAAABu), QOR_ROW4(0x3D2AAA7Cu), QOR_ROW4(0x3C08883Eu), QOR_ROW4(0x3AB69DDBu), QOR_ROW4(0x395099E0u)},
-    QOR_ROW4(0x3F000000u), QOR_ROW4(0xBF800000u), QOR_ROW4(0x3F800000u), QOR_ROW4(0x80000000u),
+inline constexpr SExpm1Rows kSExpm1 = {
+    {0x1.71547652b82fep+8, 0x1.71547652b82fep+8},
+    {0x1.8p52, 0x1.8p52},
+    {{0x1.62e42fefa39efp-9, 0x1.62e42fefa39efp-9},
+     {0x1.ebfbdff82c58fp-19, 0x1.ebfbdff82c58fp-19},
+     {0x1.c6b08d704a0c0p-29, 0x1.c6b08d704a0c0p-29}},
+    {1.0, 1.0},
 };
 
+// The first words (B) of the 256-entry table, 8 bytes apart: the low byte of the shifted value
+// indexes it directly.
+struct alignas(16) SExpm1TTable {
+  double b[256];
+};
+constexpr SExpm1TTable make_sexpm1_t() {
+  SExpm1TTable r{};
+  for (int j = 0; j < 256; ++j) r.b[j] = kDExpT256.e[j][0];
+  return r;
+}
+inline constexpr SExpm1TTable kSExpm1T = make_sexpm1_t();
+
 struct SExpm1Eval {
+  // y = 256 x / ln 2, t = y + 1.5 * 2^52 (N = round(y) in the low bits), f = y - N
+  static QOR_SIMD_INLINE f64x2 reduce(const SExpm1Rows& c, f64x2 x, f64x2& t) {
+    const f64x2 y = x * row(c.inv_ln2_256);
+    t = y + row(c.sh52);
+    return y - (t - row(c.sh52));
+  }
+  // (2^n T) (1 + q) - 1 = Ts q - (1 - Ts); for x = -0 this is -0 - (+0) = -0.
+  static QOR_SIMD_INLINE f64x2 finish(const SExpm1Rows& c, f64x2 t, f64x2 f, f64x2 b) {
+    const f64x2 ts = (b.bits() + simd::shl(t.bits(), 44)).as_f64();
+    const f64x2 q = f * (row(c.c[0]) + f * (row(c.c[1]) + f * row(c.c[2])));
+    return ts * q - (row(c.one) - ts);
+  }
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    const SExpm1Table& c = opaque_table(kSExpm1);
-    const f32x4 sh = row(c.shifter);
-    const f32x4 t = x * row(c.log2e) + sh;
-    const f32x4 k = t - sh;
-    const f32x4 d = x - k * row(c.l1);  // exact
-    const f32x4 kl = k * row(c.l2);
-    // d - kl = rh + rl: rh the leading 12 bits of d (so rh^2 is exact), rl small (|rl| < 2^-11)
-    const f32x4 rh = d & row(c.mask12);
-    const f32x4 rl = (d - rh) - kl;
-    const f32x4 r = rh + rl;
-    // e^r - 1 = rh + rh^2/2 + [rl (1 + (r + rh)/2) + r^3 Q(r)]; Q by Estrin
-    const f32x4 r2 = r * r;
-    const f32x4 q01 = row(c.q[0]) + r * row(c.q[1]);
-    const f32x4 q23 = row(c.q[2]) + r * row(c.q[3]);
-    const f32x4 q = q01 + r2 * (q23 + r2 * row(c.q[4]));
-    const f32x4 half = row(c.half);
-    const f32x4 h = rh * (rh * half);  // exact
-    const f32x4 rest = (rl + rl * ((r + rh) * half)) + (r2 * r) * q;  // (r^2 - rh^2)/2 = rl (r + rh)/2
-    const f32x4 u = rh + h;  // Fast2Sum: |h| < |rh| / 5
-    const f32x4 eu = h - (u - rh);
-    const f32x4 s = (simd::shl(t.bits(), 23) + irow(c.one_bits)).as_f32();  // 2^k
-    // a + e1 = 2^k - 1 exactly (2Sum; a alone is exact for |k| <= 24)
-    const f32x4 m1 = row(c.mone);
-    const f32x4 a = s + m1;
-    const f32x4 bv = a - s;
-    const f32x4 e1 = (s - (a - bv)) + (m1 - bv);
-    // + 2^k u, exact product, by Fast2Sum (|a| >= |2^k u| for every k, or a = 0)
-    const f32x4 b = s * u;
-    const f32x4 s2 = a + b;
-    const f32x4 e2 = b - (s2 - a);
-    const f32x4 res = s2 + ((e1 + e2) + s * (eu + rest));
-    return res | (x & row(c.sign));
+    const SExpm1Rows& c = opaque_table(kSExpm1);
+    f64x2 t0, t1;
+    const f64x2 f0 = reduce(c, widen_lo(x), t0);
+    const f64x2 f1 = reduce(c, widen_hi(x), t1);
+    // the low 32 bits of the four shifted values; j = their low bytes
+    const __m128i w = _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(t0.v), _mm_castpd_ps(t1.v), _MM_SHUFFLE(2, 0, 2, 0)));
+    const double* tab = opaque_table(kSExpm1T).b;
+#if defined(__x86_64__)
+    const uint64_t w01 = static_cast<uint64_t>(_mm_cvtsi128_si64(w));
+    const uint64_t w23 = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(w, w)));
+    const uint32_t j0 = static_cast<uint8_t>(w01), j1 = static_cast<uint8_t>(w01 >> 32);
+    const uint32_t j2 = static_cast<uint8_t>(w23), j3 = static_cast<uint8_t>(w23 >> 32);
+#else
+    const uint32_t j0 = static_cast<uint8_t>(_mm_cvtsi128_si32(w));
+    const uint32_t j1 = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(w, 1)));
+    const uint32_t j2 = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(w, 2)));
+    const uint32_t j3 = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(w, 3)));
+#endif
+    const f64x2 b0 = _mm_loadh_pd(_mm_load_sd(tab + j0), tab + j1);
+    const f64x2 b1 = _mm_loadh_pd(_mm_load_sd(tab + j2), tab + j3);
+    return narrow(finish(c, t0, f0, b0), finish(c, t1, f1, b1));
   }
 };
 
