@@ -138,20 +138,24 @@ void exp_tables(const std::string& dir) {
     }
     std::fclose(d256);
   }
-  FILE* d1024 = open_out(dir, "dexp_t1024.inc");
-  for (int j = 0; j < 1024; ++j) {
-    mpfr_set_si(v, j, MPFR_RNDN);
-    mpfr_div_si(v, v, 1024, MPFR_RNDN);
-    mpfr_exp2(v, v, MPFR_RNDN);
-    const double hi = mpfr_get_d(v, MPFR_RNDN);
-    uint64_t b;
-    std::memcpy(&b, &hi, 8);
-    b -= static_cast<uint64_t>(j) << 42;
-    double biased;
-    std::memcpy(&biased, &b, 8);
-    std::fprintf(d1024, "%a,  // j = %d: T = %a\n", biased, j, hi);
+  // 2^(j/1024) for Exp LA and 2^(j/2048) for single Expm1: T only, biased by j << 42 (j << 41).
+  for (const int size : {1024, 2048}) {
+    const int shift = size == 1024 ? 42 : 41;
+    FILE* f = open_out(dir, size == 1024 ? "dexp_t1024.inc" : "sexpm1_t2048.inc");
+    for (int j = 0; j < size; ++j) {
+      mpfr_set_si(v, j, MPFR_RNDN);
+      mpfr_div_si(v, v, size, MPFR_RNDN);
+      mpfr_exp2(v, v, MPFR_RNDN);
+      const double hi = mpfr_get_d(v, MPFR_RNDN);
+      uint64_t b;
+      std::memcpy(&b, &hi, 8);
+      b -= static_cast<uint64_t>(j) << shift;
+      double biased;
+      std::memcpy(&biased, &b, 8);
+      std::fprintf(f, "%a,  // j = %d: T = %a\n", biased, j, hi);
+    }
+    std::fclose(f);
   }
-  std::fclose(d1024);
   mpfr_clears(v, t, static_cast<mpfr_ptr>(nullptr));
 }
 
