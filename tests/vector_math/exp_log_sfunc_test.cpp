@@ -41,14 +41,28 @@ TEST(SExp10, PackedDomainEdges) {
   const std::vector<float> xs = runs({-37.9065f, -37.93f, 38.4998f, 38.5315f, -44.86f, -45.16f}, 2000);
   sweep<float>("sExp10", mpfr_exp10, xs, {{"HA", qor_fnx_kernel_sExp10_W7HAynn, Contract::HA}}, 0.6);
 }
-// Expm1 changes its reduction step at x = (i + 1/2) ln 2, stops having 2^k - 1 exact beyond
-// |k| = 24 (|x| near 17), rounds to -1 below -17.33, and hands |x| >= 88 to the per-element
-// routine; runs of consecutive inputs across each of these.
+// Expm1 leaves the N = 0 cell of its 2048-entry reduction at |x| = ln 2 / 4096 (where the
+// result stops being the quadratic alone), crosses table cells and binades of 2^n near 0.35 and
+// 1.04, rounds to -1 below -17.33, and hands |x| >= 88 to the per-element routine; runs of
+// consecutive inputs across each of these, and subnormal arguments and -0 among neighbours
+// that take the packed path.
 TEST(SExpm1, ReductionStepsAndLargeArguments) {
-  const std::vector<float> xs = runs({0.3464f, -0.3468f, 1.0394f, -1.0399f, 16.98f, -16.983f, 17.6748f, -17.3288f, -17.1f,
-                                      -17.676f, 87.999f, -88.0005f, 88.7227f},
-                                     3000);
+  std::vector<float> xs = runs({0x1.62e4p-13f, -0x1.62e44p-13f, 0.3464f, -0.3468f, 1.0394f, -1.0399f, 16.98f, -16.983f,
+                                17.6748f, -17.3288f, -17.1f, -17.676f, 87.999f, -88.0005f, 88.7227f},
+                               3000);
+  for (float s : {0x1p-149f, 0x1.8p-140f, 0x1p-127f, -0x1p-149f, -0x1.234p-130f, 0.0f, -0.0f}) {
+    const float block[8] = {0.5f, s, -2.0f, 3.0f, s, -s, 7.5f, s};
+    xs.insert(xs.end(), block, block + 8);
+  }
   sweep<float>("sExpm1", mpfr_expm1, xs, {{"HA", qor_fnx_kernel_sExpm1_V8HAynn, Contract::HA}}, 0.6);
+  // signed zeros inside a block that takes the packed path
+  const float z[8] = {0.5f, -0.0f, -2.0f, 3.0f, 0.0f, -0x1p-149f, 7.5f, -0.0f};
+  float out[8];
+  qor_fnx_kernel_sExpm1_V8HAynn(8, z, out);
+  EXPECT_TRUE(std::signbit(out[1]));
+  EXPECT_TRUE(std::signbit(out[7]));
+  EXPECT_FALSE(std::signbit(out[4]));
+  EXPECT_EQ(out[5], -0x1p-149f);
 }
 
 std::vector<float> log_inputs(uint32_t seed) {

@@ -1,4 +1,4 @@
-// Single-precision Exp2, Exp10 and Expm1, evaluated in single precision.
+// Single-precision Exp2 and Exp10, evaluated in single precision, and Expm1, in double precision.
 //
 // Exp2 and Exp10 share the 128-entry table of Exp HA (T_hi = RN(2^(j/128)), T_lo its relative
 // error): x log2(b) = m + j/128 + d/128 with N = 128 m + j = round(128 x log2(b)), and
@@ -12,19 +12,18 @@
 // (two float compares, which also catch NaNs) sends the rest to the per-element routine,
 // which rounds subnormal results once through a double-precision core.
 //
-// Expm1: k = round(x log2 e), d = x - k L1 exact (L1 = the leading 15 bits of ln 2), and the
-// reduced argument r = d - k L2 (|r| <= 0.35) carried as rh + rl, rh the leading 12 bits of d,
-// so that rh^2/2 is exact, and rl = (d - rh) - k L2. Then
-//     e^x - 1 = (2^k - 1) + 2^k (rh + rh^2/2) + 2^k (rl (1 + (r + rh)/2) + r^3 Q(r)),
-// Q of degree 4 (weighted minimax on [-0.35, 0.35] for the relative error of e^r - 1, fitted
-// with its float coefficients fixed one by one from the leading one: 2^-30.9).
-// The large terms are added without error (2Sum for 2^k - 1, which is not exact for |k| > 24;
-// Fast2Sum for rh + rh^2/2 and for adding 2^k times that, whose magnitudes are ordered for
-// every k), so only the small last term and the final sum round: the error stays close to half
-// an ulp. k = 0 (|x| < 0.35) needs no special case: 2^k - 1 = 0 and the sum is r + r^2/2 + ...,
-// without cancellation. The sign of x is ORed into the result, which keeps
-// expm1(-0) = -0 (expm1 has the sign of x everywhere). |x| >= 88 goes to the per-element
-// routine (overflow near 88.72, and -1 for large negative x).
+// Expm1 works in double precision: the four floats are widened to two pairs of doubles,
+//     y = 2048 x / ln 2,  N = round(y) = 2048 n + j,  f = y - N (exact, |f| <= 1/2),
+//     e^x - 1 = 2^n T_j (1 + q) - 1 = Ts q - (1 - Ts),  q = f (c1 + c2 f) ~ 2^(f/2048) - 1,
+// with T_j = RN(2^(j/2048)) from a 2048-entry table (Ts = 2^n T_j by one integer addition) and
+// q a relative minimax quadratic (2^-28.6). 1 - Ts is exact for the n that occur (|x| < 88), Ts q
+// carries a relative error near 2^-28.6 for N = 0 (then Ts = 1 and the result is q) and far less
+// elsewhere, so the double result is within 2^-28 of e^x - 1 and the narrowing rounds it once:
+// measured over all 2^32 inputs, 0.540 ulp at most on this path (0.558 ulp overall, at the
+// overflow edge) and 99.86% of results correctly rounded. For x = -0 the last subtraction
+// gives -0 - (+0) = -0. |x| >= 88 and NaN go to the per-element routine (overflow near 88.72,
+// and -1 for large negative x); a flagged block is recomputed element by element, so the
+// packed formula (and its cvtpd2dq) only sees finite arguments below 88 in magnitude.
 #pragma once
 
 #include <cmath>
