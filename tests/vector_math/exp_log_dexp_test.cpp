@@ -91,6 +91,10 @@ TEST(DExpm1, WholeDomainAndHardRegions) {
   append(xs, uniform<double>(-0.007, 0.007, qor::test::scaled(10000), 46));
   append(xs, uniform<double>(-1.1, -0.95, qor::test::scaled(3000), 47));   // 2^n below 1/2: Ts - 1 inexact
   append(xs, uniform<double>(36.0, 37.5, qor::test::scaled(3000), 48));    // 2^n above 2^52: likewise
+  // HA: below 2^n = 2^-27, Ts - 1 rounds and Fast2Sum carries its error; from 2^n = 2^53 on
+  // (x = 36.74), Ts - 1 rounds to Ts and the -1 is carried separately
+  append(xs, uniform<double>(-38.5, -18.0, qor::test::scaled(3000), 51));
+  append(xs, uniform<double>(36.72, 36.76, qor::test::scaled(2000), 52));
   append(xs, uniform<double>(707.5, 708.5, qor::test::scaled(1000), 49));  // where the packed range ends
   append(xs, log_uniform<double>(-56, -52, qor::test::scaled(1000), 50));  // the small-argument screen
   sweep<double>("dExpm1", mpfr_expm1, xs,
