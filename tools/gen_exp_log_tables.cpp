@@ -22,14 +22,6 @@
 //   dlog2_la513.inc   {Q, G} doubles, j = 0..512, for the LA kernels of Log2 and Log10: with
 //   dlog10_la513.inc  c = 1 + j/512, Q = RN(log_b(e) / c) and G = RN(log_b c) (j < 256) or
 //                     RN(log_b(c/2)) (j >= 256), b = 2 and 10
-//   slogf_e256.inc, slogf_2_256.inc, slogf_10_256.inc
-//                     {c, H, L, 0} floats, j = 0..255, for the single-precision HA logarithms
-//                     with m in [0.75, 1.5): cell j is [0.75 + j/512, 0.75 + (j+1)/512) for
-//                     j < 128 and [1 + (j-128)/256, 1 + (j-127)/256) for j >= 128; c is 1 for
-//                     the two cells next to 1 and otherwise the reciprocal of the cell's centre
-//                     rounded to 9 significant bits, so that m c - 1 is exact in single
-//                     precision and below 2^-8 in magnitude (checked here); H = -log_b(c)
-//                     rounded to a multiple of 2^-16 and L = RN(-log_b(c) - H)
 #include <mpfr.h>
 
 #include <cstdio>
@@ -228,34 +220,6 @@ void log_tables(const std::string& dir) {
   }
   std::fclose(la2);
   std::fclose(la10);
-  const char* names[3] = {"slogf_e256.inc", "slogf_2_256.inc", "slogf_10_256.inc"};
-  for (int b = 0; b < 3; ++b) {
-    FILE* f = open_out(dir, names[b]);
-    for (int j = 0; j < 256; ++j) {
-      const double lo = j < 128 ? 0.75 + j / 512.0 : 1.0 + (j - 128) / 256.0;
-      const double width = j < 128 ? 1.0 / 512 : 1.0 / 256;
-      double c = 1.0;
-      if (j != 127 && j != 128) {
-        mpfr_set_d(v, lo + width / 2, MPFR_RNDN);
-        mpfr_d_div(v, 1.0, v, MPFR_RNDN);
-        c = round_sig(v, 9);
-      }
-      // every m of the cell: |m c - 1| < 2^-8 (the extremes are the cell's ends)
-      const double ulp = j < 128 ? 0x1p-24 : 0x1p-23;
-      const double r_lo = lo * c - 1.0, r_hi = (lo + width - ulp) * c - 1.0;
-      if (!(r_lo > -0x1p-8 && r_lo < 0x1p-8 && r_hi > -0x1p-8 && r_hi < 0x1p-8)) {
-        std::fprintf(stderr, "cell %d: m c - 1 out of range\n", j);
-        std::exit(1);
-      }
-      neg_log(w, c, b, false);
-      const double h = round_multiple(w, 16);
-      mpfr_sub_d(v, w, h, MPFR_RNDN);
-      const float l = mpfr_get_flt(v, MPFR_RNDN);
-      std::fprintf(f, "{0x%08X, 0x%08X, 0x%08X, 0},  // j = %d: c = %a, H = %a, L = %a\n", bits_of(static_cast<float>(c)),
-                   bits_of(static_cast<float>(h)), bits_of(l), j, c, h, static_cast<double>(l));
-    }
-    std::fclose(f);
-  }
   mpfr_clears(v, w, static_cast<mpfr_ptr>(nullptr));
 }
 

@@ -114,46 +114,4 @@ TEST(ExpLogTables, LogLATablesHoldScaledReciprocalsAndLogarithmsOfTheRowPoints) 
   }
 }
 
-// The single-precision HA logarithms rely on: c_j has at most 9 significant bits, so that for
-// every m of cell j (split as m_hi with 15 bits and m_lo) m_hi c_j - 1 and m_lo c_j are exact
-// floats and their sum m c_j - 1 is a float of magnitude below 2^-8; H_j is a multiple of 2^-16
-// and H_j + L_j = -log_b(c_j) to float precision of L_j; the rows of the three bases share c_j.
-TEST(ExpLogTables, SingleLogCellsGiveAnExactReduction) {
-  Mp exact, t;
-  for (int j = 0; j < 256; ++j) {
-    const float c = f_of(kSLogF.t[0][j][0]);
-    int ex;
-    const double frac = std::frexp(static_cast<double>(c), &ex);
-    EXPECT_EQ(std::ldexp(frac, 9), std::nearbyint(std::ldexp(frac, 9))) << j;
-    if (j == 127 || j == 128) {
-      EXPECT_EQ(c, 1.0f);
-    }
-    double worst = 0;
-    for (uint32_t b = 0x3F400000u + (static_cast<uint32_t>(j) << 15); b < 0x3F400000u + ((j + 1u) << 15); ++b) {
-      const float m = f_of(b);
-      const float m_hi = f_of(b & 0xFFFFFE00u);
-      const double hi = static_cast<double>(m_hi) * c - 1.0, lo = static_cast<double>(m - m_hi) * c;
-      const double r = static_cast<double>(m) * c - 1.0;  // exact in double (24 + 9 bits)
-      if (static_cast<double>(static_cast<float>(hi)) != hi || static_cast<double>(static_cast<float>(lo)) != lo ||
-          static_cast<double>(static_cast<float>(r)) != r) {
-        ADD_FAILURE() << "cell " << j << ": inexact reduction at m = " << m;
-        break;
-      }
-      worst = std::fmax(worst, std::fabs(r));
-    }
-    EXPECT_LT(worst, 0x1p-8) << j;
-    for (int base = 0; base < 3; ++base) {
-      EXPECT_EQ(kSLogF.t[base][j][0], kSLogF.t[0][j][0]) << j;
-      const double h = f_of(kSLogF.t[base][j][1]), l = f_of(kSLogF.t[base][j][2]);
-      EXPECT_EQ(std::ldexp(h, 16), std::nearbyint(std::ldexp(h, 16))) << base << " " << j;
-      mpfr_set_d(t.v, c, MPFR_RNDN);
-      if (base == 0) mpfr_log(exact.v, t.v, MPFR_RNDN);
-      else if (base == 1) mpfr_log2(exact.v, t.v, MPFR_RNDN);
-      else mpfr_log10(exact.v, t.v, MPFR_RNDN);
-      mpfr_neg(exact.v, exact.v, MPFR_RNDN);
-      EXPECT_LE(distance(exact.v, h, l), std::ldexp(std::fabs(l), -24) + 0x1p-70) << base << " " << j;
-    }
-  }
-}
-
 }  // namespace

@@ -20,6 +20,6 @@ QOR_S_KERNEL(sLogb_W7HAynn, SLogb)
 #include "vector_math/kernels/exp_log/slog_ha.h"
 
 QOR_S_KERNEL(sLog2_W7LAynn, SLog2LA)
-QOR_S_KERNEL(sLog2_W7HAynn, ha::SLog2HA)
+QOR_S_KERNEL(sLog2_W7HAynn, SLog2HA)
 QOR_S_KERNEL(sLog2_W7EPnnn, SLog2EP)
 QOR_S_KERNEL(sLog10_W7EPnnn, SLog10EP)

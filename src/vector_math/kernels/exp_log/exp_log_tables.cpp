@@ -86,16 +86,6 @@ const DLogLATable kDLog10LA = {{
 #include "vector_math/kernels/exp_log/tables/dlog10_la513.inc"
 }};
 
-const SLogFTable kSLogF = {{{
-#include "vector_math/kernels/exp_log/tables/slogf_e256.inc"
-                            },
-                            {
-#include "vector_math/kernels/exp_log/tables/slogf_2_256.inc"
-                            },
-                            {
-#include "vector_math/kernels/exp_log/tables/slogf_10_256.inc"
-                            }}};
-
 #undef QOR_ROW
 #undef QOR_ROW2
 

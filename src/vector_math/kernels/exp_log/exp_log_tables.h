@@ -94,13 +94,4 @@ struct alignas(16) DLogLATable {
 extern const DLogLATable kDLog2LA;
 extern const DLogLATable kDLog10LA;
 
-// Single-precision HA logarithms, computed in single precision: for base e, 2 and 10 (t[0],
-// t[1], t[2]), 256 rows {c, H, L, 0} of float bit patterns; m in [0.75, 1.5) falls in cell
-// j = (bits(m) - bits(0.75)) >> 15, c_j is a 9-bit approximation of 1/m on the cell (1 next to
-// 1) with |m c_j - 1| < 2^-8, and H + L = -log_b(c_j), H a multiple of 2^-16.
-struct alignas(16) SLogFTable {
-  uint32_t t[3][256][4];
-};
-extern const SLogFTable kSLogF;
-
 }  // namespace qor::vm::exp_log

@@ -33,9 +33,9 @@ QOR_S_KERNEL(sExpm1_V8HAynn, SExpm1HA)
 #include "vector_math/kernels/exp_log/slog_ha.h"
 
 QOR_S_KERNEL(sLn_V8LAynn, SLnLA)
-QOR_S_KERNEL(sLn_V8HAynn, ha::SLnHA)
+QOR_S_KERNEL(sLn_V8HAynn, SLnHA)
 QOR_S_KERNEL(sLn_V8EPnnn, SLnEP)
 QOR_S_KERNEL(sLog10_V8LAynn, SLog10LA)
-QOR_S_KERNEL(sLog10_V8HAynn, ha::SLog10HA)
+QOR_S_KERNEL(sLog10_V8HAynn, SLog10HA)
 QOR_S_KERNEL(sLog1p_V8LAynn, SLog1pLA)
-QOR_S_KERNEL(sLog1p_V8HAynn, ha::SLog1pHA)
+QOR_S_KERNEL(sLog1p_V8HAynn, SLog1pHA)

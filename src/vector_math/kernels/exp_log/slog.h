@@ -1,31 +1,18 @@
 // Single-precision Ln, Log2, Log10 and Log1p, computed in single precision.
 //
-// HA (table-driven, exact reduction). x = 2^k m with m in [0.75, 1.5) from the float's bits;
-// the cell j of m (256 cells: width 2^-9 below 1, 2^-8 above) gives c_j, a 9-bit approximation
-// of 1/m (c = 1 in the two cells next to 1), and -log_b(c_j) = H_j + L_j (H_j a multiple of
-// 2^-16). Then
-//     r = m c_j - 1 = (m_hi c_j - 1) + m_lo c_j      exact: m_hi keeps 15 bits, |r| < 2^-8,
-//     log_b(x) = k log_b(2) + H_j + L_j + C_b log1p(r),  log1p(r) = r + r^2 P(r),
-// with T = k A_hi + H_j exact (A_hi, H_j multiples of 2^-16), S = T + C_hi r_hi summed with its
-// rounding error recovered (Fast2Sum, |T| >= |r| whenever T != 0), and every small term
-// (the error, L_j, k A_lo, the split parts of C_b r, C_b r^2 P) added before the one final
-// rounding S + lo. For base e, C = 1 and r itself is the leading term. The error before the
-// final rounding is a few thousandths of an ulp: results are within 0.504 ulp.
+// HA: slog_ha.h (table-free, one division).
 //
 // LA and EP (no table, no division). x = 2^k m with m in [sqrt(1/2), sqrt(2)), f = m - 1
 // (exact), log_b(x) = k log_b(2) + f (C_b + f Q_b(f)) with Q_b a minimax polynomial computed
 // with MPFR for the relative error of log1p on [sqrt(1/2) - 1, sqrt(2) - 1]: degree 7 for LA
 // (2^-25), degree 3 for EP (2^-14).
 //
-// Log1p HA reduces u = 1 + x with its rounding error e = (1 + x) - u recovered exactly (Fast2Sum
-// of max(x, 1) and min(x, 1)): with u = 2^k m, 1 + x = 2^k (m + 2^-k e), so d = 2^-k e c_j is
-// added to r with its own rounding error kept. Near 0 (k = 0, c = 1) r + d is exactly x, so
-// small arguments keep full relative accuracy. Log1p LA (also the EP slot) takes f = x when
-// k = 0 and drops e elsewhere (below 2^-24.5 relative to u, where |log1p(x)| > 0.34).
+// Log1p LA (also the EP slot) takes f = x when k = 0 and drops the rounding error of 1 + x
+// elsewhere (below 2^-24.5 relative to 1 + x, where |log1p(x)| > 0.34).
 //
 // All kernels patch flagged lanes (zero, negative, subnormal, infinite and NaN inputs, and for
-// Log1p |x| < 2^-60 and x >= 2^125) through their per-element routine, so an ordinary element
-// gets the packed result wherever it sits in the vector.
+// Log1p |x| < 2^-60 (2^-40 for HA) and x >= 2^125) through their per-element routine, so an
+// ordinary element gets the packed result wherever it sits in the vector.
 #pragma once
 
 #include "vector_math/kernels/exp_log/s_via_d.h"
@@ -73,34 +60,6 @@ QOR_SIMD_INLINE int screen_not_positive_normal(f32x4 x) {
   return simd::mask(bad);
 }
 
-// Gathers four 16-byte rows of a table, given their byte offsets; returns the first three
-// columns. On x86-64 two offsets leave the vector register per move.
-QOR_SIMD_INLINE void gather_rows3(const uint32_t (*t)[4], i32x4 off, f32x4& a, f32x4& b, f32x4& c) {
-  const char* base = reinterpret_cast<const char*>(t);
-#if defined(__x86_64__)
-  const uint64_t o01 = static_cast<uint64_t>(_mm_cvtsi128_si64(off.v));
-  const uint64_t o23 = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(off.v, off.v)));
-  const uint32_t o0 = static_cast<uint32_t>(o01), o1 = static_cast<uint32_t>(o01 >> 32);
-  const uint32_t o2 = static_cast<uint32_t>(o23), o3 = static_cast<uint32_t>(o23 >> 32);
-#else
-  const uint32_t o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(off.v));
-  const uint32_t o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(off.v, 1)));
-  const uint32_t o2 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(off.v, 2)));
-  const uint32_t o3 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(off.v, 3)));
-#endif
-  const __m128 e0 = _mm_load_ps(reinterpret_cast<const float*>(base + o0));
-  const __m128 e1 = _mm_load_ps(reinterpret_cast<const float*>(base + o1));
-  const __m128 e2 = _mm_load_ps(reinterpret_cast<const float*>(base + o2));
-  const __m128 e3 = _mm_load_ps(reinterpret_cast<const float*>(base + o3));
-  const __m128 l01 = _mm_unpacklo_ps(e0, e1);  // a0 a1 b0 b1
-  const __m128 l23 = _mm_unpacklo_ps(e2, e3);  // a2 a3 b2 b3
-  const __m128 h01 = _mm_unpackhi_ps(e0, e1);  // c0 c1 . .
-  const __m128 h23 = _mm_unpackhi_ps(e2, e3);  // c2 c3 . .
-  a = _mm_movelh_ps(l01, l23);
-  b = _mm_movehl_ps(l23, l01);
-  c = _mm_movelh_ps(h01, h23);
-}
-
 // log_b(2) = A_hi + A_lo with A_hi a multiple of 2^-16 (k A_hi is exact for |k| < 2^8), and
 // C_b = 1 / ln(b) = C_hi + C_lo with C_hi of 12 bits (C_hi r_hi is exact).
 template <int kB>
@@ -119,61 +78,6 @@ template <>
 struct SLogBase<2> {
   static constexpr float kAHi = 0x1.344p-2f, kALo = 0x1.3509f8p-18f;
   static constexpr float kC = 0x1.bcb7b2p-2f, kCHi = 0x1.bccp-2f, kCLo = -0x1.09d5b2p-15f;
-};
-
-// ---- HA core -------------------------------------------------------------------------------
-// kLog1p: x is the argument of log1p (u = 1 + x is reduced, its rounding error corrected).
-template <int kB, bool kLog1p>
-struct SLogHAEval {
-  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    using K = SLogBase<kB>;
-    const uint32_t(*tab)[4] = kSLogF.t[kB];
-    f32x4 u = x, corr;
-    if constexpr (kLog1p) {
-      const f32x4 one = f32x4::splat(1.0f);
-      const f32x4 a = simd::max(x, one), b = simd::min(x, one);
-      u = a + b;
-      corr = (a - u) + b;  // exact: 1 + x = u + corr
-    }
-    const i32x4 t = u.bits() - i32x4::splat(0x3F400000);
-    const i32x4 k = simd::shr_arith(t, 23);
-    const i32x4 mo = t & i32x4::splat(0x007FFFFF);
-    const f32x4 m = (mo + i32x4::splat(0x3F400000)).as_f32();  // [0.75, 1.5)
-    f32x4 c, H, L;
-    gather_rows3(tab, simd::shr_logical(mo, 11) & i32x4::splat(0xFF0), c, H, L);  // 16 j
-    const f32x4 m_hi = m & f32x4::from_bits(0xFFFFFE00u);
-    const f32x4 m_lo = m - m_hi;
-    f32x4 r = (m_hi * c - cst<1.0f>()) + m_lo * c;  // exact
-    const f32x4 kf = simd::to_float(k);
-    const f32x4 T = (kB == 1) ? kf + H : kf * cst<K::kAHi>() + H;  // exact
-    f32x4 lo = (kB == 1) ? L : kf * cst<K::kALo>() + L;
-    if constexpr (kLog1p) {
-      // 1 + x = 2^k (m + 2^-k e): r + d with d = e c 2^-k (2^-k built from k <= 125) is
-      // m c - 1 for the true 1 + x; r + d is summed with its error (exact when k = 0 and
-      // c = 1, where r + d = x; elsewhere the error term is far below the result's ulp)
-      const f32x4 scale = (i32x4::splat(0x3F800000) - simd::shl(k, 23)).as_f32();
-      const f32x4 d = corr * c * scale;
-      const f32x4 r0 = r;
-      r = r0 + d;
-      lo = lo + ((r0 - r) + d);
-    }
-    // r^2 P(r) = log1p(r) - r, |r| < 2^-8: Taylor to r^4 (truncation below 2^-42)
-    const f32x4 r2 = r * r;
-    const f32x4 p = r2 * (cst<-0.5f>() + r * (cst<0x1.555556p-2f>() + r * cst<-0.25f>()));
-    if constexpr (kB == 0) {
-      const f32x4 S = T + r;
-      const f32x4 e = (T - S) + r;
-      return S + ((e + lo) + p);
-    } else {
-      const f32x4 r_hi = r & f32x4::from_bits(0xFFFFF000u);
-      const f32x4 r_lo = r - r_hi;
-      const f32x4 q = r_hi * cst<K::kCHi>();  // exact
-      const f32x4 S = T + q;
-      const f32x4 e = (T - S) + q;
-      const f32x4 cr = r_lo * cst<K::kCHi>() + r * cst<K::kCLo>();
-      return S + ((e + lo) + (cr + p * cst<K::kC>()));
-    }
-  }
 };
 
 // ---- LA and EP cores -----------------------------------------------------------------------
@@ -261,20 +165,17 @@ struct SLogF32Family : FamilyBase<float> {
   }
 };
 
-using SLog2HA = SLogF32Family<Base2, SLogHAEval<1, false>, "vsLog2">;
 using SLog2LA = SLogF32Family<Base2, SLogPolyEval<1, true, false>, "vsLog2">;
 using SLog2EP = SLogF32Family<Base2, SLogPolyEval<1, false, false>, "vsLog2">;
-using SLog10HA = SLogF32Family<Base10, SLogHAEval<2, false>, "vsLog10">;
 using SLog10LA = SLogF32Family<Base10, SLogPolyEval<2, true, false>, "vsLog10">;
 using SLog10EP = SLogF32Family<Base10, SLogPolyEval<2, false, false>, "vsLog10">;
 using SLnLA = SLogF32Family<BaseE, SLogPolyEval<0, true, false>, "vsLn">;
 using SLnEP = SLogF32Family<BaseE, SLogPolyEval<0, false, false>, "vsLn">;
 
-// Single-precision Ln HA. The per-element routine is a complete scalar logarithm in double
-// precision (65-entry table, polynomial of degree 8 near 1), rounded once; it serves the flagged
-// lanes (special values and subnormal inputs). Ordinary lanes take the single-precision packed
-// formula above wherever they sit, so a result never depends on its neighbours; both paths are
-// within 0.51 ulp.
+// The per-element routine of single-precision Ln HA (slog_ha.h): a complete scalar logarithm in
+// double precision (65-entry table, polynomial of degree 8 near 1), rounded once (within 0.51
+// ulp); it serves the flagged lanes (special values and subnormal inputs). Ordinary lanes take
+// the packed formula wherever they sit, so a result never depends on its neighbours.
 inline float sln_scalar(float xf, int* status) {
   const uint32_t ix = bits_of(xf), ax = ix & 0x7FFFFFFFu;
   *status = 0;
@@ -322,18 +223,6 @@ inline float sln_scalar(float xf, int* status) {
   return nan_invalid_f();
 }
 
-struct SLnHA : FamilyBase<float> {
-  static constexpr const char* kName = "vsLn";
-  static constexpr Scheme kScheme = Scheme::Patch;
-  static f32x4 packed(f32x4 x) { return SLogHAEval<0, false>::eval(x); }
-  static int screen(f32x4 x) { return screen_not_positive_normal(x); }
-  __attribute__((noinline)) static int element(const float* px, float* out) {
-    int status;
-    *out = sln_scalar(*px, &status);
-    return status;
-  }
-};
-
 // ---- Log1p ---------------------------------------------------------------------------------
 // x <= -1, infinities, NaNs, x >= 2^125 (2^-k would leave the normal range) and |x| < 2^-60
 // (the result is x, which keeps the sign of zero; x^2 would underflow).
@@ -373,7 +262,6 @@ struct SLog1pFamily : FamilyBase<float> {
     return 0;
   }
 };
-using SLog1pHA = SLog1pFamily<SLogHAEval<0, true>>;
 using SLog1pLA = SLog1pFamily<SLogPolyEval<0, true, true>>;
 
 }  // namespace qor::vm::exp_log

@@ -118,8 +118,6 @@ struct SLogDivEval {
   static QOR_SIMD_INLINE f32x4 row(const uint32_t (&r)[4]) { return _mm_load_ps(reinterpret_cast<const float*>(r)); }
 };
 
-namespace ha {
-
 // Ln, Log2, Log10: flagged lanes (bits outside [0x00800000, 0x7F7FFFFF], i.e. not a positive
 // normal number: the unsigned test b - 0x00800000 >= 0x7F000000 as one signed compare of
 // b + 0x7F800000) go to the per-element routine.
@@ -179,7 +177,5 @@ struct SLog1pHA : SLog1pFamily<SLogDivEval<0, true>> {
     r1 = E::eval(c, x1);
   }
 };
-
-}  // namespace ha
 
 }  // namespace qor::vm::exp_log
