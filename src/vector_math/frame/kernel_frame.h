@@ -27,7 +27,10 @@
 //   static int element(const T* x, T* r);  // or (x, y, r) / (x, r1, r2); returns the status
 //
 // and optionally kIn, kOut (default 1), kAlignPeel (peel elements until the input is 16-byte
-// aligned), and mxcsr_control(mode, caller_mxcsr) to choose its own MXCSR control bits.
+// aligned), kInlineBlocks (the screen and packed formula inline in the block loop, flagged
+// blocks in an out-of-line routine: the loop keeps constants in registers across blocks, which
+// pays for some families and costs others, so each family opts in after measuring), and
+// mxcsr_control(mode, caller_mxcsr) to choose its own MXCSR control bits.
 // A one-argument, one-result family may also work on a whole block of two registers at once
 // (so that, e.g., table indices of both registers are extracted together):
 //
@@ -103,6 +106,7 @@ struct FamilyBase {
   static constexpr int kIn = 1;
   static constexpr int kOut = 1;
   static constexpr bool kAlignPeel = false;
+  static constexpr bool kInlineBlocks = false;
   static uint32_t mxcsr_control(uint32_t mode, uint32_t /*caller_mxcsr*/) { return mxcsr_control_for_mode(mode); }
 };
 
@@ -154,7 +158,20 @@ class Frame {
       if (peel > 0) tail(i, peel, a, b, r1, r2);
       i = peel;
     }
-    for (; i + B <= n; i += B) block(i, a, b, r1, r2);
+    if constexpr (F::kInlineBlocks) {
+      for (; i + B <= n; i += B) {
+        const V x0 = V::load(a + i), x1 = V::load(a + i + W);
+        V y0 = x0, y1 = x1;
+        if constexpr (F::kIn == 2) {
+          y0 = V::load(b + i);
+          y1 = V::load(b + i + W);
+        }
+        if (__builtin_expect(screen2(x0, y0, x1, y1) == 0, 1)) packed_store2(x0, y0, x1, y1, r1 + i, r2 + i);
+        else flagged_block(i, a, b, r1, r2);
+      }
+    } else {
+      for (; i + B <= n; i += B) block(i, a, b, r1, r2);
+    }
     if (i < n) tail(i, n - i, a, b, r1, r2);
   }
 
@@ -237,6 +254,11 @@ class Frame {
         element(i + j, xs + j, ys + j, a, b, r1, r2);
       }
     }
+  }
+
+  // A block with a flagged lane, out of the kInlineBlocks loop (nothing of it is stored yet).
+  static __attribute__((noinline, cold)) void flagged_block(int32_t i, const T* a, const T* b, T* r1, T* r2) {
+    block(i, a, b, r1, r2);
   }
 
   // Elements i .. i+count-1 (count < B, or the alignment peel).
