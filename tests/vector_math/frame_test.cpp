@@ -12,11 +12,12 @@ namespace {
 
 using namespace qor::vm;
 
-template <class T, Scheme S, bool kPeel = false>
+template <class T, Scheme S, bool kPeel = false, bool kInline = false>
 struct Recip : FamilyBase<T> {
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = S;
   static constexpr bool kAlignPeel = kPeel;
+  static constexpr bool kInlineBlocks = kInline;
   static V packed(V x) { return V::splat(T(1)) / x; }
   static int screen(V x) { return simd::mask(simd::cmp_eq(x, V::splat(T(0)))); }
   static int element(const T* x, T* r) {
@@ -87,6 +88,34 @@ TEST_F(KernelFrame, PatchSchemeKeepsPackedLanesAndPatchesFlaggedOnes) {
   EXPECT_EQ(r[9], INFINITY);
   EXPECT_EQ(r[10], 0.25);
   EXPECT_EQ(g_indices, (std::vector<int>{1, 2, 9}));
+}
+
+// The inline block loop (flagged blocks out of line) against the block routine, in place
+// (outputs overwrite the inputs), flagged lanes at the start, middle and end of blocks and in
+// the tail.
+template <class T, Scheme S>
+void expect_inline_loop_matches() {
+  std::vector<T> a(27);
+  for (size_t i = 0; i < a.size(); ++i) a[i] = T(1) + T(i);
+  for (int z : {0, 5, 7, 12, 24, 26}) a[z] = z == 12 ? -T(0) : T(0);
+  std::vector<T> ref = a, in = a;
+  g_indices.clear();
+  run_v1<Named<Recip<T, S>, "vRecip">>(27, ref.data(), ref.data());
+  const std::vector<int> ref_indices = g_indices;
+  g_indices.clear();
+  run_v1<Named<Recip<T, S, false, true>, "vRecip">>(27, in.data(), in.data());
+  EXPECT_EQ(g_indices, ref_indices);
+  EXPECT_EQ(ref_indices, (std::vector<int>{0, 5, 7, 12, 24, 26}));
+  for (size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(in[i], ref[i]) << i;
+    EXPECT_EQ(std::signbit(in[i]), std::signbit(ref[i])) << i;
+  }
+}
+TEST_F(KernelFrame, InlineBlockLoopMatchesTheBlockRoutine) {
+  expect_inline_loop_matches<float, Scheme::Recompute>();
+  expect_inline_loop_matches<float, Scheme::Patch>();
+  expect_inline_loop_matches<double, Scheme::Recompute>();
+  expect_inline_loop_matches<double, Scheme::Patch>();
 }
 
 TEST_F(KernelFrame, CallbackReplacementIsTheResultKept) {

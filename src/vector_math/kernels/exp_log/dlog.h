@@ -226,8 +226,8 @@ QOR_SIMD_INLINE Reduced4 reduce4(i32x4 h) {
   const __m128i o = _mm_srli_epi32(t, 7);
 #if defined(__x86_64__)
   // kGprSplit: two 64-bit moves and the halves split in general registers, which measures
-  // faster for the Log10 LA kernel only (slower for the others); i386 has no 64-bit moves to
-  // general registers
+  // faster for the Log10 LA kernel only (slower for the others, and a store read back as four
+  // integers is no faster for the HA kernels); i386 has no 64-bit moves to general registers
   if constexpr (kGprSplit) {
     const uint64_t o01 = static_cast<uint64_t>(_mm_cvtsi128_si64(o));
     const uint64_t o23 = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(o, o)));
@@ -300,8 +300,38 @@ QOR_SIMD_INLINE f64x2 poly5(f64x2 u) {
   }
 }
 
+// Constant rows of the HA kernels in base 2 and 10 (each value twice): read through hidden(),
+// so that the compiler keeps them as memory operands instead of rebuilding the vectors from
+// scalars inside the loop.
+struct alignas(16) BaseRows {
+  double p2[2], p3[2], p4[2], p5[2];  // C p_i: the polynomial times C = log_b e
+  double c1[2], c2[2];                // C = c1 + c2, c1 with 21 bits
+  double a_hi[2], a_lo[2];            // log_b 2 = a_hi + a_lo
+  uint64_t frac_mask[2], hi_mask[2];  // as in kDLn
+  double one[2];
+};
+#define QOR_R2(x) {x, x}
+template <class Base>
+inline constexpr BaseRows kBaseRows = {
+    QOR_R2(Base::c * -0.49999999999995254), QOR_R2(Base::c * 0.3333333333332741),
+    QOR_R2(Base::c * -0.2500001988694339),  QOR_R2(Base::c * 0.2000001934420511),
+    QOR_R2(Base::c1), QOR_R2(Base::c2), QOR_R2(Base::a_hi), QOR_R2(Base::a_lo),
+    QOR_R2(0x000FFFFFFFFFFFFFull), QOR_R2(0xFFFFFFFF00000000ull), QOR_R2(1.0)};
+#undef QOR_R2
+// The object x, hidden from the optimiser anew at each use (the asm is volatile, so it is neither
+// merged with another use nor hoisted out of the loop): its rows are read as memory operands
+// where they are needed instead of being held in registers across the block, which spilled.
+template <class T>
+QOR_SIMD_INLINE const T& hidden(const T& x) {
+  const T* p = &x;
+  asm volatile("" : "+r"(p));
+  return *p;
+}
+
 // HA natural logarithm of two elements (x positive normal with exponent k and rows oa, ob);
-// du is added to the reduced argument (Log1p's correction of 1 + x; zero otherwise).
+// du is added to the reduced argument (Log1p's correction of 1 + x; zero otherwise). The
+// kernel passes kDLn through hidden() for each pair, so that its constant rows are memory
+// operands (held in registers across the block they spilled).
 //   hi = k ln2_hi + H_j, and hi + uhi, are exact (multiples of 2^-42 below 2^10);
 //   v + e = (hi + uhi) + ulo exactly (Fast2Sum: |hi + uhi| >= |ulo| unless it is zero);
 //   ln x = v + ((e + (k ln2_lo + L_j)) + u^2 P(u)), u = uhi + ulo + du,
@@ -311,15 +341,21 @@ QOR_SIMD_INLINE f64x2 poly5(f64x2 u) {
 // errors of about 2^-70 against results of at least 2^-11, so the result is within half an
 // ulp plus the polynomial's error.
 template <bool kHasDu>
-QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 du) {
-  const auto& c = kDLn;
-  const f64x2 R = load_r(oa, ob);
+QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 du, const DLnTable& c = kDLn) {
+  const char* base = reinterpret_cast<const char*>(c.e);
+  const double* ra = reinterpret_cast<const double*>(base + 2 * static_cast<size_t>(oa));
+  const double* rb = reinterpret_cast<const double*>(base + 2 * static_cast<size_t>(ob));
+  const f64x2 R = _mm_loadh_pd(_mm_load_sd(ra), rb);
   f64x2 H, L;
-  load_hl(ln_row(oa) + 2, ln_row(ob) + 2, H, L);
-  const USplit w = u_split(x, R);
+  load_hl(ra + 2, rb + 2, H, L);
+  const f64x2 m = (x & row(c.frac_mask)) | row(c.one);
+  const f64x2 mhi = m & row(c.hi_mask);
+  const f64x2 mlo = m - mhi;
+  const USplit w{mhi * R - row(c.one), mlo * R};
   f64x2 u = w.uhi + w.ulo;
   if constexpr (kHasDu) u = u + du;
-  const f64x2 P = poly5<false>(u);
+  const f64x2 u2 = u * u;
+  const f64x2 P = u2 * ((row(c.p2) + u * row(c.p3)) + u2 * (row(c.p4) + u * row(c.p5)));
   const f64x2 s = (k * row(c.ln2_hi) + H) + w.uhi;  // exact
   const f64x2 v = s + w.ulo;
   const f64x2 e = (s - v) + w.ulo;
@@ -343,23 +379,30 @@ QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 d
 // polynomial's error.
 template <class Base>
 QOR_SIMD_INLINE f64x2 log_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob) {
+  const BaseRows& t = hidden(kBaseRows<Base>);
   const f64x2 R = load_r(oa, ob);
   f64x2 H, L;
   load_hl(hl_row<Base>(oa), hl_row<Base>(ob), H, L);
-  const USplit w = u_split(x, R);
+  const f64x2 m = (x & row(t.frac_mask)) | row(t.one);
+  const f64x2 mhi = m & row(t.hi_mask);
+  const f64x2 mlo = m - mhi;
+  const USplit w{mhi * R - row(t.one), mlo * R};
   const f64x2 u = w.uhi + w.ulo;
-  const f64x2 P = poly5<true, Base::c>(u);
-  const f64x2 c1 = kc<Base::c1>();
-  const f64x2 hi = k * kc<Base::a_hi>() + H;  // exact
-  f64x2 lo = L;
-  if constexpr (Base::a_lo != 0.0) lo = k * kc<Base::a_lo>() + L;
+  const f64x2 u2 = u * u;
+  const f64x2 P = u2 * ((row(t.p2) + u * row(t.p3)) + u2 * (row(t.p4) + u * row(t.p5)));
+  const f64x2 c1 = row(t.c1);
+  f64x2 hi = k + H, lo = L;
+  if constexpr (Base::a_lo != 0.0) {
+    hi = k * row(t.a_hi) + H;  // exact
+    lo = k * row(t.a_lo) + L;
+  }
   const f64x2 t1 = w.uhi * c1;  // exact
   const f64x2 s = hi + t1;
   const f64x2 e1 = (hi - s) + t1;
   const f64x2 p = w.ulo * c1;
   const f64x2 v = s + p;
   const f64x2 e2 = (s - v) + p;
-  return v + (((e1 + e2) + (u * kc<Base::c2>() + lo)) + P);
+  return v + (((e1 + e2) + (u * row(t.c2) + lo)) + P);
 }
 
 // LA logarithm in base 2 or 10 of two elements, on its own table: with c = c_j = 1 + j/512
@@ -438,7 +481,7 @@ QOR_SIMD_INLINE f64x2 log2x(f64x2 x, const Reduced4& q, f64x2 kadj = f64x2()) {
   if constexpr (kAdj) k = k + kadj;
   const uint32_t oa = q.o[2 * p], ob = q.o[2 * p + 1];
   if constexpr (kF == Flavour::EP) return log_ep2<Base, false>(x, k, oa, ob, f64x2());
-  else if constexpr (Base::kUnit) return ln_ha2<false>(x, k, oa, ob, f64x2());
+  else if constexpr (Base::kUnit) return ln_ha2<false>(x, k, oa, ob, f64x2(), hidden(kDLn));
   else if constexpr (kF == Flavour::HA) return log_ha2<Base>(x, k, oa, ob);
   else return log_la2<Base>(x, k, p == 0 ? q.c0 : q.c1, oa, ob);
 }
