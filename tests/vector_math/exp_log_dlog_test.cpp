@@ -37,7 +37,8 @@ TEST(DLog10, WholeDomainAndNearOne) {
 
 // Inputs at the edges of the reduction: m = 1 + (2j + 1)/1024 (where the row changes from j to
 // j + 1) and its neighbours, at several exponents; the exponent split near 0.75; x = 1 +- i 2^-21
-// +- a few ulps, where the two halves of m R - 1 nearly cancel; 1 +- 2^-k; subnormals.
+// +- a few ulps, where the two halves of m R - 1 nearly cancel; 1 +- 2^-k; the edges of the
+// rows next to 1; subnormals.
 std::vector<double> reduction_edges() {
   std::vector<double> xs;
   for (int j = 0; j < 512; ++j) {
@@ -52,6 +53,10 @@ std::vector<double> reduction_edges() {
     for (double b : {1.0 + i * 0x1p-21, 1.0 - i * 0x1p-21, 1.0 - i * 0x1p-22}) append(xs, consecutive<double>(b - 3 * 0x1p-53, 7));
   }
   for (int k = 10; k <= 53; ++k) append(xs, {1.0 + std::ldexp(1.0, -k), 1.0 - std::ldexp(1.0, -k), std::nextafter(1.0 - std::ldexp(1.0, -k), 0.0)});
+  // the edges of the rows with k A + H_j = 0 ([1 - 2^-11, 1 + 2^-10)), with whole blocks of four on
+  // either side
+  append(xs, consecutive<double>(1.0 - 0x1p-11 - 40 * 0x1p-53, 80));
+  append(xs, consecutive<double>(1.0 + 0x1p-10 - 40 * 0x1p-52, 80));
   append(xs, log_uniform<double>(-1074, -1022, 2000, 99));
   append(xs, consecutive<double>(0x1p-1074, 20));
   return xs;

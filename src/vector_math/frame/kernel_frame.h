@@ -166,7 +166,7 @@ class Frame {
           y0 = V::load(b + i);
           y1 = V::load(b + i + W);
         }
-        if (__builtin_expect(screen2(x0, y0, x1, y1) == 0, 1)) packed_store2(x0, y0, x1, y1, r1 + i, r2 + i);
+        if (__builtin_expect(screen2(x0, y0, x1, y1) == 0, 1)) packed_store2_inline(x0, y0, x1, y1, r1 + i, r2 + i);
         else flagged_block(i, a, b, r1, r2);
       }
     } else {
@@ -200,7 +200,8 @@ class Frame {
   }
 
   // Both registers of a block into o1[0 .. B-1] (and o2).
-  static void packed_store2(V x0, V y0, V x1, V y1, T* o1, T* o2) {
+  static void packed_store2(V x0, V y0, V x1, V y1, T* o1, T* o2) { packed_store2_inline(x0, y0, x1, y1, o1, o2); }
+  static inline __attribute__((always_inline)) void packed_store2_inline(V x0, V y0, V x1, V y1, T* o1, T* o2) {
     if constexpr (F::kIn == 1 && F::kOut == 1 && kPackedPair) {
       V r0, r1;
       F::packed_pair(x0, x1, r0, r1);

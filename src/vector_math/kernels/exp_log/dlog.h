@@ -245,6 +245,14 @@ QOR_SIMD_INLINE Reduced4 reduce4(i32x4 h) {
   return q;
 }
 
+// Lanes (bit per element) where k = 0 and H_j = 0, i.e. x in [1 - 2^-11, 1 + 2^-10) (row 512
+// with exponent -1, row 0 with exponent 0): high word h - 0x3FEFFC00 below 0x800, unsigned.
+// Elsewhere |log x| > 2^-11 |log_b e|.
+QOR_SIMD_INLINE int near_one4(i32x4 h) {
+  const __m128i d = _mm_add_epi32(h.v, ki<static_cast<int32_t>(0x80000000u - 0x3FEFFC00u)>());
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(d, ki<static_cast<int32_t>(0x80000800u)>())));
+}
+
 // Row j of a table of 16-byte rows (offset o = 16 j), and of the 32-byte rows of kDLn.
 QOR_SIMD_INLINE const double* row16(const void* t, uint32_t o) {
   return reinterpret_cast<const double*>(static_cast<const char*>(t) + o);
@@ -340,7 +348,10 @@ QOR_SIMD_INLINE const T& hidden(const T& x) {
 // Where hi = 0 (x near 1) u is x - 1 exactly; elsewhere |hi| >= 2 |u|. The small terms carry
 // errors of about 2^-70 against results of at least 2^-11, so the result is within half an
 // ulp plus the polynomial's error.
-template <bool kHasDu>
+// kFar (no element with hi = 0, see near_one4): |s| > 2^-11 - 2^-20 against |ulo| < 2^-20, so
+// ulo joins the small terms instead, ln x = s + ((ulo + lo) + u^2 P(u)); their rounding errors
+// (below 2^-72) stay under 2^-9 ulp of the result.
+template <bool kHasDu, bool kFar = false>
 QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 du, const DLnTable& c = kDLn) {
   const char* base = reinterpret_cast<const char*>(c.e);
   const double* ra = reinterpret_cast<const double*>(base + 2 * static_cast<size_t>(oa));
@@ -357,6 +368,7 @@ QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 d
   const f64x2 u2 = u * u;
   const f64x2 P = u2 * ((row(c.p2) + u * row(c.p3)) + u2 * (row(c.p4) + u * row(c.p5)));
   const f64x2 s = (k * row(c.ln2_hi) + H) + w.uhi;  // exact
+  if constexpr (kFar) return s + ((w.ulo + (k * row(c.ln2_lo) + L)) + P);
   const f64x2 v = s + w.ulo;
   const f64x2 e = (s - v) + w.ulo;
   const f64x2 lo = k * row(c.ln2_lo) + L;
@@ -377,7 +389,11 @@ QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 d
 // Where hi = 0 (x near 1) v + e2 is C1 u exactly, so nothing cancels; elsewhere the terms
 // after v are below 2^-19 |v| and carry errors near 2^-72 |v|: within half an ulp plus the
 // polynomial's error.
-template <class Base>
+// kFar (no element with hi = 0, see near_one4): |s| > 2^-11 C - |p| against |p| < 2^-20 C, so
+// p joins the small terms instead of a second Fast2Sum,
+//   log x = s + ((e1 + (p + (C2 u + lo))) + C u^2 P(u)),
+// whose rounding errors (near 2^-73) stay under 2^-8 ulp of the result.
+template <class Base, bool kFar = false>
 QOR_SIMD_INLINE f64x2 log_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob) {
   const BaseRows& t = hidden(kBaseRows<Base>);
   const f64x2 R = load_r(oa, ob);
@@ -400,6 +416,7 @@ QOR_SIMD_INLINE f64x2 log_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob) {
   const f64x2 s = hi + t1;
   const f64x2 e1 = (hi - s) + t1;
   const f64x2 p = w.ulo * c1;
+  if constexpr (kFar) return s + ((e1 + (p + (u * row(t.c2) + lo))) + P);
   const f64x2 v = s + p;
   const f64x2 e2 = (s - v) + p;
   return v + (((e1 + e2) + (u * row(t.c2) + lo)) + P);
@@ -475,14 +492,15 @@ QOR_SIMD_INLINE f64x2 log_ep2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 
 enum class Flavour { HA, LA, EP };
 
 // Two elements (the pair p of the block) of the logarithm in Base, flavour kF.
-template <class Base, Flavour kF, int p, bool kAdj = false>
+// kFar (HA): no element lies where k A_hi + H_j = 0 (see near_one4).
+template <class Base, Flavour kF, int p, bool kAdj = false, bool kFar = false>
 QOR_SIMD_INLINE f64x2 log2x(f64x2 x, const Reduced4& q, f64x2 kadj = f64x2()) {
   f64x2 k = p == 0 ? q.k0 : q.k1;
   if constexpr (kAdj) k = k + kadj;
   const uint32_t oa = q.o[2 * p], ob = q.o[2 * p + 1];
   if constexpr (kF == Flavour::EP) return log_ep2<Base, false>(x, k, oa, ob, f64x2());
-  else if constexpr (Base::kUnit) return ln_ha2<false>(x, k, oa, ob, f64x2(), hidden(kDLn));
-  else if constexpr (kF == Flavour::HA) return log_ha2<Base>(x, k, oa, ob);
+  else if constexpr (Base::kUnit) return ln_ha2<false, kFar>(x, k, oa, ob, f64x2(), hidden(kDLn));
+  else if constexpr (kF == Flavour::HA) return log_ha2<Base, kFar>(x, k, oa, ob);
   else return log_la2<Base>(x, k, p == 0 ? q.c0 : q.c1, oa, ob);
 }
 
@@ -497,9 +515,20 @@ struct DLogFamily : FamilyBase<double> {
   static int screen_pair(f64x2 x0, f64x2 x1) {
     return dlogk::screen_positive_normal4(dlogk::high_words(x0, x1));
   }
-  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+  static QOR_SIMD_INLINE void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
     constexpr bool kGpr = kF == dlogk::Flavour::LA && Base::a_lo != 0.0;  // Log10 LA
-    const dlogk::Reduced4 q = dlogk::reduce4<kGpr>(dlogk::high_words(x0, x1));
+    const i32x4 h = dlogk::high_words(x0, x1);
+    const dlogk::Reduced4 q = dlogk::reduce4<kGpr>(h);
+    if constexpr (kF == dlogk::Flavour::HA) {
+      // away from 1 the exact leading sum dominates and the reduced argument's low part joins
+      // the small terms (see ln_ha2, log_ha2); blocks with an element near 1 take the full sum
+      if (__builtin_expect(dlogk::near_one4(h) == 0, 1)) {
+        r0 = dlogk::log2x<Base, kF, 0, false, true>(x0, q);
+        simd::barrier(r0);
+        r1 = dlogk::log2x<Base, kF, 1, false, true>(x1, q);
+        return;
+      }
+    }
     r0 = dlogk::log2x<Base, kF, 0>(x0, q);
     simd::barrier(r0);  // keeps the two pairs apart: fewer spills
     r1 = dlogk::log2x<Base, kF, 1>(x1, q);
