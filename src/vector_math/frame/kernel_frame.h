@@ -200,7 +200,18 @@ class Frame {
   }
 
   // Both registers of a block into o1[0 .. B-1] (and o2).
-  static void packed_store2(V x0, V y0, V x1, V y1, T* o1, T* o2) { packed_store2_inline(x0, y0, x1, y1, o1, o2); }
+  static void packed_store2(V x0, V y0, V x1, V y1, T* o1, T* o2) {
+    if constexpr (F::kIn == 1 && F::kOut == 1 && kPackedPair) {
+      V r0, r1;
+      F::packed_pair(x0, x1, r0, r1);
+      r0.store(o1);
+      r1.store(o1 + W);
+    } else {
+      packed_store(x0, y0, o1, o2);
+      packed_store(x1, y1, o1 + W, o2 + W);
+    }
+  }
+  // The same, always inline (the kInlineBlocks loop).
   static inline __attribute__((always_inline)) void packed_store2_inline(V x0, V y0, V x1, V y1, T* o1, T* o2) {
     if constexpr (F::kIn == 1 && F::kOut == 1 && kPackedPair) {
       V r0, r1;
