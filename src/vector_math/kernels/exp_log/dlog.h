@@ -7,7 +7,10 @@
 // with A = ln 2 / 1 / log10 2, T_j = -log(R_j) from the tables (H_j + L_j, H_j and k A_hi exact),
 // and C = 1 / log2 e / log10 e.
 //   HA (Ln, Log2, Log10, Log1p): the leading terms are summed exactly (exact products and
-//      Fast2Sums, see ln_ha2 and log_ha2), the small ones first: about 0.55 ulp.
+//      Fast2Sums, see ln_ha2 and log_ha2), the small ones first: about 0.58 ulp. In Ln, Log2
+//      and Log10, blocks with no element in [1 - 2^-11, 1 + 2^-10), where k A + T_j is not
+//      zero and dominates, add the low part of u with the small terms instead of one of the
+//      exact sums (kFar).
 //   LA: Log2 and Log10 reduce on c_j = 1 + j/512 instead (f = m - c_j exact, built from the
 //      bits of x, and a table of (log_b e / c_j, log_b c_j)), with a plain sum: below 2 ulp;
 //      Log1p keeps the R_j reduction with a plain sum: below 1 ulp. Ln has no LA kernel of its
