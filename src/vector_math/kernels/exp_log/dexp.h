@@ -461,6 +461,7 @@ struct DExpEP : PairFamily<DExpEPTabCore, 0x4085FFFF> {  // |x| < 708
 // normal number (nearer the underflow threshold its rounding would cost a quarter ulp).
 struct DExp2HA : PairFamily<DExpT256Core<Red256Exp2>, 0x408F9FFF> {
   static constexpr const char* kName = "vdExp2";
+  static constexpr bool kInlineBlocks = true;  // about 2-3% faster
   static int element(const double* px, double* out) {
     const double x = *px;
     if (packed_one(x, out)) return 0;
@@ -488,6 +489,7 @@ struct DExp2HA : PairFamily<DExpT256Core<Red256Exp2>, 0x408F9FFF> {
 // One kernel for every flavour: the 256-entry formula for |x| < 304, whose results are normal.
 struct DExp10HA : PairFamily<DExpT256Core<Red256Exp10>, 0x4072FFFF> {
   static constexpr const char* kName = "vdExp10";
+  static constexpr bool kInlineBlocks = true;  // about 2-3% faster
   static int element(const double* px, double* out) {
     const double x = *px;
     if (packed_one(x, out)) return 0;
