@@ -443,6 +443,7 @@ struct DExpHA : PairFamily<DExpCore<RedExp>, 0x4086232A> {
 // elements they do not take go to the HA per-element routine.
 struct DExpLA : PairFamily<DExpLACore, 0x4086232A> {
   static constexpr const char* kName = "vdExp";
+  static constexpr bool kInlineBlocks = true;
   static int element(const double* px, double* out) {
     if (packed_one(*px, out)) return 0;
     return dexp_special<DExpCore<RedExp>>(px, out);
@@ -450,6 +451,7 @@ struct DExpLA : PairFamily<DExpLACore, 0x4086232A> {
 };
 struct DExpEP : PairFamily<DExpEPTabCore, 0x4085FFFF> {  // |x| < 708
   static constexpr const char* kName = "vdExp";
+  static constexpr bool kInlineBlocks = true;
   static int element(const double* px, double* out) {
     if (packed_one(*px, out)) return 0;
     return dexp_special<DExpCore<RedExp>>(px, out);
