@@ -92,49 +92,28 @@ QOR_SIMD_INLINE f32x4 narrow(f64x2 lo, f64x2 hi) {
   return _mm_movelh_ps(_mm_cvtpd_ps(lo.v), _mm_cvtpd_ps(hi.v));
 }
 
-// Products computed at run time (never folded), so that they raise their exceptions.
-inline float mul_rt(float a, float b) {
+// Products and quotients computed at run time (never folded), so that they raise their
+// exceptions.
+template <class T>
+inline T mul_rt(T a, T b) {
   simd::barrier(a);
-  float r = a * b;
+  T r = a * b;
   simd::barrier(r);
   return r;
 }
-inline double mul_rt(double a, double b) {
-  simd::barrier(a);
-  double r = a * b;
+template <class T>
+inline T div_rt(T a, T b) {
+  simd::barrier(b);
+  T r = a / b;
   simd::barrier(r);
   return r;
 }
 // A quiet NaN that raises the invalid-operation exception (0 / 0 at run time).
-inline float nan_invalid_f() {
-  float z = 0.0f;
-  simd::barrier(z);
-  float r = z / z;
-  simd::barrier(r);
-  return r;
-}
-inline double nan_invalid_d() {
-  double z = 0.0;
-  simd::barrier(z);
-  double r = z / z;
-  simd::barrier(r);
-  return r;
-}
+inline float nan_invalid_f() { return div_rt(0.0f, 0.0f); }
+inline double nan_invalid_d() { return div_rt(0.0, 0.0); }
 // -inf raising division by zero (-1 / 0 at run time).
-inline float minus_inf_divzero_f() {
-  float z = 0.0f;
-  simd::barrier(z);
-  float r = -1.0f / z;
-  simd::barrier(r);
-  return r;
-}
-inline double minus_inf_divzero_d() {
-  double z = 0.0;
-  simd::barrier(z);
-  double r = -1.0 / z;
-  simd::barrier(r);
-  return r;
-}
+inline float minus_inf_divzero_f() { return div_rt(-1.0f, 0.0f); }
+inline double minus_inf_divzero_d() { return div_rt(-1.0, 0.0); }
 
 // Vectors with one value in every lane, for running the packed formula on one element.
 template <class F>
