@@ -50,10 +50,27 @@ QOR_SIMD_INLINE i64x2 irow(const uint64_t (&r)[2]) { return _mm_load_si128(reint
 QOR_SIMD_INLINE float lane0(f32x4 v) { return _mm_cvtss_f32(v.v); }
 QOR_SIMD_INLINE double lane0(f64x2 v) { return _mm_cvtsd_f64(v.v); }
 
+// The four 32-bit lanes of j as table indices. On x86-64 they reach general registers two at a
+// time (no store and reload through the stack, which costs a store-forwarding delay per load).
+QOR_SIMD_INLINE void lane_indices(i32x4 j, uint32_t (&k)[4]) {
+#if defined(__x86_64__)
+  const uint64_t w01 = static_cast<uint64_t>(_mm_cvtsi128_si64(j.v));
+  const uint64_t w23 = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(j.v, j.v)));
+  k[0] = static_cast<uint32_t>(w01);
+  k[1] = static_cast<uint32_t>(w01 >> 32);
+  k[2] = static_cast<uint32_t>(w23);
+  k[3] = static_cast<uint32_t>(w23 >> 32);
+#else
+  alignas(16) int32_t w[4];
+  j.store(w);
+  for (int i = 0; i < 4; ++i) k[i] = static_cast<uint32_t>(w[i]);
+#endif
+}
+
 // Gathers the pairs t[j0..j3] of a table of float pairs: returns (first words, second words).
 QOR_SIMD_INLINE void gather_pairs(const uint32_t (*t)[2], i32x4 j, f32x4& a, f32x4& b) {
-  alignas(16) int32_t k[4];
-  j.store(k);
+  uint32_t k[4];
+  lane_indices(j, k);
   const __m128 e0 = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(t[k[0]])));
   const __m128 e1 = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(t[k[1]])));
   const __m128 e2 = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(t[k[2]])));

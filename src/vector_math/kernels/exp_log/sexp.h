@@ -141,8 +141,8 @@ struct SExpLA : FamilyBase<float> {
     const f32x4 k = t - shifter;
     const f32x4 r = (x - k * row(h.c1)) - k * row(h.c2);
     const i32x4 tb = t.bits();
-    alignas(16) int32_t jj[4];
-    (tb & i32x4::splat(127)).store(jj);
+    uint32_t jj[4];
+    lane_indices(tb & i32x4::splat(127), jj);
     const __m128i f01 = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int32_t>(c.f[jj[0]][0])),
                                            _mm_cvtsi32_si128(static_cast<int32_t>(c.f[jj[1]][0])));
     const __m128i f23 = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int32_t>(c.f[jj[2]][0])),
