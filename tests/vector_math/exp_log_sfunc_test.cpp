@@ -129,6 +129,24 @@ TEST(SLog1p, WholeDomainAndNearZero) {
   sweep<float>("sLog1p", mpfr_log1p, xs,
                {{"LA", qor_fnx_kernel_sLog1p_V8LAynn, Contract::LA}, {"HA", qor_fnx_kernel_sLog1p_V8HAynn, Contract::HA}});
 }
+// Log1p LA reduces 1 + x = 2^k (1 + f) with f = x 2^-k + (2^-k - 1) formed from x itself: exact
+// for |k| <= 24 (down to x = -1 + 2^-24), 2^-k - 1 rounded beyond. Runs across 1 + x = 2^k
+// (f near 0, where k log 2 and log1p(f) nearly cancel for k = -1) and 1 + x = 2^k sqrt(2)
+// (the exponent step) for k over the whole range.
+TEST(SLog1p, ReductionAcrossExponents) {
+  std::vector<float> xs;
+  for (int k : {-24, -23, -20, -12, -3, -2, -1, 1, 2, 3, 12, 23, 24, 25, 26, 40, 100, 124}) {
+    const float p = std::ldexp(1.0f, k);
+    for (float m : {1.0f, 0x1.6a09e6p+0f, 0x1.6a09e6p-1f}) {
+      const float x = p * m - 1;
+      if (x > -1) append(xs, consecutive<float>(x - std::fabs(x) * 0x1p-20f, 60));
+    }
+  }
+  append(xs, consecutive<float>(-1 + 0x1p-24f, 60));
+  sweep<float>("sLog1p", mpfr_log1p, xs,
+               {{"LA", qor_fnx_kernel_sLog1p_V8LAynn, Contract::LA}, {"HA", qor_fnx_kernel_sLog1p_V8HAynn, Contract::HA}});
+}
+
 TEST(SLogb, WholeDomainIsExact) {
   std::vector<float> xs = random_bits_f(qor::test::scaled(20000), 171);
   append(xs, {0.0f, -0.0f, INFINITY, -INFINITY, 0x1p-149f, 0x1.8p-140f, -0x1p-126f, 1.0f, 0.75f, NAN});

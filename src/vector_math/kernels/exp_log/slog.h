@@ -2,13 +2,22 @@
 //
 // HA: slog_ha.h (table-free, one division).
 //
-// LA and EP (no table, no division). x = 2^k m with m in [sqrt(1/2), sqrt(2)), f = m - 1
-// (exact), log_b(x) = k log_b(2) + f (C_b + f Q_b(f)) with Q_b a minimax polynomial computed
-// with MPFR for the relative error of log1p on [sqrt(1/2) - 1, sqrt(2) - 1]: degree 7 for LA
-// (2^-25), degree 3 for EP (2^-14).
+// LA and EP (no table). x = 2^k m with m in [sqrt(1/2), sqrt(2)), f = m - 1 (exact). Ln and
+// Log10 LA: log_b(x) = k log_b(2) + f (C_b + f Q_b(f)) with Q_b a minimax polynomial of degree 7
+// computed with MPFR for the relative error of log1p on [sqrt(1/2) - 1, sqrt(2) - 1] (2^-25),
+// evaluated by Estrin's scheme (short dependency chains). Log2 LA: log2(x) = k + z + z v P(v)
+// with z = 2 C f / (2 + f) = C 2 atanh(f / (2 + f)), v = z^2 and P of 3 terms (relative error
+// 2^-29.8); the roundings of 2 + f, 2 C f and the quotient dominate. EP: log_b(x) =
+// k log_b(2) + f R_b(f) with R_b of degree 3, minimax for the relative error of f R_b(f)
+// (2^-11.48). The minimax polynomials of the atanh forms and of EP come from
+// tools/gen_log_poly.cpp. Constants are rows of a table read through opaque(), so that the loop
+// takes them as memory operands; the screen is one compare per register on the bits, and both
+// registers of a block are computed together.
 //
-// Log1p LA (also the EP slot) takes f = x when k = 0 and drops the rounding error of 1 + x
-// elsewhere (below 2^-24.5 relative to 1 + x, where |log1p(x)| > 0.34).
+// Log1p LA (also the EP slot) takes k from u = RN(1 + x) and f = (1 + x) 2^-k - 1 =
+// x 2^-k + (2^-k - 1) from x itself (exact for |k| <= 24), then ln(1 + f) = z + z v P(v) with
+// z = 2f / (2 + f), v = z^2 (|z| <= 0.344) and P of 3 terms (relative error 2^-30); the
+// roundings of 2 + f and of the quotient dominate.
 //
 // All kernels patch flagged lanes (zero, negative, subnormal, infinite and NaN inputs, and for
 // Log1p |x| < 2^-60 (2^-40 for HA) and x >= 2^125) through their per-element routine, so an
@@ -81,70 +90,136 @@ struct SLogBase<2> {
 };
 
 // ---- LA and EP cores -----------------------------------------------------------------------
-template <int kB, bool kLA>
-struct SLogPolyCoef;
-// Q_b(f) = C_b (log1p(f) - f) / f^2, minimax for relative error; coefficients of f^0, f^1, ...
-template <>
-struct SLogPolyCoef<0, true> {
-  static constexpr float q[8] = {-0x1.fffffap-2f, 0x1.5556f4p-2f, -0x1.00049ap-2f, 0x1.98d2cp-3f,
-                                 -0x1.535d3p-3f,  0x1.318524p-3f, -0x1.25049ep-3f, 0x1.65c77cp-4f};
+// Constant rows of the table-free kernels (each value four times, one packed operand), read
+// through opaque() so that the loop uses them as memory operands instead of keeping copies in
+// registers (which the patch call would force onto the stack) or rebuilding them.
+struct alignas(16) SLogPolyRows {
+  uint32_t off[4];     // 0x3F3504F3: x's bits minus this give k (top) and m's fraction (bottom)
+  uint32_t frac[4];    // 0x007FFFFF
+  uint32_t expo[4];    // 0xFF800000
+  float one[4];
+  float lb2[4];        // log_b(2), rounded once
+  float cb[4];         // C_b = log_b(e)
+  float two[4];
+  float two_cb[4];     // 2 C_b
+  uint32_t bias[4];    // screens (below): 0x7F800000
+  uint32_t limit[4];   // 0xFEFFFFFF
+  uint32_t abs[4];     // 0x7FFFFFFF
+  uint32_t tiny[4];    // 0x217FFFFF: |x| below 2^-60
+  uint32_t bias1p[4];  // 0x7FFFFFFF
+  uint32_t limit1p[4]; // 0xFDFFFFFE
+  float c[8][4];       // Q_b (f^0 .. f^7), R_b (f^0 .. f^3) or P (v^0 .. v^2)
 };
-template <>
-struct SLogPolyCoef<1, true> {
-  static constexpr float q[8] = {-0x1.715472p-1f, 0x1.ec72f4p-2f, -0x1.715b1ap-2f, 0x1.26e754p-2f,
-                                 -0x1.e9994ap-3f, 0x1.b8c5b6p-3f, -0x1.a6bc56p-3f, 0x1.02154ap-3f};
-};
-template <>
-struct SLogPolyCoef<2, true> {
-  static constexpr float q[8] = {-0x1.bcb7acp-3f, 0x1.287bdep-3f, -0x1.bcbfbp-4f,  0x1.63197p-4f,
-                                 -0x1.26c49p-4f,  0x1.095f12p-4f, -0x1.fd0644p-5f, 0x1.36c35ap-5f};
-};
-template <>
-struct SLogPolyCoef<0, false> {
-  static constexpr float q[4] = {-0x1.ff865ap-2f, 0x1.57c3ap-2f, -0x1.146466p-2f, 0x1.6d6038p-3f};
-};
-template <>
-struct SLogPolyCoef<1, false> {
-  static constexpr float q[4] = {-0x1.70fcb6p-1f, 0x1.eff264p-2f, -0x1.8ebfe8p-2f, 0x1.07901ep-2f};
-};
-template <>
-struct SLogPolyCoef<2, false> {
-  static constexpr float q[4] = {-0x1.bc4e08p-3f, 0x1.2a96fap-3f, -0x1.e02474p-4f, 0x1.3d5c86p-4f};
-};
+#define QOR_SLOG_ROW(v) {v, v, v, v}
+#define QOR_SLOG_HEAD(kB)                                                                          \
+  QOR_SLOG_ROW(0x3F3504F3u), QOR_SLOG_ROW(0x007FFFFFu), QOR_SLOG_ROW(0xFF800000u), QOR_SLOG_ROW(1.0f),   \
+      QOR_SLOG_ROW(SLogBase<kB>::kAHi + SLogBase<kB>::kALo), QOR_SLOG_ROW(SLogBase<kB>::kC), QOR_SLOG_ROW(2.0f), \
+      QOR_SLOG_ROW(2.0f * SLogBase<kB>::kC),                                                             \
+      QOR_SLOG_ROW(0x7F800000u), QOR_SLOG_ROW(0xFEFFFFFFu), QOR_SLOG_ROW(0x7FFFFFFFu),                     \
+      QOR_SLOG_ROW(0x217FFFFFu), QOR_SLOG_ROW(0x7FFFFFFFu), QOR_SLOG_ROW(0xFDFFFFFEu)
+// Ln and Log10 LA: Q_b(f) = C_b (log1p(f) - f) / f^2, minimax for the relative error of log1p on
+// [sqrt(1/2) - 1, sqrt(2) - 1] (2^-25).
+#define QOR_SLOG_Q8(a, b, c, d, e, f, g, h)                                                        \
+  {QOR_SLOG_ROW(a), QOR_SLOG_ROW(b), QOR_SLOG_ROW(c), QOR_SLOG_ROW(d), QOR_SLOG_ROW(e), QOR_SLOG_ROW(f), \
+   QOR_SLOG_ROW(g), QOR_SLOG_ROW(h)}
+inline constexpr SLogPolyRows kSLnLARows = {
+    QOR_SLOG_HEAD(0),
+    QOR_SLOG_Q8(-0x1.fffffap-2f, 0x1.5556f4p-2f, -0x1.00049ap-2f, 0x1.98d2cp-3f, -0x1.535d3p-3f, 0x1.318524p-3f,
+                -0x1.25049ep-3f, 0x1.65c77cp-4f)};
+inline constexpr SLogPolyRows kSLog10LARows = {
+    QOR_SLOG_HEAD(2),
+    QOR_SLOG_Q8(-0x1.bcb7acp-3f, 0x1.287bdep-3f, -0x1.bcbfbp-4f, 0x1.63197p-4f, -0x1.26c49p-4f, 0x1.095f12p-4f,
+                -0x1.fd0644p-5f, 0x1.36c35ap-5f)};
+// EP: R_b(f) ~ log_b(1 + f) / f, minimax for the relative error of f R_b(f) on
+// [sqrt(1/2) - 1, sqrt(2) - 1] (tools/gen_log_poly.cpp, degree 3: 2^-11.48).
+#define QOR_SLOG_R4(a, b, c, d) {QOR_SLOG_ROW(a), QOR_SLOG_ROW(b), QOR_SLOG_ROW(c), QOR_SLOG_ROW(d)}
+inline constexpr SLogPolyRows kSLnEPRows = {
+    QOR_SLOG_HEAD(0),
+    QOR_SLOG_R4(0x1.ffd96cp-1f, -0x1.010bf6p-1f, 0x1.6ae47ep-2f, -0x1.d14ac4p-3f)};
+inline constexpr SLogPolyRows kSLog2EPRows = {
+    QOR_SLOG_HEAD(1), QOR_SLOG_R4(0x1.7138a2p+0f, -0x1.72d70cp-1f, 0x1.05c58ap-1f, -0x1.4fa324p-2f)};
+inline constexpr SLogPolyRows kSLog10EPRows = {
+    QOR_SLOG_HEAD(2),
+    QOR_SLOG_R4(0x1.bc963p-2f, -0x1.be893p-3f, 0x1.3b3458p-3f, -0x1.9425c6p-4f)};
+// Log1p LA: ln(1 + f) = z + z v P(v), z = 2f / (2 + f), v = z^2 <= 0.1178; P minimax for the
+// relative error (tools/gen_log_poly.cpp, 3 coefficients: 2^-30.2).
+inline constexpr SLogPolyRows kSLog1pLARows = {
+    QOR_SLOG_HEAD(0), QOR_SLOG_R4(0x1.55557ap-4f, 0x1.995ec6p-7f, 0x1.31e1fcp-9f, 0.0f)};
+// Log2 LA: log2(1 + f) = z + z v P(v) with z = 2 C f / (2 + f), v = z^2 <= 0.2453 (C = log2(e));
+// P minimax for the relative error (tools/gen_log_poly.cpp, 3 coefficients: 2^-29.8).
+inline constexpr SLogPolyRows kSLog2LARows = {
+    QOR_SLOG_HEAD(1), QOR_SLOG_R4(0x1.47fd64p-5f, 0x1.79fcfp-9f, 0x1.0f6476p-12f, 0.0f)};
+#undef QOR_SLOG_R4
+#undef QOR_SLOG_Q8
+#undef QOR_SLOG_HEAD
+
+template <int kB, bool kLA, bool kLog1p = false>
+QOR_SIMD_INLINE const SLogPolyRows& slog_poly_rows() {
+  if constexpr (kLog1p) return kSLog1pLARows;
+  else if constexpr (kLA) return kB == 0 ? kSLnLARows : kB == 1 ? kSLog2LARows : kSLog10LARows;
+  else return kB == 0 ? kSLnEPRows : kB == 1 ? kSLog2EPRows : kSLog10EPRows;
+}
+QOR_SIMD_INLINE f32x4 row(const float (&r)[4]) { return _mm_load_ps(r); }
+
+#undef QOR_SLOG_ROW
+
+// Lanes whose bits b are outside [0x00800000, 0x7F7FFFFF] (not a positive normal number): the
+// unsigned test b - 0x00800000 >= 0x7F000000 as one signed compare of b + 0x7F800000.
+QOR_SIMD_INLINE i32x4 slog_bad_lanes(const SLogPolyRows& c, f32x4 x) {
+  return simd::cmp_gt(x.bits() + irow(c.bias), irow(c.limit));
+}
+// Both registers of a block; the per-lane masks are formed only when a lane is flagged.
+QOR_SIMD_INLINE int slog_screen_pair(const SLogPolyRows& c, f32x4 x0, f32x4 x1) {
+  const i32x4 b0 = slog_bad_lanes(c, x0), b1 = slog_bad_lanes(c, x1);
+  if (__builtin_expect(simd::mask(b0 | b1) == 0, 1)) return 0;
+  return simd::mask(b0) | (simd::mask(b1) << 4);
+}
 
 template <int kB, bool kLA, bool kLog1p>
 struct SLogPolyEval {
-  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    using K = SLogBase<kB>;
-    using Q = SLogPolyCoef<kB, kLA>;
-    const f32x4 u = kLog1p ? x + cst<1.0f>() : x;
-    const i32x4 t = u.bits() - i32x4::splat(0x3F3504F3);
+  static QOR_SIMD_INLINE const SLogPolyRows& rows() { return opaque(slog_poly_rows<kB, kLA, kLog1p>()); }
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval(rows(), x); }
+  static QOR_SIMD_INLINE f32x4 eval(const SLogPolyRows& c, f32x4 x) {
+    const f32x4 one = row(c.one);
+    const f32x4 u = kLog1p ? x + one : x;
+    const i32x4 t = u.bits() - irow(c.off);
     const i32x4 k = simd::shr_arith(t, 23);
-    const f32x4 m = ((t & i32x4::splat(0x007FFFFF)) + i32x4::splat(0x3F3504F3)).as_f32();
-    f32x4 f = m - cst<1.0f>();  // exact
+    f32x4 f;
     if constexpr (kLog1p) {
-      // k = 0: 1 + x = 1 + f exactly with f = x. Elsewhere the rounding error of 1 + x is
-      // dropped: below 2^-24.5 relative to u, where |log1p(x)| > 0.34.
-      const f32x4 k0 = simd::cmp_eq(k, i32x4()).as_f32();
-      f = simd::select(k0, x, f);
+      // k from u = RN(1 + x), f = (1 + x) 2^-k - 1 = x 2^-k + (2^-k - 1) from x itself: exact
+      // for |k| <= 24 (x 2^-k and 2^-k - 1 are exact and their sum is a multiple of the
+      // smaller one's ulp below 1/2); for k >= 25 the error stays below 2^-24 in f, far below
+      // the result's ulp. x < 2^125 keeps 2^-k normal.
+      const f32x4 s = (one.bits() - (t & irow(c.expo))).as_f32();  // 2^-k
+      f = x * s + (s - one);
+    } else {
+      f = ((t & irow(c.frac)) + irow(c.off)).as_f32() - one;  // m - 1, exact
     }
     const f32x4 kf = simd::to_float(k);
-    f32x4 P;
-    if constexpr (kLA) {
-      // Estrin on the upper half, Horner below
-      const f32x4 f2 = f * f;
-      const f32x4 hi = (cst<Q::q[4]>() + f * cst<Q::q[5]>()) +
-                       f2 * (cst<Q::q[6]>() + f * cst<Q::q[7]>());
-      const f32x4 mid = (cst<Q::q[2]>() + f * cst<Q::q[3]>()) + f2 * hi;
-      P = (cst<Q::q[0]>() + f * cst<Q::q[1]>()) + f2 * mid;
+    f32x4 w;
+    if constexpr (kB == 1 && kLA) {
+      // log2(1 + f) = z + z v P(v) with z = 2 C f / (2 + f): three roundings (2 + f, 2 C f,
+      // the quotient) before the sum
+      const f32x4 z = (f * row(c.two_cb)) / (f + row(c.two));
+      const f32x4 v = z * z;
+      w = z + z * (v * (row(c.c[0]) + v * (row(c.c[1]) + v * row(c.c[2]))));
+    } else if constexpr (kLog1p) {
+      const f32x4 z = (f + f) / (f + row(c.two));
+      const f32x4 v = z * z;
+      w = z + z * (v * (row(c.c[0]) + v * (row(c.c[1]) + v * row(c.c[2]))));
+    } else if constexpr (kLA) {
+      // Estrin: short dependency chains
+      const f32x4 f2 = f * f, f4 = f2 * f2;
+      const f32x4 lo = (row(c.c[0]) + f * row(c.c[1])) + f2 * (row(c.c[2]) + f * row(c.c[3]));
+      const f32x4 hi = (row(c.c[4]) + f * row(c.c[5])) + f2 * (row(c.c[6]) + f * row(c.c[7]));
+      const f32x4 P = lo + f4 * hi;
+      w = (kB == 0) ? f + f2 * P : f * (row(c.cb) + f * P);
     } else {
-      P = cst<Q::q[0]>() +
-          f * (cst<Q::q[1]>() + f * (cst<Q::q[2]>() + f * cst<Q::q[3]>()));
+      w = f * (row(c.c[0]) + f * (row(c.c[1]) + f * (row(c.c[2]) + f * row(c.c[3]))));
     }
     // k log_b(2) rounded once (within half an ulp of the result when k != 0)
-    const f32x4 w = (kB == 0) ? f + (f * f) * P : f * (cst<K::kC>() + f * P);
     if constexpr (kB == 1) return kf + w;
-    else return kf * cst<K::kAHi + K::kALo>() + w;
+    else return kf * row(c.lb2) + w;
   }
 };
 
@@ -165,12 +240,24 @@ struct SLogF32Family : FamilyBase<float> {
   }
 };
 
-using SLog2LA = SLogF32Family<Base2, SLogPolyEval<1, true, false>, "vsLog2">;
-using SLog2EP = SLogF32Family<Base2, SLogPolyEval<1, false, false>, "vsLog2">;
-using SLog10LA = SLogF32Family<Base10, SLogPolyEval<2, true, false>, "vsLog10">;
-using SLog10EP = SLogF32Family<Base10, SLogPolyEval<2, false, false>, "vsLog10">;
-using SLnLA = SLogF32Family<BaseE, SLogPolyEval<0, true, false>, "vsLn">;
-using SLnEP = SLogF32Family<BaseE, SLogPolyEval<0, false, false>, "vsLn">;
+// LA and EP: the same element routine, the cheaper screen on both registers at once.
+template <class Base, class Eval, FixedName kN>
+struct SLogPolyFamily : SLogF32Family<Base, Eval, kN> {
+  static int screen(f32x4 x) { return simd::mask(slog_bad_lanes(Eval::rows(), x)); }
+  static int screen_pair(f32x4 x0, f32x4 x1) { return slog_screen_pair(Eval::rows(), x0, x1); }
+  static void packed_pair(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
+    const SLogPolyRows& c = Eval::rows();
+    r0 = Eval::eval(c, x0);
+    r1 = Eval::eval(c, x1);
+  }
+};
+
+using SLog2LA = SLogPolyFamily<Base2, SLogPolyEval<1, true, false>, "vsLog2">;
+using SLog2EP = SLogPolyFamily<Base2, SLogPolyEval<1, false, false>, "vsLog2">;
+using SLog10LA = SLogPolyFamily<Base10, SLogPolyEval<2, true, false>, "vsLog10">;
+using SLog10EP = SLogPolyFamily<Base10, SLogPolyEval<2, false, false>, "vsLog10">;
+using SLnLA = SLogPolyFamily<BaseE, SLogPolyEval<0, true, false>, "vsLn">;
+using SLnEP = SLogPolyFamily<BaseE, SLogPolyEval<0, false, false>, "vsLn">;
 
 // The per-element routine of single-precision Ln HA (slog_ha.h): a complete scalar logarithm in
 // double precision (65-entry table, polynomial of degree 8 near 1), rounded once (within 0.51
@@ -262,6 +349,31 @@ struct SLog1pFamily : FamilyBase<float> {
     return 0;
   }
 };
-using SLog1pLA = SLog1pFamily<SLogPolyEval<0, true, true>>;
+// Log1p LA: the same lanes flagged, found with integer compares on the bits of u = 1 + x (the
+// packed formula's own sum: x > -1 and x < 2^125 exactly when u's bits are in [1, 0x7DFFFFFF])
+// and of |x|.
+QOR_SIMD_INLINE f32x4 slog1p_ok_lanes(const SLogPolyRows& c, f32x4 x) {
+  const f32x4 u = x + row(c.one);
+  const i32x4 out = simd::cmp_gt(u.bits() + irow(c.bias1p), irow(c.limit1p));
+  const i32x4 big = simd::cmp_gt(x.bits() & irow(c.abs), irow(c.tiny));
+  return simd::andnot(out.as_f32(), big.as_f32());
+}
+struct SLog1pLA : SLog1pFamily<SLogPolyEval<0, true, true>> {
+  static int screen(f32x4 x) {
+    return simd::mask(slog1p_ok_lanes(opaque(kSLog1pLARows), x)) ^ 0xF;
+  }
+  static int screen_pair(f32x4 x0, f32x4 x1) {
+    const SLogPolyRows& c = opaque(kSLog1pLARows);
+    const f32x4 ok0 = slog1p_ok_lanes(c, x0), ok1 = slog1p_ok_lanes(c, x1);
+    if (__builtin_expect(simd::mask(ok0 & ok1) == 0xF, 1)) return 0;
+    return (simd::mask(ok0) | (simd::mask(ok1) << 4)) ^ 0xFF;
+  }
+  static void packed_pair(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
+    const SLogPolyRows& c = opaque(kSLog1pLARows);
+    r0 = SLogPolyEval<0, true, true>::eval(c, x0);
+    r1 = SLogPolyEval<0, true, true>::eval(c, x1);
+  }
+};
+
 
 }  // namespace qor::vm::exp_log
