@@ -253,12 +253,12 @@ static_assert((kSegments * kLong - 1) / (2 * kRestSegments) * 2 <= kMaxRest);
 
 struct JumpTable {
   Jump full[kSegments - 1];  // C^(j kLong), j = 1 .. kSegments - 1
-  Jump step[kMaxRest / 2];   // C^(2 h), h = 1 .. kMaxRest / 2
+  Jump step[kMaxRest];       // C^(2 h), h = 1 .. kMaxRest: C^(2L) for every rest length L, C^(4L) for L <= kMaxRest / 2
   JumpTable() {
     for (int j = 1; j < kSegments; ++j) full[j - 1] = paired_power(uint64_t(j) * kLong);
     const Mat3 c1 = companion_power(kRow1, kM1, 2), c2 = companion_power(kRow2, kM2, 2);
     Mat3 p1 = c1, p2 = c2;
-    for (int h = 1; h <= kMaxRest / 2; ++h) {
+    for (int h = 1; h <= kMaxRest; ++h) {
       step[h - 1] = paired(p1, p2);
       p1 = mat_mul(p1, c1, kM1);
       p2 = mat_mul(p2, c2, kM2);
@@ -359,6 +359,14 @@ Chain run_segments(const Chain* starts, int32_t i, int32_t L, const Sink& out) {
           _mm_unpackhi_epi64(ring[e2][P - 1][0], ring[e2][P - 1][1])};
 }
 
+// The rest block's chains, out of line: the full-block loop stays inlined in generate, and the
+// rest block's copy is compiled on its own (about 1.5% faster at n = 1,000 than a second copy
+// inlined beside the first).
+template <class Sink>
+__attribute__((noinline)) Chain run_rest(const Chain* starts, int32_t i, int32_t L, const Sink& out) {
+  return run_segments<kRestPairs, kRestScalars>(starts, i, L, out);
+}
+
 template <class Sink>
 void generate(State* st, int32_t n, const Sink& out) {
   if (n <= 0) return;
@@ -375,19 +383,21 @@ void generate(State* st, int32_t n, const Sink& out) {
     }
     const int32_t L = (n - i) / (2 * kRestSegments) * 2;
     if (L > 0) {
-      // Chain j starts at C^(j L) applied to c. With C^(2L) also in the table, odd and even
-      // chains advance by 2L from two starts, which halves the length of the dependent series.
-      const Jump& CL = T.step[L / 2 - 1];
+      // Chain j starts at C^(j L) applied to c: C^L gives chain 1, C^(2L) chains 2 and 3 from
+      // chains 0 and 1, and C^(4L) (while 4L is in the table) chain j >= 4 from chain j - 4, so
+      // the dependent series of jumps is three deep (five with C^(2L) alone).
+      const Jump& J1 = T.step[L / 2 - 1];
+      const Jump& J2 = T.step[L - 1];
       Chain s[kRestSegments];
       s[0] = c;
-      s[1] = jump(c, CL, k);
+      s[1] = jump(c, J1, k);
       if (2 * L <= kMaxRest) {
-        const Jump& C2L = T.step[L - 1];
-        for (int j = 2; j < kRestSegments; ++j) s[j] = jump(s[j - 2], C2L, k);
+        const Jump& J4 = T.step[2 * L - 1];
+        for (int j = 2; j < kRestSegments; ++j) s[j] = j < 4 ? jump(s[j - 2], J2, k) : jump(s[j - 4], J4, k);
       } else {
-        for (int j = 2; j < kRestSegments; ++j) s[j] = jump(s[j - 1], CL, k);
+        for (int j = 2; j < kRestSegments; ++j) s[j] = jump(s[j - 2], J2, k);
       }
-      c = run_segments<kRestPairs, kRestScalars>(s, i, L, out);
+      c = run_rest(s, i, L, out);
       i += kRestSegments * L;
     }
   }
