@@ -4,6 +4,7 @@
 
 #include <emmintrin.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -131,6 +132,49 @@ inline double nan_invalid_d() { return div_rt(0.0, 0.0); }
 // -inf raising division by zero (-1 / 0 at run time).
 inline float minus_inf_divzero_f() { return div_rt(-1.0f, 0.0f); }
 inline double minus_inf_divzero_d() { return div_rt(-1.0, 0.0); }
+
+// Special values of a logarithm: NaN (itself, quiet), +-0 (-inf, division by zero, status 2),
+// negative x (NaN, invalid, status 1) and +inf (itself). Returns false, setting nothing, when x is
+// positive and finite.
+template <class T>
+inline bool log_special(T x, T* out, int* status) {
+  if (std::isnan(x)) {
+    *out = x + x;
+    *status = 0;
+    return true;
+  }
+  if (x == T(0)) {
+    *out = div_rt(T(-1), T(0));
+    *status = 2;
+    return true;
+  }
+  if (x < T(0)) {
+    *out = div_rt(T(0), T(0));
+    *status = 1;
+    return true;
+  }
+  if (std::isinf(x)) {
+    *out = x;
+    *status = 0;
+    return true;
+  }
+  return false;
+}
+
+// NaN and infinite inputs of a function whose values at +inf and -inf are given: sets *out and
+// returns true for those (a NaN comes back quiet); false for a finite x.
+template <class T>
+inline bool nan_inf_head(T x, T* out, T at_plus_inf, T at_minus_inf) {
+  if (std::isnan(x)) {
+    *out = x + x;
+    return true;
+  }
+  if (std::isinf(x)) {
+    *out = x > 0 ? at_plus_inf : at_minus_inf;
+    return true;
+  }
+  return false;
+}
 
 // Vectors with one value in every lane, for running the packed formula on one element.
 template <class F>

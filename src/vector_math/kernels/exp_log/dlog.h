@@ -137,32 +137,6 @@ QOR_SIMD_INLINE int screen_positive_normal(f64x2 x) {
   return _mm_movemask_pd(_mm_castsi128_pd(ok)) ^ 3;
 }
 
-// Special values of a logarithm of x (non-positive, subnormal, infinite, NaN). Returns true
-// when it set *out and *status; otherwise x is subnormal and the caller scales it.
-inline bool dlog_special(double x, double* out, int* status) {
-  if (std::isnan(x)) {
-    *out = x + x;
-    *status = 0;
-    return true;
-  }
-  if (x == 0.0) {
-    *out = minus_inf_divzero_d();
-    *status = 2;
-    return true;
-  }
-  if (x < 0.0) {
-    *out = nan_invalid_d();
-    *status = 1;
-    return true;
-  }
-  if (x == HUGE_VAL) {
-    *out = x;
-    *status = 0;
-    return true;
-  }
-  return false;
-}
-
 // ---- Block-wise kernels -----------------------------------------------------------------------
 // The kernels below take a block of four doubles (two registers) at a time. The high words of
 // the four inputs are packed into one integer register, which serves the screen, the exponents
@@ -546,7 +520,7 @@ struct DLogFamily : FamilyBase<double> {
   static int element(const double* px, double* out) {
     const double x = *px;
     int status = 0;
-    if (dlog_special(x, out, &status)) return status;
+    if (log_special(x, out, &status)) return status;
     if (x < 0x1p-1022) {
       const double xs = x * 0x1p60;
       if (xs == 0.0) {  // denormal read as zero
@@ -695,14 +669,7 @@ struct DLogb : FamilyBase<double> {
   }
   static int element(const double* px, double* out) {
     const double x = *px;
-    if (std::isnan(x)) {
-      *out = x + x;
-      return 0;
-    }
-    if (std::isinf(x)) {
-      *out = HUGE_VAL;
-      return 0;
-    }
+    if (nan_inf_head(x, out, HUGE_VAL, HUGE_VAL)) return 0;
     if (x == 0.0) {
       *out = minus_inf_divzero_d();
       return 2;

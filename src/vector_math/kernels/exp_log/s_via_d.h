@@ -52,14 +52,7 @@ struct SLogb : FamilyBase<float> {
   }
   static int element(const float* px, float* out) {
     const float x = *px;
-    if (std::isnan(x)) {
-      *out = x + x;
-      return 0;
-    }
-    if (std::isinf(x)) {
-      *out = INFINITY;
-      return 0;
-    }
+    if (nan_inf_head(x, out, float(INFINITY), float(INFINITY))) return 0;
     if (x == 0.0f) {
       *out = minus_inf_divzero_f();
       return 2;

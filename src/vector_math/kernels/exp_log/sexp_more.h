@@ -122,14 +122,7 @@ struct SExpBase : FamilyBase<float> {
   static int screen(f32x4 x) { return screen_outside(x, kLoF, kHiF); }
   static int element(const float* px, float* out) {
     const float x = *px;
-    if (std::isnan(x)) {
-      *out = x + x;
-      return 0;
-    }
-    if (std::isinf(x)) {
-      *out = x > 0 ? x : 0.0f;
-      return 0;
-    }
+    if (nan_inf_head(x, out, x, 0.0f)) return 0;
     if (x >= static_cast<float>(kOver)) {
       *out = mul_rt(0x1p127f, 0x1p127f);
       return 3;

@@ -36,31 +36,6 @@ QOR_SIMD_INLINE f32x4 cst() {
   return f32x4::splat(V);
 }
 
-// Special values of a single-precision logarithm; false when x is positive and finite.
-inline bool slog_special(float x, float* out, int* status) {
-  if (std::isnan(x)) {
-    *out = x + x;
-    *status = 0;
-    return true;
-  }
-  if (x == 0.0f) {
-    *out = minus_inf_divzero_f();
-    *status = 2;
-    return true;
-  }
-  if (x < 0.0f) {
-    *out = nan_invalid_f();
-    *status = 1;
-    return true;
-  }
-  if (x == INFINITY) {
-    *out = x;
-    *status = 0;
-    return true;
-  }
-  return false;
-}
-
 // Not positive, subnormal, or not finite: bits as a signed integer below 0x00800000 or above
 // 0x7F7FFFFF.
 QOR_SIMD_INLINE int screen_not_positive_normal(f32x4 x) {
@@ -234,7 +209,7 @@ struct SLogF32Family : FamilyBase<float> {
   static int screen(f32x4 x) { return screen_not_positive_normal(x); }
   __attribute__((noinline)) static int element(const float* px, float* out) {
     int status = 0;
-    if (slog_special(*px, out, &status)) return status;
+    if (log_special(*px, out, &status)) return status;
     *out = lane0(via_double<LogEvalEP<Base>>(f32x4::splat(*px)));
     return 0;
   }
