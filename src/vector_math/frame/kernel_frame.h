@@ -16,15 +16,16 @@
 //      routine, in ascending index order, after its result is stored, so that a result an
 //      error callback replaces is the one kept.
 //
-// A family is a struct (in an anonymous namespace of its kernel's source file, so that its
-// instantiation stays private to that code path) deriving from FamilyBase<T> and providing:
+// A family is a struct (in an anonymous namespace of its kernel's source file, or included by
+// one code-path file only, so that its instantiation stays private to that code path: the same
+// template compiled with SSE2 in one file and SSSE3 in another would otherwise be one symbol,
+// and the linker would keep either) deriving from FamilyBase<T> and providing:
 //
-//   static constexpr const char* kName = "vsExp";     // name reported to the error routine
 //   static constexpr Scheme kScheme = Scheme::Recompute;
 //   static V packed(V x);                  // or packed(V x, V y) with kIn = 2,
 //                                          // or void packed(V x, V& r1, V& r2) with kOut = 2
 //   static int screen(V x);                // lane bitmask (mask() of a compare), or screen(x, y)
-//   static int element(const T* x, T* r);  // or (x, y, r) / (x, r1, r2); returns the status
+//   static int element(const T* x, T* r);  // or (x, y, r) / (x, r1, r2); returns a Status
 //
 // and optionally kIn, kOut (default 1), kAlignPeel (peel elements until the input is 16-byte
 // aligned), kInlineBlocks (the screen and packed formula inline in the block loop, flagged
@@ -36,7 +37,10 @@
 //
 //   static int screen_pair(V x0, V x1);                  // screen(x0) | screen(x1) << W
 //   static void packed_pair(V x0, V x1, V& r0, V& r1);   // packed(x0), packed(x1)
-// The kernel itself is one line: `qor::vm::run_v1<Family>(n, a, r);`.
+//
+// The kernel itself is one line in its code-path file (vector_math/frame/kernel_export.h):
+// `QOR_FNX_KERNEL(dExp, W7HAynn, DExpHA)` defines qor_fnx_kernel_dExp_W7HAynn with the row's
+// signature, runs the family through run<> and reports errors under the name "vdExp".
 #pragma once
 
 #include <xmmintrin.h>
@@ -51,6 +55,15 @@
 namespace qor::vm {
 
 enum class Scheme { Recompute, Patch };
+
+// What an element routine returns: the status its element reports (the public status codes).
+enum Status : int {
+  kOk = QOR_FNX_STATUS_OK,
+  kErrDom = QOR_FNX_STATUS_ERRDOM,        // argument outside the domain
+  kSing = QOR_FNX_STATUS_SING,            // singularity (pole)
+  kOverflow = QOR_FNX_STATUS_OVERFLOW,
+  kUnderflow = QOR_FNX_STATUS_UNDERFLOW,
+};
 
 // MXCSR control bits (mask 0xFFC0) the mode asks for: all exceptions masked, round to nearest,
 // plus flush-to-zero and denormals-are-zero when the denormal field says so.
@@ -110,8 +123,8 @@ struct FamilyBase {
   static uint32_t mxcsr_control(uint32_t mode, uint32_t /*caller_mxcsr*/) { return mxcsr_control_for_mode(mode); }
 };
 
-// A compile-time string, so that a family's name can be given where the kernel is defined:
-// `run_v1<Named<Ceil<float>, "vsCeil">>(n, a, r)`.
+// A compile-time string, so that the name a kernel reports is given where the kernel is
+// defined: `run<Named<Ceil<float>, "vsCeil">>(n, a, r)` (QOR_FNX_KERNEL derives it from the row).
 template <size_t N>
 struct FixedName {
   char text[N];
@@ -232,7 +245,7 @@ class Frame {
     if constexpr (F::kOut == 2) status = F::element(x, r1 + k, r2 + k);
     else if constexpr (F::kIn == 2) status = F::element(x, y, r1 + k);
     else status = F::element(x, r1 + k);
-    if (status != 0) report_error(static_cast<T*>(nullptr), status, k, a, b, r1, r2, F::kName);
+    if (status != kOk) report_error(static_cast<T*>(nullptr), status, k, a, b, r1, r2, F::kName);
   }
 
   static void block(int32_t i, const T* a, const T* b, T* r1, T* r2) {
@@ -312,17 +325,27 @@ class Frame {
   }
 };
 
+// The runner, chosen by the family's arity: V1 (one argument, one result), V2 (two arguments),
+// V1R2 (one argument, two results).
 template <class F>
-inline void run_v1(int32_t n, const typename F::T* a, typename F::T* r) {
+  requires(F::kIn == 1 && F::kOut == 1)
+inline void run(int32_t n, const typename F::T* a, typename F::T* r) {
   Frame<F>::run(n, a, a, r, r);
 }
 template <class F>
-inline void run_v2(int32_t n, const typename F::T* a, const typename F::T* b, typename F::T* r) {
+  requires(F::kIn == 2)
+inline void run(int32_t n, const typename F::T* a, const typename F::T* b, typename F::T* r) {
   Frame<F>::run(n, a, b, r, r);
 }
 template <class F>
-inline void run_v1r2(int32_t n, const typename F::T* a, typename F::T* r1, typename F::T* r2) {
+  requires(F::kOut == 2)
+inline void run(int32_t n, const typename F::T* a, typename F::T* r1, typename F::T* r2) {
   Frame<F>::run(n, a, a, r1, r2);
+}
+// The V1 runner under its former name (the frame's tests call it).
+template <class F>
+inline void run_v1(int32_t n, const typename F::T* a, typename F::T* r) {
+  run<F>(n, a, r);
 }
 
 }  // namespace qor::vm

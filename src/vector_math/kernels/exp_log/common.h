@@ -140,22 +140,22 @@ template <class T>
 inline bool log_special(T x, T* out, int* status) {
   if (std::isnan(x)) {
     *out = x + x;
-    *status = 0;
+    *status = kOk;
     return true;
   }
   if (x == T(0)) {
     *out = div_rt(T(-1), T(0));
-    *status = 2;
+    *status = kSing;
     return true;
   }
   if (x < T(0)) {
     *out = div_rt(T(0), T(0));
-    *status = 1;
+    *status = kErrDom;
     return true;
   }
   if (std::isinf(x)) {
     *out = x;
-    *status = 0;
+    *status = kOk;
     return true;
   }
   return false;

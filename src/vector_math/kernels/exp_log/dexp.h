@@ -180,9 +180,9 @@ inline int32_t n_of(f64x2 t) { return static_cast<int32_t>(bits_of(lane0(t))) >>
 
 // Status of a finite input's result: overflow 3 (inf), underflow 4 (below the normal range).
 inline int exp_status(double r) {
-  if (r == HUGE_VAL) return 3;
-  if (r < 0x1p-1022) return 4;
-  return 0;
+  if (r == HUGE_VAL) return kOverflow;
+  if (r < 0x1p-1022) return kUnderflow;
+  return kOk;
 }
 
 // Subnormal results rounded once: 2^n * (th + rest) for n < -1020. The sum is formed at the
@@ -404,56 +404,53 @@ inline int dexp_special(const double* px, double* out) {
   const uint64_t ix = bits_of(x), ax = ix & 0x7FFFFFFFFFFFFFFFull;
   if (ax > 0x7FF0000000000000ull) {  // NaN
     *out = x + x;
-    return 0;
+    return kOk;
   }
   if (ax == 0x7FF0000000000000ull) {
     *out = (ix >> 63) ? 0.0 : x;
-    return 0;
+    return kOk;
   }
   if (ix >> 63) {
     if (ix >= 0xC0874910D52D3052ull) {  // x <= -745.1332191019412: +0
       *out = mul_rt(0x1p-1022, 0x1p-1022);
-      return 4;
+      return kUnderflow;
     }
     if (ix >= 0xC086232BDD7ABCD3ull) {  // x <= -708.3964185322642: subnormal result
       *out = Core::scalar(x);
-      return 4;
+      return kUnderflow;
     }
   } else {
     if (ix >= 0x40862E42FEFA39F0ull) {  // x >= 709.7827128933841: +inf
       *out = mul_rt(0x1p1023, 0x1p1023);
-      return 3;
+      return kOverflow;
     }
     if (ix >= 0x40862E37E7D8BA72ull) {  // x >= 709.7772976810359: 2^1024 scaled in two steps
       *out = Core::scalar(x);
-      return 0;
+      return kOk;
     }
   }
   *out = lane0(Core::eval(f64x2::splat(x)));
-  return 0;
+  return kOk;
 }
 
 // HA: the packed formula above with the 64-entry table, |x| < 708.396 (high word of |x| at most
 // 0x4086232A; infinities and NaNs included in the rest).
 struct DExpHA : PairFamily<DExpCore<RedExp>, 0x4086232A> {
-  static constexpr const char* kName = "vdExp";
   static int element(const double* px, double* out) { return dexp_special<DExpCore<RedExp>>(px, out); }
 };
 // LA (0.51 ulp all the same, with a cheaper scale) and EP: their own packed formulas; the
 // elements they do not take go to the HA per-element routine.
 struct DExpLA : PairFamily<DExpLACore, 0x4086232A> {
-  static constexpr const char* kName = "vdExp";
   static constexpr bool kInlineBlocks = true;
   static int element(const double* px, double* out) {
-    if (packed_one(*px, out)) return 0;
+    if (packed_one(*px, out)) return kOk;
     return dexp_special<DExpCore<RedExp>>(px, out);
   }
 };
 struct DExpEP : PairFamily<DExpEPTabCore, 0x4085FFFF> {  // |x| < 708
-  static constexpr const char* kName = "vdExp";
   static constexpr bool kInlineBlocks = true;
   static int element(const double* px, double* out) {
-    if (packed_one(*px, out)) return 0;
+    if (packed_one(*px, out)) return kOk;
     return dexp_special<DExpCore<RedExp>>(px, out);
   }
 };
@@ -462,26 +459,25 @@ struct DExpEP : PairFamily<DExpEPTabCore, 0x4085FFFF> {  // |x| < 708
 // One kernel for every flavour: the 256-entry formula for |x| < 1012, where 2^n T L is still a
 // normal number (nearer the underflow threshold its rounding would cost a quarter ulp).
 struct DExp2HA : PairFamily<DExpT256Core<Red256Exp2>, 0x408F9FFF> {
-  static constexpr const char* kName = "vdExp2";
   static constexpr bool kInlineBlocks = true;  // about 2-3% faster
   static int element(const double* px, double* out) {
     const double x = *px;
-    if (packed_one(x, out)) return 0;
+    if (packed_one(x, out)) return kOk;
     if (std::isnan(x)) {
       *out = x + x;
-      return 0;
+      return kOk;
     }
     if (std::isinf(x)) {
       *out = x > 0 ? x : 0.0;
-      return 0;
+      return kOk;
     }
     if (x >= 1024.0) {
       *out = mul_rt(0x1p1023, 0x1p1023);
-      return 3;
+      return kOverflow;
     }
     if (x <= -1075.0) {
       *out = mul_rt(0x1p-1022, 0x1p-1022);
-      return 4;
+      return kUnderflow;
     }
     *out = DExpCore<RedExp2>::scalar(x);
     return exp_status(*out);
@@ -490,26 +486,25 @@ struct DExp2HA : PairFamily<DExpT256Core<Red256Exp2>, 0x408F9FFF> {
 
 // One kernel for every flavour: the 256-entry formula for |x| < 304, whose results are normal.
 struct DExp10HA : PairFamily<DExpT256Core<Red256Exp10>, 0x4072FFFF> {
-  static constexpr const char* kName = "vdExp10";
   static constexpr bool kInlineBlocks = true;  // about 2-3% faster
   static int element(const double* px, double* out) {
     const double x = *px;
-    if (packed_one(x, out)) return 0;
+    if (packed_one(x, out)) return kOk;
     if (std::isnan(x)) {
       *out = x + x;
-      return 0;
+      return kOk;
     }
     if (std::isinf(x)) {
       *out = x > 0 ? x : 0.0;
-      return 0;
+      return kOk;
     }
     if (x > 308.25471555991675) {
       *out = mul_rt(0x1p1023, 0x1p1023);
-      return 3;
+      return kOverflow;
     }
     if (x < -323.6072453387798) {
       *out = mul_rt(0x1p-1022, 0x1p-1022);
-      return 4;
+      return kUnderflow;
     }
     *out = DExpCore<RedExp10>::scalar(x);
     return exp_status(*out);
@@ -704,7 +699,6 @@ struct DExpm1EPTabCore {
 
 template <class Core>
 struct DExpm1Fam : FamilyBase<double> {
-  static constexpr const char* kName = "vdExpm1";
   static constexpr Scheme kScheme = Scheme::Recompute;
   static f64x2 packed(f64x2 x) { return Core::eval(x); }
   static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) { Core::eval_pair(x0, x1, r0, r1); }
@@ -714,31 +708,31 @@ struct DExpm1Fam : FamilyBase<double> {
     const double x = *px;
     if (std::isnan(x)) {
       *out = x + x;
-      return 0;
+      return kOk;
     }
     const double ax = std::fabs(x);
     if (ax < 0x1p-54) {  // expm1(x) rounds to x
       *out = x;
-      return 0;
+      return kOk;
     }
     if (x < -40.0) {  // -1 + e^x rounds to -1
       *out = (x == -HUGE_VAL) ? -1.0 : mul_rt(0x1p-60, 0x1p-60) - 1.0;
-      return 0;
+      return kOk;
     }
     if (x == HUGE_VAL) {
       *out = x;
-      return 0;
+      return kOk;
     }
     if (x >= 709.7827128933841) {
       *out = mul_rt(0x1p1023, 0x1p1023);
-      return 3;
+      return kOverflow;
     }
     if (x >= 708.0) {  // e^x - 1 = e^x here; two-step scaling near the top
       *out = DExpCore<RedExp>::scalar(x);
       return exp_status(*out);
     }
     *out = lane0(Core::eval(f64x2::splat(x)));
-    return 0;
+    return kOk;
   }
 };
 using DExpm1HA = DExpm1Fam<DExpm1HACore>;

@@ -483,9 +483,8 @@ QOR_SIMD_INLINE f64x2 log2x(f64x2 x, const Reduced4& q, f64x2 kadj = f64x2()) {
 
 }  // namespace dlogk
 
-template <class Base, dlogk::Flavour kF, const char* const* kNameP>
+template <class Base, dlogk::Flavour kF>
 struct DLogFamily : FamilyBase<double> {
-  static constexpr const char* kName = *kNameP;
   static constexpr Scheme kScheme = Scheme::Recompute;
   // the block loop inlined: faster for HA and EP, slower for the LA kernels (Log10 LA by 30%)
   static constexpr bool kInlineBlocks = kF != dlogk::Flavour::LA;
@@ -519,34 +518,31 @@ struct DLogFamily : FamilyBase<double> {
   // Special values; subnormal inputs scaled by 2^60.
   static int element(const double* px, double* out) {
     const double x = *px;
-    int status = 0;
+    int status = kOk;
     if (log_special(x, out, &status)) return status;
     if (x < 0x1p-1022) {
       const double xs = x * 0x1p60;
       if (xs == 0.0) {  // denormal read as zero
         *out = minus_inf_divzero_d();
-        return 2;
+        return kSing;
       }
       *out = one(xs, -60.0);
-      return 0;
+      return kOk;
     }
     const f64x2 v = f64x2::splat(x);
     const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(v, v));
     *out = lane0(dlogk::log2x<Base, kF, 0>(v, q));
-    return 0;
+    return kOk;
   }
 };
 
-inline constexpr const char* kNameDLn = "vdLn";
-inline constexpr const char* kNameDLog2 = "vdLog2";
-inline constexpr const char* kNameDLog10 = "vdLog10";
-using DLnHA = DLogFamily<BaseE, dlogk::Flavour::HA, &kNameDLn>;
-using DLnEP = DLogFamily<BaseE, dlogk::Flavour::EP, &kNameDLn>;
-using DLog2HA = DLogFamily<Base2, dlogk::Flavour::HA, &kNameDLog2>;
-using DLog2LA = DLogFamily<Base2, dlogk::Flavour::LA, &kNameDLog2>;
-using DLog2EP = DLogFamily<Base2, dlogk::Flavour::EP, &kNameDLog2>;
-using DLog10HA = DLogFamily<Base10, dlogk::Flavour::HA, &kNameDLog10>;
-using DLog10LA = DLogFamily<Base10, dlogk::Flavour::LA, &kNameDLog10>;
+using DLnHA = DLogFamily<BaseE, dlogk::Flavour::HA>;
+using DLnEP = DLogFamily<BaseE, dlogk::Flavour::EP>;
+using DLog2HA = DLogFamily<Base2, dlogk::Flavour::HA>;
+using DLog2LA = DLogFamily<Base2, dlogk::Flavour::LA>;
+using DLog2EP = DLogFamily<Base2, dlogk::Flavour::EP>;
+using DLog10HA = DLogFamily<Base10, dlogk::Flavour::HA>;
+using DLog10LA = DLogFamily<Base10, dlogk::Flavour::LA>;
 
 // ---- Log1p ---------------------------------------------------------------------------------
 // y = 1 + x rounded, c = x - (y - 1) its rounding error (exact); with y = 2^e m and the row j
@@ -605,7 +601,6 @@ QOR_SIMD_INLINE f64x2 log1p2(f64x2 x, f64x2 y, f64x2 k, uint32_t oa, uint32_t ob
 
 template <dlogk::Flavour kF>
 struct DLog1pFamily : FamilyBase<double> {
-  static constexpr const char* kName = "vdLog1p";
   static constexpr Scheme kScheme = Scheme::Recompute;
   static int screen_pair(f64x2 x0, f64x2 x1) { return dlogk::screen_log1p4(dlogk::high_words(x0, x1)); }
   static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
@@ -619,29 +614,29 @@ struct DLog1pFamily : FamilyBase<double> {
     const double x = *px;
     if (std::isnan(x)) {
       *out = x + x;
-      return 0;
+      return kOk;
     }
     if (x == -1.0) {
       *out = minus_inf_divzero_d();
-      return 2;
+      return kSing;
     }
     if (x < -1.0) {
       *out = nan_invalid_d();
-      return 1;
+      return kErrDom;
     }
     if (x == HUGE_VAL) {
       *out = x;
-      return 0;
+      return kOk;
     }
     if (std::fabs(x) < 0x1p-54) {  // log1p(x) rounds to x (keeps the sign of zero)
       *out = x;
-      return 0;
+      return kOk;
     }
     const f64x2 v = f64x2::splat(x);
     const f64x2 y = v + f64x2::splat(1.0);
     const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(y, y));
     *out = lane0(dlogk::log1p2<kF>(v, y, q.k0, q.o[0], q.o[1]));
-    return 0;
+    return kOk;
   }
 };
 using DLog1pHA = DLog1pFamily<dlogk::Flavour::HA>;
@@ -652,7 +647,6 @@ using DLog1pEP = DLog1pFamily<dlogk::Flavour::EP>;
 // floor(log2 |x|): the unbiased exponent; zeros -inf (singularity), infinities +inf, NaN NaN;
 // subnormal inputs through the per-element routine.
 struct DLogb : FamilyBase<double> {
-  static constexpr const char* kName = "vdLogb";
   static constexpr Scheme kScheme = Scheme::Recompute;
   static f64x2 packed(f64x2 x) {
     const i64x2 e = simd::shr_logical(x.bits() & i64x2::splat(0x7FF0000000000000ll), 52);
@@ -669,18 +663,18 @@ struct DLogb : FamilyBase<double> {
   }
   static int element(const double* px, double* out) {
     const double x = *px;
-    if (nan_inf_head(x, out, HUGE_VAL, HUGE_VAL)) return 0;
+    if (nan_inf_head(x, out, HUGE_VAL, HUGE_VAL)) return kOk;
     if (x == 0.0) {
       *out = minus_inf_divzero_d();
-      return 2;
+      return kSing;
     }
     const uint64_t ax = bits_of(x) & 0x7FFFFFFFFFFFFFFFull;
     if (ax < 0x0010000000000000ull) {  // subnormal: position of the leading bit
       *out = static_cast<double>(63 - __builtin_clzll(ax) - 1074);
-      return 0;
+      return kOk;
     }
     *out = lane0(packed(f64x2::splat(x)));
-    return 0;
+    return kOk;
   }
 };
 

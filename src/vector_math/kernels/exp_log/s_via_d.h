@@ -40,7 +40,6 @@ QOR_SIMD_INLINE int screen_abs_range(f32x4 x, uint32_t big_bits, uint32_t tiny_b
 
 // ---- Logb ----------------------------------------------------------------------------------
 struct SLogb : FamilyBase<float> {
-  static constexpr const char* kName = "vsLogb";
   static constexpr Scheme kScheme = Scheme::Recompute;
   static f32x4 packed(f32x4 x) {
     const i32x4 e = simd::shr_logical(x.bits() & i32x4::splat(0x7F800000), 23) - i32x4::splat(127);
@@ -52,18 +51,18 @@ struct SLogb : FamilyBase<float> {
   }
   static int element(const float* px, float* out) {
     const float x = *px;
-    if (nan_inf_head(x, out, float(INFINITY), float(INFINITY))) return 0;
+    if (nan_inf_head(x, out, float(INFINITY), float(INFINITY))) return kOk;
     if (x == 0.0f) {
       *out = minus_inf_divzero_f();
-      return 2;
+      return kSing;
     }
     const uint32_t ax = bits_of(x) & 0x7FFFFFFFu;
     if (ax < 0x00800000u) {
       *out = static_cast<float>(31 - __builtin_clz(ax) - 149);
-      return 0;
+      return kOk;
     }
     *out = packed_one<SLogb>(x);
-    return 0;
+    return kOk;
   }
 };
 

@@ -67,7 +67,6 @@ inline float sexp_underflow_double(float x) {
 
 // ---- HA ------------------------------------------------------------------------------------
 struct SExpHA : FamilyBase<float> {
-  static constexpr const char* kName = "vsExp";
   static constexpr Scheme kScheme = Scheme::Patch;
 
   static f32x4 packed(f32x4 x) {
@@ -93,20 +92,20 @@ struct SExpHA : FamilyBase<float> {
     const uint32_t ix = bits_of(x), ax = ix & 0x7FFFFFFFu;
     if (ax > 0x7F800000u) {  // NaN
       *out = x + x;
-      return 0;
+      return kOk;
     }
     if (ax == 0x7F800000u) {  // exp(+inf) = +inf, exp(-inf) = +0
       *out = (ix >> 31) ? 0.0f : x;
-      return 0;
+      return kOk;
     }
     if (ax < 0x42AEAC50u) {  // |x| < 87.33655: the ordinary formula
       *out = packed_one<SExpHA>(x);
-      return 0;
+      return kOk;
     }
     if (!(ix >> 31)) {
       if (ix >= 0x42B17218u) {  // x >= 88.72284: overflow
         *out = mul_rt(0x1p127f, 0x1p127f);
-        return 3;
+        return kOverflow;
       }
       const SExpScalar q = sexp_reduce_scalar(x);
       const float y = body(q);
@@ -115,20 +114,19 @@ struct SExpHA : FamilyBase<float> {
       } else {
         *out = mul_rt(y, float_of(static_cast<uint32_t>(q.m + 127) << 23));
       }
-      return 0;
+      return kOk;
     }
     if (ix < 0xC2CE8ED1u) {  // -103.27894 < x <= -87.33655: subnormal or tiny result
       *out = sexp_underflow_double(x);
-      return 4;
+      return kUnderflow;
     }
     *out = mul_rt(0x1p-126f, 0x1p-126f);  // +0, raising underflow and inexact
-    return 4;
+    return kUnderflow;
   }
 };
 
 // ---- LA ------------------------------------------------------------------------------------
 struct SExpLA : FamilyBase<float> {
-  static constexpr const char* kName = "vsExp";
   static constexpr Scheme kScheme = Scheme::Patch;
 
   // The shifter's low 20 bits are zero, so t's low bits hold N: j = t & 127, and t << 16 is
@@ -159,20 +157,20 @@ struct SExpLA : FamilyBase<float> {
     const uint32_t ix = bits_of(x), ax = ix & 0x7FFFFFFFu;
     if (ax > 0x7F800000u) {
       *out = x + x;
-      return 0;
+      return kOk;
     }
     if (ax == 0x7F800000u) {
       *out = (ix >> 31) ? 0.0f : x;
-      return 0;
+      return kOk;
     }
     if (ax < 0x42AEAC50u) {
       *out = packed_one<SExpLA>(x);
-      return 0;
+      return kOk;
     }
     if (!(ix >> 31)) {
       if (ix >= 0x42B17218u) {
         *out = mul_rt(0x1p127f, 0x1p127f);
-        return 3;
+        return kOverflow;
       }
       const SExpScalar q = sexp_reduce_scalar(x);
       const float p = 1.0f + q.r * (1.0f + 0.5f * q.r);
@@ -182,14 +180,14 @@ struct SExpLA : FamilyBase<float> {
       } else {
         *out = mul_rt(float_of((static_cast<uint32_t>(q.m + 127) << 23) | f), p);
       }
-      return 0;
+      return kOk;
     }
     if (ix < 0xC2CE8ED1u) {
       *out = sexp_underflow_double(x);
-      return 4;
+      return kUnderflow;
     }
     *out = mul_rt(0x1p-126f, 0x1p-126f);
-    return 4;
+    return kUnderflow;
   }
 };
 
@@ -213,7 +211,6 @@ inline constexpr SExpEPTable kSExpEP = {
 };
 
 struct SExpEP : FamilyBase<float> {
-  static constexpr const char* kName = "vsExp";
   static constexpr Scheme kScheme = Scheme::Patch;
   static constexpr bool kAlignPeel = true;
 
@@ -235,15 +232,15 @@ struct SExpEP : FamilyBase<float> {
     const uint32_t ix = bits_of(x), ax = ix & 0x7FFFFFFFu;
     if (ax >= 0x7F800000u) {
       *out = (ix == 0xFF800000u) ? 0.0f : x * x;
-      return 0;
+      return kOk;
     }
     if (!(ix >> 31) && ix > 0x42B17217u) {  // x > 88.72283
       *out = mul_rt(0x1.fffffep127f, 0x1.fffffep127f);
-      return 3;
+      return kOverflow;
     }
     if ((ix >> 31) && ix > 0xC2CFF1B4u) {  // x < -103.97208
       *out = mul_rt(0x1p-149f, 0x1p-149f);
-      return 4;
+      return kUnderflow;
     }
     const float shifter = float_of(0x4B400000u);
     const float t = x * 1.442695f + shifter;
@@ -257,14 +254,14 @@ struct SExpEP : FamilyBase<float> {
     if ((ix >> 31) && ix > 0xC2AEAC4Fu) {  // x < -87.33654: subnormal result
       const float s = float_of(static_cast<uint32_t>(k + 60 + 127) << 23);
       *out = mul_rt(p * s, 0x1p-60f);
-      return 4;
+      return kUnderflow;
     }
     if (k < -127 || k > 127) {
       *out = mul_rt(p * float_of(static_cast<uint32_t>(k - 1 + 127) << 23), 2.0f);
-      return 0;
+      return kOk;
     }
     *out = mul_rt(p, float_of(static_cast<uint32_t>(k + 127) << 23));
-    return 0;
+    return kOk;
   }
 };
 

@@ -105,9 +105,9 @@ struct SExp10Eval {
 };
 
 inline int sexp_status_of(float r) {
-  if (std::isinf(r)) return 3;
-  if (r < 0x1p-126f) return 4;
-  return 0;
+  if (std::isinf(r)) return kOverflow;
+  if (r < 0x1p-126f) return kUnderflow;
+  return kOk;
 }
 
 // lo, hi: the packed domain is lo < x < hi; over: +inf from there on (status 3); zero: +0
@@ -122,18 +122,18 @@ struct SExpBase : FamilyBase<float> {
   static int screen(f32x4 x) { return screen_outside(x, kLoF, kHiF); }
   static int element(const float* px, float* out) {
     const float x = *px;
-    if (nan_inf_head(x, out, x, 0.0f)) return 0;
+    if (nan_inf_head(x, out, x, 0.0f)) return kOk;
     if (x >= static_cast<float>(kOver)) {
       *out = mul_rt(0x1p127f, 0x1p127f);
-      return 3;
+      return kOverflow;
     }
     if (x < static_cast<float>(kZero)) {
       *out = mul_rt(0x1p-126f, 0x1p-126f);
-      return 4;
+      return kUnderflow;
     }
     if (x > kLoF && x < kHiF) {
       *out = packed_one<SExpBase>(x);
-      return 0;
+      return kOk;
     }
     const f32x4 v = f32x4::splat(x);
     *out = lane0(narrow(DEval::eval(widen_lo(v)), DEval::eval(widen_hi(v))));
@@ -142,12 +142,8 @@ struct SExpBase : FamilyBase<float> {
 };
 // Packed domains (in 1/64): Exp2 -126 < x < 127.984375 (2^m normal for every N rounded from
 // there), Exp10 -37.90625 < x < 38.5.
-struct SExp2HA : SExpBase<SExp2Eval, DExpCoreEP<RedExp2>, -126 * 64, 8191, 128, -152> {
-  static constexpr const char* kName = "vsExp2";
-};
-struct SExp10HA : SExpBase<SExp10Eval, DExpCoreEP<RedExp10>, -2426, 38 * 64 + 32, 39, -46> {
-  static constexpr const char* kName = "vsExp10";
-};
+struct SExp2HA : SExpBase<SExp2Eval, DExpCoreEP<RedExp2>, -126 * 64, 8191, 128, -152> {};
+struct SExp10HA : SExpBase<SExp10Eval, DExpCoreEP<RedExp10>, -2426, 38 * 64 + 32, 39, -46> {};
 
 // ---- Expm1 ---------------------------------------------------------------------------------
 // Constant rows of Expm1 (each value twice).
@@ -213,7 +209,6 @@ struct SExpm1Eval {
 };
 
 struct SExpm1HA : FamilyBase<float> {
-  static constexpr const char* kName = "vsExpm1";
   static constexpr Scheme kScheme = Scheme::Recompute;
   static f32x4 packed(f32x4 x) { return SExpm1Eval::eval(x); }
   static int screen(f32x4 x) { return simd::mask_abs_above(x, 0x42AFFFFFu); }  // |x| >= 88, NaN
@@ -221,15 +216,15 @@ struct SExpm1HA : FamilyBase<float> {
     const float x = *px;
     if (std::isnan(x)) {
       *out = x + x;
-      return 0;
+      return kOk;
     }
     if (x <= -88.0f) {  // -1 + e^x rounds to -1
       *out = (x == -INFINITY) ? -1.0f : mul_rt(0x1p-60f, 0x1p-60f) - 1.0f;
-      return 0;
+      return kOk;
     }
     if (x >= 88.0f) return SExpHA::element(px, out);  // e^x - 1 rounds as e^x; +inf, overflow
     *out = packed_one<SExpm1HA>(x);
-    return 0;
+    return kOk;
   }
 };
 

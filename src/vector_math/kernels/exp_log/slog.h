@@ -201,23 +201,22 @@ struct SLogPolyEval {
 // ---- Families ------------------------------------------------------------------------------
 // Ln, Log2, Log10: the packed formula handles positive normal x; the element routine handles
 // special values and subnormal x (through the double core, exact widening).
-template <class Base, class Eval, FixedName kN>
+template <class Base, class Eval>
 struct SLogF32Family : FamilyBase<float> {
-  static constexpr const char* kName = kN.text;
   static constexpr Scheme kScheme = Scheme::Patch;
   static f32x4 packed(f32x4 x) { return Eval::eval(x); }
   static int screen(f32x4 x) { return screen_not_positive_normal(x); }
   __attribute__((noinline)) static int element(const float* px, float* out) {
-    int status = 0;
+    int status = kOk;
     if (log_special(*px, out, &status)) return status;
     *out = lane0(via_double<LogEvalEP<Base>>(f32x4::splat(*px)));
-    return 0;
+    return kOk;
   }
 };
 
 // LA and EP: the same element routine, the cheaper screen on both registers at once.
-template <class Base, class Eval, FixedName kN>
-struct SLogPolyFamily : SLogF32Family<Base, Eval, kN> {
+template <class Base, class Eval>
+struct SLogPolyFamily : SLogF32Family<Base, Eval> {
   static int screen(f32x4 x) { return simd::mask(slog_bad_lanes(Eval::rows(), x)); }
   static int screen_pair(f32x4 x0, f32x4 x1) { return slog_screen_pair(Eval::rows(), x0, x1); }
   static void packed_pair(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
@@ -227,12 +226,12 @@ struct SLogPolyFamily : SLogF32Family<Base, Eval, kN> {
   }
 };
 
-using SLog2LA = SLogPolyFamily<Base2, SLogPolyEval<1, true, false>, "vsLog2">;
-using SLog2EP = SLogPolyFamily<Base2, SLogPolyEval<1, false, false>, "vsLog2">;
-using SLog10LA = SLogPolyFamily<Base10, SLogPolyEval<2, true, false>, "vsLog10">;
-using SLog10EP = SLogPolyFamily<Base10, SLogPolyEval<2, false, false>, "vsLog10">;
-using SLnLA = SLogPolyFamily<BaseE, SLogPolyEval<0, true, false>, "vsLn">;
-using SLnEP = SLogPolyFamily<BaseE, SLogPolyEval<0, false, false>, "vsLn">;
+using SLog2LA = SLogPolyFamily<Base2, SLogPolyEval<1, true, false>>;
+using SLog2EP = SLogPolyFamily<Base2, SLogPolyEval<1, false, false>>;
+using SLog10LA = SLogPolyFamily<Base10, SLogPolyEval<2, true, false>>;
+using SLog10EP = SLogPolyFamily<Base10, SLogPolyEval<2, false, false>>;
+using SLnLA = SLogPolyFamily<BaseE, SLogPolyEval<0, true, false>>;
+using SLnEP = SLogPolyFamily<BaseE, SLogPolyEval<0, false, false>>;
 
 // The per-element routine of single-precision Ln HA (slog_ha.h): a complete scalar logarithm in
 // double precision (65-entry table, polynomial of degree 8 near 1), rounded once (within 0.51
@@ -240,10 +239,10 @@ using SLnEP = SLogPolyFamily<BaseE, SLogPolyEval<0, false, false>, "vsLn">;
 // the packed formula wherever they sit, so a result never depends on its neighbours.
 inline float sln_scalar(float xf, int* status) {
   const uint32_t ix = bits_of(xf), ax = ix & 0x7FFFFFFFu;
-  *status = 0;
+  *status = kOk;
   if (ax >= 0x7F800000u) {
     if (ix == 0xFF800000u) {
-      *status = 1;
+      *status = kErrDom;
       return nan_invalid_f();
     }
     return xf * xf;
@@ -278,10 +277,10 @@ inline float sln_scalar(float xf, int* status) {
     return static_cast<float>(r);
   }
   if (x == 0.0) {
-    *status = 2;
+    *status = kSing;
     return minus_inf_divzero_f();
   }
-  *status = 1;
+  *status = kErrDom;
   return nan_invalid_f();
 }
 
@@ -297,7 +296,6 @@ QOR_SIMD_INLINE int screen_log1p(f32x4 x) {
 
 template <class Eval>
 struct SLog1pFamily : FamilyBase<float> {
-  static constexpr const char* kName = "vsLog1p";
   static constexpr Scheme kScheme = Scheme::Patch;
   static f32x4 packed(f32x4 x) { return Eval::eval(x); }
   static int screen(f32x4 x) { return screen_log1p(x); }
@@ -305,23 +303,23 @@ struct SLog1pFamily : FamilyBase<float> {
     const float x = *px;
     if (std::isnan(x)) {
       *out = x + x;
-      return 0;
+      return kOk;
     }
     if (x == -1.0f) {
       *out = minus_inf_divzero_f();
-      return 2;
+      return kSing;
     }
     if (x < -1.0f) {
       *out = nan_invalid_f();
-      return 1;
+      return kErrDom;
     }
     if (x == INFINITY || std::fabs(x) < 0x1p-60f) {
       *out = x;
-      return 0;
+      return kOk;
     }
     // x >= 2^125: the double core
     *out = lane0(via_double<Log1pEvalEP>(f32x4::splat(x)));
-    return 0;
+    return kOk;
   }
 };
 // Log1p LA: the same lanes flagged, found with integer compares on the bits of u = 1 + x (the

@@ -121,8 +121,8 @@ struct SLogDivEval {
 // Ln, Log2, Log10: flagged lanes (bits outside [0x00800000, 0x7F7FFFFF], i.e. not a positive
 // normal number: the unsigned test b - 0x00800000 >= 0x7F000000 as one signed compare of
 // b + 0x7F800000) go to the per-element routine.
-template <class Base, int kB, FixedName kN>
-struct SLogDivFamily : SLogF32Family<Base, SLogDivEval<kB, false>, kN> {
+template <class Base, int kB>
+struct SLogDivFamily : SLogF32Family<Base, SLogDivEval<kB, false>> {
   using E = SLogDivEval<kB, false>;
   static QOR_SIMD_INLINE i32x4 bad(const SLogDivRows& c, f32x4 x) {
     return simd::cmp_gt(x.bits() + irow(c.bias), irow(c.limit));
@@ -141,12 +141,12 @@ struct SLogDivFamily : SLogF32Family<Base, SLogDivEval<kB, false>, kN> {
   }
 };
 
-using SLog2HA = SLogDivFamily<Base2, 1, "vsLog2">;
-using SLog10HA = SLogDivFamily<Base10, 2, "vsLog10">;
+using SLog2HA = SLogDivFamily<Base2, 1>;
+using SLog10HA = SLogDivFamily<Base10, 2>;
 
 // Ln: the per-element routine is the complete scalar logarithm of slog.h (double precision,
 // rounded once) for special values and subnormal inputs.
-struct SLnHA : SLogDivFamily<BaseE, 0, "vsLn"> {
+struct SLnHA : SLogDivFamily<BaseE, 0> {
   __attribute__((noinline)) static int element(const float* px, float* out) {
     int status;
     *out = sln_scalar(*px, &status);

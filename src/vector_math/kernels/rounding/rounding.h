@@ -143,7 +143,7 @@ struct DirectedRound : FamilyBase<T> {
     if (is_inf_or_nan(v)) *r = v + v;
     else if (is_integral_already(v)) *r = v;
     else *r = round_current(v);
-    return 0;
+    return kOk;
   }
 };
 
@@ -162,13 +162,13 @@ struct RoundHalfAway : FamilyBase<T> {
   static int element(const T* x, T* r) {
     using R = RoundTraits<T>;
     const T v = *x;
-    if (is_inf_or_nan(v)) { *r = v + v; return 0; }
-    if (is_integral_already(v)) { *r = v; return 0; }
+    if (is_inf_or_nan(v)) { *r = v + v; return kOk; }
+    if (is_integral_already(v)) { *r = v; return kOk; }
     const T a = from_bits<T>(bits_of(v) & R::kAbs);
     T t = nearest_abs(a);
     if (a - t == T(0.5)) t = t + T(1);
     *r = from_bits<T>(bits_of(t) | (bits_of(v) & R::kSign));
-    return 0;
+    return kOk;
   }
 };
 
@@ -186,11 +186,11 @@ struct Frac : FamilyBase<T> {
     using R = RoundTraits<T>;
     const T v = *x;
     const typename R::Bits s = bits_of(v) & R::kSign;
-    if (v != v) { *r = v + v; return 0; }
-    if (is_integral_already(v)) { *r = from_bits<T>(s); return 0; }  // also +-inf
+    if (v != v) { *r = v + v; return kOk; }
+    if (is_integral_already(v)) { *r = from_bits<T>(s); return kOk; }  // also +-inf
     const T a = from_bits<T>(bits_of(v) & R::kAbs);
     *r = from_bits<T>(bits_of(T(a - floor_abs_nearest(a))) | s);
-    return 0;
+    return kOk;
   }
 };
 
@@ -212,12 +212,12 @@ struct Modf : FamilyBase<T> {
     using R = RoundTraits<T>;
     const T v = *x;
     const typename R::Bits s = bits_of(v) & R::kSign;
-    if (v != v) { *ip = v + v; *fp = v + v; return 0; }
-    if (is_integral_already(v)) { *ip = v; *fp = from_bits<T>(s); return 0; }  // also +-inf
+    if (v != v) { *ip = v + v; *fp = v + v; return kOk; }
+    if (is_integral_already(v)) { *ip = v; *fp = from_bits<T>(s); return kOk; }  // also +-inf
     const T i = round_current(v);
     *ip = i;
     *fp = from_bits<T>(bits_of(T(v - i)) | s);
-    return 0;
+    return kOk;
   }
 };
 
@@ -230,7 +230,7 @@ struct Abs : FamilyBase<T> {
   static V packed(V x) { return simd::abs(x); }
   static int element(const T* x, T* r) {
     *r = from_bits<T>(bits_of(*x) & RoundTraits<T>::kAbs);
-    return 0;
+    return kOk;
   }
 };
 
@@ -240,7 +240,7 @@ struct Sqr : FamilyBase<T> {
   static constexpr Scheme kScheme = Scheme::Recompute;
   static int screen(V) { return 0; }
   static V packed(V x) { return x * x; }
-  static int element(const T* x, T* r) { *r = *x * *x; return 0; }
+  static int element(const T* x, T* r) { *r = *x * *x; return kOk; }
 };
 
 enum class Op { Add, Sub, Mul, CopySign };
@@ -263,7 +263,7 @@ struct Binary : FamilyBase<T> {
     else if constexpr (kOp == Op::Sub) *r = *x - *y;
     else if constexpr (kOp == Op::Mul) *r = *x * *y;
     else *r = from_bits<T>((bits_of(*x) & R::kAbs) | (bits_of(*y) & R::kSign));
-    return 0;
+    return kOk;
   }
 };
 

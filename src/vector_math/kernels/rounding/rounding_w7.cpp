@@ -1,32 +1,25 @@
 // Rounding kernels on the SSE2 path: Ceil, Floor, Trunc, Round, NearbyInt, Rint, Modf, Abs,
 // CopySign, single and double precision. Each serves all three accuracy slots.
+#include "vector_math/frame/kernel_export.h"
 #include "vector_math/kernels/rounding/rounding.h"
 
 using namespace qor::vm;
 
-#define QOR_V1(t, T, Func, Family)                                                    \
-  extern "C" QOR_API void qor_fnx_kernel_##t##Func##_W7HAynn(int32_t n, const T* a, T* r) { \
-    run_v1<Named<Family<T>, "v" #t #Func>>(n, a, r);                                  \
-  }
-#define QOR_BOTH(Func, Family) QOR_V1(s, float, Func, Family) QOR_V1(d, double, Func, Family)
-
-QOR_BOTH(Ceil, Ceil)
-QOR_BOTH(Floor, Floor)
-QOR_BOTH(Trunc, Trunc)
-QOR_BOTH(Round, Round)
-QOR_BOTH(Rint, Rint)
-QOR_BOTH(NearbyInt, Rint)  // identical to Rint, inexact flag included
-QOR_BOTH(Abs, Abs)
-
-extern "C" QOR_API void qor_fnx_kernel_sModf_W7HAynn(int32_t n, const float* a, float* r1, float* r2) {
-  run_v1r2<Named<Modf<float>, "vsModf">>(n, a, r1, r2);
-}
-extern "C" QOR_API void qor_fnx_kernel_dModf_W7HAynn(int32_t n, const double* a, double* r1, double* r2) {
-  run_v1r2<Named<Modf<double>, "vdModf">>(n, a, r1, r2);
-}
-extern "C" QOR_API void qor_fnx_kernel_sCopySign_W7HAynn(int32_t n, const float* a, const float* b, float* r) {
-  run_v2<Named<Binary<float, Op::CopySign>, "vsCopySign">>(n, a, b, r);
-}
-extern "C" QOR_API void qor_fnx_kernel_dCopySign_W7HAynn(int32_t n, const double* a, const double* b, double* r) {
-  run_v2<Named<Binary<double, Op::CopySign>, "vdCopySign">>(n, a, b, r);
-}
+QOR_FNX_KERNEL(sCeil, W7HAynn, Ceil<float>)
+QOR_FNX_KERNEL(dCeil, W7HAynn, Ceil<double>)
+QOR_FNX_KERNEL(sFloor, W7HAynn, Floor<float>)
+QOR_FNX_KERNEL(dFloor, W7HAynn, Floor<double>)
+QOR_FNX_KERNEL(sTrunc, W7HAynn, Trunc<float>)
+QOR_FNX_KERNEL(dTrunc, W7HAynn, Trunc<double>)
+QOR_FNX_KERNEL(sRound, W7HAynn, Round<float>)
+QOR_FNX_KERNEL(dRound, W7HAynn, Round<double>)
+QOR_FNX_KERNEL(sRint, W7HAynn, Rint<float>)
+QOR_FNX_KERNEL(dRint, W7HAynn, Rint<double>)
+QOR_FNX_KERNEL(sNearbyInt, W7HAynn, Rint<float>)  // identical to Rint, inexact flag included
+QOR_FNX_KERNEL(dNearbyInt, W7HAynn, Rint<double>)
+QOR_FNX_KERNEL(sAbs, W7HAynn, Abs<float>)
+QOR_FNX_KERNEL(dAbs, W7HAynn, Abs<double>)
+QOR_FNX_KERNEL(sModf, W7HAynn, Modf<float>)
+QOR_FNX_KERNEL(dModf, W7HAynn, Modf<double>)
+QOR_FNX_KERNEL(sCopySign, W7HAynn, Binary<float, Op::CopySign>)
+QOR_FNX_KERNEL(dCopySign, W7HAynn, Binary<double, Op::CopySign>)
