@@ -47,74 +47,31 @@ struct alignas(16) DExpFastRows {
   double ln2_1024_lo[2];
   double em3[2][2];       // e^r - 1 = r + r^2 (c2 + c3 r) on |r| <= ln 2 / 2048, error 2^-53.2
 };
-#define QOR_R2(x) {x, x}
 inline constexpr DExpFastRows kDExpFast = {
-    QOR_R2(0x1.8p52),
-    QOR_R2(0x1.8p44),
-    QOR_R2(0x1.71547652b82fep+8),
-    QOR_R2(0x1.62e42ffp-9),
-    QOR_R2(-0x1.718432a1b0e26p-43),
-    {QOR_R2(0x1.fffffffffffd4p-2), QOR_R2(0x1.5555571d6ba56p-3), QOR_R2(0x1.5555576990418p-5)},
-    {QOR_R2(0x1.62e42fefa39b9p-1), QOR_R2(0x1.ebfbdff82c58ap-3), QOR_R2(0x1.c6b090da3291fp-5),
-     QOR_R2(0x1.3b2ab7eea1c36p-7)},
-    QOR_R2(0x1.a934f0979a371p+9),
-    QOR_R2(0x1.3441350ap-10),
-    QOR_R2(-0x1.0c0219dc1da99p-47),
-    {QOR_R2(0x1.26bb1bbb554e8p+1), QOR_R2(0x1.53524c73cea65p+1), QOR_R2(0x1.04705b127246dp+1),
-     QOR_R2(0x1.2bd7618705967p+0)},
-    QOR_R2(1.0),
-    {QOR_R2(0x1.fffffffffffe6p-2), QOR_R2(0x1.5555555555562p-3), QOR_R2(0x1.5555570aa1b56p-5),
-     QOR_R2(0x1.111111416aae5p-7)},
-    QOR_R2(-1.0),
-    QOR_R2(0xFFFFFFFFF8000000ull),
-    {QOR_R2(0x1.62e42fefa39efp-9), QOR_R2(0x1.ebfbdff82c58fp-19), QOR_R2(0x1.c6b08d704a0c0p-29)},
-    QOR_R2(0x1.71547652b82fep+10),
-    QOR_R2(0x1.62e42ffp-11),
-    QOR_R2(-0x1.718432a1b0e26p-45),
-    {QOR_R2(0x1.00000021f6d4ep-1), QOR_R2(0x1.5555557621dfdp-3)},
+    QOR_ROW2(0x1.8p52),
+    QOR_ROW2(0x1.8p44),
+    QOR_ROW2(0x1.71547652b82fep+8),
+    QOR_ROW2(0x1.62e42ffp-9),
+    QOR_ROW2(-0x1.718432a1b0e26p-43),
+    {QOR_ROW2(0x1.fffffffffffd4p-2), QOR_ROW2(0x1.5555571d6ba56p-3), QOR_ROW2(0x1.5555576990418p-5)},
+    {QOR_ROW2(0x1.62e42fefa39b9p-1), QOR_ROW2(0x1.ebfbdff82c58ap-3), QOR_ROW2(0x1.c6b090da3291fp-5),
+     QOR_ROW2(0x1.3b2ab7eea1c36p-7)},
+    QOR_ROW2(0x1.a934f0979a371p+9),
+    QOR_ROW2(0x1.3441350ap-10),
+    QOR_ROW2(-0x1.0c0219dc1da99p-47),
+    {QOR_ROW2(0x1.26bb1bbb554e8p+1), QOR_ROW2(0x1.53524c73cea65p+1), QOR_ROW2(0x1.04705b127246dp+1),
+     QOR_ROW2(0x1.2bd7618705967p+0)},
+    QOR_ROW2(1.0),
+    {QOR_ROW2(0x1.fffffffffffe6p-2), QOR_ROW2(0x1.5555555555562p-3), QOR_ROW2(0x1.5555570aa1b56p-5),
+     QOR_ROW2(0x1.111111416aae5p-7)},
+    QOR_ROW2(-1.0),
+    QOR_ROW2(0xFFFFFFFFF8000000ull),
+    {QOR_ROW2(0x1.62e42fefa39efp-9), QOR_ROW2(0x1.ebfbdff82c58fp-19), QOR_ROW2(0x1.c6b08d704a0c0p-29)},
+    QOR_ROW2(0x1.71547652b82fep+10),
+    QOR_ROW2(0x1.62e42ffp-11),
+    QOR_ROW2(-0x1.718432a1b0e26p-45),
+    {QOR_ROW2(0x1.00000021f6d4ep-1), QOR_ROW2(0x1.5555557621dfdp-3)},
 };
-#undef QOR_R2
-
-// The object itself, its contents hidden from the optimiser.
-template <class T>
-QOR_SIMD_INLINE const T& opaque(const T& x) {
-  const T* p = &x;
-  asm("" : "+r"(p));
-  return *p;
-}
-
-// Rows (a, b) of a table of 16-byte rows for the two lanes of t, the row index being (low word
-// of the lane's pattern) & kMask: the byte offsets are formed in the register and read out with
-// movd (lane 1 after a pshufd, which needs no copy).
-template <int kMask>
-QOR_SIMD_INLINE void gather_rows(const double (*tab)[2], f64x2 t, f64x2& a, f64x2& b) {
-  const __m128i o = _mm_slli_epi32(_mm_and_si128(t.bits().v, _mm_set1_epi32(kMask)), 4);
-  const char* base = reinterpret_cast<const char*>(tab);
-  const uint32_t o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
-  const uint32_t o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
-  const __m128d e0 = _mm_load_pd(reinterpret_cast<const double*>(base + o0));
-  const __m128d e1 = _mm_load_pd(reinterpret_cast<const double*>(base + o1));
-  a = _mm_unpacklo_pd(e0, e1);
-  b = _mm_unpackhi_pd(e0, e1);
-}
-// The first doubles of the rows only (movsd and movhpd, no unpacking).
-template <int kMask>
-QOR_SIMD_INLINE f64x2 gather_first(const double (*tab)[2], f64x2 t) {
-  const __m128i o = _mm_slli_epi32(_mm_and_si128(t.bits().v, _mm_set1_epi32(kMask)), 4);
-  const char* base = reinterpret_cast<const char*>(tab);
-  const uint32_t o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
-  const uint32_t o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
-  const __m128d e = _mm_load_sd(reinterpret_cast<const double*>(base + o0));
-  return _mm_loadh_pd(e, reinterpret_cast<const double*>(base + o1));
-}
-// Both registers of a block. (Gathering the four offsets in one register and reading them with
-// pextrw was slower: pextrw costs two micro-ops on the processors measured.)
-template <int kMask>
-QOR_SIMD_INLINE void gather_rows_pair(const double (*tab)[2], f64x2 t0, f64x2 t1, f64x2& a0, f64x2& b0, f64x2& a1,
-                                      f64x2& b1) {
-  gather_rows<kMask>(tab, t0, a0, b0);
-  gather_rows<kMask>(tab, t1, a1, b1);
-}
 
 // High words of |x0| and |x1| above `hi` (signed compare), one bit per lane of the block.
 QOR_SIMD_INLINE int mask_pair_abs_high_above(f64x2 x0, f64x2 x1, int32_t hi) {

@@ -146,27 +146,6 @@ QOR_SIMD_INLINE int screen_positive_normal(f64x2 x) {
 
 namespace dlogk {
 
-// Constants of the block-wise kernels as aligned 16-byte rows, evaluated at compile time
-// (one aligned load or memory operand each).
-template <double V>
-struct Row2 {
-  alignas(16) static constexpr double v[2] = {V, V};
-};
-template <double V>
-QOR_SIMD_INLINE f64x2 kc() { return _mm_load_pd(Row2<V>::v); }
-template <int32_t V>
-struct IRow4 {
-  alignas(16) static constexpr int32_t v[4] = {V, V, V, V};
-};
-template <int32_t V>
-QOR_SIMD_INLINE __m128i ki() { return _mm_load_si128(reinterpret_cast<const __m128i*>(IRow4<V>::v)); }
-template <int64_t V>
-struct IRow2 {
-  alignas(16) static constexpr int64_t v[2] = {V, V};
-};
-template <int64_t V>
-QOR_SIMD_INLINE i64x2 kl() { return _mm_load_si128(reinterpret_cast<const __m128i*>(IRow2<V>::v)); }
-
 // (h(a[0]), h(a[1]), h(b[0]), h(b[1])): the high words of four doubles.
 QOR_SIMD_INLINE i32x4 high_words(f64x2 a, f64x2 b) {
   return _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(a.v), _mm_castpd_ps(b.v), _MM_SHUFFLE(3, 1, 3, 1)));
@@ -295,23 +274,12 @@ struct alignas(16) BaseRows {
   uint64_t frac_mask[2], hi_mask[2];  // as in kDLn
   double one[2];
 };
-#define QOR_R2(x) {x, x}
 template <class Base>
 inline constexpr BaseRows kBaseRows = {
-    QOR_R2(Base::c * -0.49999999999995254), QOR_R2(Base::c * 0.3333333333332741),
-    QOR_R2(Base::c * -0.2500001988694339),  QOR_R2(Base::c * 0.2000001934420511),
-    QOR_R2(Base::c1), QOR_R2(Base::c2), QOR_R2(Base::a_hi), QOR_R2(Base::a_lo),
-    QOR_R2(0x000FFFFFFFFFFFFFull), QOR_R2(0xFFFFFFFF00000000ull), QOR_R2(1.0)};
-#undef QOR_R2
-// The object x, hidden from the optimiser anew at each use (the asm is volatile, so it is neither
-// merged with another use nor hoisted out of the loop): its rows are read as memory operands
-// where they are needed instead of being held in registers across the block, which spilled.
-template <class T>
-QOR_SIMD_INLINE const T& hidden(const T& x) {
-  const T* p = &x;
-  asm volatile("" : "+r"(p));
-  return *p;
-}
+    QOR_ROW2(Base::c * -0.49999999999995254), QOR_ROW2(Base::c * 0.3333333333332741),
+    QOR_ROW2(Base::c * -0.2500001988694339),  QOR_ROW2(Base::c * 0.2000001934420511),
+    QOR_ROW2(Base::c1), QOR_ROW2(Base::c2), QOR_ROW2(Base::a_hi), QOR_ROW2(Base::a_lo),
+    QOR_ROW2(0x000FFFFFFFFFFFFFull), QOR_ROW2(0xFFFFFFFF00000000ull), QOR_ROW2(1.0)};
 
 // HA natural logarithm of two elements (x positive normal with exponent k and rows oa, ob);
 // du is added to the reduced argument (Log1p's correction of 1 + x; zero otherwise). The
@@ -604,7 +572,7 @@ struct DLog1pFamily : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Recompute;
   static int screen_pair(f64x2 x0, f64x2 x1) { return dlogk::screen_log1p4(dlogk::high_words(x0, x1)); }
   static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
-    const f64x2 one = dlogk::kc<1.0>();
+    const f64x2 one = kc<1.0>();
     const f64x2 y0 = x0 + one, y1 = x1 + one;
     const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(y0, y1));
     r0 = dlogk::log1p2<kF>(x0, y0, q.k0, q.o[0], q.o[1]);

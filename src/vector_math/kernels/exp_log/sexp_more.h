@@ -38,15 +38,6 @@ QOR_SIMD_INLINE int screen_outside(f32x4 x, float lo, float hi) {
   return _mm_movemask_ps(_mm_or_ps(_mm_cmpnlt_ps(x.v, _mm_set1_ps(hi)), _mm_cmpngt_ps(x.v, _mm_set1_ps(lo))));
 }
 
-// Constant tables are read through a reference the compiler cannot see into, so that their rows
-// are used as packed memory operands instead of being rebuilt from scalars in the loop.
-template <class T>
-QOR_SIMD_INLINE const T& opaque_table(const T& t) {
-  const T* p = &t;
-  asm("" : "+r"(p));
-  return *p;
-}
-#define QOR_ROW4(v) {v, v, v, v}
 
 // ---- Exp2, Exp10 ---------------------------------------------------------------------------
 // Constant rows of Exp2 and Exp10 (bit patterns, each replicated four times).
@@ -84,7 +75,7 @@ QOR_SIMD_INLINE f32x4 sexp_tab_finish(const SExp2Table& c, f32x4 t, f32x4 d) {
 
 struct SExp2Eval {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    const SExp2Table& c = opaque_table(kSExp2Rows);
+    const SExp2Table& c = opaque(kSExp2Rows);
     const f32x4 sh = row(c.shifter);
     const f32x4 u = x * row(c.scale);  // 128 x, exact
     const f32x4 t = u + sh;
@@ -94,7 +85,7 @@ struct SExp2Eval {
 };
 struct SExp10Eval {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    const SExp2Table& c = opaque_table(kSExp10Rows);
+    const SExp2Table& c = opaque(kSExp10Rows);
     const f32x4 sh = row(c.shifter);
     const f32x4 t = x * row(c.scale) + sh;
     const f32x4 k = t - sh;
@@ -185,12 +176,12 @@ struct SExpm1Eval {
     return ts * q - (row(c.one) - ts);
   }
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    const SExpm1Rows& c = opaque_table(kSExpm1);
+    const SExpm1Rows& c = opaque(kSExpm1);
     __m128i n0, n1;
     const f64x2 f0 = reduce(c, widen_lo(x), n0);
     const f64x2 f1 = reduce(c, widen_hi(x), n1);
     const __m128i w = _mm_unpacklo_epi64(n0, n1);  // N of the four lanes; j = N & 2047
-    const double* tab = opaque_table(kSExpm1T).b;
+    const double* tab = opaque(kSExpm1T).b;
 #if defined(__x86_64__)
     const uint64_t w01 = static_cast<uint64_t>(_mm_cvtsi128_si64(w));
     const uint64_t w23 = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(w, w)));
@@ -228,6 +219,5 @@ struct SExpm1HA : FamilyBase<float> {
   }
 };
 
-#undef QOR_ROW4
 
 }  // namespace qor::vm::exp_log

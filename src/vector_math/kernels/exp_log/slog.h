@@ -30,12 +30,6 @@ namespace qor::vm::exp_log {
 
 // ---- Shared pieces -------------------------------------------------------------------------
 
-// A constant in every lane, emitted as one 16-byte literal (a packed memory operand).
-template <float V>
-QOR_SIMD_INLINE f32x4 cst() {
-  return f32x4::splat(V);
-}
-
 // Not positive, subnormal, or not finite: bits as a signed integer below 0x00800000 or above
 // 0x7F7FFFFF.
 QOR_SIMD_INLINE int screen_not_positive_normal(f32x4 x) {
@@ -85,18 +79,17 @@ struct alignas(16) SLogPolyRows {
   uint32_t limit1p[4]; // 0xFDFFFFFE
   float c[8][4];       // Q_b (f^0 .. f^7), R_b (f^0 .. f^3) or P (v^0 .. v^2)
 };
-#define QOR_SLOG_ROW(v) {v, v, v, v}
 #define QOR_SLOG_HEAD(kB)                                                                          \
-  QOR_SLOG_ROW(0x3F3504F3u), QOR_SLOG_ROW(0x007FFFFFu), QOR_SLOG_ROW(0xFF800000u), QOR_SLOG_ROW(1.0f),   \
-      QOR_SLOG_ROW(SLogBase<kB>::kAHi + SLogBase<kB>::kALo), QOR_SLOG_ROW(SLogBase<kB>::kC), QOR_SLOG_ROW(2.0f), \
-      QOR_SLOG_ROW(2.0f * SLogBase<kB>::kC),                                                             \
-      QOR_SLOG_ROW(0x7F800000u), QOR_SLOG_ROW(0xFEFFFFFFu), QOR_SLOG_ROW(0x7FFFFFFFu),                     \
-      QOR_SLOG_ROW(0x217FFFFFu), QOR_SLOG_ROW(0x7FFFFFFFu), QOR_SLOG_ROW(0xFDFFFFFEu)
+  QOR_ROW4(0x3F3504F3u), QOR_ROW4(0x007FFFFFu), QOR_ROW4(0xFF800000u), QOR_ROW4(1.0f),   \
+      QOR_ROW4(SLogBase<kB>::kAHi + SLogBase<kB>::kALo), QOR_ROW4(SLogBase<kB>::kC), QOR_ROW4(2.0f), \
+      QOR_ROW4(2.0f * SLogBase<kB>::kC),                                                             \
+      QOR_ROW4(0x7F800000u), QOR_ROW4(0xFEFFFFFFu), QOR_ROW4(0x7FFFFFFFu),                     \
+      QOR_ROW4(0x217FFFFFu), QOR_ROW4(0x7FFFFFFFu), QOR_ROW4(0xFDFFFFFEu)
 // Ln and Log10 LA: Q_b(f) = C_b (log1p(f) - f) / f^2, minimax for the relative error of log1p on
 // [sqrt(1/2) - 1, sqrt(2) - 1] (2^-25).
 #define QOR_SLOG_Q8(a, b, c, d, e, f, g, h)                                                        \
-  {QOR_SLOG_ROW(a), QOR_SLOG_ROW(b), QOR_SLOG_ROW(c), QOR_SLOG_ROW(d), QOR_SLOG_ROW(e), QOR_SLOG_ROW(f), \
-   QOR_SLOG_ROW(g), QOR_SLOG_ROW(h)}
+  {QOR_ROW4(a), QOR_ROW4(b), QOR_ROW4(c), QOR_ROW4(d), QOR_ROW4(e), QOR_ROW4(f), \
+   QOR_ROW4(g), QOR_ROW4(h)}
 inline constexpr SLogPolyRows kSLnLARows = {
     QOR_SLOG_HEAD(0),
     QOR_SLOG_Q8(-0x1.fffffap-2f, 0x1.5556f4p-2f, -0x1.00049ap-2f, 0x1.98d2cp-3f, -0x1.535d3p-3f, 0x1.318524p-3f,
@@ -107,7 +100,7 @@ inline constexpr SLogPolyRows kSLog10LARows = {
                 -0x1.fd0644p-5f, 0x1.36c35ap-5f)};
 // EP: R_b(f) ~ log_b(1 + f) / f, minimax for the relative error of f R_b(f) on
 // [sqrt(1/2) - 1, sqrt(2) - 1] (tools/gen_log_poly.cpp, degree 3: 2^-11.48).
-#define QOR_SLOG_R4(a, b, c, d) {QOR_SLOG_ROW(a), QOR_SLOG_ROW(b), QOR_SLOG_ROW(c), QOR_SLOG_ROW(d)}
+#define QOR_SLOG_R4(a, b, c, d) {QOR_ROW4(a), QOR_ROW4(b), QOR_ROW4(c), QOR_ROW4(d)}
 inline constexpr SLogPolyRows kSLnEPRows = {
     QOR_SLOG_HEAD(0),
     QOR_SLOG_R4(0x1.ffd96cp-1f, -0x1.010bf6p-1f, 0x1.6ae47ep-2f, -0x1.d14ac4p-3f)};
@@ -134,9 +127,7 @@ QOR_SIMD_INLINE const SLogPolyRows& slog_poly_rows() {
   else if constexpr (kLA) return kB == 0 ? kSLnLARows : kB == 1 ? kSLog2LARows : kSLog10LARows;
   else return kB == 0 ? kSLnEPRows : kB == 1 ? kSLog2EPRows : kSLog10EPRows;
 }
-QOR_SIMD_INLINE f32x4 row(const float (&r)[4]) { return _mm_load_ps(r); }
 
-#undef QOR_SLOG_ROW
 
 // Lanes whose bits b are outside [0x00800000, 0x7F7FFFFF] (not a positive normal number): the
 // unsigned test b - 0x00800000 >= 0x7F000000 as one signed compare of b + 0x7F800000.

@@ -45,18 +45,16 @@ struct alignas(16) SLogDivRows {
   float tiny[4];
   uint32_t abs[4];
 };
-#define QOR_SLOGD_ROW(v) {v, v, v, v}
 #define QOR_SLOGD_ROWS(kB)                                                                                      \
-  {QOR_SLOGD_ROW(0x3F3504F3u), QOR_SLOGD_ROW(0x007FFFFFu), QOR_SLOGD_ROW(0xFFFFF000u), QOR_SLOGD_ROW(0x7F800000u), \
-   QOR_SLOGD_ROW(0xFEFFFFFFu), QOR_SLOGD_ROW(1.0f), QOR_SLOGD_ROW(2.0f), QOR_SLOGD_ROW(0.5f),                      \
-   QOR_SLOGD_ROW(SLogBase<kB>::kAHi), QOR_SLOGD_ROW(SLogBase<kB>::kALo), QOR_SLOGD_ROW(SLogBase<kB>::kCHi),          \
-   QOR_SLOGD_ROW(SLogBase<kB>::kCLo),                                                                            \
-   {QOR_SLOGD_ROW(SLogBase<kB>::kC * 0x1.55557cp-1f), QOR_SLOGD_ROW(SLogBase<kB>::kC * 0x1.995c66p-2f),            \
-    QOR_SLOGD_ROW(SLogBase<kB>::kC * 0x1.32266ap-2f)},                                                           \
-   QOR_SLOGD_ROW(-1.0f), QOR_SLOGD_ROW(0x1p125f), QOR_SLOGD_ROW(0x1p-40f), QOR_SLOGD_ROW(0x7FFFFFFFu)}
+  {QOR_ROW4(0x3F3504F3u), QOR_ROW4(0x007FFFFFu), QOR_ROW4(0xFFFFF000u), QOR_ROW4(0x7F800000u), \
+   QOR_ROW4(0xFEFFFFFFu), QOR_ROW4(1.0f), QOR_ROW4(2.0f), QOR_ROW4(0.5f),                      \
+   QOR_ROW4(SLogBase<kB>::kAHi), QOR_ROW4(SLogBase<kB>::kALo), QOR_ROW4(SLogBase<kB>::kCHi),          \
+   QOR_ROW4(SLogBase<kB>::kCLo),                                                                            \
+   {QOR_ROW4(SLogBase<kB>::kC * 0x1.55557cp-1f), QOR_ROW4(SLogBase<kB>::kC * 0x1.995c66p-2f),            \
+    QOR_ROW4(SLogBase<kB>::kC * 0x1.32266ap-2f)},                                                           \
+   QOR_ROW4(-1.0f), QOR_ROW4(0x1p125f), QOR_ROW4(0x1p-40f), QOR_ROW4(0x7FFFFFFFu)}
 inline constexpr SLogDivRows kSLogDivRows[3] = {QOR_SLOGD_ROWS(0), QOR_SLOGD_ROWS(1), QOR_SLOGD_ROWS(2)};
 #undef QOR_SLOGD_ROWS
-#undef QOR_SLOGD_ROW
 
 template <int kB, bool kLog1p>
 struct SLogDivEval {

@@ -19,15 +19,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 
 #include "vector_math/frame/kernel_frame.h"
+#include "vector_math/frame/lanes.h"
 
 namespace qor::vm {
 namespace {
-
-using simd::f32x4;
-using simd::f64x2;
 
 // Per-type constants and helpers.
 template <class T> struct RoundTraits;
@@ -52,19 +49,6 @@ template <> struct RoundTraits<double> {
   // lanes with |x| >= 2^52, including infinities and NaN (a high-word compare)
   static int screen(V x) { return simd::mask_abs_high_above(x, 0x432FFFFFu); }
 };
-
-template <class T>
-inline typename RoundTraits<T>::Bits bits_of(T x) {
-  typename RoundTraits<T>::Bits b;
-  std::memcpy(&b, &x, sizeof b);
-  return b;
-}
-template <class T>
-inline T from_bits(typename RoundTraits<T>::Bits b) {
-  T x;
-  std::memcpy(&x, &b, sizeof x);
-  return x;
-}
 
 // Scalar classification for the per-element path.
 template <class T>
