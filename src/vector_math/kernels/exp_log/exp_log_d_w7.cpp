@@ -1,7 +1,12 @@
 // Double-precision exponential and logarithmic kernels on the SSE2 path.
 #include "vector_math/frame/kernel_export.h"
-#include "vector_math/kernels/exp_log/dexp.h"
-#include "vector_math/kernels/exp_log/dlog.h"
+#include "vector_math/kernels/exp_log/exp.h"
+#include "vector_math/kernels/exp_log/exp10.h"
+#include "vector_math/kernels/exp_log/exp2.h"
+#include "vector_math/kernels/exp_log/ln.h"
+#include "vector_math/kernels/exp_log/log10.h"
+#include "vector_math/kernels/exp_log/log2.h"
+#include "vector_math/kernels/exp_log/logb.h"
 
 using namespace qor::vm::exp_log;
 

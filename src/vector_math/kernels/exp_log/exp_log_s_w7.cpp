@@ -1,9 +1,11 @@
 // Single-precision exponential and logarithmic kernels on the SSE2 path.
 #include "vector_math/frame/kernel_export.h"
-#include "vector_math/kernels/exp_log/sexp.h"
-#include "vector_math/kernels/exp_log/s_via_d.h"
-#include "vector_math/kernels/exp_log/sexp_more.h"
-#include "vector_math/kernels/exp_log/slog_ha.h"
+#include "vector_math/kernels/exp_log/exp.h"
+#include "vector_math/kernels/exp_log/exp10.h"
+#include "vector_math/kernels/exp_log/exp2.h"
+#include "vector_math/kernels/exp_log/log10.h"
+#include "vector_math/kernels/exp_log/log2.h"
+#include "vector_math/kernels/exp_log/logb.h"
 
 using namespace qor::vm::exp_log;
 

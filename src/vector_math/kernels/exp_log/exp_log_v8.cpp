@@ -1,17 +1,14 @@
 // Exponential and logarithmic kernels on the SSSE3 path (single and double precision).
 #include "vector_math/frame/kernel_export.h"
-#include "vector_math/kernels/exp_log/sexp.h"
+#include "vector_math/kernels/exp_log/exp.h"
+#include "vector_math/kernels/exp_log/expm1.h"
+#include "vector_math/kernels/exp_log/ln.h"
+#include "vector_math/kernels/exp_log/log10.h"
+#include "vector_math/kernels/exp_log/log1p.h"
 
 using namespace qor::vm::exp_log;
 
 QOR_FNX_KERNEL(sExp, V8EPnnn, SExpEP)
-
-#include "vector_math/kernels/exp_log/dexp.h"
-#include "vector_math/kernels/exp_log/dlog.h"
-#include "vector_math/kernels/exp_log/s_via_d.h"
-#include "vector_math/kernels/exp_log/sexp_more.h"
-#include "vector_math/kernels/exp_log/slog_ha.h"
-
 QOR_FNX_KERNEL(dExpm1, V8HAynn, DExpm1HA)
 QOR_FNX_KERNEL(dExpm1, V8LAynn, DExpm1LA)
 QOR_FNX_KERNEL(dExpm1, V8EPnnn, DExpm1EP)

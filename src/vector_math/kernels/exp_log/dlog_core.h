@@ -1,4 +1,5 @@
-// Double-precision logarithms: Ln, Log2, Log10, Log1p, Logb.
+// What the double-precision logarithms (ln.h, log2.h, log10.h, log1p.h) share: bases, the
+// reductions, the block-wise kernels and the family of Ln, Log2 and Log10.
 //
 // x = 2^k * m with m in about [0.75, 1.5) (the exponent is taken relative to 0x3FE7FC00);
 // j = the top ten fraction bits rounded to nine; R_j ~ 1/(1 + j/512) with 21 significant bits;
@@ -16,8 +17,8 @@
 //      Log1p keeps the R_j reduction with a plain sum: below 1 ulp. Ln has no LA kernel of its
 //      own (its HA kernel serves the LA slot).
 //   EP: u = m R_j - 1 rounded once, H_j alone and a cubic: about 31 correct bits.
-// The block-wise kernels (section below) are what the entry points run; dlog_reduce, dlog_ha,
-// dlog_ep and dlog1p_eval are the register-at-a-time forms the single-precision kernels use.
+// The block-wise kernels (section below) are what the entry points run; dlog_reduce, dlog_ep
+// and dlog1p_eval (log1p.h) are the register-at-a-time forms the single-precision kernels use.
 #pragma once
 
 #include <cmath>
@@ -75,48 +76,6 @@ QOR_SIMD_INLINE LogReduced dlog_reduce(f64x2 x) {
   return o;
 }
 
-// HA: log_base(x) (with k adjusted by kadj, and du added to u: used for subnormal inputs and
-// for Log1p's correction).
-template <class Base, bool kHasDu = false>
-QOR_SIMD_INLINE f64x2 dlog_ha(const LogReduced& q, f64x2 kadj, f64x2 du) {
-  const auto& c = kDLn;
-  const f64x2 one = row(c.one);
-  const f64x2 mhi = q.m & row(c.hi_mask);
-  const f64x2 mlo = q.m - mhi;
-  const f64x2 uhi = mhi * q.R - one;  // exact
-  const f64x2 ulo = mlo * q.R;        // exact (32 x 21 bits)
-  // u + uerr = uhi + ulo exactly (2Sum); du (Log1p's correction) joins the error term
-  f64x2 u = uhi + ulo;
-  const f64x2 bv = u - uhi;
-  const f64x2 uerr = (uhi - (u - bv)) + (ulo - bv);
-  const f64x2 k = q.k + kadj;
-  const f64x2 uf = kHasDu ? u + (uerr + du) : u;
-  const f64x2 P = (uf * uf) * (row(c.p2) + uf * (row(c.p3) + uf * (row(c.p4) + uf * row(c.p5))));
-  f64x2 H, L;
-  Base::hl(q.j, H, L);
-  const f64x2 hi = k * f64x2::splat(Base::a_hi) + H;  // exact
-  f64x2 lo = L;
-  if constexpr (Base::a_lo != 0.0) lo = k * f64x2::splat(Base::a_lo) + L;
-  f64x2 t1, t2;
-  if constexpr (Base::kUnit) {
-    t1 = u;
-    t2 = uerr + P;
-  } else {
-    const f64x2 uh = u & f64x2::from_bits(0xFFFFFFFFF8000000ull);
-    const f64x2 ul = (u - uh) + uerr;
-    t1 = uh * f64x2::splat(Base::c_hi);  // exact
-    t2 = (ul * f64x2::splat(Base::c_hi) + u * f64x2::splat(Base::c_lo)) + P * f64x2::splat(Base::c);
-  }
-  const f64x2 s = hi + t1;
-  const f64x2 e = (hi - s) + t1;  // |hi| >= |t1| or hi = 0
-  if constexpr (kHasDu) {  // |s| >= |du| or s = 0
-    const f64x2 s2 = s + du;
-    const f64x2 e2 = (s - s2) + du;
-    return s2 + ((e + e2) + (t2 + lo));
-  }
-  return s + (e + (t2 + lo));
-}
-
 // EP: leading parts only, u = m R - 1 in one step, a cubic.
 template <class Base>
 QOR_SIMD_INLINE f64x2 dlog_ep(const LogReduced& q) {
@@ -127,14 +86,6 @@ QOR_SIMD_INLINE f64x2 dlog_ep(const LogReduced& q) {
   const f64x2 hi = q.k * f64x2::splat(Base::a_hi) + H;
   if constexpr (Base::kUnit) return hi + p;
   else return hi + p * f64x2::splat(Base::c);
-}
-
-// Lanes whose x is not a positive normal finite number: (h - 0x80100000) >= -2^21 (signed).
-QOR_SIMD_INLINE int screen_positive_normal(f64x2 x) {
-  const __m128i h = _mm_shuffle_epi32(x.bits().v, _MM_SHUFFLE(3, 3, 1, 1));
-  const __m128i d = _mm_sub_epi32(h, _mm_set1_epi32(static_cast<int32_t>(0x80100000u)));
-  const __m128i ok = _mm_cmplt_epi32(d, _mm_set1_epi32(-2097152));
-  return _mm_movemask_pd(_mm_castsi128_pd(ok)) ^ 3;
 }
 
 // ---- Block-wise kernels -----------------------------------------------------------------------
@@ -500,148 +451,6 @@ struct DLogFamily : FamilyBase<double> {
     const f64x2 v = f64x2::splat(x);
     const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(v, v));
     *out = lane0(dlogk::log2x<Base, kF, 0>(v, q));
-    return kOk;
-  }
-};
-
-using DLnHA = DLogFamily<BaseE, dlogk::Flavour::HA>;
-using DLnEP = DLogFamily<BaseE, dlogk::Flavour::EP>;
-using DLog2HA = DLogFamily<Base2, dlogk::Flavour::HA>;
-using DLog2LA = DLogFamily<Base2, dlogk::Flavour::LA>;
-using DLog2EP = DLogFamily<Base2, dlogk::Flavour::EP>;
-using DLog10HA = DLogFamily<Base10, dlogk::Flavour::HA>;
-using DLog10LA = DLogFamily<Base10, dlogk::Flavour::LA>;
-
-// ---- Log1p ---------------------------------------------------------------------------------
-// y = 1 + x rounded, c = x - (y - 1) its rounding error (exact); with y = 2^e m and the row j
-// of m, (y + c) R_j 2^-e = 1 + u + du exactly for du = c R_j 2^-e, so that
-// log(1 + x) = k ln 2 + H_j + L_j + log(1 + u + du): the logarithm of y with du joining u.
-template <bool kEP>
-QOR_SIMD_INLINE f64x2 dlog1p_eval(f64x2 x) {
-  const f64x2 one = f64x2::splat(1.0);
-  const f64x2 y = x + one;
-  const LogReduced q = dlog_reduce(y);
-  if constexpr (kEP) {
-    const f64x2 c = x - (y - one);
-    const f64x2 inv = (i64x2::splat(0x7FE0000000000000ll) - (y.bits() & i64x2::splat(0x7FF0000000000000ll))).as_f64();
-    const f64x2 u = (q.m * q.R - one) + c * q.R * inv;
-    const f64x2 p = u + (u * u) * (f64x2::splat(-0.5) + u * f64x2::splat(0x1.5555555555555p-2));
-    f64x2 H, L;
-    BaseE::hl(q.j, H, L);
-    return (q.k * f64x2::splat(BaseE::a_hi) + H) + p;
-  } else {
-    const f64x2 c = x - (y - one);
-    const f64x2 inv = (i64x2::splat(0x7FE0000000000000ll) - (y.bits() & i64x2::splat(0x7FF0000000000000ll))).as_f64();
-    return dlog_ha<BaseE, true>(q, f64x2(), c * q.R * inv);
-  }
-}
-
-namespace dlogk {
-
-// Lanes with x <= -1, |x| infinite or NaN, or |x| < 2^-54 (where the result is x).
-QOR_SIMD_INLINE int screen_log1p4(i32x4 h) {
-  const __m128i ah = _mm_and_si128(h.v, ki<0x7FFFFFFF>());
-  // |x| outside [2^-54, 2^1024): (ah - 0x3C900000) unsigned >= 0x7FF00000 - 0x3C900000
-  const __m128i d = _mm_sub_epi32(ah, ki<static_cast<int32_t>(0x3C900000u + 0x80000000u)>());
-  const __m128i out = _mm_cmpgt_epi32(d, ki<static_cast<int32_t>(0x7FF00000u - 0x3C900000u - 0x80000001u)>());
-  const __m128i neg1 = _mm_cmpgt_epi32(_mm_xor_si128(h.v, ki<static_cast<int32_t>(0x80000000u)>()),
-                                       ki<0x3FEFFFFF>());
-  return _mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(out, neg1)));
-}
-
-// du / R: the rounding error c of y = 1 + x times 2^-e (e the exponent of y).
-QOR_SIMD_INLINE f64x2 log1p_c(f64x2 x, f64x2 y) {
-  const f64x2 one = kc<1.0>();
-  const f64x2 c = x - (y - one);
-  const f64x2 inv = (kl<0x7FE0000000000000ll>() - (y.bits() & kl<0x7FF0000000000000ll>())).as_f64();
-  return c * inv;
-}
-
-template <Flavour kF>
-QOR_SIMD_INLINE f64x2 log1p2(f64x2 x, f64x2 y, f64x2 k, uint32_t oa, uint32_t ob) {
-  const f64x2 cs = log1p_c(x, y);
-  if constexpr (kF == Flavour::EP) return log_ep2<BaseE, true>(y, k, oa, ob, cs);
-  else if constexpr (kF == Flavour::LA) return ln_la2(y, k, oa, ob, cs * load_r(oa, ob));
-  else return ln_ha2<true>(y, k, oa, ob, cs * load_r(oa, ob));
-}
-
-}  // namespace dlogk
-
-template <dlogk::Flavour kF>
-struct DLog1pFamily : FamilyBase<double> {
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static int screen_pair(f64x2 x0, f64x2 x1) { return dlogk::screen_log1p4(dlogk::high_words(x0, x1)); }
-  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
-    const f64x2 one = kc<1.0>();
-    const f64x2 y0 = x0 + one, y1 = x1 + one;
-    const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(y0, y1));
-    r0 = dlogk::log1p2<kF>(x0, y0, q.k0, q.o[0], q.o[1]);
-    r1 = dlogk::log1p2<kF>(x1, y1, q.k1, q.o[2], q.o[3]);
-  }
-  static int element(const double* px, double* out) {
-    const double x = *px;
-    if (std::isnan(x)) {
-      *out = x + x;
-      return kOk;
-    }
-    if (x == -1.0) {
-      *out = minus_inf_divzero_d();
-      return kSing;
-    }
-    if (x < -1.0) {
-      *out = nan_invalid_d();
-      return kErrDom;
-    }
-    if (x == HUGE_VAL) {
-      *out = x;
-      return kOk;
-    }
-    if (std::fabs(x) < 0x1p-54) {  // log1p(x) rounds to x (keeps the sign of zero)
-      *out = x;
-      return kOk;
-    }
-    const f64x2 v = f64x2::splat(x);
-    const f64x2 y = v + f64x2::splat(1.0);
-    const dlogk::Reduced4 q = dlogk::reduce4(dlogk::high_words(y, y));
-    *out = lane0(dlogk::log1p2<kF>(v, y, q.k0, q.o[0], q.o[1]));
-    return kOk;
-  }
-};
-using DLog1pHA = DLog1pFamily<dlogk::Flavour::HA>;
-using DLog1pLA = DLog1pFamily<dlogk::Flavour::LA>;
-using DLog1pEP = DLog1pFamily<dlogk::Flavour::EP>;
-
-// ---- Logb ----------------------------------------------------------------------------------
-// floor(log2 |x|): the unbiased exponent; zeros -inf (singularity), infinities +inf, NaN NaN;
-// subnormal inputs through the per-element routine.
-struct DLogb : FamilyBase<double> {
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static f64x2 packed(f64x2 x) {
-    const i64x2 e = simd::shr_logical(x.bits() & i64x2::splat(0x7FF0000000000000ll), 52);
-    // exponent into the low bits of 2^52 + e, minus 2^52 + 1023
-    return (e | f64x2::splat(0x1p52).bits()).as_f64() - f64x2::splat(0x1p52 + 1023.0);
-  }
-  // zero, subnormal, infinite or NaN: exponent field 0 or 0x7FF
-  static int screen(f64x2 x) {
-    const __m128i h = _mm_shuffle_epi32(x.bits().v, _MM_SHUFFLE(3, 3, 1, 1));
-    const __m128i e = _mm_and_si128(h, _mm_set1_epi32(0x7FF00000));
-    const __m128i lo = _mm_cmpeq_epi32(e, _mm_setzero_si128());
-    const __m128i hi = _mm_cmpeq_epi32(e, _mm_set1_epi32(0x7FF00000));
-    return _mm_movemask_pd(_mm_castsi128_pd(_mm_or_si128(lo, hi)));
-  }
-  static int element(const double* px, double* out) {
-    const double x = *px;
-    if (nan_inf_head(x, out, HUGE_VAL, HUGE_VAL)) return kOk;
-    if (x == 0.0) {
-      *out = minus_inf_divzero_d();
-      return kSing;
-    }
-    const uint64_t ax = bits_of(x) & 0x7FFFFFFFFFFFFFFFull;
-    if (ax < 0x0010000000000000ull) {  // subnormal: position of the leading bit
-      *out = static_cast<double>(63 - __builtin_clzll(ax) - 1074);
-      return kOk;
-    }
-    *out = lane0(packed(f64x2::splat(x)));
     return kOk;
   }
 };

@@ -1,4 +1,9 @@
-// Single-precision exponential, three flavours.
+// Exp: double precision (HA, LA, EP) and single precision (HA, LA, EP).
+//
+// Double precision: HA is the 64-entry core of dexp_core.h; LA and EP have their own packed
+// formulas (below) and the HA per-element routine.
+//
+// Single precision:
 //
 // HA and LA: t = x * 128/ln2 + 1.375 * 2^23 gives N = round(x * 128/ln2) in t's low bits;
 // r = (x - N*C1) - N*C2 with C1 + C2 = ln2/128; j = N & 127, m = N >> 7, S = 2^m built in the
@@ -12,9 +17,117 @@
 // the exponent field; |x| > 87.33654 is patched lane by lane by the rare-value routine.
 #pragma once
 
-#include "vector_math/kernels/exp_log/common.h"
+#include <cmath>
+
+#include "vector_math/kernels/exp_log/dexp_core.h"
 
 namespace qor::vm::exp_log {
+
+// ==== double precision ======================================================================
+
+// Exp LA: the 1024-entry table of T only (dexp_t256.h), N = round(1024 x / ln 2),
+// r = (x - N C1) - N C2 with |r| <= ln 2 / 2048, and y = Ts + Ts p(r) with p of degree 3:
+// T's rounding and the polynomial's 2^-53.2 are left in (about 1.3 ulp at most).
+struct DExpLACore {
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
+    const auto& c = opaque(kDExpFast);
+    const f64x2 t = x * row(c.inv_ln2_1024) + row(c.sh52);
+    const f64x2 k = t - row(c.sh52);
+    const f64x2 r = (x - k * row(c.ln2_1024_hi)) - k * row(c.ln2_1024_lo);
+    const __m128i o = _mm_slli_epi32(_mm_and_si128(t.bits().v, _mm_set1_epi32(1023)), 3);
+    const char* base = reinterpret_cast<const char*>(kDExpT1024.e);
+    const uint32_t o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
+    const uint32_t o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
+    const f64x2 b = _mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(base + o0)),
+                                 reinterpret_cast<const double*>(base + o1));
+    const f64x2 ts = (b.bits() + simd::shl(t.bits(), 42)).as_f64();
+    return ts + ts * (r + (r * r) * (row(c.em3[0]) + r * row(c.em3[1])));
+  }
+  static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {
+    y0 = eval(x0);
+    y1 = eval(x1);
+  }
+};
+
+// ---- Exp EP --------------------------------------------------------------------------------
+// EP with the 256-entry table (first column only): y = 256 x / ln 2 (its rounding error is far
+// below 2^-26 of the result), N = round(y), f = y - N in [-1/2, 1/2] exactly, and
+// e^x = 2^n T (1 + f c1 + f^2 c2) with the leading Taylor terms of 2^(f/256): 2^-31 relative.
+struct DExpEPTabCore {
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
+    const auto& c = opaque(kDExpFast);
+    const f64x2 y = x * row(c.inv_ln2_256);
+    const f64x2 t = y + row(c.sh52);
+    const f64x2 f = y - (t - row(c.sh52));
+    const f64x2 ts = t256_scaled(gather_first<255>(kDExpT256.e, t), t);
+    return ts + ts * (f * (row(c.ep256[0]) + f * row(c.ep256[1])));
+  }
+  static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {
+    y0 = eval(x0);
+    y1 = eval(x1);
+  }
+};
+
+// ---- Exp -----------------------------------------------------------------------------------
+// Per-element routine of double Exp: the thresholds compare the whole 64-bit pattern.
+template <class Core>
+inline int dexp_special(const double* px, double* out) {
+  const double x = *px;
+  const uint64_t ix = bits_of(x), ax = ix & 0x7FFFFFFFFFFFFFFFull;
+  if (ax > 0x7FF0000000000000ull) {  // NaN
+    *out = x + x;
+    return kOk;
+  }
+  if (ax == 0x7FF0000000000000ull) {
+    *out = (ix >> 63) ? 0.0 : x;
+    return kOk;
+  }
+  if (ix >> 63) {
+    if (ix >= 0xC0874910D52D3052ull) {  // x <= -745.1332191019412: +0
+      *out = mul_rt(0x1p-1022, 0x1p-1022);
+      return kUnderflow;
+    }
+    if (ix >= 0xC086232BDD7ABCD3ull) {  // x <= -708.3964185322642: subnormal result
+      *out = Core::scalar(x);
+      return kUnderflow;
+    }
+  } else {
+    if (ix >= 0x40862E42FEFA39F0ull) {  // x >= 709.7827128933841: +inf
+      *out = mul_rt(0x1p1023, 0x1p1023);
+      return kOverflow;
+    }
+    if (ix >= 0x40862E37E7D8BA72ull) {  // x >= 709.7772976810359: 2^1024 scaled in two steps
+      *out = Core::scalar(x);
+      return kOk;
+    }
+  }
+  *out = lane0(Core::eval(f64x2::splat(x)));
+  return kOk;
+}
+
+// HA: the packed formula above with the 64-entry table, |x| < 708.396 (high word of |x| at most
+// 0x4086232A; infinities and NaNs included in the rest).
+struct DExpHA : PairFamily<DExpCore<RedExp>, 0x4086232A> {
+  static int element(const double* px, double* out) { return dexp_special<DExpCore<RedExp>>(px, out); }
+};
+// LA (0.51 ulp all the same, with a cheaper scale) and EP: their own packed formulas; the
+// elements they do not take go to the HA per-element routine.
+struct DExpLA : PairFamily<DExpLACore, 0x4086232A> {
+  static constexpr bool kInlineBlocks = true;
+  static int element(const double* px, double* out) {
+    if (packed_one(*px, out)) return kOk;
+    return dexp_special<DExpCore<RedExp>>(px, out);
+  }
+};
+struct DExpEP : PairFamily<DExpEPTabCore, 0x4085FFFF> {  // |x| < 708
+  static constexpr bool kInlineBlocks = true;
+  static int element(const double* px, double* out) {
+    if (packed_one(*px, out)) return kOk;
+    return dexp_special<DExpCore<RedExp>>(px, out);
+  }
+};
+
+// ==== single precision ======================================================================
 
 // ---- shared steps of HA and LA -------------------------------------------------------------
 struct SExpReduced {
