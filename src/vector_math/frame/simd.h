@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 
 #include <cstdint>
+#include <type_traits>
 
 #define QOR_SIMD_INLINE inline __attribute__((always_inline))
 
@@ -17,38 +18,32 @@ namespace qor::vm::simd {
 struct i32x4;
 struct i64x2;
 
-struct f32x4 {
-  __m128 v;
-  QOR_SIMD_INLINE f32x4() : v(_mm_setzero_ps()) {}
-  QOR_SIMD_INLINE f32x4(__m128 x) : v(x) {}
-  QOR_SIMD_INLINE static f32x4 load(const float* p) { return _mm_loadu_ps(p); }
-  QOR_SIMD_INLINE static f32x4 load_aligned(const float* p) { return _mm_load_ps(p); }
-  QOR_SIMD_INLINE static f32x4 splat(float x) { return _mm_set1_ps(x); }
-  QOR_SIMD_INLINE static f32x4 from_bits(uint32_t bits) { return _mm_castsi128_ps(_mm_set1_epi32(static_cast<int32_t>(bits))); }
-  QOR_SIMD_INLINE void store(float* p) const { _mm_storeu_ps(p, v); }
-  QOR_SIMD_INLINE void store_aligned(float* p) const { _mm_store_ps(p, v); }
-  QOR_SIMD_INLINE i32x4 bits() const;
-};
-
-struct f64x2 {
-  __m128d v;
-  QOR_SIMD_INLINE f64x2() : v(_mm_setzero_pd()) {}
-  QOR_SIMD_INLINE f64x2(__m128d x) : v(x) {}
-  QOR_SIMD_INLINE static f64x2 load(const double* p) { return _mm_loadu_pd(p); }
-  QOR_SIMD_INLINE static f64x2 load_aligned(const double* p) { return _mm_load_pd(p); }
-  QOR_SIMD_INLINE static f64x2 splat(double x) { return _mm_set1_pd(x); }
-  QOR_SIMD_INLINE static f64x2 from_bits(uint64_t bits) { return _mm_castsi128_pd(_mm_set1_epi64x(static_cast<int64_t>(bits))); }
-  QOR_SIMD_INLINE void store(double* p) const { _mm_storeu_pd(p, v); }
-  QOR_SIMD_INLINE void store_aligned(double* p) const { _mm_store_pd(p, v); }
-  QOR_SIMD_INLINE i64x2 bits() const;
-};
+// f32x4 and f64x2 are the same but for the element: V the vector, T the element, M the
+// register type, S the intrinsic suffix (ps, pd), I the integer vector of the same lane width,
+// B the unsigned integer of T's width and E the intrinsic that replicates it.
+#define QOR_SIMD_FLOAT_VECTOR(V, T, M, S, I, B, E)                                                  \
+  struct V {                                                                                        \
+    M v;                                                                                            \
+    QOR_SIMD_INLINE V() : v(_mm_setzero_##S()) {}                                                   \
+    QOR_SIMD_INLINE V(M x) : v(x) {}                                                                \
+    QOR_SIMD_INLINE static V load(const T* p) { return _mm_loadu_##S(p); }                          \
+    QOR_SIMD_INLINE static V load_aligned(const T* p) { return _mm_load_##S(p); }                   \
+    QOR_SIMD_INLINE static V splat(T x) { return _mm_set1_##S(x); }                                 \
+    QOR_SIMD_INLINE static V from_bits(B bits) {                                                    \
+      return _mm_castsi128_##S(E(static_cast<std::make_signed_t<B>>(bits)));                        \
+    }                                                                                               \
+    QOR_SIMD_INLINE void store(T* p) const { _mm_storeu_##S(p, v); }                                \
+    QOR_SIMD_INLINE I bits() const;                                                                 \
+  };
+QOR_SIMD_FLOAT_VECTOR(f32x4, float, __m128, ps, i32x4, uint32_t, _mm_set1_epi32)
+QOR_SIMD_FLOAT_VECTOR(f64x2, double, __m128d, pd, i64x2, uint64_t, _mm_set1_epi64x)
+#undef QOR_SIMD_FLOAT_VECTOR
 
 struct i32x4 {
   __m128i v;
   QOR_SIMD_INLINE i32x4() : v(_mm_setzero_si128()) {}
   QOR_SIMD_INLINE i32x4(__m128i x) : v(x) {}
   QOR_SIMD_INLINE static i32x4 splat(int32_t x) { return _mm_set1_epi32(x); }
-  QOR_SIMD_INLINE static i32x4 load(const int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
   QOR_SIMD_INLINE void store(int32_t* p) const { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
   QOR_SIMD_INLINE f32x4 as_f32() const { return _mm_castsi128_ps(v); }
   QOR_SIMD_INLINE f64x2 as_f64() const { return _mm_castsi128_pd(v); }
@@ -66,55 +61,36 @@ struct i64x2 {
 QOR_SIMD_INLINE i32x4 f32x4::bits() const { return _mm_castps_si128(v); }
 QOR_SIMD_INLINE i64x2 f64x2::bits() const { return _mm_castpd_si128(v); }
 
-// ---- f32x4 arithmetic and logic ------------------------------------------------------------
-QOR_SIMD_INLINE f32x4 operator+(f32x4 a, f32x4 b) { return _mm_add_ps(a.v, b.v); }
-QOR_SIMD_INLINE f32x4 operator-(f32x4 a, f32x4 b) { return _mm_sub_ps(a.v, b.v); }
-QOR_SIMD_INLINE f32x4 operator*(f32x4 a, f32x4 b) { return _mm_mul_ps(a.v, b.v); }
-QOR_SIMD_INLINE f32x4 operator/(f32x4 a, f32x4 b) { return _mm_div_ps(a.v, b.v); }
-QOR_SIMD_INLINE f32x4 operator&(f32x4 a, f32x4 b) { return _mm_and_ps(a.v, b.v); }
-QOR_SIMD_INLINE f32x4 operator|(f32x4 a, f32x4 b) { return _mm_or_ps(a.v, b.v); }
-QOR_SIMD_INLINE f32x4 operator^(f32x4 a, f32x4 b) { return _mm_xor_ps(a.v, b.v); }
-QOR_SIMD_INLINE f32x4 andnot(f32x4 a, f32x4 b) { return _mm_andnot_ps(a.v, b.v); }  // ~a & b
-QOR_SIMD_INLINE f32x4 min(f32x4 a, f32x4 b) { return _mm_min_ps(a.v, b.v); }
-QOR_SIMD_INLINE f32x4 max(f32x4 a, f32x4 b) { return _mm_max_ps(a.v, b.v); }
-QOR_SIMD_INLINE f32x4 sqrt(f32x4 a) { return _mm_sqrt_ps(a.v); }
-QOR_SIMD_INLINE f32x4 cmp_lt(f32x4 a, f32x4 b) { return _mm_cmplt_ps(a.v, b.v); }
-QOR_SIMD_INLINE f32x4 cmp_le(f32x4 a, f32x4 b) { return _mm_cmple_ps(a.v, b.v); }
-QOR_SIMD_INLINE f32x4 cmp_eq(f32x4 a, f32x4 b) { return _mm_cmpeq_ps(a.v, b.v); }
-QOR_SIMD_INLINE f32x4 select(f32x4 m, f32x4 a, f32x4 b) { return (m & a) | andnot(m, b); }  // m ? a : b
-QOR_SIMD_INLINE int mask(f32x4 m) { return _mm_movemask_ps(m.v); }
+// ---- f32x4 and f64x2 arithmetic and logic -------------------------------------------------
+#define QOR_SIMD_FLOAT_OPS(V, S)                                                                        \
+  QOR_SIMD_INLINE V operator+(V a, V b) { return _mm_add_##S(a.v, b.v); }                               \
+  QOR_SIMD_INLINE V operator-(V a, V b) { return _mm_sub_##S(a.v, b.v); }                               \
+  QOR_SIMD_INLINE V operator*(V a, V b) { return _mm_mul_##S(a.v, b.v); }                               \
+  QOR_SIMD_INLINE V operator/(V a, V b) { return _mm_div_##S(a.v, b.v); }                               \
+  QOR_SIMD_INLINE V operator&(V a, V b) { return _mm_and_##S(a.v, b.v); }                               \
+  QOR_SIMD_INLINE V operator|(V a, V b) { return _mm_or_##S(a.v, b.v); }                                \
+  QOR_SIMD_INLINE V andnot(V a, V b) { return _mm_andnot_##S(a.v, b.v); } /* ~a & b */                  \
+  QOR_SIMD_INLINE V min(V a, V b) { return _mm_min_##S(a.v, b.v); }                                     \
+  QOR_SIMD_INLINE V max(V a, V b) { return _mm_max_##S(a.v, b.v); }                                     \
+  QOR_SIMD_INLINE V cmp_lt(V a, V b) { return _mm_cmplt_##S(a.v, b.v); }                                \
+  QOR_SIMD_INLINE V cmp_le(V a, V b) { return _mm_cmple_##S(a.v, b.v); }                                \
+  QOR_SIMD_INLINE V cmp_eq(V a, V b) { return _mm_cmpeq_##S(a.v, b.v); }                                \
+  QOR_SIMD_INLINE V select(V m, V a, V b) { return (m & a) | andnot(m, b); } /* m ? a : b */            \
+  QOR_SIMD_INLINE int mask(V m) { return _mm_movemask_##S(m.v); }
+QOR_SIMD_FLOAT_OPS(f32x4, ps)
+QOR_SIMD_FLOAT_OPS(f64x2, pd)
+#undef QOR_SIMD_FLOAT_OPS
 QOR_SIMD_INLINE f32x4 sign_bits(f32x4 a) { return a & f32x4::from_bits(0x80000000u); }
 QOR_SIMD_INLINE f32x4 abs(f32x4 a) { return a & f32x4::from_bits(0x7FFFFFFFu); }
-QOR_SIMD_INLINE i32x4 to_int_nearest(f32x4 a) { return _mm_cvtps_epi32(a.v); }   // current MXCSR rounding
-QOR_SIMD_INLINE i32x4 to_int_trunc(f32x4 a) { return _mm_cvttps_epi32(a.v); }
-QOR_SIMD_INLINE f32x4 to_float(i32x4 a) { return _mm_cvtepi32_ps(a.v); }
-
-// ---- f64x2 arithmetic and logic ------------------------------------------------------------
-QOR_SIMD_INLINE f64x2 operator+(f64x2 a, f64x2 b) { return _mm_add_pd(a.v, b.v); }
-QOR_SIMD_INLINE f64x2 operator-(f64x2 a, f64x2 b) { return _mm_sub_pd(a.v, b.v); }
-QOR_SIMD_INLINE f64x2 operator*(f64x2 a, f64x2 b) { return _mm_mul_pd(a.v, b.v); }
-QOR_SIMD_INLINE f64x2 operator/(f64x2 a, f64x2 b) { return _mm_div_pd(a.v, b.v); }
-QOR_SIMD_INLINE f64x2 operator&(f64x2 a, f64x2 b) { return _mm_and_pd(a.v, b.v); }
-QOR_SIMD_INLINE f64x2 operator|(f64x2 a, f64x2 b) { return _mm_or_pd(a.v, b.v); }
-QOR_SIMD_INLINE f64x2 operator^(f64x2 a, f64x2 b) { return _mm_xor_pd(a.v, b.v); }
-QOR_SIMD_INLINE f64x2 andnot(f64x2 a, f64x2 b) { return _mm_andnot_pd(a.v, b.v); }  // ~a & b
-QOR_SIMD_INLINE f64x2 min(f64x2 a, f64x2 b) { return _mm_min_pd(a.v, b.v); }
-QOR_SIMD_INLINE f64x2 max(f64x2 a, f64x2 b) { return _mm_max_pd(a.v, b.v); }
-QOR_SIMD_INLINE f64x2 sqrt(f64x2 a) { return _mm_sqrt_pd(a.v); }
-QOR_SIMD_INLINE f64x2 cmp_lt(f64x2 a, f64x2 b) { return _mm_cmplt_pd(a.v, b.v); }
-QOR_SIMD_INLINE f64x2 cmp_le(f64x2 a, f64x2 b) { return _mm_cmple_pd(a.v, b.v); }
-QOR_SIMD_INLINE f64x2 cmp_eq(f64x2 a, f64x2 b) { return _mm_cmpeq_pd(a.v, b.v); }
-QOR_SIMD_INLINE f64x2 select(f64x2 m, f64x2 a, f64x2 b) { return (m & a) | andnot(m, b); }
-QOR_SIMD_INLINE int mask(f64x2 m) { return _mm_movemask_pd(m.v); }
 QOR_SIMD_INLINE f64x2 sign_bits(f64x2 a) { return a & f64x2::from_bits(0x8000000000000000ull); }
 QOR_SIMD_INLINE f64x2 abs(f64x2 a) { return a & f64x2::from_bits(0x7FFFFFFFFFFFFFFFull); }
+QOR_SIMD_INLINE f32x4 to_float(i32x4 a) { return _mm_cvtepi32_ps(a.v); }
 
 // ---- i32x4 ---------------------------------------------------------------------------------
 QOR_SIMD_INLINE i32x4 operator+(i32x4 a, i32x4 b) { return _mm_add_epi32(a.v, b.v); }
 QOR_SIMD_INLINE i32x4 operator-(i32x4 a, i32x4 b) { return _mm_sub_epi32(a.v, b.v); }
 QOR_SIMD_INLINE i32x4 operator&(i32x4 a, i32x4 b) { return _mm_and_si128(a.v, b.v); }
 QOR_SIMD_INLINE i32x4 operator|(i32x4 a, i32x4 b) { return _mm_or_si128(a.v, b.v); }
-QOR_SIMD_INLINE i32x4 operator^(i32x4 a, i32x4 b) { return _mm_xor_si128(a.v, b.v); }
 QOR_SIMD_INLINE i32x4 shl(i32x4 a, int k) { return _mm_slli_epi32(a.v, k); }
 QOR_SIMD_INLINE i32x4 shr_logical(i32x4 a, int k) { return _mm_srli_epi32(a.v, k); }
 QOR_SIMD_INLINE i32x4 shr_arith(i32x4 a, int k) { return _mm_srai_epi32(a.v, k); }
