@@ -3,15 +3,14 @@
 
 #include <cstddef>
 
+#include "vector_math/frame/lanes.h"
+
 namespace qor::vm::exp_log {
 
-#define QOR_ROW(x) {x, x, x, x}
-#define QOR_ROW2(x) {x, x}
-
 const SExpHATable kSExpHA = {
-    QOR_ROW(0x4338AA3Bu), QOR_ROW(0x3BB18000u), QOR_ROW(0xB5DE8083u), QOR_ROW(0x4B300000u),
-    QOR_ROW(0x3F800000u), QOR_ROW(0x3F000000u), QOR_ROW(0x7FFFFFFFu), QOR_ROW(0x7Fu),
-    QOR_ROW(0x42AEAC50u),
+    QOR_ROW4(0x4338AA3Bu), QOR_ROW4(0x3BB18000u), QOR_ROW4(0xB5DE8083u), QOR_ROW4(0x4B300000u),
+    QOR_ROW4(0x3F800000u), QOR_ROW4(0x3F000000u), QOR_ROW4(0x7FFFFFFFu), QOR_ROW4(0x7Fu),
+    QOR_ROW4(0x42AEAC50u),
     {},
     {
 #include "vector_math/kernels/exp_log/tables/sexp_ha_t128.inc"
@@ -25,9 +24,9 @@ const SExpHATable kSExpHA = {
 static_assert(offsetof(SExpHATable, t) == 256);
 
 const SExpLATable kSExpLA = {
-    {QOR_ROW(0x4338AA3Bu), QOR_ROW(0x3BB18000u), QOR_ROW(0xB5DE8083u), QOR_ROW(0x4B300000u),
-     QOR_ROW(0x3F800000u), QOR_ROW(0x3F000000u), QOR_ROW(0x7FFFFFFFu), QOR_ROW(0x7Fu),
-     QOR_ROW(0x42AEAC50u)},
+    {QOR_ROW4(0x4338AA3Bu), QOR_ROW4(0x3BB18000u), QOR_ROW4(0xB5DE8083u), QOR_ROW4(0x4B300000u),
+     QOR_ROW4(0x3F800000u), QOR_ROW4(0x3F000000u), QOR_ROW4(0x7FFFFFFFu), QOR_ROW4(0x7Fu),
+     QOR_ROW4(0x42AEAC50u)},
     {},
     {
 #include "vector_math/kernels/exp_log/tables/sexp_la_f128.inc"
@@ -85,8 +84,5 @@ const DLogLATable kDLog2LA = {{
 const DLogLATable kDLog10LA = {{
 #include "vector_math/kernels/exp_log/tables/dlog10_la513.inc"
 }};
-
-#undef QOR_ROW
-#undef QOR_ROW2
 
 }  // namespace qor::vm::exp_log
