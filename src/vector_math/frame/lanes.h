@@ -153,15 +153,21 @@ QOR_SIMD_INLINE void gather2_hi(const double (*t)[4], i64x2 j, f64x2& a, f64x2& 
   b = _mm_unpackhi_pd(e0, e1);
 }
 
-// Rows (a, b) of a table of 16-byte rows for the two lanes of t, the row index being (low word
-// of the lane's pattern) & kMask: the byte offsets are formed in the register and read out with
-// movd (lane 1 after a pshufd, which needs no copy).
+// Byte offsets of the rows of a table of 16-byte rows for the two lanes of t, the row index
+// being (low word of the lane's pattern) & kMask: formed in the register and read out with movd
+// (lane 1 after a pshufd, which needs no copy).
+template <int kMask>
+QOR_SIMD_INLINE void row_offsets(f64x2 t, uint32_t& o0, uint32_t& o1) {
+  const __m128i o = _mm_slli_epi32(_mm_and_si128(t.bits().v, _mm_set1_epi32(kMask)), 4);
+  o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
+  o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
+}
+// Rows (a, b) of such a table for the two lanes of t.
 template <int kMask>
 QOR_SIMD_INLINE void gather_rows(const double (*tab)[2], f64x2 t, f64x2& a, f64x2& b) {
-  const __m128i o = _mm_slli_epi32(_mm_and_si128(t.bits().v, _mm_set1_epi32(kMask)), 4);
   const char* base = reinterpret_cast<const char*>(tab);
-  const uint32_t o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
-  const uint32_t o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
+  uint32_t o0, o1;
+  row_offsets<kMask>(t, o0, o1);
   const __m128d e0 = _mm_load_pd(reinterpret_cast<const double*>(base + o0));
   const __m128d e1 = _mm_load_pd(reinterpret_cast<const double*>(base + o1));
   a = _mm_unpacklo_pd(e0, e1);
@@ -170,10 +176,9 @@ QOR_SIMD_INLINE void gather_rows(const double (*tab)[2], f64x2 t, f64x2& a, f64x
 // The first doubles of the rows only (movsd and movhpd, no unpacking).
 template <int kMask>
 QOR_SIMD_INLINE f64x2 gather_first(const double (*tab)[2], f64x2 t) {
-  const __m128i o = _mm_slli_epi32(_mm_and_si128(t.bits().v, _mm_set1_epi32(kMask)), 4);
   const char* base = reinterpret_cast<const char*>(tab);
-  const uint32_t o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
-  const uint32_t o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
+  uint32_t o0, o1;
+  row_offsets<kMask>(t, o0, o1);
   const __m128d e = _mm_load_sd(reinterpret_cast<const double*>(base + o0));
   return _mm_loadh_pd(e, reinterpret_cast<const double*>(base + o1));
 }

@@ -228,6 +228,15 @@ struct Red256Exp {  // e^x: r = (x - N*C1) - N*C2, C1 + C2 = ln 2 / 256 (C1 has 
 // 2^n T from the biased entry B and the shifted value t.
 QOR_SIMD_INLINE f64x2 t256_scaled(f64x2 b, f64x2 t) { return (b.bits() + simd::shl(t.bits(), 44)).as_f64(); }
 
+// The EP reduction on the 256-entry table: y = 256 x / ln 2 taken apart into N = round(y) (in
+// the shifted value t) and f = y - N in [-1/2, 1/2] exactly; Ts = 2^n T from the first column.
+QOR_SIMD_INLINE void ep256_reduce(const DExpFastRows& c, f64x2 x, f64x2& ts, f64x2& f) {
+  const f64x2 y = x * row(c.inv_ln2_256);
+  const f64x2 t = y + row(c.sh52);
+  f = y - (t - row(c.sh52));
+  ts = t256_scaled(gather_first<255>(kDExpT256.e, t), t);
+}
+
 template <class Red>
 struct DExpT256Core {
   static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
@@ -247,6 +256,32 @@ struct DExpT256Core {
     y1 = ts1 + ts1 * (l1 + Red::poly(r1));
   }
 };
+
+// Per-element routine of a b^x family F (Exp2, Exp10) with its 64-entry reduction Red: the packed
+// formula where F's screen passes, NaN and infinities, +inf where `overflows`, +0 where `zero`,
+// and in between the 64-entry core with two-step scaling.
+template <class F, class Red>
+inline int dexp_base_element(double x, double* out, bool overflows, bool zero) {
+  if (F::packed_one(x, out)) return kOk;
+  if (std::isnan(x)) {
+    *out = x + x;
+    return kOk;
+  }
+  if (std::isinf(x)) {
+    *out = x > 0 ? x : 0.0;
+    return kOk;
+  }
+  if (overflows) {
+    *out = mul_rt(0x1p1023, 0x1p1023);
+    return kOverflow;
+  }
+  if (zero) {
+    *out = mul_rt(0x1p-1022, 0x1p-1022);
+    return kUnderflow;
+  }
+  *out = DExpCore<Red>::scalar(x);
+  return exp_status(*out);
+}
 
 // A family whose packed formula (Core) holds for |x| with high word at most kHigh; the screen
 // takes both registers of a block at once.

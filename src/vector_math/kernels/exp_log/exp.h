@@ -56,10 +56,8 @@ struct DExpLACore {
 struct DExpEPTabCore {
   static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
     const auto& c = opaque(kDExpFast);
-    const f64x2 y = x * row(c.inv_ln2_256);
-    const f64x2 t = y + row(c.sh52);
-    const f64x2 f = y - (t - row(c.sh52));
-    const f64x2 ts = t256_scaled(gather_first<255>(kDExpT256.e, t), t);
+    f64x2 ts, f;
+    ep256_reduce(c, x, ts, f);
     return ts + ts * (f * (row(c.ep256[0]) + f * row(c.ep256[1])));
   }
   static QOR_SIMD_INLINE void eval_pair(f64x2 x0, f64x2 x1, f64x2& y0, f64x2& y1) {

@@ -40,25 +40,8 @@ struct DExp10HA : PairFamily<DExpT256Core<Red256Exp10>, 0x4072FFFF> {
   static constexpr bool kInlineBlocks = true;  // about 2-3% faster
   static int element(const double* px, double* out) {
     const double x = *px;
-    if (packed_one(x, out)) return kOk;
-    if (std::isnan(x)) {
-      *out = x + x;
-      return kOk;
-    }
-    if (std::isinf(x)) {
-      *out = x > 0 ? x : 0.0;
-      return kOk;
-    }
-    if (x > 308.25471555991675) {
-      *out = mul_rt(0x1p1023, 0x1p1023);
-      return kOverflow;
-    }
-    if (x < -323.6072453387798) {
-      *out = mul_rt(0x1p-1022, 0x1p-1022);
-      return kUnderflow;
-    }
-    *out = DExpCore<RedExp10>::scalar(x);
-    return exp_status(*out);
+    return dexp_base_element<DExp10HA, RedExp10>(x, out, /*overflows=*/x > 308.25471555991675,
+                                                 /*zero=*/x < -323.6072453387798);
   }
 };
 

@@ -39,25 +39,7 @@ struct DExp2HA : PairFamily<DExpT256Core<Red256Exp2>, 0x408F9FFF> {
   static constexpr bool kInlineBlocks = true;  // about 2-3% faster
   static int element(const double* px, double* out) {
     const double x = *px;
-    if (packed_one(x, out)) return kOk;
-    if (std::isnan(x)) {
-      *out = x + x;
-      return kOk;
-    }
-    if (std::isinf(x)) {
-      *out = x > 0 ? x : 0.0;
-      return kOk;
-    }
-    if (x >= 1024.0) {
-      *out = mul_rt(0x1p1023, 0x1p1023);
-      return kOverflow;
-    }
-    if (x <= -1075.0) {
-      *out = mul_rt(0x1p-1022, 0x1p-1022);
-      return kUnderflow;
-    }
-    *out = DExpCore<RedExp2>::scalar(x);
-    return exp_status(*out);
+    return dexp_base_element<DExp2HA, RedExp2>(x, out, /*overflows=*/x >= 1024.0, /*zero=*/x <= -1075.0);
   }
 };
 

@@ -125,10 +125,8 @@ struct DExpm1HACore {
 struct DExpm1EPTabCore {
   static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
     const auto& c = opaque(kDExpFast);
-    const f64x2 y = x * row(c.inv_ln2_256);
-    const f64x2 t = y + row(c.sh52);
-    const f64x2 f = y - (t - row(c.sh52));
-    const f64x2 ts = t256_scaled(gather_first<255>(kDExpT256.e, t), t);
+    f64x2 ts, f;
+    ep256_reduce(c, x, ts, f);
     const f64x2 q = f * (row(c.ep256[0]) + f * (row(c.ep256[1]) + f * row(c.ep256[2])));
     return (ts - row(c.one)) + ts * q;
   }
