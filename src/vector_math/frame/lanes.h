@@ -132,23 +132,15 @@ QOR_SIMD_INLINE void gather_pairs(const uint32_t (*t)[2], i32x4 j, f32x4& a, f32
   b = _mm_movehl_ps(u23, u01);
 }
 
-// Gathers rows of a double table whose entries start with two doubles: j in the low 32 bits of
-// each 64-bit lane. Returns (first words, second words).
-template <class Row>
+// Gathers two adjacent doubles, columns kCol and kCol + 1, of the rows j of a double table (j in
+// the low 32 bits of each 64-bit lane; the pair 16-byte aligned). Returns (column kCol, column
+// kCol + 1).
+template <int kCol = 0, class Row>
 QOR_SIMD_INLINE void gather2(const Row* t, i64x2 j, f64x2& a, f64x2& b) {
   const int32_t j0 = _mm_cvtsi128_si32(j.v);
   const int32_t j1 = _mm_cvtsi128_si32(_mm_srli_si128(j.v, 8));
-  const __m128d e0 = _mm_load_pd(&t[j0][0]);
-  const __m128d e1 = _mm_load_pd(&t[j1][0]);
-  a = _mm_unpacklo_pd(e0, e1);
-  b = _mm_unpackhi_pd(e0, e1);
-}
-// Gathers the third and fourth doubles of rows of four.
-QOR_SIMD_INLINE void gather2_hi(const double (*t)[4], i64x2 j, f64x2& a, f64x2& b) {
-  const int32_t j0 = _mm_cvtsi128_si32(j.v);
-  const int32_t j1 = _mm_cvtsi128_si32(_mm_srli_si128(j.v, 8));
-  const __m128d e0 = _mm_load_pd(&t[j0][2]);
-  const __m128d e1 = _mm_load_pd(&t[j1][2]);
+  const __m128d e0 = _mm_load_pd(&t[j0][kCol]);
+  const __m128d e1 = _mm_load_pd(&t[j1][kCol]);
   a = _mm_unpacklo_pd(e0, e1);
   b = _mm_unpackhi_pd(e0, e1);
 }

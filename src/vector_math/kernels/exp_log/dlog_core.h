@@ -34,7 +34,8 @@ struct BaseE {
   static constexpr bool kUnit = true;
   static constexpr double c_hi = 1.0, c_lo = 0.0, c = 1.0;
   static constexpr double c1 = 1.0, c2 = 0.0;
-  static QOR_SIMD_INLINE void hl(i64x2 j, f64x2& h, f64x2& l) { gather2_hi(kDLn.e, j, h, l); }
+  // H and L are the third and fourth doubles of kDLn's rows
+  static QOR_SIMD_INLINE void hl(i64x2 j, f64x2& h, f64x2& l) { gather2<2>(kDLn.e, j, h, l); }
 };
 struct Base2 {
   static constexpr double a_hi = 1.0, a_lo = 0.0;
