@@ -12,6 +12,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "qor/vm.h"
@@ -32,28 +33,17 @@ template <class T>
 constexpr char type_letter = sizeof(T) == 4 ? 's' : 'd';
 
 // ---- inputs ----------------------------------------------------------------------------------
-inline std::vector<float> random_bits_f(long n, uint32_t seed) {
-  std::mt19937 g(seed);
-  std::vector<float> v(n);
-  for (auto& x : v) {
-    const uint32_t u = g();
-    std::memcpy(&x, &u, 4);
-  }
-  return v;
-}
-inline std::vector<double> random_bits_d(long n, uint32_t seed) {
-  std::mt19937_64 g(seed);
-  std::vector<double> v(n);
-  for (auto& x : v) {
-    const uint64_t u = g();
-    std::memcpy(&x, &u, 8);
-  }
-  return v;
-}
+// Random bit patterns (every class of input: NaNs, infinities, zeros, subnormals).
 template <class T>
 std::vector<T> random_bits(long n, uint32_t seed) {
-  if constexpr (sizeof(T) == 4) return random_bits_f(n, seed);
-  else return random_bits_d(n, seed);
+  using Bits = std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>;
+  std::conditional_t<sizeof(T) == 4, std::mt19937, std::mt19937_64> g(seed);
+  std::vector<T> v(n);
+  for (auto& x : v) {
+    const Bits u = static_cast<Bits>(g());
+    std::memcpy(&x, &u, sizeof x);
+  }
+  return v;
 }
 template <class T>
 std::vector<T> uniform(double lo, double hi, long n, uint32_t seed) {
