@@ -58,38 +58,28 @@ const Function* find(const std::string& name, char type) {
   return nullptr;
 }
 
-// Long-double reference for the functions we can check here (the library's own test suite
-// checks every function against MPFR; this is a quick look on the user's range).
-bool reference(const std::string& f, long double x, long double* out) {
-  const char* n = f.c_str();
-  auto is = [&](const char* s) { return strcasecmp(n, s) == 0; };
-  if (is("Ceil")) *out = ceill(x);
-  else if (is("Floor")) *out = floorl(x);
-  else if (is("Trunc")) *out = truncl(x);
-  else if (is("Round")) *out = roundl(x);
-  else if (is("Rint") || is("NearbyInt")) *out = nearbyintl(x);
-  else if (is("Frac")) *out = std::isinf(x) ? copysignl(0, x) : copysignl(x - truncl(x), x);
-  else if (is("Abs")) *out = fabsl(x);
-  else if (is("Sqr")) *out = x * x;
-  else if (is("Exp")) *out = expl(x);
-  else if (is("Exp2")) *out = exp2l(x);
-  else if (is("Exp10")) *out = powl(10.0L, x);
-  else if (is("Expm1")) *out = expm1l(x);
-  else if (is("Ln")) *out = logl(x);
-  else if (is("Log2")) *out = log2l(x);
-  else if (is("Log10")) *out = log10l(x);
-  else if (is("Log1p")) *out = log1pl(x);
-  else if (is("Logb")) *out = logbl(x);
-  else if (is("Sqrt")) *out = sqrtl(x);
-  else if (is("Cbrt")) *out = cbrtl(x);
-  else if (is("Inv")) *out = 1.0L / x;
-  else if (is("Sin")) *out = sinl(x);
-  else if (is("Cos")) *out = cosl(x);
-  else if (is("Tan")) *out = tanl(x);
-  else if (is("Erf")) *out = erfl(x);
-  else if (is("Erfc")) *out = erfcl(x);
-  else return false;
-  return true;
+// The long-double reference of each one-argument function of the reference list (the library's
+// own tests check every function against MPFR; this is a quick look on the user's range).
+struct Reference {
+  const char* name;
+  long double (*f)(long double);  // null: not a one-argument function
+};
+#define QOR_REF(F, mpfr, libm, bench, s, d) {#F, libm},
+#define QOR_X(e) [](long double x) -> long double { return e; }
+#define QOR_XY(e) nullptr
+#define QOR_X2(e1, e2) nullptr
+const Reference kReferences[] = {
+#include "vector_math/frame/reference.def"
+};
+#undef QOR_REF
+#undef QOR_X
+#undef QOR_XY
+#undef QOR_X2
+
+long double (*reference(const char* name))(long double) {
+  for (const Reference& r : kReferences)
+    if (!strcmp(name, r.name)) return r.f;
+  return nullptr;
 }
 
 template <class T>
@@ -128,15 +118,13 @@ int evaluate(const Function& f, const char* mode, long n, double from, double to
 
   std::printf("v%c%s (%s) on [%g, %g], n = %ld\n", f.type, f.name, mode, from, to, n);
   std::printf("  throughput  %.3f ns/element  (%.1f M elements/s)\n", ns, 1e3 / ns);
-  long double ref;
-  if (reference(f.name, static_cast<long double>(a[0]), &ref)) {
+  if (auto ref = reference(f.name)) {
     double worst = 0, sum = 0;
     T worst_x = a[0];
     long count = 0;
     const long step = n > 100000 ? n / 100000 : 1;
     for (long i = 0; i < n; i += step) {
-      reference(f.name, static_cast<long double>(a[i]), &ref);
-      const double e = ulp_error<T>(r[i], ref);
+      const double e = ulp_error<T>(r[i], ref(static_cast<long double>(a[i])));
       sum += e;
       ++count;
       if (e > worst) {

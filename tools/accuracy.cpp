@@ -1,12 +1,13 @@
-// Accuracy table of the exponential and logarithmic kernels.
+// Accuracy table of the vector-math kernels: every built one-argument function of functions.def
+// that has a row in the reference list (vector_math/frame/reference.def), in that list's order.
 //
-//   qor_accuracy [--single-step K] [--double-samples N]
+//   qor_accuracy [--single-step K] [--double-samples N] [--single-only | --double-only] [--only sExp2]
 //
 // Single precision: every one of the 2^32 inputs (or every K-th with --single-step) goes through
-// each kernel; the reference is the glibc double-precision function on the widened input
+// each kernel; the reference is the row's C library expression on the widened input in double
 // (error far below 2^-20 float ulp), and MPFR at 256 bits decides the few cases whose reference
 // lies within 10^-6 ulp of a rounding midpoint. Double precision: N sampled inputs (random bit
-// patterns and the function's main range) against MPFR at 256 bits.
+// patterns and the row's sampling range) against MPFR at 256 bits.
 //
 // Prints a Markdown table: function, flavour, kernel, max ulp (and where), mean ulp, share of
 // correctly rounded results.
@@ -24,40 +25,56 @@
 #include <vector>
 
 #include "qor/vm.h"
-
-extern "C" double exp10(double);
+#include "support/vm_reference.h"
 
 namespace {
 
+namespace ref = qor::test::vm;
 using SKernel = void (*)(int32_t, const float*, float*);
 using DKernel = void (*)(int32_t, const double*, double*);
-using MpfrFn = int (*)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t);
-
-int mpfr_logb_fn(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t) {
-  if (mpfr_nan_p(x)) mpfr_set_nan(y);
-  else if (mpfr_inf_p(x)) mpfr_set_inf(y, 1);
-  else if (mpfr_zero_p(x)) mpfr_set_inf(y, -1);
-  else mpfr_set_si(y, static_cast<long>(mpfr_get_exp(x)) - 1, MPFR_RNDN);
-  return 0;
-}
+using MpfrFn = ref::Mpfr1;
 
 struct Flavour {
-  const char* slot;   // "LA", "HA", "EP" (several slots may share a kernel)
-  const char* kernel;
+  std::string slot;    // "LA", "HA", "EP", "LA, EP", "all" (the slots sharing the kernel)
+  std::string kernel;  // e.g. "sExp_W7LAynn"
   SKernel s;
   DKernel d;
 };
 
 struct Function {
-  const char* name;
-  double (*ref)(double);  // double reference for single precision
+  std::string name;       // e.g. "sExp"
+  double (*ref)(double);  // the C library reference in double (single precision)
   MpfrFn mp;
   std::vector<Flavour> flavours;
+  ref::Range sample;  // double: the sampling range
 };
+
+// The built one-argument functions of one type with a reference row, their kernels grouped by slot.
+std::vector<Function> functions(char type) {
+  std::vector<Function> out;
+  for (const ref::Reference& r : ref::references()) {
+    const ref::Function* f = ref::find_function(type, r.func);
+    if (!f || f->shape != ref::Shape::V1 || !r.libm_x) continue;
+    Function fn{f->name(), r.libm_x, r.mpfr.f1, {}, r.of(type).sample};
+    for (int s = 0; s < 3; ++s) {
+      const std::string kernel = f->name() + "_" + f->kernel[s];
+      auto it = std::find_if(fn.flavours.begin(), fn.flavours.end(), [&](const Flavour& fl) { return fl.kernel == kernel; });
+      if (it != fn.flavours.end()) {
+        it->slot += std::string(", ") + ref::slot_name(s);
+        continue;
+      }
+      fn.flavours.push_back({ref::slot_name(s), kernel, type == 's' ? f->slot<SKernel>(s) : nullptr,
+                             type == 'd' ? f->slot<DKernel>(s) : nullptr});
+    }
+    if (fn.flavours.size() == 1) fn.flavours[0].slot = "all";
+    out.push_back(fn);
+  }
+  return out;
+}
 
 // --only NAME: one function (e.g. sExp2); empty = all.
 const char* g_only = "";
-bool wanted(const char* name) { return !*g_only || !std::strcmp(g_only, name); }
+bool wanted(const std::string& name) { return !*g_only || name == g_only; }
 
 struct Stats {
   double max = 0, worst_x = 0, worst_r = 0, sum = 0, max_rel = 0;
@@ -140,26 +157,14 @@ double err_of(double exact, double c, int p, int emin, int emax, double rounded,
 
 void row(const Function& f, const Flavour& fl, const Stats& s, const char* domain) {
   const double bits = s.max_rel > 0 ? -std::log2(s.max_rel) : INFINITY;
-  std::printf("| %s | %s | `%s` | %.4f (x = %.9g) | %.4f | %.4f%% | %.1f | %s |\n", f.name, fl.slot, fl.kernel, s.max,
+  std::printf("| %s | %s | `%s` | %.4f (x = %.9g) | %.4f | %.4f%% | %.1f | %s |\n", f.name.c_str(), fl.slot.c_str(), fl.kernel.c_str(), s.max,
               s.worst_x, s.n ? s.sum / static_cast<double>(s.n) : 0.0,
               s.n ? 100.0 * static_cast<double>(s.cr) / static_cast<double>(s.n) : 0.0, bits, domain);
   std::fflush(stdout);
 }
 
 void single_table(uint64_t step) {
-#define K(slot, name) Flavour{slot, #name, qor_fnx_kernel_##name, nullptr}
-  const std::vector<Function> fns = {
-      {"sExp", std::exp, mpfr_exp, {K("LA", sExp_W7LAynn), K("HA", sExp_W7HAynn), K("EP", sExp_V8EPnnn)}},
-      {"sExp2", std::exp2, mpfr_exp2, {K("all", sExp2_W7HAynn)}},
-      {"sExp10", exp10, mpfr_exp10, {K("all", sExp10_W7HAynn)}},
-      {"sExpm1", std::expm1, mpfr_expm1, {K("all", sExpm1_V8HAynn)}},
-      {"sLn", std::log, mpfr_log, {K("LA", sLn_V8LAynn), K("HA", sLn_V8HAynn), K("EP", sLn_V8EPnnn)}},
-      {"sLog2", std::log2, mpfr_log2, {K("LA", sLog2_W7LAynn), K("HA", sLog2_W7HAynn), K("EP", sLog2_W7EPnnn)}},
-      {"sLog10", std::log10, mpfr_log10, {K("LA", sLog10_V8LAynn), K("HA", sLog10_V8HAynn), K("EP", sLog10_W7EPnnn)}},
-      {"sLog1p", std::log1p, mpfr_log1p, {K("LA, EP", sLog1p_V8LAynn), K("HA", sLog1p_V8HAynn)}},
-      {"sLogb", std::logb, mpfr_logb_fn, {K("all", sLogb_W7HAynn)}},
-  };
-#undef K
+  const std::vector<Function> fns = functions('s');
   constexpr uint32_t kChunk = 1u << 16;
   for (const Function& f : fns) {
     if (!wanted(f.name)) continue;
@@ -247,36 +252,19 @@ void single_table(uint64_t step) {
     }
     for (size_t k = 0; k < nf; ++k) row(f, f.flavours[k], total[k], step == 1 ? "all 2^32 inputs" : "sampled");
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    std::fprintf(stderr, "%s: %.1f s\n", f.name, secs);
+    std::fprintf(stderr, "%s: %.1f s\n", f.name.c_str(), secs);
   }
 }
 
 void double_table(long samples) {
-#define K(slot, name) Flavour{slot, #name, nullptr, qor_fnx_kernel_##name}
-  struct DF {
-    Function f;
-    double lo, hi;  // main range, sampled uniformly (log-uniformly when lo > 0 is an exponent)
-    bool log_uniform;
-  };
-  const std::vector<DF> fns = {
-      {{"dExp", nullptr, mpfr_exp, {K("LA", dExp_W7LAynn), K("HA", dExp_W7HAynn), K("EP", dExp_W7EPnnn)}}, -746, 710, false},
-      {{"dExp2", nullptr, mpfr_exp2, {K("all", dExp2_W7HAynn)}}, -1076, 1024, false},
-      {{"dExp10", nullptr, mpfr_exp10, {K("all", dExp10_W7HAynn)}}, -324, 309, false},
-      {{"dExpm1", nullptr, mpfr_expm1, {K("LA", dExpm1_V8LAynn), K("HA", dExpm1_V8HAynn), K("EP", dExpm1_V8EPnnn)}}, -40, 710, false},
-      {{"dLn", nullptr, mpfr_log, {K("LA, HA", dLn_W7HAynn), K("EP", dLn_W7EPnnn)}}, -1074, 1024, true},
-      {{"dLog2", nullptr, mpfr_log2, {K("LA", dLog2_W7LAynn), K("HA", dLog2_W7HAynn), K("EP", dLog2_W7EPnnn)}}, -1074, 1024, true},
-      {{"dLog10", nullptr, mpfr_log10, {K("LA, EP", dLog10_V8LAynn), K("HA", dLog10_W7HAynn)}}, -1074, 1024, true},
-      {{"dLog1p", nullptr, mpfr_log1p, {K("LA", dLog1p_V8LAynn), K("HA", dLog1p_V8HAynn), K("EP", dLog1p_V8EPnnn)}}, -60, 1024, true},
-      {{"dLogb", nullptr, mpfr_logb_fn, {K("all", dLogb_W7HAynn)}}, -1074, 1024, true},
-  };
-#undef K
+  const std::vector<Function> fns = functions('d');
   mpfr_t a, y;
   mpfr_init2(a, 256);
   mpfr_init2(y, 256);
   std::mt19937_64 g(2024);
-  for (const DF& df : fns) {
-    const Function& f = df.f;
+  for (const Function& f : fns) {
     if (!wanted(f.name)) continue;
+    const ref::Range& df = f.sample;
     std::vector<double> x(static_cast<size_t>(samples));
     std::uniform_real_distribution<double> u(df.lo, df.hi);
     for (long i = 0; i < samples; ++i) {

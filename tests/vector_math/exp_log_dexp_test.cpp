@@ -1,9 +1,10 @@
-// Double-precision exponentials against MPFR.
-#include "exp_log_harness.h"
+// Double-precision exponentials: their tables, and the hard regions of their reductions and
+// packed paths, every slot against MPFR (the whole domain is in the accuracy test).
+#include "accuracy_harness.h"
 #include "vector_math/kernels/exp_log/dexp_t256.h"
 
 namespace {
-using namespace exp_log_test;
+using namespace vm_test;
 
 // The 2^(j/256) tables: B's pattern plus j << 44 is T, 2^(j/256) rounded to the table's width
 // (53 or 27 significant bits), and T (1 + L) reproduces 2^(j/256) to far below an ulp.
@@ -47,48 +48,16 @@ TEST(DExpTables, EntriesAreBiasedPowersOfTwoWithTheirRelativeError) {
   mpfr_clears(e, t, d, static_cast<mpfr_ptr>(nullptr));
 }
 
-TEST(DExp, WholeDomainAndHardRegionsMeetTheirContracts) {
-  std::vector<double> xs = random_bits_d(qor::test::scaled(20000), 11);
-  append(xs, uniform<double>(-746, -707, qor::test::scaled(10000), 12));
-  append(xs, uniform<double>(707, 710, qor::test::scaled(5000), 13));
-  append(xs, uniform<double>(-5, 5, qor::test::scaled(10000), 14));
-  append(xs, log_uniform<double>(-1074, 0, qor::test::scaled(3000), 15));
-  sweep<double>("dExp", mpfr_exp, xs,
-                {{"LA", qor_fnx_kernel_dExp_W7LAynn, Contract::LA},
-                 {"HA", qor_fnx_kernel_dExp_W7HAynn, Contract::HA},
-                 {"EP", qor_fnx_kernel_dExp_W7EPnnn, Contract::EP}},
-                0.6);
-}
-
-TEST(DExp2, WholeDomainAndHardRegions) {
-  std::vector<double> xs = random_bits_d(qor::test::scaled(20000), 21);
-  append(xs, uniform<double>(-1076, -1020, qor::test::scaled(10000), 22));
-  append(xs, uniform<double>(1020, 1025, qor::test::scaled(5000), 23));
-  append(xs, uniform<double>(-3, 3, qor::test::scaled(10000), 24));
-  append(xs, uniform<double>(1011, 1013, qor::test::scaled(2000), 25));   // where the packed range ends
+// Where the packed range of Exp2 ends.
+TEST(DExp2, PackedRangeEdges) {
+  std::vector<double> xs = uniform<double>(1011, 1013, qor::test::scaled(2000), 25);
   append(xs, uniform<double>(-1013, -1011, qor::test::scaled(2000), 26));
-  for (int k = -1074; k <= 1023; ++k) xs.push_back(k);                   // exact powers of two
-  for (int j = -512; j <= 512; ++j) xs.push_back(j / 256.0);             // table nodes
-  sweep<double>("dExp2", mpfr_exp2, xs, {{"HA", qor_fnx_kernel_dExp2_W7HAynn, Contract::HA}}, 0.6);
+  sweep_function<double>("Exp2", xs);
 }
 
-TEST(DExp10, WholeDomainAndHardRegions) {
-  std::vector<double> xs = random_bits_d(qor::test::scaled(20000), 31);
-  append(xs, uniform<double>(-324, -300, qor::test::scaled(10000), 32));
-  append(xs, uniform<double>(300, 309, qor::test::scaled(5000), 33));
-  append(xs, uniform<double>(-3, 3, qor::test::scaled(10000), 34));
-  for (int k = -323; k <= 308; ++k) xs.push_back(k);  // exact powers of ten up to 10^22
-  sweep<double>("dExp10", mpfr_exp10, xs, {{"HA", qor_fnx_kernel_dExp10_W7HAynn, Contract::HA}}, 0.6);
-}
-
-TEST(DExpm1, WholeDomainAndHardRegions) {
-  std::vector<double> xs = random_bits_d(qor::test::scaled(20000), 41);
-  append(xs, uniform<double>(-1, 1, qor::test::scaled(10000), 42));
-  append(xs, uniform<double>(-0.02, 0.02, qor::test::scaled(10000), 43));
-  append(xs, uniform<double>(-45, 710, qor::test::scaled(5000), 44));
-  append(xs, log_uniform<double>(-1074, -3, qor::test::scaled(3000), 45));
+TEST(DExpm1, HardRegionsOfTheReduction) {
   // N = round(256 x / ln 2) near 0, where Ts - 1 and Ts r are of the result's size
-  append(xs, uniform<double>(-0.007, 0.007, qor::test::scaled(10000), 46));
+  std::vector<double> xs = uniform<double>(-0.007, 0.007, qor::test::scaled(10000), 46);
   append(xs, uniform<double>(-1.1, -0.95, qor::test::scaled(3000), 47));   // 2^n below 1/2: Ts - 1 inexact
   append(xs, uniform<double>(36.0, 37.5, qor::test::scaled(3000), 48));    // 2^n above 2^52: likewise
   // HA: below 2^n = 2^-27, Ts - 1 rounds and Fast2Sum carries its error; from 2^n = 2^53 on
@@ -97,11 +66,7 @@ TEST(DExpm1, WholeDomainAndHardRegions) {
   append(xs, uniform<double>(36.72, 36.76, qor::test::scaled(2000), 52));
   append(xs, uniform<double>(707.5, 708.5, qor::test::scaled(1000), 49));  // where the packed range ends
   append(xs, log_uniform<double>(-56, -52, qor::test::scaled(1000), 50));  // the small-argument screen
-  sweep<double>("dExpm1", mpfr_expm1, xs,
-                {{"LA", qor_fnx_kernel_dExpm1_V8LAynn, Contract::LA},
-                 {"HA", qor_fnx_kernel_dExpm1_V8HAynn, Contract::HA},
-                 {"EP", qor_fnx_kernel_dExpm1_V8EPnnn, Contract::EP}},
-                0.6);
+  sweep_function<double>("Expm1", xs);
 }
 
 }  // namespace

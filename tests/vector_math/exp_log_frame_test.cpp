@@ -3,19 +3,19 @@
 // and the special values of every logarithm.
 #include <xmmintrin.h>
 
-#include "exp_log_harness.h"
+#include "accuracy_harness.h"
 
 namespace {
-using namespace exp_log_test;
+using namespace vm_test;
 
 struct SCase {
   const char* name;
   SKernel k;
 };
 const SCase kSKernels[] = {
-    {"sExp LA", qor_fnx_kernel_sExp_W7LAynn}, {"sExp HA", qor_fnx_kernel_sExp_W7HAynn},
-    {"sExp EP", qor_fnx_kernel_sExp_V8EPnnn}, {"sLn HA", qor_fnx_kernel_sLn_V8HAynn},
-    {"sLog1p", qor_fnx_kernel_sLog1p_V8HAynn}, {"sExpm1", qor_fnx_kernel_sExpm1_V8HAynn},
+    {"sExp LA", kernel<float>("Exp", LA)}, {"sExp HA", kernel<float>("Exp", HA)},
+    {"sExp EP", kernel<float>("Exp", EP)}, {"sLn HA", kernel<float>("Ln", HA)},
+    {"sLog1p", kernel<float>("Log1p", HA)}, {"sExpm1", kernel<float>("Expm1", HA)},
 };
 
 // Inputs with bad elements at 2 (overflow / domain), 9 and 17; ordinary elsewhere.
@@ -32,10 +32,10 @@ TEST(ExpLogFrame, StatusesAreReportedInIndexOrderWithTheirIndices) {
     const std::vector<float>* x;
     int codes[3];
   } cases[] = {
-      {qor_fnx_kernel_sExp_W7HAynn, &exp_x, {3, 4, 3}},
-      {qor_fnx_kernel_sExp_V8EPnnn, &exp_x, {3, 4, 3}},
-      {qor_fnx_kernel_sLn_V8HAynn, &ln_x, {1, 2, 1}},
-      {qor_fnx_kernel_sLog10_W7EPnnn, &ln_x, {1, 2, 1}},
+      {kernel<float>("Exp", HA), &exp_x, {3, 4, 3}},
+      {kernel<float>("Exp", EP), &exp_x, {3, 4, 3}},
+      {kernel<float>("Ln", HA), &ln_x, {1, 2, 1}},
+      {kernel<float>("Log10", EP), &ln_x, {1, 2, 1}},
   };
   for (const Expect& c : cases) {
     Recording rec;
@@ -55,7 +55,7 @@ TEST(ExpLogFrame, StatusesAreReportedInIndexOrderWithTheirIndices) {
   dx[6] = -800.0;
   Recording rec;
   std::vector<double> dr(dx.size());
-  qor_fnx_kernel_dExp_W7HAynn(11, dx.data(), dr.data());
+  kernel<double>("Exp", HA)(11, dx.data(), dr.data());
   ASSERT_EQ(reports().size(), 2u);
   EXPECT_EQ(reports()[0].index, 1);
   EXPECT_EQ(reports()[0].code, 3);
@@ -74,7 +74,7 @@ TEST(ExpLogFrame, CallbackReplacesTheResultOfAFlaggedElement) {
   qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_CALLBACK);
   std::vector<float> x(12, 1.0f);
   x[5] = 150.0f;
-  for (SKernel k : {qor_fnx_kernel_sExp_W7HAynn, qor_fnx_kernel_sExp_W7LAynn, qor_fnx_kernel_sExp_V8EPnnn}) {
+  for (SKernel k : {kernel<float>("Exp", HA), kernel<float>("Exp", LA), kernel<float>("Exp", EP)}) {
     std::vector<float> r(x.size());
     k(static_cast<int32_t>(x.size()), x.data(), r.data());
     EXPECT_EQ(r[5], 42.0f);
@@ -83,7 +83,7 @@ TEST(ExpLogFrame, CallbackReplacesTheResultOfAFlaggedElement) {
   std::vector<double> dx(7, 2.0);
   dx[3] = -3.0;
   std::vector<double> dr(dx.size());
-  qor_fnx_kernel_dLn_W7HAynn(7, dx.data(), dr.data());
+  kernel<double>("Ln", HA)(7, dx.data(), dr.data());
   EXPECT_EQ(dr[3], 42.0);
   qor_fnx_kernel_SetErrorCallBack(prev);
   qor_fnx_kernel_SetMode(old & QOR_FNX_ERRMODE_MASK);
@@ -111,12 +111,12 @@ TEST(ExpLogFrame, FlushModeReadsSubnormalsAsZeroAndRestoresMxcsr) {
   const uint32_t old = qor_fnx_kernel_GetMode();
   qor_fnx_kernel_SetMode(QOR_FNX_DENORMAL_FLUSH | QOR_FNX_ERRMODE_IGNORE);
   const unsigned saved = _mm_getcsr();
-  EXPECT_EQ(one<float>(qor_fnx_kernel_sExp_W7HAynn, -100.0f), 0.0f);  // subnormal result flushed
-  EXPECT_EQ(one<float>(qor_fnx_kernel_sLn_V8HAynn, 0x1p-140f), -INFINITY);
-  EXPECT_EQ(one<double>(qor_fnx_kernel_dLn_W7HAynn, 0x1p-1040), -INFINITY);
+  EXPECT_EQ(one<float>(kernel<float>("Exp", HA), -100.0f), 0.0f);  // subnormal result flushed
+  EXPECT_EQ(one<float>(kernel<float>("Ln", HA), 0x1p-140f), -INFINITY);
+  EXPECT_EQ(one<double>(kernel<double>("Ln", HA), 0x1p-1040), -INFINITY);
   EXPECT_EQ(_mm_getcsr() & 0xFFC0u, saved & 0xFFC0u);
   qor_fnx_kernel_SetMode(QOR_FNX_DENORMAL_KEEP | (old & QOR_FNX_ERRMODE_MASK));
-  EXPECT_GT(one<float>(qor_fnx_kernel_sExp_W7HAynn, -100.0f), 0.0f);
+  EXPECT_GT(one<float>(kernel<float>("Exp", HA), -100.0f), 0.0f);
 }
 
 TEST(ExpLogFrame, ASpecialFirstElementDoesNotChangeTheOthers) {
@@ -138,14 +138,14 @@ TEST(ExpLogFrame, ASpecialFirstElementDoesNotChangeTheOthers) {
   // half an ulp and independent of their neighbours.
   std::vector<double> d = {708.0, 708.4, 1.0, -708.4};
   std::vector<double> dr(4);
-  qor_fnx_kernel_dExp_W7HAynn(4, d.data(), dr.data());
+  kernel<double>("Exp", HA)(4, d.data(), dr.data());
   for (int i = 0; i < 4; ++i) {
     EXPECT_LE(qor::test::ulp_error(mpfr_exp, d[i], dr[i]).ulps, 0.52) << d[i];
-    EXPECT_EQ(dr[i], one<double>(qor_fnx_kernel_dExp_W7HAynn, d[i]));
+    EXPECT_EQ(dr[i], one<double>(kernel<double>("Exp", HA), d[i]));
   }
 }
 
-// Special values of the logarithms: (x, expected result, status), for every kernel.
+// Special values of the logarithms: (x, expected result, status), for every slot.
 struct LogSpecial {
   double x;
   double expect;  // NaN: any NaN
@@ -153,31 +153,27 @@ struct LogSpecial {
 };
 class LogSpecials : public ::testing::TestWithParam<LogSpecial> {};
 
-TEST_P(LogSpecials, EveryLogarithmKernel) {
+TEST_P(LogSpecials, EverySlotOfEveryLogarithm) {
   const LogSpecial c = GetParam();
-  const SKernel sk[] = {qor_fnx_kernel_sLn_V8LAynn,    qor_fnx_kernel_sLn_V8HAynn,    qor_fnx_kernel_sLn_V8EPnnn,
-                        qor_fnx_kernel_sLog2_W7LAynn,  qor_fnx_kernel_sLog2_W7HAynn,  qor_fnx_kernel_sLog2_W7EPnnn,
-                        qor_fnx_kernel_sLog10_V8LAynn, qor_fnx_kernel_sLog10_V8HAynn, qor_fnx_kernel_sLog10_W7EPnnn};
-  const DKernel dk[] = {qor_fnx_kernel_dLn_W7HAynn,    qor_fnx_kernel_dLn_W7EPnnn,    qor_fnx_kernel_dLog2_W7LAynn,
-                        qor_fnx_kernel_dLog2_W7HAynn,  qor_fnx_kernel_dLog2_W7EPnnn,  qor_fnx_kernel_dLog10_V8LAynn,
-                        qor_fnx_kernel_dLog10_W7HAynn};
-  auto check = [&](double r, const char* what, int i) {
-    if (std::isnan(c.expect)) EXPECT_TRUE(std::isnan(r)) << what << i << " x = " << c.x;
-    else EXPECT_EQ(r, c.expect) << what << i << " x = " << c.x;
+  auto check = [&](double r, const std::string& what) {
+    if (std::isnan(c.expect)) EXPECT_TRUE(std::isnan(r)) << what << " x = " << c.x;
+    else EXPECT_EQ(r, c.expect) << what << " x = " << c.x;
     if (c.status) {
-      ASSERT_EQ(reports().size(), 1u) << what << i << " x = " << c.x;
+      ASSERT_EQ(reports().size(), 1u) << what << " x = " << c.x;
       EXPECT_EQ(reports()[0].code, c.status);
     } else {
-      EXPECT_TRUE(reports().empty()) << what << i << " x = " << c.x;
+      EXPECT_TRUE(reports().empty()) << what << " x = " << c.x;
     }
   };
-  for (int i = 0; i < 9; ++i) {
-    Recording rec;
-    check(one<float>(sk[i], static_cast<float>(c.x)), "s kernel ", i);
-  }
-  for (int i = 0; i < 7; ++i) {
-    Recording rec;
-    check(one<double>(dk[i], c.x), "d kernel ", i);
+  for (const char* f : {"Ln", "Log2", "Log10"}) {
+    for (int s : {LA, HA, EP}) {
+      {
+        Recording rec;
+        check(one<float>(kernel<float>(f, s), static_cast<float>(c.x)), std::string("s") + f + " " + slot_name(s));
+      }
+      Recording rec;
+      check(one<double>(kernel<double>(f, s), c.x), std::string("d") + f + " " + slot_name(s));
+    }
   }
 }
 
@@ -192,27 +188,27 @@ TEST(SLn, ScalarRoutineBranchesAndSubnormals) {
   // branch, and subnormal inputs scaled by 2^60.
   const float xs[] = {1.005f, 0.995f, 1.0097f, 0.9903f, 1.5f, 3.0e-5f, 0x1p-149f, 0x1.fffffcp-127f, 3.0e38f};
   for (float x : xs) {
-    const float r = one<float>(qor_fnx_kernel_sLn_V8HAynn, x);
+    const float r = one<float>(kernel<float>("Ln", HA), x);
     EXPECT_LE(qor::test::ulp_error(mpfr_log, x, r).ulps, 0.51) << x;
   }
-  EXPECT_NEAR(one<float>(qor_fnx_kernel_sLn_V8HAynn, 0x1p-149f), -103.27893f, 1e-4f);
+  EXPECT_NEAR(one<float>(kernel<float>("Ln", HA), 0x1p-149f), -103.27893f, 1e-4f);
 }
 
 TEST(Log1pExpm1, SignedZerosTinyArgumentsAndPoles) {
-  for (SKernel k : {qor_fnx_kernel_sLog1p_V8LAynn, qor_fnx_kernel_sLog1p_V8HAynn, qor_fnx_kernel_sExpm1_V8HAynn}) {
+  for (SKernel k : {kernel<float>("Log1p", LA), kernel<float>("Log1p", HA), kernel<float>("Expm1", HA)}) {
     EXPECT_TRUE(std::signbit(one<float>(k, -0.0f)));
     EXPECT_EQ(one<float>(k, 0x1p-140f), 0x1p-140f);
   }
-  for (DKernel k : {qor_fnx_kernel_dLog1p_V8LAynn, qor_fnx_kernel_dLog1p_V8HAynn, qor_fnx_kernel_dLog1p_V8EPnnn,
-                    qor_fnx_kernel_dExpm1_V8LAynn, qor_fnx_kernel_dExpm1_V8HAynn, qor_fnx_kernel_dExpm1_V8EPnnn}) {
+  for (DKernel k : {kernel<double>("Log1p", LA), kernel<double>("Log1p", HA), kernel<double>("Log1p", EP),
+                    kernel<double>("Expm1", LA), kernel<double>("Expm1", HA), kernel<double>("Expm1", EP)}) {
     EXPECT_TRUE(std::signbit(one<double>(k, -0.0)));
     EXPECT_EQ(one<double>(k, 0x1p-1060), 0x1p-1060);
   }
   Recording rec;
-  EXPECT_EQ(one<double>(qor_fnx_kernel_dLog1p_V8HAynn, -1.0), -INFINITY);
-  EXPECT_TRUE(std::isnan(one<double>(qor_fnx_kernel_dLog1p_V8HAynn, -2.0)));
-  EXPECT_EQ(one<double>(qor_fnx_kernel_dExpm1_V8HAynn, -INFINITY), -1.0);
-  EXPECT_EQ(one<float>(qor_fnx_kernel_sExpm1_V8HAynn, 100.0f), INFINITY);
+  EXPECT_EQ(one<double>(kernel<double>("Log1p", HA), -1.0), -INFINITY);
+  EXPECT_TRUE(std::isnan(one<double>(kernel<double>("Log1p", HA), -2.0)));
+  EXPECT_EQ(one<double>(kernel<double>("Expm1", HA), -INFINITY), -1.0);
+  EXPECT_EQ(one<float>(kernel<float>("Expm1", HA), 100.0f), INFINITY);
   ASSERT_EQ(reports().size(), 3u);
   EXPECT_EQ(reports()[0].code, 2);
   EXPECT_EQ(reports()[1].code, 1);

@@ -1,31 +1,13 @@
-// Single-precision exponential, three flavours, against MPFR.
-#include "exp_log_harness.h"
+// Single-precision exponential: its ordinary range, its thresholds and its subnormal results
+// (the whole domain is in the accuracy test).
+#include "accuracy_harness.h"
 
 namespace {
-using namespace exp_log_test;
-
-const std::initializer_list<Flavour<float>> kSExp = {
-    {"LA", qor_fnx_kernel_sExp_W7LAynn, Contract::LA},
-    {"HA", qor_fnx_kernel_sExp_W7HAynn, Contract::HA},
-    {"EP", qor_fnx_kernel_sExp_V8EPnnn, Contract::EP},
-};
-
-TEST(SExp, WholeDomainAndHardRegionsMeetTheirContracts) {
-  std::vector<float> xs = random_bits_f(qor::test::scaled(40000), 1);
-  append(xs, uniform<float>(-104.5, -86.5, qor::test::scaled(20000), 2));  // underflow range
-  append(xs, uniform<float>(86.5, 89.0, qor::test::scaled(10000), 3));     // overflow threshold
-  append(xs, uniform<float>(-2, 2, qor::test::scaled(10000), 4));
-  append(xs, log_uniform<float>(-149, 0, qor::test::scaled(5000), 5));     // tiny, incl. subnormal
-  append(xs, consecutive<float>(-0x1.9fe368p+6f, 64));                     // half the least subnormal
-  append(xs, consecutive<float>(0x1.62e42ep+6f, 16));                      // last finite results
-  // exp(x) for x just above -103.97 is just above half the least subnormal: HA's fixed
-  // underflow threshold at -103.27894 sends it to +0, still within 1 ulp.
-  sweep<float>("sExp", mpfr_exp, xs, kSExp, 1.0);
-}
+using namespace vm_test;
 
 TEST(SExp, OrdinaryRangeOfHAIsBelowSixTenthsUlp) {
   std::vector<float> xs = uniform<float>(-87.3, 88.7, qor::test::scaled(60000), 6);
-  auto out = sweep<float>("sExp", mpfr_exp, xs, {{"HA", qor_fnx_kernel_sExp_W7HAynn, Contract::HA}}, 0.6);
+  auto out = sweep<float>("sExp", mpfr_exp, xs, {{"HA", kernel<float>("Exp", HA), Contract::HA, 0.6}});
   EXPECT_GT(out[0].acc.correctly_rounded_share(), 0.9);
 }
 
@@ -42,8 +24,8 @@ TEST_P(SExpEdges, ResultAndStatus) {
   struct K {
     SKernel k;
     int status;
-  } ks[] = {{qor_fnx_kernel_sExp_W7HAynn, e.status_ha}, {qor_fnx_kernel_sExp_W7LAynn, e.status_ha},
-            {qor_fnx_kernel_sExp_V8EPnnn, e.status_ep}};
+  } ks[] = {{kernel<float>("Exp", HA), e.status_ha}, {kernel<float>("Exp", LA), e.status_ha},
+            {kernel<float>("Exp", EP), e.status_ep}};
   for (const K& k : ks) {
     Recording rec;
     const float r = one(k.k, e.x);
@@ -77,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SExp, SubnormalResultsAreCorrectlyRounded) {
   // HA and LA compute the underflow range in double and round once.
   const std::vector<float> xs = uniform<float>(-103.2, -87.4, qor::test::scaled(20000), 7);
-  for (SKernel k : {qor_fnx_kernel_sExp_W7HAynn, qor_fnx_kernel_sExp_W7LAynn}) {
+  for (SKernel k : {kernel<float>("Exp", HA), kernel<float>("Exp", LA)}) {
     std::vector<float> r(xs.size());
     qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_IGNORE);
     k(static_cast<int32_t>(xs.size()), xs.data(), r.data());

@@ -1,28 +1,9 @@
-// Single-precision Exp2, Exp10, Expm1, Ln, Log2, Log10, Log1p, Logb against MPFR.
-#include "exp_log_harness.h"
+// Single-precision Exp2, Exp10, Expm1, Ln, Log2, Log10 and Log1p: the edges of their reductions
+// and of their packed paths, every slot against MPFR (the whole domain is in the accuracy test).
+#include "accuracy_harness.h"
 
 namespace {
-using namespace exp_log_test;
-
-std::vector<float> exp_inputs(double lo, double hi, uint32_t seed) {
-  std::vector<float> xs = random_bits_f(qor::test::scaled(30000), seed);
-  append(xs, uniform<float>(lo, hi, qor::test::scaled(20000), seed + 1));
-  append(xs, uniform<float>(-1, 1, qor::test::scaled(5000), seed + 2));
-  append(xs, log_uniform<float>(-149, -10, qor::test::scaled(2000), seed + 3));
-  return xs;
-}
-
-TEST(SExp2, WholeDomainAndThresholds) {
-  sweep<float>("sExp2", mpfr_exp2, exp_inputs(-152, 129, 101), {{"HA", qor_fnx_kernel_sExp2_W7HAynn, Contract::HA}}, 0.6);
-}
-TEST(SExp10, WholeDomainAndThresholds) {
-  sweep<float>("sExp10", mpfr_exp10, exp_inputs(-46, 39, 111), {{"HA", qor_fnx_kernel_sExp10_W7HAynn, Contract::HA}}, 0.6);
-}
-TEST(SExpm1, WholeDomainAndNearZero) {
-  std::vector<float> xs = exp_inputs(-90, 89, 121);
-  append(xs, uniform<float>(-0.02, 0.02, qor::test::scaled(10000), 125));
-  sweep<float>("sExpm1", mpfr_expm1, xs, {{"HA", qor_fnx_kernel_sExpm1_V8HAynn, Contract::HA}}, 0.6);
-}
+using namespace vm_test;
 
 // Runs of consecutive floats upward from each start.
 std::vector<float> runs(std::initializer_list<float> starts, long n) {
@@ -35,11 +16,11 @@ std::vector<float> runs(std::initializer_list<float> starts, long n) {
 // per-element routine takes over, including subnormal results and the overflow edge.
 TEST(SExp2, PackedDomainEdges) {
   const std::vector<float> xs = runs({-126.0005f, 127.98f, 127.999f, -149.01f, -150.0005f}, 2000);
-  sweep<float>("sExp2", mpfr_exp2, xs, {{"HA", qor_fnx_kernel_sExp2_W7HAynn, Contract::HA}}, 0.6);
+  sweep_function<float>("Exp2", xs);
 }
 TEST(SExp10, PackedDomainEdges) {
   const std::vector<float> xs = runs({-37.9065f, -37.93f, 38.4998f, 38.5315f, -44.86f, -45.16f}, 2000);
-  sweep<float>("sExp10", mpfr_exp10, xs, {{"HA", qor_fnx_kernel_sExp10_W7HAynn, Contract::HA}}, 0.6);
+  sweep_function<float>("Exp10", xs);
 }
 // Expm1 leaves the N = 0 cell of its 2048-entry reduction at |x| = ln 2 / 4096 (where the
 // result stops being the quadratic alone), crosses table cells and binades of 2^n near 0.35 and
@@ -54,28 +35,24 @@ TEST(SExpm1, ReductionStepsAndLargeArguments) {
     const float block[8] = {0.5f, s, -2.0f, 3.0f, s, -s, 7.5f, s};
     xs.insert(xs.end(), block, block + 8);
   }
-  sweep<float>("sExpm1", mpfr_expm1, xs, {{"HA", qor_fnx_kernel_sExpm1_V8HAynn, Contract::HA}}, 0.6);
+  sweep_function<float>("Expm1", xs);
   // signed zeros inside a block that takes the packed path
   const float z[8] = {0.5f, -0.0f, -2.0f, 3.0f, 0.0f, -0x1p-149f, 7.5f, -0.0f};
   float out[8];
-  qor_fnx_kernel_sExpm1_V8HAynn(8, z, out);
+  kernel<float>("Expm1", HA)(8, z, out);
   EXPECT_TRUE(std::signbit(out[1]));
   EXPECT_TRUE(std::signbit(out[7]));
   EXPECT_FALSE(std::signbit(out[4]));
   EXPECT_EQ(out[5], -0x1p-149f);
 }
 
-std::vector<float> log_inputs(uint32_t seed) {
-  std::vector<float> xs = random_bits_f(qor::test::scaled(30000), seed);
-  append(xs, log_uniform<float>(-149, 128, qor::test::scaled(15000), seed + 1));
-  append(xs, uniform<float>(0.98, 1.02, qor::test::scaled(10000), seed + 2));
-  append(xs, consecutive<float>(0.9999f, 2000));  // across 1
-  // Where the reduction switches exponent (sqrt(1/2) and sqrt(2)), and the ends of the reduced
-  // interval where f^2/2 is largest against the result, each times a few powers of two; the
-  // powers of two themselves; the ends of the normal range.
+// Where the reduction switches exponent (sqrt(1/2) and sqrt(2)), and the ends of the reduced
+// interval where f^2/2 is largest against the result, each times a few powers of two; the powers of
+// two themselves; the ends of the normal range.
+std::vector<float> log_edges(uint32_t sd) {
+  std::vector<float> xs;
   for (float b : {0x1.6a09e6p-1f, 0x1.6a09e6p+0f})
     for (float s : {1.0f, 2.0f, 0.5f, 0x1p-60f, 0x1p100f}) append(xs, consecutive<float>(b * s * (1 - 0x1p-18f), 64));
-  uint32_t sd = seed + 3;
   for (float s : {1.0f, 2.0f, 0.5f, 0x1p-100f, 0x1p90f}) {
     append(xs, uniform<float>(1.33 * s, 1.4143 * s, qor::test::scaled(3000), sd++));
     append(xs, uniform<float>(0.7071 * s, 0.76 * s, qor::test::scaled(3000), sd++));
@@ -86,33 +63,17 @@ std::vector<float> log_inputs(uint32_t seed) {
   return xs;
 }
 
-TEST(SLn, WholeDomainNearOneAndSubnormals) {
-  sweep<float>("sLn", mpfr_log, log_inputs(131),
-               {{"LA", qor_fnx_kernel_sLn_V8LAynn, Contract::LA},
-                {"HA", qor_fnx_kernel_sLn_V8HAynn, Contract::HA},
-                {"EP", qor_fnx_kernel_sLn_V8EPnnn, Contract::EP}});
+TEST(SLog, ReductionEdgesOfEveryLogarithm) {
+  sweep_function<float>("Ln", log_edges(134));
+  sweep_function<float>("Log2", log_edges(144));
+  sweep_function<float>("Log10", log_edges(154));
 }
-TEST(SLog2, WholeDomainNearOneAndSubnormals) {
-  sweep<float>("sLog2", mpfr_log2, log_inputs(141),
-               {{"LA", qor_fnx_kernel_sLog2_W7LAynn, Contract::LA},
-                {"HA", qor_fnx_kernel_sLog2_W7HAynn, Contract::HA},
-                {"EP", qor_fnx_kernel_sLog2_W7EPnnn, Contract::EP}});
-}
-TEST(SLog10, WholeDomainNearOneAndSubnormals) {
-  sweep<float>("sLog10", mpfr_log10, log_inputs(151),
-               {{"LA", qor_fnx_kernel_sLog10_V8LAynn, Contract::LA},
-                {"HA", qor_fnx_kernel_sLog10_V8HAynn, Contract::HA},
-                {"EP", qor_fnx_kernel_sLog10_W7EPnnn, Contract::EP}});
-}
-TEST(SLog1p, WholeDomainAndNearZero) {
-  std::vector<float> xs = random_bits_f(qor::test::scaled(30000), 161);
-  append(xs, uniform<float>(-1, 1, qor::test::scaled(10000), 162));
-  append(xs, uniform<float>(-0.01, 0.01, qor::test::scaled(5000), 163));
-  append(xs, log_uniform<float>(-149, 128, qor::test::scaled(5000), 164));
-  append(xs, consecutive<float>(-1.0f, 100));
-  // 1 + x at the reduction's exponent steps and near 1, the screen limits 2^-60, 2^-40 and
-  // 2^125, the ends of the reduced interval (k = 0, 1, -1), and the arguments whose 1 + x is
-  // inexact by up to half an ulp
+
+// 1 + x at the reduction's exponent steps and near 1, the screen limits 2^-60, 2^-40 and 2^125,
+// the ends of the reduced interval (k = 0, 1, -1), and the arguments whose 1 + x is inexact by up
+// to half an ulp.
+TEST(SLog1p, ReductionAndScreenEdges) {
+  std::vector<float> xs;
   for (float b : {-0.25f, 0.5f, 0x1.6a09e6p-1f - 1, 0x1.6a09e6p+0f - 1, -0x1p-9f, 0x1p-8f, 2.0f, 3.0f})
     append(xs, consecutive<float>(b * (1 - 0x1p-18f), 64));
   append(xs, uniform<float>(0.33, 0.4143, qor::test::scaled(3000), 166));
@@ -126,9 +87,9 @@ TEST(SLog1p, WholeDomainAndNearZero) {
   append(xs, consecutive<float>(0x1p-25f * (1 - 0x1p-20f), 40));
   append(xs, consecutive<float>(0x1p125f * (1 - 0x1p-20f), 40));
   append(xs, log_uniform<float>(-40, -20, qor::test::scaled(3000), 165));
-  sweep<float>("sLog1p", mpfr_log1p, xs,
-               {{"LA", qor_fnx_kernel_sLog1p_V8LAynn, Contract::LA}, {"HA", qor_fnx_kernel_sLog1p_V8HAynn, Contract::HA}});
+  sweep_function<float>("Log1p", xs);
 }
+
 // Log1p LA reduces 1 + x = 2^k (1 + f) with f = x 2^-k + (2^-k - 1) formed from x itself: exact
 // for |k| <= 24 (down to x = -1 + 2^-24), 2^-k - 1 rounded beyond. Runs across 1 + x = 2^k
 // (f near 0, where k log 2 and log1p(f) nearly cancel for k = -1) and 1 + x = 2^k sqrt(2)
@@ -143,15 +104,7 @@ TEST(SLog1p, ReductionAcrossExponents) {
     }
   }
   append(xs, consecutive<float>(-1 + 0x1p-24f, 60));
-  sweep<float>("sLog1p", mpfr_log1p, xs,
-               {{"LA", qor_fnx_kernel_sLog1p_V8LAynn, Contract::LA}, {"HA", qor_fnx_kernel_sLog1p_V8HAynn, Contract::HA}});
-}
-
-TEST(SLogb, WholeDomainIsExact) {
-  std::vector<float> xs = random_bits_f(qor::test::scaled(20000), 171);
-  append(xs, {0.0f, -0.0f, INFINITY, -INFINITY, 0x1p-149f, 0x1.8p-140f, -0x1p-126f, 1.0f, 0.75f, NAN});
-  auto out = sweep<float>("sLogb", exp_log_test::mpfr_logb, xs, {{"HA", qor_fnx_kernel_sLogb_W7HAynn, Contract::HA}});
-  EXPECT_EQ(out[0].acc.max_ulps(), 0.0);
+  sweep_function<float>("Log1p", xs);
 }
 
 }  // namespace
