@@ -2,7 +2,8 @@
 //
 //   qor rng GEN DIST [--n N] [--seed S[,S2,...]] [--a A --b B] [--skip K] [--binary FILE]
 //
-// GEN is mcg31, mcg59 or mrg32k3a; DIST is uniform (doubles on [a, b)), single (singles on
+// GEN is one of the generators the library builds (mcg31, mcg59, mrg32k3a, ...: the registry's
+// list, src/random/core/generators.def); DIST is uniform (doubles on [a, b)), single (singles on
 // [a, b)), int (integers on [a, b)) or bits (raw generator words). Numbers go to stdout as
 // text, one per line, or to FILE in the machine's binary format; the generation rate goes to
 // stderr.
@@ -19,6 +20,27 @@
 
 namespace {
 
+// The generators of the registry list that this build has, with their names for the tool.
+struct Generator {
+  const char* name;
+  int32_t brng;
+};
+#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built, ubits, cli) \
+  {cli, built ? ((row) + 1) << 20 : 0},
+constexpr Generator kListed[] = {
+#include "../src/random/core/generators.def"
+};
+#undef QOR_BRNG
+
+bool offered(const Generator& g) { return g.brng != 0 && g.name[0] != '\0'; }
+
+std::string generator_names() {
+  std::string s;
+  for (const Generator& g : kListed)
+    if (offered(g)) s += (s.empty() ? "" : " | ") + std::string(g.name);
+  return s;
+}
+
 struct Options {
   int32_t brng = 0;
   const char* gen = nullptr;
@@ -32,27 +54,25 @@ struct Options {
 };
 
 int usage() {
-  std::fputs(
+  std::fprintf(stderr,
       "usage: qor rng GEN DIST [--n N] [--seed S[,S2,...]] [--a A --b B] [--skip K] [--binary FILE]\n"
-      "  GEN   mcg31 | mcg59 | mrg32k3a\n"
+      "  GEN   %s\n"
       "  DIST  uniform (doubles on [a, b), default [0, 1)) | single (singles on [a, b))\n"
       "        int (integers on [a, b), default [0, 100)) | bits (raw generator words)\n"
       "  --n N          how many numbers (default 10)\n"
       "  --seed S       seed words, comma-separated (default 1)\n"
       "  --skip K       skip the first K elements of the sequence\n"
       "  --binary FILE  write the numbers in binary to FILE instead of text to stdout\n",
-      stderr);
+      generator_names().c_str());
   return 2;
 }
 
 bool parse(int argc, char** argv, Options* o) {
   if (argc < 3) return false;
   o->gen = argv[1];
-  const std::string g = argv[1];
-  if (g == "mcg31") o->brng = HOX_BRNG_MCG31;
-  else if (g == "mcg59") o->brng = HOX_BRNG_MCG59;
-  else if (g == "mrg32k3a") o->brng = HOX_BRNG_MRG32K3A;
-  else {
+  for (const Generator& g : kListed)
+    if (offered(g) && std::strcmp(g.name, argv[1]) == 0) o->brng = g.brng;
+  if (o->brng == 0) {
     std::fprintf(stderr, "qor rng: unknown generator '%s'\n", argv[1]);
     return false;
   }
