@@ -1,5 +1,6 @@
 /* Random numbers: generator registry, streams, chunks and shared read-only blocks, the
- * congruential generators (MCG31M1, MCG59, MRG32K3A) and the uniform distributions. */
+ * congruential generators (MCG31M1, MCG59, MRG32K3A), the uniform distributions and the
+ * continuous distributions built so far. */
 #ifndef QOR_RNG_H
 #define QOR_RNG_H
 
@@ -188,6 +189,13 @@ QOR_API int32_t _hoxiRngUniform(int32_t method, HoxStream stream, int32_t n, int
 QOR_API int32_t _hoxiRngUniformBits(int32_t method, HoxStream stream, int32_t n, uint32_t* r);
 QOR_API int32_t _hoxiRngUniformBits32(int32_t method, HoxStream stream, int32_t n, uint32_t* r);
 QOR_API int32_t _hoxiRngUniformBits64(int32_t method, HoxStream stream, int32_t n, uint64_t* r);
+
+/* ---- continuous distributions ---------------------------------------------------------- */
+/* Exponential with shift a and scale beta: r = max(a, a - beta ln u), u uniform on [0, 1). */
+QOR_API int32_t _hoxsRngExponential(int32_t method, HoxStream stream, int32_t n, float* r, float a,
+                                    float beta);
+QOR_API int32_t _hoxdRngExponential(int32_t method, HoxStream stream, int32_t n, double* r, double a,
+                                    double beta);
 
 QOR_EXTERN_C_END
 
