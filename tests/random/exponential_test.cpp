@@ -15,15 +15,11 @@
 #include "rng_test_util.h"
 #include "support/scale.h"
 
+using qor::test::Gen;
 using qor::test::Stream;
 
 namespace {
 
-struct Gen {
-  const char* name;
-  int32_t brng;
-  std::vector<uint32_t> seed;
-};
 
 // Both precisions behind one interface.
 int32_t exponential(HoxStream s, int32_t n, double* r, double a, double beta) {
