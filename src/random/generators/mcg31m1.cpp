@@ -28,7 +28,9 @@ inline uint32_t mulmod(uint32_t a, uint32_t x) {
   return static_cast<uint32_t>(t);
 }
 
-uint32_t powmod(uint32_t base, uint64_t e) { return power(base, e, mulmod); }
+uint32_t powmod(uint32_t base, uint64_t e) {
+  return power(base, e, [](uint32_t p, uint32_t q) { return mulmod(p, q); });
+}
 
 // Lane-wise a8 * v mod m for two 64-bit lanes holding values below m.
 inline __m128i mulmod2(__m128i v, __m128i a8, __m128i m) {

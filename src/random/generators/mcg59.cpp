@@ -21,7 +21,9 @@ static_assert(sizeof(StreamHeader) + sizeof(State) == 32);
 
 inline uint64_t mulmod(uint64_t a, uint64_t x) { return (a * x) & kMask; }
 
-uint64_t powmod(uint64_t base, uint64_t e) { return power(base & kMask, e, mulmod); }
+uint64_t powmod(uint64_t base, uint64_t e) {
+  return power(base & kMask, e, [](uint64_t p, uint64_t q) { return mulmod(p, q); });
+}
 
 template <class Sink>
 void generate(State* st, int32_t n, const Sink& out) {

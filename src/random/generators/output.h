@@ -116,15 +116,12 @@ constexpr bool zero_offset_path() {
 }
 
 template <class State, class Generate>
-int32_t put_doubles(HoxStream stream, int32_t n, double* r, double a, double b, Generate generate) {
+int32_t put_doubles_two_paths(HoxStream stream, int32_t n, double* r, double a, double b, Generate generate) {
   const DoubleSink<typename State::Word> sink(r, a, b, State::kScale);
-  if constexpr (zero_offset_path<State>()) {
-    if (is_positive_zero(a) && sink.c > 0) {
-      generate(state_of<State>(stream), n, ScaledSink<typename State::Word>{r, sink.c});
-      return 0;
-    }
-  }
-  generate(state_of<State>(stream), n, sink);
+  if (is_positive_zero(a) && sink.c > 0)
+    generate(state_of<State>(stream), n, ScaledSink<typename State::Word>{r, sink.c});
+  else
+    generate(state_of<State>(stream), n, sink);
   return 0;
 }
 
@@ -147,8 +144,13 @@ int32_t put_doubles(HoxStream stream, int32_t n, double* r, double a, double b, 
   }                                                                                                 \
   extern "C" QOR_API int32_t __hoxdBRng##Name(HoxStream stream, int32_t n, double* r, double a,     \
                                               double b) {                                           \
-    return ::qor::rng::put_doubles<State>(stream, n, r, a, b,                                       \
-                                          [](State* st, int32_t m, const auto& out) { generate(st, m, out); }); \
+    if constexpr (::qor::rng::zero_offset_path<State>())                                            \
+      return ::qor::rng::put_doubles_two_paths<State>(stream, n, r, a, b, [](State* st, int32_t m, const auto& out) { \
+        generate(st, m, out);                                                                       \
+      });                                                                                           \
+    generate(::qor::rng::state_of<State>(stream), n,                                                \
+             ::qor::rng::DoubleSink<State::Word>(r, a, b, State::kScale));                          \
+    return 0;                                                                                       \
   }                                                                                                 \
   extern "C" QOR_API int32_t __hoxsBRng##Name(HoxStream stream, int32_t n, float* r, float a, float b) { \
     generate(::qor::rng::state_of<State>(stream), n,                                                \
