@@ -132,7 +132,9 @@ int32_t put_doubles_two_paths(HoxStream stream, int32_t n, double* r, double a, 
 //   generate  a template (State*, int32_t n, const Sink&) writing n outputs through the sink
 //             and advancing the state;
 //   init      int32_t (int32_t method, State*, int32_t n, const uint32_t* params).
-// Use at global scope, after the generator's namespace.
+// Use at global scope, after the generator's namespace. Doubles go to `generate` directly with a
+// temporary sink unless the generator asks for the zero-offset copy: a wrapper around that call
+// changed the register allocation of the inlined loops.
 #define QOR_BRNG_EXPORTS(Name, State, generate, init)                                               \
   extern "C" QOR_API int32_t __hoxBRng##Name##InitStream(int32_t method, HoxStream stream, int32_t n, \
                                                          const uint32_t* params) {                  \
@@ -166,7 +168,8 @@ inline uint64_t skip_count(int32_t n, const uint32_t* params) {
   return v;
 }
 
-// base^e by squaring, with the generator's own modular product.
+// base^e by squaring, with the generator's own modular product (pass it as a lambda: a function
+// pointer, once inlined into a generate loop, changed that loop's register allocation).
 template <class T, class MulMod>
 T power(T base, uint64_t e, MulMod mulmod) {
   T r = 1, b = base;
