@@ -37,9 +37,10 @@ namespace {
 
 enum class Bits { none, top, words };
 
-// What each built-in row's integer output gives for 32 or 64 uniform bits.
+// The bits column of the registry list: what each built-in row's integer output gives for 32 or
+// 64 uniform bits.
 #define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built, ubits, cli) Bits::ubits,
-constexpr Bits kBitsByRow[] = {
+constexpr Bits kUniformBits[] = {
 #include "random/core/generators.def"
 };
 #undef QOR_BRNG
@@ -47,8 +48,8 @@ constexpr Bits kBitsByRow[] = {
 Bits bits_kind(HoxStream stream, const BrngProperties** row) {
   int32_t index = -1;
   *row = row_of_stream(stream, &index);
-  if (!*row || index < 0 || index >= int32_t(std::size(kBitsByRow)) || !(*row)->iBRng) return Bits::none;
-  return kBitsByRow[index];
+  if (!*row || index < 0 || index >= int32_t(std::size(kUniformBits)) || !(*row)->iBRng) return Bits::none;
+  return kUniformBits[index];
 }
 
 // Draws `count` 64-bit outputs of `bits` significant bits in blocks and hands the top 32 bits
