@@ -2,10 +2,10 @@
 //
 //   qor rng GEN DIST [--n N] [--seed S[,S2,...]] [--a A --b B] [--skip K] [--binary FILE]
 //
-// GEN is mcg31, mcg59 or mrg32k3a; DIST is uniform (doubles on [a, b)), single (singles on
-// [a, b)), int (integers on [a, b)) or bits (raw generator words). Numbers go to stdout as
-// text, one per line, or to FILE in the machine's binary format; the generation rate goes to
-// stderr.
+// GEN is one of the generators the library builds (the registry's list,
+// src/random/core/generators.def); DIST one of the distributions in kDistributions below.
+// Numbers go to stdout as text, one per line, or to FILE in the machine's binary format; the
+// generation rate goes to stderr.
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -19,10 +19,68 @@
 
 namespace {
 
+// The generators of the registry list that this build has, with their names for the tool.
+struct Generator {
+  const char* name;
+  int32_t brng;
+};
+#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built, ubits, cli) \
+  {cli, built ? ((row) + 1) << 20 : 0},
+constexpr Generator kListed[] = {
+#include "../src/random/core/generators.def"
+};
+#undef QOR_BRNG
+
+bool offered(const Generator& g) { return g.brng != 0 && g.name[0] != '\0'; }
+
+std::string generator_names() {
+  std::string s;
+  for (const Generator& g : kListed)
+    if (offered(g)) s += (s.empty() ? "" : " | ") + std::string(g.name);
+  return s;
+}
+
+// The distributions the tool offers: one row each (output kind, default parameters, whether
+// [a, b) must be a non-empty interval, and the draw of m numbers into a buffer).
+enum class Out { f64, f32, i32, words };
+struct Distribution {
+  const char* name;
+  const char* help;
+  Out out;
+  double a, b;
+  bool interval;
+  int32_t (*draw)(HoxStream s, int32_t m, void* r, double a, double b);
+};
+constexpr Distribution kDistributions[] = {
+    {"uniform", "doubles on [a, b), default [0, 1)", Out::f64, 0.0, 1.0, true,
+     [](HoxStream s, int32_t m, void* r, double a, double b) { return _hoxdRngUniform(0, s, m, static_cast<double*>(r), a, b); }},
+    {"single", "singles on [a, b)", Out::f32, 0.0, 1.0, true,
+     [](HoxStream s, int32_t m, void* r, double a, double b) {
+       return _hoxsRngUniform(0, s, m, static_cast<float*>(r), float(a), float(b));
+     }},
+    {"int", "integers on [a, b), default [0, 100)", Out::i32, 0.0, 100.0, true,
+     [](HoxStream s, int32_t m, void* r, double a, double b) {
+       return _hoxiRngUniform(0, s, m, static_cast<int32_t*>(r), int32_t(a), int32_t(b));
+     }},
+    {"bits", "raw generator words", Out::words, 0.0, 1.0, false,
+     [](HoxStream s, int32_t m, void* r, double, double) { return _hoxiRngUniformBits(0, s, m, static_cast<uint32_t*>(r)); }},
+    {"exponential", "doubles, shift a, scale b > 0, default 0, 1", Out::f64, 0.0, 1.0, false,
+     [](HoxStream s, int32_t m, void* r, double a, double b) {
+       return _hoxdRngExponential(0, s, m, static_cast<double*>(r), a, b);
+     }},
+};
+
+std::string distribution_help() {
+  std::string s;
+  for (const Distribution& d : kDistributions)
+    s += std::string(s.empty() ? "  DIST  " : "\n        ") + d.name + " (" + d.help + ")";
+  return s;
+}
+
 struct Options {
   int32_t brng = 0;
   const char* gen = nullptr;
-  std::string dist;
+  const Distribution* dist = nullptr;
   long long n = 10;
   std::vector<uint32_t> seed{1};
   double a = 0.0, b = 1.0;
@@ -32,32 +90,30 @@ struct Options {
 };
 
 int usage() {
-  std::fputs(
+  std::fprintf(stderr,
       "usage: qor rng GEN DIST [--n N] [--seed S[,S2,...]] [--a A --b B] [--skip K] [--binary FILE]\n"
-      "  GEN   mcg31 | mcg59 | mrg32k3a\n"
-      "  DIST  uniform (doubles on [a, b), default [0, 1)) | single (singles on [a, b))\n"
-      "        int (integers on [a, b), default [0, 100)) | bits (raw generator words)\n"
+      "  GEN   %s\n"
+      "%s\n"
       "  --n N          how many numbers (default 10)\n"
       "  --seed S       seed words, comma-separated (default 1)\n"
       "  --skip K       skip the first K elements of the sequence\n"
       "  --binary FILE  write the numbers in binary to FILE instead of text to stdout\n",
-      stderr);
+      generator_names().c_str(), distribution_help().c_str());
   return 2;
 }
 
 bool parse(int argc, char** argv, Options* o) {
   if (argc < 3) return false;
   o->gen = argv[1];
-  const std::string g = argv[1];
-  if (g == "mcg31") o->brng = HOX_BRNG_MCG31;
-  else if (g == "mcg59") o->brng = HOX_BRNG_MCG59;
-  else if (g == "mrg32k3a") o->brng = HOX_BRNG_MRG32K3A;
-  else {
+  for (const Generator& g : kListed)
+    if (offered(g) && std::strcmp(g.name, argv[1]) == 0) o->brng = g.brng;
+  if (o->brng == 0) {
     std::fprintf(stderr, "qor rng: unknown generator '%s'\n", argv[1]);
     return false;
   }
-  o->dist = argv[2];
-  if (o->dist != "uniform" && o->dist != "single" && o->dist != "int" && o->dist != "bits") {
+  for (const Distribution& d : kDistributions)
+    if (std::strcmp(d.name, argv[2]) == 0) o->dist = &d;
+  if (!o->dist) {
     std::fprintf(stderr, "qor rng: unknown distribution '%s'\n", argv[2]);
     return false;
   }
@@ -96,9 +152,14 @@ bool parse(int argc, char** argv, Options* o) {
       return false;
     }
   }
-  if (o->dist == "int" && !o->have_b) o->b = 100.0;
-  if (!(o->a < o->b) && o->dist != "bits") {
+  if (!o->have_a) o->a = o->dist->a;
+  if (!o->have_b) o->b = o->dist->b;
+  if (o->dist->interval && !(o->a < o->b)) {
     std::fprintf(stderr, "qor rng: the interval [a, b) is empty\n");
+    return false;
+  }
+  if (o->dist->out == Out::f64 && !o->dist->interval && !(o->b > 0)) {
+    std::fprintf(stderr, "qor rng: the scale b must be positive\n");
     return false;
   }
   return true;
@@ -125,21 +186,21 @@ int qor_cmd_rng(int argc, char** argv) {
   }
   BrngProperties props{};
   __hoxGetBrngProperties(o.brng, &props);
-  const int32_t words_per = o.dist == "bits" ? props.wordBytes / 4 : 1;
+  const Out kind = o.dist->out;
+  const int32_t words_per = kind == Out::words ? props.wordBytes / 4 : 1;
+  const size_t bytes = kind == Out::f64 ? 8 : size_t(4 * words_per);
   constexpr int32_t kBlock = 1 << 16;
-  std::vector<double> d(kBlock);
-  std::vector<float> f(kBlock);
-  std::vector<int32_t> k(kBlock);
-  std::vector<uint32_t> w(size_t(kBlock) * 2);
+  std::vector<uint64_t> buffer(size_t(kBlock) * 2);  // room for 16-byte words
+  const double* d = reinterpret_cast<const double*>(buffer.data());
+  const float* f = reinterpret_cast<const float*>(buffer.data());
+  const int32_t* k = reinterpret_cast<const int32_t*>(buffer.data());
+  const uint32_t* w = reinterpret_cast<const uint32_t*>(buffer.data());
   double seconds = 0.0;
   bool ok = true;
   for (long long done = 0; done < o.n && ok;) {
     const int32_t m = int32_t(std::min<long long>(kBlock, o.n - done));
     const auto t0 = std::chrono::steady_clock::now();
-    if (o.dist == "uniform") st = _hoxdRngUniform(0, s, m, d.data(), o.a, o.b);
-    else if (o.dist == "single") st = _hoxsRngUniform(0, s, m, f.data(), float(o.a), float(o.b));
-    else if (o.dist == "int") st = _hoxiRngUniform(0, s, m, k.data(), int32_t(o.a), int32_t(o.b));
-    else st = _hoxiRngUniformBits(0, s, m, w.data());
+    st = o.dist->draw(s, m, buffer.data(), o.a, o.b);
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (st != 0) {
       std::fprintf(stderr, "qor rng: generation failed (status %d)\n", st);
@@ -147,17 +208,12 @@ int qor_cmd_rng(int argc, char** argv) {
       break;
     }
     if (o.binary) {
-      const void* p = o.dist == "uniform" ? static_cast<const void*>(d.data())
-                      : o.dist == "single" ? static_cast<const void*>(f.data())
-                      : o.dist == "int"    ? static_cast<const void*>(k.data())
-                                           : static_cast<const void*>(w.data());
-      const size_t bytes = o.dist == "uniform" ? 8 : size_t(4 * words_per);
-      ok = std::fwrite(p, bytes, size_t(m), out) == size_t(m);
+      ok = std::fwrite(buffer.data(), bytes, size_t(m), out) == size_t(m);
     } else {
       for (int32_t i = 0; i < m; ++i) {
-        if (o.dist == "uniform") std::fprintf(out, "%.17g\n", d[i]);
-        else if (o.dist == "single") std::fprintf(out, "%.9g\n", double(f[i]));
-        else if (o.dist == "int") std::fprintf(out, "%" PRId32 "\n", k[i]);
+        if (kind == Out::f64) std::fprintf(out, "%.17g\n", d[i]);
+        else if (kind == Out::f32) std::fprintf(out, "%.9g\n", double(f[i]));
+        else if (kind == Out::i32) std::fprintf(out, "%" PRId32 "\n", k[i]);
         else if (words_per == 2) std::fprintf(out, "%" PRIu64 "\n", uint64_t(w[2 * i]) | (uint64_t(w[2 * i + 1]) << 32));
         else std::fprintf(out, "%" PRIu32 "\n", w[i]);
       }
@@ -202,5 +258,10 @@ void qor_tour_rng() {
   std::printf("twelve dice from MCG59:                ");
   for (int32_t v : dice) std::printf("%d ", v);
   std::puts("");
+  __hoxDeleteStream(&s);
+  double e[4];
+  __hoxNewStreamEx(&s, HOX_BRNG_MRG32K3A, 6, seed6);
+  _hoxdRngExponential(0, s, 4, e, 0.0, 1.0);
+  std::printf("MRG32K3A exponential (mean 1):         %.10f %.10f %.10f %.10f\n", e[0], e[1], e[2], e[3]);
   __hoxDeleteStream(&s);
 }

@@ -1,5 +1,6 @@
 // Double uniforms on [0, 1): our generators against the C++ <random> engines with
-// uniform_real_distribution and GSL's gsl_rng_uniform, at n = 1,000 and 1,000,000.
+// uniform_real_distribution and GSL's gsl_rng_uniform, at n = 1,000 and 1,000,000; our raw
+// integer words too.
 #include <benchmark/benchmark.h>
 #include <gsl/gsl_rng.h>
 
@@ -41,6 +42,20 @@ void qor_uniform_single(benchmark::State& state, int32_t brng, std::vector<uint3
   state.SetItemsProcessed(state.iterations() * n);
 }
 
+void qor_bits(benchmark::State& state, int32_t brng, std::vector<uint32_t> seed) {
+  const int32_t n = int32_t(state.range(0));
+  std::vector<uint32_t> r(size_t(n) * 2);
+  HoxStream s = nullptr;
+  __hoxNewStreamEx(&s, brng, int32_t(seed.size()), seed.data());
+  for (auto _ : state) {
+    _hoxiRngUniformBits(0, s, n, r.data());
+    benchmark::DoNotOptimize(r.data());
+    benchmark::ClobberMemory();
+  }
+  __hoxDeleteStream(&s);
+  state.SetItemsProcessed(state.iterations() * n);
+}
+
 template <class Engine>
 void std_uniform(benchmark::State& state) {
   const int32_t n = int32_t(state.range(0));
@@ -75,6 +90,8 @@ BENCHMARK_CAPTURE(qor_uniform, MCG31M1, HOX_BRNG_MCG31, {12345})->Apply(sizes);
 BENCHMARK_CAPTURE(qor_uniform, MRG32K3A, HOX_BRNG_MRG32K3A, {12345, 12345, 12345, 12345, 12345, 12345})->Apply(sizes);
 BENCHMARK_CAPTURE(qor_uniform, MCG59, HOX_BRNG_MCG59, {12345})->Apply(sizes);
 BENCHMARK_CAPTURE(qor_uniform_single, MCG31M1, HOX_BRNG_MCG31, {12345})->Apply(sizes);
+BENCHMARK_CAPTURE(qor_bits, MCG31M1, HOX_BRNG_MCG31, {12345})->Apply(sizes);
+BENCHMARK_CAPTURE(qor_bits, MCG59, HOX_BRNG_MCG59, {12345})->Apply(sizes);
 BENCHMARK_TEMPLATE(std_uniform, std::minstd_rand)->Apply(sizes);
 BENCHMARK_TEMPLATE(std_uniform, std::mt19937)->Apply(sizes);
 BENCHMARK_CAPTURE(gsl_uniform, minstd, gsl_rng_minstd)->Apply(sizes);

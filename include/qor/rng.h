@@ -1,5 +1,6 @@
 /* Random numbers: generator registry, streams, chunks and shared read-only blocks, the
- * congruential generators (MCG31M1, MCG59, MRG32K3A) and the uniform distributions. */
+ * congruential generators (MCG31M1, MCG59, MRG32K3A), the uniform distributions and the
+ * continuous distributions built so far. */
 #ifndef QOR_RNG_H
 #define QOR_RNG_H
 
@@ -154,18 +155,19 @@ QOR_API int32_t __hoxRegisterGlobRODataReference(void* chunk, const uint32_t* ke
 QOR_API int32_t __hoxUnregisterGlobRODataReference(const uint32_t* key);
 QOR_API void __hoxGenerateNewGlobalRODataTableEntryId(uint32_t* key, uint32_t tag);
 
-/* ---- congruential generators ----------------------------------------------------------- */
-#define HOX_CONGRUENTIAL_DECLS(Name)                                                               \
+/* ---- basic generators: the four registry functions of each built one -------------------- */
+#define HOX_BRNG_DECLS(Name)                                                                       \
   QOR_API int32_t __hoxBRng##Name##InitStream(int32_t method, HoxStream stream, int32_t n,        \
                                               const uint32_t* params);                             \
   QOR_API int32_t __hoxsBRng##Name(HoxStream stream, int32_t n, float* r, float a, float b);      \
   QOR_API int32_t __hoxdBRng##Name(HoxStream stream, int32_t n, double* r, double a, double b);   \
   QOR_API int32_t __hoxiBRng##Name(HoxStream stream, int32_t n, uint32_t* r);
-HOX_CONGRUENTIAL_DECLS(MCG31M1)
-HOX_CONGRUENTIAL_DECLS(MCG59)
-HOX_CONGRUENTIAL_DECLS(MRG32K3A)
-#undef HOX_CONGRUENTIAL_DECLS
+HOX_BRNG_DECLS(MCG31M1)
+HOX_BRNG_DECLS(MCG59)
+HOX_BRNG_DECLS(MRG32K3A)
+#undef HOX_BRNG_DECLS
 
+/* ---- modular powers of the congruential generators ------------------------------------- */
 /* base^e mod (2^31 - 1), e = e_hi:e_lo */
 QOR_API uint32_t __hoxiPowMod2P31M1(uint32_t base, uint32_t e_lo, uint32_t e_hi);
 /* base^e mod 2^59, base = b_hi:b_lo */
@@ -188,6 +190,13 @@ QOR_API int32_t _hoxiRngUniform(int32_t method, HoxStream stream, int32_t n, int
 QOR_API int32_t _hoxiRngUniformBits(int32_t method, HoxStream stream, int32_t n, uint32_t* r);
 QOR_API int32_t _hoxiRngUniformBits32(int32_t method, HoxStream stream, int32_t n, uint32_t* r);
 QOR_API int32_t _hoxiRngUniformBits64(int32_t method, HoxStream stream, int32_t n, uint64_t* r);
+
+/* ---- continuous distributions ---------------------------------------------------------- */
+/* Exponential with shift a and scale beta: r = max(a, a - beta ln u), u uniform on [0, 1). */
+QOR_API int32_t _hoxsRngExponential(int32_t method, HoxStream stream, int32_t n, float* r, float a,
+                                    float beta);
+QOR_API int32_t _hoxdRngExponential(int32_t method, HoxStream stream, int32_t n, double* r, double a,
+                                    double beta);
 
 QOR_EXTERN_C_END
 

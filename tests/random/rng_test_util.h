@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <ostream>
 #include <vector>
 
 #include "qor/rng.h"
@@ -27,6 +28,14 @@ struct Stream {
   }
   operator HoxStream() const { return s; }
 };
+
+// A generator and its seed words, for tests run on every generator.
+struct Gen {
+  const char* name;
+  int32_t brng;
+  std::vector<uint32_t> seed;
+};
+inline std::ostream& operator<<(std::ostream& o, const Gen& g) { return o << g.name; }
 
 // Independent 64 x 64 -> 128-bit product from 32-bit pieces (works on both targets).
 inline void mul128(uint64_t a, uint64_t b, uint64_t* hi, uint64_t* lo) {

@@ -10,16 +10,11 @@
 #include "rng_test_util.h"
 #include "support/scale.h"
 
+using qor::test::Gen;
 using qor::test::Stream;
 
 namespace {
 
-struct Gen {
-  const char* name;
-  int32_t brng;
-  std::vector<uint32_t> seed;
-};
-std::ostream& operator<<(std::ostream& o, const Gen& g) { return o << g.name; }
 const auto kGens = ::testing::Values(Gen{"MCG31M1", HOX_BRNG_MCG31, {777}}, Gen{"MCG59", HOX_BRNG_MCG59, {777, 12}},
                                      Gen{"MRG32K3A", HOX_BRNG_MRG32K3A, {777, 1, 2, 3, 4, 5}});
 auto gen_name = [](const auto& i) { return std::string(i.param.name); };

@@ -14,7 +14,7 @@
   extern "C" int32_t __hoxsBRng##Name(HoxStream, int32_t, float*, float, float);                   \
   extern "C" int32_t __hoxdBRng##Name(HoxStream, int32_t, double*, double, double);                \
   extern "C" int32_t __hoxiBRng##Name(HoxStream, int32_t, uint32_t*);
-#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built) QOR_BRNG_DECL_##built(Name)
+#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built, ubits, cli) QOR_BRNG_DECL_##built(Name)
 #include "random/core/generators.def"
 #undef QOR_BRNG
 
@@ -27,13 +27,13 @@ constexpr int kLegacyRows = 279;  // 0 MCG31M1, 1 R250, 2 MRG32K3A, 3 MCG59, 4..
 
 #define QOR_BRNG_FNS_0(Name) nullptr, nullptr, nullptr, nullptr
 #define QOR_BRNG_FNS_1(Name) __hoxBRng##Name##InitStream, __hoxsBRng##Name, __hoxdBRng##Name, __hoxiBRng##Name
-#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built) \
+#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built, ubits, cli) \
   BrngProperties{bytes, seeds, zero, word, bits, QOR_BRNG_FNS_##built(Name)},
 constexpr std::array<BrngProperties, kBuiltInRows> kBuiltIn = {{
 #include "random/core/generators.def"
 }};
 #undef QOR_BRNG
-#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built) members,
+#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built, ubits, cli) members,
 constexpr std::array<int32_t, kBuiltInRows> kMembers = {{
 #include "random/core/generators.def"
 }};

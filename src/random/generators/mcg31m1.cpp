@@ -5,7 +5,6 @@
 // product p < 2^62 is (p & m) + (p >> 31) minus m when that reaches m, with no division.
 #include <emmintrin.h>
 
-#include "random/core/stream.h"
 #include "random/generators/output.h"
 
 namespace qor::rng {
@@ -17,6 +16,8 @@ constexpr uint32_t kA = 1132489760;
 struct State {
   uint32_t x;  // current value, 1 <= x < m
   uint32_t a;  // current multiplier (a^s after a leapfrog with s streams)
+  using Word = Word32;
+  static constexpr double kScale = 1.0 / double(kM);
 };
 static_assert(sizeof(StreamHeader) + sizeof(State) == 24);
 
@@ -28,13 +29,7 @@ inline uint32_t mulmod(uint32_t a, uint32_t x) {
 }
 
 uint32_t powmod(uint32_t base, uint64_t e) {
-  uint32_t r = 1, b = base;
-  while (e) {
-    if (e & 1) r = mulmod(r, b);
-    b = mulmod(b, b);
-    e >>= 1;
-  }
-  return r;
+  return power(base, e, [](uint32_t p, uint32_t q) { return mulmod(p, q); });
 }
 
 // Lane-wise a8 * v mod m for two 64-bit lanes holding values below m.
@@ -85,46 +80,18 @@ void generate(State* st, int32_t n, const Sink& out) {
   st->x = x;
 }
 
+int32_t init(int32_t method, State* st, int32_t n, const uint32_t* params) {
+  return mcg_init(method, st, n, params, kA, [](int32_t n, const uint32_t* p) { return n > 0 ? p[0] % kM : 1u; },
+                  mulmod, powmod);
+}
+
 }  // namespace
 }  // namespace qor::rng
 
 using namespace qor::rng;
 
-extern "C" {
-
-QOR_API uint32_t __hoxiPowMod2P31M1(uint32_t base, uint32_t e_lo, uint32_t e_hi) {
+extern "C" QOR_API uint32_t __hoxiPowMod2P31M1(uint32_t base, uint32_t e_lo, uint32_t e_hi) {
   return powmod(base % kM, (uint64_t(e_hi) << 32) | e_lo);
 }
 
-QOR_API int32_t __hoxBRngMCG31M1InitStream(int32_t method, HoxStream stream, int32_t n,
-                                           const uint32_t* params) {
-  State* st = state_of<State>(stream);
-  switch (method) {
-    case HOX_INIT_METHOD_STANDARD: {
-      if (n > 0 && !params) return HOX_ERR_BAD_ARGUMENT;
-      uint32_t x = n > 0 ? params[0] % kM : 1;
-      st->x = x == 0 ? 1 : x;
-      st->a = kA;
-      return 0;
-    }
-    default:
-      return mcg_split(method, st, n, params, mulmod, powmod);
-  }
-}
-
-QOR_API int32_t __hoxiBRngMCG31M1(HoxStream stream, int32_t n, uint32_t* r) {
-  generate(state_of<State>(stream), n, WordSink{r});
-  return 0;
-}
-
-QOR_API int32_t __hoxdBRngMCG31M1(HoxStream stream, int32_t n, double* r, double a, double b) {
-  generate(state_of<State>(stream), n, DoubleSink(r, a, b, 1.0 / double(kM)));
-  return 0;
-}
-
-QOR_API int32_t __hoxsBRngMCG31M1(HoxStream stream, int32_t n, float* r, float a, float b) {
-  generate(state_of<State>(stream), n, SingleSink(r, a, b, 1.0 / double(kM)));
-  return 0;
-}
-
-}  // extern "C"
+QOR_BRNG_EXPORTS(MCG31M1, State, generate, init)

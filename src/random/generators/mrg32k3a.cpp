@@ -18,7 +18,6 @@
 #pragma GCC optimize("schedule-insns", "sched-pressure")
 #endif
 
-#include "random/core/stream.h"
 #include "random/generators/output.h"
 
 namespace qor::rng {
@@ -30,6 +29,9 @@ constexpr uint32_t kM2 = 4294944443u;  // 2^32 - 22853
 struct State {
   uint32_t x1[3];  // first component, x1[2] newest
   uint32_t x2[3];  // second component, x2[2] newest
+  using Word = Word32;
+  static constexpr double kScale = 1.0 / double(kM1);
+  static constexpr bool kZeroOffsetPath = true;
 };
 static_assert(sizeof(StreamHeader) + sizeof(State) == 40);
 
@@ -413,58 +415,9 @@ void generate(State* st, int32_t n, const Sink& out) {
   store(c, st);
 }
 
-// Doubles on [+0, b) with a positive scale: v * c + (+0.0) is v * c itself in every rounding
-// mode (v * c is +0 or positive), so the addition is left out and the results are unchanged.
-struct ScaledSink {
-  double* r;
-  double c;
-  void one(int32_t i, uint64_t v) const { r[i] = u52_to_double(v) * c; }
-  void two(int32_t i, __m128i v) const { _mm_storeu_pd(r + i, _mm_mul_pd(u52x2_to_double(v), _mm_set1_pd(c))); }
-};
-
-inline bool is_positive_zero(double a) {
-  uint64_t bits;
-  std::memcpy(&bits, &a, sizeof bits);
-  return bits == 0;
-}
-
 inline uint64_t mulmod(uint64_t a, uint64_t b, uint64_t m) { return (a * b) % m; }
 
-}  // namespace
-}  // namespace qor::rng
-
-using namespace qor::rng;
-
-extern "C" {
-
-QOR_API uint32_t __hoxiPowMod(uint32_t base, uint32_t e_lo, uint32_t e_hi, uint32_t modulus) {
-  if (modulus == 0) return 0;
-  uint64_t e = (uint64_t(e_hi) << 32) | e_lo, r = 1 % modulus, b = base % modulus;
-  while (e) {
-    if (e & 1) r = mulmod(r, b, modulus);
-    b = mulmod(b, b, modulus);
-    e >>= 1;
-  }
-  return static_cast<uint32_t>(r);
-}
-
-QOR_API void __hoxiVect3PowMod(uint32_t* v, const uint32_t* row, uint32_t mdist, uint32_t e_lo,
-                               uint32_t e_hi) {
-  const uint64_t m = (uint64_t(1) << 32) - mdist;
-  // Companion matrix on (oldest, middle, newest): shift up, newest = row . (newest, middle, oldest).
-  const Mat3 r = companion_power(row, m, (uint64_t(e_hi) << 32) | e_lo);
-  uint64_t out[3];
-  for (int i = 0; i < 3; ++i) {
-    uint64_t s = 0;
-    for (int k = 0; k < 3; ++k) s += mulmod(r.e[i][k], v[k] % m, m);
-    out[i] = s % m;
-  }
-  for (int i = 0; i < 3; ++i) v[i] = static_cast<uint32_t>(out[i]);
-}
-
-QOR_API int32_t __hoxBRngMRG32K3AInitStream(int32_t method, HoxStream stream, int32_t n,
-                                            const uint32_t* params) {
-  State* st = state_of<State>(stream);
+int32_t init(int32_t method, State* st, int32_t n, const uint32_t* params) {
   switch (method) {
     case HOX_INIT_METHOD_STANDARD: {
       if (n > 0 && !params) return HOX_ERR_BAD_ARGUMENT;
@@ -491,23 +444,34 @@ QOR_API int32_t __hoxBRngMRG32K3AInitStream(int32_t method, HoxStream stream, in
   }
 }
 
-QOR_API int32_t __hoxiBRngMRG32K3A(HoxStream stream, int32_t n, uint32_t* r) {
-  generate(state_of<State>(stream), n, WordSink{r});
-  return 0;
+}  // namespace
+}  // namespace qor::rng
+
+using namespace qor::rng;
+
+extern "C" {
+
+QOR_API uint32_t __hoxiPowMod(uint32_t base, uint32_t e_lo, uint32_t e_hi, uint32_t modulus) {
+  if (modulus == 0) return 0;
+  const uint64_t e = (uint64_t(e_hi) << 32) | e_lo;
+  const auto mul = [modulus](uint64_t a, uint64_t b) { return mulmod(a, b, modulus); };
+  return static_cast<uint32_t>(power<uint64_t>(base % modulus, e, mul) % modulus);  // 1 % 1 = 0
 }
 
-QOR_API int32_t __hoxdBRngMRG32K3A(HoxStream stream, int32_t n, double* r, double a, double b) {
-  const DoubleSink sink(r, a, b, 1.0 / double(kM1));
-  if (is_positive_zero(a) && sink.c > 0)
-    generate(state_of<State>(stream), n, ScaledSink{r, sink.c});
-  else
-    generate(state_of<State>(stream), n, sink);
-  return 0;
-}
-
-QOR_API int32_t __hoxsBRngMRG32K3A(HoxStream stream, int32_t n, float* r, float a, float b) {
-  generate(state_of<State>(stream), n, SingleSink(r, a, b, 1.0 / double(kM1)));
-  return 0;
+QOR_API void __hoxiVect3PowMod(uint32_t* v, const uint32_t* row, uint32_t mdist, uint32_t e_lo,
+                               uint32_t e_hi) {
+  const uint64_t m = (uint64_t(1) << 32) - mdist;
+  // Companion matrix on (oldest, middle, newest): shift up, newest = row . (newest, middle, oldest).
+  const Mat3 r = companion_power(row, m, (uint64_t(e_hi) << 32) | e_lo);
+  uint64_t out[3];
+  for (int i = 0; i < 3; ++i) {
+    uint64_t s = 0;
+    for (int k = 0; k < 3; ++k) s += mulmod(r.e[i][k], v[k] % m, m);
+    out[i] = s % m;
+  }
+  for (int i = 0; i < 3; ++i) v[i] = static_cast<uint32_t>(out[i]);
 }
 
 }  // extern "C"
+
+QOR_BRNG_EXPORTS(MRG32K3A, State, generate, init)

@@ -10,7 +10,9 @@
 
 #include "qor/stats_helpers.h"
 #include "statistics/helpers/internal.h"
-#include "statistics/vm_bridge.h"
+#include "random/distributions/vm_bridge.h"
+
+namespace qor::ss { namespace vm = ::qor::vm_bridge; }
 
 namespace qor::ss::helpers {
 namespace {

@@ -13,7 +13,9 @@
 
 #include "qor/service.h"
 #include "statistics/moments/basic_internal.h"
-#include "statistics/vm_bridge.h"
+#include "random/distributions/vm_bridge.h"
+
+namespace qor::ss { namespace vm = ::qor::vm_bridge; }
 
 namespace qor::ss::basic {
 namespace {

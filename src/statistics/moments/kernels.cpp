@@ -16,7 +16,9 @@
 
 #include "qor/service.h"
 #include "statistics/moments/basic_internal.h"
-#include "statistics/vm_bridge.h"
+#include "random/distributions/vm_bridge.h"
+
+namespace qor::ss { namespace vm = ::qor::vm_bridge; }
 
 namespace qor::ss::basic {
 namespace {
@@ -33,13 +35,14 @@ inline void block_weights(const T* w, int64_t B, double* sw, double& Wb, double&
       const double w0 = w[j], w1 = w[j + 1];
       a[0] += w0; a[1] += w1;
       b[0] += w0 * w0; b[1] += w1 * w1;
-      if constexpr (COV) { sw[j] = vm::sqrt(w0); sw[j + 1] = vm::sqrt(w1); }
+      if constexpr (COV) { sw[j] = w0; sw[j + 1] = w1; }
     }
     for (; j < B; ++j) {
       const double w0 = w[j];
       a[0] += w0; b[0] += w0 * w0;
-      if constexpr (COV) sw[j] = vm::sqrt(w0);
+      if constexpr (COV) sw[j] = w0;
     }
+    if constexpr (COV) vm::sqrt(static_cast<int32_t>(B), sw, sw);
     Wb = a[0] + a[1];
     Vb = b[0] + b[1];
   }

@@ -1,6 +1,7 @@
 // Discrete uniform on [a, b) and the raw-bit generators.
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "random/core/stream.h"
 
@@ -34,33 +35,34 @@ extern "C" QOR_API int32_t _hoxiRngUniformBits(int32_t method, HoxStream stream,
 
 namespace {
 
-enum class Bits { Unsupported, Mcg59, Words };
+enum class Bits { none, top, words };
 
-// Which generators can give 32 or 64 uniform bits, by built-in row.
-constexpr Bits kBitsByRow[16] = {
-    Bits::Unsupported, Bits::Unsupported, Bits::Unsupported, Bits::Mcg59,        // MCG31M1 R250 MRG32K3A MCG59
-    Bits::Unsupported, Bits::Unsupported, Bits::Unsupported, Bits::Words,        // WH Sobol Niederr MT19937
-    Bits::Words,       Bits::Unsupported, Bits::Unsupported, Bits::Unsupported,  // MT2203, abstract kinds
-    Bits::Words,       Bits::Words,       Bits::Words,       Bits::Words,        // SFMT TRNG ARS5 Philox
+// The bits column of the registry list: what each built-in row's integer output gives for 32 or
+// 64 uniform bits.
+#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built, ubits, cli) Bits::ubits,
+constexpr Bits kUniformBits[] = {
+#include "random/core/generators.def"
 };
+#undef QOR_BRNG
 
 Bits bits_kind(HoxStream stream, const BrngProperties** row) {
   int32_t index = -1;
   *row = row_of_stream(stream, &index);
-  if (!*row || index < 0 || index >= 16 || !(*row)->iBRng) return Bits::Unsupported;
-  return kBitsByRow[index];
+  if (!*row || index < 0 || index >= int32_t(std::size(kUniformBits)) || !(*row)->iBRng) return Bits::none;
+  return kUniformBits[index];
 }
 
-// Draws `count` MCG59 outputs in blocks and hands bits 27..58 of each to `put`.
+// Draws `count` 64-bit outputs of `bits` significant bits in blocks and hands the top 32 bits
+// of each to `put` (bits 27..58 of MCG59's outputs).
 template <class Put>
-int32_t mcg59_top_bits(HoxStream stream, int64_t count, Put put) {
+int32_t top_bits(HoxStream stream, int32_t bits, int64_t count, Put put) {
   constexpr int32_t kBlock = 2048;
   uint64_t w[kBlock];
   for (int64_t done = 0; done < count;) {
     const int32_t m = static_cast<int32_t>(std::min<int64_t>(kBlock, count - done));
     const int32_t status = _hoxiRngUniformBits(0, stream, m, reinterpret_cast<uint32_t*>(w));
     if (status < 0) return status;
-    for (int32_t i = 0; i < m; ++i) put(done + i, static_cast<uint32_t>(w[i] >> 27));
+    for (int32_t i = 0; i < m; ++i) put(done + i, static_cast<uint32_t>(w[i] >> (bits - 32)));
     done += m;
   }
   return 0;
@@ -71,9 +73,9 @@ int32_t mcg59_top_bits(HoxStream stream, int64_t count, Put put) {
 extern "C" QOR_API int32_t _hoxiRngUniformBits32(int32_t method, HoxStream stream, int32_t n, uint32_t* r) {
   const BrngProperties* row = nullptr;
   switch (bits_kind(stream, &row)) {
-    case Bits::Mcg59:
-      return mcg59_top_bits(stream, n, [r](int64_t i, uint32_t v) { r[i] = v; });
-    case Bits::Words:
+    case Bits::top:
+      return top_bits(stream, row->outputBits, n, [r](int64_t i, uint32_t v) { r[i] = v; });
+    case Bits::words:
       return n > 0 ? row->iBRng(stream, n, r) : 0;
     default:
       return HOX_ERR_BITS32_UNSUPPORTED;
@@ -83,11 +85,11 @@ extern "C" QOR_API int32_t _hoxiRngUniformBits32(int32_t method, HoxStream strea
 extern "C" QOR_API int32_t _hoxiRngUniformBits64(int32_t method, HoxStream stream, int32_t n, uint64_t* r) {
   const BrngProperties* row = nullptr;
   switch (bits_kind(stream, &row)) {
-    case Bits::Mcg59: {
+    case Bits::top: {
       uint32_t* w = reinterpret_cast<uint32_t*>(r);  // little-endian: low half first
-      return mcg59_top_bits(stream, int64_t(n) * 2, [w](int64_t i, uint32_t v) { w[i] = v; });
+      return top_bits(stream, row->outputBits, int64_t(n) * 2, [w](int64_t i, uint32_t v) { w[i] = v; });
     }
-    case Bits::Words:
+    case Bits::words:
       if (n <= 0) return 0;
       if (n > INT32_MAX / 2) return HOX_ERR_BAD_ARGUMENT;
       return row->iBRng(stream, 2 * n, reinterpret_cast<uint32_t*>(r));
