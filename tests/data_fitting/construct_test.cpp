@@ -1,6 +1,7 @@
 // Linear, standard quadratic and Subbotin quadratic construction.
 #include <cstring>
 
+#include "data_fitting/construct/kernel_table.h"
 #include "df_helpers.h"
 #include "support/alloc_failure.h"
 
@@ -315,6 +316,77 @@ TEST(QuadraticSpline, WorkStorageAllocationFailures) {
   EXPECT_EQ(qor::test::sweep_allocation_failures([&] { return qor_df_kernel_dDFQuadraticSpline1D(f.t, 0, 0, nullptr); },
                                                  DfErrMemory),
             1);
+}
+
+// ---- the construction kernel table ---------------------------------------------------------------
+
+TEST(ConstructionTable, BoundaryKindOfEveryCode) {
+  using qor::df::BcKind;
+  const struct {
+    int64_t code;
+    BcKind kind;
+  } cases[] = {{QOR_DF_BC_NOT_A_KNOT, BcKind::not_a_knot},
+               {QOR_DF_BC_FREE_END, BcKind::free_end},
+               {QOR_DF_BC_LEFT_1ST | QOR_DF_BC_RIGHT_1ST, BcKind::first_first},
+               {QOR_DF_BC_LEFT_1ST | QOR_DF_BC_RIGHT_2ND, BcKind::first_second},
+               {QOR_DF_BC_LEFT_2ND | QOR_DF_BC_RIGHT_1ST, BcKind::second_first},
+               {QOR_DF_BC_LEFT_2ND | QOR_DF_BC_RIGHT_2ND, BcKind::second_second},
+               {QOR_DF_BC_PERIODIC, BcKind::periodic},
+               {QOR_DF_BC_NONE, BcKind::none},
+               {QOR_DF_BC_MIDPOINT_VALUE, BcKind::midpoint_value}};
+  for (const auto& c : cases) EXPECT_EQ(qor::df::bc_kind(c.code), c.kind) << c.code;
+  // The boundary index of the cubic kinds: not-a-knot 0 ... periodic 6, none 7.
+  EXPECT_EQ(static_cast<int>(qor::df::bc_kind(12)), 2);
+  EXPECT_EQ(static_cast<int>(qor::df::bc_kind(36)), 3);
+  EXPECT_EQ(static_cast<int>(qor::df::bc_kind(24)), 4);
+  EXPECT_EQ(static_cast<int>(qor::df::bc_kind(64)), 6);
+  EXPECT_EQ(static_cast<int>(qor::df::bc_kind(0)), 7);
+  for (int64_t code : {int64_t(3), int64_t(4), int64_t(8), int64_t(16), int64_t(28), int64_t(60), int64_t(76),
+                       int64_t(129), int64_t(-1), int64_t(-12), INT64_MIN, INT64_MAX, (int64_t(1) << 32) | 12})
+    EXPECT_EQ(qor::df::bc_kind(code), BcKind::count) << code;
+}
+
+// Codes outside the table (boundary types and spline types no kernel exists for, huge and negative
+// values) get the documented status, write nothing and never index past the table.
+TEST(ConstructionTable, HostileCodesGetTheDocumentedStatus) {
+  std::vector<double> x{0, 1, 2, 3}, y{0, 1, 0, 2}, bc{0.25, 1}, ic{0, 0.5, 1.5, 2.5, 3}, c(12, 5.0);
+  Task t;
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 4, x.data(), QOR_DF_HINT_NON_UNIFORM, 1, y.data(), QOR_DF_STORAGE_ROWS, 0),
+            DfOk);
+  const int64_t hostile[] = {-1, -12, INT64_MIN, INT64_MAX, (int64_t(1) << 32) | 12, (int64_t(1) << 40) | 128,
+                             3, 13, 28, 80, 96, 129, 255, 256};
+  for (int64_t type : {QOR_DF_TYPE_DEFAULT, QOR_DF_TYPE_SUBBOTIN}) {
+    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, type, QOR_DF_BC_LEFT_1ST | QOR_DF_BC_RIGHT_1ST,
+                                            bc.data(), QOR_DF_IC_SUBGRID, ic.data(), c.data(), QOR_DF_STORAGE_ROWS),
+              DfOk);
+    for (int64_t bcType : hostile) {
+      ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamBcType, bcType), bcType < 0 ? DfErrBcType : DfOk);
+      t->bcType = bcType;  // negative codes as a corrupted record would hold them
+      for (int64_t ictype : {int64_t(QOR_DF_IC_SUBGRID), int64_t(QOR_DF_IC_SUBGRID_UNIFORM), INT64_MIN | QOR_DF_IC_SUBGRID,
+                             int64_t(-1)}) {
+        t->icType = ictype;
+        EXPECT_EQ(qor_df_kernel_dDFQuadraticSpline1D(t, 0, 0, nullptr), DfErrBcType) << type << " " << bcType;
+      }
+    }
+  }
+  EXPECT_TRUE(std::all_of(c.begin(), c.end(), [](double v) { return v == 5.0; }));
+  // Spline types the quadratic entry point has no kernel for.
+  t->bcType = QOR_DF_BC_MIDPOINT_VALUE;
+  for (int64_t type : {int64_t(-1), int64_t(QOR_DF_TYPE_NATURAL), int64_t(QOR_DF_TYPE_HYMAN), int64_t(10), INT64_MIN,
+                       INT64_MAX}) {
+    t->type = type;
+    EXPECT_EQ(qor_df_kernel_dDFQuadraticSpline1D(t, 0, 0, nullptr), DfErrMethod) << type;
+  }
+  // The linear spline builds no boundary condition: any code leads to its one kernel.
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_STORAGE_ROWS),
+            DfOk);
+  for (int64_t bcType : hostile) {
+    t->bcType = bcType;
+    std::fill(c.begin(), c.end(), 5.0);
+    EXPECT_EQ(qor_df_kernel_dDFLinearSpline1D(t, 0, QOR_DF_METHOD_DEFAULT, nullptr), DfOk) << bcType;
+    EXPECT_EQ(c[5], 2.0) << bcType;  // last cell: slope (2 - 0) / 1
+  }
 }
 
 }  // namespace
