@@ -76,9 +76,15 @@ using ConstructKernel = int32_t (*)(const DfTask1D*, int64_t, const ThreadingSer
 //   static constexpr bool by_subgrid             whether the sub-grid kind selects the kernel;
 //   template <class T, BcKind B, bool Cols, bool UniformGrid, bool UniformSubgrid>
 //   static int32_t run(const DfTask1D*, int64_t method, const ThreadingServices*).
-// The specialisation lives in the source of the kind's entry point, the only user of its table.
+// The specialisation lives in the source of the kind's entry point, the only user of its table;
+// it may inherit ConstructDefaults (one kernel per boundary kind built, no sub-grid choice).
 template <SplineKind K>
 struct Construct;
+
+struct ConstructDefaults {
+  static constexpr BcKind kernel_bc(BcKind b) { return b; }
+  static constexpr bool by_subgrid = false;
+};
 
 namespace construct_table {
 

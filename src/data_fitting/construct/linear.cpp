@@ -78,10 +78,8 @@ int32_t linear_kernel(const DfTask1D* t, const ThreadingServices* ts) {
 // One kernel per storage of y and kind of partition (its block function is linear_block); the
 // boundary condition is only checked, never built, so the table holds it under BcKind::none.
 template <>
-struct Construct<SplineKind::linear> {
+struct Construct<SplineKind::linear> : ConstructDefaults {
   static constexpr bool builds(BcKind b) { return b == BcKind::none; }
-  static constexpr BcKind kernel_bc(BcKind b) { return b; }
-  static constexpr bool by_subgrid = false;
   template <class T, BcKind, bool Cols, bool UniformGrid, bool>
   static int32_t run(const DfTask1D* t, int64_t, const ThreadingServices* ts) {
     return linear_kernel<T, Cols, UniformGrid>(t, ts);

@@ -181,10 +181,8 @@ int32_t subbotin_kernel(const DfTask1D* t) {
 // its own condition (the midpoint value). Subbotin: per sub-grid kind, storage, partition kind
 // and boundary pair (left end first).
 template <>
-struct Construct<SplineKind::quadratic> {
+struct Construct<SplineKind::quadratic> : ConstructDefaults {
   static constexpr bool builds(BcKind b) { return b == BcKind::midpoint_value; }
-  static constexpr BcKind kernel_bc(BcKind b) { return b; }
-  static constexpr bool by_subgrid = false;
   template <class T, BcKind, bool Cols, bool UniformGrid, bool>
   static int32_t run(const DfTask1D* t, int64_t, const ThreadingServices*) {
     return std_quadratic_kernel<T, Cols, UniformGrid>(t);
@@ -192,13 +190,12 @@ struct Construct<SplineKind::quadratic> {
 };
 
 template <>
-struct Construct<SplineKind::subbotin> {
+struct Construct<SplineKind::subbotin> : ConstructDefaults {
   // Not-a-knot, free-end and periodic Subbotin splines are not built.
   static constexpr bool builds(BcKind b) {
     return b == BcKind::first_first || b == BcKind::first_second || b == BcKind::second_first ||
            b == BcKind::second_second;
   }
-  static constexpr BcKind kernel_bc(BcKind b) { return b; }
   static constexpr bool by_subgrid = true;
   template <class T, BcKind B, bool Cols, bool UniformGrid, bool UniformSubgrid>
   static int32_t run(const DfTask1D* t, int64_t, const ThreadingServices*) {
