@@ -50,13 +50,15 @@ void BM_Build_Eval_Qor(benchmark::State& state, const ThreadingServices* ts) {
   EvalData d(n);
   std::vector<double> c(2 * (kEvalNx - 1)), r(2 * n);
   DfTask1D* task = nullptr;
-  qor_df_kernel_dNewTask1D(&task, kEvalNx, d.x.data(), 0, 1, d.y.data(), 0, 0);
-  qor_df_kernel_dEditPPSpline1D(task, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0);
+  qor_df_kernel_dNewTask1D(&task, kEvalNx, d.x.data(), QOR_DF_HINT_NONE, 1, d.y.data(), QOR_DF_HINT_NONE, 0);
+  qor_df_kernel_dEditPPSpline1D(task, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr, QOR_DF_IC_NONE,
+                                nullptr, c.data(), QOR_DF_HINT_NONE);
   const int32_t dorder[] = {1, 1};
   for (auto _ : state) {
     qor_df_kernel_dDFLinearSpline1D(task, 0, 0, ts);
-    qor_df_kernel_dDFInterpolate1D(task, 1, 0, n, d.s.data(), 0, 2, dorder, nullptr, r.data(), 16, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, ts);
+    qor_df_kernel_dDFInterpolate1D(task, QOR_DF_REQUEST_VALUES, 0, n, d.s.data(), QOR_DF_HINT_NONE, 2, dorder, nullptr,
+                                   r.data(), QOR_DF_RESULT_FUNC_SITE_ORDER, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, ts);
     benchmark::DoNotOptimize(r.data());
   }
   qor_df_kernel_DeleteTask(&task);
@@ -114,9 +116,10 @@ void BM_Search_Qor(benchmark::State& state, int64_t xhint, const ThreadingServic
   SearchData& d = search_data(state.range(0) != 0);
   std::vector<int32_t> cell(kSearchSites);
   DfTask1D* task = nullptr;
-  qor_df_kernel_dNewTask1D(&task, kSearchNx, d.x.data(), xhint, 0, nullptr, 0, 0);
+  qor_df_kernel_dNewTask1D(&task, kSearchNx, d.x.data(), xhint, 0, nullptr, QOR_DF_HINT_NONE, 0);
   for (auto _ : state) {
-    qor_df_kernel_dDFSearch1D(task, 0, kSearchSites, d.s.data(), 0, nullptr, cell.data(), nullptr, nullptr, ts);
+    qor_df_kernel_dDFSearch1D(task, 0, kSearchSites, d.s.data(), QOR_DF_HINT_NONE, nullptr, cell.data(), nullptr,
+                              nullptr, ts);
     benchmark::DoNotOptimize(cell.data());
   }
   qor_df_kernel_DeleteTask(&task);
