@@ -63,8 +63,12 @@ TEST(MatrixStorage, CodesAreReadByTheirBitsPackedTwoFirst) {
                {0x10000, Mat::full}, {-1, Mat::packed2}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
-    const int32_t c32 = static_cast<int32_t>(c.code);
-    EXPECT_EQ(qor::ss::decode_matrix(&narrow, &c32), c.form);
+    union {
+      int64_t wide;
+      int32_t narrow;
+    } word{};
+    word.narrow = static_cast<int32_t>(c.code);  // a narrow task reads only these 4 bytes
+    EXPECT_EQ(qor::ss::decode_matrix(&narrow, &word), c.form);
     EXPECT_EQ(qor::ss::decode_matrix(&wide, &c.code), c.form);
   }
 }
