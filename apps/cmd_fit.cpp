@@ -136,13 +136,14 @@ int fit_one(const std::vector<double>& x, const std::vector<double>& y, bool qua
                                        QOR_DF_IC_NONE, nullptr, coeff.data(), QOR_DF_STORAGE_ROWS);
   const ThreadingServices* ts = qor_threading_openmp();
   if (st == DfOk)
-    st = quadratic ? qor_df_kernel_dDFQuadraticSpline1D(task, 0, 0, ts) : qor_df_kernel_dDFLinearSpline1D(task, 0, 0, ts);
+    st = quadratic ? qor_df_kernel_dDFQuadraticSpline1D(task, 0, QOR_DF_METHOD_DEFAULT, ts)
+                    : qor_df_kernel_dDFLinearSpline1D(task, 0, QOR_DF_METHOD_DEFAULT, ts);
   const int32_t dorder[2] = {1, 1};
   r->assign(static_cast<size_t>(nsite) * nder, 0.0);
   if (st == DfOk)
-    st = qor_df_kernel_dDFInterpolate1D(task, QOR_DF_REQUEST_VALUES, 0, nsite, sites, sitehint, nder, dorder, nullptr,
-                                        r->data(), QOR_DF_RESULT_FUNC_SITE_ORDER, nullptr, nullptr, nullptr, nullptr,
-                                        nullptr, nullptr, nullptr, nullptr, nullptr, ts);
+    st = qor_df_kernel_dDFInterpolate1D(task, QOR_DF_REQUEST_VALUES, QOR_DF_METHOD_DEFAULT, nsite, sites, sitehint,
+                                        nder, dorder, nullptr, r->data(), QOR_DF_RESULT_FUNC_SITE_ORDER, nullptr,
+                                        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, ts);
   qor_df_kernel_DeleteTask(&task);
   return st;
 }
@@ -215,7 +216,7 @@ int qor_cmd_fit(int argc, char** argv) {
     return 2;
   }
   std::vector<double> sites;
-  int64_t sitehint = 0, nsite = 0;
+  int64_t sitehint = QOR_DF_HINT_NONE, nsite = 0;
   if (!site_list.empty()) {
     for (const std::string& s : split(site_list, ',')) {
       double v;

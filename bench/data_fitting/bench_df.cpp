@@ -3,6 +3,8 @@
 //
 //   BM_Build_Eval_*: build a linear spline on 100,000 random breakpoints and evaluate value and
 //                    first derivative at N random sites (inside the partition, as GSL requires).
+//   BM_Construct_*:  linear, standard quadratic and Subbotin construction of 4 functions on
+//                    1,000,000 breakpoints, on the calling thread.
 //   BM_Search_*:     cells of 10,000,000 random sites among 1,000,000 breakpoints, with random
 //                    gaps (argument 0) or on a jittered uniform grid (argument 1).
 // The library runs with the OpenMP threading table (as the tool does) and with the
@@ -12,6 +14,7 @@
 #include <gsl/gsl_spline.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -50,13 +53,15 @@ void BM_Build_Eval_Qor(benchmark::State& state, const ThreadingServices* ts) {
   EvalData d(n);
   std::vector<double> c(2 * (kEvalNx - 1)), r(2 * n);
   DfTask1D* task = nullptr;
-  qor_df_kernel_dNewTask1D(&task, kEvalNx, d.x.data(), 0, 1, d.y.data(), 0, 0);
-  qor_df_kernel_dEditPPSpline1D(task, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0);
+  qor_df_kernel_dNewTask1D(&task, kEvalNx, d.x.data(), QOR_DF_HINT_NONE, 1, d.y.data(), QOR_DF_HINT_NONE, 0);
+  qor_df_kernel_dEditPPSpline1D(task, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr, QOR_DF_IC_NONE,
+                                nullptr, c.data(), QOR_DF_HINT_NONE);
   const int32_t dorder[] = {1, 1};
   for (auto _ : state) {
     qor_df_kernel_dDFLinearSpline1D(task, 0, 0, ts);
-    qor_df_kernel_dDFInterpolate1D(task, 1, 0, n, d.s.data(), 0, 2, dorder, nullptr, r.data(), 16, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, ts);
+    qor_df_kernel_dDFInterpolate1D(task, QOR_DF_REQUEST_VALUES, 0, n, d.s.data(), QOR_DF_HINT_NONE, 2, dorder, nullptr,
+                                   r.data(), QOR_DF_RESULT_FUNC_SITE_ORDER, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, ts);
     benchmark::DoNotOptimize(r.data());
   }
   qor_df_kernel_DeleteTask(&task);
@@ -87,6 +92,47 @@ void BM_Build_Eval_GSL(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * n);
 }
 
+// Construction alone, on the calling thread: 1,000,000 random breakpoints, 4 functions in rows.
+// Argument: 0 linear, 1 standard quadratic, 2 Subbotin quadratic (second derivatives at both
+// ends, sub-grid at the cell middles), 3 Subbotin on a uniform partition and sub-grid.
+constexpr int64_t kBuildNx = 1000000, kBuildNy = 4;
+
+void BM_Construct_Qor(benchmark::State& state) {
+  const int kind = static_cast<int>(state.range(0));
+  const bool uniform = kind == 3;
+  static const std::vector<double> xs = partition(kBuildNx, 5);
+  std::vector<double> ends{xs.front(), xs.back()};
+  std::vector<double> y(kBuildNx * kBuildNy);
+  for (int64_t i = 0; i < kBuildNx * kBuildNy; ++i) y[i] = std::sin(0.001 * double(i));
+  std::vector<double> c(3 * kBuildNx * kBuildNy), bc{0.5, -0.5};
+  DfTask1D* task = nullptr;
+  qor_df_kernel_dNewTask1D(&task, kBuildNx, uniform ? ends.data() : xs.data(),
+                           uniform ? QOR_DF_HINT_UNIFORM : QOR_DF_HINT_NON_UNIFORM, kBuildNy, y.data(),
+                           QOR_DF_STORAGE_ROWS, 0);
+  if (kind == 0)
+    qor_df_kernel_dEditPPSpline1D(task, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                  QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_STORAGE_ROWS);
+  else if (kind == 1)
+    qor_df_kernel_dEditPPSpline1D(task, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_MIDPOINT_VALUE,
+                                  bc.data(), QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_STORAGE_ROWS);
+  else
+    qor_df_kernel_dEditPPSpline1D(task, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_SUBBOTIN,
+                                  QOR_DF_BC_LEFT_2ND | QOR_DF_BC_RIGHT_2ND, bc.data(), QOR_DF_IC_NONE, nullptr,
+                                  c.data(), QOR_DF_STORAGE_ROWS);
+  if (kind >= 2)
+    qor_df_kernel_iEditVal(task, DfParamIcType, uniform ? QOR_DF_IC_SUBGRID_UNIFORM : QOR_DF_IC_SUBGRID);
+  const ThreadingServices* ts = qor_threading_sequential();
+  for (auto _ : state) {
+    if (kind == 0)
+      qor_df_kernel_dDFLinearSpline1D(task, 0, QOR_DF_METHOD_DEFAULT, ts);
+    else
+      qor_df_kernel_dDFQuadraticSpline1D(task, 0, QOR_DF_METHOD_DEFAULT, ts);
+    benchmark::DoNotOptimize(c.data());
+  }
+  qor_df_kernel_DeleteTask(&task);
+  state.SetItemsProcessed(state.iterations() * (kBuildNx - 1) * kBuildNy);
+}
+
 constexpr int64_t kSearchNx = 1000000;
 constexpr int64_t kSearchSites = 10000000;
 
@@ -114,9 +160,10 @@ void BM_Search_Qor(benchmark::State& state, int64_t xhint, const ThreadingServic
   SearchData& d = search_data(state.range(0) != 0);
   std::vector<int32_t> cell(kSearchSites);
   DfTask1D* task = nullptr;
-  qor_df_kernel_dNewTask1D(&task, kSearchNx, d.x.data(), xhint, 0, nullptr, 0, 0);
+  qor_df_kernel_dNewTask1D(&task, kSearchNx, d.x.data(), xhint, 0, nullptr, QOR_DF_HINT_NONE, 0);
   for (auto _ : state) {
-    qor_df_kernel_dDFSearch1D(task, 0, kSearchSites, d.s.data(), 0, nullptr, cell.data(), nullptr, nullptr, ts);
+    qor_df_kernel_dDFSearch1D(task, 0, kSearchSites, d.s.data(), QOR_DF_HINT_NONE, nullptr, cell.data(), nullptr,
+                              nullptr, ts);
     benchmark::DoNotOptimize(cell.data());
   }
   qor_df_kernel_DeleteTask(&task);
@@ -144,6 +191,7 @@ void BM_Search_UpperBound(benchmark::State& state) {
 BENCHMARK(BM_Build_Eval_Qor_OpenMP)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Build_Eval_Qor_Sequential)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Build_Eval_GSL)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Construct_Qor)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
 // Argument: 0 random gaps, 1 jittered uniform grid.
 BENCHMARK(BM_Search_Qor_Hybrid_OpenMP)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Search_Qor_Hybrid_Sequential)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();

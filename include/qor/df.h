@@ -92,6 +92,7 @@ QOR_EXTERN_C_BEGIN
 #define QOR_DF_IC_1ST_DER 1
 #define QOR_DF_IC_2ND_DER 2
 #define QOR_DF_IC_SUBGRID 8
+#define QOR_DF_IC_UNIFORM 4 /* the bit that, with QOR_DF_IC_SUBGRID, marks a uniform sub-grid */
 #define QOR_DF_IC_SUBGRID_UNIFORM 12 /* Subbotin sub-grid given by its first and last interior points */
 /* interpolation request */
 #define QOR_DF_REQUEST_VALUES 1

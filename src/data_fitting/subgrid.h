@@ -24,7 +24,7 @@ struct Subgrid {
 
 template <class T>
 Subgrid<T> make_subgrid(const Partition<T>& p, const T* ic, int64_t icType) {
-  Subgrid<T> g{p, ic, (icType & 4) != 0, T(0)};
+  Subgrid<T> g{p, ic, (icType & QOR_DF_IC_UNIFORM) != 0, T(0)};
   if (g.ic && g.uniform && p.nx > 2) g.step = T(T(g.ic[1] - g.ic[0]) / T(p.nx - 2));
   return g;
 }

@@ -124,10 +124,23 @@ int32_t set_coeff_table(DfTask1D* task, T* c, int64_t hint) {
 bool at_least_2(int64_t v) { return v >= 2; }
 bool positive(int64_t v) { return v > 0; }
 bool not_negative(int64_t v) { return v >= 0; }
-bool partition_hint(int64_t v) { return v == 0 || v == 1 || v == 2 || v == 4; }
+bool partition_hint(int64_t v) {
+  return v == QOR_DF_HINT_NONE || v == QOR_DF_HINT_NON_UNIFORM || v == QOR_DF_HINT_QUASI_UNIFORM ||
+         v == QOR_DF_HINT_UNIFORM;
+}
 bool storage_hint(int64_t v) { return valid_storage_hint(v); }
-bool value_type(int64_t v) { return v == 0 || v == 1 || v == 2 || v == 3 || v == 4 || v == 5 || v == 9; }
-bool ic_type(int64_t v) { return v == 0 || v == 1 || v == 2 || (v & 8) != 0; }
+// The types parameter DfParamType accepts (the order-less kinds are set with the spline editor).
+bool value_type(int64_t v) {
+  switch (v) {
+    case QOR_DF_TYPE_DEFAULT: case QOR_DF_TYPE_SUBBOTIN: case QOR_DF_TYPE_NATURAL: case QOR_DF_TYPE_HERMITE:
+    case QOR_DF_TYPE_BESSEL: case QOR_DF_TYPE_AKIMA: case QOR_DF_TYPE_HYMAN:
+      return true;
+    default: return false;
+  }
+}
+bool ic_type(int64_t v) {
+  return v == QOR_DF_IC_NONE || v == QOR_DF_IC_1ST_DER || v == QOR_DF_IC_2ND_DER || (v & QOR_DF_IC_SUBGRID) != 0;
+}
 bool zero_or_one(int64_t v) { return v == 0 || v == 1; }
 
 void rebuild_on_non_uniform(DfTask1D* task, int64_t value) {
@@ -205,7 +218,7 @@ int32_t new_task(DfTask1D** out, int64_t nx, const T* x, int64_t xhint, int64_t 
   task->ny = ny;
   task->yhint = yhint;
   task->intWidth = intWidth != 0 ? 1 : 0;
-  task->kindTag = 4;
+  task->kindTag = kKindTag;
   task->isDouble = sizeof(T) == sizeof(double) ? 1 : 0;
   task->dimension = 1;
   if (y) {
@@ -227,11 +240,13 @@ int32_t edit_spline(DfTask1D* task, int64_t order, int64_t type, int64_t bcType,
   if (type < 0) return DfErrType;
   task->order = order;
   task->type = type;
-  if (bcType != 0 && bcType != 1 && bcType != 2 && bcType != 64 && !bc) return DfErrNullBc;
+  const bool valueless_bc = bcType == QOR_DF_BC_NONE || bcType == QOR_DF_BC_NOT_A_KNOT ||
+                            bcType == QOR_DF_BC_FREE_END || bcType == QOR_DF_BC_PERIODIC;
+  if (!valueless_bc && !bc) return DfErrNullBc;
   task->bcType = bcType;
   task->bc = bc;
-  if (icType != 0 && !ic) return DfErrNullIc;
-  if (icType == 0 && ic) return DfErrIcType;
+  if (icType != QOR_DF_IC_NONE && !ic) return DfErrNullIc;
+  if (icType == QOR_DF_IC_NONE && ic) return DfErrIcType;
   task->icType = icType;
   task->ic = ic;
   if (scoeff) {

@@ -11,7 +11,7 @@
 // fields widen and the natural alignment applies).
 struct DfTask1D {
   int32_t intWidth;        // 0: integers exchanged with the caller are 32-bit; else 64-bit
-  int8_t kindTag;          // always 4
+  int8_t kindTag;          // always kKindTag (4)
   int32_t isDouble;        // 1: made by the double constructor
   int32_t dimension;       // always 1
   int64_t nx;
@@ -79,6 +79,7 @@ namespace qor::df {
 constexpr int64_t kBucketPairs = 1026;               // 1024 buckets + end pair + spare pair
 constexpr size_t kBucketTableBytes = kBucketPairs * 8;  // 8,208 bytes
 constexpr uint32_t kUnset = 0xFFFFFFFFu;
+constexpr int8_t kKindTag = 4;  // the kind tag of every data-fitting task
 
 // Pointer tables (yTable, coeffTable) carry their entry count in a 16-byte prefix, so that an
 // editor or kernel never reads past the table after nx or ny changed.
@@ -90,7 +91,10 @@ int64_t table_entries(const void* table);  // 0 for null
 void build_bucket_table(DfTask1D* task);
 
 inline bool uniform_partition(const DfTask1D* t) { return t->xhint == QOR_DF_HINT_UNIFORM; }
-inline bool valid_storage_hint(int64_t h) { return h == 0 || h == 16 || h == 32 || h == 128; }
+inline bool valid_storage_hint(int64_t h) {
+  return h == QOR_DF_HINT_NONE || h == QOR_DF_STORAGE_ROWS || h == QOR_DF_STORAGE_COLS ||
+         h == QOR_DF_STORAGE_PER_FUNCTION;
+}
 inline bool y_by_columns(const DfTask1D* t) { return t->yhint == QOR_DF_STORAGE_COLS; }
 
 // Reads function j's y values: element i is at fy[i * inc].

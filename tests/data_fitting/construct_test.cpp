@@ -1,6 +1,7 @@
 // Linear, standard quadratic and Subbotin quadratic construction.
 #include <cstring>
 
+#include "data_fitting/construct/kernel_table.h"
 #include "df_helpers.h"
 #include "support/alloc_failure.h"
 
@@ -26,7 +27,9 @@ struct Fixture {
     y.resize(nx * ny);
     std::uniform_real_distribution<double> u(-1, 1);
     for (auto& v : y) v = u(g);
-    EXPECT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, arg.data(), uniform ? 4 : 1, ny, y.data(), cols ? 32 : 16, 0), DfOk);
+    EXPECT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, arg.data(), uniform ? QOR_DF_HINT_UNIFORM : QOR_DF_HINT_NON_UNIFORM,
+                                       ny, y.data(), cols ? QOR_DF_STORAGE_COLS : QOR_DF_STORAGE_ROWS, 0),
+              DfOk);
   }
 };
 
@@ -44,7 +47,9 @@ TEST(LinearSpline, EveryPieceJoinsItsTwoBreakpoints) {
       const int64_t ny = nx > 1000 ? 3 : 5;
       Fixture f(nx, ny, sh.uniform, sh.cols, g);
       std::vector<double> c(2 * (nx - 1) * ny, 99.0);
-      ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(f.t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 16), DfOk);
+      ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(f.t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                              QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_STORAGE_ROWS),
+                DfOk);
       ASSERT_EQ(qor_df_kernel_dDFLinearSpline1D(f.t, 0, 0, qor_threading_openmp()), DfOk);
       for (int64_t j = 0; j < ny; ++j)
         for (int64_t i = 0; i + 1 < nx; ++i) {
@@ -64,8 +69,10 @@ TEST(LinearSpline, EveryPieceJoinsItsTwoBreakpoints) {
 TEST(LinearSpline, TwoBreakpointsHandWorked) {
   std::vector<double> x{1.0, 3.0}, y{2.0, 7.0, -1.0, -1.0}, c(4, 0.0);
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 2, x.data(), 0, 2, y.data(), 0, 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 2, x.data(), QOR_DF_HINT_NONE, 2, y.data(), QOR_DF_HINT_NONE, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   ASSERT_EQ(qor_df_kernel_dDFLinearSpline1D(t, 0, 0, nullptr), DfOk);
   EXPECT_EQ(c, (std::vector<double>{2.0, 2.5, -1.0, 0.0}));
 }
@@ -75,7 +82,8 @@ TEST(LinearSpline, ThreadedEqualsSequential) {
   for (const Shape& sh : kShapes) {
     Fixture f(qor::test::scaled(20000, 3000), 9, sh.uniform, sh.cols, g);
     std::vector<double> a(2 * (f.nx - 1) * f.ny), b(a.size());
-    qor_df_kernel_dEditPPSpline1D(f.t, 2, 0, 0, nullptr, 0, nullptr, a.data(), 0);
+    qor_df_kernel_dEditPPSpline1D(f.t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                  QOR_DF_IC_NONE, nullptr, a.data(), QOR_DF_HINT_NONE);
     ASSERT_EQ(qor_df_kernel_dDFLinearSpline1D(f.t, 0, 0, qor_threading_sequential()), DfOk);
     qor_df_kernel_dEditPtr(f.t, DfParamCoeff, b.data());
     ASSERT_EQ(qor_df_kernel_dDFLinearSpline1D(f.t, 0, 0, qor_threading_openmp()), DfOk);
@@ -86,10 +94,12 @@ TEST(LinearSpline, ThreadedEqualsSequential) {
 TEST(LinearSpline, StatusesInOrderAndNothingWritten) {
   std::vector<double> x{0, 1, 2}, y{1, 2, 3, 5, 0, 5}, c(8, 42.0);
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), 0, 2, y.data(), 16, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), QOR_DF_HINT_NONE, 2, y.data(), QOR_DF_STORAGE_ROWS, 0), DfOk);
   EXPECT_EQ(qor_df_kernel_dDFLinearSpline1D(nullptr, 0, 0, nullptr), DfErrNullTask);
   EXPECT_EQ(qor_df_kernel_dDFLinearSpline1D(t, 0, 0, nullptr), DfErrNullCoeff);
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 2, 0, 64, nullptr, 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_PERIODIC, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   t->yhint = 3;  // as a corrupted record would hold it
   EXPECT_EQ(qor_df_kernel_dDFLinearSpline1D(t, 0, 1, nullptr), DfErrMethod);
   EXPECT_EQ(qor_df_kernel_dDFLinearSpline1D(t, 0, 0, nullptr), DfErrYHint);
@@ -108,8 +118,10 @@ TEST(LinearSpline, StatusesInOrderAndNothingWritten) {
 TEST(LinearSpline, SinglePrecision) {
   std::vector<float> x{0.f, 0.5f, 2.f}, y{1.f, 2.f, -1.f}, c(4);
   Task t;
-  ASSERT_EQ(qor_df_kernel_sNewTask1D(&t.t, 3, x.data(), 0, 1, y.data(), 0, 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_sEditPPSpline1D(t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_sNewTask1D(&t.t, 3, x.data(), QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_sEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   ASSERT_EQ(qor_df_kernel_sDFLinearSpline1D(t, 0, 0, qor_threading_openmp()), DfOk);
   EXPECT_EQ(c, (std::vector<float>{1.f, 2.f, 2.f, -2.f}));
 }
@@ -120,8 +132,10 @@ TEST(QuadraticSpline, HandWorkedThreePoints) {
   // Through (0,0), (1,1), (2,0) with value 1/4 at x = 1/2: t^2 on [0,1], then 1 + 2t - 3t^2.
   std::vector<double> x{0, 1, 2}, y{0, 1, 0}, bc{0.25}, c(6);
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), 0, 1, y.data(), 0, 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 3, 0, 128, bc.data(), 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_MIDPOINT_VALUE,
+                                          bc.data(), QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   ASSERT_EQ(qor_df_kernel_dDFQuadraticSpline1D(t, 0, 0, nullptr), DfOk);
   EXPECT_EQ(c, (std::vector<double>{0, 0, 1, 1, 2, -3}));
 }
@@ -138,7 +152,10 @@ TEST(QuadraticSpline, ReproducesAQuadraticAndJoinsSmoothly) {
       for (int64_t i = 0; i < nx; ++i) (f.cols ? f.y[i * 2] : f.y[i]) = q(f.x[i]);
       const double bc = q(0.5 * (f.x[0] + f.x[1]));
       std::vector<double> c(3 * (nx - 1) * 2);
-      ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(f.t, 3, 0, 128, &bc, 0, nullptr, c.data(), 0), DfOk);
+      ASSERT_EQ(
+          qor_df_kernel_dEditPPSpline1D(f.t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_MIDPOINT_VALUE, &bc,
+                                        QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+          DfOk);
       ASSERT_EQ(qor_df_kernel_dDFQuadraticSpline1D(f.t, 0, 0, nullptr), DfOk);
       const double* c1 = c.data() + 3 * (nx - 1);
       const double tol = nx > 100 ? 1e-7 : 1e-10;
@@ -162,25 +179,35 @@ TEST(QuadraticSpline, ReproducesAQuadraticAndJoinsSmoothly) {
 TEST(QuadraticSpline, StatusesInOrder) {
   std::vector<double> x{0, 1, 2}, y{0, 1, 0}, bc{0.25, 1}, c(9, 5.0);
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), 0, 1, y.data(), 0, 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 3, 0, 12, bc.data(), 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_DEFAULT,
+                                          QOR_DF_BC_LEFT_1ST | QOR_DF_BC_RIGHT_1ST, bc.data(), QOR_DF_IC_NONE, nullptr,
+                                          c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   EXPECT_EQ(qor_df_kernel_dDFQuadraticSpline1D(t, 0, 0, nullptr), DfErrBcType);
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 3, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamBcType, 128), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
+  ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamBcType, QOR_DF_BC_MIDPOINT_VALUE), DfOk);
   EXPECT_EQ(qor_df_kernel_dDFQuadraticSpline1D(t, 0, 0, nullptr), DfErrNullBc);
   for (int64_t type : {2, 3, 9}) {
     ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamType, type), DfOk);
     EXPECT_EQ(qor_df_kernel_dDFQuadraticSpline1D(t, 0, 0, nullptr), DfErrMethod);
   }
   // Subbotin: sub-grid flag, then the boundary pair, then its values.
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 3, 1, 12, bc.data(), 1, x.data(), c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_SUBBOTIN,
+                                          QOR_DF_BC_LEFT_1ST | QOR_DF_BC_RIGHT_1ST, bc.data(), QOR_DF_IC_1ST_DER,
+                                          x.data(), c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   EXPECT_EQ(qor_df_kernel_dDFQuadraticSpline1D(t, 0, 0, nullptr), DfErrIcType);
   for (int64_t bcType : {1, 2, 64, 4, 128}) {
-    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 3, 1, bcType, bc.data(), 8, nullptr, nullptr, 0), DfErrNullIc);
-    ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamIcType, 8), DfOk);
+    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_SUBBOTIN, bcType, bc.data(),
+                                            QOR_DF_IC_SUBGRID, nullptr, nullptr, QOR_DF_HINT_NONE),
+              DfErrNullIc);
+    ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamIcType, QOR_DF_IC_SUBGRID), DfOk);
     EXPECT_EQ(qor_df_kernel_dDFQuadraticSpline1D(t, 0, 0, nullptr), DfErrBcType) << bcType;
   }
-  ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamBcType, 48), DfOk);
+  ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamBcType, QOR_DF_BC_LEFT_2ND | QOR_DF_BC_RIGHT_2ND), DfOk);
   ASSERT_EQ(qor_df_kernel_dEditPtr(t, DfParamBc, bc.data()), DfOk);
   // An interior sub-grid point on a breakpoint; then ends that differ from the partition's.
   std::vector<double> ic{0, 1, 1.5, 2};
@@ -239,11 +266,11 @@ TEST_P(Subbotin, ReproducesQuadraticsAndIsSmoothOnItsSubgrid) {
       ic = {0.5, double(nx) - 1.5};
     }
     std::vector<double> c(3 * nx * 2);
-    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(f.t, 3, 1, sc.bcType, bc.data(), sc.subgrid, ic.empty() ? nullptr : ic.data(),
-                                            c.data(), 0),
+    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(f.t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_SUBBOTIN, sc.bcType, bc.data(),
+                                            sc.subgrid, ic.empty() ? nullptr : ic.data(), c.data(), QOR_DF_HINT_NONE),
               DfOk);
     if (sc.subgrid == 0) {
-      ASSERT_EQ(qor_df_kernel_iEditVal(f.t, DfParamIcType, 8), DfOk);
+      ASSERT_EQ(qor_df_kernel_iEditVal(f.t, DfParamIcType, QOR_DF_IC_SUBGRID), DfOk);
     }
     ASSERT_EQ(qor_df_kernel_dDFQuadraticSpline1D(f.t, 0, 0, nullptr), DfOk);
     auto sub = [&](int64_t k) {
@@ -284,17 +311,23 @@ INSTANTIATE_TEST_SUITE_P(Pairs, Subbotin, ::testing::ValuesIn(subb_cases()), sub
 TEST(QuadraticSpline, SinglePrecisionKinds) {
   std::vector<float> x{0, 1, 2}, y{0, 1, 0}, bc{0.25f}, c(6);
   Task t;
-  ASSERT_EQ(qor_df_kernel_sNewTask1D(&t.t, 3, x.data(), 0, 1, y.data(), 0, 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_sEditPPSpline1D(t, 3, 0, 128, bc.data(), 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_sNewTask1D(&t.t, 3, x.data(), QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_sEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_MIDPOINT_VALUE,
+                                          bc.data(), QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   ASSERT_EQ(qor_df_kernel_sDFQuadraticSpline1D(t, 0, 0, nullptr), DfOk);
   EXPECT_EQ(c, (std::vector<float>{0, 0, 1, 1, 2, -3}));
   // Subbotin, second derivatives at both ends, on the uniform partition 0, 1, ..., 7.
   std::vector<float> ends{0.f, 7.f}, yq(8), cq(24), bq{0.9f, 0.9f};
   for (int i = 0; i < 8; ++i) yq[i] = float(q(i));
   Task u;
-  ASSERT_EQ(qor_df_kernel_sNewTask1D(&u.t, 8, ends.data(), 4, 1, yq.data(), 0, 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_sEditPPSpline1D(u, 3, 1, 48, bq.data(), 0, nullptr, cq.data(), 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_iEditVal(u, DfParamIcType, 8), DfOk);
+  ASSERT_EQ(qor_df_kernel_sNewTask1D(&u.t, 8, ends.data(), QOR_DF_HINT_UNIFORM, 1, yq.data(), QOR_DF_HINT_NONE, 0),
+            DfOk);
+  ASSERT_EQ(qor_df_kernel_sEditPPSpline1D(u, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_SUBBOTIN,
+                                          QOR_DF_BC_LEFT_2ND | QOR_DF_BC_RIGHT_2ND, bq.data(), QOR_DF_IC_NONE, nullptr,
+                                          cq.data(), QOR_DF_HINT_NONE),
+            DfOk);
+  ASSERT_EQ(qor_df_kernel_iEditVal(u, DfParamIcType, QOR_DF_IC_SUBGRID), DfOk);
   ASSERT_EQ(qor_df_kernel_sDFQuadraticSpline1D(u, 0, 0, nullptr), DfOk);
   for (int i = 0; i < 8; ++i) {
     EXPECT_NEAR(cq[3 * i + 1], dq(i), 2e-5) << i;
@@ -306,15 +339,91 @@ TEST(QuadraticSpline, WorkStorageAllocationFailures) {
   std::mt19937_64 g(9);
   Fixture f(5000, 1, false, false, g);
   std::vector<double> c(3 * 5000), bc{0.3, 0.1};
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(f.t, 3, 0, 128, bc.data(), 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(f.t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_MIDPOINT_VALUE,
+                                          bc.data(), QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   EXPECT_EQ(qor::test::sweep_allocation_failures([&] { return qor_df_kernel_dDFQuadraticSpline1D(f.t, 0, 0, nullptr); },
                                                  DfErrMemory),
             1);
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(f.t, 3, 1, 12, bc.data(), 0, nullptr, c.data(), 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_iEditVal(f.t, DfParamIcType, 8), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(f.t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_SUBBOTIN,
+                                          QOR_DF_BC_LEFT_1ST | QOR_DF_BC_RIGHT_1ST, bc.data(), QOR_DF_IC_NONE, nullptr,
+                                          c.data(), QOR_DF_HINT_NONE),
+            DfOk);
+  ASSERT_EQ(qor_df_kernel_iEditVal(f.t, DfParamIcType, QOR_DF_IC_SUBGRID), DfOk);
   EXPECT_EQ(qor::test::sweep_allocation_failures([&] { return qor_df_kernel_dDFQuadraticSpline1D(f.t, 0, 0, nullptr); },
                                                  DfErrMemory),
             1);
+}
+
+// ---- the construction kernel table ---------------------------------------------------------------
+
+TEST(ConstructionTable, BoundaryKindOfEveryCode) {
+  using qor::df::BcKind;
+  const struct {
+    int64_t code;
+    BcKind kind;
+  } cases[] = {{QOR_DF_BC_NOT_A_KNOT, BcKind::not_a_knot},
+               {QOR_DF_BC_FREE_END, BcKind::free_end},
+               {QOR_DF_BC_LEFT_1ST | QOR_DF_BC_RIGHT_1ST, BcKind::first_first},
+               {QOR_DF_BC_LEFT_1ST | QOR_DF_BC_RIGHT_2ND, BcKind::first_second},
+               {QOR_DF_BC_LEFT_2ND | QOR_DF_BC_RIGHT_1ST, BcKind::second_first},
+               {QOR_DF_BC_LEFT_2ND | QOR_DF_BC_RIGHT_2ND, BcKind::second_second},
+               {QOR_DF_BC_PERIODIC, BcKind::periodic},
+               {QOR_DF_BC_NONE, BcKind::none},
+               {QOR_DF_BC_MIDPOINT_VALUE, BcKind::midpoint_value}};
+  for (const auto& c : cases) EXPECT_EQ(qor::df::bc_kind(c.code), c.kind) << c.code;
+  // The boundary index of the cubic kinds: not-a-knot 0 ... periodic 6, none 7.
+  EXPECT_EQ(static_cast<int>(qor::df::bc_kind(12)), 2);
+  EXPECT_EQ(static_cast<int>(qor::df::bc_kind(36)), 3);
+  EXPECT_EQ(static_cast<int>(qor::df::bc_kind(24)), 4);
+  EXPECT_EQ(static_cast<int>(qor::df::bc_kind(64)), 6);
+  EXPECT_EQ(static_cast<int>(qor::df::bc_kind(0)), 7);
+  for (int64_t code : {int64_t(3), int64_t(4), int64_t(8), int64_t(16), int64_t(28), int64_t(60), int64_t(76),
+                       int64_t(129), int64_t(-1), int64_t(-12), INT64_MIN, INT64_MAX, (int64_t(1) << 32) | 12})
+    EXPECT_EQ(qor::df::bc_kind(code), BcKind::count) << code;
+}
+
+// Codes outside the table (boundary types and spline types no kernel exists for, huge and negative
+// values) get the documented status, write nothing and never index past the table.
+TEST(ConstructionTable, HostileCodesGetTheDocumentedStatus) {
+  std::vector<double> x{0, 1, 2, 3}, y{0, 1, 0, 2}, bc{0.25, 1}, ic{0, 0.5, 1.5, 2.5, 3}, c(12, 5.0);
+  Task t;
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 4, x.data(), QOR_DF_HINT_NON_UNIFORM, 1, y.data(), QOR_DF_STORAGE_ROWS, 0),
+            DfOk);
+  const int64_t hostile[] = {-1, -12, INT64_MIN, INT64_MAX, (int64_t(1) << 32) | 12, (int64_t(1) << 40) | 128,
+                             3, 13, 28, 80, 96, 129, 255, 256};
+  for (int64_t type : {QOR_DF_TYPE_DEFAULT, QOR_DF_TYPE_SUBBOTIN}) {
+    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, type, QOR_DF_BC_LEFT_1ST | QOR_DF_BC_RIGHT_1ST,
+                                            bc.data(), QOR_DF_IC_SUBGRID, ic.data(), c.data(), QOR_DF_STORAGE_ROWS),
+              DfOk);
+    for (int64_t bcType : hostile) {
+      ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamBcType, bcType), bcType < 0 ? DfErrBcType : DfOk);
+      t->bcType = bcType;  // negative codes as a corrupted record would hold them
+      for (int64_t ictype : {int64_t(QOR_DF_IC_SUBGRID), int64_t(QOR_DF_IC_SUBGRID_UNIFORM), INT64_MIN | QOR_DF_IC_SUBGRID,
+                             int64_t(-1)}) {
+        t->icType = ictype;
+        EXPECT_EQ(qor_df_kernel_dDFQuadraticSpline1D(t, 0, 0, nullptr), DfErrBcType) << type << " " << bcType;
+      }
+    }
+  }
+  EXPECT_TRUE(std::all_of(c.begin(), c.end(), [](double v) { return v == 5.0; }));
+  // Spline types the quadratic entry point has no kernel for.
+  t->bcType = QOR_DF_BC_MIDPOINT_VALUE;
+  for (int64_t type : {int64_t(-1), int64_t(QOR_DF_TYPE_NATURAL), int64_t(QOR_DF_TYPE_HYMAN), int64_t(10), INT64_MIN,
+                       INT64_MAX}) {
+    t->type = type;
+    EXPECT_EQ(qor_df_kernel_dDFQuadraticSpline1D(t, 0, 0, nullptr), DfErrMethod) << type;
+  }
+  // The linear spline builds no boundary condition: any code leads to its one kernel.
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_STORAGE_ROWS),
+            DfOk);
+  for (int64_t bcType : hostile) {
+    t->bcType = bcType;
+    std::fill(c.begin(), c.end(), 5.0);
+    EXPECT_EQ(qor_df_kernel_dDFLinearSpline1D(t, 0, QOR_DF_METHOD_DEFAULT, nullptr), DfOk) << bcType;
+    EXPECT_EQ(c[5], 2.0) << bcType;  // last cell: slope (2 - 0) / 1
+  }
 }
 
 }  // namespace

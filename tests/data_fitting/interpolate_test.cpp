@@ -50,16 +50,21 @@ TEST_P(LinearEval, ValuesSlopesAndCellsMatchTheData) {
     for (auto& v : y) v = u(g);
     auto yv = [&](int64_t j, int64_t i) { return lc.cols ? y[i * ny + j] : y[j * nx + i]; };
     Task t;
-    ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, arg.data(), lc.uniform ? 4 : 0, ny, y.data(), lc.cols ? 32 : 16, 0), DfOk);
-    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+    ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, arg.data(), lc.uniform ? QOR_DF_HINT_UNIFORM : QOR_DF_HINT_NONE, ny,
+                                       y.data(), lc.cols ? QOR_DF_STORAGE_COLS : QOR_DF_STORAGE_ROWS, 0),
+              DfOk);
+    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                            QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+              DfOk);
     ASSERT_EQ(qor_df_kernel_dDFLinearSpline1D(t, 0, 0, nullptr), DfOk);
     const std::vector<double> s = sites_around(x, nsite, g);
     const int32_t dorder[3] = {1, 1, 1};
     std::vector<double> r(nsite * ny * nder, 77.0);
     std::vector<int32_t> cell(nsite, -1);
-    ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 3, 0, nsite, s.data(), 0, 3, dorder, nullptr, r.data(), lc.rhint,
-                                             cell.data(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                             nullptr, qor_threading_sequential()),
+    ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES | QOR_DF_REQUEST_CELLS, 0, nsite, s.data(),
+                                             QOR_DF_HINT_NONE, 3, dorder, nullptr, r.data(), lc.rhint, cell.data(),
+                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             qor_threading_sequential()),
               DfOk);
     for (int64_t k = 0; k < nsite; ++k) {
       ASSERT_EQ(cell[k], reference_cell(x, s[k]));
@@ -118,16 +123,22 @@ TEST_P(PolynomialPieces, EveryDerivativeIsThePolynomials) {
       }
     }
     Task t;
-    ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, arg.data(), uniform ? 4 : 0, 0, nullptr, 0, 1), DfOk);
+    ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, arg.data(), uniform ? QOR_DF_HINT_UNIFORM : QOR_DF_HINT_NONE, 0,
+                                       nullptr, QOR_DF_HINT_NONE, 1),
+              DfOk);
     ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamNy, 1), DfOk);
-    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, order, order == 4 ? 2 : 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+    ASSERT_EQ(
+        qor_df_kernel_dEditPPSpline1D(t, order, order == QOR_DF_ORDER_CUBIC ? QOR_DF_TYPE_NATURAL : QOR_DF_TYPE_DEFAULT,
+                                      QOR_DF_BC_NONE, nullptr, QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+        DfOk);
     const std::vector<double> s = sites_around(x, nsite, g);
     const int64_t nd = order + 1;
     std::vector<int64_t> dorder(nd, 1);
     std::vector<double> r(nsite * nd);
-    ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, nsite, s.data(), 0, nd, dorder.data(), nullptr, r.data(), 16,
+    ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, nsite, s.data(), QOR_DF_HINT_NONE, nd,
+                                             dorder.data(), nullptr, r.data(), QOR_DF_RESULT_FUNC_SITE_ORDER, nullptr,
                                              nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                             nullptr, qor_threading_openmp()),
+                                             qor_threading_openmp()),
               DfOk);
     for (int64_t k = 0; k < nsite; ++k)
       for (int64_t d = 0; d < nd; ++d) {
@@ -150,14 +161,17 @@ TEST(QuadraticEval, StandardQuadraticReproducesAQuadraticEverywhere) {
   for (int64_t i = 0; i < nx; ++i) y[i] = q(x[i]);
   const double bc = q(0.5 * (x[0] + x[1]));
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), 0, 1, y.data(), 0, 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 3, 0, 128, &bc, 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_MIDPOINT_VALUE, &bc,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   ASSERT_EQ(qor_df_kernel_dDFQuadraticSpline1D(t, 0, 0, nullptr), DfOk);
   const std::vector<double> s = sites_around(x, 100, g);
   const int32_t dorder[] = {1, 1, 1};
   std::vector<double> r(300);
-  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, 100, s.data(), 0, 3, dorder, nullptr, r.data(), 0, nullptr, nullptr,
-                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 100, s.data(), QOR_DF_HINT_NONE, 3, dorder,
+                                           nullptr, r.data(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, nullptr),
             DfOk);
   for (int k = 0; k < 100; ++k) {
     EXPECT_NEAR(r[3 * k], q(s[k]), 1e-10);
@@ -179,16 +193,20 @@ TEST(QuadraticEval, SubbotinUsesTheSubgridCellOfEverySite) {
   for (int64_t i = 1; i < nx; ++i) ic[i] = x[i - 1] + f(g) * (x[i] - x[i - 1]);
   const double bc[2] = {0.3, -0.2};
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), 0, 1, y.data(), 0, 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 3, 1, 24, bc, 8, ic.data(), c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_SUBBOTIN,
+                                          QOR_DF_BC_LEFT_2ND | QOR_DF_BC_RIGHT_1ST, bc, QOR_DF_IC_SUBGRID, ic.data(),
+                                          c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   ASSERT_EQ(qor_df_kernel_dDFQuadraticSpline1D(t, 0, 0, nullptr), DfOk);
   std::vector<double> s = sites_around(x, 400, g);
   for (int64_t i = 1; i < nx; ++i) s.push_back(ic[i]), s.push_back(std::nextafter(ic[i], -1e300));
   const int64_t n = int64_t(s.size());
   std::vector<double> r(2 * n);
   const int32_t dorder[] = {1, 1};
-  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, n, s.data(), 0, 2, dorder, nullptr, r.data(), 16, nullptr, nullptr,
-                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, n, s.data(), QOR_DF_HINT_NONE, 2, dorder,
+                                           nullptr, r.data(), QOR_DF_RESULT_FUNC_SITE_ORDER, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
             DfOk);
   for (int64_t k = 0; k < n; ++k) {
     int64_t piece = std::upper_bound(ic.begin() + 1, ic.end() - 1, s[k]) - (ic.begin() + 1);
@@ -213,12 +231,14 @@ TEST(StepAndLookUp, HandWorkedValues) {
   };
   for (const Want& w : {Want{8, {10, 10, 10, 20, 30, 30, 40}}, Want{7, {10, 10, 10, 20, 30, 40, 40}}}) {
     Task t;
-    ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 4, x.data(), 0, 1, y.data(), 0, 0), DfOk);
-    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 0, w.type, 0, nullptr, 0, nullptr, nullptr, 0), DfOk);
+    ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 4, x.data(), QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 0), DfOk);
+    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_NONE, w.type, QOR_DF_BC_NONE, nullptr, QOR_DF_IC_NONE,
+                                            nullptr, nullptr, QOR_DF_HINT_NONE),
+              DfOk);
     std::vector<double> r(14, 5.0);
-    ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, 7, s.data(), 0, 2, dorder, nullptr, r.data(), 0, nullptr,
-                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                             nullptr),
+    ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 7, s.data(), QOR_DF_HINT_NONE, 2, dorder,
+                                             nullptr, r.data(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr, nullptr, nullptr, nullptr),
               DfOk);
     for (int k = 0; k < 7; ++k) {
       EXPECT_EQ(r[2 * k], w.v[k]) << "type " << w.type << " site " << s[k];
@@ -228,31 +248,39 @@ TEST(StepAndLookUp, HandWorkedValues) {
   for (bool uniform : {false, true}) {
     std::vector<double> ends{0, 3};
     Task t;
-    ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 4, uniform ? ends.data() : x.data(), uniform ? 4 : 0, 1, y.data(), 0, 0),
+    ASSERT_EQ(
+        qor_df_kernel_dNewTask1D(&t.t, 4, uniform ? ends.data() : x.data(),
+                                 uniform ? QOR_DF_HINT_UNIFORM : QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 0),
+        DfOk);
+    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_NONE, QOR_DF_TYPE_LOOKUP, QOR_DF_BC_NONE, nullptr,
+                                            QOR_DF_IC_NONE, nullptr, nullptr, QOR_DF_HINT_NONE),
               DfOk);
-    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 0, 6, 0, nullptr, 0, nullptr, nullptr, 0), DfOk);
     std::vector<double> ls{0, 3, 1, 2};
     if (uniform) ls[2] += 1e-13;
     const int32_t one[] = {1}, zero[] = {0};
     std::vector<double> r(4, 0.0);
-    ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, 4, ls.data(), 0, 1, one, nullptr, r.data(), 0, nullptr, nullptr,
-                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+    ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 4, ls.data(), QOR_DF_HINT_NONE, 1, one,
+                                             nullptr, r.data(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr, nullptr, nullptr, nullptr),
               DfOk);
     EXPECT_EQ(r, (std::vector<double>{10, 40, 20, 30}));
     double bad[] = {0.5};
-    EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, 1, bad, 0, 1, one, nullptr, r.data(), 0, nullptr, nullptr,
-                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+    EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 1, bad, QOR_DF_HINT_NONE, 1, one, nullptr,
+                                             r.data(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr, nullptr, nullptr),
               DfErrLookUpSite);
     bad[0] = 3.5;
-    EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, 1, bad, 0, 1, one, nullptr, r.data(), 0, nullptr, nullptr,
-                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+    EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 1, bad, QOR_DF_HINT_NONE, 1, one, nullptr,
+                                             r.data(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr, nullptr, nullptr),
               DfErrLookUpSite);
-    EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, 1, ls.data(), 0, 2, dorder, nullptr, r.data(), 0, nullptr,
-                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                             nullptr),
+    EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 1, ls.data(), QOR_DF_HINT_NONE, 2, dorder,
+                                             nullptr, r.data(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr, nullptr, nullptr, nullptr),
               DfErrLookUpOrders);
-    EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, 1, ls.data(), 0, 1, zero, nullptr, r.data(), 0, nullptr, nullptr,
-                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+    EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 1, ls.data(), QOR_DF_HINT_NONE, 1, zero,
+                                             nullptr, r.data(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr, nullptr, nullptr, nullptr),
               DfErrLookUpValue);
   }
 }
@@ -298,14 +326,16 @@ TEST(InterpolationCallbacks, ServeTheSitesOutsideAndTheArbitraryKind) {
   std::vector<double> s{-2, -0.5, 0.5, 3, 4, 5, 9, 1};
   const int32_t dorder[] = {1, 1};
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 4, x.data(), 0, 2, y.data(), 0, 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 4, x.data(), QOR_DF_HINT_NONE, 2, y.data(), QOR_DF_HINT_NONE, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   ASSERT_EQ(qor_df_kernel_dDFLinearSpline1D(t, 0, 0, nullptr), DfOk);
   Calls calls;
   std::vector<double> r(32);
-  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, 8, s.data(), 0, 2, dorder, nullptr, r.data(), 256, nullptr,
-                                           left_cb, &calls, right_cb, &calls, interp_cb, &calls, nullptr, nullptr,
-                                           nullptr),
+  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 8, s.data(), QOR_DF_HINT_NONE, 2, dorder,
+                                           nullptr, r.data(), QOR_DF_RESULT_SITE_FUNC_ORDER, nullptr, left_cb, &calls,
+                                           right_cb, &calls, interp_cb, &calls, nullptr, nullptr, nullptr),
             DfOk);
   EXPECT_EQ(calls.left, 4);
   EXPECT_EQ(calls.right, 4);
@@ -320,17 +350,22 @@ TEST(InterpolationCallbacks, ServeTheSitesOutsideAndTheArbitraryKind) {
     }
   }
   calls.fail_right = -77;
-  EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, 8, s.data(), 0, 2, dorder, nullptr, r.data(), 256, nullptr, left_cb,
-                                           &calls, right_cb, &calls, nullptr, nullptr, nullptr, nullptr, nullptr),
+  EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 8, s.data(), QOR_DF_HINT_NONE, 2, dorder,
+                                           nullptr, r.data(), QOR_DF_RESULT_SITE_FUNC_ORDER, nullptr, left_cb, &calls,
+                                           right_cb, &calls, nullptr, nullptr, nullptr, nullptr, nullptr),
             -77);
   // Order 0 with a type that is no step or look-up: the callbacks are the whole spline.
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 0, 0, 0, nullptr, 0, nullptr, nullptr, 0), DfOk);
-  EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, 8, s.data(), 0, 2, dorder, nullptr, r.data(), 16, nullptr, left_cb,
-                                           &calls, nullptr, nullptr, interp_cb, &calls, nullptr, nullptr, nullptr),
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_NONE, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, nullptr, QOR_DF_HINT_NONE),
+            DfOk);
+  EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 8, s.data(), QOR_DF_HINT_NONE, 2, dorder,
+                                           nullptr, r.data(), QOR_DF_RESULT_FUNC_SITE_ORDER, nullptr, left_cb, &calls,
+                                           nullptr, nullptr, interp_cb, &calls, nullptr, nullptr, nullptr),
             DfErrType);
   calls = Calls{};
-  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, 8, s.data(), 0, 2, dorder, nullptr, r.data(), 16, nullptr, left_cb,
-                                           &calls, right_cb, &calls, interp_cb, &calls, nullptr, nullptr, nullptr),
+  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 8, s.data(), QOR_DF_HINT_NONE, 2, dorder,
+                                           nullptr, r.data(), QOR_DF_RESULT_FUNC_SITE_ORDER, nullptr, left_cb, &calls,
+                                           right_cb, &calls, interp_cb, &calls, nullptr, nullptr, nullptr),
             DfOk);
   EXPECT_EQ(calls.interp, 4 * 2);
   EXPECT_EQ(r[2 * 2], 7.0);
@@ -340,24 +375,27 @@ TEST(InterpolationCallbacks, ServeTheSitesOutsideAndTheArbitraryKind) {
 TEST(Interpolation, GivenCellsAreUsedAndLeftAlone) {
   std::vector<double> x{0, 1, 2}, y{0, 1, 5}, c(4);
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), 0, 1, y.data(), 0, 1), DfOk);
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 1), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   ASSERT_EQ(qor_df_kernel_dDFLinearSpline1D(t, 0, 0, nullptr), DfOk);
   std::vector<double> s{1.5, 1.5, 0.5};
   std::vector<int64_t> cell{1, 2, 2};  // deliberately not the search's cells for sites 0 and 2
   const int64_t dorder[] = {1};
   std::vector<double> r(3);
-  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 4, 0, 3, s.data(), 0, 1, dorder, nullptr, r.data(), 16, cell.data(),
-                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                           nullptr),
+  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_GIVEN_CELLS, 0, 3, s.data(), QOR_DF_HINT_NONE, 1, dorder,
+                                           nullptr, r.data(), QOR_DF_RESULT_FUNC_SITE_ORDER, cell.data(), nullptr,
+                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
             DfOk);
   EXPECT_EQ(r, (std::vector<double>{1.5, 3.0, -1.0}));
   EXPECT_EQ(cell, (std::vector<int64_t>{1, 2, 2}));
   std::vector<int64_t> found(3, -1);
-  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 3, 0, 3, s.data(), 0, 1, dorder, nullptr, r.data(), 16, found.data(),
-                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                           nullptr),
-            DfOk);
+  ASSERT_EQ(
+      qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES | QOR_DF_REQUEST_CELLS, 0, 3, s.data(), QOR_DF_HINT_NONE,
+                                     1, dorder, nullptr, r.data(), QOR_DF_RESULT_FUNC_SITE_ORDER, found.data(), nullptr,
+                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+      DfOk);
   EXPECT_EQ(found, (std::vector<int64_t>{2, 2, 1}));
   EXPECT_EQ(r, (std::vector<double>{3.0, 3.0, 0.5}));
 }
@@ -365,13 +403,14 @@ TEST(Interpolation, GivenCellsAreUsedAndLeftAlone) {
 TEST(Interpolation, StatusesInOrderAndNothingWritten) {
   std::vector<double> x{0, 1, 2}, y{0, 1, 5}, c(9);
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), 0, 1, y.data(), 0, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 0), DfOk);
   double s = 0.5, r = 42.0;
   const int32_t dorder[] = {1};
   double dh[5] = {0, 0.5, 0, 0, 0};
   auto call = [&](double* datahint, int64_t rhint) {
-    return qor_df_kernel_dDFInterpolate1D(t, 1, 0, 1, &s, 0, 1, dorder, datahint, &r, rhint, nullptr, nullptr, nullptr,
-                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    return qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 1, &s, QOR_DF_HINT_NONE, 1, dorder, datahint, &r,
+                                          rhint, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                          nullptr, nullptr);
   };
   struct Kind {
     int64_t order, type;
@@ -379,10 +418,14 @@ TEST(Interpolation, StatusesInOrderAndNothingWritten) {
   };
   for (const Kind& k : {Kind{1, 0, DfErrType}, Kind{3, 2, DfErrType}, Kind{4, 6, DfErrType}, Kind{4, 1, DfErrType},
                         Kind{0, 0, DfErrType}, Kind{0, 5, DfErrType}}) {
-    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, k.order, k.type, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, k.order, k.type, QOR_DF_BC_NONE, nullptr, QOR_DF_IC_NONE, nullptr,
+                                            c.data(), QOR_DF_HINT_NONE),
+              DfOk);
     EXPECT_EQ(call(dh, 64), k.status) << k.order << " " << k.type;
   }
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   EXPECT_EQ(call(dh, 64), DfErrDataHint);
   EXPECT_EQ(call(nullptr, 64), DfErrResultHint);
   EXPECT_EQ(call(nullptr, 1), DfErrResultHint);
@@ -390,8 +433,9 @@ TEST(Interpolation, StatusesInOrderAndNothingWritten) {
   ASSERT_EQ(qor_df_kernel_dDFLinearSpline1D(t, 0, 0, nullptr), DfOk);
   EXPECT_EQ(call(nullptr, 0), DfOk);
   EXPECT_EQ(r, 0.5);
-  EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(nullptr, 1, 0, 1, &s, 0, 1, dorder, nullptr, &r, 0, nullptr, nullptr,
-                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+  EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(nullptr, QOR_DF_REQUEST_VALUES, 0, 1, &s, QOR_DF_HINT_NONE, 1, dorder,
+                                           nullptr, &r, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, nullptr),
             DfErrNullTask);
 }
 
@@ -401,21 +445,25 @@ TEST(Interpolation, ThreadedEqualsSequentialAndAllocationFailures) {
   std::vector<double> x = qor::test::df::random_partition(nx, g), y(nx * ny), c(2 * (nx - 1) * ny);
   for (auto& v : y) v = std::sin(double(&v - y.data()));
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), 0, ny, y.data(), 0, 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), QOR_DF_HINT_NONE, ny, y.data(), QOR_DF_HINT_NONE, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   ASSERT_EQ(qor_df_kernel_dDFLinearSpline1D(t, 0, 0, qor_threading_openmp()), DfOk);
   const std::vector<double> s = sites_around(x, nsite, g);
   const int32_t dorder[] = {1, 1};
   for (int64_t rhint : {16, 512}) {
     std::vector<double> a(nsite * ny * 2), b(a.size());
     std::vector<int32_t> ca(nsite), cb(nsite);
-    ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 3, 0, nsite, s.data(), 0, 2, dorder, nullptr, a.data(), rhint,
-                                             ca.data(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                             nullptr, qor_threading_sequential()),
+    ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES | QOR_DF_REQUEST_CELLS, 0, nsite, s.data(),
+                                             QOR_DF_HINT_NONE, 2, dorder, nullptr, a.data(), rhint, ca.data(), nullptr,
+                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             qor_threading_sequential()),
               DfOk);
-    ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 3, 0, nsite, s.data(), 0, 2, dorder, nullptr, b.data(), rhint,
-                                             cb.data(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                             nullptr, qor_threading_openmp()),
+    ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES | QOR_DF_REQUEST_CELLS, 0, nsite, s.data(),
+                                             QOR_DF_HINT_NONE, 2, dorder, nullptr, b.data(), rhint, cb.data(), nullptr,
+                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             qor_threading_openmp()),
               DfOk);
     EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(double)), 0);
     EXPECT_EQ(ca, cb);
@@ -423,7 +471,8 @@ TEST(Interpolation, ThreadedEqualsSequentialAndAllocationFailures) {
   std::vector<double> r(100 * ny);
   EXPECT_EQ(qor::test::sweep_allocation_failures(
                 [&] {
-                  return qor_df_kernel_dDFInterpolate1D(t, 1, 0, 100, s.data(), 0, 1, dorder, nullptr, r.data(), 16,
+                  return qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 100, s.data(), QOR_DF_HINT_NONE, 1,
+                                                        dorder, nullptr, r.data(), QOR_DF_RESULT_FUNC_SITE_ORDER,
                                                         nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                                         nullptr, nullptr, qor_threading_openmp());
                 },
@@ -439,8 +488,10 @@ TEST(Interpolation, SiteHintsAndDataHintsChangeNothingButTheRoute) {
   std::vector<double> x = qor::test::df::random_partition(nx, g), y(nx), c(2 * (nx - 1));
   for (auto& v : y) v = std::cos(double(&v - y.data()));
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), 0, 1, y.data(), 0, 1), DfOk);
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 1), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   ASSERT_EQ(qor_df_kernel_dDFLinearSpline1D(t, 0, 0, nullptr), DfOk);
   const double ends[2] = {x[0] - 1.0, x[nx - 1] + 1.0};
   std::vector<double> s(n);
@@ -449,7 +500,8 @@ TEST(Interpolation, SiteHintsAndDataHintsChangeNothingButTheRoute) {
                  std::vector<int64_t>* cell) {
     r->assign(n, 0.0);
     cell->assign(n, -1);
-    return qor_df_kernel_dDFInterpolate1D(t, 3, 0, n, sites, sitehint, 0, nullptr, datahint, r->data(), 16, cell->data(),
+    return qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES | QOR_DF_REQUEST_CELLS, 0, n, sites, sitehint, 0,
+                                          nullptr, datahint, r->data(), QOR_DF_RESULT_FUNC_SITE_ORDER, cell->data(),
                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                           qor_threading_openmp());
   };
@@ -475,15 +527,17 @@ TEST(Interpolation, HighDerivativeOrdersOfAnArbitrarySpline) {
   std::vector<double> x{0, 1, 2, 3}, c(order * (nx - 1));
   for (int64_t i = 0; i < nx - 1; ++i) c[i * order + order - 1] = 1.0;  // t^5 on every piece
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), 0, 0, nullptr, 0, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), QOR_DF_HINT_NONE, 0, nullptr, QOR_DF_HINT_NONE, 0), DfOk);
   ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamNy, 1), DfOk);
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, order, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, order, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr, QOR_DF_IC_NONE,
+                                          nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   std::vector<int32_t> dorder(nd, 1);
   const double s[] = {2.5, 0.5};
   std::vector<double> r(2 * nd, -1.0);
-  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, 1, 0, 2, s, 0, nd, dorder.data(), nullptr, r.data(), 16, nullptr,
-                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                           nullptr),
+  ASSERT_EQ(qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 2, s, QOR_DF_HINT_NONE, nd, dorder.data(),
+                                           nullptr, r.data(), QOR_DF_RESULT_FUNC_SITE_ORDER, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
             DfOk);
   // t = 0.5 on both pieces: (t^5)^(k) = 5!/(5-k)! t^(5-k)
   const double want[] = {1.0 / 32, 5.0 / 16, 20.0 / 8, 60.0 / 4, 120.0 / 2, 120.0};
@@ -491,7 +545,8 @@ TEST(Interpolation, HighDerivativeOrdersOfAnArbitrarySpline) {
     for (int64_t d = 0; d < nd; ++d) ASSERT_DOUBLE_EQ(r[k * nd + d], d < 6 ? want[d] : 0.0) << d;
   EXPECT_EQ(qor::test::sweep_allocation_failures(
                 [&] {
-                  return qor_df_kernel_dDFInterpolate1D(t, 1, 0, 2, s, 0, nd, dorder.data(), nullptr, r.data(), 16,
+                  return qor_df_kernel_dDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 2, s, QOR_DF_HINT_NONE, nd,
+                                                        dorder.data(), nullptr, r.data(), QOR_DF_RESULT_FUNC_SITE_ORDER,
                                                         nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                                         nullptr, nullptr, nullptr);
                 },
@@ -502,13 +557,16 @@ TEST(Interpolation, HighDerivativeOrdersOfAnArbitrarySpline) {
 TEST(Interpolation, SinglePrecisionLinear) {
   std::vector<float> x{0.f, 2.f, 3.f}, y{1.f, 5.f, 2.f}, c(4);
   Task t;
-  ASSERT_EQ(qor_df_kernel_sNewTask1D(&t.t, 3, x.data(), 0, 1, y.data(), 0, 0), DfOk);
-  ASSERT_EQ(qor_df_kernel_sEditPPSpline1D(t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_sNewTask1D(&t.t, 3, x.data(), QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_sEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfOk);
   ASSERT_EQ(qor_df_kernel_sDFLinearSpline1D(t, 0, 0, nullptr), DfOk);
   std::vector<float> s{-1.f, 1.f, 2.f, 2.5f, 4.f}, r(10);
   const int32_t dorder[] = {1, 1};
-  ASSERT_EQ(qor_df_kernel_sDFInterpolate1D(t, 1, 0, 5, s.data(), 0, 2, dorder, nullptr, r.data(), 16, nullptr, nullptr,
-                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+  ASSERT_EQ(qor_df_kernel_sDFInterpolate1D(t, QOR_DF_REQUEST_VALUES, 0, 5, s.data(), QOR_DF_HINT_NONE, 2, dorder,
+                                           nullptr, r.data(), QOR_DF_RESULT_FUNC_SITE_ORDER, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
             DfOk);
   EXPECT_EQ(r, (std::vector<float>{-1.f, 2.f, 3.f, 2.f, 5.f, -3.f, 3.5f, -3.f, -1.f, -3.f}));
 }

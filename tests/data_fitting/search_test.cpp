@@ -74,7 +74,8 @@ TEST_P(SearchMethods, CellsFollowTheConvention) {
   if (c.route.data == 1) datahint[1] = 1, datahint[4] = double(nx / 3);
 
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, uniform ? ends.data() : x.data(), c.route.xhint, 0, nullptr, 0, 0),
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, uniform ? ends.data() : x.data(), c.route.xhint, 0, nullptr,
+                                     QOR_DF_HINT_NONE, 0),
             DfOk);
   for (const ThreadingServices* ts : {qor_threading_sequential(), qor_threading_openmp()}) {
     std::vector<int32_t> cell(s.size(), -7);
@@ -111,12 +112,12 @@ TEST(DfSearch, SixtyFourBitCellsAndUniformSites) {
   std::mt19937_64 g(3);
   std::vector<double> x = qor::test::df::random_partition(nx, g);
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), 0, 0, nullptr, 0, 1), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), QOR_DF_HINT_NONE, 0, nullptr, QOR_DF_HINT_NONE, 1), DfOk);
   for (int64_t n : {5L, 4096L, 5001L}) {
     std::vector<double> ends{x[0] - 0.5, x[nx - 1] + 0.5};
     std::vector<int64_t> cell(n, -1);
-    ASSERT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, ends.data(), 4, nullptr, cell.data(), nullptr, nullptr,
-                                        qor_threading_openmp()),
+    ASSERT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, ends.data(), QOR_DF_SITES_UNIFORM, nullptr, cell.data(), nullptr,
+                                        nullptr, qor_threading_openmp()),
               DfOk);
     const double step = (ends[1] - ends[0]) / double(n - 1);
     for (int64_t k = 0; k < n; ++k) {
@@ -131,38 +132,41 @@ TEST(DfSearch, SinglePrecisionTasks) {
   std::vector<float> x(nx);
   for (int64_t i = 0; i < nx; ++i) x[i] = float(i) * 0.5f + float(i % 3) * 0.1f;
   Task t;
-  ASSERT_EQ(qor_df_kernel_sNewTask1D(&t.t, nx, x.data(), 0, 0, nullptr, 0, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_sNewTask1D(&t.t, nx, x.data(), QOR_DF_HINT_NONE, 0, nullptr, QOR_DF_HINT_NONE, 0), DfOk);
   std::vector<float> s;
   for (int64_t i = 0; i < nx; ++i) s.push_back(x[i]), s.push_back(x[i] + 0.05f);
   s.push_back(-1.f);
   s.push_back(1e9f);
   std::vector<int32_t> cell(s.size());
-  ASSERT_EQ(qor_df_kernel_sDFSearch1D(t, 0, int64_t(s.size()), s.data(), 0, nullptr, cell.data(), nullptr, nullptr,
-                                      qor_threading_openmp()),
+  ASSERT_EQ(qor_df_kernel_sDFSearch1D(t, 0, int64_t(s.size()), s.data(), QOR_DF_HINT_NONE, nullptr, cell.data(),
+                                      nullptr, nullptr, qor_threading_openmp()),
             DfOk);
   for (size_t k = 0; k < s.size(); ++k) ASSERT_EQ(cell[k], reference_cell(x, s[k])) << s[k];
   // A double entry point on a single-precision task is refused without writing.
   std::vector<double> sd{1.0};
   int32_t c = -9;
-  EXPECT_EQ(qor_df_kernel_dDFSearch1D(t, 0, 1, sd.data(), 0, nullptr, &c, nullptr, nullptr, nullptr), DfErrType);
+  EXPECT_EQ(qor_df_kernel_dDFSearch1D(t, 0, 1, sd.data(), QOR_DF_HINT_NONE, nullptr, &c, nullptr, nullptr, nullptr),
+            DfErrType);
   EXPECT_EQ(c, -9);
 }
 
 TEST(DfSearch, DataHintsThatNameNoMethodAreRefused) {
   std::vector<double> x{0, 1, 2, 3};
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 4, x.data(), 0, 0, nullptr, 0, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 4, x.data(), QOR_DF_HINT_NONE, 0, nullptr, QOR_DF_HINT_NONE, 0), DfOk);
   double s = 1.5;
   int32_t cell = -3;
   for (auto [e1, e4] : {std::pair{0.5, 0.0}, {1.0, 5.0}, {1.0, -1.0}, {2.0, 0.0}}) {
     double dh[5] = {0, e1, 0, 0, e4};
-    EXPECT_EQ(qor_df_kernel_dDFSearch1D(t, 0, 1, &s, 0, dh, &cell, nullptr, nullptr, nullptr), DfErrDataHint);
+    EXPECT_EQ(qor_df_kernel_dDFSearch1D(t, 0, 1, &s, QOR_DF_HINT_NONE, dh, &cell, nullptr, nullptr, nullptr),
+              DfErrDataHint);
     EXPECT_EQ(cell, -3);
   }
   double ok[5] = {0, 1, 0, 0, 4};
-  EXPECT_EQ(qor_df_kernel_dDFSearch1D(t, 0, 1, &s, 0, ok, &cell, nullptr, nullptr, nullptr), DfOk);
+  EXPECT_EQ(qor_df_kernel_dDFSearch1D(t, 0, 1, &s, QOR_DF_HINT_NONE, ok, &cell, nullptr, nullptr, nullptr), DfOk);
   EXPECT_EQ(cell, 2);
-  EXPECT_EQ(qor_df_kernel_dDFSearch1D(nullptr, 0, 1, &s, 0, ok, &cell, nullptr, nullptr, nullptr), DfErrNullTask);
+  EXPECT_EQ(qor_df_kernel_dDFSearch1D(nullptr, 0, 1, &s, QOR_DF_HINT_NONE, ok, &cell, nullptr, nullptr, nullptr),
+            DfErrNullTask);
 }
 
 // Callback: claims the cells of even sites (writing a deliberately wrong value that must be
@@ -192,15 +196,17 @@ TEST(DfSearch, UserCallbackCellsAreFinalOrCorrected) {
                                        : qor::test::df::random_partition(nx, g);
     std::vector<double> ends{0.0, 1.0};
     Task t;
-    ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, xhint == 4 ? ends.data() : x.data(), xhint, 0, nullptr, 0, 0), DfOk);
+    ASSERT_EQ(
+        qor_df_kernel_dNewTask1D(&t.t, nx, xhint == 4 ? ends.data() : x.data(), xhint, 0, nullptr, QOR_DF_HINT_NONE, 0),
+        DfOk);
     std::uniform_real_distribution<double> u(x[0] - 0.1, x[nx - 1] + 0.1);
     std::vector<double> s(1000);
     for (auto& v : s) v = u(g);
     for (int32_t status : {0, 1000, -5, 7}) {
       CallbackParams p{status, 0, 0};
       std::vector<int32_t> cell(s.size(), -1);
-      const int32_t st = qor_df_kernel_dDFSearch1D(t, 0, int64_t(s.size()), s.data(), 0, nullptr, cell.data(),
-                                                   user_search, &p, qor_threading_sequential());
+      const int32_t st = qor_df_kernel_dDFSearch1D(t, 0, int64_t(s.size()), s.data(), QOR_DF_HINT_NONE, nullptr,
+                                                   cell.data(), user_search, &p, qor_threading_sequential());
       EXPECT_LE(p.max_block, 128);
       if (status < 0) {
         EXPECT_EQ(st, status);
@@ -235,21 +241,23 @@ TEST(DfSearch, UserCallbackThreadedEqualsSequential) {
   std::uniform_real_distribution<double> u(x[0] - 1, x[nx - 1] + 1);
   for (auto& v : s) v = u(g);
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), 0, 0, nullptr, 0, 1), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), QOR_DF_HINT_NONE, 0, nullptr, QOR_DF_HINT_NONE, 1), DfOk);
   std::vector<int64_t> a(n), b(n);
   std::atomic<int64_t> seen{0};
-  ASSERT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, s.data(), 0, nullptr, a.data(), guess_zero, &seen,
+  ASSERT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, s.data(), QOR_DF_HINT_NONE, nullptr, a.data(), guess_zero, &seen,
                                       qor_threading_sequential()),
             DfOk);
-  ASSERT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, s.data(), 0, nullptr, b.data(), guess_zero, &seen,
+  ASSERT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, s.data(), QOR_DF_HINT_NONE, nullptr, b.data(), guess_zero, &seen,
                                       qor_threading_openmp()),
             DfOk);
   EXPECT_EQ(seen.load(), 2 * n);
   EXPECT_EQ(a, b);
   for (int64_t k = 0; k < n; k += 97) ASSERT_EQ(a[k], reference_cell(x, s[k]));
   // Missing arrays are refused.
-  EXPECT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, nullptr, 0, nullptr, b.data(), nullptr, nullptr, nullptr), DfErrNullOut);
-  EXPECT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, s.data(), 0, nullptr, nullptr, nullptr, nullptr, nullptr), DfErrNullOut);
+  EXPECT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, nullptr, QOR_DF_HINT_NONE, nullptr, b.data(), nullptr, nullptr, nullptr),
+            DfErrNullOut);
+  EXPECT_EQ(qor_df_kernel_dDFSearch1D(t, 0, n, s.data(), QOR_DF_HINT_NONE, nullptr, nullptr, nullptr, nullptr, nullptr),
+            DfErrNullOut);
 }
 
 TEST(DfSearch, PerMethodFunctionsAgree) {
@@ -278,13 +286,13 @@ TEST(DfSearch, PerMethodFunctionsAgree) {
 TEST(DfSearch, UniformSiteBufferAllocationFailure) {
   std::vector<double> x{0, 1, 2, 3};
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 4, x.data(), 0, 0, nullptr, 0, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 4, x.data(), QOR_DF_HINT_NONE, 0, nullptr, QOR_DF_HINT_NONE, 0), DfOk);
   std::vector<double> ends{-1, 4};
   std::vector<int32_t> cell(5000, -2);
   const int sites = qor::test::sweep_allocation_failures(
       [&] {
-        return qor_df_kernel_dDFSearch1D(t, 0, 5000, ends.data(), 4, nullptr, cell.data(), nullptr, nullptr,
-                                         qor_threading_sequential());
+        return qor_df_kernel_dDFSearch1D(t, 0, 5000, ends.data(), QOR_DF_SITES_UNIFORM, nullptr, cell.data(), nullptr,
+                                         nullptr, qor_threading_sequential());
       },
       DfErrMemory);
   EXPECT_EQ(sites, 1);

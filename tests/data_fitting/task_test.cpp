@@ -55,7 +55,9 @@ TEST(DfTask, QueriesReportStoredValuesInTheTasksIntegerWidth) {
   std::vector<double> x{0, 1, 2, 3, 4}, y(10);
   for (int width : {0, 1}) {
     Task t;
-    ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 5, x.data(), 1, 2, y.data(), 16, width), DfOk);
+    ASSERT_EQ(
+        qor_df_kernel_dNewTask1D(&t.t, 5, x.data(), QOR_DF_HINT_NON_UNIFORM, 2, y.data(), QOR_DF_STORAGE_ROWS, width),
+        DfOk);
     unsigned char out[8];
     std::memset(out, 0xAB, sizeof out);
     ASSERT_EQ(qor_df_kernel_iQueryVal(t, DfParamNx, out), DfOk);
@@ -87,7 +89,8 @@ TEST_P(ValueEditor, RejectsBadValueKeepsOldAndStoresGoodOne) {
   const ValCase c = GetParam();
   std::vector<double> x{0, 1, 2, 3, 4}, y(10);
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 5, x.data(), 1, 2, y.data(), 16, 1), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 5, x.data(), QOR_DF_HINT_NON_UNIFORM, 2, y.data(), QOR_DF_STORAGE_ROWS, 1),
+            DfOk);
   int64_t before, after;
   ASSERT_EQ(qor_df_kernel_iQueryVal(t, c.param, &before), DfOk);
   EXPECT_EQ(qor_df_kernel_iEditVal(t, c.param, c.bad), c.status);
@@ -111,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Params, ValueEditor,
 TEST(DfTask, UnknownParametersAreRefused) {
   std::vector<double> x{0, 1, 2}, y(3);
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), 0, 1, y.data(), 0, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 0), DfOk);
   const double* p = nullptr;
   for (int64_t id : std::vector<int64_t>{0, 6, 13, 24, -1, int64_t{1} << 40}) {
     EXPECT_EQ(qor_df_kernel_iEditVal(t, id, 0), DfErrParam) << id;
@@ -128,7 +131,7 @@ TEST(DfTask, PointerEditorsCheckNullAndFillTables) {
   const int64_t nx = 6, ny = 3;
   std::vector<double> x{0, 1, 2, 3, 4, 5}, y(nx * ny), y2(nx * ny), c(3 * nx * ny);
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), 0, ny, y.data(), 16, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), QOR_DF_HINT_NONE, ny, y.data(), QOR_DF_STORAGE_ROWS, 0), DfOk);
   EXPECT_EQ(qor_df_kernel_dEditPtr(t, DfParamX, nullptr), DfErrNullX);
   EXPECT_EQ(qor_df_kernel_dEditPtr(t, DfParamY, nullptr), DfErrNullY);
   EXPECT_EQ(qor_df_kernel_dEditPtr(t, DfParamIc, nullptr), DfErrNullIc);
@@ -145,14 +148,18 @@ TEST(DfTask, PointerEditorsCheckNullAndFillTables) {
   EXPECT_EQ(qor_df_kernel_dQueryIdxPtr(t, DfParamY, -1, &q), DfErrIndex);
   // Subbotin coefficient runs are order * nx long, others order * (nx - 1).
   for (int64_t type : {0, 1}) {
-    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 3, type, 0, nullptr, 0, nullptr, c.data(), 16), DfOk);
+    ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, type, QOR_DF_BC_NONE, nullptr, QOR_DF_IC_NONE,
+                                            nullptr, c.data(), QOR_DF_STORAGE_ROWS),
+              DfOk);
     for (int64_t j = 0; j < ny; ++j) {
       ASSERT_EQ(qor_df_kernel_dQueryIdxPtr(t, DfParamCoeff, j, &q), DfOk);
       EXPECT_EQ(q, c.data() + j * 3 * (type == 1 ? nx : nx - 1));
     }
   }
   // Separate pointers: only the first is filled, the others are set one by one.
-  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 128), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_STORAGE_PER_FUNCTION),
+            DfOk);
   ASSERT_EQ(qor_df_kernel_dQueryIdxPtr(t, DfParamCoeff, 1, &q), DfOk);
   EXPECT_EQ(q, nullptr);
   EXPECT_EQ(qor_df_kernel_dEditIdxPtr(t, DfParamCoeff, 1, nullptr), DfErrNullCoeff);
@@ -161,7 +168,7 @@ TEST(DfTask, PointerEditorsCheckNullAndFillTables) {
   ASSERT_EQ(qor_df_kernel_dQueryIdxPtr(t, DfParamCoeff, 1, &q), DfOk);
   EXPECT_EQ(q, c.data() + 7);
   // Columns: one entry; per-function access is refused.
-  ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamYHint, 32), DfOk);
+  ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamYHint, QOR_DF_STORAGE_COLS), DfOk);
   ASSERT_EQ(qor_df_kernel_dEditPtr(t, DfParamY, y.data()), DfOk);
   EXPECT_EQ(qor_df_kernel_dEditIdxPtr(t, DfParamY, 0, y.data()), DfErrYHint);
   EXPECT_EQ(qor_df_kernel_dQueryIdxPtr(t, DfParamY, 0, &q), DfErrYHint);
@@ -173,29 +180,48 @@ TEST(DfTask, PointerEditorsCheckNullAndFillTables) {
 TEST(DfTask, TaskWithoutFunctionsRefusesCoefficients) {
   std::vector<double> x{0, 1, 2}, c(8);
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), 0, 0, nullptr, 0, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), QOR_DF_HINT_NONE, 0, nullptr, QOR_DF_HINT_NONE, 0), DfOk);
   EXPECT_EQ(qor_df_kernel_dEditPtr(t, DfParamCoeff, c.data()), DfErrNy);
-  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0), DfErrNy);
+  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE),
+            DfErrNy);
 }
 
 TEST(DfTask, SplineEditorChecksInOrderAndKeepsWhatItStored) {
   std::vector<double> x{0, 1, 2}, y(3), bc(2), ic(4);
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), 0, 1, y.data(), 0, 1), DfOk);
-  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(nullptr, 2, 0, 0, nullptr, 0, nullptr, nullptr, 0), DfErrNullTask);
-  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, -1, -1, 0, nullptr, 0, nullptr, nullptr, 0), DfErrOrder);
-  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, 3, -1, 0, nullptr, 0, nullptr, nullptr, 0), DfErrType);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 3, x.data(), QOR_DF_HINT_NONE, 1, y.data(), QOR_DF_HINT_NONE, 1), DfOk);
+  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(nullptr, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, nullptr, QOR_DF_HINT_NONE),
+            DfErrNullTask);
+  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, -1, -1, QOR_DF_BC_NONE, nullptr, QOR_DF_IC_NONE, nullptr, nullptr,
+                                          QOR_DF_HINT_NONE),
+            DfErrOrder);
+  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, -1, QOR_DF_BC_NONE, nullptr, QOR_DF_IC_NONE,
+                                          nullptr, nullptr, QOR_DF_HINT_NONE),
+            DfErrType);
   // Order and type are stored before the boundary conditions are checked.
-  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, 3, 1, 12, nullptr, 8, ic.data(), nullptr, 0), DfErrNullBc);
+  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_SUBBOTIN,
+                                          QOR_DF_BC_LEFT_1ST | QOR_DF_BC_RIGHT_1ST, nullptr, QOR_DF_IC_SUBGRID,
+                                          ic.data(), nullptr, QOR_DF_HINT_NONE),
+            DfErrNullBc);
   int64_t v;
   qor_df_kernel_iQueryVal(t, DfParamOrder, &v);
   EXPECT_EQ(v, 3);
   qor_df_kernel_iQueryVal(t, DfParamType, &v);
   EXPECT_EQ(v, 1);
   for (int64_t bcType : {0, 1, 2, 64})
-    EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, 2, 0, bcType, nullptr, 0, nullptr, nullptr, 0), DfOk);
-  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, 3, 1, 12, bc.data(), 8, nullptr, nullptr, 0), DfErrNullIc);
-  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, 3, 1, 12, bc.data(), 0, ic.data(), nullptr, 0), DfErrIcType);
+    EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, bcType, nullptr,
+                                            QOR_DF_IC_NONE, nullptr, nullptr, QOR_DF_HINT_NONE),
+              DfOk);
+  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_SUBBOTIN,
+                                          QOR_DF_BC_LEFT_1ST | QOR_DF_BC_RIGHT_1ST, bc.data(), QOR_DF_IC_SUBGRID,
+                                          nullptr, nullptr, QOR_DF_HINT_NONE),
+            DfErrNullIc);
+  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_SUBBOTIN,
+                                          QOR_DF_BC_LEFT_1ST | QOR_DF_BC_RIGHT_1ST, bc.data(), QOR_DF_IC_NONE,
+                                          ic.data(), nullptr, QOR_DF_HINT_NONE),
+            DfErrIcType);
   const double* q;
   ASSERT_EQ(qor_df_kernel_dQueryPtr(t, DfParamBc, &q), DfOk);
   EXPECT_EQ(q, bc.data());
@@ -208,7 +234,7 @@ TEST(DfTask, BucketTableBracketsEverySite) {
   for (int64_t nx : {2, 9, 40, 1000, 100000}) {
     std::vector<double> x = qor::test::df::random_partition(nx, g);
     Task t;
-    ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), 0, 0, nullptr, 0, 0), DfOk);
+    ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), QOR_DF_HINT_NONE, 0, nullptr, QOR_DF_HINT_NONE, 0), DfOk);
     const int64_t b = std::min<int64_t>(1024, std::max<int64_t>(16, nx / 16));
     EXPECT_EQ(t->bucketCount, b) << nx;
     std::uniform_real_distribution<double> u(x[0], x[nx - 1]);
@@ -229,12 +255,12 @@ TEST(DfTask, BucketTableIsRebuiltOnlyForTheNonUniformHint) {
   std::vector<double> x1(200), x2(200);
   for (int i = 0; i < 200; ++i) x1[i] = i, x2[i] = i * i;
   Task t;
-  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 200, x1.data(), 0, 0, nullptr, 0, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 200, x1.data(), QOR_DF_HINT_NONE, 0, nullptr, QOR_DF_HINT_NONE, 0), DfOk);
   std::vector<uint32_t> before(t->bucketTable, t->bucketTable + 2 * 18);
   ASSERT_EQ(qor_df_kernel_dEditPtr(t, DfParamX, x2.data()), DfOk);
-  ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamXHint, 2), DfOk);
+  ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamXHint, QOR_DF_HINT_QUASI_UNIFORM), DfOk);
   EXPECT_TRUE(std::equal(before.begin(), before.end(), t->bucketTable));
-  ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamXHint, 1), DfOk);
+  ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamXHint, QOR_DF_HINT_NON_UNIFORM), DfOk);
   EXPECT_FALSE(std::equal(before.begin(), before.end(), t->bucketTable));
   EXPECT_DOUBLE_EQ(t->bucketScale.d, 16.0 / (199.0 * 199.0));
 }
@@ -251,9 +277,11 @@ TEST(DfTask, AllocationFailuresAreReportedAndNothingLeaks) {
   const int sites = qor::test::sweep_allocation_failures(
       [&] {
         DfTask1D* t = nullptr;
-        int32_t st = qor_df_kernel_dNewTask1D(&t, 4, x.data(), 0, 3, y.data(), 16, 0);
+        int32_t st = qor_df_kernel_dNewTask1D(&t, 4, x.data(), QOR_DF_HINT_NONE, 3, y.data(), QOR_DF_STORAGE_ROWS, 0);
         if (st == DfOk) st = qor_df_kernel_dEditPtr(t, DfParamY, y.data());
-        if (st == DfOk) st = qor_df_kernel_dEditPPSpline1D(t, 2, 0, 0, nullptr, 0, nullptr, c.data(), 0);
+        if (st == DfOk)
+          st = qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_LINEAR, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                             QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_HINT_NONE);
         if (st == DfOk) st = qor_df_kernel_dEditPtr(t, DfParamCoeff, c.data());
         if (t) qor_df_kernel_DeleteTask(&t);
         return st;
@@ -263,7 +291,8 @@ TEST(DfTask, AllocationFailuresAreReportedAndNothingLeaks) {
   qor::test::sweep_allocation_failures(
       [&] {
         DfTask1D* t = nullptr;
-        const int32_t st = qor_df_kernel_sNewTask1D(&t, 4, xf.data(), 4, 3, yf.data(), 32, 0);
+        const int32_t st =
+            qor_df_kernel_sNewTask1D(&t, 4, xf.data(), QOR_DF_HINT_UNIFORM, 3, yf.data(), QOR_DF_STORAGE_COLS, 0);
         if (t) qor_df_kernel_DeleteTask(&t);
         return st;
       },

@@ -287,8 +287,8 @@ TEST(MomentsValidation, FirstFailingCheckDecidesAndNothingIsWritten) {
       __hoxSSDeleteTask(&t);
       ASSERT_EQ(__hoxdSSNewTask(&t, &p, nullptr, nullptr, nullptr, v.weighted ? w : nullptr, nullptr, nullptr), 0);
       attach(t, o, c);
-      if (v.n) __hoxiSSEditTask(t, 2, &n);
-      if (!v.x_null) __hoxdSSEditTask(t, 3, x);
+      if (v.n) __hoxiSSEditTask(t, HOX_SS_ED_OBSERV_N, &n);
+      if (!v.x_null) __hoxdSSEditTask(t, HOX_SS_ED_OBSERV, x);
     }
     HoxSSTask* raw = t;
     if (v.drop_raw4) raw->moment[3] = nullptr;
@@ -443,7 +443,7 @@ TEST(MomentsWideIntegers, SameResultsAsThirtyTwoBitTask) {
   Outputs<double> narrow(d.p), wide(d.p);
   ASSERT_EQ(run_all(d, narrow, c), 0);
   const int64_t p = d.p, n = d.n, s = HOX_SS_STORAGE_ROWS, cov_storage = HOX_SS_MATRIX_PACKED_1,
-                full = 0;
+                full = HOX_SS_MATRIX_FULL;
   // high words set where only a 32-bit reader would not notice: selection entries
   const std::vector<int64_t> ind = {1, int64_t(1) << 32, 1, 1};
   const int flag = 1;
@@ -451,9 +451,9 @@ TEST(MomentsWideIntegers, SameResultsAsThirtyTwoBitTask) {
   ASSERT_EQ(__hoxdSSNewTask(&t, &p, &n, &s, d.x.data(), d.w.data(), ind.data(), &flag), 0);
   Config wc;
   attach(t, wide, wc);
-  __hoxiSSEditTask(t, 20, &cov_storage);
-  __hoxiSSEditTask(t, 22, &full);
-  __hoxiSSEditTask(t, 75, &full);
+  __hoxiSSEditTask(t, HOX_SS_ED_COV_STORAGE, &cov_storage);
+  __hoxiSSEditTask(t, HOX_SS_ED_COR_STORAGE, &full);
+  __hoxiSSEditTask(t, HOX_SS_ED_CP_STORAGE, &full);
   ASSERT_EQ(_hoxdSSBasic(t, kAllEstimates, HOX_SS_METHOD_ONE_PASS, nullptr), 0);
   __hoxSSDeleteTask(&t);
   // variable 1 is selected in the wide task (its 64-bit entry is non-zero)

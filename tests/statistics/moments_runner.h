@@ -72,18 +72,18 @@ struct Typed<float> {
 // so `c` must outlive the task's use.
 template <class T>
 void attach(HoxSSTask* t, Outputs<T>& o, const Config& c) {
-  for (int k = 0; k < 7; ++k) Typed<T>::edit(t, 7 + k, o.moment[k].data());
-  for (int k = 0; k < 7; ++k) Typed<T>::edit(t, 67 + k, o.sums[k].data());
-  Typed<T>::edit(t, 14, o.kurt.data());
-  Typed<T>::edit(t, 15, o.skew.data());
-  Typed<T>::edit(t, 18, o.var.data());
-  Typed<T>::edit(t, 19, o.cov.data());
-  Typed<T>::edit(t, 21, o.cor.data());
-  Typed<T>::edit(t, 74, o.cp.data());
-  __hoxiSSEditTask(t, 20, &c.cov_storage);
-  __hoxiSSEditTask(t, 22, &c.cor_storage);
-  __hoxiSSEditTask(t, 75, &c.cp_storage);
-  if (c.accumulate) Typed<T>::edit(t, 23, o.aw.data());
+  for (int k = 0; k < 7; ++k) Typed<T>::edit(t, HOX_SS_ED_MEAN + k, o.moment[k].data());
+  for (int k = 0; k < 7; ++k) Typed<T>::edit(t, HOX_SS_ED_SUM + k, o.sums[k].data());
+  Typed<T>::edit(t, HOX_SS_ED_KURTOSIS, o.kurt.data());
+  Typed<T>::edit(t, HOX_SS_ED_SKEWNESS, o.skew.data());
+  Typed<T>::edit(t, HOX_SS_ED_VARIATION, o.var.data());
+  Typed<T>::edit(t, HOX_SS_ED_COV, o.cov.data());
+  Typed<T>::edit(t, HOX_SS_ED_COR, o.cor.data());
+  Typed<T>::edit(t, HOX_SS_ED_CP, o.cp.data());
+  __hoxiSSEditTask(t, HOX_SS_ED_COV_STORAGE, &c.cov_storage);
+  __hoxiSSEditTask(t, HOX_SS_ED_COR_STORAGE, &c.cor_storage);
+  __hoxiSSEditTask(t, HOX_SS_ED_CP_STORAGE, &c.cp_storage);
+  if (c.accumulate) Typed<T>::edit(t, HOX_SS_ED_ACCUM_WEIGHT, o.aw.data());
 }
 
 // One call over observations [j0, j1) of `d` (a copy of that block, as a caller streaming its

@@ -1,10 +1,11 @@
 // Linear spline construction: c0 = y[i], c1 = (y[i+1] - y[i]) / (x[i+1] - x[i]) per cell.
-// One kernel per (y rows or columns) x (uniform or non-uniform partition), chosen once per call;
-// large tasks are split into blocks of 1024 cells x 4 functions run through the caller's
-// ThreadingServices.
+// One kernel per (y rows or columns) x (uniform or non-uniform partition), chosen once per call
+// from the construction kernel table; large tasks are split into blocks of 1024 cells x 4
+// functions run through the caller's ThreadingServices.
 #include <algorithm>
 
 #include "data_fitting/construct/construct.h"
+#include "data_fitting/construct/kernel_table.h"
 
 namespace qor::df {
 namespace {
@@ -74,11 +75,16 @@ int32_t linear_kernel(const DfTask1D* t, const ThreadingServices* ts) {
 
 }  // namespace
 
-// The kernels (their block function is linear_block), by storage of y and kind of partition.
-template <class T> int32_t _v1DLSLinearYRowsUniformGrid(const DfTask1D* t, const ThreadingServices* ts) { return linear_kernel<T, false, true>(t, ts); }
-template <class T> int32_t _v1DLSLinearYRowsNoUniformGrid(const DfTask1D* t, const ThreadingServices* ts) { return linear_kernel<T, false, false>(t, ts); }
-template <class T> int32_t _v1DLSLinearYColsUniformGrid(const DfTask1D* t, const ThreadingServices* ts) { return linear_kernel<T, true, true>(t, ts); }
-template <class T> int32_t _v1DLSLinearYColsNoUniformGrid(const DfTask1D* t, const ThreadingServices* ts) { return linear_kernel<T, true, false>(t, ts); }
+// One kernel per storage of y and kind of partition (its block function is linear_block); the
+// boundary condition is only checked, never built, so the table holds it under BcKind::none.
+template <>
+struct Construct<SplineKind::linear> : ConstructDefaults {
+  static constexpr bool builds(BcKind b) { return b == BcKind::none; }
+  template <class T, BcKind, bool Cols, bool UniformGrid, bool>
+  static int32_t run(const DfTask1D* t, int64_t, const ThreadingServices* ts) {
+    return linear_kernel<T, Cols, UniformGrid>(t, ts);
+  }
+};
 
 namespace {
 
@@ -86,17 +92,15 @@ template <class T>
 int32_t linear_spline(DfTask1D* t, int64_t method, const ThreadingServices* ts) {
   if (!t) return DfErrNullTask;
   if (!precision_matches<T>(t)) return DfErrType;
-  if (method != 0) return DfErrMethod;
+  if (method != QOR_DF_METHOD_DEFAULT) return DfErrMethod;
   if (t->nx < 2) return DfErrNx;
   if (!valid_storage_hint(t->yhint)) return DfErrYHint;
   if (t->ny <= 0) return DfOk;
   if (const int32_t st = check_function_tables<T>(t); st != DfOk) return st;
   if (t->bcType == QOR_DF_BC_PERIODIC && !periodic_ends_match<T>(t)) return DfErrPeriodic;
-  using Kernel = int32_t (*)(const DfTask1D*, const ThreadingServices*);
-  static constexpr Kernel kKernels[2][2] = {
-      {_v1DLSLinearYRowsNoUniformGrid<T>, _v1DLSLinearYRowsUniformGrid<T>},
-      {_v1DLSLinearYColsNoUniformGrid<T>, _v1DLSLinearYColsUniformGrid<T>}};
-  return kKernels[y_by_columns(t)][uniform_partition(t)](t, ts);
+  const ConstructKernel kernel =
+      construct_kernel<SplineKind::linear, T>(BcKind::none, y_by_columns(t), uniform_partition(t), false);
+  return kernel(t, method, ts);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "data_fitting/construct/construct.h"
+#include "data_fitting/construct/kernel_table.h"
 #include "data_fitting/subgrid.h"
 #include "qor/service.h"
 
@@ -176,92 +177,57 @@ int32_t subbotin_kernel(const DfTask1D* t) {
 
 }  // namespace
 
-// Named kernels: standard quadratic by storage of y and partition kind; Subbotin by sub-grid
-// kind, storage, partition kind and boundary pair (left end first).
-template <class T> int32_t _v1DQSStdYRowsUniformGrid(const DfTask1D* t) { return std_quadratic_kernel<T, false, true>(t); }
-template <class T> int32_t _v1DQSStdYRowsNoUniformGrid(const DfTask1D* t) { return std_quadratic_kernel<T, false, false>(t); }
-template <class T> int32_t _v1DQSStdYColsUniformGrid(const DfTask1D* t) { return std_quadratic_kernel<T, true, true>(t); }
-template <class T> int32_t _v1DQSStdYColsNoUniformGrid(const DfTask1D* t) { return std_quadratic_kernel<T, true, false>(t); }
-
-#define QOR_DF_SUBB(SG, sg, Y, cols, G, uni, BC, l2, r2)                                 \
-  template <class T>                                                                     \
-  int32_t _v1DQSSubb##SG##Subgrid##Y##G##Grid##BC(const DfTask1D* t) {                   \
-    return subbotin_kernel<T, cols, uni, sg, l2, r2>(t);                                 \
+// The kernel tables. Standard quadratic: one kernel per storage of y and kind of partition, under
+// its own condition (the midpoint value). Subbotin: per sub-grid kind, storage, partition kind
+// and boundary pair (left end first).
+template <>
+struct Construct<SplineKind::quadratic> : ConstructDefaults {
+  static constexpr bool builds(BcKind b) { return b == BcKind::midpoint_value; }
+  template <class T, BcKind, bool Cols, bool UniformGrid, bool>
+  static int32_t run(const DfTask1D* t, int64_t, const ThreadingServices*) {
+    return std_quadratic_kernel<T, Cols, UniformGrid>(t);
   }
-#define QOR_DF_SUBB_BC(SG, sg, Y, cols, G, uni)              \
-  QOR_DF_SUBB(SG, sg, Y, cols, G, uni, 1st1st, false, false) \
-  QOR_DF_SUBB(SG, sg, Y, cols, G, uni, 1st2nd, false, true)  \
-  QOR_DF_SUBB(SG, sg, Y, cols, G, uni, 2nd1st, true, false)  \
-  QOR_DF_SUBB(SG, sg, Y, cols, G, uni, 2nd2nd, true, true)
-#define QOR_DF_SUBB_GRID(SG, sg, Y, cols)                \
-  QOR_DF_SUBB_BC(SG, sg, Y, cols, Uniform, true)         \
-  QOR_DF_SUBB_BC(SG, sg, Y, cols, NoUniform, false)
-#define QOR_DF_SUBB_Y(SG, sg)                            \
-  QOR_DF_SUBB_GRID(SG, sg, YRows, false)                 \
-  QOR_DF_SUBB_GRID(SG, sg, YCols, true)
-QOR_DF_SUBB_Y(Uniform, true)
-QOR_DF_SUBB_Y(NoUniform, false)
+};
+
+template <>
+struct Construct<SplineKind::subbotin> : ConstructDefaults {
+  // Not-a-knot, free-end and periodic Subbotin splines are not built.
+  static constexpr bool builds(BcKind b) {
+    return b == BcKind::first_first || b == BcKind::first_second || b == BcKind::second_first ||
+           b == BcKind::second_second;
+  }
+  static constexpr bool by_subgrid = true;
+  template <class T, BcKind B, bool Cols, bool UniformGrid, bool UniformSubgrid>
+  static int32_t run(const DfTask1D* t, int64_t, const ThreadingServices*) {
+    return subbotin_kernel<T, Cols, UniformGrid, UniformSubgrid, left_second(B), right_second(B)>(t);
+  }
+};
 
 namespace {
 
-using QuadKernel = int32_t (*)(const DfTask1D*);
-
 template <class T>
-QuadKernel subbotin_choice(bool uniform_subgrid, bool cols, bool uniform, int64_t bcType) {
-#define QOR_DF_PICK(SG, Y, G)                                                       \
-  switch (bcType) {                                                                 \
-    case 12: return _v1DQSSubb##SG##Subgrid##Y##G##Grid1st1st<T>;                   \
-    case 36: return _v1DQSSubb##SG##Subgrid##Y##G##Grid1st2nd<T>;                   \
-    case 24: return _v1DQSSubb##SG##Subgrid##Y##G##Grid2nd1st<T>;                   \
-    default: return _v1DQSSubb##SG##Subgrid##Y##G##Grid2nd2nd<T>;                   \
-  }
-  if (uniform_subgrid) {
-    if (cols) {
-      if (uniform) { QOR_DF_PICK(Uniform, YCols, Uniform) } else { QOR_DF_PICK(Uniform, YCols, NoUniform) }
-    } else {
-      if (uniform) { QOR_DF_PICK(Uniform, YRows, Uniform) } else { QOR_DF_PICK(Uniform, YRows, NoUniform) }
-    }
-  } else {
-    if (cols) {
-      if (uniform) { QOR_DF_PICK(NoUniform, YCols, Uniform) } else { QOR_DF_PICK(NoUniform, YCols, NoUniform) }
-    } else {
-      if (uniform) { QOR_DF_PICK(NoUniform, YRows, Uniform) } else { QOR_DF_PICK(NoUniform, YRows, NoUniform) }
-    }
-  }
-#undef QOR_DF_PICK
-}
-
-bool subbotin_pair(int64_t bc) { return bc == 12 || bc == 24 || bc == 36 || bc == 48; }
-
-template <class T>
-int32_t quadratic_spline(DfTask1D* t, const ThreadingServices*) {
+int32_t quadratic_spline(DfTask1D* t, const ThreadingServices* ts) {
   if (!t) return DfErrNullTask;
   if (!precision_matches<T>(t)) return DfErrType;
   if (!valid_storage_hint(t->yhint)) return DfErrYHint;
-  QuadKernel kernel = nullptr;
+  const BcKind bc = bc_kind(t->bcType);
   const bool cols = y_by_columns(t), uniform = uniform_partition(t);
+  ConstructKernel kernel = nullptr;
   if (t->type == QOR_DF_TYPE_DEFAULT) {
-    if (t->bcType != QOR_DF_BC_MIDPOINT_VALUE) return DfErrBcType;
-    if (!t->bc) return DfErrNullBc;
-    static constexpr QuadKernel kStd[2][2] = {{_v1DQSStdYRowsNoUniformGrid<T>, _v1DQSStdYRowsUniformGrid<T>},
-                                              {_v1DQSStdYColsNoUniformGrid<T>, _v1DQSStdYColsUniformGrid<T>}};
-    kernel = kStd[cols][uniform];
+    kernel = construct_kernel<SplineKind::quadratic, T>(bc, cols, uniform, false);
   } else if (t->type == QOR_DF_TYPE_SUBBOTIN) {
     if (!(t->icType & QOR_DF_IC_SUBGRID)) return DfErrIcType;
-    if (subbotin_pair(t->bcType)) {
-      if (!t->bc) return DfErrNullBc;
-    } else {
-      // Not-a-knot, free-end and periodic Subbotin splines are not built.
-      return DfErrBcType;
-    }
-    kernel = subbotin_choice<T>((t->icType & 4) != 0, cols, uniform, t->bcType);
+    const bool uniform_subgrid = (t->icType & QOR_DF_IC_UNIFORM) != 0;
+    kernel = construct_kernel<SplineKind::subbotin, T>(bc, cols, uniform, uniform_subgrid);
   } else {
     return DfErrMethod;
   }
+  if (!kernel) return DfErrBcType;
+  if (!t->bc) return DfErrNullBc;
   if (t->nx < 2) return DfErrNx;
   if (t->ny <= 0) return DfOk;
   if (const int32_t st = check_function_tables<T>(t); st != DfOk) return st;
-  return kernel(t);
+  return kernel(t, QOR_DF_METHOD_DEFAULT, ts);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ Partition<T> partition_from(const P* e) {
   Partition<T> p;
   p.x = e->x;
   p.nx = e->nx;
-  p.uniform = (e->flags & 4) != 0;
+  p.uniform = (e->flags & QOR_DF_HINT_UNIFORM) != 0;
   p.h = e->h;
   return p;
 }
@@ -170,21 +170,26 @@ Evaluator<T> evaluator_of(Kind kind) {
 
 // Spline kind from order and type: DfOk or DfErrType.
 int32_t select_kind(int64_t order, int64_t type, bool all_callbacks, Kind* kind) {
-  if (order == 2) { *kind = kLinear; return DfOk; }
-  if (order == 3) {
-    if (type == 0) { *kind = kQuadratic; return DfOk; }
-    if (type == 1) { *kind = kSubbotin; return DfOk; }
+  if (order == QOR_DF_ORDER_LINEAR) { *kind = kLinear; return DfOk; }
+  if (order == QOR_DF_ORDER_QUADRATIC) {
+    if (type == QOR_DF_TYPE_DEFAULT) { *kind = kQuadratic; return DfOk; }
+    if (type == QOR_DF_TYPE_SUBBOTIN) { *kind = kSubbotin; return DfOk; }
     return DfErrType;
   }
-  if (order == 4) {
-    if (type == 0 || type == 2 || type == 3 || type == 4 || type == 5 || type == 9) { *kind = kCubic; return DfOk; }
-    return DfErrType;
+  if (order == QOR_DF_ORDER_CUBIC) {
+    switch (type) {
+      case QOR_DF_TYPE_DEFAULT: case QOR_DF_TYPE_NATURAL: case QOR_DF_TYPE_HERMITE: case QOR_DF_TYPE_BESSEL:
+      case QOR_DF_TYPE_AKIMA: case QOR_DF_TYPE_HYMAN:
+        *kind = kCubic;
+        return DfOk;
+      default: return DfErrType;
+    }
   }
-  if (order >= 5) { *kind = kArbitrary; return DfOk; }
-  if (order == 0) {
-    if (type == 6) { *kind = kLookUp; return DfOk; }
-    if (type == 7) { *kind = kStepRight; return DfOk; }
-    if (type == 8) { *kind = kStepLeft; return DfOk; }
+  if (order > QOR_DF_ORDER_CUBIC) { *kind = kArbitrary; return DfOk; }
+  if (order == QOR_DF_ORDER_NONE) {
+    if (type == QOR_DF_TYPE_LOOKUP) { *kind = kLookUp; return DfOk; }
+    if (type == QOR_DF_TYPE_STEP_RIGHT) { *kind = kStepRight; return DfOk; }
+    if (type == QOR_DF_TYPE_STEP_LEFT) { *kind = kStepLeft; return DfOk; }
     if (all_callbacks) { *kind = kArbitrary; return DfOk; }
   }
   return DfErrType;
@@ -302,19 +307,19 @@ void scatter(const Job<T>& job, const T* tmp, int64_t b0, int64_t m, int64_t j) 
   const int64_t nder = job.nder, nsite = job.nsite, ny = job.ny;
   T* r = job.r;
   switch (job.rhint) {
-    case 16:
+    case QOR_DF_RESULT_FUNC_SITE_ORDER:
       for (int64_t k = 0; k < m; ++k)
         for (int64_t d = 0; d < nder; ++d) r[(j * nsite + b0 + k) * nder + d] = tmp[k * nder + d];
       break;
-    case 32:
+    case QOR_DF_RESULT_FUNC_ORDER_SITE:
       for (int64_t d = 0; d < nder; ++d)
         for (int64_t k = 0; k < m; ++k) r[(j * nder + d) * nsite + b0 + k] = tmp[k * nder + d];
       break;
-    case 256:
+    case QOR_DF_RESULT_SITE_FUNC_ORDER:
       for (int64_t k = 0; k < m; ++k)
         for (int64_t d = 0; d < nder; ++d) r[((b0 + k) * ny + j) * nder + d] = tmp[k * nder + d];
       break;
-    default:  // 512
+    default:  // QOR_DF_RESULT_SITE_ORDER_FUNC
       for (int64_t k = 0; k < m; ++k)
         for (int64_t d = 0; d < nder; ++d) r[((b0 + k) * nder + d) * ny + j] = tmp[k * nder + d];
       break;
@@ -356,7 +361,7 @@ int32_t run_range(Job<T>& job, unsigned char* area, int64_t begin, int64_t end) 
     }
     if (job.nder == 0) continue;
     for (int64_t j = 0; j < job.ny; ++j) {
-      const bool direct = job.rhint == 16 && !job.any_cb;
+      const bool direct = job.rhint == QOR_DF_RESULT_FUNC_SITE_ORDER && !job.any_cb;
       T* out = direct ? job.r + (j * job.nsite + b0) * job.nder : s.tmp;
       const int32_t st = eval_block(job, s, m, sites, s.cells, j, out);
       if (st < 0) return st;
@@ -394,8 +399,10 @@ int32_t interpolate(DfTask1D* t, int64_t type, int64_t nsite, const T* site, int
     if (const int32_t st = choose_search_method(t, sitehint, datahint, searchCallback != nullptr, &method); st != DfOk)
       return st;
   }
-  if (rhint == 0 || rhint == 128) rhint = 16;
-  if (rhint != 16 && rhint != 32 && rhint != 256 && rhint != 512) return DfErrResultHint;
+  if (rhint == QOR_DF_HINT_NONE || rhint == QOR_DF_STORAGE_PER_FUNCTION) rhint = QOR_DF_RESULT_FUNC_SITE_ORDER;
+  if (rhint != QOR_DF_RESULT_FUNC_SITE_ORDER && rhint != QOR_DF_RESULT_FUNC_ORDER_SITE &&
+      rhint != QOR_DF_RESULT_SITE_FUNC_ORDER && rhint != QOR_DF_RESULT_SITE_ORDER_FUNC)
+    return DfErrResultHint;
   // Requested orders.
   int32_t ders_stack[64];
   int32_t* ders = ders_stack;
@@ -446,7 +453,7 @@ int32_t interpolate(DfTask1D* t, int64_t type, int64_t nsite, const T* site, int
   const Partition<T> p = partition_of<T>(t);
   job.part.nx = t->nx;
   job.part.x = p.x;
-  job.part.flags = p.uniform ? 4 : 0;
+  job.part.flags = p.uniform ? QOR_DF_HINT_UNIFORM : 0;
   job.part.h = p.h;
   job.part.order = t->order;
   job.part.icType = t->icType;

@@ -287,12 +287,12 @@ int32_t choose_search_method(const DfTask1D* t, int64_t sitehint, const T* datah
     return DfOk;
   }
   if (datahint) {
-    const T e1 = datahint[1];
-    if (e1 == T(0)) {
+    const T e1 = datahint[kDataHintMethod];
+    if (e1 == T(kDataHintHybrid)) {
       *method = kSearchHybrid;
       return DfOk;
     }
-    if (e1 == T(1) && datahint[4] >= T(0) && datahint[4] <= T(t->nx)) {
+    if (e1 == T(kDataHintPeak) && datahint[kDataHintPeakCell] >= T(0) && datahint[kDataHintPeakCell] <= T(t->nx)) {
       *method = kSearchPeak;
       return DfOk;
     }
@@ -314,7 +314,7 @@ SearchPlan<T> make_search_plan(const DfTask1D* t, int32_t method, const T* datah
     p.scale = T(T(t->nx - 1) / T(p.x[1] - p.x[0]));
   else
     p.scale = T(T(t->nx - 1) / T(p.x[t->nx - 1] - p.x[0]));
-  p.peak = method == kSearchPeak ? datahint[4] : T(0);
+  p.peak = method == kSearchPeak ? datahint[kDataHintPeakCell] : T(0);
   if constexpr (sizeof(T) == sizeof(double))
     p.bucketScale = t->bucketScale.d;
   else

@@ -15,6 +15,13 @@ enum SearchMethod : int32_t {
   kSearchUserUniform = 6,
 };
 
+// The data hint: element kDataHintMethod chooses the hybrid (kDataHintHybrid) or the peak
+// (kDataHintPeak) method, element kDataHintPeakCell holds the peak cell.
+constexpr int kDataHintMethod = 1;
+constexpr int kDataHintPeakCell = 4;
+constexpr int kDataHintHybrid = 0;
+constexpr int kDataHintPeak = 1;
+
 // Chooses the method from the partition hint, the site hint, the data hint and the callback:
 // DfOk with *method set, or DfErrDataHint.
 template <class T>

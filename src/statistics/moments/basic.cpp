@@ -20,72 +20,6 @@ namespace qor::ss { namespace vm = ::qor::vm_bridge; }
 namespace qor::ss::basic {
 namespace {
 
-constexpr uint64_t kEstBit[kCompactBits] = {
-    0x1, 0x2, 0x4, 0x8, 0x10, 0x20, 0x40, 0x1000, 0x2000, 0x80, 0x100, 0x200,
-    0x2000000, 0x4000000, 0x8000000, 0x10000000, 0x20000000, 0x40000000, 0x80000000,
-    0x100000000ULL};
-
-// Presence bits each estimate needs; bit 20 is never present.
-constexpr uint32_t kGeneralTable[kCompactBits] = {
-    0x1, 0x2, 0x4, 0x8, 0x13, 0x27, 0x4f, 0x81, 0x101, 0x25f, 0x437, 0x813,
-    0x1000, 0x2000, 0x4000, 0x8000, 0x10001, 0x20001, 0x40001, 0x80001};
-constexpr uint32_t kFastTable[kCompactBits] = {
-    0x1, 0x2, 0x4, 0x8, 0x13, 0x27, 0x4f, 0x81, 0x101, 0x25f, 0x437, 0x813,
-    0x1000, 0x2000, 0x4000, 0x8000, 0x10003, 0x20007, 0x4000f, 0x80001};
-constexpr uint32_t kConversionTable[kCompactBits] = {
-    0x1001, 0x2002, 0x4004, 0x8008, 0x10010, 0x20020, 0x40040, 0x80080, 0x80100, 0x251, 0x431,
-    0x811, 0x100000, 0x100000, 0x100000, 0x100000, 0x100000, 0x100000, 0x100000, 0x100000};
-constexpr int32_t kMissingStatus[kCompactBits + 1] = {
-    -4006, -4007, -4008, -4009, -4010, -4011, -4012, -4018, -4019, -4013, -4014,
-    -4017, -4074, -4075, -4076, -4077, -4078, -4079, -4080, -4081, -4029};
-
-constexpr uint32_t bit(int b) { return 1u << b; }
-
-void* array_of(const HoxSSTask* t, int b) {
-  if (b <= kCen4) return t->moment[b];
-  switch (b) {
-    case kCov: return t->cov;
-    case kCor: return t->cor;
-    case kKurt: return t->kurtosis;
-    case kSkew: return t->skewness;
-    case kVariation: return t->variation;
-    case kCP: return t->cp;
-    default: return t->sum[b - kSum];
-  }
-}
-
-// ---- matrices in their storage forms ---------------------------------------------------------
-enum class Mat { full, packed1, packed2 };
-
-Mat decode_matrix(const HoxSSTask* t, const void* addr) {
-  if (!addr) return Mat::full;
-  const int64_t s = read_int(t, addr);
-  if (s & 2) return Mat::packed2;
-  if (s & 1) return Mat::packed1;
-  return Mat::full;
-}
-
-// Position of entry (i, j), i <= j, of a p x p symmetric matrix.
-inline int64_t mat_pos(Mat st, int64_t p, int64_t i, int64_t j) {
-  switch (st) {
-    case Mat::packed1: return j * (j + 1) / 2 + i;              // row j, columns 0..j
-    case Mat::packed2: return i * p - i * (i - 1) / 2 + (j - i);  // row i, columns i..p-1
-    default: return i * p + j;
-  }
-}
-
-template <class T>
-void write_matrix(T* out, Mat st, int64_t p, const int32_t* sel, int64_t q, const double* C,
-                  int64_t ldc, double scale) {
-  for (int64_t b = 0; b < q; ++b)
-    for (int64_t a = 0; a <= b; ++a) {
-      const T v = static_cast<T>(C[a + b * ldc] * scale);
-      const int64_t i = sel[a], j = sel[b];
-      out[mat_pos(st, p, i, j)] = v;
-      if (st == Mat::full) out[j * p + i] = v;
-    }
-}
-
 // Correlation from an upper triangle of a covariance-like matrix (any positive scale).
 template <class T>
 void write_correlation(T* out, Mat st, int64_t p, const int32_t* sel, int64_t q, const double* C,
@@ -98,13 +32,6 @@ void write_correlation(T* out, Mat st, int64_t p, const int32_t* sel, int64_t q,
       out[mat_pos(st, p, i, j)] = v;
       if (st == Mat::full) out[j * p + i] = v;
     }
-}
-
-template <class T>
-void read_matrix(const T* in, Mat st, int64_t p, const int32_t* sel, int64_t q, double* C,
-                 double scale) {
-  for (int64_t b = 0; b < q; ++b)
-    for (int64_t a = 0; a <= b; ++a) C[a + b * q] = in[mat_pos(st, p, sel[a], sel[b])] * scale;
 }
 
 // ---- the call's plan -------------------------------------------------------------------------
@@ -424,14 +351,19 @@ void thread_body(int32_t thread, void*, int32_t, void* context) {
   for (int64_t j0 = lo; j0 < hi; j0 += c.B) c.block(c, thread, j0, j0 + c.B < hi ? j0 + c.B : hi);
 }
 
+// Threads only for more than kWorkPerThread units of work (n p, or n p^2 with a matrix) and at
+// least kMinObservationsPerThread observations per thread.
+constexpr double kWorkPerThread = 8192.0;
+constexpr int64_t kMinObservationsPerThread = 16;
+
 int thread_count(const ThreadingServices* th, int64_t n, int64_t p, bool cov) {
   int64_t T = 1;
   if (th && th->max_threads && th->parallel_run) T = th->max_threads();
   if (T < 1) T = 1;
   const double work = static_cast<double>(n) * static_cast<double>(p) * (cov ? static_cast<double>(p) : 1.0);
-  const double units = std::floor(work / 8192.0);
+  const double units = std::floor(work / kWorkPerThread);
   if (units < static_cast<double>(T)) T = static_cast<int64_t>(units);
-  if (T > n / 16) T = n / 16;
+  if (T > n / kMinObservationsPerThread) T = n / kMinObservationsPerThread;
   if (T < 1) T = 1;
   return static_cast<int>(T);
 }
@@ -446,17 +378,11 @@ int32_t basic(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threading
   if (!(k == 1 || (k == 0 && (m & (HOX_SS_METHOD_FROM_CROSS_PRODUCT | HOX_SS_METHOD_FROM_SUMS)))))
     return HOX_SS_ERR_BAD_METHOD;
   // 2. estimates and the arrays present
-  uint32_t req = 0, present = 0;
-  for (int b = 0; b < kCompactBits; ++b) {
-    if (estimates & kEstBit[b]) req |= bit(b);
-    if (array_of(t, b)) present |= bit(b);
-  }
+  const uint32_t req = compact_mask(estimates, kEstBit);
   // 3. requirements
-  const uint32_t* table = (m & HOX_SS_METHOD_FAST) ? kFastTable : (k == 1 ? kGeneralTable : kConversionTable);
-  uint32_t need = 0;
-  for (int b = 0; b < kCompactBits; ++b)
-    if (req & bit(b)) need |= table[b];
-  if (const uint32_t missing = need & ~present) return kMissingStatus[__builtin_ctz(missing)];
+  const uint32_t need =
+      needed_mask(req, (m & HOX_SS_METHOD_FAST) ? kFastTable : k == 1 ? kGeneralTable : kConversionTable);
+  if (const int32_t st = first_missing(need, present_mask(t), kMissingStatus)) return st;
   // the dimension (the task's address can not be null, but its value may have changed)
   if (!t->dimension) return HOX_SS_ERR_BAD_DIMENSION;
   const int64_t p = read_int(t, t->dimension);
@@ -469,11 +395,8 @@ int32_t basic(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threading
   if (n < 1 || n > std::numeric_limits<int32_t>::max()) return HOX_SS_ERR_BAD_OBSERV_COUNT;
   if (!t->observ) return HOX_SS_ERR_NULL_OBSERV;
   if (!t->observ_storage) return HOX_SS_ERR_NULL_STORAGE;
-  const int64_t xs = read_int(t, t->observ_storage);
   bool rows;
-  if (xs & HOX_SS_STORAGE_ROWS) rows = true;
-  else if (xs & HOX_SS_STORAGE_COLUMNS) rows = false;
-  else return HOX_SS_ERR_BAD_STORAGE;
+  if (!observ_storage_by_bits(read_int(t, t->observ_storage), &rows)) return HOX_SS_ERR_BAD_STORAGE;
   if (p == 1) rows = true;
 
   Plan pl{};

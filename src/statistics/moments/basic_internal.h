@@ -1,17 +1,14 @@
-// Moments, sums and covariance: the pieces shared by the entry point and its kernels.
+// Moments, sums and covariance: the pieces shared by the entry point and its kernels, with the
+// method's requirement tables and the storage forms of its outputs.
 #pragma once
 
 #include <cstdint>
 
+#include "statistics/moments/requirements.h"
+#include "statistics/storage.h"
 #include "statistics/task.h"
 
 namespace qor::ss::basic {
-
-// Compact estimate bits (one per estimate) and presence bits (one per output array).
-enum Compact : int {
-  kMean = 0, kRaw2, kRaw3, kRaw4, kCen2, kCen3, kCen4, kCov, kCor, kKurt, kSkew, kVariation,
-  kSum, kRaw2Sum, kRaw3Sum, kRaw4Sum, kCen2Sum, kCen3Sum, kCen4Sum, kCP, kCompactBits
-};
 
 enum class Mode { one_pass, fast, given };
 
