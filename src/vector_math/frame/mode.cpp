@@ -22,6 +22,9 @@ struct Slot {
   pthread_key_t key{};
 };
 
+// The slot names, key functions and destructors carry the system's own names, including the
+// spelling "InputVecorPointer" (so that they match the names the front library's debugging
+// tools and documentation use); the public service is SetInterfInputVectorPointer.
 Slot Mode_slot, ErrStatus_slot, CallBack_slot, InputVecorPointer_slot;
 
 void Mode_destroy(void* p) { std::free(p); }
