@@ -338,7 +338,7 @@ int32_t search_block(const SearchPlan<T>& p, int64_t n, const T* site, int32_t* 
       int32_t result = DfOk;
       for (int64_t k0 = 0; k0 < n; k0 += kSiteBlock) {
         const int64_t m = std::min(kSiteBlock, n - k0);
-        const int32_t st = user_block(p.nx, p.x, m, site + k0, cell + k0, reinterpret_cast<CB>(p.callback),
+        const int32_t st = user_block(p.nx, p.x, m, site + k0, cell + k0, reinterpret_cast<CB>(const_cast<void*>(p.callback)),
                                       p.params, nullptr, p.method == kSearchUserUniform, p.scale);
         if (st < 0) return st;
         if (st != DfOk && result == DfOk) result = st;
