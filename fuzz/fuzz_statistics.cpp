@@ -256,7 +256,7 @@ struct Harness {
         }
         // TEMPORARY GUARD (known fault: __hoxdChi2CDF(1e17, 1e17) never returns, its iteration
         // has no bound). Remove once the fix has landed, so the target checks huge arguments too.
-        const bool known_hang = std::fabs(df) > 1e9 || std::fabs(x) > 1e9;
+        const bool known_hang = qor_fuzz::kGuardKnownFaults && (std::fabs(df) > 1e9 || std::fabs(x) > 1e9);
         __hoxdChi2PDF(df, x);
         if (!known_hang) {
           __hoxdChi2CDF(df, x);
