@@ -86,8 +86,14 @@ struct Harness {
                                    HOX_BRNG_R250,     HOX_BRNG_IABSTRACT,  HOX_BRNG_DABSTRACT,  HOX_BRNG_SABSTRACT,
                                    HOX_BRNG_MT2203 + 5, HOX_BRNG_WH + 272, HOX_BRNG_PHILOX4X32X10, 0x1100000,
                                    0x20000000, 1,     2,                   3,                   -1};
-    if (in.ConsumeIntegralInRange<int>(0, 3) != 0) return in.PickValueInArray(kIds) + (in.ConsumeBool() ? 0 : in.ConsumeIntegralInRange<int32_t>(0, 2));
-    return in.ConsumeIntegral<int32_t>();
+    static const int32_t kBuilt[] = {HOX_BRNG_MCG31, HOX_BRNG_MCG59, HOX_BRNG_MRG32K3A};
+    switch (in.ConsumeIntegralInRange<int>(0, 7)) {
+      case 0: return in.ConsumeIntegral<int32_t>();
+      case 1: return in.PickValueInArray(kIds) + in.ConsumeIntegralInRange<int32_t>(0, 2);  // members
+      case 2:
+      case 3: return in.PickValueInArray(kIds);
+      default: return in.PickValueInArray(kBuilt);
+    }
   }
 
   void create() {
