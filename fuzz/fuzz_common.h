@@ -92,6 +92,18 @@ inline const ThreadingServices* pick_threading(FuzzedDataProvider& in) {
   }
 }
 
+// Runs Harness<float> or Harness<double> (made from the input and `args`) on the input.
+template <template <typename> class Harness, typename... Args>
+void run_in_precision(bool single, FuzzedDataProvider& in, Args... args) {
+  if (single) {
+    Harness<float> h(in, args...);
+    h.run();
+  } else {
+    Harness<double> h(in, args...);
+    h.run();
+  }
+}
+
 }  // namespace qor_fuzz
 
 #endif

@@ -462,12 +462,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool wide = in.ConsumeBool();
   const int64_t nx = in.ConsumeIntegralInRange<int64_t>(2, in.ConsumeBool() ? 12 : 600);
   const int64_t ny = in.ConsumeIntegralInRange<int64_t>(1, 4);
-  if (single) {
-    Harness<float> h(in, wide, nx, ny);
-    h.run();
-  } else {
-    Harness<double> h(in, wide, nx, ny);
-    h.run();
-  }
+  qor_fuzz::run_in_precision<Harness>(single, in, wide, nx, ny);
   return 0;
 }

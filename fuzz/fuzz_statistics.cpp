@@ -313,12 +313,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool wide = in.ConsumeBool();
   const int64_t p = in.ConsumeIntegralInRange<int64_t>(1, kMaxP);
   const int64_t n = in.ConsumeIntegralInRange<int64_t>(0, kMaxN);
-  if (single) {
-    Harness<float> h(in, wide, p, n);
-    h.run();
-  } else {
-    Harness<double> h(in, wide, p, n);
-    h.run();
-  }
+  qor_fuzz::run_in_precision<Harness>(single, in, wide, p, n);
   return 0;
 }
