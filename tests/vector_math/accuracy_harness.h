@@ -56,10 +56,8 @@ std::vector<T> uniform(double lo, double hi, long n, uint32_t seed) {
 // Positive values with a uniformly distributed binary exponent in [e0, e1).
 template <class T>
 std::vector<T> log_uniform(int e0, int e1, long n, uint32_t seed) {
-  std::mt19937_64 g(seed);
-  std::uniform_real_distribution<double> d(e0, e1);
-  std::vector<T> v(n);
-  for (auto& x : v) x = static_cast<T>(std::exp2(d(g)));
+  std::vector<T> v;
+  for (double e : uniform<double>(e0, e1, n, seed)) v.push_back(static_cast<T>(std::exp2(e)));
   return v;
 }
 // n consecutive representable values upward from lo.
