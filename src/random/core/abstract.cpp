@@ -21,6 +21,7 @@ void copy_ring(const T* buffer, int32_t size, int32_t p, int32_t count, Out* out
 // Delivers n numbers: first the unread ones, then refills until enough were produced.
 template <class State, class T, class Map>
 int32_t draw(HoxStream stream, State* st, int32_t n, T* r, Map map) {
+  if (null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;
   if (n <= 0) return 0;
   if (!st->callback) return HOX_ERR_NULL_POINTER;
   const int32_t size = st->n;
