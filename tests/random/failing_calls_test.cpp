@@ -173,8 +173,9 @@ TEST(FailingCalls, LeaveOutputsAndStreamsUnchangedAndHoldNoMemory) {
     int32_t status;
   };
   std::vector<Case> cases;
+  std::vector<std::unique_ptr<Forged>> forged_records;
   for (int32_t id : kHostileIds) {
-    auto forged = std::make_shared<Forged>(id);
+    Forged* forged = forged_records.emplace_back(std::make_unique<Forged>(id)).get();
     const std::string tag = " id " + std::to_string(id);
     HoxStream s = forged->get();
     cases.push_back({"dUniform" + tag, [=] { return _hoxdRngUniform(0, s, 8, d(), 0.0, 1.0); }, HOX_ERR_INVALID_BRNG});
