@@ -5,6 +5,7 @@
 
 #include "primitives/owns.h"
 #include "qor/prim.h"
+#include "service/size_math.h"
 
 namespace qor::prim {
 namespace {
@@ -13,7 +14,9 @@ template <size_t E>
 int32_t copy_body(const void* src, void* dst, int32_t len) {
   if (!src || !dst) return QOR_PRIM_STATUS_NULL_PTR;
   if (len < 1) return QOR_PRIM_STATUS_SIZE_ERR;
-  qor_dft_e8r_ownsCopy_8u(src, dst, static_cast<size_t>(len) * E);
+  size_t bytes;
+  if (!qor::serv::checked_bytes(len, E, &bytes)) return QOR_PRIM_STATUS_SIZE_ERR;  // i386: len * E > 4 GB
+  qor_dft_e8r_ownsCopy_8u(src, dst, bytes);
   return QOR_PRIM_STATUS_OK;
 }
 
@@ -21,7 +24,9 @@ template <size_t E>
 int32_t zero_body(void* dst, int32_t len) {
   if (!dst) return QOR_PRIM_STATUS_NULL_PTR;
   if (len < 1) return QOR_PRIM_STATUS_SIZE_ERR;
-  qor_dft_e8r_ownsZero_8u(dst, static_cast<size_t>(len) * E);
+  size_t bytes;
+  if (!qor::serv::checked_bytes(len, E, &bytes)) return QOR_PRIM_STATUS_SIZE_ERR;  // i386: len * E > 4 GB
+  qor_dft_e8r_ownsZero_8u(dst, bytes);
   return QOR_PRIM_STATUS_OK;
 }
 

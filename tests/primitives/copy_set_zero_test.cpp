@@ -153,6 +153,11 @@ TYPED_TEST(CopySetZero, BadArgumentsWriteNothing) {
   EXPECT_EQ(Typed<T>::copy(nullptr, d, 2), QOR_PRIM_STATUS_NULL_PTR);
   EXPECT_EQ(Typed<T>::copy(d, nullptr, 2), QOR_PRIM_STATUS_NULL_PTR);
   EXPECT_EQ(Typed<T>::copy(d + 1, d, -3), QOR_PRIM_STATUS_SIZE_ERR);
+  if constexpr (sizeof(size_t) == 4 && sizeof(T) >= 4) {
+    // A byte count beyond the 32-bit address space is refused, not wrapped into a short one.
+    EXPECT_EQ(Typed<T>::zero(d, INT32_MAX), QOR_PRIM_STATUS_SIZE_ERR);
+    EXPECT_EQ(Typed<T>::copy(d + 1, d, INT32_MAX), QOR_PRIM_STATUS_SIZE_ERR);
+  }
   EXPECT_TRUE(a.guards_intact(0, 0));
 }
 

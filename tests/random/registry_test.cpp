@@ -1,6 +1,9 @@
 // The generator registry: identifier decoding, validity, properties and registration.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <vector>
+
 #include "rng_test_util.h"
 
 namespace {
@@ -136,8 +139,24 @@ TEST(Registry, RegistrationChecksInOrderThenAppendsRows) {
   EXPECT_EQ(_hoxiRngUniformBits32(0, s, 2, w), HOX_ERR_BITS32_UNSUPPORTED);  // registered rows never
   __hoxDeleteStream(&s);
 
+  // A generator whose seeded part (100 words of 16 bytes) is larger than other generators'
+  // states: a state copy into an MCG59 stream takes only the 16 bytes that stream holds.
+  BrngProperties wide = mcg31_like();
+  wide.stateBytes = 16 + 1600, wide.wordBytes = 16, wide.seedWords = 100;
+  ASSERT_EQ(__hoxRegisterBrng(&wide), 0x1300000);
+  ASSERT_EQ(__hoxNewStreamEx(&s, 0x1300000, 1, &seed), 0);
+  std::memset(static_cast<unsigned char*>(s) + 16, 0xA5, 1600);
+  HoxStream narrow = nullptr;
+  ASSERT_EQ(__hoxNewStreamEx(&narrow, HOX_BRNG_MCG59, 1, &seed), 0);
+  ASSERT_EQ(__hoxCopyStreamState(narrow, s), 0);
+  const std::vector<unsigned char> a5(16, 0xA5);
+  EXPECT_EQ(std::memcmp(static_cast<unsigned char*>(narrow) + 16, a5.data(), 16), 0);
+  EXPECT_EQ(__hoxGetStreamStateBrng(narrow), HOX_BRNG_MCG59);
+  __hoxDeleteStream(&narrow);
+  __hoxDeleteStream(&s);
+
   // The table holds 512 rows; the next registration is refused.
-  for (int k = 18; k < 512; ++k) ASSERT_EQ(__hoxRegisterBrng(&mine), (k + 1) << 20);
+  for (int k = 19; k < 512; ++k) ASSERT_EQ(__hoxRegisterBrng(&mine), (k + 1) << 20);
   EXPECT_EQ(__hoxRegisterBrng(&mine), HOX_ERR_REG_TABLE_FULL);
   EXPECT_EQ(__hoxGetNumRegBrngs(), 512);
 }

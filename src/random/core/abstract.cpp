@@ -21,6 +21,7 @@ void copy_ring(const T* buffer, int32_t size, int32_t p, int32_t count, Out* out
 // Delivers n numbers: first the unread ones, then refills until enough were produced.
 template <class State, class T, class Map>
 int32_t draw(HoxStream stream, State* st, int32_t n, T* r, Map map) {
+  if (null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;
   if (n <= 0) return 0;
   if (!st->callback) return HOX_ERR_NULL_POINTER;
   const int32_t size = st->n;
@@ -53,6 +54,10 @@ int32_t draw(HoxStream stream, State* st, int32_t n, T* r, Map map) {
   st->p = p;
   st->c = c;
   return status;
+}
+
+int32_t wrong_type(int32_t n, const void* r) {
+  return null_output(n, r) ? HOX_ERR_BAD_ARGUMENT : HOX_ERR_ABSTRACT_WRONG_TYPE;
 }
 
 // Parameter block of the abstract rows' standard initialisation:
@@ -138,12 +143,12 @@ QOR_API int32_t __hoxsBRngsAbstract(HoxStream stream, int32_t n, float* r, float
   return draw(stream, st, n, r, [=](float u) { return (u - A) * f + a; });
 }
 
-// Outputs of another type than the stream's own.
-QOR_API int32_t __hoxsBRngiAbstract(HoxStream, int32_t, float*, float, float) { return HOX_ERR_ABSTRACT_WRONG_TYPE; }
-QOR_API int32_t __hoxdBRngiAbstract(HoxStream, int32_t, double*, double, double) { return HOX_ERR_ABSTRACT_WRONG_TYPE; }
-QOR_API int32_t __hoxsBRngdAbstract(HoxStream, int32_t, float*, float, float) { return HOX_ERR_ABSTRACT_WRONG_TYPE; }
-QOR_API int32_t __hoxiBRngdAbstract(HoxStream, int32_t, uint32_t*) { return HOX_ERR_ABSTRACT_WRONG_TYPE; }
-QOR_API int32_t __hoxdBRngsAbstract(HoxStream, int32_t, double*, double, double) { return HOX_ERR_ABSTRACT_WRONG_TYPE; }
-QOR_API int32_t __hoxiBRngsAbstract(HoxStream, int32_t, uint32_t*) { return HOX_ERR_ABSTRACT_WRONG_TYPE; }
+// Outputs of another type than the stream's own (a null buffer is refused first, as everywhere).
+QOR_API int32_t __hoxsBRngiAbstract(HoxStream, int32_t n, float* r, float, float) { return wrong_type(n, r); }
+QOR_API int32_t __hoxdBRngiAbstract(HoxStream, int32_t n, double* r, double, double) { return wrong_type(n, r); }
+QOR_API int32_t __hoxsBRngdAbstract(HoxStream, int32_t n, float* r, float, float) { return wrong_type(n, r); }
+QOR_API int32_t __hoxiBRngdAbstract(HoxStream, int32_t n, uint32_t* r) { return wrong_type(n, r); }
+QOR_API int32_t __hoxdBRngsAbstract(HoxStream, int32_t n, double* r, double, double) { return wrong_type(n, r); }
+QOR_API int32_t __hoxiBRngsAbstract(HoxStream, int32_t n, uint32_t* r) { return wrong_type(n, r); }
 
 }  // extern "C"

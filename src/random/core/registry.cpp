@@ -79,7 +79,7 @@ const BrngProperties* row_of_id(int32_t brng, int32_t* row_index) {
 }
 
 const BrngProperties* row_of_stream(HoxStream s, int32_t* row_index) {
-  return row_of_id(header(s)->brng, row_index);
+  return s ? row_of_id(header(s)->brng, row_index) : nullptr;
 }
 
 }  // namespace qor::rng

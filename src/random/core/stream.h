@@ -62,10 +62,16 @@ inline State* state_of(HoxStream s) {
   return reinterpret_cast<State*>(static_cast<unsigned char*>(s) + sizeof(StreamHeader));
 }
 
-// The registry row of a stream's identifier, or null when it names no valid row.
+// The registry row of a stream's identifier, or null when the stream is null or its identifier
+// names no valid row.
 const BrngProperties* row_of_stream(HoxStream s, int32_t* row_index = nullptr);
 // The registry row of an identifier, or null.
 const BrngProperties* row_of_id(int32_t brng, int32_t* row_index = nullptr);
+
+// The check every output entry (a generator's row functions, every distribution) makes before it
+// touches the stream: a request for n > 0 results into a null buffer is refused with
+// HOX_ERR_BAD_ARGUMENT; n <= 0 writes nothing, so any buffer will do.
+inline bool null_output(int32_t n, const void* r) { return n > 0 && !r; }
 
 // Chunk-list helpers shared by the stream functions.
 void release_chunk(Chunk* c);

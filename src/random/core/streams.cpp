@@ -13,9 +13,13 @@ bool is_abstract_id(int32_t brng) {
   return brng == HOX_BRNG_IABSTRACT || brng == HOX_BRNG_DABSTRACT || brng == HOX_BRNG_SABSTRACT;
 }
 
+// Bytes of a record of `row`: its stateBytes (a non-negative 32-bit count, so it fits size_t on
+// both targets), at least the header.
 size_t record_bytes(const BrngProperties* row) {
   return std::max<size_t>(size_t(std::max<int32_t>(row->stateBytes, 0)), sizeof(StreamHeader));
 }
+
+size_t state_area_bytes(const BrngProperties* row) { return record_bytes(row) - sizeof(StreamHeader); }
 
 // Allocates a zeroed record for `row` with its header filled; null when memory runs out.
 HoxStream allocate_record(const BrngProperties* row, int32_t brng) {
@@ -79,16 +83,26 @@ extern "C" QOR_API int32_t __hoxCopyStreamState(HoxStream destination, HoxStream
   if (destination == source) return 0;
   if (!destination || !source) return HOX_ERR_BAD_ARGUMENT;
   const BrngProperties* row = row_of_stream(source);
-  if (!row) return HOX_ERR_INVALID_BRNG;
-  // The seeded part of the state; whatever lies beyond it (for example the current multiplier
-  // of a congruential generator) keeps the destination's value.
+  const BrngProperties* to = row_of_stream(destination);
+  if (!row || !to) return HOX_ERR_INVALID_BRNG;
+  // The seeded part of the state (by the source's generator), within both records' state areas:
+  // the identifiers are not compared, so the destination may be a smaller generator. Whatever
+  // lies beyond (for example the current multiplier of a congruential generator) keeps the
+  // destination's value.
   int64_t bytes = int64_t(row->wordBytes) * row->seedWords;
-  bytes = std::min<int64_t>(bytes, int64_t(row->stateBytes) - int64_t(sizeof(StreamHeader)));
+  bytes = std::min<int64_t>(bytes, int64_t(state_area_bytes(row)));
+  bytes = std::min<int64_t>(bytes, int64_t(state_area_bytes(to)));
+  // The source's chunks are copied onto a detached list first, so that a failing copy leaves
+  // the destination as it was.
+  StreamHeader copies{};
+  const int32_t status = __hoxCopyChunks(&copies, source);
+  if (status != 0) return status;
   if (bytes > 0)
     std::memcpy(static_cast<unsigned char*>(destination) + sizeof(StreamHeader),
                 static_cast<unsigned char*>(source) + sizeof(StreamHeader), size_t(bytes));
   __hoxDeleteChunks(destination);
-  return __hoxCopyChunks(destination, source);
+  header(destination)->chunks = copies.chunks;
+  return 0;
 }
 
 extern "C" QOR_API int32_t __hoxDeleteStream(HoxStream* stream) {

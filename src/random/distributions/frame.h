@@ -29,6 +29,7 @@
 
 #include "qor/rng.h"
 #include "qor/vm.h"
+#include "random/core/stream.h"
 #include "random/distributions/vm_bridge.h"
 
 namespace qor::rng::dist {
@@ -113,6 +114,7 @@ inline int32_t uniforms(HoxStream stream, int32_t m, float* u, float lo, float h
 template <class T, int32_t PerResult, int32_t Block, class Transform>
 int32_t generate(HoxStream stream, int32_t n, T* r, Draw<T, PerResult, Block> draw, FnxErrorCallBack callback,
                  Transform transform) {
+  if (null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;
   if (n <= 0) return 0;
   const Frame frame(callback);
   alignas(16) T u[PerResult * Block];

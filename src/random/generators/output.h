@@ -8,7 +8,8 @@
 // generator's word kind (`State::Word`):
 //   Word32  integers below 2^32: one 32-bit word each; exact doubles by the exponent-bias trick
 //           (or-ing into the mantissa of 2^52 and subtracting 2^52);
-//   Word64  integers below 2^64 (MCG59's 59 bits): two 32-bit words each, low word first;
+//   Word64  integers below 2^64 (MCG59's 59 bits): two 32-bit words each, low word first (word
+//           indices in pointer width: 2i does not fit 32 bits for i >= 2^30);
 //           doubles as hi * 2^32 + lo, both halves by the bias trick, so one rounding.
 // The scalar and the paired forms compute the same values, so block output equals one-by-one
 // output bit for bit.
@@ -16,6 +17,7 @@
 
 #include <emmintrin.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -50,10 +52,10 @@ struct Word32 {
 struct Word64 {
   static double real(uint64_t x) { return u52_to_double(x >> 32) * 0x1p32 + u52_to_double(x & 0xFFFFFFFFu); }
   static void put(uint32_t* r, int32_t i, uint64_t x) {
-    r[2 * i] = static_cast<uint32_t>(x);
-    r[2 * i + 1] = static_cast<uint32_t>(x >> 32);
+    r[2 * ptrdiff_t(i)] = static_cast<uint32_t>(x);
+    r[2 * ptrdiff_t(i) + 1] = static_cast<uint32_t>(x >> 32);
   }
-  static void put2(uint32_t* r, int32_t i, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(r + 2 * i), v); }
+  static void put2(uint32_t* r, int32_t i, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(r + 2 * ptrdiff_t(i)), v); }
 };
 
 template <class W>
@@ -132,6 +134,7 @@ int32_t put_doubles_two_paths(HoxStream stream, int32_t n, double* r, double a, 
 //   generate  a template (State*, int32_t n, const Sink&) writing n outputs through the sink
 //             and advancing the state;
 //   init      int32_t (int32_t method, State*, int32_t n, const uint32_t* params).
+// Each output function refuses a null buffer for n > 0 (null_output) before touching the stream.
 // Use at global scope, after the generator's namespace. Doubles go to `generate` directly with a
 // temporary sink unless the generator asks for the zero-offset copy: a wrapper around that call
 // changed the register allocation of the inlined loops.
@@ -141,11 +144,13 @@ int32_t put_doubles_two_paths(HoxStream stream, int32_t n, double* r, double a, 
     return init(method, ::qor::rng::state_of<State>(stream), n, params);                            \
   }                                                                                                 \
   extern "C" QOR_API int32_t __hoxiBRng##Name(HoxStream stream, int32_t n, uint32_t* r) {          \
+    if (::qor::rng::null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;                                 \
     generate(::qor::rng::state_of<State>(stream), n, ::qor::rng::WordSink<State::Word>{r});         \
     return 0;                                                                                       \
   }                                                                                                 \
   extern "C" QOR_API int32_t __hoxdBRng##Name(HoxStream stream, int32_t n, double* r, double a,     \
                                               double b) {                                           \
+    if (::qor::rng::null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;                                 \
     if constexpr (::qor::rng::zero_offset_path<State>())                                            \
       return ::qor::rng::put_doubles_two_paths<State>(stream, n, r, a, b, [](State* st, int32_t m, const auto& out) { \
         generate(st, m, out);                                                                       \
@@ -155,6 +160,7 @@ int32_t put_doubles_two_paths(HoxStream stream, int32_t n, double* r, double a, 
     return 0;                                                                                       \
   }                                                                                                 \
   extern "C" QOR_API int32_t __hoxsBRng##Name(HoxStream stream, int32_t n, float* r, float a, float b) { \
+    if (::qor::rng::null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;                                 \
     generate(::qor::rng::state_of<State>(stream), n,                                                \
              ::qor::rng::SingleSink<State::Word>(r, a, b, State::kScale));                          \
     return 0;                                                                                       \

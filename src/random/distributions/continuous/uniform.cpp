@@ -11,6 +11,7 @@ namespace {
 
 template <class T, class Fetch>
 int32_t uniform(int32_t method, HoxStream stream, int32_t n, T* r, T a, T b, Fetch fetch) {
+  if (null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;
   if (n <= 0) return 0;
   const BrngProperties* row = row_of_stream(stream);
   if (!row) return HOX_ERR_INVALID_BRNG;

@@ -4,11 +4,13 @@
 #include <iterator>
 
 #include "random/core/stream.h"
+#include "service/size_math.h"
 
 using namespace qor::rng;
 
 extern "C" QOR_API int32_t _hoxiRngUniform(int32_t method, HoxStream stream, int32_t n, int32_t* r,
                                          int32_t a, int32_t b) {
+  if (null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;
   constexpr int32_t kBlock = 1024;
   double u[kBlock];
   for (int32_t done = 0; done < n;) {
@@ -27,6 +29,7 @@ extern "C" QOR_API int32_t _hoxiRngUniform(int32_t method, HoxStream stream, int
 }
 
 extern "C" QOR_API int32_t _hoxiRngUniformBits(int32_t method, HoxStream stream, int32_t n, uint32_t* r) {
+  if (null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;
   if (n <= 0) return 0;
   const BrngProperties* row = row_of_stream(stream);
   if (!row || !row->iBRng) return HOX_ERR_INVALID_BRNG;
@@ -71,6 +74,7 @@ int32_t top_bits(HoxStream stream, int32_t bits, int64_t count, Put put) {
 }  // namespace
 
 extern "C" QOR_API int32_t _hoxiRngUniformBits32(int32_t method, HoxStream stream, int32_t n, uint32_t* r) {
+  if (null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;
   const BrngProperties* row = nullptr;
   switch (bits_kind(stream, &row)) {
     case Bits::top:
@@ -83,6 +87,7 @@ extern "C" QOR_API int32_t _hoxiRngUniformBits32(int32_t method, HoxStream strea
 }
 
 extern "C" QOR_API int32_t _hoxiRngUniformBits64(int32_t method, HoxStream stream, int32_t n, uint64_t* r) {
+  if (null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;
   const BrngProperties* row = nullptr;
   switch (bits_kind(stream, &row)) {
     case Bits::top: {
@@ -90,9 +95,10 @@ extern "C" QOR_API int32_t _hoxiRngUniformBits64(int32_t method, HoxStream strea
       return top_bits(stream, row->outputBits, int64_t(n) * 2, [w](int64_t i, uint32_t v) { w[i] = v; });
     }
     case Bits::words:
+      int32_t words;
       if (n <= 0) return 0;
-      if (n > INT32_MAX / 2) return HOX_ERR_BAD_ARGUMENT;
-      return row->iBRng(stream, 2 * n, reinterpret_cast<uint32_t*>(r));
+      if (!qor::serv::checked_mul(n, 2, &words)) return HOX_ERR_BAD_ARGUMENT;
+      return row->iBRng(stream, words, reinterpret_cast<uint32_t*>(r));
     default:
       return HOX_ERR_BITS32_UNSUPPORTED;
   }
