@@ -254,3 +254,49 @@ TEST(FailingCalls, LeaveOutputsAndStreamsUnchangedAndHoldNoMemory) {
 }
 
 }  // namespace
+
+// A null stream handle is refused or found empty by every call that takes one, never read.
+TEST(NullStreams, AreRefusedOrEmptyNeverRead) {
+  float r[8] = {};
+  EXPECT_EQ(__hoxSkipAheadStream(nullptr, 5), HOX_ERR_INVALID_BRNG);
+  EXPECT_EQ(__hoxLeapfrogStream(nullptr, 0, 1), HOX_ERR_INVALID_BRNG);
+  EXPECT_EQ(_hoxsRngUniform(0, nullptr, 8, r, 0.0f, 1.0f), HOX_ERR_INVALID_BRNG);
+  EXPECT_EQ(__hoxGetStreamStateBrng(nullptr), HOX_ERR_INVALID_BRNG);
+  EXPECT_EQ(__hoxSearchChunk(nullptr, 1), nullptr);
+  EXPECT_EQ(__hoxGetNumChunks(nullptr), 0);
+  EXPECT_EQ(__hoxDeleteChunksById(nullptr, 1), 0);
+  EXPECT_EQ(__hoxDeleteChunks(nullptr), 0);
+  Stream s(HOX_BRNG_MCG31, {7});
+  const long before = qor::serv::live_allocations();
+  int32_t data = 0;
+  EXPECT_EQ(__hoxAddChunk(nullptr, 1, nullptr, &data, 4), HOX_ERR_BAD_ARGUMENT);
+  EXPECT_EQ(__hoxCopyChunks(nullptr, s.s), HOX_ERR_BAD_ARGUMENT);
+  EXPECT_EQ(__hoxCopyChunks(s.s, nullptr), HOX_ERR_BAD_ARGUMENT);
+  EXPECT_EQ(qor::serv::live_allocations(), before);
+  // The identifier is checked first, then the record to fill.
+  EXPECT_EQ(__hoxGetBrngProperties(-1, nullptr), HOX_ERR_INVALID_BRNG);
+  EXPECT_EQ(__hoxGetBrngProperties(HOX_BRNG_MCG31, nullptr), HOX_ERR_BAD_ARGUMENT);
+}
+
+// An abstract double stream over an interval wider than the largest double: its numbers map
+// onto the caller's interval without overflow (no inf * 0 = NaN) and the integer uniform built on
+// it stays in range.
+TEST(AbstractStreams, IntervalWiderThanTheLargestDouble) {
+  static double buffer[4];
+  auto fill = [](HoxStream, int32_t*, double* b, int32_t* wanted, int32_t*, int32_t* pos) -> int32_t {
+    const double v[4] = {-1.5e308, -1e300, 1e308, 1.5e308};
+    for (int32_t i = 0; i < *wanted; ++i) b[(*pos + i) % 4] = v[(*pos + i) % 4];
+    return *wanted;
+  };
+  HoxStream s = nullptr;
+  ASSERT_EQ(__hoxdNewAbstractStream(&s, 4, buffer, -1.7e308, 1.7e308, fill), 0);
+  double d[4];
+  ASSERT_EQ(_hoxdRngUniform(0, s, 4, d, 0.0, 10.0), 0);
+  // (u - A) / (B - A) * 10 for A = -1.7e308, B = 1.7e308.
+  const double expect[4] = {0.2 / 3.4 * 10, (0.5 - 1.0 / 3.4e8) * 10, 2.7 / 3.4 * 10, 3.2 / 3.4 * 10};
+  for (int i = 0; i < 4; ++i) EXPECT_NEAR(d[i], expect[i], 1e-12) << i;
+  int32_t k[4];
+  ASSERT_EQ(_hoxiRngUniform(0, s, 4, k, 0, 10), 0);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(k[i], int32_t(expect[i])) << i;
+  __hoxDeleteStream(&s);
+}

@@ -2,6 +2,7 @@
 // callback refills on demand. Three kinds (32-bit words, doubles, singles), each a registry
 // row whose only working output is its own type.
 #include <algorithm>
+#include <cmath>
 #include <type_traits>
 
 #include "random/core/abstract.h"
@@ -104,6 +105,23 @@ int32_t create(HoxStream* stream, int32_t brng, int32_t n, T* buffer, const T* a
 
 using namespace qor::rng;
 
+namespace {
+// (u - A) * (b - a) / (B - A) + a. A stream interval wider than the largest finite number
+// (B - A overflows) is rescaled in halves, (u/2 - A/2) * ((b - a) / (B/2 - A/2)), so that
+// neither difference overflows and no result is inf * 0; other intervals keep the direct form.
+template <class T, class State>
+int32_t rescaled_draw(HoxStream stream, State* st, int32_t n, T* r, T a, T b) {
+  const T A = st->a;
+  if (std::isinf(st->b - st->a)) {
+    const T h = T(0.5), f = (b - a) / (st->b * h - A * h);
+    return draw(stream, st, n, r, [=](T u) { return (u * h - A * h) * f + a; });
+  }
+  const T f = (b - a) / (st->b - A);
+  return draw(stream, st, n, r, [=](T u) { return (u - A) * f + a; });
+}
+
+}  // namespace
+
 extern "C" {
 
 QOR_API int32_t __hoxiNewAbstractStream(HoxStream* stream, int32_t n, uint32_t* buffer,
@@ -133,14 +151,10 @@ QOR_API int32_t __hoxiBRngiAbstract(HoxStream stream, int32_t n, uint32_t* r) {
   return draw(stream, state_of<IAbstractState>(stream), n, r, [](uint32_t u) { return u; });
 }
 QOR_API int32_t __hoxdBRngdAbstract(HoxStream stream, int32_t n, double* r, double a, double b) {
-  DAbstractState* st = state_of<DAbstractState>(stream);
-  const double A = st->a, f = (b - a) / (st->b - st->a);
-  return draw(stream, st, n, r, [=](double u) { return (u - A) * f + a; });
+  return rescaled_draw(stream, state_of<DAbstractState>(stream), n, r, a, b);
 }
 QOR_API int32_t __hoxsBRngsAbstract(HoxStream stream, int32_t n, float* r, float a, float b) {
-  SAbstractState* st = state_of<SAbstractState>(stream);
-  const float A = st->a, f = (b - a) / (st->b - st->a);
-  return draw(stream, st, n, r, [=](float u) { return (u - A) * f + a; });
+  return rescaled_draw(stream, state_of<SAbstractState>(stream), n, r, a, b);
 }
 
 // Outputs of another type than the stream's own (a null buffer is refused first, as everywhere).

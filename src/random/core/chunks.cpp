@@ -140,9 +140,12 @@ extern "C" QOR_API void __hoxGenerateNewGlobalRODataTableEntryId(uint32_t* key, 
 }
 
 // ---- chunk lists -------------------------------------------------------------------------
+// A null stream has no chunks: searching finds none, counting gives 0, deleting does nothing;
+// adding to it or copying from or to it is refused with HOX_ERR_BAD_ARGUMENT.
 
 extern "C" QOR_API int32_t __hoxAddChunk(HoxStream stream, int32_t kind, const uint32_t* key, void* data,
                                        int32_t size) {
+  if (!stream) return HOX_ERR_BAD_ARGUMENT;
   auto* c = static_cast<Chunk*>(qor_serv_allocate(sizeof(Chunk), 128));
   if (!c) return HOX_ERR_NO_MEMORY;
   c->kind = kind;
@@ -182,18 +185,21 @@ extern "C" QOR_API int32_t __hoxAddChunk(HoxStream stream, int32_t kind, const u
 }
 
 extern "C" QOR_API void* __hoxSearchChunk(HoxStream stream, int32_t kind) {
+  if (!stream) return nullptr;
   for (Chunk* c = header(stream)->chunks; c; c = c->next)
     if (c->kind == kind) return c->data;
   return nullptr;
 }
 
 extern "C" QOR_API int32_t __hoxGetNumChunks(HoxStream stream) {
+  if (!stream) return 0;
   int32_t n = 0;
   for (Chunk* c = header(stream)->chunks; c; c = c->next) ++n;
   return n;
 }
 
 extern "C" QOR_API int32_t __hoxDeleteChunksById(HoxStream stream, int32_t kind) {
+  if (!stream) return 0;
   StreamHeader* h = header(stream);
   Chunk** link = &h->chunks;
   while (Chunk* c = *link) {
@@ -209,6 +215,7 @@ extern "C" QOR_API int32_t __hoxDeleteChunksById(HoxStream stream, int32_t kind)
 }
 
 extern "C" QOR_API int32_t __hoxDeleteChunks(HoxStream stream) {
+  if (!stream) return 0;
   StreamHeader* h = header(stream);
   Chunk* c = h->chunks;
   while (c) {
@@ -222,6 +229,7 @@ extern "C" QOR_API int32_t __hoxDeleteChunks(HoxStream stream) {
 }
 
 extern "C" QOR_API int32_t __hoxCopyChunks(HoxStream destination, HoxStream source) {
+  if (!destination || !source) return HOX_ERR_BAD_ARGUMENT;
   StreamHeader* d = header(destination);
   for (const Chunk* s = header(source)->chunks; s; s = s->next) {
     auto* c = static_cast<Chunk*>(qor_serv_allocate(sizeof(Chunk), 128));

@@ -114,6 +114,7 @@ extern "C" QOR_API int32_t __hoxIsBrngValid(const BrngProperties* table, int32_t
 extern "C" QOR_API int32_t __hoxGetBrngProperties(int32_t brng, BrngProperties* properties) {
   const BrngProperties* r = row_of_id(brng);
   if (!r) return HOX_ERR_INVALID_BRNG;
+  if (!properties) return HOX_ERR_BAD_ARGUMENT;  // after the identifier: the first failing check decides
   *properties = *r;
   return 0;
 }
@@ -135,4 +136,7 @@ extern "C" QOR_API int32_t __hoxRegisterBrng(const BrngProperties* p) {
   return (k << 20) + HOX_BRNG_INC;
 }
 
-extern "C" QOR_API int32_t __hoxGetStreamStateBrng(HoxStream stream) { return header(stream)->brng; }
+// A null stream has no identifier: HOX_ERR_INVALID_BRNG, which no identifier equals.
+extern "C" QOR_API int32_t __hoxGetStreamStateBrng(HoxStream stream) {
+  return stream ? header(stream)->brng : HOX_ERR_INVALID_BRNG;
+}

@@ -1,5 +1,6 @@
 // Discrete uniform on [a, b) and the raw-bit generators.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <iterator>
 
@@ -18,9 +19,14 @@ extern "C" QOR_API int32_t _hoxiRngUniform(int32_t method, HoxStream stream, int
     const int32_t status = _hoxdRngUniform(0, stream, m, u, double(a), double(b));
     if (status < 0) return status;
     for (int32_t i = 0; i < m; ++i) {
-      // floor(u) as truncation, minus one where truncation went up (negative u).
-      int32_t t = static_cast<int32_t>(u[i]);
-      if (double(t) > u[i]) --t;
+      // floor(u) as truncation, minus one where truncation went up (negative u). A value no
+      // 32-bit integer holds (only an abstract stream's callback can produce one: NaN, or a
+      // number outside the stream's own interval) is taken as a, or as the nearest end of the
+      // 32-bit range, instead of an undefined conversion.
+      double v = u[i];
+      if (!(v > -2147483649.0 && v < 2147483648.0)) v = std::isnan(v) ? double(a) : v < 0 ? -2147483648.0 : 2147483647.0;
+      int32_t t = static_cast<int32_t>(v);
+      if (double(t) > v) --t;
       r[done + i] = t;
     }
     done += m;
