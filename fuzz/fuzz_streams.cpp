@@ -73,12 +73,9 @@ struct Harness {
 
   int pick() { return in.ConsumeIntegralInRange<int>(0, kSlots - 1); }
 
-  // A stream for the calls that take an existing stream. STEERING GUARD (new finding, reported
-  // to the lead): skip-ahead, leapfrog, the uniform generators, the chunk functions and
-  // __hoxGetStreamStateBrng read the header through a null handle (creation, copy and deletion
-  // check it). Until that is decided, those calls get live streams only; set the constant to
-  // true to pass empty slots (null) as well.
-  static constexpr bool kNullStreams = false;
+  // A stream for the calls that take an existing stream: empty slots (null handles) are passed
+  // too; every call refuses them or finds them empty.
+  static constexpr bool kNullStreams = true;
   bool usable(HoxStream st) const { return kNullStreams || st != nullptr; }
 
   int32_t brng_id() {
@@ -119,11 +116,6 @@ struct Harness {
       case 2: return {T(1), in.PickValueInArray({T(1), T(0), T(NAN), T(-INFINITY)})};
       default: {
         const T a = in.ConsumeFloatingPoint<T>(), b = in.ConsumeFloatingPoint<T>();
-        // STEERING GUARD (new finding, reported to the lead): on an interval wider than the
-        // largest finite number (b - a overflows) the abstract stream's rescaling gives NaN,
-        // and _hoxiRngUniform converts that NaN to int32 (undefined behaviour). Such intervals
-        // are replaced until that is decided.
-        if (a < b && !std::isfinite(b - a)) return {T(-1), T(1)};
         return {a, b};
       }
     }
@@ -172,10 +164,6 @@ struct Harness {
       __hoxCopyStreamState(slot[d], slot[s]);
       return;
     }
-    // TEMPORARY GUARD (known fault: __hoxCopyStreamState between streams of different
-    // generators copies by the source's state size). Remove after the fix so that the target
-    // copies between any two streams.
-    if (qor_fuzz::kGuardKnownFaults && __hoxGetStreamStateBrng(slot[d]) != __hoxGetStreamStateBrng(slot[s])) return;
     __hoxCopyStreamState(slot[d], slot[s]);
   }
 
@@ -230,8 +218,7 @@ struct Harness {
     int32_t row = 0, member = 0;
     const int32_t id = brng_id();
     switch (in.ConsumeIntegralInRange<int>(0, 2)) {
-      // STEERING GUARD (new finding, reported to the lead): a null properties pointer is
-      // written through. Passed only when kNullStreams is set.
+      // A null properties record is refused after the identifier check.
       case 0: __hoxGetBrngProperties(id, kNullStreams && in.ConsumeBool() ? nullptr : &p); break;
       case 1: {
         const BrngProperties* table = __hoxGetBrngBaseOffset(id, &row, &member);
@@ -263,10 +250,7 @@ struct Harness {
     const size_t size = size_t(std::max(n, 1));
     const int32_t method = in.ConsumeBool() ? in.PickValueInArray({0, HOX_RNG_METHOD_ACCURATE}) : in.ConsumeIntegral<int32_t>();
     g_refill.mode = in.ConsumeIntegralInRange<int>(0, 7) > 4 ? in.ConsumeIntegralInRange<int>(1, 4) : 0;
-    // TEMPORARY GUARD (known fault: a null result buffer given to the uniform generators, e.g.
-    // _hoxsRngUniform(0, stream, 8, NULL, 0, 1), crashes instead of returning -3). The target
-    // passes real buffers only; remove after the fix so it passes null ones too.
-    const bool null_out = !qor_fuzz::kGuardKnownFaults && in.ConsumeIntegralInRange<int>(0, 7) == 0;
+    const bool null_out = in.ConsumeIntegralInRange<int>(0, 7) == 0;
     switch (in.ConsumeIntegralInRange<int>(0, 6)) {
       case 0: {
         std::vector<float> r(size);
