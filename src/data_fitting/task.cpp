@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "qor/service.h"
+#include "service/size_math.h"
 
 namespace qor::df {
 
@@ -17,7 +18,9 @@ constexpr size_t kTablePrefix = 16;
 
 void** table_allocate(int64_t entries) {
   if (entries < 1) entries = 1;
-  const size_t bytes = kTablePrefix + static_cast<size_t>(entries) * sizeof(void*);
+  size_t bytes;
+  if (!serv::checked_mul(entries, sizeof(void*), &bytes) || !serv::checked_add(bytes, kTablePrefix, &bytes))
+    return nullptr;
   auto* block = static_cast<unsigned char*>(qor_serv_allocate(bytes, 128));
   if (!block) return nullptr;
   std::memset(block, 0, bytes);
@@ -92,6 +95,12 @@ namespace {
 template <class T>
 int32_t set_y_table(DfTask1D* task, const T* y) {
   const int64_t entries = task->yhint == QOR_DF_STORAGE_COLS ? 1 : task->ny;
+  // Row storage addresses ny rows of nx values: that array must be able to exist.
+  const bool rows = !(task->yhint == QOR_DF_STORAGE_COLS || task->yhint == QOR_DF_STORAGE_PER_FUNCTION);
+  int64_t values;
+  size_t bytes;
+  if (rows && !(serv::checked_mul(entries, task->nx, &values) && serv::checked_mul(values, sizeof(T), &bytes)))
+    return DfErrMemory;
   void** tab = table_allocate(entries);
   if (!tab) return DfErrMemory;
   table_release(task->yTable);
@@ -106,14 +115,22 @@ int32_t set_y_table(DfTask1D* task, const T* y) {
 
 template <class T>
 int32_t set_coeff_table(DfTask1D* task, T* c, int64_t hint) {
+  // Packed storage addresses ny blocks of order * cells coefficients: that array must be able
+  // to exist.
+  const bool packed = !(hint & QOR_DF_STORAGE_PER_FUNCTION);
+  const int64_t cells = task->type == QOR_DF_TYPE_SUBBOTIN ? task->nx : task->nx - 1;
+  int64_t stride = 0, values;
+  size_t bytes;
+  if (packed && !(serv::checked_mul(task->order, cells, &stride) && serv::checked_mul(stride, task->ny, &values) &&
+                  serv::checked_mul(values, sizeof(T), &bytes)))
+    return DfErrMemory;
   void** tab = table_allocate(task->ny);
   if (!tab) return DfErrMemory;
   table_release(task->coeffTable);
   task->coeffTable = tab;
-  if (hint & QOR_DF_STORAGE_PER_FUNCTION) {
+  if (!packed) {
     tab[0] = c;
   } else {
-    const int64_t stride = task->order * (task->type == QOR_DF_TYPE_SUBBOTIN ? task->nx : task->nx - 1);
     for (int64_t j = 0; j < task->ny; ++j) tab[j] = c + j * stride;
   }
   return DfOk;

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "qor/service.h"
+#include "service/size_math.h"
 
 namespace qor::df {
 namespace {
@@ -54,16 +55,16 @@ inline int64_t walk_up(const T* x, int64_t nx, T s, int64_t c) {
   }
 }
 
-// Walks down from c while x[c-1] > s, the same way.
+// Walks down from c while x[c-1] > s, the same way (a NaN site does not move).
 template <class T>
 inline int64_t walk_down(const T* x, T s, int64_t c) {
   for (int k = 0; k < 8; ++k, --c)
-    if (c == 0 || x[c - 1] <= s) return c;
+    if (c == 0 || !(x[c - 1] > s)) return c;
   int64_t hi = c, step = 8;  // x[hi] > s
   for (;;) {
     const int64_t p = hi - step;
     if (p <= 0) return bisect(x, 0, hi, s);
-    if (x[p] <= s) return bisect(x, p + 1, hi, s);
+    if (!(x[p] > s)) return bisect(x, p + 1, hi, s);
     hi = p;
     step *= 2;
   }
@@ -454,7 +455,9 @@ int32_t search_entry(DfTask1D* t, int64_t nsite, const T* site, int64_t sitehint
   if (sitehint == QOR_DF_SITES_UNIFORM) {
     sites = stack_sites;
     if (nsite > 4096) {
-      sites = static_cast<T*>(qor_serv_allocate(static_cast<size_t>(nsite) * sizeof(T), 128));
+      size_t bytes;
+      if (!serv::checked_mul(nsite, sizeof(T), &bytes)) return DfErrMemory;
+      sites = static_cast<T*>(qor_serv_allocate(bytes, 128));
       if (!sites) return DfErrMemory;
     }
     expand_uniform_sites(site, nsite, sites);
