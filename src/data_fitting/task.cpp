@@ -16,11 +16,18 @@ namespace {
 constexpr size_t kTablePrefix = 16;
 }
 
+namespace {
+// Bytes of a table of `entries` pointers with its prefix; false when that does not fit size_t.
+bool table_bytes(int64_t entries, size_t* bytes) {
+  return serv::checked_mul(entries < 1 ? 1 : entries, sizeof(void*), bytes) &&
+         serv::checked_add(*bytes, kTablePrefix, bytes);
+}
+}  // namespace
+
 void** table_allocate(int64_t entries) {
   if (entries < 1) entries = 1;
   size_t bytes;
-  if (!serv::checked_mul(entries, sizeof(void*), &bytes) || !serv::checked_add(bytes, kTablePrefix, &bytes))
-    return nullptr;
+  if (!table_bytes(entries, &bytes)) return nullptr;
   auto* block = static_cast<unsigned char*>(qor_serv_allocate(bytes, 128));
   if (!block) return nullptr;
   std::memset(block, 0, bytes);
@@ -92,15 +99,20 @@ namespace {
 
 // ---- y and coefficient tables ------------------------------------------------------------------
 
+// Whether the y table for ny functions fits size_t and, for row storage (ny rows of nx values
+// addressed from one pointer), whether that array could exist.
+bool y_sizes_fit(int64_t nx, int64_t ny, int64_t yhint, size_t value_bytes) {
+  size_t bytes;
+  if (!table_bytes(yhint == QOR_DF_STORAGE_COLS ? 1 : ny, &bytes)) return false;
+  if (yhint == QOR_DF_STORAGE_COLS || yhint == QOR_DF_STORAGE_PER_FUNCTION) return true;
+  int64_t values;
+  return serv::checked_mul(ny, nx, &values) && serv::checked_mul(values, value_bytes, &bytes);
+}
+
 template <class T>
 int32_t set_y_table(DfTask1D* task, const T* y) {
+  if (!y_sizes_fit(task->nx, task->ny, task->yhint, sizeof(T))) return DfErrMemory;
   const int64_t entries = task->yhint == QOR_DF_STORAGE_COLS ? 1 : task->ny;
-  // Row storage addresses ny rows of nx values: that array must be able to exist.
-  const bool rows = !(task->yhint == QOR_DF_STORAGE_COLS || task->yhint == QOR_DF_STORAGE_PER_FUNCTION);
-  int64_t values;
-  size_t bytes;
-  if (rows && !(serv::checked_mul(entries, task->nx, &values) && serv::checked_mul(values, sizeof(T), &bytes)))
-    return DfErrMemory;
   void** tab = table_allocate(entries);
   if (!tab) return DfErrMemory;
   table_release(task->yTable);
@@ -225,6 +237,8 @@ int32_t new_task(DfTask1D** out, int64_t nx, const T* x, int64_t xhint, int64_t 
   if (ny <= 0 && y) return DfErrNy;
   if (ny != 0 && !y) return DfErrNullY;
   if (!valid_storage_hint(yhint)) return DfErrYHint;
+  // Sizes that can not exist are refused before the record is made.
+  if (y && !y_sizes_fit(nx, ny, yhint, sizeof(T))) return DfErrMemory;
   auto* task = static_cast<DfTask1D*>(qor_serv_allocate(sizeof(DfTask1D), 128));
   if (!task) return DfErrMemory;
   std::memset(static_cast<void*>(task), 0, sizeof(DfTask1D));

@@ -307,7 +307,7 @@ TEST(DfTask, HugeFunctionCountsAreRefusedAndChangeNothing) {
   DfTask1D* sentinel = reinterpret_cast<DfTask1D*>(uintptr_t{0x1234});
   DfTask1D* out = sentinel;
   const long base = qor::serv::live_allocations();
-  for (int64_t ny : {huge, int64_t{1} << 62, INT64_MAX, int64_t{1} << 40}) {
+  for (int64_t ny : {huge, int64_t{1} << 62, INT64_MAX, int64_t{1} << 60}) {
     EXPECT_EQ(qor_df_kernel_dNewTask1D(&out, 8, x.data(), QOR_DF_HINT_NONE, ny, y.data(), QOR_DF_STORAGE_ROWS, 0),
               DfErrMemory) << ny;
     EXPECT_EQ(out, sentinel);
