@@ -185,7 +185,7 @@ TEST(Chi2Helper, HugeDegreesOfFreedom) {
   EXPECT_EQ(__hoxdChi2CDF(HUGE_VAL, 1e300), 0.0);
   // The quantile returns, within four units in the last place of the exact one: p lies between
   // the distribution function four representable points below and above it.
-  for (double df : {2e6, 1e10, 1e14}) {
+  for (double df : {2e6, 1e10, 1e14, 1e17, 1e20}) {
     for (double p : {0.25, 0.5, 0.999}) {
       const double x = __hoxdChi2ICDF(df, p);
       double below = x, above = x;
@@ -194,6 +194,9 @@ TEST(Chi2Helper, HugeDegreesOfFreedom) {
       EXPECT_GE(__hoxdChi2CDF(df, above), p) << df << " " << p;
     }
   }
+  // Relative spread 1e-150: every quantile rounds to df.
+  EXPECT_EQ(__hoxdChi2ICDF(1e300, 0.001), 1e300);
+  EXPECT_EQ(__hoxdChi2ICDF(1e300, 0.999), 1e300);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // convergents, rescaled when they grow large); each is used where it converges fast and is
 // accurate, and the other is one minus it. Every ln and exp goes through the vector-math
 // bridge, except in the expansion for large a (see gamma_large_a).
+#include <cfloat>
 #include <cmath>
 
 #include "qor/stats_helpers.h"
@@ -167,7 +168,9 @@ double chi2_icdf(double df, double p) {
   double x = a * y * y * y;
 
   // Bracket [lo, hi] with residuals r = Q(a, x) - q (decreasing in x) at its ends.
-  double lo = 0.0, r_lo = 1.0 - q, hi = kBig, r_hi = -q;
+  // The top of the search: kBig, or 8a for large a (Q(a, 8a) < exp(-4.9e6) there).
+  const double top = a < kLargeA ? kBig : std::fmin(8.0 * a, DBL_MAX);
+  double lo = 0.0, r_lo = 1.0 - q, hi = top, r_hi = -q;
 
   // Newton steps on Q(a, x) = q while they stay inside the bracket.
   for (int i = 0; i < 10; ++i) {
@@ -189,11 +192,11 @@ double chi2_icdf(double df, double p) {
   }
 
   // No upper end found yet: move up by growing factors until Q falls below q.
-  if (hi == kBig) {
+  if (hi == top) {
     if (!(x > lo)) x = lo > 0.0 ? lo : 1.0;
     for (double s = 0.0625;; s += s) {
       x *= 1.0 + s;
-      if (!(x < kBig)) break;
+      if (!(x < top)) break;
       const double r = q_residual(a, x, p, q);
       if (r < 0.0) {
         hi = x;
