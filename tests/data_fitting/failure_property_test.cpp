@@ -87,6 +87,16 @@ TEST(DfFailingCalls, HostileIdsAndBadArgumentsChangeNothing) {
                                            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                            qor_threading_sequential()),
             DfOk);
+  // Site counts no array can hold (more than 2^64 bytes of sites, cells or results) are refused.
+  for (int64_t n : {INT64_MAX, int64_t{1} << 61}) {
+    EXPECT_EQ(qor_df_kernel_dDFSearch1D(f.t, 0, n, s.data(), 0, nullptr, cell.data(), nullptr, nullptr,
+                                        qor_threading_sequential()),
+              DfErrMemory);
+    EXPECT_EQ(qor_df_kernel_dDFInterpolate1D(f.t, QOR_DF_REQUEST_VALUES, 0, n, s.data(), QOR_DF_HINT_NONE, 0,
+                                             nullptr, nullptr, r.data(), 0, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr, nullptr, nullptr, nullptr, nullptr, qor_threading_sequential()),
+              DfErrMemory);
+  }
   EXPECT_EQ(cell, std::vector<int32_t>(3, -3));
   EXPECT_EQ(r, std::vector<double>(6, -9.0));
   EXPECT_TRUE(State(f.t) == before);

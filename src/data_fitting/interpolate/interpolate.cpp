@@ -445,6 +445,15 @@ int32_t interpolate(DfTask1D* t, int64_t type, int64_t nsite, const T* site, int
   if (!site || (nder > 0 && !r) || ((type & (QOR_DF_REQUEST_CELLS | QOR_DF_REQUEST_GIVEN_CELLS)) && !cell) || !t->x)
     return DfErrNullOut;
   const int64_t ny = t->ny > 0 ? t->ny : 1;
+  // The sites, the cells and the ny * nsite * nder results must be arrays that can exist.
+  {
+    int64_t values;
+    size_t bytes;
+    if (!serv::checked_mul(nsite, sizeof(T) > sizeof(int64_t) ? sizeof(T) : sizeof(int64_t), &bytes) ||
+        (nder > 0 && !(serv::checked_mul(ny, nsite, &values) && serv::checked_mul(values, nder, &values) &&
+                       serv::checked_mul(values, sizeof(T), &bytes))))
+      return DfErrMemory;
+  }
 
   Job<T> job;
   job.t = t;

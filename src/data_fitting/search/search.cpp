@@ -449,15 +449,18 @@ int32_t search_entry(DfTask1D* t, int64_t nsite, const T* site, int64_t sitehint
     return st;
   if (nsite <= 0) return DfOk;
   if (!site || !cell || !t->x) return DfErrNullOut;
+  // The site and cell arrays must be able to exist (which also bounds the site buffer below).
+  size_t bytes;
+  if (!serv::checked_mul(nsite, t->intWidth ? sizeof(int64_t) : sizeof(T), &bytes) ||
+      !serv::checked_mul(nsite, sizeof(T), &bytes))
+    return DfErrMemory;
   const SearchPlan<T> plan = make_search_plan(t, method, datahint, callback, params);
   T stack_sites[4096];
   T* sites = const_cast<T*>(site);
   if (sitehint == QOR_DF_SITES_UNIFORM) {
     sites = stack_sites;
     if (nsite > 4096) {
-      size_t bytes;
-      if (!serv::checked_mul(nsite, sizeof(T), &bytes)) return DfErrMemory;
-      sites = static_cast<T*>(qor_serv_allocate(bytes, 128));
+      sites = static_cast<T*>(qor_serv_allocate(static_cast<size_t>(nsite) * sizeof(T), 128));
       if (!sites) return DfErrMemory;
     }
     expand_uniform_sites(site, nsite, sites);
