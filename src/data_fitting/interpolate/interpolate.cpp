@@ -449,7 +449,8 @@ int32_t interpolate(DfTask1D* t, int64_t type, int64_t nsite, const T* site, int
   {
     int64_t values;
     size_t bytes;
-    if (!serv::checked_mul(nsite, sizeof(T) > sizeof(int64_t) ? sizeof(T) : sizeof(int64_t), &bytes) ||
+    const size_t cell_bytes = t->intWidth ? sizeof(int64_t) : sizeof(int32_t);
+    if (!serv::checked_mul(nsite, sizeof(T) > cell_bytes ? sizeof(T) : cell_bytes, &bytes) ||
         (nder > 0 && !(serv::checked_mul(ny, nsite, &values) && serv::checked_mul(values, nder, &values) &&
                        serv::checked_mul(values, sizeof(T), &bytes))))
       return DfErrMemory;
