@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "qor/service.h"
+#include "service/size_math.h"
 
 namespace qor::df {
 
@@ -15,9 +16,18 @@ namespace {
 constexpr size_t kTablePrefix = 16;
 }
 
+namespace {
+// Bytes of a table of `entries` pointers with its prefix; false when that does not fit size_t.
+bool table_bytes(int64_t entries, size_t* bytes) {
+  return serv::checked_mul(entries < 1 ? 1 : entries, sizeof(void*), bytes) &&
+         serv::checked_add(*bytes, kTablePrefix, bytes);
+}
+}  // namespace
+
 void** table_allocate(int64_t entries) {
   if (entries < 1) entries = 1;
-  const size_t bytes = kTablePrefix + static_cast<size_t>(entries) * sizeof(void*);
+  size_t bytes;
+  if (!table_bytes(entries, &bytes)) return nullptr;
   auto* block = static_cast<unsigned char*>(qor_serv_allocate(bytes, 128));
   if (!block) return nullptr;
   std::memset(block, 0, bytes);
@@ -89,8 +99,19 @@ namespace {
 
 // ---- y and coefficient tables ------------------------------------------------------------------
 
+// Whether the y table for ny functions fits size_t and, for row storage (ny rows of nx values
+// addressed from one pointer), whether that array could exist.
+bool y_sizes_fit(int64_t nx, int64_t ny, int64_t yhint, size_t value_bytes) {
+  size_t bytes;
+  if (!table_bytes(yhint == QOR_DF_STORAGE_COLS ? 1 : ny, &bytes)) return false;
+  if (yhint == QOR_DF_STORAGE_COLS || yhint == QOR_DF_STORAGE_PER_FUNCTION) return true;
+  int64_t values;
+  return serv::checked_mul(ny, nx, &values) && serv::checked_mul(values, value_bytes, &bytes);
+}
+
 template <class T>
 int32_t set_y_table(DfTask1D* task, const T* y) {
+  if (!y_sizes_fit(task->nx, task->ny, task->yhint, sizeof(T))) return DfErrMemory;
   const int64_t entries = task->yhint == QOR_DF_STORAGE_COLS ? 1 : task->ny;
   void** tab = table_allocate(entries);
   if (!tab) return DfErrMemory;
@@ -106,14 +127,22 @@ int32_t set_y_table(DfTask1D* task, const T* y) {
 
 template <class T>
 int32_t set_coeff_table(DfTask1D* task, T* c, int64_t hint) {
+  // Packed storage addresses ny blocks of order * cells coefficients: that array must be able
+  // to exist.
+  const bool packed = !(hint & QOR_DF_STORAGE_PER_FUNCTION);
+  const int64_t cells = task->type == QOR_DF_TYPE_SUBBOTIN ? task->nx : task->nx - 1;
+  int64_t stride = 0, values;
+  size_t bytes;
+  if (packed && !(serv::checked_mul(task->order, cells, &stride) && serv::checked_mul(stride, task->ny, &values) &&
+                  serv::checked_mul(values, sizeof(T), &bytes)))
+    return DfErrMemory;
   void** tab = table_allocate(task->ny);
   if (!tab) return DfErrMemory;
   table_release(task->coeffTable);
   task->coeffTable = tab;
-  if (hint & QOR_DF_STORAGE_PER_FUNCTION) {
+  if (!packed) {
     tab[0] = c;
   } else {
-    const int64_t stride = task->order * (task->type == QOR_DF_TYPE_SUBBOTIN ? task->nx : task->nx - 1);
     for (int64_t j = 0; j < task->ny; ++j) tab[j] = c + j * stride;
   }
   return DfOk;
@@ -208,6 +237,8 @@ int32_t new_task(DfTask1D** out, int64_t nx, const T* x, int64_t xhint, int64_t 
   if (ny <= 0 && y) return DfErrNy;
   if (ny != 0 && !y) return DfErrNullY;
   if (!valid_storage_hint(yhint)) return DfErrYHint;
+  // Sizes that can not exist are refused before the record is made.
+  if (y && !y_sizes_fit(nx, ny, yhint, sizeof(T))) return DfErrMemory;
   auto* task = static_cast<DfTask1D*>(qor_serv_allocate(sizeof(DfTask1D), 128));
   if (!task) return DfErrMemory;
   std::memset(static_cast<void*>(task), 0, sizeof(DfTask1D));

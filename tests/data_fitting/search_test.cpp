@@ -298,4 +298,29 @@ TEST(DfSearch, UniformSiteBufferAllocationFailure) {
   EXPECT_EQ(sites, 1);
 }
 
+// The peak walk: a NaN site compares false with every breakpoint, so it never walks; from a peak
+// cell at nx or beyond it stays at nx - 1, from an inner peak cell it stays there.
+TEST(DfSearch, PeakWalkLeavesNaNSitesWhereTheyStart) {
+  std::vector<double> x(40);
+  for (size_t i = 0; i < x.size(); ++i) x[i] = double(i) * 0.5;
+  const int64_t nx = static_cast<int64_t>(x.size());
+  Task t;
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, nx, x.data(), QOR_DF_HINT_NONE, 0, nullptr, QOR_DF_HINT_NONE, 0), DfOk);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<double> s{nan, 3.2, nan, 100.0, -1.0};
+  for (auto [peak, want] : {std::pair<double, int32_t>{double(nx), int32_t(nx - 1)}, {double(nx) - 0.5, int32_t(nx - 1)},
+                            {17.0, 17}, {0.0, 0}}) {
+    std::vector<double> datahint{0, 1, 0, 0, peak};
+    std::vector<int32_t> cell(s.size(), -7);
+    ASSERT_EQ(qor_df_kernel_dDFSearch1D(t, 0, static_cast<int64_t>(s.size()), s.data(), 0, datahint.data(),
+                                        cell.data(), nullptr, nullptr, qor_threading_sequential()),
+              DfOk);
+    EXPECT_EQ(cell[0], want) << "peak " << peak;
+    EXPECT_EQ(cell[2], want) << "peak " << peak;
+    EXPECT_EQ(cell[1], 7);
+    EXPECT_EQ(cell[3], nx);
+    EXPECT_EQ(cell[4], 0);
+  }
+}
+
 }  // namespace

@@ -299,4 +299,48 @@ TEST(DfTask, AllocationFailuresAreReportedAndNothingLeaks) {
       DfErrMemory);
 }
 
+// Function counts whose tables or arrays can not exist are refused with the memory status,
+// before anything is allocated or stored: the task keeps its tables and no block is left.
+TEST(DfTask, HugeFunctionCountsAreRefusedAndChangeNothing) {
+  const int64_t huge = (int64_t{1} << 61) + 1;  // 16 + huge * 8 wraps to 24 bytes
+  std::vector<double> x{0, 1, 2, 3}, y(16, 1.0), c(64);
+  DfTask1D* sentinel = reinterpret_cast<DfTask1D*>(uintptr_t{0x1234});
+  DfTask1D* out = sentinel;
+  const long base = qor::serv::live_allocations();
+  for (int64_t ny : {huge, int64_t{1} << 62, INT64_MAX, int64_t{1} << 60}) {
+    EXPECT_EQ(qor_df_kernel_dNewTask1D(&out, 8, x.data(), QOR_DF_HINT_NONE, ny, y.data(), QOR_DF_STORAGE_ROWS, 0),
+              DfErrMemory) << ny;
+    EXPECT_EQ(out, sentinel);
+    EXPECT_EQ(qor::serv::live_allocations(), base);
+  }
+
+  Task t;
+  ASSERT_EQ(qor_df_kernel_dNewTask1D(&t.t, 4, x.data(), QOR_DF_HINT_NONE, 2, y.data(), QOR_DF_STORAGE_ROWS, 0), DfOk);
+  ASSERT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, c.data(), QOR_DF_STORAGE_ROWS),
+            DfOk);
+  const long with_task = qor::serv::live_allocations();
+  ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamNy, huge), DfOk);
+  std::vector<double> other(16);
+  EXPECT_EQ(qor_df_kernel_dEditPtr(t, DfParamY, other.data()), DfErrMemory);
+  EXPECT_EQ(qor_df_kernel_dEditPtr(t, DfParamCoeff, other.data()), DfErrMemory);
+  EXPECT_EQ(qor_df_kernel_dEditPPSpline1D(t, QOR_DF_ORDER_QUADRATIC, QOR_DF_TYPE_DEFAULT, QOR_DF_BC_NONE, nullptr,
+                                          QOR_DF_IC_NONE, nullptr, other.data(), QOR_DF_STORAGE_ROWS),
+            DfErrMemory);
+  EXPECT_EQ(qor::serv::live_allocations(), with_task);
+  // The tables set before the refused edits are still there.
+  const double* q = nullptr;
+  ASSERT_EQ(qor_df_kernel_dQueryIdxPtr(t, DfParamY, 1, &q), DfOk);
+  EXPECT_EQ(q, y.data() + 4);
+  ASSERT_EQ(qor_df_kernel_dQueryIdxPtr(t, DfParamCoeff, 1, &q), DfOk);
+  EXPECT_EQ(q, c.data() + 9);
+  // With 32-bit addresses, a count whose table fits but whose packed coefficients could not
+  // exist (9 * 2^28 doubles) is refused the same way.
+  if (sizeof(void*) == 4) {
+    ASSERT_EQ(qor_df_kernel_iEditVal(t, DfParamNy, int64_t{1} << 28), DfOk);
+    EXPECT_EQ(qor_df_kernel_dEditPtr(t, DfParamCoeff, other.data()), DfErrMemory);
+    EXPECT_EQ(qor::serv::live_allocations(), with_task);
+  }
+}
+
 }  // namespace

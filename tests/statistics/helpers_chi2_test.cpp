@@ -154,4 +154,49 @@ TEST(Chi2Helper, QuantileEdges) {
     EXPECT_NEAR(__hoxdChi2ICDF(2, p), -2 * std::log1p(-p), 1e-13 * -2 * std::log1p(-p)) << p;
 }
 
+// Huge degrees of freedom: the distribution function returns (it used to loop for ever once
+// df/2 reached 2^53) and is accurate where the power series cancels. References: P(a, x) by
+// 60-digit mpmath quadrature of the gamma density, substituted t = a (1 + v / sqrt(a)) and
+// divided by Gamma(a) from mpmath's loggamma; P + Q - 1 was below 1e-43 for every row.
+TEST(Chi2Helper, HugeDegreesOfFreedom) {
+  struct Row {
+    double df, x, p;
+  };
+  const Row rows[] = {
+      {1e14, 1e14, 0.500000018806319452},
+      {1e15, 1e15, 0.500000005947080387},
+      {1e17, 1e17, 0.500000000594708039},
+      {2e6, 2e6, 0.500132980760872591},
+      {2e6, 2004000.0, 0.977195904101230137},
+      {2e6, 1994000.0, 0.00133810416731359969},
+      {1e10, 10000300000.0, 0.983051879480608248},
+      {1e10, 9999000000.0, 7.67451078541475e-13},
+      {2e8, 200200000.0, 1.0 - 7.87785617857835869e-24},
+      {4e6, 3960000.0, 5.33463285791517279e-46},
+  };
+  for (const Row& r : rows) {
+    const double got = __hoxdChi2CDF(r.df, r.x);
+    EXPECT_NEAR(got, r.p, 1e-14 * r.p) << "df " << r.df << " x " << r.x;
+  }
+  // P(a, a) = 1/2 + 1/(3 sqrt(2 pi a)) + O(1/a): 1/2 in double for these.
+  EXPECT_EQ(__hoxdChi2CDF(1e300, 1e300), 0.5);
+  EXPECT_EQ(__hoxdChi2CDF(1e300, 0.5e300), 0.0);
+  EXPECT_EQ(__hoxdChi2CDF(1e300, 2e300), 1.0);
+  EXPECT_EQ(__hoxdChi2CDF(HUGE_VAL, 1e300), 0.0);
+  // The quantile returns, within four units in the last place of the exact one: p lies between
+  // the distribution function four representable points below and above it.
+  for (double df : {2e6, 1e10, 1e14, 1e17, 1e20}) {
+    for (double p : {0.25, 0.5, 0.999}) {
+      const double x = __hoxdChi2ICDF(df, p);
+      double below = x, above = x;
+      for (int k = 0; k < 4; ++k) below = std::nextafter(below, 0.0), above = std::nextafter(above, HUGE_VAL);
+      EXPECT_LE(__hoxdChi2CDF(df, below), p) << df << " " << p;
+      EXPECT_GE(__hoxdChi2CDF(df, above), p) << df << " " << p;
+    }
+  }
+  // Relative spread 1e-150: every quantile rounds to df.
+  EXPECT_EQ(__hoxdChi2ICDF(1e300, 0.001), 1e300);
+  EXPECT_EQ(__hoxdChi2ICDF(1e300, 0.999), 1e300);
+}
+
 }  // namespace

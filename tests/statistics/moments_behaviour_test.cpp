@@ -465,3 +465,25 @@ TEST(MomentsWideIntegers, SameResultsAsThirtyTwoBitTask) {
 
 }  // namespace
 }  // namespace qor::test::ss
+
+namespace {
+
+// With 32-bit addresses a p x p covariance of p = 40000 (12.8e9 bytes) can not exist: the call
+// is refused with the memory status before it allocates or writes anything.
+TEST(MomentsSizes, MatrixThatCanNotExistIsRefused) {
+  if (sizeof(void*) != 4) GTEST_SKIP() << "the matrix fits a 64-bit address space";
+  const int32_t p = 40000, n = 1, s = HOX_SS_STORAGE_COLUMNS, full = HOX_SS_MATRIX_FULL;
+  std::vector<double> x(p, 1.0), mean(p, -5.0), cov(4, -5.0);
+  HoxSSTask* t = nullptr;
+  ASSERT_EQ(__hoxdSSNewTask(&t, &p, &n, &s, x.data(), nullptr, nullptr, nullptr), 0);
+  ASSERT_EQ(__hoxdSSEditCovCor(t, mean.data(), cov.data(), &full, nullptr, nullptr), 0);
+  const long live = qor::serv::live_allocations();
+  for (uint64_t m : {HOX_SS_METHOD_ONE_PASS, HOX_SS_METHOD_FAST})
+    EXPECT_EQ(_hoxdSSBasic(t, HOX_SS_EST_MEAN | HOX_SS_EST_COV, m, nullptr), HOX_SS_ERR_NO_MEMORY);
+  EXPECT_EQ(qor::serv::live_allocations(), live);
+  EXPECT_EQ(mean, std::vector<double>(p, -5.0));
+  EXPECT_EQ(cov, std::vector<double>(4, -5.0));
+  __hoxSSDeleteTask(&t);
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 
 #include "data_fitting/construct/construct.h"
 #include "data_fitting/construct/kernel_table.h"
+#include "service/size_math.h"
 
 namespace qor::df {
 namespace {
@@ -56,7 +57,8 @@ int32_t linear_kernel(const DfTask1D* t, const ThreadingServices* ts) {
   LinearJob<T> job{t, partition_of<T>(t), T(0), 0};
   if (Uniform) job.rstep = T(T(t->nx - 1) / T(job.p.x[1] - job.p.x[0]));
   const int64_t ncell = t->nx - 1;
-  if (t->nx * t->ny < 128) {
+  int64_t values;
+  if (!serv::checked_mul(t->nx, t->ny, &values) || values < 128) {
     for (int64_t j = 0; j < t->ny; ++j)
       linear_cells<T, Cols, Uniform>(job.p, job.rstep, y_of<T>(t, j), coeff_of<T>(t, j), 0, ncell);
     return DfOk;

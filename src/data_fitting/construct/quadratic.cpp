@@ -7,6 +7,7 @@
 #include "data_fitting/construct/kernel_table.h"
 #include "data_fitting/subgrid.h"
 #include "qor/service.h"
+#include "service/size_math.h"
 
 namespace qor::df {
 namespace {
@@ -22,7 +23,9 @@ int32_t std_quadratic_kernel(const DfTask1D* t) {
   T stack_w[4095];
   T* w = stack_w;
   if (nx >= 4095) {
-    w = static_cast<T*>(qor_serv_allocate(static_cast<size_t>(nx) * 8 + 8, 128));
+    size_t bytes;
+    if (!serv::checked_mul(nx, 8, &bytes) || !serv::checked_add(bytes, 8, &bytes)) return DfErrMemory;
+    w = static_cast<T*>(qor_serv_allocate(bytes, 128));
     if (!w) return DfErrMemory;
   }
   const T w0 = static_cast<const T*>(t->bc)[0];
@@ -91,7 +94,9 @@ int32_t subbotin_kernel(const DfTask1D* t) {
   const Subgrid<T> g = subgrid_of<T>(t);
   if (!subgrid_valid(t, g)) return DfErrNullIc;
   if (nx > INT32_MAX) return DfErrNx;
-  T* work = static_cast<T*>(qor_serv_allocate(8 * static_cast<size_t>(nx + 1) * sizeof(T), 128));
+  size_t bytes;
+  if (!serv::checked_mul(nx + 1, 8 * sizeof(T), &bytes)) return DfErrMemory;
+  T* work = static_cast<T*>(qor_serv_allocate(bytes, 128));
   if (!work) return DfErrMemory;
   T* xs = work;            // breakpoints, nx
   T* al = xs + nx;         // alpha(i) = t(i+1) - x[i], nx

@@ -12,6 +12,7 @@
 #include "data_fitting/search/search.h"
 #include "data_fitting/subgrid.h"
 #include "qor/service.h"
+#include "service/size_math.h"
 
 namespace qor::df {
 namespace {
@@ -234,10 +235,14 @@ struct Scratch {
   T* gout;
 };
 
+// Bytes of one work area for nder orders, rounded up to 128; false when that does not fit size_t.
 template <class T>
-size_t scratch_bytes(int64_t nder) {
-  const size_t n = static_cast<size_t>(nder < 1 ? 1 : nder);
-  return kBlock * (2 * sizeof(T) + 3 * sizeof(int32_t)) + 2 * kBlock * n * sizeof(T) + 64;
+bool scratch_bytes(int64_t nder, size_t* bytes) {
+  const int64_t n = nder < 1 ? 1 : nder;
+  size_t b;
+  return serv::checked_mul(n, 2 * kBlock * sizeof(T), &b) &&
+         serv::checked_add(b, kBlock * (2 * sizeof(T) + 3 * sizeof(int32_t)) + 64 + 127, &b) &&
+         ((*bytes = b / 128 * 128), true);
 }
 
 template <class T>
@@ -417,7 +422,9 @@ int32_t interpolate(DfTask1D* t, int64_t type, int64_t nsite, const T* site, int
       cnt += v != 0;
     }
     if (cnt > 64) {
-      ders = static_cast<int32_t*>(qor_serv_allocate(static_cast<size_t>(cnt) * sizeof(int32_t), 128));
+      size_t bytes;
+      if (!serv::checked_mul(cnt, sizeof(int32_t), &bytes)) return DfErrMemory;
+      ders = static_cast<int32_t*>(qor_serv_allocate(bytes, 128));
       if (!ders) return DfErrMemory;
     }
     for (int64_t k = 0; k < ndorder; ++k) {
@@ -438,6 +445,16 @@ int32_t interpolate(DfTask1D* t, int64_t type, int64_t nsite, const T* site, int
   if (!site || (nder > 0 && !r) || ((type & (QOR_DF_REQUEST_CELLS | QOR_DF_REQUEST_GIVEN_CELLS)) && !cell) || !t->x)
     return DfErrNullOut;
   const int64_t ny = t->ny > 0 ? t->ny : 1;
+  // The sites, the cells and the ny * nsite * nder results must be arrays that can exist.
+  {
+    int64_t values;
+    size_t bytes;
+    const size_t cell_bytes = t->intWidth ? sizeof(int64_t) : sizeof(int32_t);
+    if (!serv::checked_mul(nsite, sizeof(T) > cell_bytes ? sizeof(T) : cell_bytes, &bytes) ||
+        (nder > 0 && !(serv::checked_mul(ny, nsite, &values) && serv::checked_mul(values, nder, &values) &&
+                       serv::checked_mul(values, sizeof(T), &bytes))))
+      return DfErrMemory;
+  }
 
   Job<T> job;
   job.t = t;
@@ -478,7 +495,7 @@ int32_t interpolate(DfTask1D* t, int64_t type, int64_t nsite, const T* site, int
   job.rparams = rparams;
   job.iparams = iparams;
   job.any_cb = left || right || (kind == kArbitrary && interp);
-  job.scratch_bytes = (scratch_bytes<T>(nder) + 127) / 128 * 128;
+  if (!scratch_bytes<T>(nder, &job.scratch_bytes)) return DfErrMemory;
 
   // Small requests on the calling thread with a stack work area.
   alignas(16) unsigned char stack_area[kWorkArea];
@@ -491,7 +508,9 @@ int32_t interpolate(DfTask1D* t, int64_t type, int64_t nsite, const T* site, int
                          ? static_cast<int32_t>(std::min<int64_t>(items, threads)) : 1;
   const size_t area = std::max(job.scratch_bytes, kWorkArea);
   job.scratch_bytes = area;
-  job.scratch = static_cast<unsigned char*>(qor_serv_allocate(area * static_cast<size_t>(nt), 128));
+  size_t total;
+  if (!serv::checked_mul(area, nt, &total)) return DfErrMemory;
+  job.scratch = static_cast<unsigned char*>(qor_serv_allocate(total, 128));
   if (!job.scratch) return DfErrMemory;
   int32_t st;
   if (nt > 1) {

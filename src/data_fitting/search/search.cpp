@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "qor/service.h"
+#include "service/size_math.h"
 
 namespace qor::df {
 namespace {
@@ -54,16 +55,16 @@ inline int64_t walk_up(const T* x, int64_t nx, T s, int64_t c) {
   }
 }
 
-// Walks down from c while x[c-1] > s, the same way.
+// Walks down from c while x[c-1] > s, the same way (a NaN site does not move).
 template <class T>
 inline int64_t walk_down(const T* x, T s, int64_t c) {
   for (int k = 0; k < 8; ++k, --c)
-    if (c == 0 || x[c - 1] <= s) return c;
+    if (c == 0 || !(x[c - 1] > s)) return c;
   int64_t hi = c, step = 8;  // x[hi] > s
   for (;;) {
     const int64_t p = hi - step;
     if (p <= 0) return bisect(x, 0, hi, s);
-    if (x[p] <= s) return bisect(x, p + 1, hi, s);
+    if (!(x[p] > s)) return bisect(x, p + 1, hi, s);
     hi = p;
     step *= 2;
   }
@@ -448,6 +449,11 @@ int32_t search_entry(DfTask1D* t, int64_t nsite, const T* site, int64_t sitehint
     return st;
   if (nsite <= 0) return DfOk;
   if (!site || !cell || !t->x) return DfErrNullOut;
+  // The site and cell arrays must be able to exist (which also bounds the site buffer below).
+  size_t bytes;
+  if (!serv::checked_mul(nsite, t->intWidth ? sizeof(int64_t) : sizeof(T), &bytes) ||
+      !serv::checked_mul(nsite, sizeof(T), &bytes))
+    return DfErrMemory;
   const SearchPlan<T> plan = make_search_plan(t, method, datahint, callback, params);
   T stack_sites[4096];
   T* sites = const_cast<T*>(site);

@@ -5,7 +5,8 @@
 // series, Q = 1 - P from its continued fraction (evaluated by the three-term recurrence of the
 // convergents, rescaled when they grow large); each is used where it converges fast and is
 // accurate, and the other is one minus it. Every ln and exp goes through the vector-math
-// bridge.
+// bridge, except in the expansion for large a (see gamma_large_a).
+#include <cfloat>
 #include <cmath>
 
 #include "qor/stats_helpers.h"
@@ -23,16 +24,23 @@ constexpr double kBig = 4503599627185248.0;     // rescaling threshold of the co
 constexpr double kBigInv = 2.2204460491251566e-16;
 constexpr double kLn2 = 0.6931471805999999;     // the density's ln 2 (see docs/primitives.md)
 
+// Below kLargeA the series and the fraction converge within about 9 sqrt(a) + 100 steps; their
+// loops stop after kMaxSteps whatever happens. From kLargeA on, P and Q come from the uniform
+// asymptotic expansion below.
+constexpr double kLargeA = 1e6;
+constexpr int kMaxSteps = 100000;
+
 // P(a, x) by the series, a > 0 and x > 0.
 double lower_series(double a, double x) {
   const double t = a * vm::ln(x) - x - ln_gamma(a);
   if (t < kMinExp) return 0.0;
   double ap = a, term = 1.0, sum = 1.0;
+  int steps = 0;
   do {
     ap += 1.0;
     term *= x / ap;
     sum += term;
-  } while (term / sum > kEps);
+  } while (term / sum > kEps && ++steps < kMaxSteps);
   return vm::exp(t) * sum / a;
 }
 
@@ -66,8 +74,44 @@ double upper_fraction(double a, double x) {
       q_prev *= kBigInv;
       q *= kBigInv;
     }
-  } while (change > kEps);
+  } while (change > kEps && c < kMaxSteps);
   return ans * vm::exp(t);
+}
+
+// Q(a, x) (upper) or P(a, x) (lower) for a >= kLargeA by Temme's uniform expansion:
+//   Q(a, x) = erfc(eta sqrt(a/2)) / 2 + exp(-a eta^2 / 2) / sqrt(2 pi a) * sum_k c_k(eta) a^-k,
+//   P(a, x) = erfc(-eta sqrt(a/2)) / 2 - the same sum term,
+// with lambda = x / a, eta^2 / 2 = lambda - 1 - ln lambda, eta of the sign of lambda - 1,
+// c_0 = 1/(lambda - 1) - 1/eta. Where the result is representable, |eta| < sqrt(1418 / a) < 0.04,
+// so c_0 (exact form, or its Taylor series near 0), c_1 to eta^2 and c_2(0) leave an error
+// below the double rounding. Evaluated in extended precision: a eta^2 / 2 is a difference of
+// terms of size a, which the double logarithm of the vector-math bridge cannot resolve.
+double gamma_large_a(double a, double x, bool lower) {
+  using ld = long double;
+  if (std::isinf(a)) return lower ? 0.0 : 1.0;  // x is finite here
+  const ld d = (ld(x) - ld(a)) / ld(a);           // lambda - 1
+  ld half_eta2;                                   // lambda - 1 - ln lambda
+  if (std::fabs(static_cast<double>(d)) < 0.25L) {
+    ld term = d * d, sum = 0;
+    for (int k = 2; k < 80; ++k, term *= -d) sum += term / k;  // |d|^80 / 80 < 2^-160
+    half_eta2 = sum;
+  } else {
+    half_eta2 = d - std::log1p(d);
+  }
+  const ld eta = (d < 0 ? -1 : 1) * std::sqrt(2 * half_eta2);
+  ld c0;
+  if (std::fabs(static_cast<double>(eta)) < 1e-3)
+    c0 = -1.0L / 3 + eta * (1.0L / 12 + eta * (-2.0L / 135 + eta * (1.0L / 864 + eta * (1.0L / 2835))));
+  else
+    c0 = 1 / d - 1 / eta;
+  const ld c1 = -1.0L / 540 + eta * (-1.0L / 288 + eta * (1.0L / 378));
+  const ld c2 = 25.0L / 6048;
+  const ld ra = 1 / ld(a);
+  const ld r = std::exp(-ld(a) * half_eta2) / std::sqrt(2 * 3.141592653589793238462643383279502884L * ld(a)) *
+               (c0 + ra * (c1 + ra * c2));
+  const ld z = eta * std::sqrt(ld(a) / 2);
+  const ld v = lower ? std::erfc(-z) / 2 - r : std::erfc(z) / 2 + r;
+  return static_cast<double>(v < 0 ? 0 : (v > 1 ? 1 : v));
 }
 
 inline bool fraction_region(double a, double x) { return !(x < 1.0 || x < a); }
@@ -76,6 +120,7 @@ inline bool fraction_region(double a, double x) { return !(x < 1.0 || x < a); }
 // difference is evaluated as p - P(a, x), which keeps small p accurate.
 double q_residual(double a, double x, double p, double q) {
   if (x <= 0.0) return 1.0 - q;
+  if (a >= kLargeA) return std::isinf(x) ? -q : gamma_large_a(a, x, false) - q;
   if (fraction_region(a, x)) return upper_fraction(a, x) - q;
   return p - lower_series(a, x);
 }
@@ -85,6 +130,7 @@ double q_residual(double a, double x, double p, double q) {
 double gamma_q(double a, double x) {
   if (x <= 0.0 || a <= 0.0) return 1.0;
   if (std::isinf(x)) return 0.0;
+  if (a >= kLargeA) return gamma_large_a(a, x, false);
   if (!fraction_region(a, x)) return 1.0 - lower_series(a, x);
   return upper_fraction(a, x);
 }
@@ -92,6 +138,7 @@ double gamma_q(double a, double x) {
 double gamma_p(double a, double x) {
   if (a <= 0.0 || x <= 0.0) return 0.0;
   if (std::isinf(x)) return 1.0;
+  if (a >= kLargeA) return gamma_large_a(a, x, true);
   if (x > 1.0 && x > a) return 1.0 - upper_fraction(a, x);
   return lower_series(a, x);
 }
@@ -121,7 +168,9 @@ double chi2_icdf(double df, double p) {
   double x = a * y * y * y;
 
   // Bracket [lo, hi] with residuals r = Q(a, x) - q (decreasing in x) at its ends.
-  double lo = 0.0, r_lo = 1.0 - q, hi = kBig, r_hi = -q;
+  // The top of the search: kBig, or 8a for large a (Q(a, 8a) < exp(-4.9e6) there).
+  const double top = a < kLargeA ? kBig : std::fmin(8.0 * a, DBL_MAX);
+  double lo = 0.0, r_lo = 1.0 - q, hi = top, r_hi = -q;
 
   // Newton steps on Q(a, x) = q while they stay inside the bracket.
   for (int i = 0; i < 10; ++i) {
@@ -143,11 +192,11 @@ double chi2_icdf(double df, double p) {
   }
 
   // No upper end found yet: move up by growing factors until Q falls below q.
-  if (hi == kBig) {
+  if (hi == top) {
     if (!(x > lo)) x = lo > 0.0 ? lo : 1.0;
     for (double s = 0.0625;; s += s) {
       x *= 1.0 + s;
-      if (!(x < kBig)) break;
+      if (!(x < top)) break;
       const double r = q_residual(a, x, p, q);
       if (r < 0.0) {
         hi = x;

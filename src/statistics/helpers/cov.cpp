@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "qor/service.h"
+#include "service/size_math.h"
 #include "qor/stats_helpers.h"
 
 namespace qor::ss::helpers {
@@ -45,7 +46,9 @@ int32_t test_cov_rank(int32_t p, T* m) {
     return 0;
   }
   const size_t n = static_cast<size_t>(p);
-  T* const scratch = static_cast<T*>(qor_serv_allocate((n + n + 3 * n) * sizeof(T), 128));
+  size_t bytes;
+  if (!serv::checked_mul(n, 5 * sizeof(T), &bytes) || p > INT32_MAX / 3) return HOX_SS_ERR_NO_MEMORY;
+  T* const scratch = static_cast<T*>(qor_serv_allocate(bytes, 128));
   if (!scratch) return HOX_SS_ERR_NO_MEMORY;
   T* const diag = scratch;
   T* const w = scratch + n;

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "qor/service.h"
+#include "service/size_math.h"
 #include "statistics/moments/basic_internal.h"
 #include "random/distributions/vm_bridge.h"
 
@@ -43,14 +44,19 @@ struct Plan {
   int64_t p, n, q;
 };
 
-// Carves one allocation into pieces; counts the bytes first when `base` is null.
+// Carves one allocation into pieces; counts the bytes first when `base` is null (`overflow`
+// is set when the count does not fit size_t).
 struct Carver {
   char* base;
-  uint64_t used = 0;
+  size_t used = 0;
+  bool overflow = false;
   template <class U>
   U* take(uint64_t count) {
     U* r = base ? reinterpret_cast<U*>(base + used) : nullptr;
-    used += (count * sizeof(U) + 127) & ~uint64_t(127);
+    size_t bytes;
+    if (!serv::checked_mul(count, sizeof(U), &bytes) || !serv::checked_add(bytes, 127, &bytes) ||
+        !serv::checked_add(used, bytes & ~size_t(127), &used))
+      overflow = true;
     return r;
   }
 };
@@ -439,6 +445,10 @@ int32_t basic(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threading
   }
   if (q == 0) return 0;
   pl.q = q;
+  // A p x p matrix output must be able to exist (its positions are computed as i + j p).
+  size_t matrix_bytes;
+  if (pl.cov && !(serv::checked_mul(p, p, &matrix_bytes) && serv::checked_mul(matrix_bytes, sizeof(T), &matrix_bytes)))
+    return HOX_SS_ERR_NO_MEMORY;
 
   const int nthreads = thread_count(th, n, p, pl.cov);
   // Observations per block: the block's scratch (q x B deviations for the rank-k update, or the
@@ -453,19 +463,23 @@ int32_t basic(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threading
 
   Carver count{nullptr};
   carve<T>(count, pl, nthreads, B);
-  if (count.used > std::numeric_limits<size_t>::max() / 2) return HOX_SS_ERR_NO_MEMORY;
-  void* block = qor_serv_allocate(static_cast<size_t>(count.used), 128);
-  if (!block) return HOX_SS_ERR_NO_MEMORY;
+  if (count.overflow || count.used > std::numeric_limits<size_t>::max() / 2) return HOX_SS_ERR_NO_MEMORY;
   const bool keep_means = pl.mode != Mode::one_pass && pl.cov;
   // the saved means: a block of 2 + p doubles, the first one holding the capacity p
   const bool saved_valid = t->internal && saved_capacity(t) >= p;
+  size_t saved_bytes = 0;
+  if (keep_means && !saved_valid &&
+      !(serv::checked_add(p, 2, &saved_bytes) && serv::checked_mul(saved_bytes, sizeof(double), &saved_bytes)))
+    return HOX_SS_ERR_NO_MEMORY;
+  void* block = qor_serv_allocate(count.used, 128);
+  if (!block) return HOX_SS_ERR_NO_MEMORY;
   if (keep_means && !saved_valid) {
-    void* buf = qor_serv_allocate(sizeof(double) * (2 + static_cast<size_t>(p)), 128);
+    void* buf = qor_serv_allocate(saved_bytes, 128);
     if (!buf) {
       qor_serv_deallocate(block);
       return HOX_SS_ERR_NO_MEMORY;
     }
-    std::memset(buf, 0, sizeof(double) * (2 + static_cast<size_t>(p)));
+    std::memset(buf, 0, saved_bytes);
     static_cast<double*>(buf)[0] = static_cast<double>(p);
     if (t->internal) qor_serv_deallocate(t->internal);
     t->internal = buf;
