@@ -155,10 +155,6 @@ struct Harness {
     // legitimate request for up to terabytes (the run would measure the machine, not the library), so
     // it is lowered to 2^20; beyond 2^41 the allocation fails at once and must be reported.
     if (v > (int64_t(1) << 20) && v < (int64_t(1) << 41)) v = int64_t(1) << 20;
-    // TEMPORARY GUARD (known fault: a function count near 2^61, e.g. (1 << 61) + 1, wraps the size
-    // of the y pointer table in NewTask1D and in iEditVal(DfParamNy) + dEditPtr/dEditPPSpline1D).
-    // Remove after the fix so that the target passes these counts too.
-    if (qor_fuzz::kGuardKnownFaults && v >= (int64_t(1) << 60)) v = int64_t(1) << 41;
     return v;
   }
 
