@@ -71,7 +71,9 @@ for preset in $presets; do
 
   # Exported names of the shared library against the function list.
   if [ "$preset" != asan ]; then
+    start=$(date +%s)
     bash scripts/check-exports.sh "$bdir/src/libqor_fnx_e8r.so" || fail "$preset: exports"
+    took "$preset: exports" "$start"
   fi
   # The installed package: relocatable, usable with pkg-config and find_package(qor).
   if [ "$preset" = default ]; then

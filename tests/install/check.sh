@@ -29,12 +29,14 @@ export PKG_CONFIG_PATH=${pc%/qor.pc}
 # shellcheck disable=SC2046
 cc -std=c11 -Wall -Wextra -Werror "$here/consumer.c" $(pkg-config --cflags --libs qor) -lm \
   -o "$work/consumer-pkgconfig" || fail "consumer does not build with pkg-config"
+echo -n "pkg-config build: "
 LD_LIBRARY_PATH=$(pkg-config --variable=libdir qor) "$work/consumer-pkgconfig" ||
   fail "consumer built with pkg-config"
 
 cmake -S "$here" -B "$work/consumer-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_C_FLAGS="-Wall -Wextra -Werror" >/dev/null || fail "find_package(qor) project does not configure"
 cmake --build "$work/consumer-cmake" >/dev/null || fail "consumer does not build with find_package(qor)"
+echo -n "find_package(qor) build: "
 "$work/consumer-cmake/consumer" || fail "consumer built with find_package(qor)"
 
 # The installed tool finds the installed library from its own folder.
