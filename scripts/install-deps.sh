@@ -10,10 +10,14 @@ need_amd64=(build-essential cmake ninja-build pkg-config
 need_i386=(g++-multilib qemu-user
   liblapack-dev:i386 libblas-dev:i386 libmpfr-dev:i386 libgmp-dev:i386)
 
+installed() { dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 missing() {
   local p out=()
   for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || out+=("$p")
+    # Any LLVM OpenMP runtime will do (GCC builds use libgomp): installing libomp-dev would
+    # remove a versioned one, e.g. libomp-19-dev that a clang-19 build needs.
+    [ "$p" = libomp-dev ] && installed 'libomp-[0-9]*-dev' && continue
+    installed "$p" || out+=("$p")
   done
   echo "${out[@]:-}"
 }
@@ -24,7 +28,6 @@ SUDO=""
 want_i386=${QOR_WITH_I386:-1}
 if [ "$want_i386" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
-  updated=0
 fi
 
 m_amd=$(missing "${need_amd64[@]}")

@@ -1,18 +1,93 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test suite on both targets
-# (x86-64 native, i386 under qemu-i386) and under AddressSanitizer/UBSan.
+# Installs what is missing, then configures, builds and runs every test suite on each preset:
+# x86-64 native (default), i386 under qemu-i386 and x86-64 under AddressSanitizer/UBSan; checks
+# the exported names, and installs the x86-64 build to build a program against it. Fails when
+# any step fails, when a suite is missing from a preset or when a suite runs no test case.
+# QOR_TEST_PRESETS="default" (a list) limits the presets for a quicker local run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-status=0
-for preset in default i386 asan; do
+
+suites="service vector_math random statistics primitives data_fitting"
+presets=${QOR_TEST_PRESETS:-default i386 asan}
+failed=()
+fail() { echo "=== FAILED: $*" >&2; failed+=("$*"); }
+took() { echo "=== $1: $(($(date +%s) - $2)) s"; }
+
+# Every option the test run relies on is given at configure time, whatever an earlier configure
+# left in the cache (the values are those of CMakePresets.json).
+options() {
+  local common="-DQOR_BUILD_TESTS=ON -DQOR_BUILD_APPS=ON"
+  case $1 in
+    default) echo "$common -DCMAKE_BUILD_TYPE=Release -DQOR_SANITIZE=OFF -DQOR_BUILD_BENCH=ON" ;;
+    i386) echo "$common -DCMAKE_BUILD_TYPE=Release -DQOR_SANITIZE=OFF -DQOR_BUILD_BENCH=OFF" ;;
+    asan) echo "$common -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOR_SANITIZE=ON -DQOR_BUILD_BENCH=OFF" ;;
+    *) return 1 ;;
+  esac
+}
+binary_dir() {
+  case $1 in default) echo build/x86_64 ;; i386) echo build/i386 ;; asan) echo build/asan ;; esac
+}
+
+# Every expected suite is registered with CTest ...
+check_registered() {
+  local preset=$1 registered s
+  registered=$(ctest --preset "$preset" -N | sed -n 's/^ *Test *#[0-9]*: *//p')
+  for s in $suites; do
+    grep -qx "$s" <<<"$registered" || fail "$preset: suite $s is not registered"
+  done
+}
+# ... and ran at least one test case (GoogleTest's closing line, from the JUnit report).
+check_ran() {
+  local preset=$1 junit=$2 counts s n
+  counts=$(awk '/<testcase name="/ { sub(/.*<testcase name="/, ""); sub(/".*/, ""); name = $0; next }
+                match($0, /\[==========\] [0-9]+ tests? from [0-9]+ test suites? ran/) {
+                  split(substr($0, RSTART + 13), w, " "); print name, w[1] }' "$junit" 2>/dev/null || true)
+  for s in $suites; do
+    n=$(awk -v s="$s" '$1 == s { print $2 }' <<<"$counts" | tail -n 1)
+    [ "${n:-0}" -gt 0 ] || fail "$preset: suite $s ran ${n:-no} test cases"
+  done
+}
+
+for preset in $presets; do
+  opts=$(options "$preset") || { fail "unknown preset $preset"; continue; }
+  bdir=$(binary_dir "$preset")
+  start=$(date +%s)
   echo "=== $preset: configure and build"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  # shellcheck disable=SC2086
+  if ! cmake --preset "$preset" $opts >/dev/null; then fail "$preset: configure"; continue; fi
+  if ! cmake --build --preset "$preset"; then fail "$preset: build"; continue; fi
+  took "$preset: configure and build" "$start"
+
+  start=$(date +%s)
   echo "=== $preset: test"
-  ctest --preset "$preset" || status=1
+  check_registered "$preset"
+  junit=$PWD/$bdir/ctest-junit.xml
+  rm -f "$junit"
+  ctest --preset "$preset" --no-tests=error --output-junit "$junit" \
+    --test-output-size-passed 1048576 || fail "$preset: ctest"
+  check_ran "$preset" "$junit"
+  took "$preset: test" "$start"
+
+  # Exported names of the shared library against the function list.
+  if [ "$preset" != asan ]; then
+    start=$(date +%s)
+    bash scripts/check-exports.sh "$bdir/src/libqor_fnx_e8r.so" || fail "$preset: exports"
+    took "$preset: exports" "$start"
+  fi
+  # The installed package: relocatable, usable with pkg-config and find_package(qor).
+  if [ "$preset" = default ]; then
+    start=$(date +%s)
+    bash tests/install/check.sh "$bdir" || fail "$preset: install check"
+    took "$preset: install check" "$start"
+  fi
 done
-# Exported names of the shared library against the function list.
-bash scripts/check-exports.sh build/x86_64/src/libqor_fnx_e8r.so || status=1
-bash scripts/check-exports.sh build/i386/src/libqor_fnx_e8r.so || status=1
-exit $status
+
+# --- fuzzing: the short fuzz run of every fuzz target goes here (bash scripts/run-fuzz.sh --ci) ---
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "=== ${#failed[@]} failed:" >&2
+  printf '  %s\n' "${failed[@]}" >&2
+  exit 1
+fi
+echo "=== all passed: presets $presets"
