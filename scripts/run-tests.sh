@@ -3,7 +3,8 @@
 # x86-64 native (default), i386 under qemu-i386 and x86-64 under AddressSanitizer/UBSan; checks
 # the exported names, and installs the x86-64 build to build a program against it. Fails when
 # any step fails, when a suite is missing from a preset or when a suite runs no test case.
-# QOR_TEST_PRESETS="default" (a list) limits the presets for a quicker local run.
+# QOR_TEST_PRESETS="default" (a list) limits the presets for a quicker local run;
+# QOR_TEST_FUZZ=0 leaves out the fuzz targets' short run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -83,7 +84,14 @@ for preset in $presets; do
   fi
 done
 
-# --- fuzzing: the short fuzz run of every fuzz target goes here (bash scripts/run-fuzz.sh --ci) ---
+# The fuzz targets (libFuzzer, clang, ASan + UBSan), each for a short fixed time.
+# QOR_TEST_FUZZ=0 leaves them out of a quicker local run.
+if [ "${QOR_TEST_FUZZ:-1}" = 1 ]; then
+  start=$(date +%s)
+  echo "=== fuzz: short run of every target"
+  bash scripts/run-fuzz.sh --ci || fail "fuzz"
+  took "fuzz" "$start"
+fi
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "=== ${#failed[@]} failed:" >&2
