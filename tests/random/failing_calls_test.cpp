@@ -300,3 +300,16 @@ TEST(AbstractStreams, IntervalWiderThanTheLargestDouble) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(k[i], int32_t(expect[i])) << i;
   __hoxDeleteStream(&s);
 }
+
+// Copying another generator's state into an abstract stream leaves the abstract stream's buffer
+// descriptor alone: it still delivers its own buffer's numbers.
+TEST(StateCopy, IntoAnAbstractStreamCopiesNoState) {
+  Abstracts ab;
+  Stream m(HOX_BRNG_MRG32K3A, {7, 8, 9});
+  const Snapshot before(ab.s);
+  EXPECT_EQ(__hoxCopyStreamState(ab.s, m.s), 0);
+  EXPECT_TRUE(Snapshot(ab.s) == before);
+  float r[20];
+  ASSERT_EQ(_hoxsRngUniform(0, ab.s, 20, r, 0.0f, 1.0f), 0);
+  for (float v : r) EXPECT_EQ(v, 0.25f);
+}

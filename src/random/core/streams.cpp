@@ -92,6 +92,10 @@ extern "C" QOR_API int32_t __hoxCopyStreamState(HoxStream destination, HoxStream
   int64_t bytes = int64_t(row->wordBytes) * row->seedWords;
   bytes = std::min<int64_t>(bytes, int64_t(state_area_bytes(row)));
   bytes = std::min<int64_t>(bytes, int64_t(state_area_bytes(to)));
+  // A destination without seed words (the abstract kinds) holds no generator state but its
+  // buffer's address, size, read position and callback: nothing is copied into it, so that no
+  // other generator's numbers become its pointers.
+  if (to->seedWords == 0) bytes = 0;
   // The source's chunks are copied onto a detached list first, so that a failing copy leaves
   // the destination as it was.
   StreamHeader copies{};
