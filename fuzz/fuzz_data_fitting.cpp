@@ -120,7 +120,7 @@ struct Harness {
     fill(in, y.data(), y.size());
     bc.resize(2);
     fill(in, bc.data(), 2);
-    ic.resize(size_t(std::max<int64_t>(nx0, 2)));
+    ic.resize(size_t(std::max<int64_t>(nx0 + 1, 2)));  // a Subbotin sub-grid given with its ends: nx + 1 points
     for (size_t i = 0; i < ic.size(); ++i) ic[i] = i < size_t(nx0) - 1 ? (x[i] + x[i + 1]) / T(2) : x[0];
     if (in.ConsumeBool()) fill(in, ic.data(), ic.size());
     coeff.assign(size_t(ny0 * kMaxOrder * nx0), T(0));
