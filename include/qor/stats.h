@@ -312,6 +312,64 @@ QOR_API int32_t _hoxdSSBasic(HoxSSTask* task, uint64_t estimates, uint64_t metho
 QOR_API int32_t _hoxsSSBasic(HoxSSTask* task, uint64_t estimates, uint64_t method,
                              const ThreadingServices* threading);
 
+/* ---- order statistics -------------------------------------------------------------------- */
+/* Quantiles (linear interpolation between order statistics: h = q (n-1)) and order statistics
+ * (the sorted observations in the order-statistics storage) of the selected variables. */
+QOR_API int32_t _hoxdSSQuantiles(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                                 const ThreadingServices* threading);
+QOR_API int32_t _hoxsSSQuantiles(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                                 const ThreadingServices* threading);
+/* Epsilon-approximate quantiles over data arriving block by block: each call adds the n
+ * observations behind the task to per-variable summaries kept in the task (released with it)
+ * and writes the quantiles of all observations seen so far, with rank error at most eps N. */
+QOR_API int32_t _hoxdSSStreamQuantiles(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                                       const ThreadingServices* threading);
+QOR_API int32_t _hoxsSSStreamQuantiles(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                                       const ThreadingServices* threading);
+/* Sorted observations of the selected variables (or of all, in place). */
+QOR_API int32_t _hoxdSSSort(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                            const ThreadingServices* threading);
+QOR_API int32_t _hoxsSSSort(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                            const ThreadingServices* threading);
+/* Median absolute deviation (about the median) and mean absolute deviation (about the
+ * weighted mean, or the caller's mean with GIVEN_MEAN). */
+QOR_API int32_t _hoxdSSMAD(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                           const ThreadingServices* threading);
+QOR_API int32_t _hoxsSSMAD(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                           const ThreadingServices* threading);
+/* Weighted median (of the task's first quantile order) of every variable, into the quantile
+ * array. */
+QOR_API int32_t _hoxdSSWMedian(HoxSSTask* task);
+QOR_API int32_t _hoxsSSWMedian(HoxSSTask* task);
+/* Minimum and maximum, continuing from what the minimum and maximum arrays hold. */
+QOR_API int32_t _hoxdSSMinmax(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                              const ThreadingServices* threading);
+QOR_API int32_t _hoxsSSMinmax(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                              const ThreadingServices* threading);
+
+/* ---- partial and pooled covariance, distances, parametrization --------------------------- */
+/* Partial covariance and correlation of the role-1 variables given the role -1 variables, from
+ * the covariance (or else correlation) matrix in the task. */
+QOR_API int32_t _hoxdSSPartialCovariance(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                                         const ThreadingServices* threading);
+QOR_API int32_t _hoxsSSPartialCovariance(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                                         const ThreadingServices* threading);
+/* Group means and covariances and the pooled mean and covariance of grouped observations. */
+QOR_API int32_t _hoxdSSPooledCovariance(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                                        const ThreadingServices* threading);
+QOR_API int32_t _hoxsSSPooledCovariance(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                                        const ThreadingServices* threading);
+/* Mahalanobis distances of a range of observations (inner tasks of the library's own
+ * methods). */
+QOR_API int32_t _hoxdSSMahDistance(HoxSSTask* task);
+QOR_API int32_t _hoxsSSMahDistance(HoxSSTask* task);
+/* The nearest valid correlation matrix of the task's correlation matrix, by raising its
+ * eigenvalues to a floor. */
+QOR_API int32_t _hoxdSSCorParametrization(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                                          const ThreadingServices* threading);
+QOR_API int32_t _hoxsSSCorParametrization(HoxSSTask* task, uint64_t estimates, uint64_t method,
+                                          const ThreadingServices* threading);
+
 QOR_EXTERN_C_END
 
 #endif
