@@ -78,7 +78,9 @@ std::vector<std::vector<T>> random_vars(int p, int n, unsigned seed, bool ties =
 // The quantile of order q of sorted s (h = q (n - 1), linear), in long double.
 template <class T>
 long double oracle_quantile(const std::vector<T>& sorted, double q) {
-  const long double h = static_cast<long double>(q) * (sorted.size() - 1);
+  // h as the definition computes it, in double (its rounding moves the result by up to
+  // ulp(h) (b - a)); the interpolation itself in long double
+  const long double h = q * double(sorted.size() - 1);
   const size_t k = static_cast<size_t>(h);
   const long double f = h - k;
   const long double a = sorted[k], b = sorted[std::min(k + 1, sorted.size() - 1)];
