@@ -234,6 +234,8 @@ typedef struct HoxSSTask HoxSSTask;
 #define HOX_SS_ERR_NULL_MNAD                (-4083)
 #define HOX_SS_ERR_NULL_SORTED_OBSERV       (-4084)
 #define HOX_SS_ERR_SORT_IN_PLACE_WITH_INDC  (-4085)
+/* the eigen-decomposition of the correlation parametrization failed */
+#define HOX_SS_ERR_PARAMTR_EIGEN_FAILED     (-5030)
 /* statuses passed up from the linear-algebra helpers */
 #define HOX_SS_ERR_EIGEN_FAILED             (-5040)
 #define HOX_SS_ERR_CHOLESKY_FAILED          (-5041)
