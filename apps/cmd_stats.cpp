@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,9 @@ bool read_line(FILE* f, std::string& line) {
 struct Summary {
   int32_t p = 0, n = 0, storage = HOX_SS_STORAGE_COLUMNS, full = HOX_SS_MATRIX_FULL;
   std::vector<double> block, mean, raw2, raw3, raw4, cen2, cen3, cen4, kurt, skew, cor, aw, lo, hi;
+  // streaming quantiles: m orders (read at the end), eps
+  int32_t m = 0, m_read = 0, nparams = 1;
+  std::vector<double> orders, quantiles, eps = {1e-4};
   long total = 0;
   HoxSSTask* task = nullptr;
 
@@ -74,19 +78,37 @@ struct Summary {
     if (!st) st = __hoxdSSEditTask(task, HOX_SS_ED_KURTOSIS, kurt.data());
     if (!st) st = __hoxdSSEditTask(task, HOX_SS_ED_SKEWNESS, skew.data());
     if (!st) st = __hoxdSSEditTask(task, HOX_SS_ED_ACCUM_WEIGHT, aw.data());
+    if (!st) st = __hoxdSSEditTask(task, HOX_SS_ED_MIN, lo.data());
+    if (!st) st = __hoxdSSEditTask(task, HOX_SS_ED_MAX, hi.data());
+    if (!st && m > 0) {
+      quantiles.assign(size_t(p) * m, NAN);
+      st = __hoxdSSEditStreamQuantiles(task, &m_read, orders.data(), quantiles.data(), &nparams, eps.data());
+    }
     return st;
   }
   void add(const std::vector<double>& row) {
     std::memcpy(block.data() + size_t(n) * p, row.data(), sizeof(double) * p);
-    for (int32_t i = 0; i < p; ++i) lo[i] = std::fmin(lo[i], row[i]), hi[i] = std::fmax(hi[i], row[i]);
     ++n;
+  }
+  // the quantiles of everything streamed so far
+  int32_t read_quantiles() {
+    if (m == 0) return 0;
+    const int32_t n0 = n;
+    n = 0;
+    m_read = m;
+    const int32_t st = _hoxdSSStreamQuantiles(task, 0, HOX_SS_METHOD_STREAM_QUANTILES, qor_threading_openmp());
+    m_read = 0;
+    n = n0;
+    return st;
   }
   int32_t flush() {
     if (n == 0) return 0;
     const uint64_t est = HOX_SS_EST_MEAN | HOX_SS_EST_RAW2 | HOX_SS_EST_RAW3 | HOX_SS_EST_RAW4 |
                          HOX_SS_EST_CEN2 | HOX_SS_EST_CEN3 | HOX_SS_EST_CEN4 | HOX_SS_EST_KURTOSIS |
                          HOX_SS_EST_SKEWNESS | HOX_SS_EST_COR;
-    const int32_t st = _hoxdSSBasic(task, est, HOX_SS_METHOD_ONE_PASS, qor_threading_openmp());
+    int32_t st = _hoxdSSBasic(task, est, HOX_SS_METHOD_ONE_PASS, qor_threading_openmp());
+    if (!st) st = _hoxdSSMinmax(task, HOX_SS_EST_MIN | HOX_SS_EST_MAX, HOX_SS_METHOD_FAST, qor_threading_openmp());
+    if (!st && m > 0) st = _hoxdSSStreamQuantiles(task, 0, HOX_SS_METHOD_STREAM_QUANTILES, qor_threading_openmp());
     total += n;
     n = 0;
     return st;
@@ -112,21 +134,99 @@ void print(const Summary& s, const std::vector<std::string>& names) {
     std::printf("\n");
   }
   std::printf("(kurtosis is the excess kurtosis; standard deviation and correlation use n - 1)\n");
+  if (s.m > 0) {
+    std::printf("\nquantiles (streamed, rank error at most %g N)\n%-16s", s.eps[0], "column");
+    for (int32_t k = 0; k < s.m; ++k) std::printf(" %14.6g", s.orders[k]);
+    std::printf("\n");
+    for (int32_t i = 0; i < s.p; ++i) {
+      std::printf("%-16.16s", names[i].c_str());
+      for (int32_t k = 0; k < s.m; ++k) std::printf(" %14.8g", s.quantiles[size_t(i) * s.m + k]);
+      std::printf("\n");
+    }
+  }
+}
+
+// Group means and covariances of the numeric columns by the values of one column (the rows are
+// kept in memory: the pooled-covariance method takes all observations in one call).
+int by_group(const std::vector<double>& x, const std::vector<int32_t>& groups,
+             const std::vector<std::string>& group_names, const std::vector<std::string>& names) {
+  int32_t p = int32_t(names.size()), n = int32_t(groups.size()), storage = HOX_SS_STORAGE_COLUMNS,
+          full = HOX_SS_MATRIX_FULL;
+  const size_t G = group_names.size();
+  std::vector<int32_t> select(G, 1);
+  std::vector<double> pmean(p), pcov(size_t(p) * p), gmean(G * p), gcov(G * p * p);
+  HoxSSTask* t = nullptr;
+  int32_t st = __hoxdSSNewTask(&t, &p, &n, &storage, x.data(), nullptr, nullptr, nullptr);
+  if (!st) st = __hoxdSSEditPooledCovariance(t, groups.data(), pmean.data(), pcov.data(), select.data(), gmean.data(), gcov.data());
+  if (!st) st = __hoxiSSEditTask(t, HOX_SS_ED_POOLED_COV_STORAGE, &full);
+  if (!st) st = __hoxiSSEditTask(t, HOX_SS_ED_GROUP_COV_STORAGE, &full);
+  if (!st)
+    st = _hoxdSSPooledCovariance(t, HOX_SS_EST_POOLED_MEAN | HOX_SS_EST_POOLED_COV | HOX_SS_EST_GROUP_MEAN | HOX_SS_EST_GROUP_COV,
+                                 HOX_SS_METHOD_ONE_PASS, qor_threading_openmp());
+  if (t) __hoxSSDeleteTask(&t);
+  if (st) {
+    std::fprintf(stderr, "qor stats: the group computation failed (status %d)\n", st);
+    return 1;
+  }
+  auto matrix = [&](const char* title, const double* mean, const double* cov) {
+    std::printf("\n%s\n%-16s %14s", title, "column", "mean");
+    for (int32_t j = 0; j < p; ++j) std::printf(" %10.10s", names[j].c_str());
+    std::printf("\n");
+    for (int32_t i = 0; i < p; ++i) {
+      std::printf("%-16.16s %14.8g", names[i].c_str(), mean[i]);
+      for (int32_t j = 0; j < p; ++j) std::printf(" %10.4g", cov[size_t(i) * p + j]);
+      std::printf("\n");
+    }
+  };
+  for (size_t g = 0; g < G; ++g) {
+    const std::string title = "group " + group_names[g] + ": mean and covariance";
+    matrix(title.c_str(), &gmean[g * p], &gcov[g * p * p]);
+  }
+  matrix("pooled (within-group) mean and covariance", pmean.data(), pcov.data());
+  return 0;
 }
 
 }  // namespace
 
 int qor_cmd_stats(int argc, char** argv) {
-  if (argc != 2 || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help")) {
-    std::fprintf(stderr, "usage: qor stats FILE.csv\n"
+  const char* file = nullptr;
+  const char* by = nullptr;
+  std::vector<double> orders;
+  bool usage = argc < 2;
+  for (int a = 1; a < argc && !usage; ++a) {
+    if (!std::strcmp(argv[a], "-h") || !std::strcmp(argv[a], "--help")) {
+      usage = true;
+    } else if (!std::strcmp(argv[a], "--quantiles") && a + 1 < argc) {
+      std::string list = argv[++a];
+      size_t pos = 0;
+      while (pos <= list.size()) {
+        const size_t comma = std::min(list.find(',', pos), list.size());
+        double q = 0;
+        if (!number(list.substr(pos, comma - pos), q) || !(q >= 0 && q <= 1)) usage = true;
+        orders.push_back(q);
+        pos = comma + 1;
+      }
+    } else if (!std::strcmp(argv[a], "--by") && a + 1 < argc) {
+      by = argv[++a];
+    } else if (!file && argv[a][0] != '-') {
+      file = argv[a];
+    } else {
+      usage = true;
+    }
+  }
+  if (usage || !file) {
+    std::fprintf(stderr, "usage: qor stats FILE.csv [--quantiles Q1,Q2,...] [--by COLUMN]\n"
                          "  mean, standard deviation, skewness, kurtosis, min, max and the\n"
                          "  correlation matrix of the file's numeric columns (first line may be a\n"
-                         "  header; rows with a missing or non-numeric value are skipped)\n");
-    return argc == 2 ? 0 : 2;
+                         "  header; rows with a missing or non-numeric value are skipped);\n"
+                         "  --quantiles: quantiles of each column (streamed, rank error <= 1e-4 N);\n"
+                         "  --by: means and covariances per value of COLUMN (name or number from 1)\n"
+                         "  and the pooled within-group covariance (the rows are held in memory)\n");
+    return argc >= 2 && (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help")) ? 0 : 2;
   }
-  FILE* f = std::fopen(argv[1], "r");
+  FILE* f = std::fopen(file, "r");
   if (!f) {
-    std::fprintf(stderr, "qor stats: cannot open %s: %s\n", argv[1], std::strerror(errno));
+    std::fprintf(stderr, "qor stats: cannot open %s: %s\n", file, std::strerror(errno));
     return 1;
   }
   std::string line;
@@ -137,7 +237,7 @@ int qor_cmd_stats(int argc, char** argv) {
       break;
     }
   if (first.empty()) {
-    std::fprintf(stderr, "qor stats: %s is empty\n", argv[1]);
+    std::fprintf(stderr, "qor stats: %s is empty\n", file);
     std::fclose(f);
     return 1;
   }
@@ -155,32 +255,62 @@ int qor_cmd_stats(int argc, char** argv) {
         break;
       }
   }
+  // the grouping column, by name or by number (from 1)
+  int by_col = -1;
+  if (by) {
+    for (size_t c = 0; c < first.size() && header; ++c)
+      if (first[c] == by) by_col = int(c);
+    if (by_col < 0 && number(by, v) && v >= 1 && v <= double(data.size()) && v == std::floor(v)) by_col = int(v) - 1;
+    if (by_col < 0) {
+      std::fprintf(stderr, "qor stats: no column %s in %s\n", by, file);
+      std::fclose(f);
+      return 1;
+    }
+  }
   std::vector<int> cols;
   std::vector<std::string> names;
   for (size_t c = 0; c < data.size(); ++c)
-    if (number(data[c], v)) {
+    if (int(c) != by_col && number(data[c], v)) {
       cols.push_back(int(c));
       names.push_back(header && c < first.size() ? first[c] : "col" + std::to_string(c + 1));
     }
   if (cols.empty()) {
-    std::fprintf(stderr, "qor stats: no numeric column in %s\n", argv[1]);
+    std::fprintf(stderr, "qor stats: no numeric column in %s\n", file);
     std::fclose(f);
     return 1;
   }
   Summary s;
+  s.m = int32_t(orders.size());
+  s.orders = orders;
   if (int32_t st = s.start(int32_t(cols.size()))) {
     std::fprintf(stderr, "qor stats: task creation failed (status %d)\n", st);
     std::fclose(f);
     return 1;
   }
   long skipped = 0;
-  std::vector<double> row(cols.size());
+  std::vector<double> row(cols.size()), kept;
+  std::vector<int32_t> groups;
+  std::map<std::string, int32_t> group_of;
+  std::vector<std::string> group_names;
   auto take = [&](const std::vector<std::string>& fields) {
     for (size_t k = 0; k < cols.size(); ++k)
       if (size_t(cols[k]) >= fields.size() || !number(fields[cols[k]], row[k]) || !std::isfinite(row[k])) {
         ++skipped;
         return true;
       }
+    if (by_col >= 0) {
+      if (size_t(by_col) >= fields.size() || fields[by_col].empty()) {
+        ++skipped;
+        return true;
+      }
+      auto it = group_of.find(fields[by_col]);
+      if (it == group_of.end()) {
+        it = group_of.emplace(fields[by_col], int32_t(group_names.size())).first;
+        group_names.push_back(fields[by_col]);
+      }
+      groups.push_back(it->second);
+      kept.insert(kept.end(), row.begin(), row.end());
+    }
     s.add(row);
     return s.n < kBlock || s.flush() == 0;
   };
@@ -188,7 +318,8 @@ int qor_cmd_stats(int argc, char** argv) {
   while (ok && read_line(f, line))
     if (!line.empty()) ok = take(split(line));
   std::fclose(f);
-  const int32_t st = ok ? s.flush() : -1;
+  int32_t st = ok ? s.flush() : -1;
+  if (!st) st = s.read_quantiles();
   if (!ok || st) {
     std::fprintf(stderr, "qor stats: the moments computation failed (status %d)\n", st);
     return 1;
@@ -199,6 +330,7 @@ int qor_cmd_stats(int argc, char** argv) {
   }
   print(s, names);
   if (skipped) std::printf("%ld rows skipped (missing or non-numeric values)\n", skipped);
+  if (by_col >= 0) return by_group(kept, groups, group_names, names);
   return 0;
 }
 
