@@ -12,6 +12,7 @@
 
 #include "qor/service.h"
 #include "service/size_math.h"
+#include "statistics/entry.h"
 #include "statistics/storage.h"
 #include "statistics/task.h"
 
@@ -267,18 +268,8 @@ int32_t parametrize(HoxSSTask* t, uint64_t, uint64_t method, const ThreadingServ
 
 using namespace qor::ss::matrices;
 
-#define QOR_SS_MATRIX_ENTRY(name, fn)                                                              \
-  extern "C" QOR_API int32_t _hoxdSS##name(HoxSSTask* t, uint64_t e, uint64_t m,                 \
-                                           const ThreadingServices* th) {                         \
-    return fn<double>(t, e, m, th);                                                                \
-  }                                                                                                \
-  extern "C" QOR_API int32_t _hoxsSS##name(HoxSSTask* t, uint64_t e, uint64_t m,                 \
-                                           const ThreadingServices* th) {                         \
-    return fn<float>(t, e, m, th);                                                                 \
-  }
-QOR_SS_MATRIX_ENTRY(PartialCovariance, partial)
-QOR_SS_MATRIX_ENTRY(CorParametrization, parametrize)
-#undef QOR_SS_MATRIX_ENTRY
+QOR_SS_COMPUTE_ENTRY(PartialCovariance, partial)
+QOR_SS_COMPUTE_ENTRY(CorParametrization, parametrize)
 
 extern "C" QOR_API int32_t _hoxdSSMahDistance(HoxSSTask* t) { return mahalanobis<double>(t); }
 extern "C" QOR_API int32_t _hoxsSSMahDistance(HoxSSTask* t) { return mahalanobis<float>(t); }

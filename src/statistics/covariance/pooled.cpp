@@ -21,12 +21,12 @@
 
 #include "qor/service.h"
 #include "service/size_math.h"
+#include "statistics/entry.h"
 #include "statistics/order/order_internal.h"
 
 namespace qor::ss::pooled {
 namespace {
 
-using order::Carver;
 using order::Dims;
 
 constexpr int64_t kBlock = 512;
@@ -281,9 +281,5 @@ int32_t pooled(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threadin
 }  // namespace
 }  // namespace qor::ss::pooled
 
-extern "C" QOR_API int32_t _hoxdSSPooledCovariance(HoxSSTask* t, uint64_t e, uint64_t m, const ThreadingServices* th) {
-  return qor::ss::pooled::pooled<double>(t, e, m, th);
-}
-extern "C" QOR_API int32_t _hoxsSSPooledCovariance(HoxSSTask* t, uint64_t e, uint64_t m, const ThreadingServices* th) {
-  return qor::ss::pooled::pooled<float>(t, e, m, th);
-}
+using qor::ss::pooled::pooled;
+QOR_SS_COMPUTE_ENTRY(PooledCovariance, pooled)

@@ -13,6 +13,7 @@
 
 #include "qor/service.h"
 #include "service/size_math.h"
+#include "statistics/carver.h"
 #include "statistics/moments/basic_internal.h"
 #include "random/distributions/vm_bridge.h"
 
@@ -44,22 +45,6 @@ struct Plan {
   int64_t p, n, q;
 };
 
-// Carves one allocation into pieces; counts the bytes first when `base` is null (`overflow`
-// is set when the count does not fit size_t).
-struct Carver {
-  char* base;
-  size_t used = 0;
-  bool overflow = false;
-  template <class U>
-  U* take(uint64_t count) {
-    U* r = base ? reinterpret_cast<U*>(base + used) : nullptr;
-    size_t bytes;
-    if (!serv::checked_mul(count, sizeof(U), &bytes) || !serv::checked_add(bytes, 127, &bytes) ||
-        !serv::checked_add(used, bytes & ~size_t(127), &used))
-      overflow = true;
-    return r;
-  }
-};
 
 template <class T>
 struct Layout {

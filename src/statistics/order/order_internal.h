@@ -11,6 +11,7 @@
 #include "qor/prim.h"
 #include "qor/service.h"
 #include "service/size_math.h"
+#include "statistics/carver.h"
 #include "statistics/storage.h"
 #include "statistics/task.h"
 
@@ -115,22 +116,6 @@ inline void list_selected(const HoxSSTask* t, int64_t p, int32_t* sel) {
   for (int64_t i = 0; i < p; ++i)
     if (!t->indices || read_int_at(t, t->indices, i) != 0) sel[k++] = static_cast<int32_t>(i);
 }
-
-// ---- one allocation carved into pieces (counted first: `base` null) ------------------------------
-struct Carver {
-  char* base = nullptr;
-  size_t used = 0;
-  bool overflow = false;
-  template <class U>
-  U* take(uint64_t count) {
-    U* r = base ? reinterpret_cast<U*>(base + used) : nullptr;
-    size_t bytes;
-    if (!serv::checked_mul(count, sizeof(U), &bytes) || !serv::checked_add(bytes, 127, &bytes) ||
-        !serv::checked_add(used, bytes & ~size_t(127), &used))
-      overflow = true;
-    return r;
-  }
-};
 
 // ---- threads ------------------------------------------------------------------------------------
 inline int64_t thread_budget(const ThreadingServices* th) {

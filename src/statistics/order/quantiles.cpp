@@ -7,6 +7,7 @@
 // each thread uses the scratch block of its thread index.
 #include <cmath>
 
+#include "statistics/entry.h"
 #include "statistics/order/order_internal.h"
 
 namespace qor::ss::order {
@@ -52,6 +53,19 @@ int32_t make_scratch(Scratch* s, const HoxSSTask* t, int64_t p, int64_t q, int64
 template <class T>
 int64_t observ_storage(const HoxSSTask* t) {
   return read_int(t, t->observ_storage);
+}
+
+// Copies variable i into v (n reals), sorts it (buf: n reals) and, when out is set, writes it in
+// rows or columns storage.
+template <class T>
+void sort_variable(Column<T> col, const Dims& d, int64_t i, T* v, T* buf, T* out, bool out_rows) {
+  const int64_t n = d.n;
+  for (int64_t j = 0; j < n; ++j) v[j] = col[j];
+  if (n > 1) Real<T>::radix(v, buf, static_cast<int32_t>(n));
+  if (!out) return;
+  if (out_rows) std::memcpy(out + i * n, v, sizeof(T) * n);
+  else
+    for (int64_t j = 0; j < n; ++j) out[j * d.p + i] = v[j];
 }
 
 // ---- quantiles and order statistics ------------------------------------------------------------
@@ -135,19 +149,12 @@ int32_t quantiles(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threa
       return 0;
     }
     T* v = reinterpret_cast<T*>(s.of(thread));
-    T* buf = v + n;
-    for (int64_t j = 0; j < n; ++j) v[j] = col[j];
-    if (n > 1) Real<T>::radix(v, buf, static_cast<int32_t>(n));
+    sort_variable(col, d, i, v, v + n, want_os ? osout : nullptr, os_rows);
     for (int64_t o = 0; o < m; ++o) {
       int64_t k;
       double f;
       quantile_position(static_cast<double>(orders[o]), n, &k, &f);
       qout[i * m + o] = interpolate(v[k], v[k + 1 < n ? k + 1 : k], f);
-    }
-    if (want_os) {
-      if (os_rows) std::memcpy(osout + i * n, v, sizeof(T) * n);
-      else
-        for (int64_t j = 0; j < n; ++j) osout[j * d.p + i] = v[j];
     }
     return 0;
   };
@@ -191,13 +198,7 @@ int32_t sort(HoxSSTask* t, uint64_t, uint64_t method, const ThreadingServices* t
       if (n > 1) Real<T>::radix(out + i * n, scr, static_cast<int32_t>(n));
       return 0;
     }
-    const Column<T> col = column(x, d, rows, i);
-    T* v = scr;
-    for (int64_t j = 0; j < n; ++j) v[j] = col[j];
-    if (n > 1) Real<T>::radix(v, scr + n, static_cast<int32_t>(n));
-    if (srows) std::memcpy(out + i * n, v, sizeof(T) * n);
-    else
-      for (int64_t j = 0; j < n; ++j) out[j * d.p + i] = v[j];
+    sort_variable(column(x, d, rows, i), d, i, scr, scr + n, out, srows);
     return 0;
   };
   return parallel_items(th, q, nthreads, body);
@@ -425,20 +426,10 @@ int32_t minmax(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threadin
 
 using namespace qor::ss::order;
 
-#define QOR_SS_ORDER_ENTRY(name, fn)                                                               \
-  extern "C" QOR_API int32_t _hoxdSS##name(HoxSSTask* t, uint64_t e, uint64_t m,                 \
-                                           const ThreadingServices* th) {                         \
-    return fn<double>(t, e, m, th);                                                                \
-  }                                                                                                \
-  extern "C" QOR_API int32_t _hoxsSS##name(HoxSSTask* t, uint64_t e, uint64_t m,                 \
-                                           const ThreadingServices* th) {                         \
-    return fn<float>(t, e, m, th);                                                                 \
-  }
-QOR_SS_ORDER_ENTRY(Quantiles, quantiles)
-QOR_SS_ORDER_ENTRY(Sort, sort)
-QOR_SS_ORDER_ENTRY(MAD, mad)
-QOR_SS_ORDER_ENTRY(Minmax, minmax)
-#undef QOR_SS_ORDER_ENTRY
+QOR_SS_COMPUTE_ENTRY(Quantiles, quantiles)
+QOR_SS_COMPUTE_ENTRY(Sort, sort)
+QOR_SS_COMPUTE_ENTRY(MAD, mad)
+QOR_SS_COMPUTE_ENTRY(Minmax, minmax)
 
 extern "C" QOR_API int32_t _hoxdSSWMedian(HoxSSTask* t) { return wmedian<double>(t); }
 extern "C" QOR_API int32_t _hoxsSSWMedian(HoxSSTask* t) { return wmedian<float>(t); }

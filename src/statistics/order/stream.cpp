@@ -10,6 +10,7 @@
 
 #include <cmath>
 
+#include "statistics/entry.h"
 #include "statistics/order/order_internal.h"
 
 namespace qor::ss::order {
@@ -385,9 +386,5 @@ size_t stream_summary_reals(const HoxSSTask* t, int64_t i, int64_t* observations
 
 }  // namespace qor::ss::order
 
-extern "C" QOR_API int32_t _hoxdSSStreamQuantiles(HoxSSTask* t, uint64_t e, uint64_t m, const ThreadingServices* th) {
-  return qor::ss::order::stream_quantiles<double>(t, e, m, th);
-}
-extern "C" QOR_API int32_t _hoxsSSStreamQuantiles(HoxSSTask* t, uint64_t e, uint64_t m, const ThreadingServices* th) {
-  return qor::ss::order::stream_quantiles<float>(t, e, m, th);
-}
+using qor::ss::order::stream_quantiles;
+QOR_SS_COMPUTE_ENTRY(StreamQuantiles, stream_quantiles)
