@@ -78,8 +78,7 @@ void BM_QorStreamQuantiles(benchmark::State& st) {
   for (auto _ : st) {
     int32_t p = 1, n = 0, rows = HOX_SS_STORAGE_ROWS, m = 0, np = 1;
     HoxSSTask* t = nullptr;
-    __hoxdSSNewTask(&t, &p, &n, &rows, data().data(), nullptr, nullptr, nullptr);
-    __hoxiSSEditTask(t, HOX_SS_ED_OBSERV_N, &n);
+    __hoxdSSNewTask(&t, &p, &n, &rows, nullptr, nullptr, nullptr, nullptr);  // observations set below
     __hoxdSSEditStreamQuantiles(t, &m, orders.data(), q.data(), &np, eps.data());
     for (int64_t j = 0; j < total; j += block) {
       const int64_t start = j % kN;

@@ -29,7 +29,7 @@ namespace {
 
 using order::Dims;
 
-constexpr int64_t kBlock = 512;
+constexpr int64_t kBlock = 4096;
 
 struct GroupPart {
   double W, V;

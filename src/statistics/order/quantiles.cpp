@@ -118,12 +118,6 @@ int32_t quantiles(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threa
   Scratch s;
   if (int32_t st = make_scratch(&s, t, d.p, q, nthreads, per_thread)) return st;
 
-  // orders by the rank they need (selection visits ranks in increasing order)
-  int64_t by_rank[kSelectOrders];
-  if (select) {
-    for (int64_t k = 0; k < m; ++k) by_rank[k] = k;
-    std::sort(by_rank, by_rank + m, [&](int64_t a, int64_t b) { return orders[a] < orders[b]; });
-  }
   const T* x = static_cast<const T*>(t->observ);
   T* qout = static_cast<T*>(t->quantiles);
   T* osout = static_cast<T*>(t->order_stats);
@@ -134,18 +128,9 @@ int32_t quantiles(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threa
     if (select) {
       K* keys = reinterpret_cast<K*>(s.of(thread));
       for (int64_t j = 0; j < n; ++j) keys[j] = to_key(col[j]);
-      int64_t lo = 0;
-      for (int64_t r = 0; r < m; ++r) {
-        const int64_t o = by_rank[r];
-        int64_t k;
-        double f;
-        quantile_position(static_cast<double>(orders[o]), n, &k, &f);
-        K a, b;
-        if (k < lo) k = lo;  // orders sorted: k never decreases (guard for rounding)
-        select_pair(keys, lo, n, k, &a, &b);
-        lo = k;
-        qout[i * m + o] = interpolate(from_key<T>(a), from_key<T>(b), f);
-      }
+      int64_t pos[2 * kSelectOrders];
+      select_positions(keys, 0, n, pos, quantile_positions(orders, m, n, pos));
+      for (int64_t o = 0; o < m; ++o) qout[i * m + o] = quantile_from_keys<T>(keys, orders[o], n);
       return 0;
     }
     T* v = reinterpret_cast<T*>(s.of(thread));
@@ -207,12 +192,10 @@ int32_t sort(HoxSSTask* t, uint64_t, uint64_t method, const ThreadingServices* t
 // ---- median and mean absolute deviation -----------------------------------------------------------
 template <class T>
 T median_of_keys(KeyOf<T>* keys, int64_t n) {
-  int64_t k;
-  double f;
-  quantile_position(0.5, n, &k, &f);
-  KeyOf<T> a, b;
-  select_pair(keys, 0, n, k, &a, &b);
-  return interpolate(from_key<T>(a), from_key<T>(b), f);
+  const double half = 0.5;
+  int64_t pos[2];
+  select_positions(keys, 0, n, pos, quantile_positions(&half, 1, n, pos));
+  return quantile_from_keys<T>(keys, half, n);
 }
 
 template <class T>
