@@ -131,6 +131,51 @@ TEST(Quantiles, EqualSortedInterpolationAndStdSort) {
   }
 }
 
+// Long variables select through a histogram of the keys' top bits: spread, tied, constant and
+// two-valued data, both precisions, against std::sort; the median absolute deviation too.
+template <class T>
+void check_long_selection() {
+  const int n = 270000;  // above the histogram path's threshold, whatever the test scale
+  std::mt19937_64 g(5);
+  std::normal_distribution<double> nd(0, 1);
+  std::vector<std::vector<T>> vars(4, std::vector<T>(n));
+  for (int j = 0; j < n; ++j) {
+    vars[0][j] = T(nd(g));
+    vars[1][j] = T(std::floor(nd(g) * 3));
+    vars[2][j] = T(2.5);
+    vars[3][j] = j % 3 ? T(-1) : T(1e30);
+  }
+  Fixture<T> f(vars, true);
+  std::vector<T> orders = {0, 0.05, 0.5, 0.95, 1}, qs(4 * 5), md(4);
+  const int32_t m = 5;
+  __hoxiSSEditTask(f.t, HOX_SS_ED_QUANT_ORDER_N, &m);
+  Api<T>::edit(f.t, HOX_SS_ED_QUANT_ORDER, orders.data());
+  Api<T>::edit(f.t, HOX_SS_ED_QUANT_QUANTILES, qs.data());
+  Api<T>::edit(f.t, HOX_SS_ED_MDAD, md.data());
+  ASSERT_EQ(Api<T>::quantiles(f.t, HOX_SS_EST_QUANTILES, HOX_SS_METHOD_FAST, threads_table(2)), 0);
+  ASSERT_EQ(Api<T>::mad(f.t, HOX_SS_EST_MEDIAN_ABS_DEV, HOX_SS_METHOD_FAST, threads_table(2)), 0);
+  for (int i = 0; i < 4; ++i) {
+    std::vector<T> s = vars[i];
+    std::sort(s.begin(), s.end());
+    for (int k = 0; k < m; ++k) {
+      const long double want = oracle_quantile(s, orders[k]);
+      const size_t lo = size_t(orders[k] * (n - 1));
+      const double scale = std::max(std::fabs(double(s[lo])), std::fabs(double(s[std::min<size_t>(lo + 1, n - 1)])));
+      EXPECT_NEAR(double(qs[i * m + k]), double(want), 2 * std::numeric_limits<T>::epsilon() * scale) << i << " " << orders[k];
+    }
+    const T med = T(oracle_quantile(s, 0.5));
+    std::vector<T> dev(n);
+    for (int j = 0; j < n; ++j) dev[j] = T(std::fabs(vars[i][j] - double(med)));
+    std::sort(dev.begin(), dev.end());
+    EXPECT_EQ(md[i], T(oracle_quantile(dev, 0.5))) << i;
+  }
+}
+
+TEST(Quantiles, LongVariablesSelectByHistogram) {
+  check_long_selection<double>();
+  check_long_selection<float>();
+}
+
 TEST(Quantiles, NumpyDefaultOnAFixedSet) {
   // numpy.quantile(x, q) (linear), printed by numpy 1.24; exact where both are exact.
   const std::vector<double> x = {3.5, -1.25, 7, 2, 2, 9.75, 0.5, -4, 6, 1.5, 8};

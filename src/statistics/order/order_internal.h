@@ -206,4 +206,42 @@ T quantile_from_keys(const KeyOf<T>* keys, double q, int64_t n) {
   return f > 0 && k + 1 < n ? interpolate(a, from_key<T>(keys[k + 1]), f) : a;
 }
 
+// ---- selection by a radix histogram -----------------------------------------------------------
+// For long variables: one pass counts the keys by their top 16 bits, the buckets that hold the
+// wanted ranks are gathered (a second pass) into `gather`, and only they are selected in. Gives
+// exactly the keys of the ranks pos[0 .. np) (ascending, distinct) into out[0 .. np).
+constexpr int kRadixBits = 16;
+constexpr int64_t kRadixBuckets = int64_t(1) << kRadixBits;
+constexpr int64_t kRadixSelectMin = 4 * kRadixBuckets;  // shorter variables select directly
+
+template <class K, class Get>
+void radix_select(Get get, int64_t n, K* gather, uint32_t* count, const int64_t* pos, int64_t np, K* out) {
+  constexpr int shift = 8 * sizeof(K) - kRadixBits;
+  std::fill(count, count + kRadixBuckets, 0u);
+  for (int64_t j = 0; j < n; ++j) ++count[get(j) >> shift];
+  // the bucket of each wanted rank, and each wanted bucket's place in the gathered array: the
+  // counts of wanted buckets become their gather offsets, the others are marked 0xFFFFFFFF
+  int64_t below = 0, gathered = 0, w = 0;
+  int64_t tpos[64];
+  for (int64_t b = 0; b < kRadixBuckets; ++b) {
+    const int64_t c = count[b];
+    bool wanted = false;
+    while (w < np && pos[w] < below + c) {
+      tpos[w] = gathered + (pos[w] - below);
+      ++w;
+      wanted = true;
+    }
+    count[b] = wanted ? static_cast<uint32_t>(gathered) : 0xFFFFFFFFu;
+    if (wanted) gathered += c;
+    below += c;
+  }
+  for (int64_t j = 0; j < n; ++j) {
+    const K k = get(j);
+    uint32_t& slot = count[k >> shift];
+    if (slot != 0xFFFFFFFFu) gather[slot++] = k;
+  }
+  select_positions(gather, 0, gathered, tpos, np);
+  for (int64_t i = 0; i < np; ++i) out[i] = gather[tpos[i]];
+}
+
 }  // namespace qor::ss::order

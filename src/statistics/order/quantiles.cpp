@@ -50,6 +50,39 @@ int32_t make_scratch(Scratch* s, const HoxSSTask* t, int64_t p, int64_t q, int64
   return 0;
 }
 
+// Per-thread scratch of a selection: n keys, and the radix histogram for long variables.
+template <class T>
+uint64_t select_scratch(int64_t n) {
+  return static_cast<uint64_t>(n) * sizeof(KeyOf<T>) + (n >= kRadixSelectMin ? sizeof(uint32_t) * kRadixBuckets : 0);
+}
+
+// Quantiles of orders q[0 .. m) (m <= kSelectOrders) of the n keys get(0 .. n-1), into out; the
+// scratch is select_scratch<T>(n) bytes at keys.
+constexpr int64_t kSelectOrders = 16;
+template <class T, class Get>
+void select_quantiles(Get get, int64_t n, KeyOf<T>* keys, const T* q, int64_t m, T* out) {
+  using K = KeyOf<T>;
+  int64_t pos[2 * kSelectOrders];
+  const int64_t np = quantile_positions(q, m, n, pos);
+  if (n >= kRadixSelectMin) {
+    // the selected keys by rank position, then each order from its one or two positions
+    K found[2 * kSelectOrders];
+    radix_select(get, n, keys, reinterpret_cast<uint32_t*>(keys + n), pos, np, found);
+    for (int64_t o = 0; o < m; ++o) {
+      int64_t k;
+      double f;
+      quantile_position(static_cast<double>(q[o]), n, &k, &f);
+      const int64_t a = std::lower_bound(pos, pos + np, k) - pos;
+      const T va = from_key<T>(found[a]);
+      out[o] = f > 0 && k + 1 < n ? interpolate(va, from_key<T>(found[a + 1]), f) : va;
+    }
+    return;
+  }
+  for (int64_t j = 0; j < n; ++j) keys[j] = get(j);
+  select_positions(keys, 0, n, pos, np);
+  for (int64_t o = 0; o < m; ++o) out[o] = quantile_from_keys<T>(keys, q[o], n);
+}
+
 template <class T>
 int64_t observ_storage(const HoxSSTask* t) {
   return read_int(t, t->observ_storage);
@@ -70,9 +103,6 @@ void sort_variable(Column<T> col, const Dims& d, int64_t i, T* v, T* buf, T* out
 
 // ---- quantiles and order statistics ------------------------------------------------------------
 
-// Quantile-only requests with at most this many orders select the needed order statistics
-// (expected linear time) instead of sorting.
-constexpr int64_t kSelectOrders = 16;
 
 template <class T>
 int32_t quantiles(HoxSSTask* t, uint64_t estimates, uint64_t method, const ThreadingServices* th) {
@@ -113,7 +143,7 @@ int32_t quantiles(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threa
   using K = KeyOf<T>;
   const bool select = !want_os && m <= kSelectOrders;
   // sorting: the copy and the radix sort's buffer; selection: the keys
-  const uint64_t per_thread = static_cast<uint64_t>(d.n) * (select ? sizeof(K) : 2 * sizeof(T));
+  const uint64_t per_thread = select ? select_scratch<T>(d.n) : static_cast<uint64_t>(d.n) * 2 * sizeof(T);
   const int64_t nthreads = threads_for(th, q, static_cast<double>(per_thread));
   Scratch s;
   if (int32_t st = make_scratch(&s, t, d.p, q, nthreads, per_thread)) return st;
@@ -127,10 +157,7 @@ int32_t quantiles(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threa
     const Column<T> col = column(x, d, rows, i);
     if (select) {
       K* keys = reinterpret_cast<K*>(s.of(thread));
-      for (int64_t j = 0; j < n; ++j) keys[j] = to_key(col[j]);
-      int64_t pos[2 * kSelectOrders];
-      select_positions(keys, 0, n, pos, quantile_positions(orders, m, n, pos));
-      for (int64_t o = 0; o < m; ++o) qout[i * m + o] = quantile_from_keys<T>(keys, orders[o], n);
+      select_quantiles<T>([&](int64_t j) { return to_key(col[j]); }, n, keys, orders, m, qout + i * m);
       return 0;
     }
     T* v = reinterpret_cast<T*>(s.of(thread));
@@ -190,13 +217,7 @@ int32_t sort(HoxSSTask* t, uint64_t, uint64_t method, const ThreadingServices* t
 }
 
 // ---- median and mean absolute deviation -----------------------------------------------------------
-template <class T>
-T median_of_keys(KeyOf<T>* keys, int64_t n) {
-  const double half = 0.5;
-  int64_t pos[2];
-  select_positions(keys, 0, n, pos, quantile_positions(&half, 1, n, pos));
-  return quantile_from_keys<T>(keys, half, n);
-}
+
 
 template <class T>
 int32_t mad(HoxSSTask* t, uint64_t estimates, uint64_t method, const ThreadingServices* th) {
@@ -224,7 +245,7 @@ int32_t mad(HoxSSTask* t, uint64_t estimates, uint64_t method, const ThreadingSe
   if (q == 0) return 0;
   using K = KeyOf<T>;
   const int64_t n = d.n;
-  const uint64_t per_thread = want_md ? static_cast<uint64_t>(n) * sizeof(K) : 0;
+  const uint64_t per_thread = want_md ? select_scratch<T>(n) : 0;
   const int64_t nthreads = threads_for(th, q, static_cast<double>(per_thread));
   Scratch s;
   if (int32_t st = make_scratch(&s, t, d.p, q, nthreads, per_thread)) return st;
@@ -238,10 +259,11 @@ int32_t mad(HoxSSTask* t, uint64_t estimates, uint64_t method, const ThreadingSe
     const Column<T> col = column(x, d, rows, i);
     if (want_md) {
       K* keys = reinterpret_cast<K*>(s.of(thread));
-      for (int64_t j = 0; j < n; ++j) keys[j] = to_key(col[j]);
-      const double med = median_of_keys<T>(keys, n);
-      for (int64_t j = 0; j < n; ++j) keys[j] = to_key(static_cast<T>(std::fabs(col[j] - med)));
-      md[i] = median_of_keys<T>(keys, n);
+      const T half = static_cast<T>(0.5);
+      T med;
+      select_quantiles<T>([&](int64_t j) { return to_key(col[j]); }, n, keys, &half, 1, &med);
+      select_quantiles<T>([&](int64_t j) { return to_key(static_cast<T>(std::fabs(col[j] - static_cast<double>(med)))); },
+                          n, keys, &half, 1, md + i);
     }
     if (want_mn) {
       // the weighted mean (or the caller's), then the weighted mean of |x - mean|
