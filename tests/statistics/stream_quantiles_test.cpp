@@ -30,7 +30,7 @@ double value(Order o, int64_t j, int64_t N) {
     case Order::organ_pipe: return j < (N + 1) / 2 ? double(2 * j) : double(2 * (N - 1 - j) + 1);
     case Order::scrambled: {  // j -> a j + c mod N with a prime to N: a permutation
       const int64_t a = 1000003;  // prime, and N is never a multiple of it here
-      return double((static_cast<unsigned __int128>(a) * j + 12345) % N);
+      return double((uint64_t(a) * uint64_t(j) + 12345) % uint64_t(N));  // a j < 2^63 here
     }
     case Order::duplicates: return double(j % kDistinct);
     case Order::all_equal: return 5.0;
