@@ -48,7 +48,7 @@ struct Ctx {
   const int32_t* sel;
   int nthreads;
   GroupPart* parts;   // nthreads x G
-  double* scratch;    // per thread: Z (q x kBlock), Cb (q x q), e (q), d (q)
+  double* scratch;    // per thread: Z (q x kBlock), Cb (q x q), e (q), d (q), rows: xb (q x kBlock)
   int64_t scratch_stride;
   int64_t* order;     // per thread: kBlock (group, observation) keys
 };
@@ -86,14 +86,22 @@ void thread_body(int32_t thread, void*, int32_t, void* context) {
   double* Cb = Z + q * kBlock;
   double* e = Cb + (c.cov ? q * q : 0);
   double* dl = e + q;
+  double* xb = dl + q;  // rows storage: the block's observations, one q-vector each
   int64_t* ord = c.order + thread * kBlock;
   const qor_int qi = static_cast<qor_int>(q);
+  int64_t base = 0;  // first observation of the block in xb
   auto at = [&](int64_t k, int64_t j) -> double {
-    const int64_t i = c.sel[k];
-    return c.rows ? c.x[i * n + j] : c.x[j * c.d.p + i];
+    return c.rows ? xb[(j - base) * q + k] : static_cast<double>(c.x[j * c.d.p + c.sel[k]]);
   };
   for (int64_t j0 = lo; j0 < hi; j0 += kBlock) {
     const int64_t j1 = std::min(hi, j0 + kBlock);
+    if (c.rows) {  // each variable's run read once, in order, into observation vectors
+      base = j0;
+      for (int64_t k = 0; k < q; ++k) {
+        const T* r = c.x + c.sel[k] * n;
+        for (int64_t j = j0; j < j1; ++j) xb[(j - j0) * q + k] = r[j];
+      }
+    }
     // the block's observations of positive weight, by group (group in the high bits)
     int64_t nb = 0;
     for (int64_t j = j0; j < j1; ++j) {
@@ -184,7 +192,7 @@ int32_t pooled(HoxSSTask* t, uint64_t estimates, uint64_t method, const Threadin
 
   const uint64_t Q = static_cast<uint64_t>(q);
   const uint64_t per_group = Q + (cov ? Q * Q : 0);
-  const uint64_t stride = Q * (cov ? kBlock : 0) + (cov ? Q * Q : 0) + 2 * Q;
+  const uint64_t stride = Q * (cov ? kBlock : 0) + (cov ? Q * Q : 0) + 2 * Q + (rows ? Q * kBlock : 0);
   Carver count;
   auto carve = [&](Carver& cv, Ctx<T>* c) {
     int32_t* sel = cv.take<int32_t>(Q);
