@@ -293,7 +293,7 @@ int32_t stream_quantiles(HoxSSTask* t, uint64_t, uint64_t method, const Threadin
       ok = false;
       break;
     }
-    std::memcpy(rec, v.seg, sizeof(StreamSegment) * static_cast<size_t>(v.segments));
+    if (v.segments > 0) std::memcpy(rec, v.seg, sizeof(StreamSegment) * static_cast<size_t>(v.segments));
     int64_t k = v.segments;
     for (; k < total; ++k) {
       segment_shape(k, eps, &rec[k]);
