@@ -217,6 +217,21 @@ QOR_API int32_t __hoxSaveStreamM(HoxStream stream, void* memory);
 QOR_API int32_t __hoxLoadStreamM(HoxStream* stream, const void* memory);
 /* Bytes of the image of a stream (negative status for a stream of no valid generator). */
 QOR_API int32_t __hoxGetStreamSize(HoxStream stream);
+/* Byte movers of both forms: `file` is a FILE*; a memory position is a base address and the
+ * current offset (limit: the bytes a reader may take from base, all ones for no limit).
+ * Shortfalls give HOX_ERR_FILE_WRITE / HOX_ERR_FILE_READ (files) or HOX_ERR_BAD_MEMORY_IMAGE
+ * (a read past the limit). */
+typedef struct HoxMemoryPosition {
+  unsigned char* base;
+  uint64_t offset;
+  uint64_t limit;
+} HoxMemoryPosition;
+QOR_API int32_t __hoxSaveToFile(void* file, const void* data, int32_t size, int32_t count);
+QOR_API int32_t __hoxLoadFromFile(void* file, void* data, int32_t size, int32_t count);
+QOR_API int32_t __hoxSaveToMemory(HoxMemoryPosition* position, const void* data, int32_t size, int32_t count);
+QOR_API int32_t __hoxLoadFromMemory(HoxMemoryPosition* position, void* data, int32_t size, int32_t count);
+QOR_API int32_t __hoxSkipLoadingFromFile(void* file, int32_t bytes);
+QOR_API int32_t __hoxSkipLoadingFromMemory(HoxMemoryPosition* position, int32_t bytes);
 
 /* ---- modular powers of the congruential generators ------------------------------------- */
 /* base^e mod (2^31 - 1), e = e_hi:e_lo */
