@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "../../tools/berlekamp_massey.h"
 #include "rng_test_util.h"
 #include "support/alloc_failure.h"
 #include "support/scale.h"
@@ -259,6 +260,91 @@ TEST(Twisters, JumpWithoutMemoryChangesNothing) {
         },
         HOX_ERR_NO_MEMORY);
     EXPECT_GE(sites, 2);
+  }
+}
+
+// ---- the MT2203 parameter table ------------------------------------------------------------
+// phi of a row: the characteristic polynomial of its untempered recurrence, from the bits of
+// the recurrence written here; bit vectors of 64-bit words, bit i = coefficient of x^i.
+using Poly = std::vector<uint64_t>;
+constexpr int kDeg2203 = 2203;
+
+Poly phi_2203(uint32_t a) {
+  uint32_t mt[69];
+  for (int i = 0; i < 69; ++i) mt[i] = 0x9E3779B9u * uint32_t(i + 1);
+  std::vector<uint8_t> bits(2 * kDeg2203);
+  for (int k = 0, i = 0; k < 2 * kDeg2203; ++k, i = (i + 1) % 69) {
+    const uint32_t y = (mt[i] & 0xFFFFFFE0u) | (mt[(i + 1) % 69] & 0x1Fu);
+    mt[i] = mt[(i + 34) % 69] ^ (y >> 1) ^ ((y & 1) ? a : 0u);
+    bits[size_t(k)] = mt[i] & 1;
+  }
+  int L = 0;
+  const auto C = qor_tools::berlekamp_massey(bits, &L);
+  Poly P(35, 0);
+  if (L != kDeg2203) return P;
+  for (int e : qor_tools::char_poly(C, L)) P[size_t(e / 64)] |= uint64_t(1) << (e % 64);
+  return P;
+}
+
+// x^(2^2203) mod phi == x, by repeated squaring reduced bit by bit (written here).
+bool squares_back_to_x(const Poly& phi) {
+  Poly t(70, 0);
+  t[0] = 2;
+  for (int k = 0; k < kDeg2203; ++k) {
+    Poly s(70, 0);
+    for (int i = 0; i < kDeg2203; ++i)
+      if ((t[size_t(i / 64)] >> (i % 64)) & 1) s[size_t(2 * i / 64)] |= uint64_t(1) << ((2 * i) % 64);
+    for (int i = 2 * kDeg2203 - 2; i >= kDeg2203; --i) {
+      if (!((s[size_t(i / 64)] >> (i % 64)) & 1)) continue;
+      const int sh = i - kDeg2203;
+      for (int w = 0; w < 35; ++w) {
+        if (!phi[size_t(w)]) continue;
+        s[size_t(w + sh / 64)] ^= phi[size_t(w)] << (sh % 64);
+        if (sh % 64) s[size_t(w + sh / 64 + 1)] ^= phi[size_t(w)] >> (64 - sh % 64);
+      }
+    }
+    t = s;
+  }
+  Poly x(70, 0);
+  x[0] = 2;
+  return t == x;
+}
+
+// Rows present (not all zero) have distinct characteristic polynomials of full degree; a sample
+// of them is irreducible (so, 2^2203 - 1 being prime, of maximal period); members whose row is
+// not generated yet are refused at seeding.
+TEST(Mt2203, TableRowsAreDistinctPrimitiveParameterSets) {
+  std::vector<int> present;
+  for (int k = 0; k < 6024; ++k)
+    if (_hox_mt2203_table[k][0] != 0) present.push_back(k);
+  ASSERT_GE(present.size(), 3u);
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(present[size_t(k)], k);
+  const size_t stride = qor::test::scale() < 1 ? 7 : 1;
+  std::vector<Poly> phis;
+  for (size_t i = 0; i < present.size(); i += stride) {
+    const Poly phi = phi_2203(_hox_mt2203_table[present[i]][0]);
+    ASSERT_NE(phi, Poly(35, 0)) << "row " << present[i] << ": linear complexity below 2203";
+    phis.push_back(phi);
+  }
+  std::sort(phis.begin(), phis.end());
+  EXPECT_EQ(std::adjacent_find(phis.begin(), phis.end()), phis.end()) << "two rows share a polynomial";
+  std::vector<int> sample = {0, present[present.size() / 2], present.back()};
+  if (qor::test::scale() < 1) sample = {present.back()};
+  for (int k : sample) EXPECT_TRUE(squares_back_to_x(phi_2203(_hox_mt2203_table[k][0]))) << "row " << k;
+  // Tempering masks leave the bits the shifts clear.
+  for (int k : present) {
+    EXPECT_EQ(_hox_mt2203_table[k][1] & 0x7Fu, 0u) << k;
+    EXPECT_EQ(_hox_mt2203_table[k][2] & 0x7FFFu, 0u) << k;
+  }
+  if (present.size() < 6024) {
+    const int missing = [&] {
+      for (int k = 0; k < 6024; ++k)
+        if (_hox_mt2203_table[k][0] == 0) return k;
+      return 0;
+    }();
+    HoxStream s = nullptr;
+    EXPECT_EQ(__hoxNewStreamEx(&s, HOX_BRNG_MT2203 + missing, 0, nullptr), HOX_ERR_INVALID_BRNG);
+    __hoxDeleteStream(&s);
   }
 }
 
