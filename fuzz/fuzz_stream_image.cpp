@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t steer = size ? data[size - 1] : 0;
   const int32_t n = 1 + (steer & 0x3F) * 17;
   std::vector<uint32_t> w(size_t(n) * size_t(p.wordBytes / 4) + 4);
-  std::vector<double> d(size_t(n));
-  std::vector<float> f(size_t(n));
+  std::vector<double> d(static_cast<size_t>(n));
+  std::vector<float> f(static_cast<size_t>(n));
   p.iBRng(s, n, w.data());
   p.dBRng(s, n, d.data(), -1.0, 2.0);
   p.sBRng(s, n, f.data(), 0.0f, 1.0f);
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Save and load again: the same continuation.
   const int32_t bytes = __hoxGetStreamSize(s);
   if (bytes > 0) {
-    std::vector<uint8_t> img(size_t(bytes));
+    std::vector<uint8_t> img(static_cast<size_t>(bytes));
     if (__hoxSaveStreamM(s, img.data()) == 0) {
       HoxStream t = nullptr;
       if (qor::rng::load_stream_image(&t, img.data(), img.size()) != 0) __builtin_trap();
