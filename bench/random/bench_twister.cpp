@@ -12,29 +12,19 @@
 
 namespace {
 
-void qor_doubles(benchmark::State& state, int32_t brng) {
+// Doubles on [0, 1) (T = double) or raw words (T = uint32_t) from a stream of `brng`.
+template <class T>
+void qor_out(benchmark::State& state, T, int32_t brng) {
   const int32_t n = int32_t(state.range(0));
-  std::vector<double> r(static_cast<size_t>(n));
+  std::vector<T> r(static_cast<size_t>(n));
   HoxStream s = nullptr;
   const uint32_t seed[4] = {0x123, 0x234, 0x345, 0x456};
   __hoxNewStreamEx(&s, brng, 4, seed);
   for (auto _ : state) {
-    _hoxdRngUniform(0, s, n, r.data(), 0.0, 1.0);
-    benchmark::DoNotOptimize(r.data());
-    benchmark::ClobberMemory();
-  }
-  __hoxDeleteStream(&s);
-  state.SetItemsProcessed(state.iterations() * n);
-}
-
-void qor_words(benchmark::State& state, int32_t brng) {
-  const int32_t n = int32_t(state.range(0));
-  std::vector<uint32_t> r(static_cast<size_t>(n));
-  HoxStream s = nullptr;
-  const uint32_t seed[4] = {0x123, 0x234, 0x345, 0x456};
-  __hoxNewStreamEx(&s, brng, 4, seed);
-  for (auto _ : state) {
-    _hoxiRngUniformBits(0, s, n, r.data());
+    if constexpr (sizeof(T) == 8)
+      _hoxdRngUniform(0, s, n, r.data(), 0.0, 1.0);
+    else
+      _hoxiRngUniformBits(0, s, n, r.data());
     benchmark::DoNotOptimize(r.data());
     benchmark::ClobberMemory();
   }
@@ -120,11 +110,11 @@ void exponents(benchmark::internal::Benchmark* b) {
   b->Unit(benchmark::kMillisecond);
 }
 
-BENCHMARK_CAPTURE(qor_doubles, Twister_MT19937_double, HOX_BRNG_MT19937)->Apply(sizes);
-BENCHMARK_CAPTURE(qor_words, Twister_MT19937_word, HOX_BRNG_MT19937)->Apply(sizes);
-BENCHMARK_CAPTURE(qor_doubles, Twister_SFMT19937_double, HOX_BRNG_SFMT19937)->Apply(sizes);
-BENCHMARK_CAPTURE(qor_words, Twister_SFMT19937_word, HOX_BRNG_SFMT19937)->Apply(sizes);
-BENCHMARK_CAPTURE(qor_doubles, Twister_MT2203_double, HOX_BRNG_MT2203)->Apply(sizes);
+BENCHMARK_CAPTURE(qor_out, Twister_MT19937_double, 0.0, HOX_BRNG_MT19937)->Apply(sizes);
+BENCHMARK_CAPTURE(qor_out, Twister_MT19937_word, 0u, HOX_BRNG_MT19937)->Apply(sizes);
+BENCHMARK_CAPTURE(qor_out, Twister_SFMT19937_double, 0.0, HOX_BRNG_SFMT19937)->Apply(sizes);
+BENCHMARK_CAPTURE(qor_out, Twister_SFMT19937_word, 0u, HOX_BRNG_SFMT19937)->Apply(sizes);
+BENCHMARK_CAPTURE(qor_out, Twister_MT2203_double, 0.0, HOX_BRNG_MT2203)->Apply(sizes);
 BENCHMARK(std_words)->Name("Twister_std_mt19937_word")->Apply(sizes);
 BENCHMARK(std_doubles)->Name("Twister_std_mt19937_double")->Apply(sizes);
 BENCHMARK(gsl_words)->Name("Twister_gsl_mt19937_word")->Apply(sizes);

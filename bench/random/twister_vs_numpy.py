@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Alternates bench_random's twister benchmarks with numpy's MT19937 doubles (Generator.random)
-at n = 1,000 and 1,000,000, several rounds, and prints the medians (ns per number).
+at n = 1,000 and 1,000,000, several rounds, and prints the medians (CPU ns per number, as
+Google Benchmark reports them).
 
     /usr/bin/python3 bench/random/twister_vs_numpy.py build/x86_64/bench/bench_random [rounds]
 """
@@ -23,10 +24,10 @@ def numpy_ns(n):
     reps = max(1, 3_000_000 // n)
     best = []
     for _ in range(5):
-        t0 = time.perf_counter()
+        t0 = time.process_time()
         for _ in range(reps):
             rng.random(n, out=out)
-        best.append((time.perf_counter() - t0) / (reps * n) * 1e9)
+        best.append((time.process_time() - t0) / (reps * n) * 1e9)
     return statistics.median(best)
 
 

@@ -19,12 +19,8 @@ using qor::test::Stream;
 
 namespace {
 
-std::vector<Gen> built_generators() {
-  std::vector<Gen> v;
-#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built, ubits, cli) \
-  if (built && cli[0] != '\0') v.push_back(Gen{#Name, ((row) + 1) << 20, {777, 12, 2, 3, 4, 5}});
-#include "random/core/generators.def"
-#undef QOR_BRNG
+std::vector<Gen> generators_and_a_family_member() {
+  std::vector<Gen> v = qor::test::built_generators();
   v.push_back(Gen{"MT2203_member_2", HOX_BRNG_MT2203 + 2, {5}});
   return v;
 }
@@ -130,7 +126,7 @@ TEST_P(RoundTrip, LoadedStreamContinuesExactly) {
   EXPECT_EQ(qor::serv::live_allocations(), base);
 }
 
-INSTANTIATE_TEST_SUITE_P(Built, RoundTrip, ::testing::ValuesIn(built_generators()),
+INSTANTIATE_TEST_SUITE_P(Built, RoundTrip, ::testing::ValuesIn(generators_and_a_family_member()),
                          [](const auto& i) { return std::string(i.param.name); });
 
 TEST(SaveLoad, ImageLayout) {
@@ -235,8 +231,12 @@ TEST(SaveLoad, RefusalsAndOtherForms) {
     std::vector<unsigned char> padded = img;
     padded.resize(img.size() + 4096, 0);  // the unbounded memory loader may read further
     EXPECT_EQ(__hoxLoadStreamM(&b, padded.data()), mem_status);
-    if (file_status != 0) EXPECT_EQ(a, nullptr);
-    if (mem_status != 0) EXPECT_EQ(b, nullptr);
+    if (file_status != 0) {
+      EXPECT_EQ(a, nullptr);
+    }
+    if (mem_status != 0) {
+      EXPECT_EQ(b, nullptr);
+    }
     for (HoxStream t : {a, b})
       if (t) {
         EXPECT_EQ(words(t, 20), expect);
@@ -322,7 +322,9 @@ TEST(SaveLoad, AllocationFailureAtEveryLoadSite) {
   const int mem_sites = qor::test::sweep_allocation_failures(
       [&] {
         const int32_t st = __hoxLoadStreamM(&t, img.data());
-        if (st != 0) EXPECT_EQ(t, nullptr);
+        if (st != 0) {
+          EXPECT_EQ(t, nullptr);
+        }
         __hoxDeleteStream(&t);
         return st;
       },
@@ -331,7 +333,9 @@ TEST(SaveLoad, AllocationFailureAtEveryLoadSite) {
   const int file_sites = qor::test::sweep_allocation_failures(
       [&] {
         const int32_t st = __hoxLoadStreamF(&t, path.c_str(), int32_t(path.size()));
-        if (st != 0) EXPECT_EQ(t, nullptr);
+        if (st != 0) {
+          EXPECT_EQ(t, nullptr);
+        }
         __hoxDeleteStream(&t);
         return st;
       },
