@@ -83,7 +83,7 @@ TEST(Gf2, PolyRemMatchesBitwiseSquareAndMultiply) {
       const RandomPoly p = random_poly(g, d, density);
       std::vector<uint64_t> Ns = {0, 1, uint64_t(d - 1), uint64_t(d), uint64_t(d) + 1, 12345,
                                   0xFFFFFFFFFFFFFFFFull, 0x8000000000000001ull};
-      if (d > 600) Ns = {uint64_t(d) + 1, small ? 5000 : 1000003};
+      if (d > 600) Ns = {uint64_t(d) + 1, small ? uint64_t(5000) : uint64_t(1000003)};
       if (d == 1152 && density > 0.5 && !small) Ns.push_back(0xFFFFFFFFFFFFFFFFull);  // the Barrett path
       for (uint64_t N : Ns) {
         const Bits expect = xn_mod_bitwise(N, p.dense, d);
