@@ -203,7 +203,7 @@ TEST(Twisters, HornerAndSlidingWindowFormsAgree) {
     ASSERT_EQ(__hoxSkipAheadStream(two, 4 * 15000 + 1), 0);       // Horner, through the carry
     EXPECT_EQ(words(one, 1000), words(two, 1000));
   }
-  {
+  if (qor::test::scale() >= 1) {  // a split large jump (slow under emulation)
     Stream one(HOX_BRNG_SFMT19937, {43}), two(HOX_BRNG_SFMT19937, {43});
     const uint64_t N = 0xFEDCBA9876543210ull;
     ASSERT_EQ(__hoxSkipAheadStream(one, N), 0);
@@ -227,8 +227,10 @@ TEST(Twisters, CharacteristicPolynomialsAnnihilateTheOutputBits) {
     EXPECT_EQ(c.poly[0], 0);
     EXPECT_EQ(c.poly[c.terms - 1], c.degree);
     EXPECT_TRUE(std::is_sorted(c.poly, c.poly + c.terms));
-    const int checks = 3000;
+    const bool small = qor::test::scale() < 1;
+    const int checks = small ? 200 : 3000;
     for (uint32_t seed : {1u, 20261206u}) {
+      if (small && seed != 1u) break;
       Stream s(c.id, {seed});
       const auto w = words(s, (c.degree + checks) * c.stride);
       for (int bit : {0, 17, 31}) {
