@@ -50,7 +50,9 @@ std::string temp_path(const char* tag) {
 void write_file(const std::string& path, const std::vector<unsigned char>& bytes) {
   FILE* f = std::fopen(path.c_str(), "wb");
   ASSERT_NE(f, nullptr);
-  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+  if (!bytes.empty()) {  // fwrite's buffer must not be null, even for no bytes
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+  }
   std::fclose(f);
 }
 
