@@ -1,7 +1,11 @@
 // qor rng: draw numbers from a generator.
 //
 //   qor rng GEN DIST [--n N] [--seed S[,S2,...]] [--a A --b B] [--skip K] [--binary FILE]
+//                    [--load FILE] [--save FILE]
 //
+// --load continues a stream saved by --save (its generator and state come from the file; GEN
+// names the tool's output only), --save writes the stream after the numbers drawn, so that
+// `--save f` then `--load f` continues the sequence exactly.
 // GEN is one of the generators the library builds (the registry's list,
 // src/random/core/generators.def); DIST one of the distributions in kDistributions below.
 // Numbers go to stdout as text, one per line, or to FILE in the machine's binary format; the
@@ -87,17 +91,22 @@ struct Options {
   bool have_a = false, have_b = false;
   unsigned long long skip = 0;
   const char* binary = nullptr;
+  const char* load = nullptr;
+  const char* save = nullptr;
 };
 
 int usage() {
   std::fprintf(stderr,
       "usage: qor rng GEN DIST [--n N] [--seed S[,S2,...]] [--a A --b B] [--skip K] [--binary FILE]\n"
+      "                        [--load FILE] [--save FILE]\n"
       "  GEN   %s\n"
       "%s\n"
       "  --n N          how many numbers (default 10)\n"
       "  --seed S       seed words, comma-separated (default 1)\n"
       "  --skip K       skip the first K elements of the sequence\n"
-      "  --binary FILE  write the numbers in binary to FILE instead of text to stdout\n",
+      "  --binary FILE  write the numbers in binary to FILE instead of text to stdout\n"
+      "  --load FILE    continue the stream saved in FILE (instead of seeding GEN)\n"
+      "  --save FILE    save the stream to FILE after drawing\n",
       generator_names().c_str(), distribution_help().c_str());
   return 2;
 }
@@ -147,6 +156,10 @@ bool parse(int argc, char** argv, Options* o) {
       if (*end) return std::fprintf(stderr, "qor rng: bad skip count '%s'\n", v), false;
     } else if (opt == "--binary") {
       o->binary = v;
+    } else if (opt == "--load") {
+      o->load = v;
+    } else if (opt == "--save") {
+      o->save = v;
     } else {
       std::fprintf(stderr, "qor rng: unknown option '%s'\n", opt.c_str());
       return false;
@@ -171,7 +184,9 @@ int qor_cmd_rng(int argc, char** argv) {
   Options o;
   if (!parse(argc, argv, &o)) return usage();
   HoxStream s = nullptr;
-  int32_t st = __hoxNewStreamEx(&s, o.brng, int32_t(o.seed.size()), o.seed.data());
+  int32_t st = o.load ? __hoxLoadStreamF(&s, o.load, -1)
+                      : __hoxNewStreamEx(&s, o.brng, int32_t(o.seed.size()), o.seed.data());
+  if (st == 0 && o.load) o.brng = __hoxGetStreamStateBrng(s);
   if (st == 0 && o.skip) st = __hoxSkipAheadStream(s, o.skip);
   if (st != 0) {
     std::fprintf(stderr, "qor rng: cannot set up the stream (status %d)\n", st);
@@ -221,6 +236,10 @@ int qor_cmd_rng(int argc, char** argv) {
     done += m;
   }
   if (o.binary && std::fclose(out) != 0) ok = false;
+  if (ok && o.save && (st = __hoxSaveStreamF(s, o.save, -1)) != 0) {
+    std::fprintf(stderr, "qor rng: cannot save the stream to '%s' (status %d)\n", o.save, st);
+    ok = false;
+  }
   __hoxDeleteStream(&s);
   if (!ok) return 1;
   if (seconds > 0)

@@ -13,7 +13,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/fuzz"
-targets_all=(fuzz_statistics fuzz_data_fitting fuzz_streams fuzz_vector_math)
+targets_all=(fuzz_statistics fuzz_data_fitting fuzz_streams fuzz_stream_image fuzz_vector_math)
 
 ci=0
 targets=()

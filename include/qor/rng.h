@@ -165,7 +165,73 @@ QOR_API void __hoxGenerateNewGlobalRODataTableEntryId(uint32_t* key, uint32_t ta
 HOX_BRNG_DECLS(MCG31M1)
 HOX_BRNG_DECLS(MCG59)
 HOX_BRNG_DECLS(MRG32K3A)
+HOX_BRNG_DECLS(MT19937)
+HOX_BRNG_DECLS(MT2203)
+HOX_BRNG_DECLS(SFMT19937)
 #undef HOX_BRNG_DECLS
+
+/* ---- jump-ahead over GF(2) (MT19937, SFMT19937) ----------------------------------------- */
+/* The six operations a generator supplies on work states (blocks of stateBytes bytes):
+ * clear one, add (exclusive-or) one into another, copy the generator state into one, advance
+ * one by one element, copy one back into the generator state, and bring the generator state to
+ * its canonical position (it may use up part of *n; returns 0 when nothing remains to skip). */
+typedef void (*HoxZeroStateFn)(void* work);
+typedef void (*HoxAddStateFn)(void* to, const void* from);
+typedef void (*HoxCopyState1Fn)(void* work, const void* state);
+typedef void (*HoxUpdateSFn)(void* work);
+typedef void (*HoxCopyState2Fn)(void* state, const void* work);
+typedef int32_t (*HoxProcessIdxFn)(void* state, uint64_t* n);
+/* result (stateWords 32-bit words, bit i of word i / 32 = coefficient of x^i) = x^N mod P over
+ * GF(2), P of the given degree with the nonzero terms at the listed exponents (any order; the
+ * degree itself and terms at or above it are implied or ignored). stateWords must hold degree
+ * bits. 0, HOX_ERR_BAD_ARGUMENT or HOX_ERR_NO_MEMORY. */
+QOR_API int32_t __hoxPolyRem(uint64_t n, int32_t degree, int32_t nterms, const int32_t* terms,
+                             int32_t stateWords, uint32_t* result);
+/* state = (x^N mod P)(T) state, T the one-element step: by Horner's rule or with a table of the
+ * 128 seven-bit windows. stateBytes is the size of one work state. */
+QOR_API int32_t __hox_SkipAheadHorner(void* state, HoxZeroStateFn zero, HoxAddStateFn add,
+                                      HoxCopyState1Fn copy1, HoxUpdateSFn update,
+                                      HoxCopyState2Fn copy2, HoxProcessIdxFn process, uint32_t n_lo,
+                                      uint32_t n_hi, int32_t stateWords, int32_t degree,
+                                      int32_t stateBytes, int32_t nterms, const int32_t* terms);
+QOR_API int32_t __hox_SkipAheadSWin(void* state, HoxZeroStateFn zero, HoxAddStateFn add,
+                                    HoxCopyState1Fn copy1, HoxUpdateSFn update,
+                                    HoxCopyState2Fn copy2, HoxProcessIdxFn process, uint32_t n_lo,
+                                    uint32_t n_hi, int32_t stateWords, int32_t degree,
+                                    int32_t stateBytes, int32_t nterms, const int32_t* terms);
+/* Characteristic polynomials (exponents of the nonzero terms, ascending): MT19937's one-word
+ * step (degree 19937, 135 terms) and SFMT19937's 128-bit step (degree 19968, 6711 terms). */
+QOR_API extern const int32_t _hox_mt19937_poly[135];
+QOR_API extern const int32_t _hox_sfmt19937_poly[6711];
+/* MT2203 parameters (twist word a, tempering masks b, c) by member number; an all-zero row is
+ * one not generated yet. */
+QOR_API extern const uint32_t _hox_mt2203_table[6024][3];
+
+/* ---- stream save and load --------------------------------------------------------------- */
+/* Image: 16-byte header (version 1, "RNG", header size 16, state size, chunk count, 0,
+ * identifier), the state bytes, then per chunk kind, key[4], size, data. nameLength < 0: a
+ * zero-terminated name. */
+QOR_API int32_t __hoxSaveStreamF(HoxStream stream, const char* name, int32_t nameLength);
+QOR_API int32_t __hoxLoadStreamF(HoxStream* stream, const char* name, int32_t nameLength);
+QOR_API int32_t __hoxSaveStreamM(HoxStream stream, void* memory);
+QOR_API int32_t __hoxLoadStreamM(HoxStream* stream, const void* memory);
+/* Bytes of the image of a stream (negative status for a stream of no valid generator). */
+QOR_API int32_t __hoxGetStreamSize(HoxStream stream);
+/* Byte movers of both forms: `file` is a FILE*; a memory position is a base address and the
+ * current offset (limit: the bytes a reader may take from base, all ones for no limit).
+ * Shortfalls give HOX_ERR_FILE_WRITE / HOX_ERR_FILE_READ (files) or HOX_ERR_BAD_MEMORY_IMAGE
+ * (a read past the limit). */
+typedef struct HoxMemoryPosition {
+  unsigned char* base;
+  uint64_t offset;
+  uint64_t limit;
+} HoxMemoryPosition;
+QOR_API int32_t __hoxSaveToFile(void* file, const void* data, int32_t size, int32_t count);
+QOR_API int32_t __hoxLoadFromFile(void* file, void* data, int32_t size, int32_t count);
+QOR_API int32_t __hoxSaveToMemory(HoxMemoryPosition* position, const void* data, int32_t size, int32_t count);
+QOR_API int32_t __hoxLoadFromMemory(HoxMemoryPosition* position, void* data, int32_t size, int32_t count);
+QOR_API int32_t __hoxSkipLoadingFromFile(void* file, int32_t bytes);
+QOR_API int32_t __hoxSkipLoadingFromMemory(HoxMemoryPosition* position, int32_t bytes);
 
 /* ---- modular powers of the congruential generators ------------------------------------- */
 /* base^e mod (2^31 - 1), e = e_hi:e_lo */

@@ -267,8 +267,10 @@ TEST_P(Cutting, RealOutputsAreTheScaledIntegers) {
   std::vector<float> s(n);
   ASSERT_EQ(_hoxdRngUniform(0, b, n, d.data(), -2.0, 3.0), 0);
   ASSERT_EQ(_hoxsRngUniform(0, f, n, s.data(), -2.0f, 3.0f), 0);
-  const double scale = c.brng == HOX_BRNG_MCG31 ? 1.0 / 2147483647.0
-                       : c.brng == HOX_BRNG_MCG59 ? 0x1p-59 : 1.0 / 4294967087.0;
+  const double scale = c.brng == HOX_BRNG_MCG31   ? 1.0 / 2147483647.0
+                       : c.brng == HOX_BRNG_MCG59 ? 0x1p-59
+                       : c.brng == HOX_BRNG_MRG32K3A ? 1.0 / 4294967087.0
+                                                    : 0x1p-32;
   for (int32_t i = 0; i < n; ++i) {
     const double expect = static_cast<double>(w[i]) * (5.0 * scale) + -2.0;
     ASSERT_EQ(d[i], expect) << i;
@@ -324,7 +326,9 @@ TEST_P(Cutting, LeapfrogGivesEverySthElementFromK) {
 INSTANTIATE_TEST_SUITE_P(Congruential, Cutting,
                          ::testing::Values(GenCase{"MCG31M1", HOX_BRNG_MCG31, {20261205}, true},
                                            GenCase{"MCG59", HOX_BRNG_MCG59, {0x9E3779B9u, 0x7F4A7C15u}, true},
-                                           GenCase{"MRG32K3A", HOX_BRNG_MRG32K3A, {1, 2, 3, 4, 5, 6}, false}),
+                                           GenCase{"MRG32K3A", HOX_BRNG_MRG32K3A, {1, 2, 3, 4, 5, 6}, false},
+                                           GenCase{"MT19937", HOX_BRNG_MT19937, {1, 2, 3}, false},
+                                           GenCase{"SFMT19937", HOX_BRNG_SFMT19937, {1, 2, 3}, false}),
                          [](const auto& i) { return std::string(i.param.name); });
 
 // Skip-ahead far beyond what can be walked, against independent modular powers; after a

@@ -37,6 +37,17 @@ struct Gen {
 };
 inline std::ostream& operator<<(std::ostream& o, const Gen& g) { return o << g.name; }
 
+// Every generator of the registry list that this build has (the abstract kinds, which have no
+// tool name, left out), with one seed for all: each takes the words it needs.
+inline std::vector<Gen> built_generators() {
+  std::vector<Gen> v;
+#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built, ubits, cli) \
+  if (built && cli[0] != '\0') v.push_back(Gen{#Name, ((row) + 1) << 20, {777, 12, 2, 3, 4, 5}});
+#include "random/core/generators.def"
+#undef QOR_BRNG
+  return v;
+}
+
 // Independent 64 x 64 -> 128-bit product from 32-bit pieces (works on both targets).
 inline void mul128(uint64_t a, uint64_t b, uint64_t* hi, uint64_t* lo) {
   const uint64_t a0 = a & 0xFFFFFFFFu, a1 = a >> 32, b0 = b & 0xFFFFFFFFu, b1 = b >> 32;

@@ -15,16 +15,7 @@ using qor::test::Stream;
 
 namespace {
 
-// Every generator of the registry list that this build has (the abstract kinds, which have no
-// tool name, left out), with one seed for all: each takes the words it needs.
-std::vector<Gen> built_generators() {
-  std::vector<Gen> v;
-#define QOR_BRNG(row, Name, bytes, seeds, zero, word, bits, members, built, ubits, cli) \
-  if (built && cli[0] != '\0') v.push_back(Gen{#Name, ((row) + 1) << 20, {777, 12, 2, 3, 4, 5}});
-#include "random/core/generators.def"
-#undef QOR_BRNG
-  return v;
-}
+using qor::test::built_generators;
 const auto kGens = ::testing::ValuesIn(built_generators());
 auto gen_name = [](const auto& i) { return std::string(i.param.name); };
 
