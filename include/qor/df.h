@@ -173,6 +173,28 @@ QOR_API int32_t qor_df_kernel_dDFQuadraticSpline1D(DfTask1D* task, int64_t forma
 QOR_API int32_t qor_df_kernel_sDFQuadraticSpline1D(DfTask1D* task, int64_t format, int64_t method,
     const ThreadingServices* threading);
 
+/* Cubic splines (order 4): default (type 0), natural (2), Hermite (3, interior slopes in ic),
+ * Bessel (4), Akima (5) and Hyman monotone (9). bcType 1 (not-a-knot), 2 (free end), 12, 36,
+ * 24, 48 (first/second derivative pairs, bc[0] left, bc[1] right), 64 (periodic; default and
+ * Hermite read bc[0]), and 0 for Akima only. Fewest breakpoints: natural 2 (3 with not-a-knot),
+ * default and Hermite 3, Bessel and Hyman 4, Akima 5. method must be 0 for the natural type. */
+#define QOR_DF_CUBIC_DECLS(p, T)                                                                       \
+  QOR_API int32_t qor_df_kernel_##p##DFDefaultCubicSpline1D(DfTask1D* task, int64_t format,          \
+      int64_t method, const ThreadingServices* threading);                                           \
+  QOR_API int32_t qor_df_kernel_##p##DFNaturalCubicSpline1D(DfTask1D* task, int64_t format,          \
+      int64_t method, const ThreadingServices* threading);                                           \
+  QOR_API int32_t qor_df_kernel_##p##DFHermiteCubicSpline1D(DfTask1D* task, int64_t format,          \
+      int64_t method, const ThreadingServices* threading);                                           \
+  QOR_API int32_t qor_df_kernel_##p##DFBesselCubicSpline1D(DfTask1D* task, int64_t format,           \
+      int64_t method, const ThreadingServices* threading);                                           \
+  QOR_API int32_t qor_df_kernel_##p##DFAkimaCubicSpline1D(DfTask1D* task, int64_t format,            \
+      int64_t method, const ThreadingServices* threading);                                           \
+  QOR_API int32_t qor_df_kernel_##p##DFHymanCubicSpline1D(DfTask1D* task, int64_t format,            \
+      int64_t method, const ThreadingServices* threading);
+QOR_DF_CUBIC_DECLS(d, double)
+QOR_DF_CUBIC_DECLS(s, float)
+#undef QOR_DF_CUBIC_DECLS
+
 /* ---- cell search ------------------------------------------------------------------------------ */
 /* Cell of site s for breakpoints x[0] < ... < x[nx-1]: 0 left of x[0]; i when
  * x[i-1] <= s < x[i]; nx-1 for s = x[nx-1]; nx right of x[nx-1].
