@@ -1,5 +1,6 @@
-/* Data fitting: one-dimensional spline tasks, their parameter editors, linear and quadratic
- * spline construction, cell search and interpolation with derivatives.
+/* Data fitting: one-dimensional spline tasks, their parameter editors, spline construction
+ * (linear, quadratic, cubic), cell search, interpolation with derivatives
+ * and integration.
  *
  * Sizes, counts, hints and parameter values are signed 64-bit. Every function returns a
  * 32-bit status: DfOk (0) or one of the negative codes below. On failure no output is
@@ -277,6 +278,37 @@ QOR_API int32_t qor_df_kernel_sDFInterpolate1D(DfTask1D* task, int64_t type, int
     DfsInterpCallBack leftCallback, const void* leftParams,
     DfsInterpCallBack rightCallback, const void* rightParams,
     DfsInterpCallBack interpCallback, const void* interpParams,
+    DfsSearchCallBack searchCallback, const void* searchParams, const ThreadingServices* threading);
+
+/* ---- integration --------------------------------------------------------------------------- */
+/* Integration callback: called with (the number of intervals n, the function index, their left
+ * ends a, their right ends b (a[k] <= b[k]), the result buffer, params, 0); it writes the integral
+ * of the function over [a[k], b[k]] into r[k] and returns 0 or a negative status that stops the
+ * integration. The left callback serves the parts of the intervals left of x[0], the right one
+ * the parts right of x[nx-1], the interpolation callback the rest for the arbitrary kind. */
+typedef int32_t (*DfdIntegrCallBack)(int64_t* n, int64_t function, const double* a, const double* b,
+    double* r, const void* params, int64_t reserved);
+typedef int32_t (*DfsIntegrCallBack)(int64_t* n, int64_t function, const float* a, const float* b,
+    float* r, const void* params, int64_t reserved);
+
+/* Integrals of the task's spline from llim[k] to rlim[k], k = 0 .. nlim-1, for every function.
+ * llimhint, rlimhint: 0, 64 (sorted) or 4 (uniform: the array holds the first and last limit).
+ * ldatahint, rdatahint: search data hints as in qor_df_kernel_dDFSearch1D.
+ * rhint: 0, 16 or 128: r[j * nlim + k]; 32: r[k * ny + j]. Parts outside the partition
+ * integrate the end pieces, extended, unless the left or right callback is given. */
+QOR_API int32_t qor_df_kernel_dDFIntegrate1D(DfTask1D* task, int64_t method, int64_t nlim,
+    const double* llim, int64_t llimhint, const double* rlim, int64_t rlimhint,
+    const double* ldatahint, const double* rdatahint, double* r, int64_t rhint,
+    DfdIntegrCallBack leftCallback, const void* leftParams,
+    DfdIntegrCallBack rightCallback, const void* rightParams,
+    DfdIntegrCallBack interpCallback, const void* interpParams,
+    DfdSearchCallBack searchCallback, const void* searchParams, const ThreadingServices* threading);
+QOR_API int32_t qor_df_kernel_sDFIntegrate1D(DfTask1D* task, int64_t method, int64_t nlim,
+    const float* llim, int64_t llimhint, const float* rlim, int64_t rlimhint,
+    const float* ldatahint, const float* rdatahint, float* r, int64_t rhint,
+    DfsIntegrCallBack leftCallback, const void* leftParams,
+    DfsIntegrCallBack rightCallback, const void* rightParams,
+    DfsIntegrCallBack interpCallback, const void* interpParams,
     DfsSearchCallBack searchCallback, const void* searchParams, const ThreadingServices* threading);
 
 /* One evaluator per spline kind, for one block of sites of one function.
