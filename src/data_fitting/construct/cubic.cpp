@@ -100,8 +100,9 @@ struct Matrix {
   bool parabola;
 };
 
-template <class T, BcKind B>
-void assemble(Matrix<T>& a, const T* hs, int64_t nx) {
+template <class T, BcKind B, bool Uniform>
+void assemble(Matrix<T>& a, const Partition<T>& p, int64_t nx) {
+  auto hs = [&](int64_t i) { return width<T, Uniform>(p, i); };
   const int64_t n = a.n;
   std::fill(a.dl, a.dl + n, T(0));
   std::fill(a.dd, a.dd + n, T(0));
@@ -120,22 +121,22 @@ void assemble(Matrix<T>& a, const T* hs, int64_t nx) {
       else a.beta = T(a.beta + v);
     };
     for (int64_t i = 0; i < n; ++i) {
-      const T hp = hs[i == 0 ? n - 1 : i - 1], h = hs[i];
+      const T hp = hs(i == 0 ? n - 1 : i - 1), h = hs(i);
       add(i, i == 0 ? n - 1 : i - 1, h);
       add(i, i, T(T(2) * T(hp + h)));
       add(i, i + 1 == n ? 0 : i + 1, hp);
     }
   } else {
     for (int64_t i = 1; i + 1 < nx; ++i) {
-      a.dl[i - 1] = hs[i];
-      a.dd[i] = T(T(2) * T(hs[i - 1] + hs[i]));
-      a.du[i] = hs[i - 1];
+      a.dl[i - 1] = hs(i);
+      a.dd[i] = T(T(2) * T(hs(i - 1) + hs(i)));
+      a.du[i] = hs(i - 1);
     }
     if (B == BcKind::not_a_knot) {
-      a.dd[0] = hs[1];
-      a.du[0] = T(hs[0] + hs[1]);
-      a.dd[nx - 1] = hs[nx - 3];
-      a.dl[nx - 2] = T(hs[nx - 2] + hs[nx - 3]);
+      a.dd[0] = hs(1);
+      a.du[0] = T(hs(0) + hs(1));
+      a.dd[nx - 1] = hs(nx - 3);
+      a.dl[nx - 2] = T(hs(nx - 2) + hs(nx - 3));
     } else {
       const bool l1 = B == BcKind::first_first || B == BcKind::first_second;
       const bool r1 = B == BcKind::first_first || B == BcKind::second_first;
@@ -148,23 +149,24 @@ void assemble(Matrix<T>& a, const T* hs, int64_t nx) {
 }
 
 // Right-hand side of one function into b (n values).
-template <class T, BcKind B, bool Cols>
-void fill_rhs(const Matrix<T>& a, const T* hs, int64_t nx, Ys<T, Cols> y, const T* bc, T* b) {
-  auto m = [&](int64_t i) { return T(T(y[i + 1] - y[i]) / hs[i]); };
+template <class T, BcKind B, bool Cols, bool Uniform>
+void fill_rhs(const Matrix<T>& a, const Partition<T>& p, int64_t nx, Ys<T, Cols> y, const T* bc, T* b) {
+  auto hs = [&](int64_t i) { return width<T, Uniform>(p, i); };
+  auto m = [&](int64_t i) { return T(T(y[i + 1] - y[i]) / hs(i)); };
   if (a.parabola) {  // not-a-knot, nx = 3
     const T m0 = m(0), m1 = m(1);
-    const T q = T(T(m1 - m0) / T(hs[0] + hs[1]));
-    b[0] = T(m0 - T(q * hs[0]));
-    b[1] = T(m0 + T(q * hs[0]));
-    b[2] = T(m1 + T(q * hs[1]));
+    const T q = T(T(m1 - m0) / T(hs(0) + hs(1)));
+    b[0] = T(m0 - T(q * hs(0)));
+    b[1] = T(m0 + T(q * hs(0)));
+    b[2] = T(m1 + T(q * hs(1)));
     return;
   }
   const int64_t first = B == BcKind::periodic ? 0 : 1;
   const int64_t last = B == BcKind::periodic ? a.n : nx - 1;  // rows [first, last)
-  T hp = hs[first == 0 ? nx - 2 : 0];
+  T hp = hs(first == 0 ? nx - 2 : 0);
   T mp = m(first == 0 ? nx - 2 : 0);
   for (int64_t i = first; i < last; ++i) {
-    const T h = hs[i], mi = m(i);
+    const T h = hs(i), mi = m(i);
     b[i] = T(T(3) * T(T(h * mp) + T(hp * mi)));
     hp = h;
     mp = mi;
@@ -172,16 +174,16 @@ void fill_rhs(const Matrix<T>& a, const T* hs, int64_t nx, Ys<T, Cols> y, const 
   if constexpr (B != BcKind::periodic) {
     const T m0 = m(0), mr = m(nx - 2);
     if (B == BcKind::not_a_knot) {
-      const T h0 = hs[0], h1 = hs[1], H = T(h0 + h1);
+      const T h0 = hs(0), h1 = hs(1), H = T(h0 + h1);
       b[0] = T(T(T(T(T(h0 + T(T(2) * H)) * h1) * m0) + T(T(h0 * h0) * m(1))) / H);
-      const T g0 = hs[nx - 2], g1 = hs[nx - 3], G = T(g0 + g1);
+      const T g0 = hs(nx - 2), g1 = hs(nx - 3), G = T(g0 + g1);
       b[nx - 1] = T(T(T(T(T(g0 + T(T(2) * G)) * g1) * mr) + T(T(g0 * g0) * m(nx - 3))) / G);
     } else {
       if (B == BcKind::free_end) b[0] = T(T(3) * m0);
-      else if (left_second(B)) b[0] = T(T(T(3) * m0) - T(T(hs[0] * bc[0]) * T(0.5)));
+      else if (left_second(B)) b[0] = T(T(T(3) * m0) - T(T(hs(0) * bc[0]) * T(0.5)));
       else b[0] = bc[0];
       if (B == BcKind::free_end) b[nx - 1] = T(T(3) * mr);
-      else if (right_second(B)) b[nx - 1] = T(T(T(3) * mr) + T(T(hs[nx - 2] * bc[1]) * T(0.5)));
+      else if (right_second(B)) b[nx - 1] = T(T(T(3) * mr) + T(T(hs(nx - 2) * bc[1]) * T(0.5)));
       else b[nx - 1] = bc[1];
     }
   }
@@ -253,13 +255,20 @@ void periodic_combine(const Matrix<T>& a, T* y) {
 
 constexpr int64_t kSystemGroup = 4;  // functions solved together
 
+// One function's right-hand side and slopes in place: the last nx values of its coefficient run
+// (4 (nx - 1) values). The cells are written in increasing order and cell i reads slopes i and
+// i + 1 before it writes positions 4i .. 4i+3, which lie below every slope still to be read.
+template <class T>
+T* in_place_column(const DfTask1D* t) {
+  return coeff_of<T>(t, 0) + 3 * (t->nx - 1) - 1;
+}
+
 template <class T>
 struct SystemJob {
   const DfTask1D* task;
   Partition<T> p;
   Matrix<T> a;
-  const T* hs;
-  T* columns;          // per thread: kSystemGroup columns of nx values
+  T* columns;          // per thread: `group` columns of nx values (null: one function, solved in place)
   int64_t group;       // functions per item
   int32_t* status;     // per item
 };
@@ -268,9 +277,11 @@ template <class T, bool Own, BcKind B, bool Cols, bool Uniform>
 int32_t system_item(const SystemJob<T>& job, int64_t item, T* col) {
   const DfTask1D* t = job.task;
   const int64_t nx = t->nx;
+  if (!job.columns) col = in_place_column<T>(t);
   const int64_t j0 = item * job.group, j1 = std::min(t->ny, j0 + job.group);
   const T* bc = static_cast<const T*>(t->bc);
-  for (int64_t j = j0; j < j1; ++j) fill_rhs<T, B, Cols>(job.a, job.hs, nx, ys_of<T, Cols>(t, j), bc, col + (j - j0) * nx);
+  for (int64_t j = j0; j < j1; ++j)
+    fill_rhs<T, B, Cols, Uniform>(job.a, job.p, nx, ys_of<T, Cols>(t, j), bc, col + (j - j0) * nx);
   if (SystemSolver<T, Own>::solve(job.a, j1 - j0, col, nx) != 0) return DfErrSolver;
   for (int64_t j = j0; j < j1; ++j) {
     T* d = col + (j - j0) * nx;
@@ -288,7 +299,7 @@ void system_threader(int32_t item, int32_t thread, void*, void* context) {
   const auto* job = static_cast<const SystemJob<T>*>(context);
   const int64_t nx = job->task->nx;
   job->status[item] =
-      system_item<T, Own, B, Cols, Uniform>(*job, item, job->columns + static_cast<int64_t>(thread) * kSystemGroup * nx);
+      system_item<T, Own, B, Cols, Uniform>(*job, item, job->columns + static_cast<int64_t>(thread) * job->group * nx);
 }
 
 // Own = false: the natural type (imported solvers, parallel over functions); true: the default type.
@@ -305,35 +316,37 @@ int32_t system_kernel(const DfTask1D* t, const ThreadingServices* ts) {
     if (ny > 1 && tt > 1 && nx >= 300 && (nx >= 600 || tt >= 8)) nt = static_cast<int32_t>(tt);
   }
   const bool factor_once = ny > 1 || periodic || nt > 1 || Own;
-  const int64_t group = (ny + kSystemGroup - 1) / kSystemGroup >= nt ? kSystemGroup : 1;
+  const int64_t group = std::min(ny, (ny + kSystemGroup - 1) / kSystemGroup >= nt ? kSystemGroup : int64_t{1});
+  const bool in_place = ny == 1;
   const int64_t items = (ny + group - 1) / group;
-  // Work: widths (nx), three diagonals and the correction (4 n), nt groups of columns, item statuses.
-  size_t values, bytes, cols_values;
-  if (!serv::checked_mul(nx, kSystemGroup * int64_t{nt}, &cols_values) ||
-      !serv::checked_add(cols_values, 5 * static_cast<size_t>(nx), &values) ||
+  // Work: the three diagonals (3 n), the periodic correction (n), nt groups of columns (none for
+  // one function on the calling thread: its right-hand side and slopes sit at the end of its own
+  // coefficient run, which the cells overwrite only after reading them), item statuses.
+  const int64_t matrix_values = (periodic ? 4 : 3) * nx;
+  size_t values, bytes, cols_values = 0;
+  if ((!in_place && !serv::checked_mul(nx, group * int64_t{nt}, &cols_values)) ||
+      !serv::checked_add(cols_values, static_cast<size_t>(matrix_values), &values) ||
       !serv::checked_mul(values, sizeof(T), &bytes) || !serv::checked_add(bytes, items * sizeof(int32_t), &bytes) ||
       items > INT32_MAX)
     return DfErrMemory;
   T* work = static_cast<T*>(qor_serv_allocate(bytes, 128));
   if (!work) return DfErrMemory;
   const Partition<T> p = partition_of<T>(t);
-  T* hs = work;
-  for (int64_t i = 0; i + 1 < nx; ++i) hs[i] = width<T, Uniform>(p, i);
-  SystemJob<T> job{t, p, {}, hs, hs + 5 * nx, group, reinterpret_cast<int32_t*>(work + values)};
+  SystemJob<T> job{t, p, {}, in_place ? nullptr : work + matrix_values, group, reinterpret_cast<int32_t*>(work + values)};
   Matrix<T>& a = job.a;
   a.n = n;
-  a.dl = hs + nx;
+  a.dl = work;
   a.dd = a.dl + nx;
   a.du = a.dd + nx;
-  a.z = a.du + nx;
+  a.z = periodic ? a.du + nx : nullptr;
   a.parabola = B == BcKind::not_a_knot && nx == 3;
-  assemble<T, B>(a, hs, nx);
+  assemble<T, B, Uniform>(a, p, nx);
   const bool corrected = periodic && (a.alpha != T(0) || a.beta != T(0));
   if (corrected) periodic_split(a);
   int32_t status = DfOk;
   if (!factor_once) {  // one function, natural type: one call of the combined solver
-    T* col = job.columns;
-    fill_rhs<T, B, Cols>(a, hs, nx, ys_of<T, Cols>(t, 0), static_cast<const T*>(t->bc), col);
+    T* col = in_place_column<T>(t);
+    fill_rhs<T, B, Cols, Uniform>(a, p, nx, ys_of<T, Cols>(t, 0), static_cast<const T*>(t->bc), col);
     const qor_int nn = static_cast<qor_int>(n), one = 1;
     qor_int info = 0;
     Tridiagonal<T>::factor_solve(&nn, &one, a.dl, a.dd, a.du, col, &nn, &info);
