@@ -18,26 +18,13 @@
 #include <random>
 #include <vector>
 
+#include "df_bench_data.h"
 #include "qor/df.h"
 
 namespace {
 
-std::vector<double> random_partition(int64_t nx, uint64_t seed) {
-  std::mt19937_64 g(seed);
-  std::uniform_real_distribution<double> u(0.2, 1.0);
-  std::vector<double> x(nx);
-  double acc = 0;
-  for (auto& v : x) v = (acc += u(g));
-  return x;
-}
-
-std::vector<double> uniform_sites(int64_t n, double a, double b, uint64_t seed) {
-  std::mt19937_64 g(seed);
-  std::uniform_real_distribution<double> u(a, b);
-  std::vector<double> s(n);
-  for (auto& v : s) v = u(g);
-  return s;
-}
+using qor_bench_df::partition;
+using qor_bench_df::sites;
 
 constexpr int64_t kBuildNx = 1000000;
 constexpr int64_t kEvalNx = 100000;
@@ -46,7 +33,7 @@ constexpr int64_t kSites = 1000000;
 void BM_Cubic_Build_Qor(benchmark::State& state) {
   const int kind = static_cast<int>(state.range(0));
   const int64_t ny = kind == 5 ? 4 : 1;
-  const std::vector<double> x = random_partition(kBuildNx, 1);
+  const std::vector<double> x = partition(kBuildNx, 1);
   std::vector<double> y(kBuildNx * ny), c(4 * (kBuildNx - 1) * ny);
   for (int64_t i = 0; i < kBuildNx * ny; ++i) y[i] = std::sin(0.01 * x[i % kBuildNx] + double(i / kBuildNx));
   DfTask1D* task = nullptr;
@@ -68,7 +55,7 @@ void BM_Cubic_Build_Qor(benchmark::State& state) {
 }
 
 void BM_Cubic_Build_GSL(benchmark::State& state) {
-  const std::vector<double> x = random_partition(kBuildNx, 1);
+  const std::vector<double> x = partition(kBuildNx, 1);
   std::vector<double> y(kBuildNx);
   for (int64_t i = 0; i < kBuildNx; ++i) y[i] = std::sin(0.01 * x[i]);
   gsl_set_error_handler_off();
@@ -86,7 +73,7 @@ struct Built {
   std::vector<double> x, y, c;
   DfTask1D* task = nullptr;
   gsl_spline* sp = nullptr;
-  Built() : x(random_partition(kEvalNx, 3)), y(kEvalNx), c(4 * (kEvalNx - 1)) {
+  Built() : x(partition(kEvalNx, 3)), y(kEvalNx), c(4 * (kEvalNx - 1)) {
     for (int64_t i = 0; i < kEvalNx; ++i) y[i] = std::sin(0.01 * x[i]);
     qor_df_kernel_dNewTask1D(&task, kEvalNx, x.data(), QOR_DF_HINT_NON_UNIFORM, 1, y.data(), QOR_DF_STORAGE_ROWS, 0);
     qor_df_kernel_dEditPPSpline1D(task, 4, QOR_DF_TYPE_NATURAL, QOR_DF_BC_FREE_END, nullptr, 0, nullptr, c.data(),
@@ -104,7 +91,7 @@ struct Built {
 
 void BM_Cubic_Eval_Qor(benchmark::State& state, const ThreadingServices* ts) {
   Built b;
-  const std::vector<double> s = uniform_sites(kSites, b.x.front(), b.x.back(), 4);
+  const std::vector<double> s = sites(kSites, b.x.front(), b.x.back(), 4);
   std::vector<double> r(kSites);
   for (auto _ : state) {
     qor_df_kernel_dDFInterpolate1D(b.task, QOR_DF_REQUEST_VALUES, 0, kSites, s.data(), 0, 0, nullptr, nullptr,
@@ -119,7 +106,7 @@ void BM_Cubic_Eval_Qor_OpenMP(benchmark::State& s) { BM_Cubic_Eval_Qor(s, qor_th
 
 void BM_Cubic_Eval_GSL(benchmark::State& state) {
   Built b;
-  const std::vector<double> s = uniform_sites(kSites, b.x.front(), b.x.back(), 4);
+  const std::vector<double> s = sites(kSites, b.x.front(), b.x.back(), 4);
   std::vector<double> r(kSites);
   gsl_interp_accel* acc = gsl_interp_accel_alloc();
   for (auto _ : state) {
@@ -132,8 +119,8 @@ void BM_Cubic_Eval_GSL(benchmark::State& state) {
 
 void BM_Integrate_Qor(benchmark::State& state, const ThreadingServices* ts) {
   Built b;
-  const std::vector<double> l = uniform_sites(kSites, b.x.front(), b.x.back(), 5);
-  const std::vector<double> u = uniform_sites(kSites, b.x.front(), b.x.back(), 6);
+  const std::vector<double> l = sites(kSites, b.x.front(), b.x.back(), 5);
+  const std::vector<double> u = sites(kSites, b.x.front(), b.x.back(), 6);
   std::vector<double> r(kSites);
   for (auto _ : state) {
     qor_df_kernel_dDFIntegrate1D(b.task, 0, kSites, l.data(), 0, u.data(), 0, nullptr, nullptr, r.data(), 0, nullptr,
@@ -147,8 +134,8 @@ void BM_Integrate_Qor_OpenMP(benchmark::State& s) { BM_Integrate_Qor(s, qor_thre
 
 void BM_Integrate_GSL(benchmark::State& state) {
   Built b;
-  const std::vector<double> l = uniform_sites(kSites, b.x.front(), b.x.back(), 5);
-  const std::vector<double> u = uniform_sites(kSites, b.x.front(), b.x.back(), 6);
+  const std::vector<double> l = sites(kSites, b.x.front(), b.x.back(), 5);
+  const std::vector<double> u = sites(kSites, b.x.front(), b.x.back(), 6);
   std::vector<double> r(kSites);
   gsl_interp_accel* acc = gsl_interp_accel_alloc();
   for (auto _ : state) {

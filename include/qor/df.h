@@ -296,20 +296,15 @@ typedef int32_t (*DfsIntegrCallBack)(int64_t* n, int64_t function, const float* 
  * ldatahint, rdatahint: search data hints as in qor_df_kernel_dDFSearch1D.
  * rhint: 0, 16 or 128: r[j * nlim + k]; 32: r[k * ny + j]. Parts outside the partition
  * integrate the end pieces, extended, unless the left or right callback is given. */
-QOR_API int32_t qor_df_kernel_dDFIntegrate1D(DfTask1D* task, int64_t method, int64_t nlim,
-    const double* llim, int64_t llimhint, const double* rlim, int64_t rlimhint,
-    const double* ldatahint, const double* rdatahint, double* r, int64_t rhint,
-    DfdIntegrCallBack leftCallback, const void* leftParams,
-    DfdIntegrCallBack rightCallback, const void* rightParams,
-    DfdIntegrCallBack interpCallback, const void* interpParams,
-    DfdSearchCallBack searchCallback, const void* searchParams, const ThreadingServices* threading);
-QOR_API int32_t qor_df_kernel_sDFIntegrate1D(DfTask1D* task, int64_t method, int64_t nlim,
-    const float* llim, int64_t llimhint, const float* rlim, int64_t rlimhint,
-    const float* ldatahint, const float* rdatahint, float* r, int64_t rhint,
-    DfsIntegrCallBack leftCallback, const void* leftParams,
-    DfsIntegrCallBack rightCallback, const void* rightParams,
-    DfsIntegrCallBack interpCallback, const void* interpParams,
-    DfsSearchCallBack searchCallback, const void* searchParams, const ThreadingServices* threading);
+#define QOR_DF_INTEGRATE_DECLS(p, T, ICB, SCB)                                                         \
+  QOR_API int32_t qor_df_kernel_##p##DFIntegrate1D(DfTask1D* task, int64_t method, int64_t nlim,       \
+      const T* llim, int64_t llimhint, const T* rlim, int64_t rlimhint, const T* ldatahint,           \
+      const T* rdatahint, T* r, int64_t rhint, ICB leftCallback, const void* leftParams,              \
+      ICB rightCallback, const void* rightParams, ICB interpCallback, const void* interpParams,       \
+      SCB searchCallback, const void* searchParams, const ThreadingServices* threading);
+QOR_DF_INTEGRATE_DECLS(d, double, DfdIntegrCallBack, DfdSearchCallBack)
+QOR_DF_INTEGRATE_DECLS(s, float, DfsIntegrCallBack, DfsSearchCallBack)
+#undef QOR_DF_INTEGRATE_DECLS
 
 /* One evaluator per spline kind, for one block of sites of one function.
  * part: the partition and spline; data: the function's coefficients (or its y values for the

@@ -36,33 +36,23 @@ bool periodic_ends_match(const DfTask1D* t) {
 // the factors (?dttrsb_4dfl, no transpose) and both in one call (?dtsvb_4dfl).
 template <class T>
 struct Tridiagonal;
-template <>
-struct Tridiagonal<double> {
-  static void factor(const qor_int* n, double* dl, double* d, double* du, qor_int* info) {
-    ddttrfb_4dfl(n, dl, d, du, info);
-  }
-  static void solve(const qor_int* n, const qor_int* nrhs, const double* dl, const double* d, const double* du,
-                    double* b, const qor_int* ldb, qor_int* info) {
-    ddttrsb_4dfl("N", n, nrhs, dl, d, du, b, ldb, info);
-  }
-  static void factor_solve(const qor_int* n, const qor_int* nrhs, double* dl, double* d, double* du, double* b,
-                           const qor_int* ldb, qor_int* info) {
-    ddtsvb_4dfl(n, nrhs, dl, d, du, b, ldb, info);
-  }
-};
-template <>
-struct Tridiagonal<float> {
-  static void factor(const qor_int* n, float* dl, float* d, float* du, qor_int* info) {
-    sdttrfb_4dfl(n, dl, d, du, info);
-  }
-  static void solve(const qor_int* n, const qor_int* nrhs, const float* dl, const float* d, const float* du,
-                    float* b, const qor_int* ldb, qor_int* info) {
-    sdttrsb_4dfl("N", n, nrhs, dl, d, du, b, ldb, info);
-  }
-  static void factor_solve(const qor_int* n, const qor_int* nrhs, float* dl, float* d, float* du, float* b,
-                           const qor_int* ldb, qor_int* info) {
-    sdtsvb_4dfl(n, nrhs, dl, d, du, b, ldb, info);
-  }
-};
+#define QOR_DF_TRIDIAGONAL(T, p)                                                                       \
+  template <>                                                                                          \
+  struct Tridiagonal<T> {                                                                              \
+    static void factor(const qor_int* n, T* dl, T* d, T* du, qor_int* info) {                         \
+      p##dttrfb_4dfl(n, dl, d, du, info);                                                              \
+    }                                                                                                  \
+    static void solve(const qor_int* n, const qor_int* nrhs, const T* dl, const T* d, const T* du, T* b, \
+                      const qor_int* ldb, qor_int* info) {                                             \
+      p##dttrsb_4dfl("N", n, nrhs, dl, d, du, b, ldb, info);                                           \
+    }                                                                                                  \
+    static void factor_solve(const qor_int* n, const qor_int* nrhs, T* dl, T* d, T* du, T* b,          \
+                             const qor_int* ldb, qor_int* info) {                                      \
+      p##dtsvb_4dfl(n, nrhs, dl, d, du, b, ldb, info);                                                 \
+    }                                                                                                  \
+  };
+QOR_DF_TRIDIAGONAL(double, d)
+QOR_DF_TRIDIAGONAL(float, s)
+#undef QOR_DF_TRIDIAGONAL
 
 }  // namespace qor::df

@@ -306,23 +306,18 @@ int32_t integrate(DfTask1D* t, int64_t nlim, const T* llim, int64_t llimhint, co
 
 using namespace qor::df;
 
+#define QOR_DF_INTEGRATE_ENTRY(p, T, ICB, SCB)                                                               \
+  QOR_API int32_t qor_df_kernel_##p##DFIntegrate1D(DfTask1D* task, int64_t, int64_t nlim, const T* llim,         \
+      int64_t llimhint, const T* rlim, int64_t rlimhint, const T* ldatahint, const T* rdatahint, T* r,          \
+      int64_t rhint, ICB left, const void* lparams, ICB right, const void* rparams, ICB interp,                 \
+      const void* iparams, SCB search, const void* sparams, const ThreadingServices* ts) {                      \
+    return integrate<T>(task, nlim, llim, llimhint, rlim, rlimhint, ldatahint, rdatahint, r, rhint, left, lparams, \
+                        right, rparams, interp, iparams, reinterpret_cast<const void*>(search), sparams, ts);      \
+  }
+
 extern "C" {
-
-QOR_API int32_t qor_df_kernel_dDFIntegrate1D(DfTask1D* task, int64_t, int64_t nlim, const double* llim,
-    int64_t llimhint, const double* rlim, int64_t rlimhint, const double* ldatahint, const double* rdatahint,
-    double* r, int64_t rhint, DfdIntegrCallBack left, const void* lparams, DfdIntegrCallBack right,
-    const void* rparams, DfdIntegrCallBack interp, const void* iparams, DfdSearchCallBack search,
-    const void* sparams, const ThreadingServices* ts) {
-  return integrate<double>(task, nlim, llim, llimhint, rlim, rlimhint, ldatahint, rdatahint, r, rhint, left, lparams,
-                           right, rparams, interp, iparams, reinterpret_cast<const void*>(search), sparams, ts);
-}
-QOR_API int32_t qor_df_kernel_sDFIntegrate1D(DfTask1D* task, int64_t, int64_t nlim, const float* llim,
-    int64_t llimhint, const float* rlim, int64_t rlimhint, const float* ldatahint, const float* rdatahint,
-    float* r, int64_t rhint, DfsIntegrCallBack left, const void* lparams, DfsIntegrCallBack right,
-    const void* rparams, DfsIntegrCallBack interp, const void* iparams, DfsSearchCallBack search,
-    const void* sparams, const ThreadingServices* ts) {
-  return integrate<float>(task, nlim, llim, llimhint, rlim, rlimhint, ldatahint, rdatahint, r, rhint, left, lparams,
-                          right, rparams, interp, iparams, reinterpret_cast<const void*>(search), sparams, ts);
-}
-
+QOR_DF_INTEGRATE_ENTRY(d, double, DfdIntegrCallBack, DfdSearchCallBack)
+QOR_DF_INTEGRATE_ENTRY(s, float, DfsIntegrCallBack, DfsSearchCallBack)
 }  // extern "C"
+
+#undef QOR_DF_INTEGRATE_ENTRY
