@@ -123,7 +123,7 @@ double first_midpoint(const std::vector<double>& x, const std::vector<double>& y
 
 // The spline the tool builds: kind linear, quadratic or cubic; for cubic splines the type and the
 // boundary condition (with its two values).
-struct FitSpec {
+struct FitChoice {
   std::string kind = "linear";
   int64_t type = QOR_DF_TYPE_NATURAL;
   int64_t bcType = QOR_DF_BC_FREE_END;
@@ -144,17 +144,17 @@ struct Fitted {
 };
 
 // Builds function y's spline. Returns the library status.
-int build(const std::vector<double>& x, const std::vector<double>& y, const FitSpec& spec, Fitted* f) {
+int build(const std::vector<double>& x, const std::vector<double>& y, const FitChoice& choice, Fitted* f) {
   const int64_t nx = static_cast<int64_t>(x.size());
   int st = qor_df_kernel_dNewTask1D(&f->task, nx, x.data(), QOR_DF_HINT_NON_UNIFORM, 1, y.data(), QOR_DF_STORAGE_ROWS, 0);
   if (st != DfOk) return st;
   const ThreadingServices* ts = qor_threading_openmp();
-  if (spec.kind == "cubic") {
+  if (choice.kind == "cubic") {
     f->coeff.resize(4 * (nx - 1));
-    st = qor_df_kernel_dEditPPSpline1D(f->task, QOR_DF_ORDER_CUBIC, spec.type, spec.bcType, spec.bc, QOR_DF_IC_NONE,
+    st = qor_df_kernel_dEditPPSpline1D(f->task, QOR_DF_ORDER_CUBIC, choice.type, choice.bcType, choice.bc, QOR_DF_IC_NONE,
                                        nullptr, f->coeff.data(), QOR_DF_STORAGE_ROWS);
     if (st != DfOk) return st;
-    switch (spec.type) {
+    switch (choice.type) {
       case QOR_DF_TYPE_DEFAULT: return qor_df_kernel_dDFDefaultCubicSpline1D(f->task, 0, QOR_DF_METHOD_DEFAULT, ts);
       case QOR_DF_TYPE_BESSEL: return qor_df_kernel_dDFBesselCubicSpline1D(f->task, 0, QOR_DF_METHOD_DEFAULT, ts);
       case QOR_DF_TYPE_AKIMA: return qor_df_kernel_dDFAkimaCubicSpline1D(f->task, 0, QOR_DF_METHOD_DEFAULT, ts);
@@ -162,7 +162,7 @@ int build(const std::vector<double>& x, const std::vector<double>& y, const FitS
       default: return qor_df_kernel_dDFNaturalCubicSpline1D(f->task, 0, QOR_DF_METHOD_DEFAULT, ts);
     }
   }
-  const bool quadratic = spec.kind == "quadratic";
+  const bool quadratic = choice.kind == "quadratic";
   f->coeff.resize((quadratic ? 3 : 2) * (nx - 1));
   f->mid = first_midpoint(x, y);
   if (quadratic)
@@ -187,10 +187,10 @@ int evaluate(const Fitted& f, const double* sites, int64_t nsite, int64_t sitehi
 }
 
 // Evaluates function y's spline at the sites. Returns the library status.
-int fit_one(const std::vector<double>& x, const std::vector<double>& y, const FitSpec& spec, const double* sites,
+int fit_one(const std::vector<double>& x, const std::vector<double>& y, const FitChoice& choice, const double* sites,
             int64_t nsite, int64_t sitehint, int nder, std::vector<double>* r) {
   Fitted f;
-  const int st = build(x, y, spec, &f);
+  const int st = build(x, y, choice, &f);
   return st != DfOk ? st : evaluate(f, sites, nsite, sitehint, nder, r);
 }
 
@@ -269,7 +269,7 @@ int usage() {
   return 2;
 }
 
-bool parse_bc(const std::string& v, FitSpec* spec) {
+bool parse_bc(const std::string& v, FitChoice* choice) {
   const std::string name = v.substr(0, v.find(':'));
   static const struct {
     const char* name;
@@ -285,10 +285,10 @@ bool parse_bc(const std::string& v, FitSpec* spec) {
                {"2nd2nd", QOR_DF_BC_LEFT_2ND | QOR_DF_BC_RIGHT_2ND, true}};
   for (const auto& k : kinds) {
     if (name != k.name) continue;
-    spec->bcType = k.code;
+    choice->bcType = k.code;
     if (!k.values) return name == v;
     const std::vector<std::string> vals = split(v.substr(name.size() + (name.size() < v.size() ? 1 : 0)), ',');
-    return vals.size() == 2 && parse_double(vals[0], &spec->bc[0]) && parse_double(vals[1], &spec->bc[1]);
+    return vals.size() == 2 && parse_double(vals[0], &choice->bc[0]) && parse_double(vals[1], &choice->bc[1]);
   }
   return false;
 }
@@ -298,7 +298,7 @@ bool parse_bc(const std::string& v, FitSpec* spec) {
 int qor_cmd_fit(int argc, char** argv) {
   const char* file = nullptr;
   const char* plot = nullptr;
-  FitSpec spec;
+  FitChoice choice;
   std::string site_list, type_name = "natural", bc_text = "free-end", integrate_text;
   double from = 0, to = 0;
   long long count = 0;
@@ -316,7 +316,7 @@ int qor_cmd_fit(int argc, char** argv) {
     const char* v = nullptr;
     if (arg == "--kind") {
       if (!(v = value("--kind"))) return 2;
-      spec.kind = v;
+      choice.kind = v;
     } else if (arg == "--type") {
       if (!(v = value("--type"))) return 2;
       type_name = v;
@@ -356,11 +356,11 @@ int qor_cmd_fit(int argc, char** argv) {
     }
   }
   if (!file) return usage();
-  if (spec.kind != "linear" && spec.kind != "quadratic" && spec.kind != "cubic") {
+  if (choice.kind != "linear" && choice.kind != "quadratic" && choice.kind != "cubic") {
     std::fprintf(stderr, "qor fit: --kind must be linear, quadratic or cubic\n");
     return 2;
   }
-  if ((have_type || have_bc) && spec.kind != "cubic") {
+  if ((have_type || have_bc) && choice.kind != "cubic") {
     std::fprintf(stderr, "qor fit: --type and --bc belong to --kind cubic\n");
     return 2;
   }
@@ -371,13 +371,13 @@ int qor_cmd_fit(int argc, char** argv) {
                {"akima", QOR_DF_TYPE_AKIMA},     {"hyman", QOR_DF_TYPE_HYMAN}};
   bool known_type = false;
   for (const auto& ty : types)
-    if (type_name == ty.name) spec.type = ty.type, known_type = true;
+    if (type_name == ty.name) choice.type = ty.type, known_type = true;
   if (!known_type) {
     std::fprintf(stderr, "qor fit: --type must be natural, default, bessel, akima or hyman\n");
     return 2;
   }
-  if (!have_bc && spec.type == QOR_DF_TYPE_AKIMA) bc_text = "none";
-  if (!parse_bc(bc_text, &spec)) {
+  if (!have_bc && choice.type == QOR_DF_TYPE_AKIMA) bc_text = "none";
+  if (!parse_bc(bc_text, &choice)) {
     std::fprintf(stderr, "qor fit: bad --bc '%s'\n", bc_text.c_str());
     return usage();
   }
@@ -428,7 +428,7 @@ int qor_cmd_fit(int argc, char** argv) {
                                          : t.x.front() + (t.x.back() - t.x.front()) * double(k) / double(samples.size() - 1);
   for (size_t j = 0; j < nf; ++j) {
     Fitted f;
-    int st = build(t.x, t.f[j], spec, &f);
+    int st = build(t.x, t.f[j], choice, &f);
     if (st == DfOk && nsite > 0) st = evaluate(f, sites.data(), nsite, sitehint, nder, &res[j]);
     if (st == DfOk && plot) st = evaluate(f, samples.data(), int64_t(samples.size()), 0, 1, &curves[j]);
     if (st == DfOk && !integrate_text.empty())
@@ -463,7 +463,7 @@ int qor_cmd_fit(int argc, char** argv) {
     std::printf("\n");
   }
   if (plot) {
-    const std::string title = spec.kind == "cubic" ? "cubic spline (" + type_name + ", " + bc_text + ")" : spec.kind + " spline";
+    const std::string title = choice.kind == "cubic" ? "cubic spline (" + type_name + ", " + bc_text + ")" : choice.kind + " spline";
     if (!write_svg(plot, t, samples, curves, title)) {
       std::fprintf(stderr, "qor fit: cannot write %s\n", plot);
       return 1;
@@ -483,7 +483,7 @@ void qor_tour_fit() {
   const double sites[] = {0.1, 0.5, 1.0, 1.5707963267948966, 2.5, 3.0};
   const int64_t n = 6;
   std::vector<double> lin, quad, cub;
-  FitSpec linear, quadratic, cubic;
+  FitChoice linear, quadratic, cubic;
   quadratic.kind = "quadratic";
   cubic.kind = "cubic";
   cubic.bcType = QOR_DF_BC_NOT_A_KNOT;
