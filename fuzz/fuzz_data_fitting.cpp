@@ -2,9 +2,10 @@
 // 32- or 64-bit integers, any partition, function count, storage hints — valid sizes or hostile
 // ones the library must refuse or only store) followed by up to 24 calls: every editor and
 // query with any parameter id, index and value, spline descriptions of every order, type and
-// condition kind, linear and quadratic construction, cell search by the task entry point (with
+// condition kind, linear, quadratic and cubic construction (six types), cell search by the task entry point (with
 // and without a user callback) and by each per-method function, interpolation with every
-// request type, derivative list, result layout and callback mix, and the per-kind evaluators.
+// request type, derivative list, result layout and callback mix, the per-kind evaluators, and
+// integration with every limit hint, result hint and callback mix.
 //
 // The harness keeps its arrays sized for the partition, function count and order the task was
 // made with (nx0, ny0, kMaxOrder). A call that changes one of those to something larger is
@@ -31,12 +32,13 @@ constexpr int64_t kMaxOrder = 8;
 
 template <typename T>
 struct Api;
-#define QOR_FUZZ_DF_API(T, t, P, SCB, ICB)                                                          \
+#define QOR_FUZZ_DF_API(T, t, P, SCB, ICB, NCB)                                                     \
   template <>                                                                                      \
   struct Api<T> {                                                                                  \
     using Part = P;                                                                                \
     using SearchCB = SCB;                                                                          \
     using InterpCB = ICB;                                                                          \
+    using IntegrCB = NCB;                                                                          \
     static constexpr auto NewTask = qor_df_kernel_##t##NewTask1D;                                  \
     static constexpr auto EditPP = qor_df_kernel_##t##EditPPSpline1D;                              \
     static constexpr auto EditPtr = qor_df_kernel_##t##EditPtr;                                    \
@@ -45,6 +47,11 @@ struct Api;
     static constexpr auto QueryIdxPtr = qor_df_kernel_##t##QueryIdxPtr;                            \
     static constexpr auto Linear = qor_df_kernel_##t##DFLinearSpline1D;                            \
     static constexpr auto Quadratic = qor_df_kernel_##t##DFQuadraticSpline1D;                      \
+    static constexpr decltype(&qor_df_kernel_##t##DFLinearSpline1D) Cubic[6] = {                   \
+        qor_df_kernel_##t##DFDefaultCubicSpline1D, qor_df_kernel_##t##DFNaturalCubicSpline1D,      \
+        qor_df_kernel_##t##DFHermiteCubicSpline1D, qor_df_kernel_##t##DFBesselCubicSpline1D,       \
+        qor_df_kernel_##t##DFAkimaCubicSpline1D,   qor_df_kernel_##t##DFHymanCubicSpline1D};       \
+    static constexpr auto Integrate = qor_df_kernel_##t##DFIntegrate1D;                            \
     static constexpr auto Search = qor_df_kernel_##t##DFSearch1D;                                  \
     static constexpr auto Interpolate = qor_df_kernel_##t##DFInterpolate1D;                        \
     static constexpr auto Uniform = qor_df_kernel_##t##DFUniformSearch1D;                         \
@@ -60,8 +67,8 @@ struct Api;
         qor_df_kernel_##t##_ArbitrSplineEval32,    qor_df_kernel_##t##_StepLeftSplineEval32,       \
         qor_df_kernel_##t##_StepRightSplineEval32, qor_df_kernel_##t##_LookUpSplineEval32};        \
   };
-QOR_FUZZ_DF_API(double, d, DfdEvalPartition, DfdSearchCallBack, DfdInterpCallBack)
-QOR_FUZZ_DF_API(float, s, DfsEvalPartition, DfsSearchCallBack, DfsInterpCallBack)
+QOR_FUZZ_DF_API(double, d, DfdEvalPartition, DfdSearchCallBack, DfdInterpCallBack, DfdIntegrCallBack)
+QOR_FUZZ_DF_API(float, s, DfsEvalPartition, DfsSearchCallBack, DfsInterpCallBack, DfsIntegrCallBack)
 #undef QOR_FUZZ_DF_API
 
 // State the callbacks read: how many values per site they must write, the partition size.
@@ -71,6 +78,12 @@ struct CallbackState {
   int32_t status = 0;
 };
 CallbackState g_cb;
+
+template <typename T>
+int32_t integr_callback(int64_t* n, int64_t, const T* a, const T* b, T* r, const void*, int64_t) {
+  for (int64_t i = 0; i < *n; ++i) r[i] = b[i] - a[i];
+  return g_cb.status;
+}
 
 template <typename T>
 int32_t interp_callback(int64_t* n, int64_t, const int64_t*, const T* site, T* r, const void*, int64_t) {
@@ -265,8 +278,32 @@ struct Harness {
     const int64_t method = in.ConsumeIntegralInRange<int>(0, 7) ? 0 : hostile_int(in);
     const int64_t format = in.ConsumeIntegral<int64_t>();
     const ThreadingServices* th = qor_fuzz::pick_threading(in);
-    if (in.ConsumeBool()) A::Linear(task, format, method, th);
-    else A::Quadratic(task, format, method, th);
+    switch (in.ConsumeIntegralInRange<int>(0, 7)) {
+      case 0: A::Linear(task, format, method, th); break;
+      case 1: A::Quadratic(task, format, method, th); break;
+      default: A::Cubic[in.ConsumeIntegralInRange<int>(0, 5)](task, format, method, th);
+    }
+  }
+
+  // Integrals over limit pairs with every hint and callback mix.
+  void integrate() {
+    if (!safe()) return;
+    const int64_t n = site_count();
+    std::vector<T> l = sites(n), rl = sites(n);
+    std::vector<T> r(size_t(std::max<int64_t>(n, 1) * ny));
+    const int64_t lhint = hint_value({0, QOR_DF_SITES_SORTED, QOR_DF_SITES_UNIFORM, 0});
+    const int64_t rhint = hint_value({0, QOR_DF_SITES_SORTED, QOR_DF_SITES_UNIFORM, 0});
+    const int64_t reshint = hint_value({0, 16, 32, 128});
+    std::vector<T> ldh = datahint(), rdh = datahint();
+    const int cbs = in.ConsumeIntegral<uint8_t>();
+    g_cb.status = in.ConsumeIntegralInRange<int>(0, 7) ? 0 : -7;
+    typename A::IntegrCB cb = &integr_callback<T>;
+    A::Integrate(task, 0, n, in.ConsumeIntegralInRange<int>(0, 15) ? l.data() : nullptr, lhint,
+                 in.ConsumeIntegralInRange<int>(0, 15) ? rl.data() : nullptr, rhint,
+                 in.ConsumeBool() ? ldh.data() : nullptr, in.ConsumeBool() ? rdh.data() : nullptr,
+                 in.ConsumeIntegralInRange<int>(0, 15) ? r.data() : nullptr, reshint, cbs & 1 ? cb : nullptr, nullptr,
+                 cbs & 2 ? cb : nullptr, nullptr, cbs & 4 ? cb : nullptr, nullptr,
+                 cbs & 8 ? &search_callback<T> : nullptr, nullptr, qor_fuzz::pick_threading(in));
   }
 
   int64_t site_count() { return in.ConsumeIntegralInRange<int64_t>(in.ConsumeBool() ? -2 : 0, in.ConsumeBool() ? 40 : 300); }
@@ -430,7 +467,7 @@ struct Harness {
   void run() {
     create();
     for (int op = 0; op < 24 && in.remaining_bytes() > 0; ++op) {
-      switch (in.ConsumeIntegralInRange<int>(0, 10)) {
+      switch (in.ConsumeIntegralInRange<int>(0, 11)) {
         case 0:
         case 1: edit(); break;
         case 2: query(); break;
@@ -441,6 +478,7 @@ struct Harness {
         case 7:
         case 8: interpolate(); break;
         case 9: evaluate(); break;
+        case 10: integrate(); break;
         default:
           qor_df_kernel_DeleteTask(in.ConsumeIntegralInRange<int>(0, 7) ? &task : nullptr);
           if (!task) create();

@@ -6,7 +6,7 @@ set -euo pipefail
 need_amd64=(build-essential cmake ninja-build pkg-config
   libopenblas-dev liblapack-dev libmpfr-dev libgmp-dev
   libgtest-dev libbenchmark-dev libomp-dev
-  libgsl-dev libsleef-dev)
+  libgsl-dev libsleef-dev python3-scipy)
 need_i386=(g++-multilib qemu-user
   liblapack-dev:i386 libblas-dev:i386 libmpfr-dev:i386 libgmp-dev:i386)
 

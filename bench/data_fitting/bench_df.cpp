@@ -18,26 +18,13 @@
 #include <random>
 #include <vector>
 
+#include "df_bench_data.h"
 #include "qor/df.h"
 
 namespace {
 
-std::vector<double> partition(int64_t nx, uint64_t seed) {
-  std::mt19937_64 g(seed);
-  std::uniform_real_distribution<double> u(0.2, 1.0);
-  std::vector<double> x(nx);
-  double acc = 0;
-  for (auto& v : x) v = (acc += u(g));
-  return x;
-}
-
-std::vector<double> sites(int64_t n, double a, double b, uint64_t seed) {
-  std::mt19937_64 g(seed);
-  std::uniform_real_distribution<double> u(a, b);
-  std::vector<double> s(n);
-  for (auto& v : s) v = u(g);
-  return s;
-}
+using qor_bench_df::partition;
+using qor_bench_df::sites;
 
 constexpr int64_t kEvalNx = 100000;
 

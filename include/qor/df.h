@@ -1,5 +1,6 @@
-/* Data fitting: one-dimensional spline tasks, their parameter editors, linear and quadratic
- * spline construction, cell search and interpolation with derivatives.
+/* Data fitting: one-dimensional spline tasks, their parameter editors, spline construction
+ * (linear, quadratic, cubic), cell search, interpolation with derivatives
+ * and integration.
  *
  * Sizes, counts, hints and parameter values are signed 64-bit. Every function returns a
  * 32-bit status: DfOk (0) or one of the negative codes below. On failure no output is
@@ -173,6 +174,28 @@ QOR_API int32_t qor_df_kernel_dDFQuadraticSpline1D(DfTask1D* task, int64_t forma
 QOR_API int32_t qor_df_kernel_sDFQuadraticSpline1D(DfTask1D* task, int64_t format, int64_t method,
     const ThreadingServices* threading);
 
+/* Cubic splines (order 4): default (type 0), natural (2), Hermite (3, interior slopes in ic),
+ * Bessel (4), Akima (5) and Hyman monotone (9). bcType 1 (not-a-knot), 2 (free end), 12, 36,
+ * 24, 48 (first/second derivative pairs, bc[0] left, bc[1] right), 64 (periodic; default and
+ * Hermite read bc[0]), and 0 for Akima only. Fewest breakpoints: natural 2 (3 with not-a-knot),
+ * default and Hermite 3, Bessel and Hyman 4, Akima 5. method must be 0 for the natural type. */
+#define QOR_DF_CUBIC_DECLS(p, T)                                                                       \
+  QOR_API int32_t qor_df_kernel_##p##DFDefaultCubicSpline1D(DfTask1D* task, int64_t format,          \
+      int64_t method, const ThreadingServices* threading);                                           \
+  QOR_API int32_t qor_df_kernel_##p##DFNaturalCubicSpline1D(DfTask1D* task, int64_t format,          \
+      int64_t method, const ThreadingServices* threading);                                           \
+  QOR_API int32_t qor_df_kernel_##p##DFHermiteCubicSpline1D(DfTask1D* task, int64_t format,          \
+      int64_t method, const ThreadingServices* threading);                                           \
+  QOR_API int32_t qor_df_kernel_##p##DFBesselCubicSpline1D(DfTask1D* task, int64_t format,           \
+      int64_t method, const ThreadingServices* threading);                                           \
+  QOR_API int32_t qor_df_kernel_##p##DFAkimaCubicSpline1D(DfTask1D* task, int64_t format,            \
+      int64_t method, const ThreadingServices* threading);                                           \
+  QOR_API int32_t qor_df_kernel_##p##DFHymanCubicSpline1D(DfTask1D* task, int64_t format,            \
+      int64_t method, const ThreadingServices* threading);
+QOR_DF_CUBIC_DECLS(d, double)
+QOR_DF_CUBIC_DECLS(s, float)
+#undef QOR_DF_CUBIC_DECLS
+
 /* ---- cell search ------------------------------------------------------------------------------ */
 /* Cell of site s for breakpoints x[0] < ... < x[nx-1]: 0 left of x[0]; i when
  * x[i-1] <= s < x[i]; nx-1 for s = x[nx-1]; nx right of x[nx-1].
@@ -256,6 +279,32 @@ QOR_API int32_t qor_df_kernel_sDFInterpolate1D(DfTask1D* task, int64_t type, int
     DfsInterpCallBack rightCallback, const void* rightParams,
     DfsInterpCallBack interpCallback, const void* interpParams,
     DfsSearchCallBack searchCallback, const void* searchParams, const ThreadingServices* threading);
+
+/* ---- integration --------------------------------------------------------------------------- */
+/* Integration callback: called with (the number of intervals n, the function index, their left
+ * ends a, their right ends b (a[k] <= b[k]), the result buffer, params, 0); it writes the integral
+ * of the function over [a[k], b[k]] into r[k] and returns 0 or a negative status that stops the
+ * integration. The left callback serves the parts of the intervals left of x[0], the right one
+ * the parts right of x[nx-1], the interpolation callback the rest for the arbitrary kind. */
+typedef int32_t (*DfdIntegrCallBack)(int64_t* n, int64_t function, const double* a, const double* b,
+    double* r, const void* params, int64_t reserved);
+typedef int32_t (*DfsIntegrCallBack)(int64_t* n, int64_t function, const float* a, const float* b,
+    float* r, const void* params, int64_t reserved);
+
+/* Integrals of the task's spline from llim[k] to rlim[k], k = 0 .. nlim-1, for every function.
+ * llimhint, rlimhint: 0, 64 (sorted) or 4 (uniform: the array holds the first and last limit).
+ * ldatahint, rdatahint: search data hints as in qor_df_kernel_dDFSearch1D.
+ * rhint: 0, 16 or 128: r[j * nlim + k]; 32: r[k * ny + j]. Parts outside the partition
+ * integrate the end pieces, extended, unless the left or right callback is given. */
+#define QOR_DF_INTEGRATE_DECLS(p, T, ICB, SCB)                                                         \
+  QOR_API int32_t qor_df_kernel_##p##DFIntegrate1D(DfTask1D* task, int64_t method, int64_t nlim,       \
+      const T* llim, int64_t llimhint, const T* rlim, int64_t rlimhint, const T* ldatahint,           \
+      const T* rdatahint, T* r, int64_t rhint, ICB leftCallback, const void* leftParams,              \
+      ICB rightCallback, const void* rightParams, ICB interpCallback, const void* interpParams,       \
+      SCB searchCallback, const void* searchParams, const ThreadingServices* threading);
+QOR_DF_INTEGRATE_DECLS(d, double, DfdIntegrCallBack, DfdSearchCallBack)
+QOR_DF_INTEGRATE_DECLS(s, float, DfsIntegrCallBack, DfsSearchCallBack)
+#undef QOR_DF_INTEGRATE_DECLS
 
 /* One evaluator per spline kind, for one block of sites of one function.
  * part: the partition and spline; data: the function's coefficients (or its y values for the

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data_fitting/task.h"
+#include "qor/service.h"
 
 namespace qor::df {
 
@@ -30,5 +31,28 @@ bool periodic_ends_match(const DfTask1D* t) {
   }
   return true;
 }
+
+// The imported tridiagonal solvers of the task's precision: factor (?dttrfb_4dfl), solve with
+// the factors (?dttrsb_4dfl, no transpose) and both in one call (?dtsvb_4dfl).
+template <class T>
+struct Tridiagonal;
+#define QOR_DF_TRIDIAGONAL(T, p)                                                                       \
+  template <>                                                                                          \
+  struct Tridiagonal<T> {                                                                              \
+    static void factor(const qor_int* n, T* dl, T* d, T* du, qor_int* info) {                         \
+      p##dttrfb_4dfl(n, dl, d, du, info);                                                              \
+    }                                                                                                  \
+    static void solve(const qor_int* n, const qor_int* nrhs, const T* dl, const T* d, const T* du, T* b, \
+                      const qor_int* ldb, qor_int* info) {                                             \
+      p##dttrsb_4dfl("N", n, nrhs, dl, d, du, b, ldb, info);                                           \
+    }                                                                                                  \
+    static void factor_solve(const qor_int* n, const qor_int* nrhs, T* dl, T* d, T* du, T* b,          \
+                             const qor_int* ldb, qor_int* info) {                                      \
+      p##dtsvb_4dfl(n, nrhs, dl, d, du, b, ldb, info);                                                 \
+    }                                                                                                  \
+  };
+QOR_DF_TRIDIAGONAL(double, d)
+QOR_DF_TRIDIAGONAL(float, s)
+#undef QOR_DF_TRIDIAGONAL
 
 }  // namespace qor::df

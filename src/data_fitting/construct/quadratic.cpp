@@ -68,23 +68,6 @@ bool subgrid_valid(const DfTask1D* t, const Subgrid<T>& g) {
   return true;
 }
 
-template <class T>
-struct SolverOf;
-template <>
-struct SolverOf<double> {
-  static void solve(const qor_int* n, const qor_int* nrhs, double* dl, double* d, double* du, double* b,
-                    const qor_int* ldb, qor_int* info) {
-    ddtsvb_4dfl(n, nrhs, dl, d, du, b, ldb, info);
-  }
-};
-template <>
-struct SolverOf<float> {
-  static void solve(const qor_int* n, const qor_int* nrhs, float* dl, float* d, float* du, float* b,
-                    const qor_int* ldb, qor_int* info) {
-    sdtsvb_4dfl(n, nrhs, dl, d, du, b, ldb, info);
-  }
-};
-
 // Slopes d(i) at the breakpoints; cell i is y[i] + d(i) t + a(i) t^2 on [t(i), t(i+1)], t = s - x[i].
 // Rows: the boundary conditions first and last; between them first-derivative continuity at
 // t(i+1), i = 0 .. nx-3, with a(i) eliminated through value and slope continuity.
@@ -152,7 +135,7 @@ int32_t subbotin_kernel(const DfTask1D* t) {
       }
     }
     qor_int info = 0;
-    SolverOf<T>::solve(&n, &one, dl, dd, du, b, &n, &info);
+    Tridiagonal<T>::factor_solve(&n, &one, dl, dd, du, b, &n, &info);
     if (info != 0) {
       status = DfErrSolver;
       break;

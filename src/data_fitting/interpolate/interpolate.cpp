@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "data_fitting/eval_kind.h"
 #include "data_fitting/search/search.h"
 #include "data_fitting/subgrid.h"
 #include "qor/service.h"
@@ -152,8 +153,6 @@ int32_t with_callback(Evaluator<T> eval, const typename Types<T>::Part* e, int64
   return DfOk;
 }
 
-enum Kind : int32_t { kLinear, kQuadratic, kCubic, kSubbotin, kArbitrary, kStepLeft, kStepRight, kLookUp };
-
 template <class T>
 Evaluator<T> evaluator_of(Kind kind) {
   switch (kind) {
@@ -167,33 +166,6 @@ Evaluator<T> evaluator_of(Kind kind) {
     case kLookUp: return lookup_eval<T>;
   }
   return nullptr;
-}
-
-// Spline kind from order and type: DfOk or DfErrType.
-int32_t select_kind(int64_t order, int64_t type, bool all_callbacks, Kind* kind) {
-  if (order == QOR_DF_ORDER_LINEAR) { *kind = kLinear; return DfOk; }
-  if (order == QOR_DF_ORDER_QUADRATIC) {
-    if (type == QOR_DF_TYPE_DEFAULT) { *kind = kQuadratic; return DfOk; }
-    if (type == QOR_DF_TYPE_SUBBOTIN) { *kind = kSubbotin; return DfOk; }
-    return DfErrType;
-  }
-  if (order == QOR_DF_ORDER_CUBIC) {
-    switch (type) {
-      case QOR_DF_TYPE_DEFAULT: case QOR_DF_TYPE_NATURAL: case QOR_DF_TYPE_HERMITE: case QOR_DF_TYPE_BESSEL:
-      case QOR_DF_TYPE_AKIMA: case QOR_DF_TYPE_HYMAN:
-        *kind = kCubic;
-        return DfOk;
-      default: return DfErrType;
-    }
-  }
-  if (order > QOR_DF_ORDER_CUBIC) { *kind = kArbitrary; return DfOk; }
-  if (order == QOR_DF_ORDER_NONE) {
-    if (type == QOR_DF_TYPE_LOOKUP) { *kind = kLookUp; return DfOk; }
-    if (type == QOR_DF_TYPE_STEP_RIGHT) { *kind = kStepRight; return DfOk; }
-    if (type == QOR_DF_TYPE_STEP_LEFT) { *kind = kStepLeft; return DfOk; }
-    if (all_callbacks) { *kind = kArbitrary; return DfOk; }
-  }
-  return DfErrType;
 }
 
 template <class T>
