@@ -78,12 +78,13 @@ void append(std::vector<T>& a, const std::vector<T>& b) {
 }
 
 // The inputs a reference row describes; random pieces use seed, seed + 1, ... and are scaled by
-// QOR_TEST_SCALE.
+// QOR_TEST_SCALE. arg: 0 for the first argument, 1 for the second (the part of a QOR_PAIR).
 template <class T>
-std::vector<T> inputs(const std::vector<Piece>& pieces, uint32_t seed) {
+std::vector<T> inputs(const std::vector<Piece>& pieces, uint32_t seed, int arg = 0) {
   std::vector<T> xs;
   for (const Piece& p : pieces) {
     switch (p.kind) {
+      case Piece::Pair: append(xs, inputs<T>({p.parts[arg]}, seed++)); break;
       case Piece::Bits: append(xs, random_bits<T>(qor::test::scaled(p.n), seed++)); break;
       case Piece::Uniform: append(xs, uniform<T>(p.a, p.b, qor::test::scaled(p.n), seed++)); break;
       case Piece::Log2:
