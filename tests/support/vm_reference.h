@@ -94,7 +94,7 @@ struct Range {
 
 // One piece of a sweep's inputs (see reference.def).
 // Pair: the first argument drawn from parts[0], the second from parts[1] (two-argument rows;
-// the two parts give the same count); a one-argument sweep takes parts[0].
+// both cut to the shorter part's count); a one-argument sweep takes parts[0].
 struct Piece {
   enum Kind { Bits, Uniform, Log2, NegLog2, Run, Steps, Values, Pair } kind;
   double a = 0, b = 0, step = 0;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <random>
 #include <string>
 #include <type_traits>
@@ -84,7 +85,15 @@ std::vector<T> inputs(const std::vector<Piece>& pieces, uint32_t seed, int arg =
   std::vector<T> xs;
   for (const Piece& p : pieces) {
     switch (p.kind) {
-      case Piece::Pair: append(xs, inputs<T>({p.parts[arg]}, seed++)); break;
+      case Piece::Pair: {  // both parts, cut to the shorter one's count
+        std::vector<T> first = inputs<T>({p.parts[0]}, seed), second = inputs<T>({p.parts[1]}, seed + 1);
+        seed += 2;
+        const size_t m = std::min(first.size(), second.size());
+        first.resize(m);
+        second.resize(m);
+        append(xs, arg == 0 ? first : second);
+        break;
+      }
       case Piece::Bits: append(xs, random_bits<T>(qor::test::scaled(p.n), seed++)); break;
       case Piece::Uniform: append(xs, uniform<T>(p.a, p.b, qor::test::scaled(p.n), seed++)); break;
       case Piece::Log2:
