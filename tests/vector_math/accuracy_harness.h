@@ -297,13 +297,15 @@ struct Report {
   int code;
   int index;
   double arg, res;
+  double arg2;       // the second argument (the first again for one-argument functions)
+  std::string name;  // the reporting function's name
 };
 inline std::vector<Report>& reports() {
   static thread_local std::vector<Report> r;
   return r;
 }
 inline int record_callback(FnxErrorContext* c) {
-  reports().push_back(Report{c->code, c->index, c->arg1, c->res1});
+  reports().push_back(Report{c->code, c->index, c->arg1, c->res1, c->arg2, std::string(c->funcName, c->funcNameLen)});
   return 0;
 }
 

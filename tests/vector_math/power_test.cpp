@@ -17,35 +17,6 @@
 namespace {
 using namespace vm_test;
 
-struct Record {
-  int code, index;
-  double arg1, arg2, res1;
-};
-std::vector<Record>& records() {
-  static thread_local std::vector<Record> r;
-  return r;
-}
-int record_both(FnxErrorContext* c) {
-  records().push_back({c->code, c->index, c->arg1, c->arg2, c->res1});
-  return 0;
-}
-class Capture {
- public:
-  Capture() {
-    records().clear();
-    old_mode_ = qor_fnx_kernel_GetMode();
-    old_cb_ = qor_fnx_kernel_SetErrorCallBack(record_both);
-    qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_CALLBACK);
-  }
-  ~Capture() {
-    qor_fnx_kernel_SetErrorCallBack(old_cb_);
-    qor_fnx_kernel_SetMode(old_mode_ & QOR_FNX_ERRMODE_MASK);
-  }
-
- private:
-  uint32_t old_mode_;
-  FnxErrorCallBack old_cb_;
-};
 
 template <class T>
 using K2 = void (*)(int32_t, const T*, const T*, T*);
@@ -100,7 +71,7 @@ TEST(Power, SpecialValuePairsAgainstMpfr) {
 }
 
 TEST(Power, StatusesWithBothArguments) {
-  Capture cap;
+  Recording rec;
   const double a[] = {-8.0, -0.0, 10.0, 10.0, 2.0, 2.0, NAN, -2.0, 0.0, 1.0};
   const double b[] = {1.0 / 3, -1.0, 400.0, -400.0, -1074.0, -1022.0, 0.0, 3.0, -0.5, NAN};
   double r[10];
@@ -116,61 +87,61 @@ TEST(Power, StatusesWithBothArguments) {
   EXPECT_EQ(r[8], INFINITY);
   EXPECT_EQ(r[9], 1.0);
   const int want_index[] = {0, 1, 2, 3, 4, 8}, want_code[] = {1, 2, 3, 4, 4, 2};
-  ASSERT_EQ(records().size(), 6u);
+  ASSERT_EQ(reports().size(), 6u);
   for (int k = 0; k < 6; ++k) {
-    EXPECT_EQ(records()[k].index, want_index[k]);
-    EXPECT_EQ(records()[k].code, want_code[k]);
-    EXPECT_EQ(records()[k].arg1, a[want_index[k]]);
-    EXPECT_EQ(records()[k].arg2, b[want_index[k]]);
+    EXPECT_EQ(reports()[k].index, want_index[k]);
+    EXPECT_EQ(reports()[k].code, want_code[k]);
+    EXPECT_EQ(reports()[k].arg, a[want_index[k]]);
+    EXPECT_EQ(reports()[k].arg2, b[want_index[k]]);
   }
   // single precision judges overflow and underflow in float
-  records().clear();
+  reports().clear();
   const float fa[] = {10.0f, 10.0f, 2.0f, -8.0f}, fb[] = {39.0f, -46.0f, -149.0f, 1.0f / 3};
   float fr[4];
   _fnxsPow(4, fa, fb, fr);
   EXPECT_EQ(fr[0], INFINITY);
   EXPECT_EQ(fr[1], 0.0f);
   EXPECT_EQ(fr[2], 0x1p-149f);
-  ASSERT_EQ(records().size(), 4u);
-  EXPECT_EQ(records()[0].code, 3);
-  EXPECT_EQ(records()[1].code, 4);
-  EXPECT_EQ(records()[2].code, 4);
-  EXPECT_EQ(records()[3].code, 1);
+  ASSERT_EQ(reports().size(), 4u);
+  EXPECT_EQ(reports()[0].code, 3);
+  EXPECT_EQ(reports()[1].code, 4);
+  EXPECT_EQ(reports()[2].code, 4);
+  EXPECT_EQ(reports()[3].code, 1);
   // Powr: a negative base, 0^0 and 1^inf are outside its domain
-  records().clear();
+  reports().clear();
   const double pa[] = {-2.0, 0.0, 1.0, INFINITY, -0.0}, pb[] = {2.0, 0.0, INFINITY, 0.0, -1.0};
   double pr[5];
   _fnxdPowr(5, pa, pb, pr);
   for (int i = 0; i < 4; ++i) EXPECT_TRUE(std::isnan(pr[i])) << i;
   EXPECT_EQ(pr[4], INFINITY);  // -0 counts as +0
-  ASSERT_EQ(records().size(), 5u);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(records()[i].code, 1);
-  EXPECT_EQ(records()[4].code, 2);
+  ASSERT_EQ(reports().size(), 5u);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(reports()[i].code, 1);
+  EXPECT_EQ(reports()[4].code, 2);
 }
 
 // The scalar exponent of Powx is the second argument of every record.
 TEST(Power, PowxRecordsItsScalar) {
-  Capture cap;
+  Recording rec;
   std::vector<double> a(11, 3.0), r(11);
   a[5] = 0.0;
   a[9] = -0.0;
   _fnxdPowx(11, a.data(), -1.0, r.data());
-  ASSERT_EQ(records().size(), 2u);
-  EXPECT_EQ(records()[0].index, 5);
-  EXPECT_EQ(records()[0].arg2, -1.0);
-  EXPECT_EQ(records()[1].index, 9);
-  EXPECT_EQ(records()[1].arg2, -1.0);
-  EXPECT_EQ(records()[1].res1, -INFINITY);
+  ASSERT_EQ(reports().size(), 2u);
+  EXPECT_EQ(reports()[0].index, 5);
+  EXPECT_EQ(reports()[0].arg2, -1.0);
+  EXPECT_EQ(reports()[1].index, 9);
+  EXPECT_EQ(reports()[1].arg2, -1.0);
+  EXPECT_EQ(reports()[1].res, -INFINITY);
   EXPECT_EQ(r[0], 1.0 / 3.0);
   std::vector<float> fa(13, 4.0f), fr(13);
   fa[12] = -4.0f;
-  records().clear();
+  reports().clear();
   _fnxsPowx(13, fa.data(), 0.5f, fr.data());
   EXPECT_EQ(fr[0], 2.0f);
-  ASSERT_EQ(records().size(), 1u);
-  EXPECT_EQ(records()[0].index, 12);
-  EXPECT_EQ(records()[0].arg2, 0.5);
-  EXPECT_EQ(records()[0].code, 1);
+  ASSERT_EQ(reports().size(), 1u);
+  EXPECT_EQ(reports()[0].index, 12);
+  EXPECT_EQ(reports()[0].arg2, 0.5);
+  EXPECT_EQ(reports()[0].code, 1);
 }
 
 // Results through the subnormal range are rounded once: 2^y for y in steps of 1/8 from -1080 to
@@ -255,7 +226,7 @@ TEST(Hypot, BothEndsOfTheRange) {
 
 // Pow2o3 and Pow3o2 at their edges.
 TEST(Power, FixedPowers) {
-  Capture cap;
+  Recording rec;
   const double a[] = {-8.0, 8.0, -0.0, -INFINITY, 0x1p-1074, 0x1p683, 4.0, -4.0};
   double r[8];
   _fnxdPow2o3(8, a, r);
@@ -263,7 +234,7 @@ TEST(Power, FixedPowers) {
   EXPECT_EQ(r[1], 4.0);
   EXPECT_TRUE(r[2] == 0.0 && !std::signbit(r[2]));
   EXPECT_EQ(r[3], INFINITY);
-  EXPECT_TRUE(records().empty());
+  EXPECT_TRUE(reports().empty());
   _fnxdPow3o2(8, a, r);
   EXPECT_TRUE(std::isnan(r[0]));
   EXPECT_EQ(r[1], std::sqrt(8.0) * 8.0);
@@ -273,7 +244,7 @@ TEST(Power, FixedPowers) {
   EXPECT_EQ(r[3], INFINITY);  // pow(-inf, 1.5) as C's pow
   // statuses: domain for -8 and -4; underflow for 2^-1074; overflow for 2^683
   std::vector<int> codes;
-  for (const Record& x : records()) codes.push_back(x.code * 10 + x.index);
+  for (const Report& x : reports()) codes.push_back(x.code * 10 + x.index);
   EXPECT_EQ(codes, (std::vector<int>{10, 44, 35, 17}));
 }
 

@@ -16,80 +16,48 @@
 namespace {
 using namespace vm_test;
 
-struct Record {
-  int code, index;
-  double arg1, arg2, res1;
-  std::string name;
-};
-std::vector<Record>& records() {
-  static thread_local std::vector<Record> r;
-  return r;
-}
-int record_both(FnxErrorContext* c) {
-  records().push_back({c->code, c->index, c->arg1, c->arg2, c->res1, std::string(c->funcName, c->funcNameLen)});
-  return 0;
-}
-// The callback installed (callback-only mode) for the object's lifetime.
-class Capture {
- public:
-  Capture() {
-    records().clear();
-    old_mode_ = qor_fnx_kernel_GetMode();
-    old_cb_ = qor_fnx_kernel_SetErrorCallBack(record_both);
-    qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_CALLBACK);
-    qor_fnx_kernel_ClearErrStatus();
-  }
-  ~Capture() {
-    qor_fnx_kernel_SetErrorCallBack(old_cb_);
-    qor_fnx_kernel_SetMode(old_mode_ & QOR_FNX_ERRMODE_MASK);
-  }
-
- private:
-  uint32_t old_mode_;
-  FnxErrorCallBack old_cb_;
-};
 
 bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 TEST(TwoArgExact, DivReportsAZeroDivisorWithBothArguments) {
-  Capture cap;
+  Recording rec;
   std::vector<float> a = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, b(11, 4.0f), r(11);
   b[5] = 0.0f;
   b[9] = -0.0f;
   a[9] = 0.0f;
   _fnxsDiv(11, a.data(), b.data(), r.data());
-  ASSERT_EQ(records().size(), 2u);
-  EXPECT_EQ(records()[0].code, 2);
-  EXPECT_EQ(records()[0].index, 5);
-  EXPECT_EQ(records()[0].arg1, 6.0);
-  EXPECT_TRUE(same_bits(records()[0].arg2, 0.0));
-  EXPECT_EQ(records()[0].res1, INFINITY);
-  EXPECT_EQ(records()[0].name, "vsDiv");
-  EXPECT_EQ(records()[1].index, 9);  // 0 / -0: NaN, reported too
-  EXPECT_TRUE(std::isnan(records()[1].res1));
+  ASSERT_EQ(reports().size(), 2u);
+  EXPECT_EQ(reports()[0].code, 2);
+  EXPECT_EQ(reports()[0].index, 5);
+  EXPECT_EQ(reports()[0].arg, 6.0);
+  EXPECT_TRUE(same_bits(reports()[0].arg2, 0.0));
+  EXPECT_EQ(reports()[0].res, INFINITY);
+  EXPECT_EQ(reports()[0].name, "vsDiv");
+  EXPECT_EQ(reports()[1].index, 9);  // 0 / -0: NaN, reported too
+  EXPECT_TRUE(std::isnan(reports()[1].res));
   EXPECT_EQ(r[4], 1.25f);
   EXPECT_EQ(r[5], INFINITY);
   EXPECT_TRUE(std::isnan(r[9]));
   EXPECT_EQ(_fnxGetErrStatus(), 2);
   // the double kernel, in every slot
   for (auto k : {_fnxdDiv_50, _fnxdDiv, _fnxdDiv_26}) {
-    records().clear();
+    reports().clear();
     const double x[3] = {-1, 1, 2}, y[3] = {0, 3, -0.0};
     double z[3];
     k(3, x, y, z);
-    ASSERT_EQ(records().size(), 2u);
+    ASSERT_EQ(reports().size(), 2u);
     EXPECT_EQ(z[0], -INFINITY);
     EXPECT_EQ(z[1], 1.0 / 3.0);
     EXPECT_EQ(z[2], -INFINITY);
-    EXPECT_EQ(records()[1].index, 2);
-    EXPECT_TRUE(same_bits(records()[1].arg2, -0.0));
-    EXPECT_EQ(records()[1].name, "vdDiv");
+    EXPECT_EQ(reports()[1].index, 2);
+    EXPECT_TRUE(same_bits(reports()[1].arg2, -0.0));
+    EXPECT_EQ(reports()[1].name, "vdDiv");
   }
 }
 
 TEST(TwoArgExact, FmodAndRemainderCases) {
-  Capture cap;
+  Recording rec;
   const float a[] = {5.5f, -5.5f, 7.0f, 3.0f, INFINITY, 1.0f, 0x1.fffffep127f, -0x1p-149f, 5.0f, NAN};
   const float b[] = {2.0f, 2.0f, 0.0f, INFINITY, 2.0f, 1.0f, 0x1p-149f, 0x1p-148f, -1.5f, 0.0f};
   constexpr int n = 10;
@@ -105,19 +73,19 @@ TEST(TwoArgExact, FmodAndRemainderCases) {
   EXPECT_EQ(r[7], -0x1p-149f);
   EXPECT_EQ(r[8], 0.5f);
   EXPECT_TRUE(std::isnan(r[9]));  // NaN operand: no report
-  ASSERT_EQ(records().size(), 2u);
-  EXPECT_EQ(records()[0].code, 2);
-  EXPECT_EQ(records()[0].index, 2);
-  EXPECT_EQ(records()[0].arg1, 7.0);
-  EXPECT_EQ(records()[0].arg2, 0.0);
-  EXPECT_EQ(records()[1].index, 4);
-  records().clear();
+  ASSERT_EQ(reports().size(), 2u);
+  EXPECT_EQ(reports()[0].code, 2);
+  EXPECT_EQ(reports()[0].index, 2);
+  EXPECT_EQ(reports()[0].arg, 7.0);
+  EXPECT_EQ(reports()[0].arg2, 0.0);
+  EXPECT_EQ(reports()[1].index, 4);
+  reports().clear();
   _fnxsRemainder(n, a, b, r);
   EXPECT_EQ(r[0], -0.5f);  // 5.5 / 2 = 2.75 -> 3
   EXPECT_EQ(r[1], 0.5f);
   EXPECT_EQ(r[8], 0.5f);  // 5 / -1.5 = -3.33 -> -3: 5 - 4.5
   EXPECT_TRUE(same_bits(r[5], 0.0f));
-  EXPECT_EQ(records().size(), 2u);
+  EXPECT_EQ(reports().size(), 2u);
   // ties go to the even quotient; |a| = |b| gives a zero with a's sign
   const double c[] = {2.5, 3.5, -2.5, -4.0, 0x1p1023, 1e-320};
   const double d[] = {1.0, 1.0, 1.0, 4.0, 0x1.8p-1070, 3e-321};
@@ -152,7 +120,7 @@ TEST(TwoArgExact, FmodMatchesTheCLibraryOverExponentSpreads) {
 }
 
 TEST(TwoArgExact, NextAfterStatuses) {
-  Capture cap;
+  Recording rec;
   const float a[] = {0.0f, 0x1p-126f, 0x1.fffffep127f, 1.0f, -0x1p-149f, 2.0f, NAN, -0.0f};
   const float b[] = {1.0f, 0.0f, INFINITY, 2.0f, 1.0f, 2.0f, 1.0f, 0.0f};
   float r[8];
@@ -165,24 +133,24 @@ TEST(TwoArgExact, NextAfterStatuses) {
   EXPECT_EQ(r[5], 2.0f);
   EXPECT_TRUE(std::isnan(r[6]));
   EXPECT_TRUE(same_bits(r[7], 0.0f));  // a = b: b itself, no step
-  ASSERT_EQ(records().size(), 4u);
+  ASSERT_EQ(reports().size(), 4u);
   const int want_index[] = {0, 1, 2, 4}, want_code[] = {4, 4, 3, 4};
   for (int k = 0; k < 4; ++k) {
-    EXPECT_EQ(records()[k].index, want_index[k]);
-    EXPECT_EQ(records()[k].code, want_code[k]);
+    EXPECT_EQ(reports()[k].index, want_index[k]);
+    EXPECT_EQ(reports()[k].code, want_code[k]);
   }
-  EXPECT_EQ(records()[2].arg2, INFINITY);
-  EXPECT_EQ(records()[2].res1, INFINITY);
+  EXPECT_EQ(reports()[2].arg2, INFINITY);
+  EXPECT_EQ(reports()[2].res, INFINITY);
   // the double kernel: 0 steps to the least subnormal with b's sign, reported as underflow
-  records().clear();
+  reports().clear();
   const double x[2] = {0.0, 0x1.fffffffffffffp1023}, y[2] = {-1.0, INFINITY};
   double z[2];
   _fnxdNextAfter(2, x, y, z);
   EXPECT_EQ(z[0], -0x1p-1074);
   EXPECT_EQ(z[1], INFINITY);
-  ASSERT_EQ(records().size(), 2u);
-  EXPECT_EQ(records()[0].code, 4);
-  EXPECT_EQ(records()[1].code, 3);
+  ASSERT_EQ(reports().size(), 2u);
+  EXPECT_EQ(reports()[0].code, 4);
+  EXPECT_EQ(reports()[1].code, 3);
 }
 
 // maximumNumber / minimumNumber and their magnitude twins: signed zeros and NaNs, in blocks and
@@ -240,7 +208,7 @@ TEST(TwoArgExact, MinMaxSignedZerosAndNaNs) {
 // precision within 2 ulp of the exact fraction of the rounded numerator and denominator, double
 // precision the IEEE quotient of them; every count from 0 to 20 (blocks and the padded tail).
 TEST(TwoArgExact, LinearFracCases) {
-  Capture cap;
+  Recording rec;
   std::mt19937 g(5);
   std::uniform_real_distribution<float> u(-100, 100);
   for (int n = 0; n <= 20; ++n) {
@@ -270,11 +238,11 @@ TEST(TwoArgExact, LinearFracCases) {
     _fnxdLinearFrac(n, da.data(), db.data(), 0.0, 0.25, 0.0, 4.0, dr.data());
     for (int i = 0; i < n; ++i) EXPECT_EQ(dr[i], 0.0625);
   }
-  EXPECT_TRUE(records().empty());  // nothing reported, even for a zero denominator
+  EXPECT_TRUE(reports().empty());  // nothing reported, even for a zero denominator
   const float z[8] = {1, 1, 1, 1, 1, 1, 1, 1};
   float zr[8];
   _fnxsLinearFrac(8, z, z, 1.0f, 0.0f, 1.0f, -1.0f, zr);
-  EXPECT_TRUE(records().empty());
+  EXPECT_TRUE(reports().empty());
 }
 
 }  // namespace

@@ -80,6 +80,16 @@ struct Div : FamilyBase<T> {
   }
 };
 
+// ---- Fmod, Remainder, NextAfter: every element through the exact routine ---------------------
+template <class T>
+struct ElementOnly : FamilyBase<T> {
+  using V = typename Bits<T>::V;
+  static constexpr Scheme kScheme = Scheme::Recompute;
+  static constexpr int kIn = 2;
+  static int screen(V, V) { return (1 << (16 / sizeof(T))) - 1; }
+  static V packed(V x, V) { return x; }
+};
+
 // ---- Fmod and Remainder: exact long division of the significands -----------------------------
 // |a| mod |b| for finite non-zero a, b with |a| >= |b|, with a's sign, exactly.
 template <class T>
@@ -131,13 +141,7 @@ T fmod_finite(T a, T b) {
 }
 
 template <class T>
-struct Fmod : FamilyBase<T> {
-  using V = typename Bits<T>::V;
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static constexpr int kIn = 2;
-  // every element takes the exact routine
-  static int screen(V, V) { return (1 << (16 / sizeof(T))) - 1; }
-  static V packed(V x, V) { return x; }
+struct Fmod : ElementOnly<T> {
   static int element(const T* px, const T* py, T* r) {
     const T a = *px, b = *py;
     if (std::isnan(a) || std::isnan(b)) { *r = a * b; return kOk; }
@@ -154,12 +158,7 @@ struct Fmod : FamilyBase<T> {
 };
 
 template <class T>
-struct Remainder : FamilyBase<T> {
-  using V = typename Bits<T>::V;
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static constexpr int kIn = 2;
-  static int screen(V, V) { return (1 << (16 / sizeof(T))) - 1; }
-  static V packed(V x, V) { return x; }
+struct Remainder : ElementOnly<T> {
   static int element(const T* px, const T* py, T* r) {
     const T a = *px, b = *py;
     if (std::isnan(a)) { *r = a * T(1.7); return kOk; }
@@ -191,14 +190,9 @@ struct Remainder : FamilyBase<T> {
 
 // ---- NextAfter -------------------------------------------------------------------------------
 template <class T>
-struct NextAfter : FamilyBase<T> {
+struct NextAfter : ElementOnly<T> {
   using B = Bits<T>;
-  using V = typename B::V;
   using U = typename B::U;
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static constexpr int kIn = 2;
-  static int screen(V, V) { return (1 << (16 / sizeof(T))) - 1; }
-  static V packed(V x, V) { return x; }
   static int element(const T* px, const T* py, T* r) {
     const T a = *px, b = *py;
     if (std::isnan(a) || std::isnan(b)) { *r = a + b; return kOk; }
