@@ -39,8 +39,51 @@ inline int ref_modf(mpfr_ptr i, mpfr_ptr f, mpfr_srcptr x, mpfr_rnd_t r) {
   return mpfr_modf(i, f, x, r);
 }
 
+// The element type a two-argument sweep measures ('s' or 'd'): the adapters whose exact value
+// depends on the format (NextAfter's step) read it; the sweeps set it.
+inline thread_local char ref_element_type = 'd';
+
+// C's nextafter in the element type being measured.
+inline int ref_nextafter(mpfr_ptr y, mpfr_srcptr a, mpfr_srcptr b, mpfr_rnd_t) {
+  const double x = mpfr_get_d(a, MPFR_RNDN), t = mpfr_get_d(b, MPFR_RNDN);
+  const double r = ref_element_type == 's' ? static_cast<double>(std::nextafter(static_cast<float>(x), static_cast<float>(t)))
+                                           : std::nextafter(x, t);
+  mpfr_set_d(y, r, MPFR_RNDN);
+  if (std::isnan(r)) mpfr_set_nan(y);
+  return 0;
+}
+// IEEE 754-2019 maximumMagnitudeNumber / minimumMagnitudeNumber: the operand of larger (smaller)
+// magnitude, mpfr_max (mpfr_min) of equal magnitudes; a NaN gives the other operand.
+inline int ref_maxmag(mpfr_ptr y, mpfr_srcptr a, mpfr_srcptr b, mpfr_rnd_t r) {
+  if (mpfr_nan_p(a) || mpfr_nan_p(b) || mpfr_cmpabs(a, b) == 0) return mpfr_max(y, a, b, r);
+  return mpfr_set(y, mpfr_cmpabs(a, b) > 0 ? a : b, r);
+}
+inline int ref_minmag(mpfr_ptr y, mpfr_srcptr a, mpfr_srcptr b, mpfr_rnd_t r) {
+  if (mpfr_nan_p(a) || mpfr_nan_p(b) || mpfr_cmpabs(a, b) == 0) return mpfr_min(y, a, b, r);
+  return mpfr_set(y, mpfr_cmpabs(a, b) < 0 ? a : b, r);
+}
+// |x|^(2/3) (the real cube root of x^2) and x^(3/2).
+inline int ref_pow2o3(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) {
+  mpfr_t s;
+  mpfr_init2(s, 2 * mpfr_get_prec(x) + 2);
+  mpfr_sqr(s, x, MPFR_RNDN);  // exact
+  const int t = mpfr_cbrt(y, s, r);
+  mpfr_clear(s);
+  return t;
+}
+inline int ref_pow3o2(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) {
+  mpfr_t e;
+  mpfr_init2(e, 8);
+  mpfr_set_d(e, 1.5, MPFR_RNDN);
+  const int t = mpfr_pow(y, x, e, r);
+  mpfr_clear(e);
+  return t;
+}
+
 // ---- the reference list -------------------------------------------------------------------------
-enum class Shape { V1, V2, V1R2, Pack, Other };  // Pack: the strided pack/unpack rows
+// Pack: the strided pack/unpack rows; VX: a scalar second argument (an MPFR column of two
+// arguments); LF: the linear fraction (its own grouped test, no reference row).
+enum class Shape { V1, V2, V1R2, VX, LF, Pack, Other };
 enum Slot { LA = 0, HA = 1, EP = 2 };
 inline const char* slot_name(int s) { return s == LA ? "LA" : s == HA ? "HA" : "EP"; }
 
@@ -50,11 +93,14 @@ struct Range {
 };
 
 // One piece of a sweep's inputs (see reference.def).
+// Pair: the first argument drawn from parts[0], the second from parts[1] (two-argument rows;
+// both cut to the shorter part's count); a one-argument sweep takes parts[0].
 struct Piece {
-  enum Kind { Bits, Uniform, Log2, NegLog2, Run, Steps, Values } kind;
+  enum Kind { Bits, Uniform, Log2, NegLog2, Run, Steps, Values, Pair } kind;
   double a = 0, b = 0, step = 0;
   long n = 0;
   std::vector<double> values;
+  std::vector<Piece> parts;
 };
 
 struct Precision {
@@ -98,13 +144,14 @@ inline const std::vector<Reference>& references() {
 #define QOR_RANGE(lo, hi, dist) Range{lo, hi, QOR_REF_DIST_##dist}
 #define QOR_REF_DIST_uniform false
 #define QOR_REF_DIST_log_uniform true
-#define QOR_BITS(n) Piece{Piece::Bits, 0, 0, 0, n, {}},
-#define QOR_UNIFORM(lo, hi, n) Piece{Piece::Uniform, lo, hi, 0, n, {}},
-#define QOR_LOG2(e0, e1, n) Piece{Piece::Log2, e0, e1, 0, n, {}},
-#define QOR_NEG_LOG2(e0, e1, n) Piece{Piece::NegLog2, e0, e1, 0, n, {}},
-#define QOR_RUN(x, n) Piece{Piece::Run, x, 0, 0, n, {}},
-#define QOR_STEPS(lo, hi, step) Piece{Piece::Steps, lo, hi, step, 0, {}},
-#define QOR_VALUES(...) Piece{Piece::Values, 0, 0, 0, 0, {__VA_ARGS__}},
+#define QOR_BITS(n) Piece{Piece::Bits, 0, 0, 0, n, {}, {}},
+#define QOR_UNIFORM(lo, hi, n) Piece{Piece::Uniform, lo, hi, 0, n, {}, {}},
+#define QOR_LOG2(e0, e1, n) Piece{Piece::Log2, e0, e1, 0, n, {}, {}},
+#define QOR_NEG_LOG2(e0, e1, n) Piece{Piece::NegLog2, e0, e1, 0, n, {}, {}},
+#define QOR_RUN(x, n) Piece{Piece::Run, x, 0, 0, n, {}, {}},
+#define QOR_STEPS(lo, hi, step) Piece{Piece::Steps, lo, hi, step, 0, {}, {}},
+#define QOR_VALUES(...) Piece{Piece::Values, 0, 0, 0, 0, {__VA_ARGS__}, {}},
+#define QOR_PAIR(first, second) Piece{Piece::Pair, 0, 0, 0, 0, {}, std::vector<Piece>{first second}},
     return std::vector<Reference>{
 #include "vector_math/frame/reference.def"
     };
@@ -124,6 +171,7 @@ inline const std::vector<Reference>& references() {
 #undef QOR_RUN
 #undef QOR_STEPS
 #undef QOR_VALUES
+#undef QOR_PAIR
   }();
   return rows;
 }
@@ -158,8 +206,8 @@ inline const std::vector<Function>& built_functions() {
 #define QOR_REF_SHAPE_V1 Shape::V1
 #define QOR_REF_SHAPE_V2 Shape::V2
 #define QOR_REF_SHAPE_V1R2 Shape::V1R2
-#define QOR_REF_SHAPE_VX Shape::Other
-#define QOR_REF_SHAPE_LF Shape::Other
+#define QOR_REF_SHAPE_VX Shape::VX
+#define QOR_REF_SHAPE_LF Shape::LF
 #define QOR_REF_SHAPE_CIS Shape::Other
 #define QOR_REF_SHAPE_CR Shape::Other
 #define QOR_REF_SHAPE_PACKI Shape::Pack

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <random>
 #include <string>
 #include <type_traits>
@@ -78,12 +79,21 @@ void append(std::vector<T>& a, const std::vector<T>& b) {
 }
 
 // The inputs a reference row describes; random pieces use seed, seed + 1, ... and are scaled by
-// QOR_TEST_SCALE.
+// QOR_TEST_SCALE. arg: 0 for the first argument, 1 for the second (the part of a QOR_PAIR).
 template <class T>
-std::vector<T> inputs(const std::vector<Piece>& pieces, uint32_t seed) {
+std::vector<T> inputs(const std::vector<Piece>& pieces, uint32_t seed, int arg = 0) {
   std::vector<T> xs;
   for (const Piece& p : pieces) {
     switch (p.kind) {
+      case Piece::Pair: {  // both parts, cut to the shorter one's count
+        std::vector<T> first = inputs<T>({p.parts[0]}, seed), second = inputs<T>({p.parts[1]}, seed + 1);
+        seed += 2;
+        const size_t m = std::min(first.size(), second.size());
+        first.resize(m);
+        second.resize(m);
+        append(xs, arg == 0 ? first : second);
+        break;
+      }
       case Piece::Bits: append(xs, random_bits<T>(qor::test::scaled(p.n), seed++)); break;
       case Piece::Uniform: append(xs, uniform<T>(p.a, p.b, qor::test::scaled(p.n), seed++)); break;
       case Piece::Log2:
@@ -287,13 +297,15 @@ struct Report {
   int code;
   int index;
   double arg, res;
+  double arg2;       // the second argument (the first again for one-argument functions)
+  std::string name;  // the reporting function's name
 };
 inline std::vector<Report>& reports() {
   static thread_local std::vector<Report> r;
   return r;
 }
 inline int record_callback(FnxErrorContext* c) {
-  reports().push_back(Report{c->code, c->index, c->arg1, c->res1});
+  reports().push_back(Report{c->code, c->index, c->arg1, c->res1, c->arg2, std::string(c->funcName, c->funcNameLen)});
   return 0;
 }
 

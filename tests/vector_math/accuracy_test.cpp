@@ -19,10 +19,15 @@ const std::vector<std::string>& listed_names() {
   return names;
 }
 
+// The shape of the MPFR column a row of shape s needs (a scalar second argument is a second
+// argument).
+Shape mpfr_shape(Shape s) { return s == Shape::VX ? Shape::V2 : s; }
+
 TEST(ReferenceList, EveryComputingBuiltRowHasAReferenceRowOfItsShape) {
   int checked = 0;
   for (const Function& f : built_functions()) {
     if (f.shape == Shape::Pack) continue;  // pack/unpack move elements (pack_test)
+    if (f.shape == Shape::LF) continue;    // the linear fraction: twoarg_exact_test
     ++checked;
     const Reference* r = find_reference(f.func);
     if (!r) {
@@ -30,9 +35,9 @@ TEST(ReferenceList, EveryComputingBuiltRowHasAReferenceRowOfItsShape) {
       continue;
     }
     EXPECT_TRUE(f.type == 's' || f.type == 'd') << f.name() << ": the accuracy test has no complex references yet";
-    EXPECT_TRUE(f.shape == Shape::V1 || f.shape == Shape::V2 || f.shape == Shape::V1R2)
-        << f.name() << ": the accuracy test drives the shapes V1, V2 and V1R2";
-    EXPECT_TRUE(r->mpfr.shape() == f.shape) << f.name() << ": the MPFR reference has another shape";
+    EXPECT_TRUE(f.shape == Shape::V1 || f.shape == Shape::V2 || f.shape == Shape::V1R2 || f.shape == Shape::VX)
+        << f.name() << ": the accuracy test drives the shapes V1, V2, VX and V1R2";
+    EXPECT_TRUE(r->mpfr.shape() == mpfr_shape(f.shape)) << f.name() << ": the MPFR reference has another shape";
     EXPECT_FALSE(r->of(f.type).inputs.empty()) << f.name() << ": no inputs";
     EXPECT_TRUE(r->of(f.type).ha >= 0 && r->of(f.type).ha <= 1) << f.name() << ": the HA bound is at most the contract";
   }
@@ -52,9 +57,12 @@ TEST(ReferenceList, LibmColumnAgreesWithMpfr) {
   for (const Reference& r : references()) {
     if (!r.libm_x && !r.libm_xy) continue;
     std::vector<Piece> pieces = r.d.inputs;
-    for (Piece& p : pieces) p.n = std::min(p.n, 300L);
+    for (Piece& p : pieces) {
+      p.n = std::min(p.n, 300L);
+      for (Piece& q : p.parts) q.n = std::min(q.n, 300L);
+    }
     const std::vector<double> a = inputs<double>(pieces, seed_of(r.func));
-    const std::vector<double> b = inputs<double>(pieces, seed_of(r.func) + 7919);
+    const std::vector<double> b = inputs<double>(pieces, seed_of(r.func) + 7919, 1);
     qor::test::UlpAccumulator acc;
     Exact m(3);
     for (size_t i = 0; i < a.size(); ++i) {
@@ -78,6 +86,8 @@ template <class T>
 using Kernel2 = void (*)(int32_t, const T*, const T*, T*);
 template <class T>
 using Kernel1R2 = void (*)(int32_t, const T*, T*, T*);
+template <class T>
+using KernelX = void (*)(int32_t, const T*, T, T*);
 
 Contract contract_of(int slot) { return slot == LA ? Contract::LA : slot == HA ? Contract::HA : Contract::EP; }
 
@@ -85,9 +95,10 @@ Contract contract_of(int slot) { return slot == LA ? Contract::LA : slot == HA ?
 template <class T>
 void sweep_two_arguments(const Function& f, const Reference& r) {
   const std::vector<T> a = inputs<T>(r.of(f.type).inputs, seed_of(f.name()));
-  const std::vector<T> b = inputs<T>(r.of(f.type).inputs, seed_of(f.name()) + 7919);
+  const std::vector<T> b = inputs<T>(r.of(f.type).inputs, seed_of(f.name()) + 7919, 1);
   const int32_t n = static_cast<int32_t>(a.size());
   std::vector<std::vector<T>> out(3, std::vector<T>(a.size()));
+  ref_element_type = f.type;
   qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_IGNORE);
   for (int s : {LA, HA, EP}) f.slot<Kernel2<T>>(s)(n, a.data(), b.data(), out[s].data());
   qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_DEFAULT);
@@ -97,6 +108,34 @@ void sweep_two_arguments(const Function& f, const Reference& r) {
     for (int32_t i = 0; i < n; ++i) {
       set_exact(m[0], static_cast<double>(a[i]));
       set_exact(m[1], static_cast<double>(b[i]));
+      r.mpfr.f2(m[2], m[0], m[1], MPFR_RNDN);
+      for (int s : {LA, HA, EP}) record(res[s], contract_of(s), m[2], out[s][i], static_cast<double>(a[i]));
+    }
+  }
+  for (int s : {LA, HA, EP}) check<T>(f.name().c_str(), slot_name(s), contract_of(s), r.of(f.type).ha, res[s]);
+}
+
+// A scalar second argument: every fixed value of the row's inputs (QOR_VALUES) in turn, with the
+// whole input list as the vector.
+template <class T>
+void sweep_scalar_argument(const Function& f, const Reference& r) {
+  const std::vector<T> a = inputs<T>(r.of(f.type).inputs, seed_of(f.name()));
+  std::vector<T> bs;
+  for (const Piece& p : r.of(f.type).inputs)
+    if (p.kind == Piece::Values)
+      for (double v : p.values) bs.push_back(static_cast<T>(v));
+  ASSERT_FALSE(bs.empty()) << f.name() << ": a scalar-argument row needs fixed values (QOR_VALUES)";
+  const int32_t n = static_cast<int32_t>(a.size());
+  std::vector<Outcome> res(3);
+  std::vector<std::vector<T>> out(3, std::vector<T>(a.size()));
+  Exact m(3);
+  for (T b : bs) {
+    qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_IGNORE);
+    for (int s : {LA, HA, EP}) f.slot<KernelX<T>>(s)(n, a.data(), b, out[s].data());
+    qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_DEFAULT);
+    set_exact(m[1], static_cast<double>(b));
+    for (int32_t i = 0; i < n; ++i) {
+      set_exact(m[0], static_cast<double>(a[i]));
       r.mpfr.f2(m[2], m[0], m[1], MPFR_RNDN);
       for (int s : {LA, HA, EP}) record(res[s], contract_of(s), m[2], out[s][i], static_cast<double>(a[i]));
     }
@@ -138,6 +177,7 @@ void sweep_row(const Function& f, const Reference& r) {
       sweep<T>(f.name().c_str(), r.mpfr.f1, inputs<T>(r.of(f.type).inputs, seed_of(f.name())), slots<T>(f.func));
       break;
     case Shape::V2: sweep_two_arguments<T>(f, r); break;
+    case Shape::VX: sweep_scalar_argument<T>(f, r); break;
     case Shape::V1R2: sweep_two_results<T>(f, r); break;
     default: FAIL() << f.name() << ": shape not driven here";
   }
@@ -149,7 +189,7 @@ TEST_P(SlotContracts, EverySlotOverTheReferenceInputs) {
   const Function& f = *GetParam();
   const Reference* r = find_reference(f.func);
   ASSERT_NE(r, nullptr) << f.name() << " is built but has no row in vector_math/frame/reference.def";
-  ASSERT_TRUE(r->mpfr.shape() == f.shape) << f.name() << ": the MPFR reference has another shape";
+  ASSERT_TRUE(r->mpfr.shape() == mpfr_shape(f.shape)) << f.name() << ": the MPFR reference has another shape";
   if (f.type == 's') sweep_row<float>(f, *r);
   else if (f.type == 'd') sweep_row<double>(f, *r);
   else FAIL() << f.name() << ": no complex references yet";
@@ -158,7 +198,7 @@ TEST_P(SlotContracts, EverySlotOverTheReferenceInputs) {
 std::vector<const Function*> computing_rows() {
   std::vector<const Function*> v;
   for (const Function& f : built_functions())
-    if (f.shape != Shape::Pack) v.push_back(&f);
+    if (f.shape != Shape::Pack && f.shape != Shape::LF) v.push_back(&f);
   return v;
 }
 

@@ -38,6 +38,25 @@
 //   static int screen_pair(V x0, V x1);                  // screen(x0) | screen(x1) << W
 //   static void packed_pair(V x0, V x1, V& r0, V& r1);   // packed(x0), packed(x1)
 //
+// A family whose packed formula learns midway which lanes it cannot handle (Pow: only y log2 x
+// tells whether the result leaves the normal range) may give, instead of or beside screen(),
+// the screen and the formula in one:
+//
+//   static int packed_checked(V x, V y, V& r);  // or packed_checked(V x, V& r) with kIn = 1:
+//                                               // r = the packed results, returns the lane
+//                                               // bitmask of lanes whose r is not valid
+//
+// The flagged lanes then take the scheme's path as if screen() had flagged them.
+//
+// Shapes beyond one or two vectors:
+//   VX  (n, a, scalar b, r): a two-argument family run with b the same in every lane; the error
+//       record's second argument reads the scalar (arg2[index] is b for every index);
+//   LF  (n, a, b, scalea, shifta, scaleb, shiftb, r): a family with kLinearFrac = true and
+//         template <LfCase C> static V linear_frac(V x, V y, const LfCoeffs<T>& c);
+//       run in blocks of two registers and a padded last block, one loop per case (scaleb = 0:
+//       constant denominator; scalea = 0: constant numerator; both: constant; otherwise
+//       general); nothing is screened and nothing reported.
+//
 // The kernel itself is one line in its code-path file (vector_math/frame/kernel_export.h):
 // `QOR_FNX_KERNEL(dExp, W7HAynn, DExpHA)` defines qor_fnx_kernel_dExp_W7HAynn with the row's
 // signature, runs the family through run<> and reports errors under the name "vdExp".
@@ -120,6 +139,7 @@ struct FamilyBase {
   static constexpr int kOut = 1;
   static constexpr bool kAlignPeel = false;
   static constexpr bool kInlineBlocks = false;
+  static constexpr bool kLinearFrac = false;  // the LF shape (LinearFracFrame)
   static uint32_t mxcsr_control(uint32_t mode, uint32_t /*caller_mxcsr*/) { return mxcsr_control_for_mode(mode); }
 };
 
@@ -151,7 +171,8 @@ inline void report_error(double*, int32_t code, int32_t index, const void* a1, c
   qor_fnx_kernel_dError(code, index, a1, a2, r1, r2, name);
 }
 
-template <class F>
+// kScalarB: the second argument is the one value *b for every element (the VX shape).
+template <class F, bool kScalarB = false>
 class Frame {
  public:
   using T = typename F::T;
@@ -171,13 +192,13 @@ class Frame {
       if (peel > 0) tail(i, peel, a, b, r1, r2);
       i = peel;
     }
-    if constexpr (F::kInlineBlocks) {
+    if constexpr (F::kInlineBlocks && !kChecked) {
       for (; i + B <= n; i += B) {
         const V x0 = V::load(a + i), x1 = V::load(a + i + W);
         V y0 = x0, y1 = x1;
         if constexpr (F::kIn == 2) {
-          y0 = V::load(b + i);
-          y1 = V::load(b + i + W);
+          y0 = load_b(b, i);
+          y1 = load_b(b, i + W);
         }
         if (__builtin_expect(screen2(x0, y0, x1, y1) == 0, 1)) packed_store2_inline(x0, y0, x1, y1, r1 + i, r2 + i);
         else flagged_block(i, a, b, r1, r2);
@@ -191,6 +212,33 @@ class Frame {
  private:
   static constexpr bool kScreenPair = requires(V v) { F::screen_pair(v, v); };
   static constexpr bool kPackedPair = requires(V v, V& r) { F::packed_pair(v, v, r, r); };
+  static constexpr bool kChecked =
+      requires(V v, V& r) { F::packed_checked(v, v, r); } || requires(V v, V& r) { F::packed_checked(v, r); };
+
+  static constexpr bool kScreened = requires(V v) { F::screen(v, v); } || requires(V v) { F::screen(v); };
+
+  // The second argument: a vector, or the scalar *b in every lane (VX).
+  static V load_b(const T* b, int32_t i) {
+    if constexpr (kScalarB) return V::splat(*b);
+    else return V::load(b + i);
+  }
+  static T at_b(const T* b, int32_t i) {
+    if constexpr (kScalarB) return *b;
+    else return b[i];
+  }
+  // What the error record reads its second argument from: arg2[k] must be element k's b. For a
+  // scalar b the address is moved back k elements (computed as an integer; the error routine
+  // indexes it forward by k again and reads the scalar).
+  static const T* record_b(const T* b, int32_t k) {
+    if constexpr (kScalarB)
+      return reinterpret_cast<const T*>(reinterpret_cast<uintptr_t>(b) - static_cast<uintptr_t>(k) * sizeof(T));
+    else return b;
+  }
+  // The packed results of a block and the mask of its lanes the formula cannot handle.
+  static int checked_pair(V x0, V y0, V x1, V y1, V& r0, V& r1) {
+    if constexpr (F::kIn == 2) return F::packed_checked(x0, y0, r0) | (F::packed_checked(x1, y1, r1) << W);
+    else return F::packed_checked(x0, r0) | (F::packed_checked(x1, r1) << W);
+  }
 
   static int screen2(V x0, V y0, V x1, V y1) {
     if constexpr (F::kIn == 1 && kScreenPair) return F::screen_pair(x0, x1);
@@ -245,16 +293,38 @@ class Frame {
     if constexpr (F::kOut == 2) status = F::element(x, r1 + k, r2 + k);
     else if constexpr (F::kIn == 2) status = F::element(x, y, r1 + k);
     else status = F::element(x, r1 + k);
-    if (status != kOk) report_error(static_cast<T*>(nullptr), status, k, a, b, r1, r2, F::kName);
+    if (status != kOk) report_error(static_cast<T*>(nullptr), status, k, a, record_b(b, k), r1, r2, F::kName);
   }
 
   static void block(int32_t i, const T* a, const T* b, T* r1, T* r2) {
     const V x0 = V::load(a + i), x1 = V::load(a + i + W);
     V y0 = x0, y1 = x1;
     if constexpr (F::kIn == 2) {
-      y0 = V::load(b + i);
-      y1 = V::load(b + i + W);
+      y0 = load_b(b, i);
+      y1 = load_b(b, i + W);
     }
+    if constexpr (kChecked) {
+      V p0, p1;
+      int m = checked_pair(x0, y0, x1, y1, p0, p1);
+      if constexpr (kScreened) m |= screen2(x0, y0, x1, y1);
+      if (__builtin_expect(m == 0, 1) || F::kScheme == Scheme::Patch) {
+        p0.store(r1 + i);
+        p1.store(r1 + i + W);
+      }
+      if (m == 0) return;
+      alignas(16) T xs[B], ys[B];
+      x0.store(xs);
+      x1.store(xs + W);
+      y0.store(ys);
+      y1.store(ys + W);
+      if constexpr (F::kScheme == Scheme::Recompute) m = (1 << B) - 1;
+      while (m) {
+        const int j = __builtin_ctz(static_cast<unsigned>(m));
+        m &= m - 1;
+        element(i + j, xs + j, ys + j, a, b, r1, r2);
+      }
+      return;
+    } else {
     int m = screen2(x0, y0, x1, y1);
     if (m == 0) {
       packed_store2(x0, y0, x1, y1, r1 + i, r2 + i);
@@ -281,6 +351,7 @@ class Frame {
         element(i + j, xs + j, ys + j, a, b, r1, r2);
       }
     }
+    }
   }
 
   // A block with a flagged lane, out of the kInlineBlocks loop (nothing of it is stored yet).
@@ -293,7 +364,7 @@ class Frame {
     if constexpr (F::kScheme == Scheme::Recompute) {
       for (int32_t k = i; k < i + count; ++k) {
         const T x = a[k];
-        const T y = F::kIn == 2 ? b[k] : x;
+        const T y = F::kIn == 2 ? at_b(b, k) : x;
         element(k, &x, &y, a, b, r1, r2);
       }
     } else {
@@ -303,12 +374,22 @@ class Frame {
         alignas(16) T xs[B], ys[B], o1[B], o2[B];
         for (int j = 0; j < B; ++j) {
           xs[j] = a[i + (j < c ? j : 0)];
-          ys[j] = F::kIn == 2 ? b[i + (j < c ? j : 0)] : xs[j];
+          ys[j] = F::kIn == 2 ? at_b(b, i + (j < c ? j : 0)) : xs[j];
         }
         const V x0 = V::load_aligned(xs), x1 = V::load_aligned(xs + W);
         const V y0 = V::load_aligned(ys), y1 = V::load_aligned(ys + W);
-        int m = screen2(x0, y0, x1, y1) & ((1 << c) - 1);
-        packed_store2(x0, y0, x1, y1, o1, o2);
+        int m;
+        if constexpr (kChecked) {
+          V p0, p1;
+          m = checked_pair(x0, y0, x1, y1, p0, p1);
+          if constexpr (kScreened) m |= screen2(x0, y0, x1, y1);
+          m &= (1 << c) - 1;
+          p0.store(o1);
+          p1.store(o1 + W);
+        } else {
+          m = screen2(x0, y0, x1, y1) & ((1 << c) - 1);
+          packed_store2(x0, y0, x1, y1, o1, o2);
+        }
         for (int j = 0; j < c; ++j) {
           r1[i + j] = o1[j];
           if constexpr (F::kOut == 2) r2[i + j] = o2[j];
@@ -325,8 +406,56 @@ class Frame {
   }
 };
 
+// The LF shape: the four scalars of a linear fraction (scalea a + shifta) / (scaleb b + shiftb),
+// and its three cases.
+template <class T>
+struct LfCoeffs {
+  T scalea, shifta, scaleb, shiftb;
+};
+enum class LfCase { General, ConstDenominator, ConstNumerator, Constant };
+
+template <class F>
+struct LinearFracFrame {
+  using T = typename F::T;
+  using V = typename VecOf<T>::type;
+  static constexpr int W = 16 / static_cast<int>(sizeof(T));
+  static constexpr int B = 2 * W;
+
+  static void run(int32_t n, const T* a, const T* b, const LfCoeffs<T>& c, T* r) {
+    if (n <= 0) return;
+    FpEnvGuard env([](uint32_t mode, uint32_t caller) { return F::mxcsr_control(mode, caller); });
+    if (c.scaleb == T(0) && c.scalea == T(0)) loop<LfCase::Constant>(n, a, b, c, r);
+    else if (c.scaleb == T(0)) loop<LfCase::ConstDenominator>(n, a, b, c, r);
+    else if (c.scalea == T(0)) loop<LfCase::ConstNumerator>(n, a, b, c, r);
+    else loop<LfCase::General>(n, a, b, c, r);
+  }
+
+ private:
+  template <LfCase C>
+  static void loop(int32_t n, const T* a, const T* b, const LfCoeffs<T>& c, T* r) {
+    int32_t i = 0;
+    for (; i + B <= n; i += B) {
+      const V r0 = F::template linear_frac<C>(V::load(a + i), V::load(b + i), c);
+      const V r1 = F::template linear_frac<C>(V::load(a + i + W), V::load(b + i + W), c);
+      r0.store(r + i);
+      r1.store(r + i + W);
+    }
+    if (i == n) return;
+    // the last elements through the same formula, in a block padded with zeros (never stored)
+    alignas(16) T xs[B] = {}, ys[B] = {}, o[B];
+    for (int32_t j = 0; j < n - i; ++j) {
+      xs[j] = a[i + j];
+      ys[j] = b[i + j];
+    }
+    F::template linear_frac<C>(V::load_aligned(xs), V::load_aligned(ys), c).store(o);
+    F::template linear_frac<C>(V::load_aligned(xs + W), V::load_aligned(ys + W), c).store(o + W);
+    for (int32_t j = 0; j < n - i; ++j) r[i + j] = o[j];
+  }
+};
+
 // The runner, chosen by the family's arity: V1 (one argument, one result), V2 (two arguments),
-// V1R2 (one argument, two results).
+// VX (two arguments, the second a scalar), V1R2 (one argument, two results), LF (linear
+// fraction).
 template <class F>
   requires(F::kIn == 1 && F::kOut == 1)
 inline void run(int32_t n, const typename F::T* a, typename F::T* r) {
@@ -336,6 +465,17 @@ template <class F>
   requires(F::kIn == 2)
 inline void run(int32_t n, const typename F::T* a, const typename F::T* b, typename F::T* r) {
   Frame<F>::run(n, a, b, r, r);
+}
+template <class F>
+  requires(F::kIn == 2)
+inline void run(int32_t n, const typename F::T* a, typename F::T b, typename F::T* r) {
+  Frame<F, true>::run(n, a, &b, r, r);
+}
+template <class F>
+  requires(F::kLinearFrac)
+inline void run(int32_t n, const typename F::T* a, const typename F::T* b, typename F::T scalea,
+                typename F::T shifta, typename F::T scaleb, typename F::T shiftb, typename F::T* r) {
+  LinearFracFrame<F>::run(n, a, b, LfCoeffs<typename F::T>{scalea, shifta, scaleb, shiftb}, r);
 }
 template <class F>
   requires(F::kOut == 2)
