@@ -39,6 +39,19 @@ inline int ref_modf(mpfr_ptr i, mpfr_ptr f, mpfr_srcptr x, mpfr_rnd_t r) {
   return mpfr_modf(i, f, x, r);
 }
 
+// 1/x and 1/cbrt(x), the reciprocal and root functions MPFR lacks (exact at the working precision
+// but for the one rounding of each step, far below the ulps measured).
+inline int ref_inv(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) { return mpfr_ui_div(y, 1, x, r); }
+// 1/sqrt(x) with 1/sqrt(-0) = -inf (the sign of the zero kept, as 1/x does; MPFR gives +inf).
+inline int ref_invsqrt(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) {
+  if (mpfr_zero_p(x)) return mpfr_set_inf(y, mpfr_signbit(x) ? -1 : 1), 0;
+  return mpfr_rec_sqrt(y, x, r);
+}
+inline int ref_invcbrt(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) {
+  mpfr_cbrt(y, x, r);
+  return mpfr_ui_div(y, 1, y, r);
+}
+
 // ---- the reference list -------------------------------------------------------------------------
 enum class Shape { V1, V2, V1R2, Pack, Other };  // Pack: the strided pack/unpack rows
 enum Slot { LA = 0, HA = 1, EP = 2 };
