@@ -12,6 +12,8 @@
 #include "vector_math/kernels/roots/common.h"
 
 namespace qor::vm::roots {
+// private to each code-path file that includes it (see kernel_frame.h)
+namespace {
 
 struct SCbrt : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
@@ -45,4 +47,5 @@ struct DCbrt : FamilyBase<double> {
   }
 };
 
+}  // namespace
 }  // namespace qor::vm::roots

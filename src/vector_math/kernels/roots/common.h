@@ -19,6 +19,8 @@
 #include "vector_math/frame/lanes.h"
 
 namespace qor::vm::roots {
+// private to each code-path file that includes it (see kernel_frame.h)
+namespace {
 
 QOR_SIMD_INLINE f64x2 sqrt(f64x2 x) { return _mm_sqrt_pd(x.v); }
 QOR_SIMD_INLINE f32x4 sqrt(f32x4 x) { return _mm_sqrt_ps(x.v); }
@@ -82,4 +84,5 @@ QOR_SIMD_INLINE f64x2 cbrt_correct(f64x2 y0, f64x2 a) {
   return y0 - e / (kc<3.0>() * s);
 }
 
+}  // namespace
 }  // namespace qor::vm::roots

@@ -13,6 +13,8 @@
 #include "vector_math/kernels/roots/common.h"
 
 namespace qor::vm::roots {
+// private to each code-path file that includes it (see kernel_frame.h)
+namespace {
 
 // 1/x for one element: +-inf with status 2 for +-0, the IEEE quotient otherwise.
 template <class T>
@@ -63,4 +65,5 @@ struct SInvEP : FamilyBase<float> {
   }
 };
 
+}  // namespace
 }  // namespace qor::vm::roots

@@ -10,6 +10,8 @@
 #include "vector_math/kernels/roots/common.h"
 
 namespace qor::vm::roots {
+// private to each code-path file that includes it (see kernel_frame.h)
+namespace {
 
 template <class T>
 inline bool invcbrt_special(T x, T* r, int* status) {
@@ -60,4 +62,5 @@ struct DInvCbrt : FamilyBase<double> {
   }
 };
 
+}  // namespace
 }  // namespace qor::vm::roots

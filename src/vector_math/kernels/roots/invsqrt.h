@@ -12,6 +12,8 @@
 #include "vector_math/kernels/roots/common.h"
 
 namespace qor::vm::roots {
+// private to each code-path file that includes it (see kernel_frame.h)
+namespace {
 
 // The special values; false for a positive finite x.
 template <class T>
@@ -70,4 +72,5 @@ struct DInvSqrt : FamilyBase<double> {
 using DInvSqrtHA = DInvSqrt<true>;
 using DInvSqrtLA = DInvSqrt<false>;
 
+}  // namespace
 }  // namespace qor::vm::roots

@@ -7,6 +7,8 @@
 #include "vector_math/kernels/roots/common.h"
 
 namespace qor::vm::roots {
+// private to each code-path file that includes it (see kernel_frame.h)
+namespace {
 
 template <class T>
 struct Sqrt : FamilyBase<T> {
@@ -27,4 +29,5 @@ struct Sqrt : FamilyBase<T> {
 using SSqrt = Sqrt<float>;
 using DSqrt = Sqrt<double>;
 
+}  // namespace
 }  // namespace qor::vm::roots
