@@ -49,13 +49,12 @@ TEST(SInv, ZeroLanesAreReportedInOrderAndTheOthersKeepTheirQuotients) {
   }
 }
 
-// EP is the hardware's approximate reciprocal (relative error at most 1.5 * 2^-12, not the
-// correctly rounded quotient) where the argument and its reciprocal are normal numbers; beyond,
+// EP is the hardware's approximate reciprocal (relative error at most 1.5 * 2^-12; whether it
+// equals the correctly rounded quotient depends on the processor, and qemu computes it exactly) where the argument and its reciprocal are normal numbers; beyond,
 // the exact quotient. HA is the correctly rounded quotient everywhere.
 TEST(SInv, ApproximateReciprocalOfEPAndItsRange) {
   const SKernel ep = kernel<float>("Inv", EP), ha = kernel<float>("Inv", HA);
   const float third = one<float>(ep, 3.0f);
-  EXPECT_NE(third, 1.0f / 3.0f);
   EXPECT_LE(std::fabs(static_cast<double>(third) * 3.0 - 1.0), 1.5 * 0x1p-12);
   EXPECT_EQ(one<float>(ha, 3.0f), 1.0f / 3.0f);
   // every lane position of a block, ordinary arguments spread over the binades
@@ -76,7 +75,7 @@ TEST(SInv, ApproximateReciprocalOfEPAndItsRange) {
     EXPECT_EQ(out[2], 1.0f / v) << v;
     EXPECT_EQ(out[4], -1.0f / v) << v;
     EXPECT_EQ(out[7], 1.0f / v) << v;
-    EXPECT_NE(out[0], 1.0f / 3.0f);
+    EXPECT_LE(std::fabs(static_cast<double>(out[0]) * 3.0 - 1.0), 1.5 * 0x1p-12);
   }
   EXPECT_TRUE(std::isnan(one<float>(ep, NAN)));
 }
