@@ -80,6 +80,119 @@ inline int ref_pow3o2(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) {
   return t;
 }
 
+// 1/x and 1/cbrt(x), the reciprocal and root functions MPFR lacks (exact at the working precision
+// but for the one rounding of each step, far below the ulps measured).
+inline int ref_inv(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) { return mpfr_ui_div(y, 1, x, r); }
+// 1/sqrt(x) with 1/sqrt(-0) = -inf (the sign of the zero kept, as 1/x does; MPFR gives +inf).
+inline int ref_invsqrt(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) {
+  if (mpfr_zero_p(x)) return mpfr_set_inf(y, mpfr_signbit(x) ? -1 : 1), 0;
+  return mpfr_rec_sqrt(y, x, r);
+}
+inline int ref_invcbrt(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) {
+  mpfr_cbrt(y, x, r);
+  return mpfr_ui_div(y, 1, y, r);
+}
+
+// The standard normal distribution function Phi(x) = erfc(-x / sqrt 2) / 2, at the precision of y
+// plus 64 bits (x / sqrt 2 is not rounded to the precision of x).
+inline int ref_cdfnorm(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) {
+  mpfr_t t;
+  mpfr_init2(t, mpfr_get_prec(y) + 64);
+  mpfr_set_ui(t, 2, MPFR_RNDN);
+  mpfr_sqrt(t, t, MPFR_RNDN);
+  mpfr_div(t, x, t, MPFR_RNDN);
+  mpfr_neg(t, t, MPFR_RNDN);
+  mpfr_erfc(t, t, MPFR_RNDN);
+  const int i = mpfr_div_2ui(y, t, 1, r);
+  mpfr_clear(t);
+  return i;
+}
+// y with erfc y = q for 0 < q <= 1 (q exact), at the precision of y plus 64 bits: a start from
+// the C library's erf and erfc (Newton in double precision), then Newton's steps in MPFR on
+// erf y = 1 - q (q > 1/2) or erfc y = q, each doubling the correct bits.
+inline void ref_solve_erfc(mpfr_ptr y, mpfr_srcptr q) {
+  const mpfr_prec_t p = mpfr_get_prec(y) + 64;
+  const double qd = mpfr_get_d(q, MPFR_RNDN);
+  const bool body = qd > 0.5;
+  mpfr_t a, g, e, t;
+  mpfr_inits2(p, a, g, e, t, static_cast<mpfr_ptr>(nullptr));
+  mpfr_ui_sub(a, 1, q, MPFR_RNDN);  // exact for q > 1/2
+  const double ad = mpfr_get_d(a, MPFR_RNDN);
+  double yd = body ? ad * 0.886226925452758 : std::sqrt(-std::log(qd));
+  for (int i = 0; i < 100; ++i) {
+    const double gd = body ? std::erf(yd) - ad : qd - std::erfc(yd);
+    const double next = yd - gd / (1.1283791670955126 * std::exp(-yd * yd));
+    if (next == yd || !std::isfinite(next)) break;
+    yd = next;
+  }
+  mpfr_set_d(y, yd, MPFR_RNDN);
+  mpfr_prec_round(y, p, MPFR_RNDN);
+  for (int i = 0; i < 8; ++i) {
+    if (body) {
+      mpfr_erf(g, y, MPFR_RNDN);
+      mpfr_sub(g, g, a, MPFR_RNDN);
+    } else {
+      mpfr_erfc(g, y, MPFR_RNDN);
+      mpfr_sub(g, q, g, MPFR_RNDN);
+    }
+    mpfr_sqr(e, y, MPFR_RNDN);
+    mpfr_neg(e, e, MPFR_RNDN);
+    mpfr_exp(e, e, MPFR_RNDN);
+    mpfr_const_pi(t, MPFR_RNDN);
+    mpfr_sqrt(t, t, MPFR_RNDN);
+    mpfr_div(e, e, t, MPFR_RNDN);
+    mpfr_mul_2ui(e, e, 1, MPFR_RNDN);  // the slope of erf at y
+    mpfr_div(g, g, e, MPFR_RNDN);
+    mpfr_sub(y, y, g, MPFR_RNDN);
+    if (mpfr_zero_p(g) || mpfr_get_exp(g) < mpfr_get_exp(y) - static_cast<mpfr_exp_t>(p)) break;
+  }
+  mpfr_clears(a, g, e, t, static_cast<mpfr_ptr>(nullptr));
+}
+// erfc^-1(q): +inf at 0, -inf at 2, NaN outside [0, 2]; -erfc^-1(2 - q) above 1.
+inline int ref_erfcinv(mpfr_ptr y, mpfr_srcptr q, mpfr_rnd_t r) {
+  if (mpfr_nan_p(q) || mpfr_cmp_ui(q, 2) > 0 || mpfr_sgn(q) < 0) return mpfr_set_nan(y), 0;
+  if (mpfr_zero_p(q)) return mpfr_set_inf(y, 1), 0;
+  if (mpfr_cmp_ui(q, 2) == 0) return mpfr_set_inf(y, -1), 0;
+  if (mpfr_cmp_ui(q, 1) == 0) return mpfr_set_zero(y, 1), 0;
+  mpfr_t u, w;
+  mpfr_init2(u, mpfr_get_prec(q) + 2);
+  mpfr_init2(w, mpfr_get_prec(y) + 64);
+  const bool upper = mpfr_cmp_ui(q, 1) > 0;
+  if (upper) mpfr_ui_sub(u, 2, q, MPFR_RNDN);  // exact
+  else mpfr_set(u, q, MPFR_RNDN);
+  ref_solve_erfc(w, u);
+  if (upper) mpfr_neg(w, w, MPFR_RNDN);
+  const int i = mpfr_set(y, w, r);
+  mpfr_clears(u, w, static_cast<mpfr_ptr>(nullptr));
+  return i;
+}
+// erf^-1(x) = erfc^-1(1 - x) (1 - x exact at the working precision), odd.
+inline int ref_erfinv(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) {
+  if (mpfr_zero_p(x)) return mpfr_set(y, x, r);
+  mpfr_t q;
+  mpfr_init2(q, mpfr_get_prec(x) + 2100);  // 1 - x exact for any double x
+  mpfr_ui_sub(q, 1, x, MPFR_RNDN);
+  const int i = ref_erfcinv(y, q, r);
+  mpfr_clear(q);
+  return i;
+}
+// Phi^-1(p) = -sqrt(2) erfc^-1(2p).
+inline int ref_cdfnorminv(mpfr_ptr y, mpfr_srcptr p, mpfr_rnd_t r) {
+  mpfr_t q, w;
+  mpfr_init2(q, mpfr_get_prec(p));
+  mpfr_init2(w, mpfr_get_prec(y) + 64);
+  mpfr_mul_2ui(q, p, 1, MPFR_RNDN);
+  ref_erfcinv(w, q, MPFR_RNDN);
+  mpfr_set_ui(q, 2, MPFR_RNDN);
+  mpfr_prec_round(q, mpfr_get_prec(w), MPFR_RNDN);
+  mpfr_set_ui(q, 2, MPFR_RNDN);
+  mpfr_sqrt(q, q, MPFR_RNDN);
+  mpfr_mul(w, w, q, MPFR_RNDN);
+  const int i = mpfr_neg(y, w, r);
+  mpfr_clears(q, w, static_cast<mpfr_ptr>(nullptr));
+  return i;
+}
+
 // ---- the reference list -------------------------------------------------------------------------
 // Pack: the strided pack/unpack rows; VX: a scalar second argument (an MPFR column of two
 // arguments); LF: the linear fraction (its own grouped test, no reference row).

@@ -1,0 +1,31 @@
+// Hyperbolic kernels on the SSE2 path (single and double precision).
+#include "vector_math/frame/kernel_export.h"
+#include "vector_math/kernels/hyperbolic/acosh.h"
+#include "vector_math/kernels/hyperbolic/asinh.h"
+#include "vector_math/kernels/hyperbolic/atanh.h"
+#include "vector_math/kernels/hyperbolic/cosh.h"
+#include "vector_math/kernels/hyperbolic/sinh.h"
+#include "vector_math/kernels/hyperbolic/tanh.h"
+
+using namespace qor::vm::hyperbolic;
+
+QOR_FNX_KERNEL(sAcosh, W7EPnnn, SAcosh)
+QOR_FNX_KERNEL(sAsinh, W7LAynn, SAsinh)
+QOR_FNX_KERNEL(sAsinh, W7EPnnn, SAsinh)
+QOR_FNX_KERNEL(sAtanh, W7LAynn, SAtanh)
+QOR_FNX_KERNEL(sAtanh, W7HAynn, SAtanh)
+QOR_FNX_KERNEL(sAtanh, W7EPnnn, SAtanh)
+QOR_FNX_KERNEL(sCosh, W7HAynn, SCosh)
+QOR_FNX_KERNEL(sTanh, W7EPnnn, STanh)
+QOR_FNX_KERNEL(dCosh, W7HAynn, DCosh)
+QOR_FNX_KERNEL(dSinh, W7LAynn, DSinh)
+QOR_FNX_KERNEL(dSinh, W7HAynn, DSinh)
+QOR_FNX_KERNEL(dTanh, W7LAynn, DTanh)
+QOR_FNX_KERNEL(dAcosh, W7LAynn, DAcosh)
+QOR_FNX_KERNEL(dAcosh, W7HAynn, DAcosh)
+QOR_FNX_KERNEL(dAcosh, W7EPnnn, DAcosh)
+QOR_FNX_KERNEL(dAsinh, W7LAynn, DAsinh)
+QOR_FNX_KERNEL(dAsinh, W7HAynn, DAsinh)
+QOR_FNX_KERNEL(dAtanh, W7LAynn, DAtanh)
+QOR_FNX_KERNEL(dAtanh, W7HAynn, DAtanh)
+QOR_FNX_KERNEL(dAtanh, W7EPnnn, DAtanh)

@@ -1,0 +1,76 @@
+// InvSqrt: 1/sqrt(x).
+//   single (every slot): in double precision, 1 / sqrt(x) (relative error below 2^-52), rounded
+//     once to single: within 0.5 ulp plus 2^-28.
+//   double HA: y0 = 1 / sqrt(x) (within about 1 ulp), then y = y0 + y0 e / 2 with
+//     e = 1 - x y0^2 formed exactly (two-products): within 0.5 ulp plus a few 2^-100.
+//   double LA (LA and EP slots): 1 / sqrt(x) alone, two roundings: below 1.5 ulp.
+// Per element: NaN itself; +-0: +-inf, status 2; negative: NaN, status 1; +inf: +0. The double
+// kernels also send |x| outside [2^-900, 2^993) there, where the argument is scaled by an even
+// power of two for the packed formula (the two-products need factors below 2^995).
+#pragma once
+
+#include "vector_math/kernels/roots/common.h"
+
+namespace qor::vm::roots {
+// private to each code-path file that includes it (see kernel_frame.h)
+namespace {
+
+// The special values; false for a positive finite x.
+template <class T>
+inline bool invsqrt_special(T x, T* r, int* status) {
+  *status = kOk;
+  if (std::isnan(x)) *r = x + x;
+  else if (x == T(0)) {
+    *r = div_rt(T(1), x);
+    *status = kSing;
+  } else if (x < T(0)) {
+    *r = div_rt(T(0), T(0));
+    *status = kErrDom;
+  } else if (std::isinf(x)) *r = T(0);
+  else return false;
+  return true;
+}
+
+struct SInvSqrt : FamilyBase<float> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static f64x2 half(f64x2 x) { return kc<1.0>() / sqrt(x); }
+  static f32x4 packed(f32x4 x) { return narrow(half(widen_lo(x)), half(widen_hi(x))); }
+  static int screen(f32x4 x) { return not_positive_lanes(x) | mask_abs_above(x, 0x7F7FFFFF); }
+  static int element(const float* x, float* r) {
+    int status;
+    if (!invsqrt_special(*x, r, &status)) *r = packed_one<SInvSqrt>(*x);
+    return status;
+  }
+};
+
+template <bool kCorrect>
+struct DInvSqrt : FamilyBase<double> {
+  static constexpr Scheme kScheme = Scheme::Recompute;
+  static f64x2 packed(f64x2 x) {
+    const f64x2 y0 = kc<1.0>() / sqrt(x);
+    if constexpr (!kCorrect) {
+      return y0;
+    } else {
+      f64x2 t, tl, p, pl;
+      two_prod(y0, y0, t, tl);
+      two_prod(x, t, p, pl);
+      const f64x2 e = (kc<1.0>() - p) - (pl + x * tl);
+      return y0 + y0 * (e * kc<0.5>());
+    }
+  }
+  static int screen(f64x2 x) { return sign_lanes(x) | abs_high_outside(x, 0x07B00000, 0x7E0FFFFF); }
+  static int element(const double* px, double* r) {
+    const double x = *px;
+    int status;
+    if (invsqrt_special(x, r, &status)) return status;
+    if (x < 0x1p-900) *r = packed_one<DInvSqrt>(x * 0x1p200) * 0x1p100;
+    else if (x >= 0x1p993) *r = packed_one<DInvSqrt>(x * 0x1p-200) * 0x1p-100;
+    else *r = packed_one<DInvSqrt>(x);
+    return kOk;
+  }
+};
+using DInvSqrtHA = DInvSqrt<true>;
+using DInvSqrtLA = DInvSqrt<false>;
+
+}  // namespace
+}  // namespace qor::vm::roots

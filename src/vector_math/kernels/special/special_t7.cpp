@@ -1,0 +1,8 @@
+// Error-function kernels on the SSE3 path.
+#include "vector_math/frame/kernel_export.h"
+#include "vector_math/kernels/special/erf.h"
+
+using namespace qor::vm::special;
+
+QOR_FNX_KERNEL(sCdfNorm, T7LAynn, CdfNorm<float>)
+QOR_FNX_KERNEL(sCdfNorm, T7HAynn, CdfNorm<float>)

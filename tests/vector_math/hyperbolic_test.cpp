@@ -1,0 +1,80 @@
+// Hyperbolic functions and their inverses: special values, poles, the domain and the overflow
+// statuses in every slot, the per-element range of Sinh and Cosh up to their overflow
+// thresholds, and blocks mixing flagged and ordinary lanes (the rest of the domain, with the
+// regions near 0 and near 1, is in the accuracy test).
+#include "special_cases.h"
+
+namespace {
+using namespace vm_test;
+
+TEST(Hyperbolic, SpecialValuesPolesAndDomainInEverySlot) {
+  check_specials({
+      {"Sinh", -0.0, -0.0, 0},          {"Sinh", INFINITY, INFINITY, 0},   {"Sinh", -INFINITY, -INFINITY, 0},
+      {"Sinh", NAN, NAN, 0},            {"Sinh", 1e-310, 1e-310, 0},       {"Sinh", -1000.0, -INFINITY, 3},
+      {"Cosh", -0.0, 1.0, 0},           {"Cosh", -INFINITY, INFINITY, 0},  {"Cosh", NAN, NAN, 0},
+      {"Cosh", 1000.0, INFINITY, 3},    {"Cosh", -800.0, INFINITY, 3},     {"Tanh", -0.0, -0.0, 0},
+      {"Tanh", INFINITY, 1.0, 0},       {"Tanh", -INFINITY, -1.0, 0},      {"Tanh", -30.0, -1.0, 0},
+      {"Tanh", NAN, NAN, 0},            {"Asinh", -0.0, -0.0, 0},          {"Asinh", -INFINITY, -INFINITY, 0},
+      {"Asinh", NAN, NAN, 0},           {"Acosh", 1.0, 0.0, 0},            {"Acosh", INFINITY, INFINITY, 0},
+      {"Acosh", 0.5, NAN, 1},           {"Acosh", -INFINITY, NAN, 1},      {"Acosh", -0.0, NAN, 1},
+      {"Acosh", NAN, NAN, 0},           {"Atanh", -0.0, -0.0, 0},          {"Atanh", 1.0, INFINITY, 2},
+      {"Atanh", -1.0, -INFINITY, 2},    {"Atanh", 2.0, NAN, 1},            {"Atanh", -INFINITY, NAN, 1},
+      {"Atanh", NAN, NAN, 0},
+  });
+}
+
+// Sinh and Cosh overflow beyond 89.41599 (single) and 710.47586 (double); up to there the
+// per-element routines give e^|x| / 2 scaled in two steps.
+TEST(Hyperbolic, OverflowThresholdsAndTheLastFiniteResults) {
+  for (const char* f : {"Sinh", "Cosh"}) {
+    for (int s : {LA, HA, EP}) {
+      {
+        Recording rec;
+        const float below = 0x1.65a9f8p6f, above = 0x1.65a9fap6f;  // 89.415985, 89.41599
+        EXPECT_TRUE(std::isfinite(one<float>(kernel<float>(f, s), below))) << f;
+        EXPECT_TRUE(reports().empty()) << f;
+        EXPECT_EQ(one<float>(kernel<float>(f, s), above), INFINITY) << f;
+        ASSERT_EQ(reports().size(), 1u) << f;
+        EXPECT_EQ(reports()[0].code, 3);
+      }
+      Recording rec;
+      EXPECT_TRUE(std::isfinite(one<double>(kernel<double>(f, s), 710.4758600739439))) << f;
+      EXPECT_TRUE(reports().empty()) << f;
+      EXPECT_EQ(one<double>(kernel<double>(f, s), 710.475860073944), INFINITY) << f;
+      ASSERT_EQ(reports().size(), 1u) << f;
+      EXPECT_EQ(reports()[0].code, 3);
+    }
+  }
+  std::vector<double> xs = consecutive<double>(710.4758600739439 - 0x1p-40, 600);
+  append(xs, uniform<double>(709.0, 710.47, qor::test::scaled(3000), 11));
+  std::vector<double> in;
+  for (double v : xs)
+    if (v <= 710.4758600739439) in.push_back(v), in.push_back(-v);
+  sweep_function<double>("Sinh", in);
+  sweep_function<double>("Cosh", in);
+}
+
+// Flagged lanes (overflow, pole, domain) among ordinary ones: each reported with its index, the
+// ordinary lanes keep their packed results.
+TEST(Hyperbolic, FlaggedLanesAmongOrdinaryOnes) {
+  struct Case {
+    const char* f;
+    double bad, good;
+    int code;
+  } cases[] = {{"Cosh", 1000.0, 1.25, 3}, {"Sinh", -1000.0, 1.25, 3}, {"Atanh", 1.0, 0.5, 2},
+               {"Atanh", -3.0, -0.5, 1}, {"Acosh", 0.25, 1.25, 1}};
+  for (const Case& c : cases) {
+    std::vector<double> x(11, c.good), r(11);
+    x[1] = x[6] = x[10] = c.bad;
+    Recording rec;
+    kernel<double>(c.f, HA)(11, x.data(), r.data());
+    ASSERT_EQ(reports().size(), 3u) << c.f;
+    EXPECT_EQ(reports()[0].index, 1);
+    EXPECT_EQ(reports()[1].index, 6);
+    EXPECT_EQ(reports()[2].index, 10);
+    for (const Report& p : reports()) EXPECT_EQ(p.code, c.code);
+    for (int i : {0, 2, 5, 7, 9}) EXPECT_EQ(r[i], one<double>(kernel<double>(c.f, HA), c.good)) << c.f;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+// Reciprocals and roots: special values and statuses, the approximate reciprocal of
+// single-precision Inv EP and where its scalar routine takes over, and the scaled ranges of the
+// double-precision roots (the rest of the domain is in the accuracy test).
+#include "special_cases.h"
+
+namespace {
+using namespace vm_test;
+
+TEST(Roots, SpecialValuesAndStatusesInEverySlot) {
+  check_specials({
+      {"Inv", 0.0, INFINITY, 2},          {"Inv", -0.0, -INFINITY, 2},     {"Inv", INFINITY, 0.0, 0},
+      {"Inv", -INFINITY, -0.0, 0},        {"Inv", NAN, NAN, 0},
+      {"Sqrt", -0.0, -0.0, 0},            {"Sqrt", 0.0, 0.0, 0},           {"Sqrt", -1.0, NAN, 1},
+      {"Sqrt", -INFINITY, NAN, 1},        {"Sqrt", INFINITY, INFINITY, 0}, {"Sqrt", NAN, NAN, 0},
+      {"Sqrt", -NAN, NAN, 0},             {"Sqrt", 0x1p-148, 0x1p-74, 0},  {"InvSqrt", 0.0, INFINITY, 2},
+      {"InvSqrt", -0.0, -INFINITY, 2},    {"InvSqrt", -2.0, NAN, 1},       {"InvSqrt", INFINITY, 0.0, 0},
+      {"InvSqrt", NAN, NAN, 0},           {"InvSqrt", 0x1p-148, 0x1p74, 0}, {"InvSqrt", 0.25, 2.0, 0},
+      {"Cbrt", -0.0, -0.0, 0},            {"Cbrt", -INFINITY, -INFINITY, 0}, {"Cbrt", -27.0, -3.0, 0},
+      {"Cbrt", 0x1p-147, 0x1p-49, 0},     {"Cbrt", NAN, NAN, 0},           {"InvCbrt", 0.0, INFINITY, 2},
+      {"InvCbrt", -0.0, -INFINITY, 2},    {"InvCbrt", -INFINITY, -0.0, 0}, {"InvCbrt", -0.125, -2.0, 0},
+      {"InvCbrt", 0x1p-147, 0x1p49, 0},   {"InvCbrt", NAN, NAN, 0},
+  });
+  // exact cubes and squares far out in double precision, through the scaled per-element paths
+  EXPECT_EQ(one<double>(kernel<double>("Cbrt", HA), 0x1p-1074), 0x1p-358);
+  EXPECT_EQ(one<double>(kernel<double>("Cbrt", HA), -0x1p1020), -0x1p340);
+  EXPECT_EQ(one<double>(kernel<double>("InvCbrt", HA), 0x1p-1074), 0x1p358);
+  EXPECT_EQ(one<double>(kernel<double>("InvSqrt", HA), 0x1p-1074), 0x1p537);
+  EXPECT_EQ(one<double>(kernel<double>("InvSqrt", HA), 0x1p1022), 0x1p-511);
+}
+
+// Zero lanes among ordinary ones: the ordinary lanes keep their quotients, each zero is reported
+// with its index, in order.
+TEST(SInv, ZeroLanesAreReportedInOrderAndTheOthersKeepTheirQuotients) {
+  for (int s : {LA, HA, EP}) {
+    std::vector<float> x(19, 2.0f), r(19);
+    x[3] = -0.0f;
+    x[4] = 0.0f;
+    x[18] = 0.0f;
+    Recording rec;
+    kernel<float>("Inv", s)(19, x.data(), r.data());
+    ASSERT_EQ(reports().size(), 3u) << slot_name(s);
+    EXPECT_EQ(reports()[0].index, 3);
+    EXPECT_EQ(reports()[1].index, 4);
+    EXPECT_EQ(reports()[2].index, 18);
+    for (const Report& p : reports()) EXPECT_EQ(p.code, 2);
+    EXPECT_EQ(r[3], -INFINITY);
+    EXPECT_EQ(r[18], INFINITY);
+    for (int i : {0, 2, 5, 15, 17}) EXPECT_NEAR(r[i], 0.5f, 0.5f * 1.5f * 0x1p-12f) << slot_name(s);
+  }
+}
+
+// EP is the hardware's approximate reciprocal (relative error at most 1.5 * 2^-12; whether it
+// equals the correctly rounded quotient depends on the processor, and qemu computes it exactly) where the argument and its reciprocal are normal numbers; beyond,
+// the exact quotient. HA is the correctly rounded quotient everywhere.
+TEST(SInv, ApproximateReciprocalOfEPAndItsRange) {
+  const SKernel ep = kernel<float>("Inv", EP), ha = kernel<float>("Inv", HA);
+  const float third = one<float>(ep, 3.0f);
+  EXPECT_LE(std::fabs(static_cast<double>(third) * 3.0 - 1.0), 1.5 * 0x1p-12);
+  EXPECT_EQ(one<float>(ha, 3.0f), 1.0f / 3.0f);
+  // every lane position of a block, ordinary arguments spread over the binades
+  std::vector<float> x, r;
+  for (int e = -125; e <= 125; ++e) x.push_back(std::ldexp(1.2345f + 0.001f * static_cast<float>(e), e));
+  r.resize(x.size());
+  ep(static_cast<int32_t>(x.size()), x.data(), r.data());
+  for (size_t i = 0; i < x.size(); ++i)
+    EXPECT_LE(std::fabs(static_cast<double>(r[i]) * x[i] - 1.0), 1.5 * 0x1p-12) << x[i];
+  // outside the range: subnormal arguments, arguments whose reciprocal is subnormal, huge and
+  // infinite ones, NaN: the exact quotient, no report, also inside blocks of ordinary lanes
+  const float outside[] = {0x1p-149f, -0x1.8p-130f, 0x1p-127f, 0x1.fffffep127f, -0x1p126f, 0x1.8p126f, INFINITY, -INFINITY};
+  for (float v : outside) {
+    float block[8] = {3.0f, 5.0f, v, 7.0f, -v, 9.0f, 11.0f, v}, out[8];
+    Recording rec;
+    ep(8, block, out);
+    EXPECT_TRUE(reports().empty()) << v;
+    EXPECT_EQ(out[2], 1.0f / v) << v;
+    EXPECT_EQ(out[4], -1.0f / v) << v;
+    EXPECT_EQ(out[7], 1.0f / v) << v;
+    EXPECT_LE(std::fabs(static_cast<double>(out[0]) * 3.0 - 1.0), 1.5 * 0x1p-12);
+  }
+  EXPECT_TRUE(std::isnan(one<float>(ep, NAN)));
+}
+
+// The double-precision roots scale arguments outside [2^-900, 2^993) in the per-element routine:
+// runs across both edges, in blocks and alone, against MPFR (correctly rounded but for rare
+// cases within 2^-60 of a midpoint, which these runs meet: the results near 2^-1022 lie close to
+// midpoints by construction).
+TEST(DRoots, ScaledEdgesAreCorrectlyRoundedInBlocksAndAlone) {
+  std::vector<double> xs;
+  for (double b : {0x1p-900, 0x1p993, 0x1p-1022, 0x1.8p-1070})
+    for (double s : {1.0, -1.0}) append(xs, consecutive<double>(s * b * (1 - 0x1p-48), 400));
+  for (const char* f : {"Cbrt", "InvCbrt"}) sweep_function<double>(f, xs, 0.5001);
+  std::vector<double> pos;
+  for (double v : xs)
+    if (v > 0) pos.push_back(v);
+  sweep_function<double>("InvSqrt", pos, 0.5001);
+  for (double v : {0x1p-900 * (1 - 0x1p-52), 0x1p993, 0x1.23456789p-1050}) {
+    const double c = one<double>(kernel<double>("Cbrt", HA), v);
+    EXPECT_LE(qor::test::ulp_error(mpfr_cbrt, v, c).ulps, 0.5001) << v;
+  }
+}
+
+}  // namespace
