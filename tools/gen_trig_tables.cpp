@@ -8,7 +8,8 @@
 //   pio4_chunks.inc   g_i as doubles, i = 0..63: 4/pi = sum g_i 2^(-24 i), g_0 = 1, each g_i an
 //                     integer below 2^24 (the chunks of the large-argument reduction)
 //   dsin_pi64.inc     {C_j - c_j, S_hi, S_lo, c_j}, j = 0..127, for the angle j pi/64:
-//                     S_hi = RN(sin), S_lo = RN(sin - S_hi), c_j = +1 when cos >= 0 else -1,
+//                     S_hi = RN(sin), S_lo = sin - S_hi rounded to 24 significant bits (the
+//                     published entries have it so; S_hi + S_lo is sin to 2^-80), c_j = +1 when cos >= 0 else -1,
 //                     C_j - c_j = RN(cos - c_j)
 //   ssin_pi128.inc    {S_hi, S_lo, C_hi, C_lo} floats as bit patterns, j = 0..255, for the angle
 //                     j pi/128: S_hi = RN(sin), S_lo = RN(sin - S_hi), the same for cos
@@ -85,7 +86,7 @@ void sin_tables(const std::string& dir) {
     const double cj = mpfr_sgn(c) >= 0 ? 1.0 : -1.0;
     const double shi = mpfr_get_d(s, MPFR_RNDN);
     mpfr_sub_d(t, s, shi, MPFR_RNDN);
-    const double slo = mpfr_get_d(t, MPFR_RNDN);
+    const double slo = static_cast<double>(mpfr_get_flt(t, MPFR_RNDN));  // 24 bits, as published
     mpfr_sub_d(t, c, cj, MPFR_RNDN);
     const double cm = mpfr_get_d(t, MPFR_RNDN);
     std::fprintf(d, "{%a, %a, %a, %.1f},  // j = %d\n", cm, shi, slo, cj, j);

@@ -53,3 +53,19 @@ QOR_SIMD_INLINE void two_prod_split(V a, V b, V bh, V bl, V& p, V& e) {
 }
 
 }  // namespace qor::vm::trig
+
+namespace qor::vm::trig {
+// s + e = a - b exactly.
+template <class V>
+QOR_SIMD_INLINE void two_diff(V a, V b, V& s, V& e) {
+  s = a - b;
+  const V bb = s - a;
+  e = (a - (s - bb)) - (b + bb);
+}
+}  // namespace qor::vm::trig
+
+namespace qor::vm::trig {
+// a with its sign flipped where `sign` has the sign bit (sign_bits of another vector).
+QOR_SIMD_INLINE f64x2 flip(f64x2 a, f64x2 sign) { return _mm_xor_pd(a.v, sign.v); }
+QOR_SIMD_INLINE f32x4 flip(f32x4 a, f32x4 sign) { return _mm_xor_ps(a.v, sign.v); }
+}  // namespace qor::vm::trig
