@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "qor/vm.h"
+#include "vector_math/frame/reference_libm.h"
 
 namespace qor::test::vm {
 
@@ -38,6 +39,11 @@ inline int ref_modf(mpfr_ptr i, mpfr_ptr f, mpfr_srcptr x, mpfr_rnd_t r) {
   }
   return mpfr_modf(i, f, x, r);
 }
+
+// Degree functions: sin, cos and tan of x degrees (MPFR's functions of x / 360 turns).
+inline int ref_sind(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) { return mpfr_sinu(y, x, 360, r); }
+inline int ref_cosd(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) { return mpfr_cosu(y, x, 360, r); }
+inline int ref_tand(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) { return mpfr_tanu(y, x, 360, r); }
 
 // ---- the reference list -------------------------------------------------------------------------
 enum class Shape { V1, V2, V1R2, Pack, Other };  // Pack: the strided pack/unpack rows
