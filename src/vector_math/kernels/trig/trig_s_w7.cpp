@@ -15,3 +15,11 @@ QOR_FNX_KERNEL(sTan, W7LAynn, STan<DAcc::EP>)
 QOR_FNX_KERNEL(sTan, W7EPnnn, STan<DAcc::EP>)
 QOR_FNX_KERNEL(sSinCos, W7HAynn, SSinCos<DAcc::LA>)
 QOR_FNX_KERNEL(sSinCos, W7LAynn, SSinCos<DAcc::EP>)
+
+#include "vector_math/kernels/trig/atan.h"
+QOR_FNX_KERNEL(sAtan, W7HAynn, SAtan<false>)
+QOR_FNX_KERNEL(sAtan, W7LAynn, SAtan<false>)
+QOR_FNX_KERNEL(sAtan, W7EPnnn, SAtan<false>)
+QOR_FNX_KERNEL(sAtanpi, W7HAynn, SAtan<true>)
+QOR_FNX_KERNEL(sAtanpi, W7LAynn, SAtan<true>)
+QOR_FNX_KERNEL(sAtanpi, W7EPnnn, SAtan<true>)
