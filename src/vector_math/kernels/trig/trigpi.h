@@ -117,33 +117,16 @@ QOR_SIMD_INLINE f64x2 pick(i64x2 n0, f64x2 sh, f64x2 sl, f64x2 ch, f64x2 cl) {
   }
 }
 
-// Pi-scaled functions of |x| < 2^50 (and the quadrant count N).
-template <PiKind K>
-QOR_SIMD_INLINE f64x2 pi_core(f64x2 ax, i64x2& n_out) {
+// The function of |x| (pi-scaled: |x| < 2^50, degrees: |x| < 2^45) and the quadrant count N.
+template <PiKind K, bool kDeg>
+QOR_SIMD_INLINE f64x2 unit_core(f64x2 ax, i64x2& n_out) {
   const PiRows& k = opaque(kPi);
-  const f64x2 t = (ax + ax) + row(k.shifter);
+  const f64x2 t = (kDeg ? ax * row(k.inv90) : ax + ax) + row(k.shifter);
   const f64x2 nd = t - row(k.shifter);
-  const f64x2 f = ax - nd * row(k.half);
+  const f64x2 f = ax - nd * (kDeg ? row(k.ninety) : row(k.half));
   f64x2 gh, gl;
-  two_prod(f, row(k.pi_hi), gh, gl);
-  gl = gl + f * row(k.pi_lo);
-  f64x2 h, l;
-  fast_two_sum(gh, gl, h, l);
-  f64x2 sh, sl, ch, cl;
-  sincos_small(h, l, sh, sl, ch, cl);
-  n_out = t.bits();
-  return pick<K>(t.bits(), sh, sl, ch, cl);
-}
-// Degree functions of |x| < 2^45.
-template <PiKind K>
-QOR_SIMD_INLINE f64x2 deg_core(f64x2 ax, i64x2& n_out) {
-  const PiRows& k = opaque(kPi);
-  const f64x2 t = ax * row(k.inv90) + row(k.shifter);
-  const f64x2 nd = t - row(k.shifter);
-  const f64x2 f = ax - nd * row(k.ninety);
-  f64x2 gh, gl;
-  two_prod(f, row(k.d2r_hi), gh, gl);
-  gl = gl + f * row(k.d2r_lo);
+  two_prod(f, kDeg ? row(k.d2r_hi) : row(k.pi_hi), gh, gl);
+  gl = gl + f * (kDeg ? row(k.d2r_lo) : row(k.pi_lo));
   f64x2 h, l;
   fast_two_sum(gh, gl, h, l);
   f64x2 sh, sl, ch, cl;
@@ -174,7 +157,7 @@ template <PiKind K, bool kDeg>
 QOR_SIMD_INLINE f64x2 pi_packed(f64x2 x) {
   const f64x2 ax = _mm_min_pd(abs(x).v, _mm_set1_pd(0x1p52));  // flagged lanes: no exceptions
   i64x2 n;
-  const f64x2 v = kDeg ? deg_core<K>(ax, n) : pi_core<K>(ax, n);
+  const f64x2 v = unit_core<K, kDeg>(ax, n);
   return pi_finish<K>(x, v, n);
 }
 
