@@ -13,6 +13,7 @@
 
 #include "commands.h"
 #include "qor/vm.h"
+#include "vector_math/frame/reference_libm.h"
 
 namespace {
 

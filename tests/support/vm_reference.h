@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "qor/vm.h"
+#include "vector_math/frame/reference_libm.h"
 
 namespace qor::test::vm {
 
@@ -192,6 +193,10 @@ inline int ref_cdfnorminv(mpfr_ptr y, mpfr_srcptr p, mpfr_rnd_t r) {
   mpfr_clears(q, w, static_cast<mpfr_ptr>(nullptr));
   return i;
 }
+// Degree functions: sin, cos and tan of x degrees (MPFR's functions of x / 360 turns).
+inline int ref_sind(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) { return mpfr_sinu(y, x, 360, r); }
+inline int ref_cosd(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) { return mpfr_cosu(y, x, 360, r); }
+inline int ref_tand(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) { return mpfr_tanu(y, x, 360, r); }
 
 // ---- the reference list -------------------------------------------------------------------------
 // Pack: the strided pack/unpack rows; VX: a scalar second argument (an MPFR column of two

@@ -1,0 +1,136 @@
+// Sin, Cos, Tan and SinCos: double precision (HA, LA, EP) and single precision (HA, LA, EP).
+//
+// Double precision: the packed formulas of dsin_core.h over |x| < 90112; flagged lanes (larger
+// arguments, infinities, NaNs) are patched one by one by the per-element routines of scalar.h,
+// which reduce large arguments with qor_fnx_kernel_reduce_pio2d. The other lanes of a block keep
+// their packed results.
+//
+// Single precision:
+//   Sin HA and Cos HA: N = round(|x| 128/pi) by the shifter 1.5 2^23 in single precision, j = N &
+//     255 (+64 for the cosine) indexes (S_hi, S_lo, C_hi, C_lo) of the angle j pi/128 (four floats,
+//     one 16-byte load per lane), r = |x| - N pi/128 with pi/128 in four single-precision pieces
+//     (0xBCC90FDB, 0x303BC000, 0xA9346000, 0xA18D3132, added with their signs),
+//     sin r - r = r^3 (-0.16666667 + r^2 0.008333292) and cos r - 1 = r^2 (-0.5 + r^2 0.041666493),
+//     sin = S cos r + C sin r. The reduction's products and everything after it are evaluated on the
+//     lanes widened to double precision (N has at most 20 bits, so N times every piece is exact
+//     there) and the result is rounded once to single precision: about 0.5 ulp.
+//   The other kernels widen the lanes and take the double-precision packed formulas (HA: the LA
+//     formula, about 2^-52 before the one rounding to single; LA and EP: the EP formula, 2^-28).
+//   Every single-precision kernel screens |x| >= 10000.0 (0x461C4000), infinities and NaNs; the
+//   flagged lanes go to the per-element routine, the double-precision one on the widened argument
+//   (full-range reduction), rounded once. +-inf gives NaN with status 1 (as double precision).
+#pragma once
+
+#include "vector_math/frame/kernel_frame.h"
+#include "vector_math/kernels/trig/dsin_core.h"
+#include "vector_math/kernels/trig/scalar.h"
+
+namespace qor::vm::trig {
+
+// ==== double precision ======================================================================
+struct DPatch : FamilyBase<double> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static int screen(f64x2 x) { return dsin_screen(x); }
+};
+template <DAcc A>
+struct DSin : DPatch {
+  static f64x2 packed(f64x2 x) { return dsin_packed<A>(x); }
+  static int element(const double* x, double* r) { return dsin_element(x, r); }
+};
+template <DAcc A>
+struct DCos : DPatch {
+  static f64x2 packed(f64x2 x) { return dcos_packed<A>(x); }
+  static int element(const double* x, double* r) { return dcos_element(x, r); }
+};
+template <DAcc A>
+struct DTan : DPatch {
+  static f64x2 packed(f64x2 x) { return dtan_packed<A>(x); }
+  static int element(const double* x, double* r) { return dtan_element(x, r); }
+};
+template <DAcc A>
+struct DSinCos : DPatch {
+  static constexpr int kOut = 2;
+  static void packed(f64x2 x, f64x2& s, f64x2& c) { dsincos_packed<A>(x, s, c); }
+  static int element(const double* x, double* s, double* c) { return dsincos_element(x, s, c); }
+};
+
+// ==== single precision ======================================================================
+struct SPatch : FamilyBase<float> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static int screen(f32x4 x) { return simd::mask_abs_above(x, 0x461C3FFFu); }
+};
+
+// Sin HA / Cos HA (kOffset 0 / 64): the 256-entry scheme above, on |x| (sign reattached for the
+// sine).
+template <int kOffset>
+QOR_SIMD_INLINE f32x4 ssin_ha_packed(f32x4 x) {
+  const SSinHATable& c = opaque(kSSinHA);
+  const f32x4 ax = _mm_min_ps(abs(x).v, _mm_set1_ps(16384.0f));
+  const f32x4 t = ax * row(c.inv_pio128) + row(c.shifter);
+  const f32x4 k = t - row(c.shifter);
+  i32x4 j = t.bits();
+  if constexpr (kOffset != 0) j = j + i32x4::splat(kOffset);
+  j = j & i32x4::splat(255);
+  uint32_t idx[4];
+  lane_indices(j, idx);
+  __m128 e0 = _mm_load_ps(reinterpret_cast<const float*>(c.e[idx[0]]));
+  __m128 e1 = _mm_load_ps(reinterpret_cast<const float*>(c.e[idx[1]]));
+  __m128 e2 = _mm_load_ps(reinterpret_cast<const float*>(c.e[idx[2]]));
+  __m128 e3 = _mm_load_ps(reinterpret_cast<const float*>(c.e[idx[3]]));
+  _MM_TRANSPOSE4_PS(e0, e1, e2, e3);  // e0 = S_hi, e1 = S_lo, e2 = C_hi, e3 = C_lo
+  const f32x4 p1 = row(c.p1), p2 = row(c.p2), p3 = row(c.p3), p4 = row(c.p4);
+  const f32x4 s3 = row(c.s3), s5 = row(c.s5), c2 = row(c.c2), c4 = row(c.c4);
+  auto half = [&](f64x2 axd, f64x2 kd, f64x2 sh, f64x2 sl, f64x2 ch, f64x2 cl) {
+    const f64x2 r = (((axd + kd * widen_lo(p1)) + kd * widen_lo(p2)) + kd * widen_lo(p3)) + kd * widen_lo(p4);
+    const f64x2 sv = sh + sl, cv = ch + cl;
+    const f64x2 r2 = r * r;
+    const f64x2 sp = r * r2 * (widen_lo(s3) + r2 * widen_lo(s5));
+    const f64x2 cp = r2 * (widen_lo(c2) + r2 * widen_lo(c4));
+    return sv + (cv * r + (sv * cp + cv * sp));
+  };
+  const f64x2 lo = half(widen_lo(ax), widen_lo(k), widen_lo(e0), widen_lo(e1), widen_lo(e2), widen_lo(e3));
+  const f64x2 hi = half(widen_hi(ax), widen_hi(k), widen_hi(e0), widen_hi(e1), widen_hi(e2), widen_hi(e3));
+  const f32x4 res = narrow(lo, hi);
+  if constexpr (kOffset == 0) return flip(res, sign_bits(x));
+  else return res;
+}
+
+struct SSinHA : SPatch {
+  static f32x4 packed(f32x4 x) { return ssin_ha_packed<0>(x); }
+  static int element(const float* x, float* r) { return ssin_element(x, r); }
+};
+struct SCosHA : SPatch {
+  static f32x4 packed(f32x4 x) { return ssin_ha_packed<64>(x); }
+  static int element(const float* x, float* r) { return scos_element(x, r); }
+};
+
+// The others: the double-precision packed formula of accuracy A on the widened lanes.
+template <DAcc A>
+struct SSin : SPatch {
+  static f32x4 packed(f32x4 x) { return narrow(dsin_packed<A>(widen_lo(x)), dsin_packed<A>(widen_hi(x))); }
+  static int element(const float* x, float* r) { return ssin_element(x, r); }
+};
+template <DAcc A>
+struct SCos : SPatch {
+  static f32x4 packed(f32x4 x) { return narrow(dcos_packed<A>(widen_lo(x)), dcos_packed<A>(widen_hi(x))); }
+  static int element(const float* x, float* r) { return scos_element(x, r); }
+};
+template <DAcc A>
+struct STan : SPatch {
+  static f32x4 packed(f32x4 x) { return narrow(dtan_packed<A>(widen_lo(x)), dtan_packed<A>(widen_hi(x))); }
+  static int element(const float* x, float* r) { return stan_element(x, r); }
+};
+template <DAcc A>
+struct SSinCos : SPatch {
+  static constexpr int kOut = 2;
+  static void packed(f32x4 x, f32x4& s, f32x4& c) {
+    f64x2 s0, c0, s1, c1;
+    dsincos_packed<A>(widen_lo(x), s0, c0);
+    dsincos_packed<A>(widen_hi(x), s1, c1);
+    s = narrow(s0, s1);
+    c = narrow(c0, c1);
+  }
+  static int element(const float* x, float* s, float* c) { return ssincos_element(x, s, c); }
+};
+
+}  // namespace qor::vm::trig

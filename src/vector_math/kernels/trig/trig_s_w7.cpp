@@ -1,0 +1,25 @@
+// Single-precision trigonometric kernels on the SSE2 path.
+#include "vector_math/frame/kernel_export.h"
+#include "vector_math/kernels/trig/sin.h"
+
+using namespace qor::vm::trig;
+
+QOR_FNX_KERNEL(sSin, W7HAynn, SSinHA)
+QOR_FNX_KERNEL(sSin, W7LAynn, SSin<DAcc::EP>)
+QOR_FNX_KERNEL(sSin, W7EPnnn, SSin<DAcc::EP>)
+QOR_FNX_KERNEL(sCos, W7HAynn, SCosHA)
+QOR_FNX_KERNEL(sCos, W7LAynn, SCos<DAcc::EP>)
+QOR_FNX_KERNEL(sCos, W7EPnnn, SCos<DAcc::EP>)
+QOR_FNX_KERNEL(sTan, W7HAynn, STan<DAcc::LA>)
+QOR_FNX_KERNEL(sTan, W7LAynn, STan<DAcc::EP>)
+QOR_FNX_KERNEL(sTan, W7EPnnn, STan<DAcc::EP>)
+QOR_FNX_KERNEL(sSinCos, W7HAynn, SSinCos<DAcc::LA>)
+QOR_FNX_KERNEL(sSinCos, W7LAynn, SSinCos<DAcc::EP>)
+
+#include "vector_math/kernels/trig/atan.h"
+QOR_FNX_KERNEL(sAtan, W7HAynn, SAtan<false>)
+QOR_FNX_KERNEL(sAtan, W7LAynn, SAtan<false>)
+QOR_FNX_KERNEL(sAtan, W7EPnnn, SAtan<false>)
+QOR_FNX_KERNEL(sAtanpi, W7HAynn, SAtan<true>)
+QOR_FNX_KERNEL(sAtanpi, W7LAynn, SAtan<true>)
+QOR_FNX_KERNEL(sAtanpi, W7EPnnn, SAtan<true>)
