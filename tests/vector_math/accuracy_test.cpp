@@ -52,8 +52,13 @@ TEST(ReferenceList, EveryComputingBuiltRowHasAReferenceRowOfItsShape) {
 
 // The C++ library column (the accuracy tool's single-precision reference and `qor vm`'s) agrees
 // with MPFR to within 2 ulps of double (glibc's log10 reaches 1.6) over the row's double inputs,
-// at most 300 from each random piece or run: far below an ulp of float.
+// at most 300 from each random piece or run: far below an ulp of float. The tool, `qor vm` and
+// the benchmarks are x86-64 programs, so the check runs there: on i386 it would measure a C
+// library nothing of ours uses, at qemu's speed.
 TEST(ReferenceList, LibmColumnAgreesWithMpfr) {
+#if defined(__i386__)
+  GTEST_SKIP() << "the library column serves the x86-64 tools";
+#endif
   for (const Reference& r : references()) {
     if (!r.libm_x && !r.libm_xy) continue;
     std::vector<Piece> pieces = r.d.inputs;
