@@ -25,6 +25,7 @@
 //
 //   nice -n 19 mt2203_search src/random/generators/mt2203_table.inc [last_row]
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -337,39 +338,58 @@ uint32_t reverse_bits(uint32_t y) {
   y = ((y >> 1) & 0x55555555u) | ((y & 0x55555555u) << 1);
   y = ((y >> 2) & 0x33333333u) | ((y & 0x33333333u) << 2);
   y = ((y >> 4) & 0x0F0F0F0Fu) | ((y & 0x0F0F0F0Fu) << 4);
-  return __builtin_bswap32(y);
+  y = ((y >> 8) & 0x00FF00FFu) | ((y & 0x00FF00FFu) << 8);
+  return (y >> 16) | (y << 16);
 }
 
 // Sum over the bit depths v = 1..12 of k(v), the largest dimension in which the tempered
 // output's top v bits are equidistributed (at most floor(2203 / v)). Row r of the sampled
 // matrix: column t * v + j is bit 31 - j of the tempered output t after a full block from
 // random state r (the recurrence run as one array, x[i + n] from x[i], x[i + 1], x[i + m]).
+// Eight rows are computed side by side (lane loops the compiler vectorises); their states
+// still take the random words row after row.
 int equidistribution_score(uint32_t a, uint32_t b, uint32_t c, std::mt19937& g) {
+  constexpr int kLanes = 8;
   int score = 0;
-  std::vector<uint32_t> x(size_t(2 * kN + kDeg));
+  std::vector<std::array<uint32_t, kLanes>> x(static_cast<size_t>(2 * kN + kDeg));
   std::vector<uint64_t> m;
   for (int v = 1; v <= 12; ++v) {
     const int k = kDeg / v, cols = k * v, nrows = cols + 8, stride = (cols + 63) / 64;
+    const uint32_t vmask = (1u << v) - 1;
     m.assign(size_t(nrows) * size_t(stride), 0);
-    for (int r = 0; r < nrows; ++r) {
-      for (int i = 0; i < kN; ++i) x[size_t(i)] = uint32_t(g());
+    for (int r0 = 0; r0 < nrows; r0 += kLanes) {
+      const int lanes = std::min(kLanes, nrows - r0);
+      for (int l = 0; l < kLanes; ++l)
+        for (int i = 0; i < kN; ++i) x[size_t(i)][size_t(l)] = l < lanes ? uint32_t(g()) : 0u;
       for (int i = 0; i < kN + k; ++i) {
-        const uint32_t y = (x[size_t(i)] & kUpper) | (x[size_t(i + 1)] & kLower);
-        x[size_t(i + kN)] = x[size_t(i + kM)] ^ (y >> 1) ^ ((y & 1) ? a : 0u);
-      }
-      uint64_t* out = m.data() + size_t(r) * size_t(stride);
-      unsigned __int128 acc = 0;
-      int fill = 0, w = 0;
-      for (int t = 0; t < k; ++t) {
-        acc |= (unsigned __int128)(reverse_bits(temper(x[size_t(2 * kN + t)], b, c)) & ((1u << v) - 1)) << fill;
-        fill += v;
-        if (fill >= 64) {
-          out[w++] = uint64_t(acc);
-          acc >>= 64;
-          fill -= 64;
+        const auto &xi = x[size_t(i)], &xi1 = x[size_t(i + 1)], &xm = x[size_t(i + kM)];
+        auto& xn = x[size_t(i + kN)];
+        for (int l = 0; l < kLanes; ++l) {
+          const uint32_t y = (xi[size_t(l)] & kUpper) | (xi1[size_t(l)] & kLower);
+          xn[size_t(l)] = xm[size_t(l)] ^ (y >> 1) ^ ((0u - (y & 1)) & a);
         }
       }
-      if (fill) out[w] = uint64_t(acc);
+      // The top v bits of each tempered output, reversed so that bit 31 comes first, packed
+      // v bits at a time into the rows' words.
+      uint64_t* out[kLanes];
+      for (int l = 0; l < kLanes; ++l) out[l] = l < lanes ? m.data() + size_t(r0 + l) * size_t(stride) : nullptr;
+      uint64_t acc[kLanes] = {};
+      int fill = 0, w = 0;
+      for (int t = 0; t < k; ++t) {
+        uint64_t top[kLanes];
+        const auto& xt = x[size_t(2 * kN + t)];
+        for (int l = 0; l < kLanes; ++l) top[l] = reverse_bits(temper(xt[size_t(l)], b, c)) & vmask;
+        for (int l = 0; l < kLanes; ++l) acc[l] |= top[l] << fill;
+        fill += v;
+        if (fill >= 64) {
+          fill -= 64;
+          for (int l = 0; l < lanes; ++l) out[l][w] = acc[l];
+          for (int l = 0; l < kLanes; ++l) acc[l] = fill ? top[l] >> (v - fill) : 0;
+          ++w;
+        }
+      }
+      if (fill)
+        for (int l = 0; l < lanes; ++l) out[l][w] = acc[l];
     }
     score += independent_prefix(m, nrows, stride, cols) / v;
   }
