@@ -55,7 +55,8 @@ QOR_SIMD_INLINE void atan_small(f64x2 vh, f64x2 vl, f64x2& rh, f64x2& rl) {
   const f64x2 tl = (((num - q) - qe) - th * dl) / dh;
   const f64x2 t2 = th * th;
   const f64x2 poly = th * t2 * (row(k.p[0]) + t2 * (row(k.p[1]) + t2 * (row(k.p[2]) + t2 * row(k.p[3]))));
-  const i64x2 j = tj.bits() & i64x2(_mm_set1_epi64x(127));
+  // j <= 64 for |v| <= 1; lanes the frame replaces later (NaN) may give up to 127: clamp them to the table
+  const i64x2 j = i64x2(_mm_min_epi16((tj.bits() & i64x2(_mm_set1_epi64x(127))).v, _mm_set1_epi64x(64)));
   f64x2 ah, al;
   gather2<0>(kAtanJ64, j, ah, al);
   f64x2 s, e;
