@@ -98,7 +98,7 @@ struct Harness {
     __hoxDeleteStream(&slot[s]);
     uint32_t seeds[16];
     for (auto& w : seeds) w = in.ConsumeIntegral<uint32_t>();
-    const int32_t n = in.ConsumeBool() ? in.ConsumeIntegralInRange<int32_t>(-2, 16) : int32_t(std::min<int64_t>(hostile_int(in), 0));
+    const int32_t n = in.ConsumeBool() ? in.ConsumeIntegralInRange<int32_t>(-2, 16) : int32_t(std::clamp<int64_t>(hostile_int(in), INT32_MIN, 0));
     const uint32_t* params = in.ConsumeIntegralInRange<int>(0, 7) ? seeds : nullptr;
     __hoxNewStreamEx(in.ConsumeIntegralInRange<int>(0, 31) ? &slot[s] : nullptr, brng_id(), n, params);
   }
