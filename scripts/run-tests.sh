@@ -24,6 +24,7 @@ options() {
   case $1 in
     default) echo "$common -DQOR_BUILD_APPS=ON -DQOR_BUILD_TOOLS=ON -DCMAKE_BUILD_TYPE=Release -DQOR_SANITIZE=OFF -DQOR_BUILD_BENCH=ON" ;;
     i386) echo "$common -DQOR_BUILD_APPS=OFF -DQOR_BUILD_TOOLS=OFF -DCMAKE_BUILD_TYPE=Release -DQOR_SANITIZE=OFF -DQOR_BUILD_BENCH=OFF" ;;
+    # The sanitizer build compiles at -O1 with line tables only (its preset's flags).
     asan) echo "$common -DQOR_BUILD_APPS=OFF -DQOR_BUILD_TOOLS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQOR_SANITIZE=ON -DQOR_BUILD_BENCH=OFF" ;;
     *) return 1 ;;
   esac
