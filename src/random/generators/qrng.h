@@ -30,6 +30,8 @@
 // otherwise they use the state (the built-in-table variant).
 #pragma once
 
+#include <emmintrin.h>
+
 #include <cstdint>
 #include <cstring>
 
@@ -100,8 +102,13 @@ inline void set_point(const Tables& t, uint32_t dim, uint32_t i) {
     }
 }
 
+// The low and the high pair of four 32-bit words, each word zero-extended into a 64-bit lane.
+inline __m128i low_pair(__m128i w) { return _mm_unpacklo_epi32(w, _mm_setzero_si128()); }
+inline __m128i high_pair(__m128i w) { return _mm_unpackhi_epi32(w, _mm_setzero_si128()); }
+
 // n elements through the sink, from the position (counter, pos) of the coordinates
-// [first, first + count). The caller has checked the period limit.
+// [first, first + count). The caller has checked the period limit. Whole points are stepped and
+// emitted in one pass, four coordinates at a time; one-coordinate streams two points at a time.
 template <class Sink>
 void generate(const Tables& t, uint32_t* counter_io, uint32_t* pos_io, uint32_t first, uint32_t count,
               int32_t n, const Sink& out) {
@@ -112,26 +119,60 @@ void generate(const Tables& t, uint32_t* counter_io, uint32_t* pos_io, uint32_t 
   int32_t i = 0;
   if (count == 1) {
     uint32_t x0 = x[0];
-    for (; i < n; ++i) {
+    for (; i + 2 <= n; i += 2) {
+      const uint32_t x1 = x0 ^ v[size_t(__builtin_ctz(~counter)) * stride];
+      x0 = x1 ^ v[size_t(__builtin_ctz(~(counter + 1))) * stride];
+      counter += 2;
+      out.two(i, _mm_set_epi64x(x0, x1));
+    }
+    if (i < n) {
       x0 ^= v[size_t(__builtin_ctz(~counter)) * stride];
       ++counter;
       out.one(i, x0);
     }
     x[0] = x0;
     if (n > 0) pos = 1;
-  } else {
-    while (i < n) {
-      if (pos == count) {
-        const uint32_t* vc = v + size_t(__builtin_ctz(~counter)) * stride;
-        for (uint32_t j = 0; j < count; ++j) x[j] ^= vc[j];
-        ++counter;
-        pos = 0;
-      }
-      const uint32_t m = count - pos < uint32_t(n - i) ? count - pos : uint32_t(n - i);
-      for (uint32_t j = 0; j < m; ++j) out.one(i + int32_t(j), x[pos + j]);
-      i += int32_t(m);
-      pos += m;
+    *counter_io = counter;
+    *pos_io = pos;
+    return;
+  }
+  auto step = [&] {
+    const uint32_t* vc = v + size_t(__builtin_ctz(~counter)) * stride;
+    for (uint32_t j = 0; j < count; ++j) x[j] ^= vc[j];
+    ++counter;
+    pos = 0;
+  };
+  // The rest of the current point.
+  if (pos < count) {
+    const uint32_t m = count - pos < uint32_t(n) ? count - pos : uint32_t(n);
+    for (uint32_t j = 0; j < m; ++j) out.one(int32_t(j), x[pos + j]);
+    i = int32_t(m);
+    pos += m;
+  }
+  // Whole points.
+  while (uint32_t(n - i) >= count) {
+    const uint32_t* vc = v + size_t(__builtin_ctz(~counter)) * stride;
+    uint32_t j = 0;
+    for (; j + 4 <= count; j += 4) {
+      const __m128i w = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + j)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(vc + j)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(x + j), w);
+      out.two(i + int32_t(j), low_pair(w));
+      out.two(i + int32_t(j) + 2, high_pair(w));
     }
+    for (; j < count; ++j) {
+      x[j] ^= vc[j];
+      out.one(i + int32_t(j), x[j]);
+    }
+    ++counter;
+    i += int32_t(count);
+  }
+  // The start of the next point.
+  if (i < n) {
+    step();
+    const uint32_t m = uint32_t(n - i);
+    for (uint32_t j = 0; j < m; ++j) out.one(i + int32_t(j), x[j]);
+    pos = m;
   }
   *counter_io = counter;
   *pos_io = pos;
@@ -280,7 +321,10 @@ int32_t reposition(int32_t method, HoxStream stream, S* st, int32_t n, const uin
     return ::qor::rng::qrng::draw<S>(stream, n, r, ::qor::rng::WordSink<::qor::rng::Word32>{r});        \
   }                                                                                                      \
   extern "C" QOR_API int32_t __hoxdBRng##Name(HoxStream stream, int32_t n, double* r, double a, double b) { \
-    return ::qor::rng::qrng::draw<S>(stream, n, r, ::qor::rng::DoubleSink<::qor::rng::Word32>(r, a, b, 0x1p-32)); \
+    const ::qor::rng::DoubleSink<::qor::rng::Word32> sink(r, a, b, 0x1p-32);                             \
+    if (::qor::rng::is_positive_zero(a) && sink.c > 0)                                                   \
+      return ::qor::rng::qrng::draw<S>(stream, n, r, ::qor::rng::ScaledSink<::qor::rng::Word32>{r, sink.c}); \
+    return ::qor::rng::qrng::draw<S>(stream, n, r, sink);                                                \
   }                                                                                                      \
   extern "C" QOR_API int32_t __hoxsBRng##Name(HoxStream stream, int32_t n, float* r, float a, float b) { \
     return ::qor::rng::qrng::draw<S>(stream, n, r, ::qor::rng::SingleSink<::qor::rng::Word32>(r, a, b, 0x1p-32)); \
