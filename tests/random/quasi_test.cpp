@@ -142,8 +142,6 @@ uint32_t bit_reverse(uint32_t g) {
   return r;
 }
 
-extern "C" int32_t __hoxBRngSobolInitStream(int32_t, HoxStream, int32_t, const uint32_t*);
-
 const int32_t kQuasi[] = {HOX_BRNG_SOBOL, HOX_BRNG_NIEDERREITER};
 
 TEST(Quasi, PublishedFirstPoints) {
