@@ -498,6 +498,19 @@ TEST(Quasi, LargeUserTablesLiveInSharedChunks) {
   ASSERT_EQ(__hoxLeapfrogStream(c, 44, 2147483647), 0);
   ASSERT_EQ(__hoxSkipAheadStream(c, 3), 0);
   EXPECT_EQ(words(c, 1)[0], point(sobol_v(int(43 % 39 + 1)), 100 + 500 / d + 1 + 1 + 3));
+  // Damaged images (dimension beyond the chunks, leapfrog coordinate beyond the dimension, no
+  // dimension) are refused by every operation instead of being read out of bounds.
+  for (auto [offset, value] : {std::pair{4, d + 1}, std::pair{12, d}, std::pair{4, 0u}}) {
+    std::vector<unsigned char> bad = image;
+    std::memcpy(bad.data() + 16 + offset, &value, 4);
+    Stream b;
+    ASSERT_EQ(__hoxLoadStreamM(&b.s, bad.data()), 0);
+    uint32_t out = 7;
+    EXPECT_EQ(_hoxiRngUniformBits(0, b, 1, &out), HOX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(out, 7u);
+    EXPECT_EQ(__hoxSkipAheadStream(b, 1), HOX_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(__hoxLeapfrogStream(b, 0, 2147483647), HOX_ERR_BAD_ARGUMENT);
+  }
   // Reseeding with built-in tables drops the chunks; the copies keep the shared block.
   ASSERT_EQ(__hoxBRngSobolInitStream(HOX_INIT_METHOD_STANDARD, s, 1, &seed[0]), 0);
   EXPECT_EQ(__hoxGetNumChunks(s), 0);

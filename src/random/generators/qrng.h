@@ -70,9 +70,9 @@ struct State {
 
 // Where the tables of a stream are: in its state (stride kMaxDim) or in its chunks (stride d).
 struct Tables {
-  uint32_t* x;
-  const uint32_t* v;  // v[b * stride + j]
-  uint32_t stride;
+  uint32_t* x = nullptr;
+  const uint32_t* v = nullptr;  // v[b * stride + j]
+  uint32_t stride = 0;
 };
 
 inline uint32_t count_of(uint32_t dim, uint32_t leap) { return leap == kNoLeap ? dim : 1; }
@@ -81,13 +81,24 @@ inline uint64_t emitted(uint32_t counter, uint32_t pos, uint32_t count) {
   return counter == 0 ? 0 : (uint64_t(counter) - 1) * count + pos;
 }
 
-// The tables of a stream, or {null} when its chunks are inconsistent with its dimension.
+// The data of the first chunk of a kind when it holds at least `bytes` bytes, else null.
+inline void* chunk_data(HoxStream stream, int32_t kind, uint64_t bytes) {
+  for (const Chunk* c = header(stream)->chunks; c; c = c->next)
+    if (c->kind == kind) return c->size >= 0 && uint64_t(c->size) >= bytes ? c->data : nullptr;
+  return nullptr;
+}
+
+// The tables of a stream, or {null} when its state is not one seeding makes (a forged or
+// damaged image: no dimension, a leapfrog coordinate or position out of range, chunks too small
+// for the dimension), which every operation refuses with HOX_ERR_BAD_ARGUMENT.
 template <class S>
 Tables tables_of(HoxStream stream, S* st) {
-  auto* v = static_cast<const uint32_t*>(__hoxSearchChunk(stream, kChunkDirections));
-  auto* x = static_cast<uint32_t*>(__hoxSearchChunk(stream, kChunkPoint));
-  if (v && x) return Tables{x, v, st->dim};
-  if (st->dim == 0 || st->dim > S::kMaxDim) return Tables{nullptr, nullptr, 0};
+  const uint32_t d = st->dim;
+  if (d == 0 || (st->leap != kNoLeap && st->leap >= d) || st->pos > count_of(d, st->leap)) return Tables{};
+  auto* v = static_cast<const uint32_t*>(chunk_data(stream, kChunkDirections, uint64_t(d) * kBits * 4));
+  auto* x = static_cast<uint32_t*>(chunk_data(stream, kChunkPoint, uint64_t(d) * 4));
+  if (v && x) return Tables{x, v, d};
+  if (d > S::kMaxDim) return Tables{};
   return Tables{st->x, &st->v[0][0], S::kMaxDim};
 }
 
@@ -280,8 +291,9 @@ int32_t reposition(int32_t method, HoxStream stream, S* st, int32_t n, const uin
   if (!params && (method == HOX_INIT_METHOD_LEAPFROG || n > 0)) return HOX_ERR_BAD_ARGUMENT;
   const Tables t = tables_of(stream, st);
   if (method == HOX_INIT_METHOD_LEAPFROG) {
-    if (n != kLeapfrogAll || params[0] >= st->dim) return HOX_ERR_LEAPFROG_UNSUPPORTED;
+    if (n != kLeapfrogAll) return HOX_ERR_LEAPFROG_UNSUPPORTED;
     if (!t.x) return HOX_ERR_BAD_ARGUMENT;
+    if (params[0] >= st->dim) return HOX_ERR_LEAPFROG_UNSUPPORTED;
     st->leap = params[0];
     st->pos = 1;
     set_point(t, st->dim, st->counter);
