@@ -1,11 +1,13 @@
 // qor rng: draw numbers from a generator.
 //
 //   qor rng GEN DIST [--n N] [--seed S[,S2,...]] [--a A --b B] [--skip K] [--binary FILE]
-//                    [--load FILE] [--save FILE]
+//                    [--load FILE] [--save FILE] [--dim D]
 //
 // --load continues a stream saved by --save (its generator and state come from the file; GEN
 // names the tool's output only), --save writes the stream after the numbers drawn, so that
-// `--save f` then `--load f` continues the sequence exactly.
+// `--save f` then `--load f` continues the sequence exactly. --dim D (for the quasi-random
+// generators, sobol and niederreiter) seeds a D-dimensional stream (unless --seed is given) and
+// prints one point of D coordinates per line; N then counts points.
 // GEN is one of the generators the library builds (the registry's list,
 // src/random/core/generators.def); DIST one of the distributions in kDistributions below.
 // Numbers go to stdout as text, one per line, or to FILE in the machine's binary format; the
@@ -93,6 +95,8 @@ struct Options {
   const char* binary = nullptr;
   const char* load = nullptr;
   const char* save = nullptr;
+  long long dim = 1;  // numbers per output line (--dim)
+  bool have_seed = false;
 };
 
 int usage() {
@@ -106,7 +110,8 @@ int usage() {
       "  --skip K       skip the first K elements of the sequence\n"
       "  --binary FILE  write the numbers in binary to FILE instead of text to stdout\n"
       "  --load FILE    continue the stream saved in FILE (instead of seeding GEN)\n"
-      "  --save FILE    save the stream to FILE after drawing\n",
+      "  --save FILE    save the stream to FILE after drawing\n"
+      "  --dim D        sobol, niederreiter: D-dimensional points, one per line (N points)\n",
       generator_names().c_str(), distribution_help().c_str());
   return 2;
 }
@@ -137,7 +142,11 @@ bool parse(int argc, char** argv, Options* o) {
     if (opt == "--n") {
       o->n = std::strtoll(v, &end, 10);
       if (*end || o->n < 0) return std::fprintf(stderr, "qor rng: bad count '%s'\n", v), false;
+    } else if (opt == "--dim") {
+      o->dim = std::strtoll(v, &end, 10);
+      if (*end || o->dim < 1 || o->dim > 0xFFFFFF) return std::fprintf(stderr, "qor rng: bad dimension '%s'\n", v), false;
     } else if (opt == "--seed") {
+      o->have_seed = true;
       o->seed.clear();
       for (const char* p = v; *p;) {
         const unsigned long long w = std::strtoull(p, &end, 0);
@@ -164,6 +173,10 @@ bool parse(int argc, char** argv, Options* o) {
       std::fprintf(stderr, "qor rng: unknown option '%s'\n", opt.c_str());
       return false;
     }
+  }
+  if (o->dim > 1) {
+    if (!o->have_seed) o->seed = {uint32_t(o->dim)};
+    o->n *= o->dim;
   }
   if (!o->have_a) o->a = o->dist->a;
   if (!o->have_b) o->b = o->dist->b;
@@ -226,11 +239,12 @@ int qor_cmd_rng(int argc, char** argv) {
       ok = std::fwrite(buffer.data(), bytes, size_t(m), out) == size_t(m);
     } else {
       for (int32_t i = 0; i < m; ++i) {
-        if (kind == Out::f64) std::fprintf(out, "%.17g\n", d[i]);
-        else if (kind == Out::f32) std::fprintf(out, "%.9g\n", double(f[i]));
-        else if (kind == Out::i32) std::fprintf(out, "%" PRId32 "\n", k[i]);
-        else if (words_per == 2) std::fprintf(out, "%" PRIu64 "\n", uint64_t(w[2 * i]) | (uint64_t(w[2 * i + 1]) << 32));
-        else std::fprintf(out, "%" PRIu32 "\n", w[i]);
+        const char* sep = (done + i + 1) % o.dim ? " " : "\n";
+        if (kind == Out::f64) std::fprintf(out, "%.17g%s", d[i], sep);
+        else if (kind == Out::f32) std::fprintf(out, "%.9g%s", double(f[i]), sep);
+        else if (kind == Out::i32) std::fprintf(out, "%" PRId32 "%s", k[i], sep);
+        else if (words_per == 2) std::fprintf(out, "%" PRIu64 "%s", uint64_t(w[2 * i]) | (uint64_t(w[2 * i + 1]) << 32), sep);
+        else std::fprintf(out, "%" PRIu32 "%s", w[i], sep);
       }
     }
     done += m;
@@ -282,5 +296,11 @@ void qor_tour_rng() {
   __hoxNewStreamEx(&s, HOX_BRNG_MRG32K3A, 6, seed6);
   _hoxdRngExponential(0, s, 4, e, 0.0, 1.0);
   std::printf("MRG32K3A exponential (mean 1):         %.10f %.10f %.10f %.10f\n", e[0], e[1], e[2], e[3]);
+  __hoxDeleteStream(&s);
+  const uint32_t two = 2;
+  double q[8];
+  if (__hoxNewStreamEx(&s, HOX_BRNG_SOBOL, 1, &two) == 0 && _hoxdRngUniform(0, s, 8, q, 0.0, 1.0) == 0)
+    std::printf("Sobol, first 2-d points:               (%g, %g) (%g, %g) (%g, %g) (%g, %g)\n", q[0], q[1], q[2],
+                q[3], q[4], q[5], q[6], q[7]);
   __hoxDeleteStream(&s);
 }

@@ -168,6 +168,8 @@ HOX_BRNG_DECLS(MRG32K3A)
 HOX_BRNG_DECLS(MT19937)
 HOX_BRNG_DECLS(MT2203)
 HOX_BRNG_DECLS(SFMT19937)
+HOX_BRNG_DECLS(Sobol)
+HOX_BRNG_DECLS(Niederr)
 #undef HOX_BRNG_DECLS
 
 /* ---- jump-ahead over GF(2) (MT19937, SFMT19937) ----------------------------------------- */

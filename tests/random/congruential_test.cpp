@@ -328,7 +328,9 @@ INSTANTIATE_TEST_SUITE_P(Congruential, Cutting,
                                            GenCase{"MCG59", HOX_BRNG_MCG59, {0x9E3779B9u, 0x7F4A7C15u}, true},
                                            GenCase{"MRG32K3A", HOX_BRNG_MRG32K3A, {1, 2, 3, 4, 5, 6}, false},
                                            GenCase{"MT19937", HOX_BRNG_MT19937, {1, 2, 3}, false},
-                                           GenCase{"SFMT19937", HOX_BRNG_SFMT19937, {1, 2, 3}, false}),
+                                           GenCase{"SFMT19937", HOX_BRNG_SFMT19937, {1, 2, 3}, false},
+                                           GenCase{"Sobol", HOX_BRNG_SOBOL, {7}, false},
+                                           GenCase{"Niederr", HOX_BRNG_NIEDERREITER, {13}, false}),
                          [](const auto& i) { return std::string(i.param.name); });
 
 // Skip-ahead far beyond what can be walked, against independent modular powers; after a

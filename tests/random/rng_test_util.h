@@ -48,6 +48,10 @@ inline std::vector<Gen> built_generators() {
   return v;
 }
 
+// The quasi-random generators: their points are evenly spread by design, so tests of
+// randomness (too even a spread, correlation of neighbours) do not apply to them.
+inline bool is_quasi(int32_t brng) { return brng == HOX_BRNG_SOBOL || brng == HOX_BRNG_NIEDERREITER; }
+
 // Independent 64 x 64 -> 128-bit product from 32-bit pieces (works on both targets).
 inline void mul128(uint64_t a, uint64_t b, uint64_t* hi, uint64_t* lo) {
   const uint64_t a0 = a & 0xFFFFFFFFu, a1 = a >> 32, b0 = b & 0xFFFFFFFFu, b1 = b >> 32;

@@ -89,12 +89,15 @@ TEST_P(Uniform, ChiSquareOnEqualCells) {
     double chi2 = 0;
     for (int64_t k : *c) chi2 += (double(k) - e) * (double(k) - e) / e;
     EXPECT_LT(chi2, qor::test::chi2_quantile(kCells - 1, qor::test::kZ1e6));
-    EXPECT_GT(chi2, qor::test::chi2_quantile(kCells - 1, -qor::test::kZ1e6));
+    if (!qor::test::is_quasi(GetParam().brng)) {
+      EXPECT_GT(chi2, qor::test::chi2_quantile(kCells - 1, -qor::test::kZ1e6));
+    }
   }
 }
 
 // Serial pairs on a 32 x 32 grid catch correlation between neighbours.
 TEST_P(Uniform, ChiSquareOnSuccessivePairs) {
+  if (qor::test::is_quasi(GetParam().brng)) GTEST_SKIP() << "successive elements of a one-dimensional quasi-random stream are correlated by design";
   Stream s(GetParam().brng, GetParam().seed);
   constexpr int kSide = 32;
   const int64_t pairs = qor::test::scaled(1 << 20, 1 << 17);
