@@ -351,9 +351,8 @@ struct ClosedForm2203 {
   }
 };
 
-// Rows present (not all zero) have distinct characteristic polynomials of full degree; a sample
-// of them is irreducible (so, 2^2203 - 1 being prime, of maximal period); members whose row is
-// not generated yet are refused at seeding.
+// Every row is present (not all zero); the rows have distinct characteristic polynomials of full
+// degree; a sample of them is irreducible (so, 2^2203 - 1 being prime, of maximal period).
 TEST(Mt2203, TableRowsAreDistinctPrimitiveParameterSets) {
   std::vector<int> present;
   for (int k = 0; k < 6024; ++k)
@@ -387,16 +386,7 @@ TEST(Mt2203, TableRowsAreDistinctPrimitiveParameterSets) {
     EXPECT_EQ(_hox_mt2203_table[k][1] & 0x7Fu, 0u) << k;
     EXPECT_EQ(_hox_mt2203_table[k][2] & 0x7FFFu, 0u) << k;
   }
-  if (present.size() < 6024) {
-    const int missing = [&] {
-      for (int k = 0; k < 6024; ++k)
-        if (_hox_mt2203_table[k][0] == 0) return k;
-      return 0;
-    }();
-    HoxStream s = nullptr;
-    EXPECT_EQ(__hoxNewStreamEx(&s, HOX_BRNG_MT2203 + missing, 0, nullptr), HOX_ERR_INVALID_BRNG);
-    __hoxDeleteStream(&s);
-  }
+  EXPECT_EQ(present.size(), 6024u) << "every member has its parameter set";
 }
 
 }  // namespace
