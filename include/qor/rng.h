@@ -303,6 +303,19 @@ QOR_API int32_t _hoxsRngGumbel(int32_t method, HoxStream stream, int32_t n, floa
                                float beta);
 QOR_API int32_t _hoxdRngGumbel(int32_t method, HoxStream stream, int32_t n, double* r, double a,
                                double beta);
+/* Gamma with shape alpha: a + beta x, x standard gamma (the method follows alpha: Exponential at
+ * 1, Marsaglia-Tsang above with its saved pair in the kind-7 chunk, rejection methods below).
+ * A shape that is not a positive finite number: HOX_ERR_BAD_ARGUMENT. */
+QOR_API int32_t _hoxsRngGamma(int32_t method, HoxStream stream, int32_t n, float* r, float alpha,
+                              float a, float beta);
+QOR_API int32_t _hoxdRngGamma(int32_t method, HoxStream stream, int32_t n, double* r, double alpha,
+                              double a, double beta);
+/* Beta with shapes p, q: a + beta x, x standard beta (the method follows p and q; a NaN shape
+ * gives uniform results on [a, a + beta], a shape <= 0 HOX_ERR_BAD_ARGUMENT). */
+QOR_API int32_t _hoxsRngBeta(int32_t method, HoxStream stream, int32_t n, float* r, float p, float q,
+                             float a, float beta);
+QOR_API int32_t _hoxdRngBeta(int32_t method, HoxStream stream, int32_t n, double* r, double p,
+                             double q, double a, double beta);
 
 QOR_EXTERN_C_END
 

@@ -88,6 +88,14 @@ std::vector<std::pair<std::string, Gen<T>>> generators();
     v.push_back({"Cauchy", [](HoxStream s, int32_t n, T* r) { return _hox##P##RngCauchy(0, s, n, r, T(1), T(2)); }}); \
     v.push_back({"Rayleigh", [](HoxStream s, int32_t n, T* r) { return _hox##P##RngRayleigh(0, s, n, r, T(1), T(2)); }}); \
     v.push_back({"Gumbel", [](HoxStream s, int32_t n, T* r) { return _hox##P##RngGumbel(0, s, n, r, T(1), T(2)); }}); \
+    for (double al : {0.3, 0.8, 1.0, 2.5, 30.0})                                                                 \
+      v.push_back({"Gamma" + std::to_string(al), [al](HoxStream s, int32_t n, T* r) {                            \
+                     return _hox##P##RngGamma(0, s, n, r, T(al), T(1), T(2));                                    \
+                   }});                                                                                          \
+    for (auto [p, q] : {std::pair{0.3, 0.4}, {0.8, 0.9}, {0.5, 3.0}, {2.5, 0.6}, {2.0, 3.0}, {1.0, 2.0}, {0.5, 1.0}}) \
+      v.push_back({"Beta" + std::to_string(p) + "," + std::to_string(q), [p, q](HoxStream s, int32_t n, T* r) {  \
+                     return _hox##P##RngBeta(0, s, n, r, T(p), T(q), T(1), T(2));                                \
+                   }});                                                                                          \
     return v;                                                                                                    \
   }
 QOR_GENERATORS(d, double)
@@ -151,6 +159,48 @@ TEST(ContinuousCalls, WeibullShapeOneIsExponential) {
     ASSERT_EQ(w[i], e[i]) << i;
     ASSERT_EQ(ws[i], es[i]) << i;
   }
+}
+
+// Gamma with shape 1 is Exponential: n uniforms for n results. Beta with p = q = 1 gives
+// a + beta (1 - u) for the stream's uniforms. Marsaglia-Tsang after an odd count keeps its pair
+// in the kind-7 chunk.
+TEST(ContinuousCalls, GammaAndBetaSpecialShapes) {
+  Stream s(HOX_BRNG_MCG31, {77}), t(HOX_BRNG_MCG31, {77});
+  std::vector<double> g(1001), e(1001), u(1001);
+  ASSERT_EQ(_hoxdRngGamma(0, s, 1001, g.data(), 1.0, 0.5, 3.0), 0);
+  ASSERT_EQ(_hoxdRngExponential(0, t, 1001, e.data(), 0.5, 3.0), 0);
+  for (int i = 0; i < 1001; ++i) ASSERT_EQ(g[i], e[i]) << i;
+  ASSERT_EQ(_hoxdRngBeta(0, s, 1001, g.data(), 1.0, 1.0, 0.5, 3.0), 0);
+  ASSERT_EQ(_hoxdRngUniform(0, t, 1001, u.data(), 0.0, 1.0), 0);
+  for (int i = 0; i < 1001; ++i) ASSERT_EQ(g[i], 0.5 + 3.0 * (1.0 - u[i])) << i;
+  std::vector<float> f(3);
+  ASSERT_EQ(_hoxsRngGamma(0, s, 3, f.data(), 4.5f, 0.0f, 1.0f), 0);
+  const double* pair = static_cast<const double*>(__hoxSearchChunk(s, 7));
+  ASSERT_NE(pair, nullptr);
+  EXPECT_NE(pair[0], -1.0);
+  EXPECT_EQ(__hoxSearchChunk(s, 2), nullptr);
+}
+
+// Shapes no method ends on are refused and draw nothing; a NaN shape of Beta gives uniform
+// results on [a, a + beta].
+TEST(ContinuousCalls, GammaAndBetaShapesOutsideTheirRange) {
+  Stream s(HOX_BRNG_MRG32K3A, {1, 1, 1, 1, 1, 1}), t(HOX_BRNG_MRG32K3A, {1, 1, 1, 1, 1, 1});
+  double r[4] = {7, 7, 7, 7}, u[4];
+  for (double bad : {0.0, -1.0, double(NAN), double(INFINITY)}) {
+    EXPECT_EQ(_hoxdRngGamma(0, s, 4, r, bad, 0.0, 1.0), HOX_ERR_BAD_ARGUMENT) << bad;
+    if (!std::isnan(bad)) {
+      EXPECT_EQ(_hoxdRngBeta(0, s, 4, r, 2.0, 1e308, 0.0, 1.0), HOX_ERR_BAD_ARGUMENT);
+      EXPECT_EQ(_hoxdRngBeta(0, s, 4, r, bad, 2.0, 0.0, 1.0), HOX_ERR_BAD_ARGUMENT) << bad;
+      EXPECT_EQ(_hoxdRngBeta(0, s, 4, r, 0.5, bad, 0.0, 1.0), HOX_ERR_BAD_ARGUMENT) << bad;
+    }
+  }
+  EXPECT_EQ(r[0], 7.0);
+  ASSERT_EQ(_hoxdRngBeta(0, s, 4, r, NAN, 2.0, 1.0, 2.0), 0);
+  ASSERT_EQ(_hoxdRngUniform(0, t, 4, u, 1.0, 3.0), 0);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(r[i], u[i]);
+  EXPECT_EQ(_hoxdRngGamma(0, s, 2, nullptr, 2.0, 0.0, 1.0), HOX_ERR_BAD_ARGUMENT);
+  EXPECT_EQ(_hoxdRngBeta(0, nullptr, 2, r, 2.0, 2.0, 0.0, 1.0), HOX_ERR_INVALID_BRNG);
+  EXPECT_EQ(_hoxdRngGamma(0, nullptr, 2, r, 2.0, 0.0, 1.0), HOX_ERR_INVALID_BRNG);
 }
 
 // Exact zeros from an abstract stream: u1 = 0 gives sqrt(-2 ln u1) with ln 0 the logarithm of

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -100,5 +101,79 @@ INSTANTIATE_TEST_SUITE_P(Continuous, Fit, ::testing::ValuesIn(cases()),
                              if (!isalnum((unsigned char)ch)) ch = '_';
                            return n;
                          });
+
+}  // namespace
+
+// Gamma and Beta: the cells are placed in x (their distribution functions are costly).
+namespace {
+
+struct ShapeCase {
+  std::string name;
+  double s1, s2;  // Gamma: alpha, -; Beta: p, q
+  bool beta;
+};
+
+class ShapeFit : public ::testing::TestWithParam<ShapeCase> {};
+
+template <class T>
+void shape_fit(const ShapeCase& c, HoxStream st) {
+  std::vector<T> r(qor::test::fit_count());
+  const int32_t n = int32_t(r.size());
+  // Single precision at shift 0: with a shift, a + beta x rounds the tiny variates of the shapes
+  // below 1 (much of their mass) onto the coarse floats next to a.
+  const T a = sizeof(T) == 8 ? T(-1) : T(0), beta = T(2.5);
+  // Cell edges of the standard variate, computed once per case and shifted and scaled here.
+  static std::map<std::string, std::vector<double>> standard;
+  std::vector<double>& e = standard[c.name];
+  const double p = c.s1, q = c.s2;
+  const double top = c.beta ? 1.0 : p + 40 * std::sqrt(p) + 60;
+  if (e.empty()) {
+    if (c.beta)
+      e = qor::test::cell_edges([=](double x) { return qor::test::beta_i(p, q, x); }, 0.0, 1.0);
+    else
+      e = qor::test::cell_edges([=](double x) { return qor::test::gamma_p(p, x); }, 0.0, top);
+  }
+  std::vector<double> edges(e.size());
+  for (size_t i = 0; i < e.size(); ++i) edges[i] = double(a) + double(beta) * e[i];
+  if (c.beta) {
+    if constexpr (sizeof(T) == 8)
+      ASSERT_EQ(_hoxdRngBeta(0, st, n, r.data(), c.s1, c.s2, a, beta), 0);
+    else
+      ASSERT_EQ(_hoxsRngBeta(0, st, n, r.data(), float(c.s1), float(c.s2), a, beta), 0);
+  } else {
+    if constexpr (sizeof(T) == 8)
+      ASSERT_EQ(_hoxdRngGamma(0, st, n, r.data(), c.s1, a, beta), 0);
+    else
+      ASSERT_EQ(_hoxsRngGamma(0, st, n, r.data(), float(c.s1), a, beta), 0);
+  }
+  qor::test::expect_fits_by_edges(r, edges, double(a), double(a) + double(beta) * top);
+}
+
+TEST_P(ShapeFit, Double) {
+  Stream s(HOX_BRNG_MRG32K3A, {777, 1, 2, 3, 4, 5});
+  shape_fit<double>(GetParam(), s);
+}
+TEST_P(ShapeFit, Single) {
+  Stream s(HOX_BRNG_MT19937, {777});
+  shape_fit<float>(GetParam(), s);
+}
+
+// Gamma on both sides of 0.6 and 1; Beta in the four quadrants of (p, q), on both sides of
+// Johnk's switch t = 0.852 p^2 + q - 0.956 = 0 (q = 0.74 and 0.76 at p = 0.5), at p = 1, q = 1.
+INSTANTIATE_TEST_SUITE_P(Continuous, ShapeFit,
+                         ::testing::Values(ShapeCase{"Gamma0_3", 0.3, 0, false}, ShapeCase{"Gamma0_59", 0.59, 0, false},
+                                           ShapeCase{"Gamma0_6", 0.6, 0, false}, ShapeCase{"Gamma0_9", 0.9, 0, false},
+                                           ShapeCase{"Gamma1", 1, 0, false}, ShapeCase{"Gamma1_5", 1.5, 0, false},
+                                           ShapeCase{"Gamma30", 30, 0, false},
+                                           ShapeCase{"BetaJohnk", 0.3, 0.4, true},
+                                           ShapeCase{"BetaJohnkEdge", 0.5, 0.74, true},
+                                           ShapeCase{"BetaAtkinson1Edge", 0.5, 0.76, true},
+                                           ShapeCase{"BetaAtkinson1", 0.8, 0.9, true},
+                                           ShapeCase{"BetaAtkinson2", 0.5, 3, true},
+                                           ShapeCase{"BetaAtkinson2Flip", 2.5, 0.6, true},
+                                           ShapeCase{"BetaCheng", 2, 3, true}, ShapeCase{"BetaCheng2", 1.1, 40, true},
+                                           ShapeCase{"BetaP1", 1, 2.5, true}, ShapeCase{"BetaQ1", 0.7, 1, true},
+                                           ShapeCase{"BetaP1Q1", 1, 1, true}),
+                         [](const ::testing::TestParamInfo<ShapeCase>& i) { return i.param.name; });
 
 }  // namespace
