@@ -272,6 +272,13 @@ QOR_API int32_t _hoxsRngGaussian(int32_t method, HoxStream stream, int32_t n, fl
                                  float sigma);
 QOR_API int32_t _hoxdRngGaussian(int32_t method, HoxStream stream, int32_t n, double* r, double a,
                                  double sigma);
+/* Multivariate normal: n vectors of dimen values, a + L z. The factor L (lower triangular,
+ * covariance L L^T) is stored by mstorage: 0 full dimen x dimen by rows, 1 packed by columns,
+ * 2 its diagonal only. Methods as Gaussian. */
+QOR_API int32_t _hoxsRngGaussianMV(int32_t method, HoxStream stream, int32_t n, float* r,
+                                   int32_t dimen, int32_t mstorage, const float* a, const float* t);
+QOR_API int32_t _hoxdRngGaussianMV(int32_t method, HoxStream stream, int32_t n, double* r,
+                                   int32_t dimen, int32_t mstorage, const double* a, const double* t);
 /* Laplace: a -/+ beta ln u, the sign from a second uniform. */
 QOR_API int32_t _hoxsRngLaplace(int32_t method, HoxStream stream, int32_t n, float* r, float a,
                                 float beta);
