@@ -277,6 +277,21 @@ bool parse(int argc, char** argv, Options* o) {
   return true;
 }
 
+// The end of every draw: the stream saved if asked, deleted, the rate reported.
+int finish(const Options& o, HoxStream s, bool ok, double seconds) {
+  int32_t st = 0;
+  if (ok && o.save && (st = __hoxSaveStreamF(s, o.save, -1)) != 0) {
+    std::fprintf(stderr, "qor rng: cannot save the stream to '%s' (status %d)\n", o.save, st);
+    ok = false;
+  }
+  __hoxDeleteStream(&s);
+  if (!ok) return 1;
+  if (seconds > 0)
+    std::fprintf(stderr, "qor rng: %lld numbers from %s in %.6f s (%.1f million/s, generation only)\n", o.n, o.gen,
+                 seconds, double(o.n) / seconds / 1e6);
+  return 0;
+}
+
 // Prints a histogram of x in 30 rows over the central 99% of the draws: each row's bar is the
 // observed density ('#'), '|' marks the exact density (or '+' where the bar reaches it).
 void print_histogram(std::vector<double> x, const Continuous& c, const Params& P) {
@@ -343,17 +358,7 @@ int run_continuous(const Options& o, HoxStream s) {
   }
   if (o.binary && std::fclose(out) != 0) ok = false;
   if (ok && o.hist) print_histogram(std::move(all), *o.cont, o.P);
-  int32_t st = 0;
-  if (ok && o.save && (st = __hoxSaveStreamF(s, o.save, -1)) != 0) {
-    std::fprintf(stderr, "qor rng: cannot save the stream to '%s' (status %d)\n", o.save, st);
-    ok = false;
-  }
-  __hoxDeleteStream(&s);
-  if (!ok) return 1;
-  if (seconds > 0)
-    std::fprintf(stderr, "qor rng: %lld numbers from %s in %.6f s (%.1f million/s, generation only)\n", o.n, o.gen,
-                 seconds, double(o.n) / seconds / 1e6);
-  return 0;
+  return finish(o, s, ok, seconds);
 }
 
 }  // namespace
@@ -415,16 +420,7 @@ int qor_cmd_rng(int argc, char** argv) {
     done += m;
   }
   if (o.binary && std::fclose(out) != 0) ok = false;
-  if (ok && o.save && (st = __hoxSaveStreamF(s, o.save, -1)) != 0) {
-    std::fprintf(stderr, "qor rng: cannot save the stream to '%s' (status %d)\n", o.save, st);
-    ok = false;
-  }
-  __hoxDeleteStream(&s);
-  if (!ok) return 1;
-  if (seconds > 0)
-    std::fprintf(stderr, "qor rng: %lld numbers from %s in %.6f s (%.1f million/s, generation only)\n", o.n, o.gen,
-                 seconds, double(o.n) / seconds / 1e6);
-  return 0;
+  return finish(o, s, ok, seconds);
 }
 
 void qor_tour_rng() {

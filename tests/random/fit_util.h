@@ -26,22 +26,17 @@ inline int32_t fit_count() {
   return int32_t(std::max(20000.0, 1e6 * std::min(1.0, s * s)));
 }
 
-template <class T, class Cdf>
-void expect_fits(const std::vector<T>& x, Cdf F) {
-  constexpr int kCells = 1 << 16, kBins = 128;
-  std::vector<uint32_t> h(kCells, 0);
-  for (T v : x) {
-    const double p = F(double(v));
-    ASSERT_TRUE(p >= 0.0 && p <= 1.0) << "x = " << v << " F = " << p;
-    h[std::min(kCells - 1, int(p * kCells))]++;
-  }
-  const double n = double(x.size());
+// The two statistics from counts of n draws in equiprobable cells (a multiple of 128 of them):
+// KS at the cell edges, chi-square on 128 bins of adjacent cells.
+inline void expect_uniform_cells(const std::vector<uint32_t>& h, double n) {
+  constexpr int kBins = 128;
+  const int cells = int(h.size());
   double cum = 0, d = 0, chi2 = 0, bin = 0;
-  for (int i = 0; i < kCells; ++i) {
+  for (int i = 0; i < cells; ++i) {
     cum += h[i];
     bin += h[i];
-    d = std::max(d, std::fabs(cum / n - double(i + 1) / kCells));
-    if ((i + 1) % (kCells / kBins) == 0) {
+    d = std::max(d, std::fabs(cum / n - double(i + 1) / cells));
+    if ((i + 1) % (cells / kBins) == 0) {
       const double e = n / kBins;
       chi2 += (bin - e) * (bin - e) / e;
       bin = 0;
@@ -49,6 +44,18 @@ void expect_fits(const std::vector<T>& x, Cdf F) {
   }
   EXPECT_LT(std::sqrt(n) * d, std::sqrt(std::log(2.0 / 1e-6) / 2.0)) << "Kolmogorov-Smirnov";
   EXPECT_LT(chi2, chi2_quantile(kBins - 1, 4.7534)) << "chi-square, " << kBins << " bins";
+}
+
+template <class T, class Cdf>
+void expect_fits(const std::vector<T>& x, Cdf F) {
+  constexpr int kCells = 1 << 16;
+  std::vector<uint32_t> h(kCells, 0);
+  for (T v : x) {
+    const double p = F(double(v));
+    ASSERT_TRUE(p >= 0.0 && p <= 1.0) << "x = " << v << " F = " << p;
+    h[std::min(kCells - 1, int(p * kCells))]++;
+  }
+  expect_uniform_cells(h, double(x.size()));
 }
 
 // Standard normal distribution function.
@@ -78,26 +85,13 @@ std::vector<double> cell_edges(Cdf F, double lo, double hi) {
 
 template <class T>
 void expect_fits_by_edges(const std::vector<T>& x, const std::vector<double>& edge, double lo, double hi) {
-  constexpr int kCells = kEdgeCells, kBins = 128;
+  constexpr int kCells = kEdgeCells;
   std::vector<uint32_t> h(kCells, 0);
   for (T v : x) {
     ASSERT_TRUE(double(v) >= lo && double(v) <= hi) << "x = " << v;
     h[std::upper_bound(edge.begin(), edge.end(), double(v)) - edge.begin()]++;
   }
-  const double n = double(x.size());
-  double cum = 0, d = 0, chi2 = 0, bin = 0;
-  for (int i = 0; i < kCells; ++i) {
-    cum += h[i];
-    bin += h[i];
-    d = std::max(d, std::fabs(cum / n - double(i + 1) / kCells));
-    if ((i + 1) % (kCells / kBins) == 0) {
-      const double e = n / kBins;
-      chi2 += (bin - e) * (bin - e) / e;
-      bin = 0;
-    }
-  }
-  EXPECT_LT(std::sqrt(n) * d, std::sqrt(std::log(2.0 / 1e-6) / 2.0)) << "Kolmogorov-Smirnov";
-  EXPECT_LT(chi2, chi2_quantile(kBins - 1, 4.7534)) << "chi-square, " << kBins << " bins";
+  expect_uniform_cells(h, double(x.size()));
 }
 
 // Regularised lower incomplete gamma function P(s, x) (series below s + 1, Lentz's continued
