@@ -13,6 +13,7 @@
 #include "qor/vm.h"
 #include "rng_test_util.h"
 #include "support/alloc_failure.h"
+#include "support/scale.h"
 
 using qor::test::Stream;
 
@@ -104,7 +105,7 @@ QOR_GENERATORS(s, float)
 
 template <class T>
 void check_split_calls() {
-  const int32_t n = 5000;
+  const int32_t n = int32_t(qor::test::scaled(5000, 2500));  // still crossing blocks of 1024
   for (const auto& [name, gen] : generators<T>()) {
     SCOPED_TRACE(name);
     Stream whole(HOX_BRNG_MRG32K3A, {3, 1, 4, 1, 5, 9}), parts(HOX_BRNG_MRG32K3A, {3, 1, 4, 1, 5, 9});

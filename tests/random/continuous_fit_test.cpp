@@ -115,6 +115,11 @@ struct ShapeCase {
 
 class ShapeFit : public ::testing::TestWithParam<ShapeCase> {};
 
+std::map<std::string, std::vector<double>>& standard_edges() {
+  static std::map<std::string, std::vector<double>> edges;
+  return edges;
+}
+
 template <class T>
 void shape_fit(const ShapeCase& c, HoxStream st) {
   std::vector<T> r(qor::test::fit_count());
@@ -122,9 +127,9 @@ void shape_fit(const ShapeCase& c, HoxStream st) {
   // Single precision at shift 0: with a shift, a + beta x rounds the tiny variates of the shapes
   // below 1 (much of their mass) onto the coarse floats next to a.
   const T a = sizeof(T) == 8 ? T(-1) : T(0), beta = T(2.5);
-  // Cell edges of the standard variate, computed once per case and shifted and scaled here.
-  static std::map<std::string, std::vector<double>> standard;
-  std::vector<double>& e = standard[c.name];
+  // Cell edges of the standard variate, computed once per case (for both precisions) and
+  // shifted and scaled here.
+  std::vector<double>& e = standard_edges()[c.name];
   const double p = c.s1, q = c.s2;
   const double top = c.beta ? 1.0 : p + 40 * std::sqrt(p) + 60;
   if (e.empty()) {
