@@ -18,8 +18,8 @@
 
 namespace qor::test {
 
-// Draw count of one goodness-of-fit case: 10^6 natively, scale^3 of it (at least 20,000) on slow targets
-// (20,000 under qemu-i386 and ASan); QOR_FIT_DRAWS sets it for a longer run.
+// Draw count of one goodness-of-fit case: 10^6 natively, 10^6 scale^3 but at least 20,000 on
+// slow targets (20,000 under qemu-i386 and ASan); QOR_FIT_DRAWS sets it for a longer run.
 inline int32_t fit_count() {
   if (const char* e = std::getenv("QOR_FIT_DRAWS")) return std::max(1000, std::atoi(e));
   const double s = scale();
