@@ -2,7 +2,12 @@
 //
 //   qor rng GEN DIST [--n N] [--seed S[,S2,...]] [--a A --b B] [--skip K] [--binary FILE]
 //                    [--load FILE] [--save FILE] [--dim D]
+//   qor rng GEN gaussian --mean 0 --sigma 1 --n N [--method M] [--hist]   (and the other
+//                    continuous distributions of kContinuous, with --mean/--a, --sigma,
+//                    --beta, --alpha, --p, --q, --shift, --method)
 //
+// --hist prints a terminal histogram of the numbers drawn against the exact density instead of
+// the numbers.
 // --load continues a stream saved by --save (its generator and state come from the file; GEN
 // names the tool's output only), --save writes the stream after the numbers drawn, so that
 // `--save f` then `--load f` continues the sequence exactly. --dim D (for the quasi-random
@@ -12,7 +17,9 @@
 // src/random/core/generators.def); DIST one of the distributions in kDistributions below.
 // Numbers go to stdout as text, one per line, or to FILE in the machine's binary format; the
 // generation rate goes to stderr.
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -76,10 +83,73 @@ constexpr Distribution kDistributions[] = {
      }},
 };
 
+
+// The continuous distributions with named parameters (double precision), each with its exact
+// density for --hist.
+struct Params {
+  double a = 0, sigma = 1, beta = 1, alpha = 1, p = 1, q = 1, shift = 0;
+  int32_t method = 0;
+};
+struct Continuous {
+  const char* name;
+  const char* help;
+  int32_t (*draw)(HoxStream s, int32_t m, double* r, const Params& P);
+  double (*pdf)(double x, const Params& P);
+};
+constexpr double kPi = 3.14159265358979323846;
+double gauss_pdf(double z) { return std::exp(-0.5 * z * z) / std::sqrt(2 * kPi); }
+constexpr Continuous kContinuous[] = {
+    {"gaussian", "--mean A --sigma S --method 0|1|2", [](HoxStream s, int32_t m, double* r, const Params& P) {
+       return _hoxdRngGaussian(P.method, s, m, r, P.a, P.sigma);
+     }, [](double x, const Params& P) { return gauss_pdf((x - P.a) / P.sigma) / P.sigma; }},
+    {"laplace", "--a A --beta B", [](HoxStream s, int32_t m, double* r, const Params& P) {
+       return _hoxdRngLaplace(0, s, m, r, P.a, P.beta);
+     }, [](double x, const Params& P) { return std::exp(-std::fabs(x - P.a) / P.beta) / (2 * P.beta); }},
+    {"weibull", "--alpha K --a A --beta B", [](HoxStream s, int32_t m, double* r, const Params& P) {
+       return _hoxdRngWeibull(0, s, m, r, P.alpha, P.a, P.beta);
+     }, [](double x, const Params& P) {
+       const double t = (x - P.a) / P.beta;
+       return t <= 0 ? 0.0 : P.alpha / P.beta * std::pow(t, P.alpha - 1) * std::exp(-std::pow(t, P.alpha));
+     }},
+    {"cauchy", "--a A --beta B", [](HoxStream s, int32_t m, double* r, const Params& P) {
+       return _hoxdRngCauchy(0, s, m, r, P.a, P.beta);
+     }, [](double x, const Params& P) { const double t = (x - P.a) / P.beta; return 1 / (kPi * P.beta * (1 + t * t)); }},
+    {"rayleigh", "--a A --beta B", [](HoxStream s, int32_t m, double* r, const Params& P) {
+       return _hoxdRngRayleigh(0, s, m, r, P.a, P.beta);
+     }, [](double x, const Params& P) {
+       const double t = (x - P.a) / P.beta;
+       return t <= 0 ? 0.0 : 2 * t / P.beta * std::exp(-t * t);
+     }},
+    {"lognormal", "--mean A --sigma S --shift B --beta C --method 0|1", [](HoxStream s, int32_t m, double* r, const Params& P) {
+       return _hoxdRngLognormal(P.method, s, m, r, P.a, P.sigma, P.shift, P.beta);
+     }, [](double x, const Params& P) {
+       const double t = (x - P.shift) / P.beta;
+       return t <= 0 ? 0.0 : gauss_pdf((std::log(t) - P.a) / P.sigma) / (P.sigma * t * P.beta);
+     }},
+    {"gumbel", "--a A --beta B", [](HoxStream s, int32_t m, double* r, const Params& P) {
+       return _hoxdRngGumbel(0, s, m, r, P.a, P.beta);
+     }, [](double x, const Params& P) { const double t = (x - P.a) / P.beta; return std::exp(t - std::exp(t)) / P.beta; }},
+    {"gamma", "--alpha K --a A --beta B", [](HoxStream s, int32_t m, double* r, const Params& P) {
+       return _hoxdRngGamma(0, s, m, r, P.alpha, P.a, P.beta);
+     }, [](double x, const Params& P) {
+       const double t = (x - P.a) / P.beta;
+       return t <= 0 ? 0.0 : std::exp((P.alpha - 1) * std::log(t) - t - std::lgamma(P.alpha)) / P.beta;
+     }},
+    {"beta", "--p P --q Q --a A --beta B", [](HoxStream s, int32_t m, double* r, const Params& P) {
+       return _hoxdRngBeta(0, s, m, r, P.p, P.q, P.a, P.beta);
+     }, [](double x, const Params& P) {
+       const double t = (x - P.a) / P.beta;
+       if (t <= 0 || t >= 1) return 0.0;
+       return std::exp((P.p - 1) * std::log(t) + (P.q - 1) * std::log1p(-t) + std::lgamma(P.p + P.q) - std::lgamma(P.p) -
+                       std::lgamma(P.q)) / P.beta;
+     }},
+};
+
 std::string distribution_help() {
   std::string s;
   for (const Distribution& d : kDistributions)
     s += std::string(s.empty() ? "  DIST  " : "\n        ") + d.name + " (" + d.help + ")";
+  for (const Continuous& c : kContinuous) s += std::string("\n        ") + c.name + " (" + c.help + ")";
   return s;
 }
 
@@ -87,6 +157,9 @@ struct Options {
   int32_t brng = 0;
   const char* gen = nullptr;
   const Distribution* dist = nullptr;
+  const Continuous* cont = nullptr;
+  Params P;
+  bool hist = false;
   long long n = 10;
   std::vector<uint32_t> seed{1};
   double a = 0.0, b = 1.0;
@@ -111,7 +184,8 @@ int usage() {
       "  --binary FILE  write the numbers in binary to FILE instead of text to stdout\n"
       "  --load FILE    continue the stream saved in FILE (instead of seeding GEN)\n"
       "  --save FILE    save the stream to FILE after drawing\n"
-      "  --dim D        sobol, niederreiter: D-dimensional points, one per line (N points)\n",
+      "  --dim D        sobol, niederreiter: D-dimensional points, one per line (N points)\n"
+      "  --hist         (continuous distributions) a histogram against the exact density\n",
       generator_names().c_str(), distribution_help().c_str());
   return 2;
 }
@@ -127,12 +201,18 @@ bool parse(int argc, char** argv, Options* o) {
   }
   for (const Distribution& d : kDistributions)
     if (std::strcmp(d.name, argv[2]) == 0) o->dist = &d;
-  if (!o->dist) {
+  for (const Continuous& c : kContinuous)
+    if (std::strcmp(c.name, argv[2]) == 0) o->cont = &c;
+  if (!o->dist && !o->cont) {
     std::fprintf(stderr, "qor rng: unknown distribution '%s'\n", argv[2]);
     return false;
   }
   for (int i = 3; i < argc; ++i) {
     const std::string opt = argv[i];
+    if (opt == "--hist") {
+      o->hist = true;
+      continue;
+    }
     if (i + 1 >= argc) {
       std::fprintf(stderr, "qor rng: %s needs a value\n", argv[i]);
       return false;
@@ -160,6 +240,18 @@ bool parse(int argc, char** argv, Options* o) {
       if (*end) return std::fprintf(stderr, "qor rng: bad bound '%s'\n", v), false;
       (opt == "--a" ? o->a : o->b) = x;
       (opt == "--a" ? o->have_a : o->have_b) = true;
+      if (opt == "--a") o->P.a = x;
+    } else if (opt == "--mean" || opt == "--sigma" || opt == "--beta" || opt == "--alpha" || opt == "--p" ||
+               opt == "--q" || opt == "--shift") {
+      const double x = std::strtod(v, &end);
+      if (*end || !o->cont) return std::fprintf(stderr, "qor rng: bad parameter %s '%s'\n", opt.c_str(), v), false;
+      double* field[] = {&o->P.a, &o->P.sigma, &o->P.beta, &o->P.alpha, &o->P.p, &o->P.q, &o->P.shift};
+      const char* names[] = {"--mean", "--sigma", "--beta", "--alpha", "--p", "--q", "--shift"};
+      for (int f = 0; f < 7; ++f)
+        if (opt == names[f]) *field[f] = x;
+    } else if (opt == "--method") {
+      o->P.method = int32_t(std::strtol(v, &end, 10));
+      if (*end) return std::fprintf(stderr, "qor rng: bad method '%s'\n", v), false;
     } else if (opt == "--skip") {
       o->skip = std::strtoull(v, &end, 0);
       if (*end) return std::fprintf(stderr, "qor rng: bad skip count '%s'\n", v), false;
@@ -178,6 +270,13 @@ bool parse(int argc, char** argv, Options* o) {
     if (!o->have_seed) o->seed = {uint32_t(o->dim)};
     o->n *= o->dim;
   }
+  if (o->cont) {
+    if (!(o->P.sigma > 0 && o->P.beta > 0 && o->P.alpha > 0 && o->P.p > 0 && o->P.q > 0)) {
+      std::fprintf(stderr, "qor rng: the scales and shapes must be positive\n");
+      return false;
+    }
+    return true;
+  }
   if (!o->have_a) o->a = o->dist->a;
   if (!o->have_b) o->b = o->dist->b;
   if (o->dist->interval && !(o->a < o->b)) {
@@ -189,6 +288,90 @@ bool parse(int argc, char** argv, Options* o) {
     return false;
   }
   return true;
+}
+
+// The end of every draw: the stream saved if asked, deleted, the rate reported.
+int finish(const Options& o, HoxStream s, bool ok, double seconds) {
+  int32_t st = 0;
+  if (ok && o.save && (st = __hoxSaveStreamF(s, o.save, -1)) != 0) {
+    std::fprintf(stderr, "qor rng: cannot save the stream to '%s' (status %d)\n", o.save, st);
+    ok = false;
+  }
+  __hoxDeleteStream(&s);
+  if (!ok) return 1;
+  if (seconds > 0)
+    std::fprintf(stderr, "qor rng: %lld numbers from %s in %.6f s (%.1f million/s, generation only)\n", o.n, o.gen,
+                 seconds, double(o.n) / seconds / 1e6);
+  return 0;
+}
+
+// Prints a histogram of x in 30 rows over the central 99% of the draws: each row's bar is the
+// observed density ('#'), '|' marks the exact density (or '+' where the bar reaches it).
+void print_histogram(std::vector<double> x, const Continuous& c, const Params& P) {
+  if (x.empty()) return;
+  std::sort(x.begin(), x.end());
+  const size_t n = x.size();
+  const double lo = x[size_t(0.005 * double(n - 1))], hi = x[size_t(0.995 * double(n - 1))];
+  constexpr int kRows = 30, kWidth = 60;
+  const double w = hi > lo ? (hi - lo) / kRows : 1.0;
+  std::vector<double> obs(kRows, 0.0), want(kRows);
+  for (double v : x) {
+    const int b = int((v - lo) / w);
+    if (v >= lo && b >= 0 && b < kRows) obs[b] += 1;
+  }
+  double top = 0;
+  for (int b = 0; b < kRows; ++b) {
+    obs[b] /= double(n) * w;
+    // exact density averaged over the row (64-point midpoint rule; it reads low in a row that
+    // holds an integrable pole of the density, as Gamma and Beta have for shapes below 1)
+    want[b] = 0;
+    for (int k = 0; k < 64; ++k) want[b] += c.pdf(lo + w * (b + (k + 0.5) / 64), P) / 64;
+    top = std::max({top, obs[b], want[b]});
+  }
+  std::printf("%s: %zu draws, histogram of the central 99%% ('#' observed density, '|' exact)\n", c.name, n);
+  for (int b = 0; b < kRows; ++b) {
+    const int bar = int(std::lround(obs[b] / top * kWidth)), mark = int(std::lround(want[b] / top * kWidth));
+    std::string line(size_t(kWidth + 1), ' ');
+    for (int i = 0; i < bar; ++i) line[size_t(i)] = '#';
+    line[size_t(std::min(mark, kWidth))] = mark < bar ? '+' : '|';
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    std::printf("%12.5g %9.4g %9.4g %s\n", lo + w * (b + 0.5), obs[b], want[b], line.c_str());
+  }
+}
+
+// The continuous distributions: numbers as text (or binary), or the histogram.
+int run_continuous(const Options& o, HoxStream s) {
+  FILE* out = stdout;
+  if (o.binary && !(out = std::fopen(o.binary, "wb"))) {
+    std::fprintf(stderr, "qor rng: cannot open '%s' for writing\n", o.binary);
+    __hoxDeleteStream(&s);
+    return 1;
+  }
+  constexpr int32_t kBlock = 1 << 16;
+  std::vector<double> buffer(kBlock), all;
+  double seconds = 0.0;
+  bool ok = true;
+  for (long long done = 0; done < o.n && ok;) {
+    const int32_t m = int32_t(std::min<long long>(kBlock, o.n - done));
+    const auto t0 = std::chrono::steady_clock::now();
+    const int32_t st = o.cont->draw(s, m, buffer.data(), o.P);
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    if (st != 0) {
+      std::fprintf(stderr, "qor rng: generation failed (status %d)\n", st);
+      ok = false;
+      break;
+    }
+    if (o.hist)
+      all.insert(all.end(), buffer.begin(), buffer.begin() + m);
+    else if (o.binary)
+      ok = std::fwrite(buffer.data(), sizeof(double), size_t(m), out) == size_t(m);
+    else
+      for (int32_t i = 0; i < m; ++i) std::fprintf(out, "%.17g\n", buffer[size_t(i)]);
+    done += m;
+  }
+  if (o.binary && std::fclose(out) != 0) ok = false;
+  if (ok && o.hist) print_histogram(std::move(all), *o.cont, o.P);
+  return finish(o, s, ok, seconds);
 }
 
 }  // namespace
@@ -206,6 +389,7 @@ int qor_cmd_rng(int argc, char** argv) {
     __hoxDeleteStream(&s);
     return 1;
   }
+  if (o.cont) return run_continuous(o, s);
   FILE* out = stdout;
   if (o.binary && !(out = std::fopen(o.binary, "wb"))) {
     std::fprintf(stderr, "qor rng: cannot open '%s' for writing\n", o.binary);
@@ -250,16 +434,7 @@ int qor_cmd_rng(int argc, char** argv) {
     done += m;
   }
   if (o.binary && std::fclose(out) != 0) ok = false;
-  if (ok && o.save && (st = __hoxSaveStreamF(s, o.save, -1)) != 0) {
-    std::fprintf(stderr, "qor rng: cannot save the stream to '%s' (status %d)\n", o.save, st);
-    ok = false;
-  }
-  __hoxDeleteStream(&s);
-  if (!ok) return 1;
-  if (seconds > 0)
-    std::fprintf(stderr, "qor rng: %lld numbers from %s in %.6f s (%.1f million/s, generation only)\n", o.n, o.gen,
-                 seconds, double(o.n) / seconds / 1e6);
-  return 0;
+  return finish(o, s, ok, seconds);
 }
 
 void qor_tour_rng() {

@@ -266,6 +266,66 @@ QOR_API int32_t _hoxsRngExponential(int32_t method, HoxStream stream, int32_t n,
 QOR_API int32_t _hoxdRngExponential(int32_t method, HoxStream stream, int32_t n, double* r, double a,
                                     double beta);
 
+/* Gaussian with mean a and deviation sigma. Methods: 0 Box-Muller (one result per pair of
+ * uniforms), 1 Box-Muller with pairs (both results of each pair; an odd count keeps the last
+ * pair in the stream's kind-2 chunk for the next call), 2 inverse error function. Any other
+ * method: HOX_ERR_BAD_ARGUMENT, nothing drawn. */
+QOR_API int32_t _hoxsRngGaussian(int32_t method, HoxStream stream, int32_t n, float* r, float a,
+                                 float sigma);
+QOR_API int32_t _hoxdRngGaussian(int32_t method, HoxStream stream, int32_t n, double* r, double a,
+                                 double sigma);
+/* Multivariate normal: n vectors of dimen values, a + L z. The factor L (lower triangular,
+ * covariance L L^T) is stored by mstorage: 0 full dimen x dimen by rows, 1 packed by columns,
+ * 2 its diagonal only. Methods as Gaussian. */
+QOR_API int32_t _hoxsRngGaussianMV(int32_t method, HoxStream stream, int32_t n, float* r,
+                                   int32_t dimen, int32_t mstorage, const float* a, const float* t);
+QOR_API int32_t _hoxdRngGaussianMV(int32_t method, HoxStream stream, int32_t n, double* r,
+                                   int32_t dimen, int32_t mstorage, const double* a, const double* t);
+/* Laplace: a -/+ beta ln u, the sign from a second uniform. */
+QOR_API int32_t _hoxsRngLaplace(int32_t method, HoxStream stream, int32_t n, float* r, float a,
+                                float beta);
+QOR_API int32_t _hoxdRngLaplace(int32_t method, HoxStream stream, int32_t n, double* r, double a,
+                                double beta);
+/* Weibull with shape alpha: max(a, a + beta (-ln u)^(1/alpha)). */
+QOR_API int32_t _hoxsRngWeibull(int32_t method, HoxStream stream, int32_t n, float* r, float alpha,
+                                float a, float beta);
+QOR_API int32_t _hoxdRngWeibull(int32_t method, HoxStream stream, int32_t n, double* r, double alpha,
+                                double a, double beta);
+/* Cauchy: a + beta tan u, u uniform on [-pi/2, pi/2). */
+QOR_API int32_t _hoxsRngCauchy(int32_t method, HoxStream stream, int32_t n, float* r, float a,
+                               float beta);
+QOR_API int32_t _hoxdRngCauchy(int32_t method, HoxStream stream, int32_t n, double* r, double a,
+                               double beta);
+/* Rayleigh: max(a, a + beta sqrt(-ln u)). */
+QOR_API int32_t _hoxsRngRayleigh(int32_t method, HoxStream stream, int32_t n, float* r, float a,
+                                 float beta);
+QOR_API int32_t _hoxdRngRayleigh(int32_t method, HoxStream stream, int32_t n, double* r, double a,
+                                 double beta);
+/* Lognormal: max(b, b + beta exp(g)), g Gaussian(a, sigma) by the pair method (method 0) or
+ * the inverse error function (any other method). */
+QOR_API int32_t _hoxsRngLognormal(int32_t method, HoxStream stream, int32_t n, float* r, float a,
+                                  float sigma, float b, float beta);
+QOR_API int32_t _hoxdRngLognormal(int32_t method, HoxStream stream, int32_t n, double* r, double a,
+                                  double sigma, double b, double beta);
+/* Gumbel (smallest extreme): a + beta ln E, E standard exponential. */
+QOR_API int32_t _hoxsRngGumbel(int32_t method, HoxStream stream, int32_t n, float* r, float a,
+                               float beta);
+QOR_API int32_t _hoxdRngGumbel(int32_t method, HoxStream stream, int32_t n, double* r, double a,
+                               double beta);
+/* Gamma with shape alpha: a + beta x, x standard gamma (the method follows alpha: Exponential at
+ * 1, Marsaglia-Tsang above with its saved pair in the kind-7 chunk, rejection methods below).
+ * A shape that is not a positive finite number: HOX_ERR_BAD_ARGUMENT. */
+QOR_API int32_t _hoxsRngGamma(int32_t method, HoxStream stream, int32_t n, float* r, float alpha,
+                              float a, float beta);
+QOR_API int32_t _hoxdRngGamma(int32_t method, HoxStream stream, int32_t n, double* r, double alpha,
+                              double a, double beta);
+/* Beta with shapes p, q: a + beta x, x standard beta (the method follows p and q; a NaN shape
+ * gives uniform results on [a, a + beta], a shape <= 0 HOX_ERR_BAD_ARGUMENT). */
+QOR_API int32_t _hoxsRngBeta(int32_t method, HoxStream stream, int32_t n, float* r, float p, float q,
+                             float a, float beta);
+QOR_API int32_t _hoxdRngBeta(int32_t method, HoxStream stream, int32_t n, double* r, double p,
+                             double q, double a, double beta);
+
 QOR_EXTERN_C_END
 
 #endif

@@ -93,7 +93,34 @@ constexpr int kSlot = sizeof(T) == sizeof(double) ? 2 : 0;
     ::qor::vm_bridge::run(QOR_FNX_DENORMAL_KEEP, qor_fnx_kernel_s##Name##_ttab[kSlot<float>], m, x, x);  \
   }
 QOR_DIST_KERNEL(Ln)
+QOR_DIST_KERNEL(Exp)
+QOR_DIST_KERNEL(Sqrt)
+QOR_DIST_KERNEL(Sin)
+QOR_DIST_KERNEL(Tan)
+QOR_DIST_KERNEL(ErfInv)
 #undef QOR_DIST_KERNEL
+
+// sin and cos of a block (x is left as it was), and x^b in place.
+inline void SinCos(int32_t m, const double* x, double* s, double* c) {
+  const uint32_t saved = qor_fnx_kernel_SetMode(QOR_FNX_DENORMAL_KEEP);
+  qor_fnx_kernel_dSinCos_ttab[kSlot<double>](m, x, s, c);
+  qor_fnx_kernel_SetMode(saved);
+}
+inline void SinCos(int32_t m, const float* x, float* s, float* c) {
+  const uint32_t saved = qor_fnx_kernel_SetMode(QOR_FNX_DENORMAL_KEEP);
+  qor_fnx_kernel_sSinCos_ttab[kSlot<float>](m, x, s, c);
+  qor_fnx_kernel_SetMode(saved);
+}
+inline void Powx(int32_t m, double* x, double b) {
+  const uint32_t saved = qor_fnx_kernel_SetMode(QOR_FNX_DENORMAL_KEEP);
+  qor_fnx_kernel_dPowx_ttab[kSlot<double>](m, x, b, x);
+  qor_fnx_kernel_SetMode(saved);
+}
+inline void Powx(int32_t m, float* x, float b) {
+  const uint32_t saved = qor_fnx_kernel_SetMode(QOR_FNX_DENORMAL_KEEP);
+  qor_fnx_kernel_sPowx_ttab[kSlot<float>](m, x, b, x);
+  qor_fnx_kernel_SetMode(saved);
+}
 
 // What a generator draws: `PerResult` uniforms on [lo, hi) for each result, at most `Block`
 // results per block (the uniforms live in a stack array of PerResult * Block).
@@ -136,6 +163,31 @@ int ln_callback(FnxErrorContext* c) {
   const double v = sizeof(T) == sizeof(double) ? -744.4400719213812 : -103.2789306640625;
   c->res1 = v;
   c->res2 = v;
+  return 0;
+}
+
+// The Gaussian generators' error callback: ln 0 (singularity with argument 0) gives the
+// logarithm of the smallest positive value; erfinv(-1) and erfinv(1) (singularities, or domain
+// errors, by the sign of the argument) give -/+5.8635847487551676 in double (-/+3.832507 in
+// single), the inverse error function of the uniform nearest to the end of the interval; other
+// codes leave the result. The kernels run in place and store an element's result before they
+// report it, so arg1 holds the result (-inf for both ln 0 and erfinv(-1)), not the argument:
+// a report of a logarithm kernel (the name ends in "Ln") is taken as ln 0 whatever arg1 says,
+// and the sign of arg1 decides the others.
+template <class T>
+int gauss_callback(FnxErrorContext* c) {
+  const bool d = sizeof(T) == sizeof(double);
+  const double lmin = d ? -744.4400719213812 : -103.2789306640625;
+  const double edge = d ? 5.8635847487551676 : double(3.832507f);
+  const bool sing = c->code == QOR_FNX_STATUS_SING, dom = c->code == QOR_FNX_STATUS_ERRDOM;
+  const int32_t len = c->funcNameLen;
+  const bool ln = len >= 2 && len <= 63 && c->funcName[len - 2] == 'L' && c->funcName[len - 1] == 'n';
+  if (sing && (c->arg1 == 0.0 || ln))
+    c->res1 = lmin;
+  else if ((sing || dom) && c->arg1 < 0.0)
+    c->res1 = -edge;
+  else if ((sing && c->arg1 > 0.0) || (dom && c->arg1 >= 0.0))
+    c->res1 = edge;
   return 0;
 }
 
