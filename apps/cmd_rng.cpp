@@ -46,7 +46,7 @@ std::string generator_names() {
 
 // The distributions the tool offers: one row each (output kind, default parameters, whether
 // [a, b) must be a non-empty interval, and the draw of m numbers into a buffer).
-enum class Out { f64, f32, i32, words };
+enum class Out { f64, f32, i32, words, u32 };
 struct Distribution {
   const char* name;
   const char* help;
@@ -68,6 +68,15 @@ constexpr Distribution kDistributions[] = {
      }},
     {"bits", "raw generator words", Out::words, 0.0, 1.0, false,
      [](HoxStream s, int32_t m, void* r, double, double) { return _hoxiRngUniformBits(0, s, m, static_cast<uint32_t*>(r)); }},
+    {"u32", "32-bit words floor(u 2^32) of uniforms u on [0, 1), for any generator", Out::u32, 0.0, 1.0, false,
+     [](HoxStream s, int32_t m, void* r, double, double) {
+       // In place: the doubles fill the buffer's 8-byte slots, the words are packed in front.
+       double* d = static_cast<double*>(r);
+       const int32_t st = _hoxdRngUniform(0, s, m, d, 0.0, 1.0);
+       uint32_t* w = static_cast<uint32_t*>(r);
+       for (int32_t i = 0; st == 0 && i < m; ++i) w[i] = static_cast<uint32_t>(d[i] * 0x1p32);
+       return st;
+     }},
     {"exponential", "doubles, shift a, scale b > 0, default 0, 1", Out::f64, 0.0, 1.0, false,
      [](HoxStream s, int32_t m, void* r, double a, double b) {
        return _hoxdRngExponential(0, s, m, static_cast<double*>(r), a, b);
@@ -101,10 +110,10 @@ int usage() {
       "                        [--load FILE] [--save FILE]\n"
       "  GEN   %s\n"
       "%s\n"
-      "  --n N          how many numbers (default 10)\n"
+      "  --n N          how many numbers (default 10; 'all' for an endless stream)\n"
       "  --seed S       seed words, comma-separated (default 1)\n"
       "  --skip K       skip the first K elements of the sequence\n"
-      "  --binary FILE  write the numbers in binary to FILE instead of text to stdout\n"
+      "  --binary FILE  write the numbers in binary to FILE ('-': standard output) instead of text\n"
       "  --load FILE    continue the stream saved in FILE (instead of seeding GEN)\n"
       "  --save FILE    save the stream to FILE after drawing\n",
       generator_names().c_str(), distribution_help().c_str());
@@ -134,7 +143,9 @@ bool parse(int argc, char** argv, Options* o) {
     }
     const char* v = argv[++i];
     char* end = nullptr;
-    if (opt == "--n") {
+    if (opt == "--n" && std::strcmp(v, "all") == 0) {
+      o->n = -1;
+    } else if (opt == "--n") {
       o->n = std::strtoll(v, &end, 10);
       if (*end || o->n < 0) return std::fprintf(stderr, "qor rng: bad count '%s'\n", v), false;
     } else if (opt == "--seed") {
@@ -194,7 +205,8 @@ int qor_cmd_rng(int argc, char** argv) {
     return 1;
   }
   FILE* out = stdout;
-  if (o.binary && !(out = std::fopen(o.binary, "wb"))) {
+  const bool to_stdout = o.binary && std::strcmp(o.binary, "-") == 0;
+  if (o.binary && !to_stdout && !(out = std::fopen(o.binary, "wb"))) {
     std::fprintf(stderr, "qor rng: cannot open '%s' for writing\n", o.binary);
     __hoxDeleteStream(&s);
     return 1;
@@ -203,7 +215,7 @@ int qor_cmd_rng(int argc, char** argv) {
   __hoxGetBrngProperties(o.brng, &props);
   const Out kind = o.dist->out;
   const int32_t words_per = kind == Out::words ? props.wordBytes / 4 : 1;
-  const size_t bytes = kind == Out::f64 ? 8 : size_t(4 * words_per);
+  const size_t bytes = kind == Out::f64 ? 8 : size_t(4 * words_per);  // u32: 4
   constexpr int32_t kBlock = 1 << 16;
   std::vector<uint64_t> buffer(size_t(kBlock) * 2);  // room for 16-byte words
   const double* d = reinterpret_cast<const double*>(buffer.data());
@@ -212,8 +224,9 @@ int qor_cmd_rng(int argc, char** argv) {
   const uint32_t* w = reinterpret_cast<const uint32_t*>(buffer.data());
   double seconds = 0.0;
   bool ok = true;
-  for (long long done = 0; done < o.n && ok;) {
-    const int32_t m = int32_t(std::min<long long>(kBlock, o.n - done));
+  const bool endless = o.n < 0;  // --n all: until the output is closed
+  for (long long done = 0; (endless || done < o.n) && ok;) {
+    const int32_t m = endless ? kBlock : int32_t(std::min<long long>(kBlock, o.n - done));
     const auto t0 = std::chrono::steady_clock::now();
     st = o.dist->draw(s, m, buffer.data(), o.a, o.b);
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -229,13 +242,16 @@ int qor_cmd_rng(int argc, char** argv) {
         if (kind == Out::f64) std::fprintf(out, "%.17g\n", d[i]);
         else if (kind == Out::f32) std::fprintf(out, "%.9g\n", double(f[i]));
         else if (kind == Out::i32) std::fprintf(out, "%" PRId32 "\n", k[i]);
+        else if (kind == Out::u32) std::fprintf(out, "%" PRIu32 "\n", w[i]);
+        else if (words_per == 4)  // Wichmann-Hill: the four component values
+          std::fprintf(out, "%" PRIu32 " %" PRIu32 " %" PRIu32 " %" PRIu32 "\n", w[4 * i], w[4 * i + 1], w[4 * i + 2], w[4 * i + 3]);
         else if (words_per == 2) std::fprintf(out, "%" PRIu64 "\n", uint64_t(w[2 * i]) | (uint64_t(w[2 * i + 1]) << 32));
         else std::fprintf(out, "%" PRIu32 "\n", w[i]);
       }
     }
     done += m;
   }
-  if (o.binary && std::fclose(out) != 0) ok = false;
+  if (o.binary && (to_stdout ? std::fflush(out) : std::fclose(out)) != 0) ok = false;
   if (ok && o.save && (st = __hoxSaveStreamF(s, o.save, -1)) != 0) {
     std::fprintf(stderr, "qor rng: cannot save the stream to '%s' (status %d)\n", o.save, st);
     ok = false;
