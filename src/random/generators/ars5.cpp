@@ -25,6 +25,7 @@ struct State {
   uint32_t buf[4];  // the partly used block
   using Word = Word32;
   static constexpr double kScale = 0x1p-32;
+  static constexpr bool kZeroOffsetPath = true;  // a second loop for doubles on [+0, b)
 };
 static_assert(sizeof(StreamHeader) + sizeof(State) == 68);
 

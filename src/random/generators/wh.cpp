@@ -4,15 +4,13 @@
 // current x1 .. x4 and then every component advances:
 //   iBRng  the four values x1 .. x4 (16 bytes per element);
 //   d/s    a + (b - a) u, u = (x1 r1 + x2 r2 + x3 r3 + x4 r4) mod 1, r_i = 1/m_i from the table
-//          (summed left to right; u - floor(u) is exact, so u < 1).
+//          (summed left to right into s; s - floor(s) is exact, so u < 1).
 //
 // The member comes from the stream's identifier (current 0x500000 + k or legacy 4 + k). With
 // the table's multipliers (a < 2^8, x < 2^24) the product p = a x is below 2^32 and, writing
 // m = 2^24 - d, p mod m = (p >> 24) d + (p & (2^24 - 1)) less m once if needed: the sum stays
 // below 2m because d < 2^15 for every member. After a leapfrog the multipliers are full residues
 // a^s mod m, and the loop falls back to 64-bit remainders.
-#include <cmath>
-
 #include "random/generators/output.h"
 
 // The definitions take their external linkage and export from the declarations in qor/rng.h.
@@ -65,9 +63,11 @@ inline uint32_t step_small(uint32_t a, uint32_t x, uint32_t m, uint32_t d) {
 
 inline uint32_t step_wide(uint32_t a, uint32_t x, uint32_t m) { return uint32_t(uint64_t(a) * x % m); }
 
+// s lies in [0, 4), so truncation is its floor (SSE2 has no floor instruction: std::floor would
+// be a library call per element).
 inline double unit(const State* st, const double* r) {
   const double s = double(st->x[0]) * r[0] + double(st->x[1]) * r[1] + double(st->x[2]) * r[2] + double(st->x[3]) * r[3];
-  return s - std::floor(s);
+  return s - double(int32_t(s));
 }
 
 // n elements: put(i, state) for each, then the components advance.
