@@ -71,25 +71,9 @@ int32_t check_aes() { return cpu::has_aes() ? 0 : HOX_ERR_NO_AES; }
 
 // Seeding: key words from seed words 0 .. 3, counter words from 4 .. 7 (0 for words not given).
 int32_t init(int32_t method, State* st, int32_t n, const uint32_t* params) {
-  switch (method) {
-    case HOX_INIT_METHOD_STANDARD: {
-      if (n > 0 && !params) return HOX_ERR_BAD_ARGUMENT;
-      uint32_t s[8] = {};
-      for (int32_t i = 0; i < n && i < 8; ++i) s[i] = params[i];
-      *st = State{{s[0], s[1], s[2], s[3]}, {s[4], s[5], s[6], s[7]}, 0, {}};
-      return 0;
-    }
-    case HOX_INIT_METHOD_LEAPFROG:
-      return HOX_ERR_LEAPFROG_UNSUPPORTED;
-    case HOX_INIT_METHOD_SKIPAHEAD: {
-      if (const int32_t status = check_aes(); status != 0) return status;
-      const RoundKeys k(st->key);
-      counter::skip(st, skip_count(n, params), [&k](const uint32_t* c, uint32_t* w) { block(k, c, w); });
-      return 0;
-    }
-    default:
-      return HOX_ERR_BAD_INIT_METHOD;
-  }
+  return counter::init<4>(method, st, n, params, check_aes, [](State* s) {
+    return [k = RoundKeys(s->key)](const uint32_t* c, uint32_t* w) { block(k, c, w); };
+  });
 }
 
 }  // namespace

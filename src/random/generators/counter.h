@@ -86,6 +86,33 @@ void skip(State* st, uint64_t N, Block block) {
   }
 }
 
+// InitStream of a counter-based generator whose State has key[K], c[4], p and buf[4].
+// Seeding: the key from seed words 0 .. K - 1, the counter from words K .. K + 3 (0 for words not
+// given), nothing buffered. No leapfrog. Skip-ahead: `check()` first (a status, 0 to go on),
+// then `skip` with the block function `make_block(st)` returns.
+template <int K, class State, class Check, class MakeBlock>
+int32_t init(int32_t method, State* st, int32_t n, const uint32_t* params, Check check, MakeBlock make_block) {
+  switch (method) {
+    case HOX_INIT_METHOD_STANDARD: {
+      if (n > 0 && !params) return HOX_ERR_BAD_ARGUMENT;
+      uint32_t s[K + 4] = {};
+      for (int32_t i = 0; i < n && i < K + 4; ++i) s[i] = params[i];
+      for (int i = 0; i < K; ++i) st->key[i] = s[i];
+      for (int i = 0; i < 4; ++i) st->c[i] = s[K + i], st->buf[i] = 0;
+      st->p = 0;
+      return 0;
+    }
+    case HOX_INIT_METHOD_LEAPFROG:
+      return HOX_ERR_LEAPFROG_UNSUPPORTED;
+    case HOX_INIT_METHOD_SKIPAHEAD:
+      if (const int32_t status = check(); status != 0) return status;
+      skip(st, skip_count(n, params), make_block(st));
+      return 0;
+    default:
+      return HOX_ERR_BAD_INIT_METHOD;
+  }
+}
+
 // Eight consecutive counters from c as four registers per group of four: word k of counters
 // c + 4g ... c + 4g + 3 in lanes of v[g][k].
 inline void spread8(const uint32_t c[4], __m128i v[2][4]) {

@@ -17,7 +17,7 @@ constexpr uint32_t kM0 = 0xD2511F53, kM1 = 0xCD9E8D57;
 constexpr uint32_t kW0 = 0x9E3779B9, kW1 = 0xBB67AE85;
 
 struct State {
-  uint32_t k[2];
+  uint32_t key[2];  // k0, k1
   uint32_t c[4];    // counter, c[0] least significant
   uint32_t p;       // next word of buf (0: none waiting)
   uint32_t buf[4];  // the partly used block
@@ -82,28 +82,15 @@ void blocks8(const uint32_t k[2], const uint32_t c[4], __m128i out[8]) {
 template <class Sink>
 void generate(State* st, int32_t n, const Sink& out) {
   counter::generate(
-      st, n, out, [st](const uint32_t* c, uint32_t* w) { block(st->k, c, w); },
-      [st](const uint32_t* c, __m128i* b) { blocks8(st->k, c, b); });
+      st, n, out, [st](const uint32_t* c, uint32_t* w) { block(st->key, c, w); },
+      [st](const uint32_t* c, __m128i* b) { blocks8(st->key, c, b); });
 }
 
 // Seeding: k0, k1, c0 .. c3 from the seed words in that order (0 for words not given).
 int32_t init(int32_t method, State* st, int32_t n, const uint32_t* params) {
-  switch (method) {
-    case HOX_INIT_METHOD_STANDARD: {
-      if (n > 0 && !params) return HOX_ERR_BAD_ARGUMENT;
-      uint32_t s[6] = {};
-      for (int32_t i = 0; i < n && i < 6; ++i) s[i] = params[i];
-      *st = State{{s[0], s[1]}, {s[2], s[3], s[4], s[5]}, 0, {}};
-      return 0;
-    }
-    case HOX_INIT_METHOD_LEAPFROG:
-      return HOX_ERR_LEAPFROG_UNSUPPORTED;
-    case HOX_INIT_METHOD_SKIPAHEAD:
-      counter::skip(st, skip_count(n, params), [st](const uint32_t* c, uint32_t* w) { block(st->k, c, w); });
-      return 0;
-    default:
-      return HOX_ERR_BAD_INIT_METHOD;
-  }
+  return counter::init<2>(method, st, n, params, no_check, [](State* s) {
+    return [s](const uint32_t* c, uint32_t* w) { block(s->key, c, w); };
+  });
 }
 
 }  // namespace
