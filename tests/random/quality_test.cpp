@@ -45,7 +45,7 @@ TEST_P(Quality, BytesAreEvenAndNeighboursUncorrelated) {
   const bool raw = p.wordBytes == 4 && p.outputBits == 32;
   const int lanes = p.wordBytes == 4 && p.outputBits < 32 ? 3 : 4;
   const int32_t block = 1 << 14;
-  const int64_t n = qor::test::scaled(1 << 20, 1 << 17);
+  const int64_t n = qor::test::scaled(1 << 19, 1 << 16);
   std::vector<int64_t> count(256, 0);
   std::vector<uint32_t> w(block);
   std::vector<double> u(block);
