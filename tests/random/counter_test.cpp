@@ -175,6 +175,19 @@ TEST_P(CounterBased, SplitCallsEqualOneCall) {
   }
 }
 
+TEST_P(CounterBased, UniformBitsPassTheWordsOn) {
+  const uint32_t c[4] = {5, 0, 0, 0};
+  Stream raw(GetParam().brng, seed(c)), b32(GetParam().brng, seed(c)), b64(GetParam().brng, seed(c));
+  const auto w = draw(raw, 2 * 101);
+  std::vector<uint32_t> v32(101);
+  std::vector<uint64_t> v64(51);
+  ASSERT_EQ(_hoxiRngUniformBits32(0, b32, 101, v32.data()), 0);
+  ASSERT_EQ(_hoxiRngUniformBits32(0, b32, 101, v32.data() + 0), 0);  // the next 101 words
+  ASSERT_EQ(_hoxiRngUniformBits64(0, b64, 51, v64.data()), 0);
+  for (size_t i = 0; i < 101; ++i) ASSERT_EQ(v32[i], w[101 + i]);
+  for (size_t i = 0; i < 51; ++i) ASSERT_EQ(v64[i], uint64_t(w[2 * i]) | uint64_t(w[2 * i + 1]) << 32);
+}
+
 TEST_P(CounterBased, MethodsItDoesNotHave) {
   const uint32_t c[4] = {};
   Stream s(GetParam().brng, seed(c));

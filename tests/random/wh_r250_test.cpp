@@ -87,6 +87,9 @@ TEST(R250, SplitCallsEqualOneCallAndNoJumps) {
   }
   EXPECT_EQ(__hoxSkipAheadStream(one, 5), HOX_ERR_SKIPAHEAD_UNSUPPORTED);
   EXPECT_EQ(__hoxLeapfrogStream(one, 0, 3), HOX_ERR_LEAPFROG_UNSUPPORTED);
+  uint32_t w = 7;
+  EXPECT_EQ(_hoxiRngUniformBits32(0, one, 1, &w), HOX_ERR_BITS32_UNSUPPORTED);
+  EXPECT_EQ(w, 7u);
 }
 
 // ---- Wichmann-Hill ------------------------------------------------------------------------
