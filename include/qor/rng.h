@@ -1,6 +1,7 @@
-/* Random numbers: generator registry, streams, chunks and shared read-only blocks, the
- * congruential generators (MCG31M1, MCG59, MRG32K3A), the uniform distributions and the
- * continuous distributions built so far. */
+/* Random numbers: generator registry, streams, chunks and shared read-only blocks, the basic
+ * generators built so far (congruential, R250, Wichmann-Hill, Mersenne twisters, Philox4x32x10,
+ * ARS5, the hardware generator), the uniform distributions and the continuous distributions
+ * built so far. */
 #ifndef QOR_RNG_H
 #define QOR_RNG_H
 
