@@ -196,6 +196,22 @@ T power(T base, uint64_t e, MulMod mulmod) {
   return r;
 }
 
+// InitStream of a generator that can only be seeded (no leapfrog, no skip-ahead): method 0 runs
+// `seed()` and returns its status.
+template <class Seed>
+int32_t seed_only_init(int32_t method, Seed seed) {
+  switch (method) {
+    case HOX_INIT_METHOD_STANDARD:
+      return seed();
+    case HOX_INIT_METHOD_LEAPFROG:
+      return HOX_ERR_LEAPFROG_UNSUPPORTED;
+    case HOX_INIT_METHOD_SKIPAHEAD:
+      return HOX_ERR_SKIPAHEAD_UNSUPPORTED;
+    default:
+      return HOX_ERR_BAD_INIT_METHOD;
+  }
+}
+
 // InitStream of a multiplicative congruential stream x <- a x whose state keeps the current
 // value `x` and the current multiplier `a`, with the generator's own modular product and power.
 // Standard: x = seed(n, params), 0 replaced by 1, a = a0. Leapfrog k of s (k = params[0],

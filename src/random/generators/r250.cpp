@@ -50,35 +50,29 @@ void generate(State* st, int32_t n, const Sink& out) {
   st->j = j;
 }
 
-int32_t init(int32_t method, State* st, int32_t n, const uint32_t* params) {
-  switch (method) {
-    case HOX_INIT_METHOD_STANDARD:
-      if (n > 0 && !params) return HOX_ERR_BAD_ARGUMENT;
-      if (n >= int32_t(kN)) {
-        for (uint32_t i = 0; i < kN; ++i) st->x[i] = params[i];
-      } else {
-        const uint32_t t = n >= 1 && params[0] != 0 ? params[0] : 1;
-        constexpr uint32_t a = 69069u, a2 = 475559465u;  // 69069^2 mod 2^32
-        uint32_t even = t * a, odd = t * a2;
-        for (uint32_t i = 0; i < kN; i += 2) {
-          st->x[i] = even;
-          st->x[i + 1] = odd;
-          even *= a2;
-          odd *= a2;
-        }
-        for (uint32_t i = 0; i < 32; ++i)
-          st->x[7 * i + 3] = (st->x[7 * i + 3] & (0xFFFFFFFFu >> i)) | (0x80000000u >> i);
-      }
-      st->k = 0;
-      st->j = kLag;
-      return 0;
-    case HOX_INIT_METHOD_LEAPFROG:
-      return HOX_ERR_LEAPFROG_UNSUPPORTED;
-    case HOX_INIT_METHOD_SKIPAHEAD:
-      return HOX_ERR_SKIPAHEAD_UNSUPPORTED;
-    default:
-      return HOX_ERR_BAD_INIT_METHOD;
+int32_t seed(State* st, int32_t n, const uint32_t* params) {
+  if (n > 0 && !params) return HOX_ERR_BAD_ARGUMENT;
+  if (n >= int32_t(kN)) {
+    for (uint32_t i = 0; i < kN; ++i) st->x[i] = params[i];
+  } else {
+    const uint32_t t = n >= 1 && params[0] != 0 ? params[0] : 1;
+    constexpr uint32_t a = 69069u, a2 = 475559465u;  // 69069^2 mod 2^32
+    uint32_t even = t * a, odd = t * a2;
+    for (uint32_t i = 0; i < kN; i += 2) {
+      st->x[i] = even;
+      st->x[i + 1] = odd;
+      even *= a2;
+      odd *= a2;
+    }
+    for (uint32_t i = 0; i < 32; ++i) st->x[7 * i + 3] = (st->x[7 * i + 3] & (0xFFFFFFFFu >> i)) | (0x80000000u >> i);
   }
+  st->k = 0;
+  st->j = kLag;
+  return 0;
+}
+
+int32_t init(int32_t method, State* st, int32_t n, const uint32_t* params) {
+  return seed_only_init(method, [=] { return seed(st, n, params); });
 }
 
 }  // namespace

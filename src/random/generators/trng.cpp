@@ -73,20 +73,13 @@ using namespace qor::rng;
 
 extern "C" QOR_API int32_t __hoxBRngTRNGInitStream(int32_t method, HoxStream stream, int32_t n,
                                                    const uint32_t* params) {
-  switch (method) {
-    case HOX_INIT_METHOD_STANDARD:
-      if (!cpu::has_rdrand()) return HOX_ERR_NO_RDRAND;
-      if (n > 0 && !params) return HOX_ERR_BAD_ARGUMENT;
-      state(stream)->zero = 0;
-      state(stream)->retry = n >= 2 && params[1] != 0 ? params[1] : kDefaultRetry;
-      return 0;
-    case HOX_INIT_METHOD_LEAPFROG:
-      return HOX_ERR_LEAPFROG_UNSUPPORTED;
-    case HOX_INIT_METHOD_SKIPAHEAD:
-      return HOX_ERR_SKIPAHEAD_UNSUPPORTED;
-    default:
-      return HOX_ERR_BAD_INIT_METHOD;
-  }
+  return seed_only_init(method, [=] {
+    if (!cpu::has_rdrand()) return HOX_ERR_NO_RDRAND;
+    if (n > 0 && !params) return HOX_ERR_BAD_ARGUMENT;
+    state(stream)->zero = 0;
+    state(stream)->retry = n >= 2 && params[1] != 0 ? params[1] : kDefaultRetry;
+    return 0;
+  });
 }
 
 extern "C" QOR_API int32_t __hoxiBRngTRNG(HoxStream stream, int32_t n, uint32_t* r) {
