@@ -55,7 +55,7 @@ std::string generator_names() {
 
 // The distributions the tool offers: one row each (output kind, default parameters, whether
 // [a, b) must be a non-empty interval, and the draw of m numbers into a buffer).
-enum class Out { f64, f32, i32, words };
+enum class Out { f64, f32, i32, words, u32 };
 struct Distribution {
   const char* name;
   const char* help;
@@ -77,6 +77,15 @@ constexpr Distribution kDistributions[] = {
      }},
     {"bits", "raw generator words", Out::words, 0.0, 1.0, false,
      [](HoxStream s, int32_t m, void* r, double, double) { return _hoxiRngUniformBits(0, s, m, static_cast<uint32_t*>(r)); }},
+    {"u32", "32-bit words floor(u 2^32) of uniforms u on [0, 1), for any generator", Out::u32, 0.0, 1.0, false,
+     [](HoxStream s, int32_t m, void* r, double, double) {
+       // In place: the doubles fill the buffer's 8-byte slots, the words are packed in front.
+       double* d = static_cast<double*>(r);
+       const int32_t st = _hoxdRngUniform(0, s, m, d, 0.0, 1.0);
+       uint32_t* w = static_cast<uint32_t*>(r);
+       for (int32_t i = 0; st == 0 && i < m; ++i) w[i] = static_cast<uint32_t>(d[i] * 0x1p32);
+       return st;
+     }},
     {"exponential", "doubles, shift a, scale b > 0, default 0, 1", Out::f64, 0.0, 1.0, false,
      [](HoxStream s, int32_t m, void* r, double a, double b) {
        return _hoxdRngExponential(0, s, m, static_cast<double*>(r), a, b);
@@ -178,10 +187,10 @@ int usage() {
       "                        [--load FILE] [--save FILE]\n"
       "  GEN   %s\n"
       "%s\n"
-      "  --n N          how many numbers (default 10)\n"
+      "  --n N          how many numbers (default 10; 'all' for an endless stream)\n"
       "  --seed S       seed words, comma-separated (default 1)\n"
       "  --skip K       skip the first K elements of the sequence\n"
-      "  --binary FILE  write the numbers in binary to FILE instead of text to stdout\n"
+      "  --binary FILE  write the numbers in binary to FILE ('-': standard output) instead of text\n"
       "  --load FILE    continue the stream saved in FILE (instead of seeding GEN)\n"
       "  --save FILE    save the stream to FILE after drawing\n"
       "  --dim D        sobol, niederreiter: D-dimensional points, one per line (N points)\n"
@@ -219,7 +228,9 @@ bool parse(int argc, char** argv, Options* o) {
     }
     const char* v = argv[++i];
     char* end = nullptr;
-    if (opt == "--n") {
+    if (opt == "--n" && std::strcmp(v, "all") == 0) {
+      o->n = -1;
+    } else if (opt == "--n") {
       o->n = std::strtoll(v, &end, 10);
       if (*end || o->n < 0) return std::fprintf(stderr, "qor rng: bad count '%s'\n", v), false;
     } else if (opt == "--dim") {
@@ -291,6 +302,15 @@ bool parse(int argc, char** argv, Options* o) {
 }
 
 // The end of every draw: the stream saved if asked, deleted, the rate reported.
+// The output: standard output for text and for `--binary -`, else the named file (null if it
+// cannot be opened); closing flushes standard output and closes a file.
+FILE* open_output(const Options& o) {
+  return !o.binary || std::strcmp(o.binary, "-") == 0 ? stdout : std::fopen(o.binary, "wb");
+}
+bool close_output(const Options& o, FILE* out) {
+  return out == stdout ? std::fflush(out) == 0 : std::fclose(out) == 0;
+}
+
 int finish(const Options& o, HoxStream s, bool ok, double seconds) {
   int32_t st = 0;
   if (ok && o.save && (st = __hoxSaveStreamF(s, o.save, -1)) != 0) {
@@ -341,8 +361,8 @@ void print_histogram(std::vector<double> x, const Continuous& c, const Params& P
 
 // The continuous distributions: numbers as text (or binary), or the histogram.
 int run_continuous(const Options& o, HoxStream s) {
-  FILE* out = stdout;
-  if (o.binary && !(out = std::fopen(o.binary, "wb"))) {
+  FILE* out = open_output(o);
+  if (!out) {
     std::fprintf(stderr, "qor rng: cannot open '%s' for writing\n", o.binary);
     __hoxDeleteStream(&s);
     return 1;
@@ -369,7 +389,7 @@ int run_continuous(const Options& o, HoxStream s) {
       for (int32_t i = 0; i < m; ++i) std::fprintf(out, "%.17g\n", buffer[size_t(i)]);
     done += m;
   }
-  if (o.binary && std::fclose(out) != 0) ok = false;
+  if (!close_output(o, out)) ok = false;
   if (ok && o.hist) print_histogram(std::move(all), *o.cont, o.P);
   return finish(o, s, ok, seconds);
 }
@@ -390,8 +410,8 @@ int qor_cmd_rng(int argc, char** argv) {
     return 1;
   }
   if (o.cont) return run_continuous(o, s);
-  FILE* out = stdout;
-  if (o.binary && !(out = std::fopen(o.binary, "wb"))) {
+  FILE* out = open_output(o);
+  if (!out) {
     std::fprintf(stderr, "qor rng: cannot open '%s' for writing\n", o.binary);
     __hoxDeleteStream(&s);
     return 1;
@@ -400,7 +420,7 @@ int qor_cmd_rng(int argc, char** argv) {
   __hoxGetBrngProperties(o.brng, &props);
   const Out kind = o.dist->out;
   const int32_t words_per = kind == Out::words ? props.wordBytes / 4 : 1;
-  const size_t bytes = kind == Out::f64 ? 8 : size_t(4 * words_per);
+  const size_t bytes = kind == Out::f64 ? 8 : size_t(4 * words_per);  // u32: 4
   constexpr int32_t kBlock = 1 << 16;
   std::vector<uint64_t> buffer(size_t(kBlock) * 2);  // room for 16-byte words
   const double* d = reinterpret_cast<const double*>(buffer.data());
@@ -409,8 +429,9 @@ int qor_cmd_rng(int argc, char** argv) {
   const uint32_t* w = reinterpret_cast<const uint32_t*>(buffer.data());
   double seconds = 0.0;
   bool ok = true;
-  for (long long done = 0; done < o.n && ok;) {
-    const int32_t m = int32_t(std::min<long long>(kBlock, o.n - done));
+  const bool endless = o.n < 0;  // --n all: until the output is closed
+  for (long long done = 0; (endless || done < o.n) && ok;) {
+    const int32_t m = endless ? kBlock : int32_t(std::min<long long>(kBlock, o.n - done));
     const auto t0 = std::chrono::steady_clock::now();
     st = o.dist->draw(s, m, buffer.data(), o.a, o.b);
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -427,13 +448,16 @@ int qor_cmd_rng(int argc, char** argv) {
         if (kind == Out::f64) std::fprintf(out, "%.17g%s", d[i], sep);
         else if (kind == Out::f32) std::fprintf(out, "%.9g%s", double(f[i]), sep);
         else if (kind == Out::i32) std::fprintf(out, "%" PRId32 "%s", k[i], sep);
+        else if (kind == Out::u32) std::fprintf(out, "%" PRIu32 "%s", w[i], sep);
+        else if (words_per == 4)  // Wichmann-Hill: the four component values
+          std::fprintf(out, "%" PRIu32 " %" PRIu32 " %" PRIu32 " %" PRIu32 "%s", w[4 * i], w[4 * i + 1], w[4 * i + 2], w[4 * i + 3], sep);
         else if (words_per == 2) std::fprintf(out, "%" PRIu64 "%s", uint64_t(w[2 * i]) | (uint64_t(w[2 * i + 1]) << 32), sep);
         else std::fprintf(out, "%" PRIu32 "%s", w[i], sep);
       }
     }
     done += m;
   }
-  if (o.binary && std::fclose(out) != 0) ok = false;
+  if (!close_output(o, out)) ok = false;
   return finish(o, s, ok, seconds);
 }
 

@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 """Alternates bench_random's twister benchmarks with numpy's MT19937 doubles (Generator.random)
 at n = 1,000 and 1,000,000, several rounds, and prints the medians (CPU ns per number, as
-Google Benchmark reports them).
+Google Benchmark reports them). --numpy NAME picks numpy's bit generator (Philox, PCG64, ...),
+--filter the benchmarks of bench_random to alternate with (default Twister).
 
     /usr/bin/python3 bench/random/twister_vs_numpy.py build/x86_64/bench/bench_random [rounds]
+    /usr/bin/python3 bench/random/twister_vs_numpy.py build/x86_64/bench/bench_random 5 --numpy Philox --filter Counter
 """
 import json
 import statistics
@@ -13,9 +15,17 @@ import time
 
 import numpy as np
 
-exe = sys.argv[1]
-rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 5
-rng = np.random.Generator(np.random.MT19937(12345))
+args = sys.argv[1:]
+options = {"--numpy": "MT19937", "--filter": "Twister"}
+for key in options:
+    if key in args:
+        i = args.index(key)
+        options[key] = args[i + 1]
+        del args[i:i + 2]
+exe = args[0]
+rounds = int(args[1]) if len(args) > 1 else 5
+numpy_name = options["--numpy"]
+rng = np.random.Generator(getattr(np.random, numpy_name)(12345))
 results = {}
 
 
@@ -33,8 +43,8 @@ def numpy_ns(n):
 
 for _ in range(rounds):
     for n in (1000, 1000000):
-        results.setdefault(f"numpy MT19937 double/{n}", []).append(numpy_ns(n))
-    out = subprocess.run([exe, "--benchmark_filter=Twister", "--benchmark_min_time=0.1",
+        results.setdefault(f"numpy {numpy_name} double/{n}", []).append(numpy_ns(n))
+    out = subprocess.run([exe, "--benchmark_filter=" + options["--filter"], "--benchmark_min_time=0.1",
                           "--benchmark_format=json"], capture_output=True, text=True, check=True).stdout
     for b in json.loads(out)["benchmarks"]:
         results.setdefault(b["name"], []).append(1e9 / b["items_per_second"])

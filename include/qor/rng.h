@@ -1,6 +1,7 @@
-/* Random numbers: generator registry, streams, chunks and shared read-only blocks, the
- * congruential generators (MCG31M1, MCG59, MRG32K3A), the uniform distributions and the
- * continuous distributions built so far. */
+/* Random numbers: generator registry, streams, chunks and shared read-only blocks, the basic
+ * generators built so far (congruential, R250, Wichmann-Hill, Mersenne twisters, Philox4x32x10,
+ * ARS5, the hardware generator), the uniform distributions and the continuous distributions
+ * built so far. */
 #ifndef QOR_RNG_H
 #define QOR_RNG_H
 
@@ -170,7 +171,24 @@ HOX_BRNG_DECLS(MT2203)
 HOX_BRNG_DECLS(SFMT19937)
 HOX_BRNG_DECLS(Sobol)
 HOX_BRNG_DECLS(Niederr)
+HOX_BRNG_DECLS(R250)
+HOX_BRNG_DECLS(WH)
+HOX_BRNG_DECLS(PHILOX4X32X10)
+HOX_BRNG_DECLS(ARS5)
+HOX_BRNG_DECLS(TRNG)
 #undef HOX_BRNG_DECLS
+
+/* Processor tests of the counter-based and hardware generators (CPUID leaf 1): 1 when the
+ * processor has the AES instructions and SSE2 (ARS5), or the RDRAND instruction (the hardware
+ * generator); else 0. */
+QOR_API int32_t __hoxCPUisAES(void);
+QOR_API int32_t __hoxCPUisRDRAND(void);
+
+/* Wichmann-Hill parameters of the 273 members (member = identifier - HOX_BRNG_WH): four
+ * multipliers, four prime moduli just below 2^24 and their reciprocals 1/m (double). */
+QOR_API extern const uint8_t _hox_WH_A[273][4];
+QOR_API extern const uint32_t _hox_WH_M[273][4];
+QOR_API extern const double _hoxdWH_IM_Tab[273][4];
 
 /* ---- jump-ahead over GF(2) (MT19937, SFMT19937) ----------------------------------------- */
 /* The six operations a generator supplies on work states (blocks of stateBytes bytes):

@@ -13,7 +13,6 @@
 // Both forms share one writer and one reader over a byte mover: a FILE (fwrite/fread, every
 // shortfall a status) or a memory position (base, offset and, for the internal bounded
 // reader, a limit beyond which nothing is read).
-#include <cpuid.h>
 
 #include <cstdio>
 #include <cstring>
@@ -108,11 +107,6 @@ int32_t write_image(HoxStream s, Io& io) {
   return status;
 }
 
-bool cpu_feature(unsigned ecx_bit) {
-  unsigned a, b, c, d;
-  return __get_cpuid(1, &a, &b, &c, &d) && ((c >> ecx_bit) & 1);
-}
-
 // Reverses a stream's chunk list (attaching prepends; the image lists them in stream order).
 void reverse_chunks(HoxStream s) {
   Chunk* prev = nullptr;
@@ -181,8 +175,8 @@ int32_t read_image(HoxStream* out, Io& io) {
   int32_t status = __hoxAllocateStream(&s, table, brng, row_index, member);
   if (status != 0) return status;
   if (io.get(static_cast<unsigned char*>(s) + sizeof(StreamHeader), S) != 0) status = io.short_read();
-  if (status == 0 && brng == HOX_BRNG_NONDETERM && !cpu_feature(30)) status = HOX_ERR_NO_RDRAND;
-  if (status == 0 && brng == HOX_BRNG_ARS5 && !cpu_feature(25)) status = HOX_ERR_NO_AES;
+  if (status == 0 && brng == HOX_BRNG_NONDETERM && !__hoxCPUisRDRAND()) status = HOX_ERR_NO_RDRAND;
+  if (status == 0 && brng == HOX_BRNG_ARS5 && !__hoxCPUisAES()) status = HOX_ERR_NO_AES;
   if (status == 0) status = read_chunks(s, io, get16(h + 8), version);
   if (status != 0) {
     __hoxDeleteStream(&s);

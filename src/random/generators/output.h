@@ -138,18 +138,26 @@ int32_t put_doubles_two_paths(HoxStream stream, int32_t n, double* r, double a, 
 // Use at global scope, after the generator's namespace. Doubles go to `generate` directly with a
 // temporary sink unless the generator asks for the zero-offset copy: a wrapper around that call
 // changed the register allocation of the inlined loops.
-#define QOR_BRNG_EXPORTS(Name, State, generate, init)                                               \
+#define QOR_BRNG_EXPORTS(Name, State, generate, init) \
+  QOR_BRNG_EXPORTS_CHECKED(Name, State, generate, init, ::qor::rng::no_check)
+
+// As above, with `check()` (a status, 0 to go on) run first by each output function: ARS5
+// refuses to run without the AES instructions. no_check() is a constant 0 and compiles away.
+constexpr int32_t no_check() { return 0; }
+#define QOR_BRNG_EXPORTS_CHECKED(Name, State, generate, init, check)                               \
   extern "C" QOR_API int32_t __hoxBRng##Name##InitStream(int32_t method, HoxStream stream, int32_t n, \
                                                          const uint32_t* params) {                  \
     return init(method, ::qor::rng::state_of<State>(stream), n, params);                            \
   }                                                                                                 \
   extern "C" QOR_API int32_t __hoxiBRng##Name(HoxStream stream, int32_t n, uint32_t* r) {          \
+    if (const int32_t status = check(); status != 0) return status;                                 \
     if (::qor::rng::null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;                                 \
     generate(::qor::rng::state_of<State>(stream), n, ::qor::rng::WordSink<State::Word>{r});         \
     return 0;                                                                                       \
   }                                                                                                 \
   extern "C" QOR_API int32_t __hoxdBRng##Name(HoxStream stream, int32_t n, double* r, double a,     \
                                               double b) {                                           \
+    if (const int32_t status = check(); status != 0) return status;                                 \
     if (::qor::rng::null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;                                 \
     if constexpr (::qor::rng::zero_offset_path<State>())                                            \
       return ::qor::rng::put_doubles_two_paths<State>(stream, n, r, a, b, [](State* st, int32_t m, const auto& out) { \
@@ -160,6 +168,7 @@ int32_t put_doubles_two_paths(HoxStream stream, int32_t n, double* r, double a, 
     return 0;                                                                                       \
   }                                                                                                 \
   extern "C" QOR_API int32_t __hoxsBRng##Name(HoxStream stream, int32_t n, float* r, float a, float b) { \
+    if (const int32_t status = check(); status != 0) return status;                                 \
     if (::qor::rng::null_output(n, r)) return HOX_ERR_BAD_ARGUMENT;                                 \
     generate(::qor::rng::state_of<State>(stream), n,                                                \
              ::qor::rng::SingleSink<State::Word>(r, a, b, State::kScale));                          \
@@ -185,6 +194,22 @@ T power(T base, uint64_t e, MulMod mulmod) {
     e >>= 1;
   }
   return r;
+}
+
+// InitStream of a generator that can only be seeded (no leapfrog, no skip-ahead): method 0 runs
+// `seed()` and returns its status.
+template <class Seed>
+int32_t seed_only_init(int32_t method, Seed seed) {
+  switch (method) {
+    case HOX_INIT_METHOD_STANDARD:
+      return seed();
+    case HOX_INIT_METHOD_LEAPFROG:
+      return HOX_ERR_LEAPFROG_UNSUPPORTED;
+    case HOX_INIT_METHOD_SKIPAHEAD:
+      return HOX_ERR_SKIPAHEAD_UNSUPPORTED;
+    default:
+      return HOX_ERR_BAD_INIT_METHOD;
+  }
 }
 
 // InitStream of a multiplicative congruential stream x <- a x whose state keeps the current
