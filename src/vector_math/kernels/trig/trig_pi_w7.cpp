@@ -18,3 +18,15 @@ QOR_TRIG_PI(Sind, Sin, true)
 QOR_TRIG_PI(Cosd, Cos, true)
 QOR_TRIG_PI(Tand, Tan, true)
 #undef QOR_TRIG_PI
+
+#include "vector_math/kernels/trig/asin.h"
+#define QOR_TRIG_INV_PI(F, K)                                         \
+  QOR_FNX_KERNEL(d##F, W7HAynn, DAsinAcos<InvKind::K, true>)         \
+  QOR_FNX_KERNEL(d##F, W7LAynn, DAsinAcos<InvKind::K, true>)         \
+  QOR_FNX_KERNEL(d##F, W7EPnnn, DAsinAcos<InvKind::K, true>)         \
+  QOR_FNX_KERNEL(s##F, W7HAynn, SAsinAcos<InvKind::K, true>)         \
+  QOR_FNX_KERNEL(s##F, W7LAynn, SAsinAcos<InvKind::K, true>)         \
+  QOR_FNX_KERNEL(s##F, W7EPnnn, SAsinAcos<InvKind::K, true>)
+QOR_TRIG_INV_PI(Asinpi, Asin)
+QOR_TRIG_INV_PI(Acospi, Acos)
+#undef QOR_TRIG_INV_PI
