@@ -134,6 +134,26 @@ void add_slots(const std::string& base, double lim, K* ttab) {
     add<T>("TrigX_d" #F "_sleef_u35", lim_d, QOR_ONE(__m128d, Sleef_##name##d2_u35sse2));                \
   }
 
+// Sinpi and Cospi against SLEEF's u05 variants; Atan2 and Atan2pi against libmvec, SLEEF u10 and
+// u35 and the libm loop, on arguments in [-10, 10] (all four quadrants).
+template <class T>
+using Body = void (*)(int32_t, const T*, const T*, T*);
+template <class T, class K1, class K2>
+void add_pi_atan2(const std::string& p, K1* sinpi, K1* cospi, K2* atan2, K2* atan2pi, Body<T> sleef_sinpi,
+                  Body<T> sleef_cospi, Body<T> mvec_atan2, Body<T> sleef_atan2_u10, Body<T> sleef_atan2_u35,
+                  Body<T> libm_atan2) {
+  add_slots<T>(p + "Sinpi", 10, sinpi);
+  add<T>(p + "Sinpi_sleef_u05", 10, sleef_sinpi);
+  add_slots<T>(p + "Cospi", 10, cospi);
+  add<T>(p + "Cospi_sleef_u05", 10, sleef_cospi);
+  add_slots<T>(p + "Atan2", 10, atan2);
+  add_slots<T>(p + "Atan2pi", 10, atan2pi);
+  add<T>(p + "Atan2_mvec", 10, mvec_atan2);
+  add<T>(p + "Atan2_sleef_u10", 10, sleef_atan2_u10);
+  add<T>(p + "Atan2_sleef_u35", 10, sleef_atan2_u35);
+  add<T>(p + "Atan2_libm", 10, libm_atan2);
+}
+
 const bool registered = [] {
   QOR_TRIG_ROW(Sin, sin, 1e4, 1e6)
   QOR_TRIG_ROW(Cos, cos, 1e4, 1e6)
@@ -142,38 +162,24 @@ const bool registered = [] {
   QOR_TRIG_ROW(Acos, acos, 1.0, 1.0)
   QOR_TRIG_ROW(Atan, atan, 10.0, 10.0)
   {
-    using T = float;
-    add_slots<T>("TrigX_sSinpi", 10, qor_fnx_kernel_sSinpi_ttab);
-    add<T>("TrigX_sSinpi_sleef_u05", 10, QOR_ONE(__m128, Sleef_sinpif4_u05sse2));
-    add_slots<T>("TrigX_sCospi", 10, qor_fnx_kernel_sCospi_ttab);
-    add<T>("TrigX_sCospi_sleef_u05", 10, QOR_ONE(__m128, Sleef_cospif4_u05sse2));
-    for (const char* f : {"Atan2", "Atan2pi"}) {
-      const std::string base = std::string("TrigX_s") + f;
-      add_slots<T>(base, 10, std::string(f) == "Atan2" ? qor_fnx_kernel_sAtan2_ttab : qor_fnx_kernel_sAtan2pi_ttab);
-    }
-    add<T>("TrigX_sAtan2_mvec", 10, QOR_TWO(__m128, _ZGVbN4vv_atan2f));
-    add<T>("TrigX_sAtan2_sleef_u10", 10, QOR_TWO(__m128, Sleef_atan2f4_u10sse2));
-    add<T>("TrigX_sAtan2_sleef_u35", 10, QOR_TWO(__m128, Sleef_atan2f4_u35sse2));
-    add<T>("TrigX_sAtan2_libm", 10, [](int32_t n, const T* a, const T* b, T* r) {
-      for (int32_t i = 0; i < n; ++i) r[i] = ::atan2f(a[i], b[i]);
-    });
+  using T = float;
+  add_pi_atan2<T>("TrigX_s", qor_fnx_kernel_sSinpi_ttab, qor_fnx_kernel_sCospi_ttab, qor_fnx_kernel_sAtan2_ttab,
+                      qor_fnx_kernel_sAtan2pi_ttab, QOR_ONE(__m128, Sleef_sinpif4_u05sse2),
+                      QOR_ONE(__m128, Sleef_cospif4_u05sse2), QOR_TWO(__m128, _ZGVbN4vv_atan2f),
+                      QOR_TWO(__m128, Sleef_atan2f4_u10sse2), QOR_TWO(__m128, Sleef_atan2f4_u35sse2),
+                      [](int32_t n, const float* a, const float* b, float* r) {
+                        for (int32_t i = 0; i < n; ++i) r[i] = ::atan2f(a[i], b[i]);
+                      });
   }
   {
-    using T = double;
-    add_slots<T>("TrigX_dSinpi", 10, qor_fnx_kernel_dSinpi_ttab);
-    add<T>("TrigX_dSinpi_sleef_u05", 10, QOR_ONE(__m128d, Sleef_sinpid2_u05sse2));
-    add_slots<T>("TrigX_dCospi", 10, qor_fnx_kernel_dCospi_ttab);
-    add<T>("TrigX_dCospi_sleef_u05", 10, QOR_ONE(__m128d, Sleef_cospid2_u05sse2));
-    for (const char* f : {"Atan2", "Atan2pi"}) {
-      const std::string base = std::string("TrigX_d") + f;
-      add_slots<T>(base, 10, std::string(f) == "Atan2" ? qor_fnx_kernel_dAtan2_ttab : qor_fnx_kernel_dAtan2pi_ttab);
-    }
-    add<T>("TrigX_dAtan2_mvec", 10, QOR_TWO(__m128d, _ZGVbN2vv_atan2));
-    add<T>("TrigX_dAtan2_sleef_u10", 10, QOR_TWO(__m128d, Sleef_atan2d2_u10sse2));
-    add<T>("TrigX_dAtan2_sleef_u35", 10, QOR_TWO(__m128d, Sleef_atan2d2_u35sse2));
-    add<T>("TrigX_dAtan2_libm", 10, [](int32_t n, const T* a, const T* b, T* r) {
-      for (int32_t i = 0; i < n; ++i) r[i] = ::atan2(a[i], b[i]);
-    });
+  using T = double;
+  add_pi_atan2<T>("TrigX_d", qor_fnx_kernel_dSinpi_ttab, qor_fnx_kernel_dCospi_ttab, qor_fnx_kernel_dAtan2_ttab,
+                       qor_fnx_kernel_dAtan2pi_ttab, QOR_ONE(__m128d, Sleef_sinpid2_u05sse2),
+                       QOR_ONE(__m128d, Sleef_cospid2_u05sse2), QOR_TWO(__m128d, _ZGVbN2vv_atan2),
+                       QOR_TWO(__m128d, Sleef_atan2d2_u10sse2), QOR_TWO(__m128d, Sleef_atan2d2_u35sse2),
+                       [](int32_t n, const double* a, const double* b, double* r) {
+                         for (int32_t i = 0; i < n; ++i) r[i] = ::atan2(a[i], b[i]);
+                       });
   }
   return true;
 }();
