@@ -17,10 +17,10 @@
 //   - |y| << |x|: for x < 0, +-(pi - |y/x|), rounding to +-pi (Atan2pi +-1); for x > 0, atan2 =
 //     y/x rounded once (atan v = v (1 - v^2/3 ...) with v below 2^-950: the correctly rounded
 //     quotient is within 2^-1900 relative of the correctly rounded arctangent), and Atan2pi
-//     (y/x)/pi from the quotient of y and x scaled to 2^-100 and 1 (the scaled quotient is
-//     (y/x) 2^m, m = the exponent difference - 100) as a double-double, times 1/pi, and one
-//     scaling back by 2^-m (rounded twice where the result is
-//     subnormal, as Atanpi's tiny arguments), or +-0 with underflow beyond 2^-1080.
+//     (y/x)/pi from the quotient of y and x scaled to about 2^-100 and 1 (the scaled quotient
+//     is (y/x) 2^m, m = the exponent difference - 100) as a double-double, times 1/pi, and one
+//     scaling back by 2^-m (rounded twice where the result is subnormal, as Atanpi's tiny
+//     arguments: up to 0.75 ulp), or +-0 with underflow beyond an exponent difference of 1080.
 // Single precision runs the double-precision formula on the widened lanes (every non-zero finite
 // float is inside its range) and rounds once; zeros, subnormals (read as zero under
 // denormals-are-zero), infinities and NaNs take the double-precision element routine. The three
