@@ -19,16 +19,13 @@ template <bool kPi>
 QOR_SIMD_INLINE f64x2 atan_packed(f64x2 x) {
   f64x2 h, l;
   atan_abs(x, h, l);
-  f64x2 r;
-  if constexpr (kPi) {
-    const AtanRows& k = opaque(kAtanRows);
-    f64x2 p, pe;
-    two_prod(h, row(k.inv_pi_hi), p, pe);
-    r = p + (pe + (h * row(k.inv_pi_lo) + l * row(k.inv_pi_hi)));
-  } else {
-    r = h + l;
-  }
-  return flip(r, sign_bits(x));
+  return flip(kPi ? times_inv_pi(h, l) : h + l, sign_bits(x));
+}
+
+// Lanes with |x| < 2^-900 (zeros included), whose x/pi the element routines round once.
+QOR_SIMD_INLINE int mask_below_2m900(f64x2 x) {
+  const __m128i h = _mm_shuffle_epi32(abs(x).bits().v, _MM_SHUFFLE(3, 3, 1, 1));
+  return _mm_movemask_pd(_mm_castsi128_pd(_mm_cmplt_epi32(h, _mm_set1_epi32(0x07B00000))));
 }
 
 template <bool kPi>
@@ -63,10 +60,7 @@ struct DAtan : FamilyBase<double> {
   static f64x2 packed(f64x2 x) { return atan_packed<kPi>(x); }
   static int screen(f64x2 x) {
     int m = mask(f64x2(_mm_cmpunord_pd(x.v, x.v)));
-    if constexpr (kPi) {
-      const __m128i h = _mm_shuffle_epi32(abs(x).bits().v, _MM_SHUFFLE(3, 3, 1, 1));
-      m |= _mm_movemask_pd(_mm_castsi128_pd(_mm_cmplt_epi32(h, _mm_set1_epi32(0x07B00000))));
-    }
+    if constexpr (kPi) m |= mask_below_2m900(x);
     return m;
   }
   static int element(const double* x, double* r) { return atan_element<kPi>(x, r); }

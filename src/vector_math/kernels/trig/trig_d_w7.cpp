@@ -14,3 +14,16 @@ QOR_FNX_KERNEL(dAtan, W7HAynn, DAtan<false>)
 QOR_FNX_KERNEL(dAtanpi, W7HAynn, DAtan<true>)
 QOR_FNX_KERNEL(dAtanpi, W7LAynn, DAtan<true>)
 QOR_FNX_KERNEL(dAtanpi, W7EPnnn, DAtan<true>)
+
+#include "vector_math/kernels/trig/atan2.h"
+namespace {
+struct W7;  // keeps the instantiations shared with other code paths private to this one
+}
+QOR_FNX_KERNEL(dAtan2, W7LAynn, DAtan2<false, W7>)
+QOR_FNX_KERNEL(dAtan2, W7HAynn, DAtan2<false, W7>)
+QOR_FNX_KERNEL(dAtan2pi, W7LAynn, DAtan2<true>)
+QOR_FNX_KERNEL(dAtan2pi, W7HAynn, DAtan2<true>)
+QOR_FNX_KERNEL(dAtan2pi, W7EPnnn, DAtan2<true>)
+QOR_FNX_KERNEL(sAtan2pi, W7LAynn, SAtan2<true>)
+QOR_FNX_KERNEL(sAtan2pi, W7HAynn, SAtan2<true>)
+QOR_FNX_KERNEL(sAtan2pi, W7EPnnn, SAtan2<true>)

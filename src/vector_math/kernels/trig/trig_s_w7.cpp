@@ -23,3 +23,13 @@ QOR_FNX_KERNEL(sAtan, W7EPnnn, SAtan<false>)
 QOR_FNX_KERNEL(sAtanpi, W7HAynn, SAtan<true>)
 QOR_FNX_KERNEL(sAtanpi, W7LAynn, SAtan<true>)
 QOR_FNX_KERNEL(sAtanpi, W7EPnnn, SAtan<true>)
+
+#include "vector_math/kernels/trig/asin.h"
+#include "vector_math/kernels/trig/atan2.h"
+namespace {
+struct W7;  // keeps the instantiations shared with other code paths private to this one
+}
+QOR_FNX_KERNEL(sAsin, W7LAynn, SAsinAcos<InvKind::Asin, false, W7>)
+QOR_FNX_KERNEL(sAsin, W7EPnnn, SAsinAcos<InvKind::Asin, false, W7>)
+QOR_FNX_KERNEL(sAcos, W7EPnnn, SAsinAcos<InvKind::Acos, false, W7>)
+QOR_FNX_KERNEL(sAtan2, W7EPnnn, SAtan2<false, W7>)
