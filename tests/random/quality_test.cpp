@@ -20,8 +20,11 @@ namespace {
 // congruential sequence mod 2^32, whose low bits have periods of 2, 4, ..., so the low bits of
 // R250's output inherit that structure for millions of words (bit 1 is set in 17 % of the first
 // 10^5 words from seed 12345; see docs/random.md). That is the design, and wh_r250_test.cpp checks it word for word.
+// The quasi-random generators are left out: their points are even and correlated by design
+// (quasi_test.cpp checks their structure).
 std::vector<Gen> every_generator() {
   std::vector<Gen> v = qor::test::built_generators();
+  std::erase_if(v, [](const Gen& g) { return qor::test::is_quasi(g.brng); });
   for (Gen& g : v)
     if (g.brng == HOX_BRNG_R250) {
       uint32_t x = 12345;
