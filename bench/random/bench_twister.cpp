@@ -8,28 +8,14 @@
 #include <random>
 #include <vector>
 
-#include "qor/rng.h"
+#include "stream_loops.h"
 
 namespace {
 
 // Doubles on [0, 1) (T = double) or raw words (T = uint32_t) from a stream of `brng`.
 template <class T>
 void qor_out(benchmark::State& state, T, int32_t brng) {
-  const int32_t n = int32_t(state.range(0));
-  std::vector<T> r(static_cast<size_t>(n));
-  HoxStream s = nullptr;
-  const uint32_t seed[4] = {0x123, 0x234, 0x345, 0x456};
-  __hoxNewStreamEx(&s, brng, 4, seed);
-  for (auto _ : state) {
-    if constexpr (sizeof(T) == 8)
-      _hoxdRngUniform(0, s, n, r.data(), 0.0, 1.0);
-    else
-      _hoxiRngUniformBits(0, s, n, r.data());
-    benchmark::DoNotOptimize(r.data());
-    benchmark::ClobberMemory();
-  }
-  __hoxDeleteStream(&s);
-  state.SetItemsProcessed(state.iterations() * n);
+  bench_rng::qor_uniform<T>(state, brng, {0x123, 0x234, 0x345, 0x456});
 }
 
 // std::mt19937: words, and doubles as word * 2^-32 (what ours computes) and through
@@ -58,19 +44,7 @@ void std_doubles(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * n);
 }
 
-void gsl_doubles(benchmark::State& state) {
-  const int32_t n = int32_t(state.range(0));
-  std::vector<double> r(static_cast<size_t>(n));
-  gsl_rng* g = gsl_rng_alloc(gsl_rng_mt19937);
-  gsl_rng_set(g, 12345);
-  for (auto _ : state) {
-    for (int32_t i = 0; i < n; ++i) r[size_t(i)] = gsl_rng_uniform(g);
-    benchmark::DoNotOptimize(r.data());
-    benchmark::ClobberMemory();
-  }
-  gsl_rng_free(g);
-  state.SetItemsProcessed(state.iterations() * n);
-}
+void gsl_doubles(benchmark::State& state) { bench_rng::gsl_uniform(state, gsl_rng_mt19937); }
 
 void gsl_words(benchmark::State& state) {
   const int32_t n = int32_t(state.range(0));
