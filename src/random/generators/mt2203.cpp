@@ -6,7 +6,7 @@
 //
 // The table: rows 0-2 are the published parameter sets; the others come from the
 // Dynamic-Creator-style search of tools/mt2203_search.cpp (mt2203_table.inc, generated data).
-// A row the search has not produced yet is all zero, and seeding that member is refused with
+// All 6024 rows are filled; a row of zeros (never shipped) would make seeding that member fail with
 // HOX_ERR_INVALID_BRNG.
 #include "random/generators/twister.h"
 
@@ -40,28 +40,23 @@ extern "C" QOR_API const uint32_t _hox_mt2203_table[6024][3] = {
 namespace qor::rng {
 namespace {
 
+// Seeds the member's state; the member number comes from the stream header in front of the state.
+int32_t seed(State* st, int32_t n, const uint32_t* params) {
+  if (n > 0 && !params) return HOX_ERR_BAD_ARGUMENT;
+  const int32_t brng = reinterpret_cast<const StreamHeader*>(reinterpret_cast<const unsigned char*>(st) -
+                                                             sizeof(StreamHeader))->brng;
+  const int32_t member = brng & 0xFFFFF;
+  if (member >= 6024 || _hox_mt2203_table[member][0] == 0) return HOX_ERR_INVALID_BRNG;
+  twister::seed_by_array<kN>(st->mt, n, params);
+  st->index = kN;
+  st->a = _hox_mt2203_table[member][0];
+  st->b = _hox_mt2203_table[member][1];
+  st->c = _hox_mt2203_table[member][2];
+  return 0;
+}
+
 int32_t init(int32_t method, State* st, int32_t n, const uint32_t* params) {
-  switch (method) {
-    case HOX_INIT_METHOD_STANDARD: {
-      if (n > 0 && !params) return HOX_ERR_BAD_ARGUMENT;
-      const int32_t brng = reinterpret_cast<const StreamHeader*>(reinterpret_cast<const unsigned char*>(st) -
-                                                                 sizeof(StreamHeader))->brng;
-      const int32_t member = brng & 0xFFFFF;
-      if (member >= 6024 || _hox_mt2203_table[member][0] == 0) return HOX_ERR_INVALID_BRNG;
-      twister::seed_by_array<kN>(st->mt, n, params);
-      st->index = kN;
-      st->a = _hox_mt2203_table[member][0];
-      st->b = _hox_mt2203_table[member][1];
-      st->c = _hox_mt2203_table[member][2];
-      return 0;
-    }
-    case HOX_INIT_METHOD_LEAPFROG:
-      return HOX_ERR_LEAPFROG_UNSUPPORTED;
-    case HOX_INIT_METHOD_SKIPAHEAD:
-      return HOX_ERR_SKIPAHEAD_UNSUPPORTED;
-    default:
-      return HOX_ERR_BAD_INIT_METHOD;
-  }
+  return seed_only_init(method, [=] { return seed(st, n, params); });
 }
 
 }  // namespace
