@@ -43,6 +43,8 @@ template <class T>
 int32_t set_body(const T& v, void* dst, int32_t len) {
   if (!dst) return QOR_PRIM_STATUS_NULL_PTR;
   if (len < 1) return QOR_PRIM_STATUS_SIZE_ERR;
+  size_t bytes;
+  if (!qor::serv::checked_bytes(len, sizeof(T), &bytes)) return QOR_PRIM_STATUS_SIZE_ERR;  // i386: len * size > 4 GB
   const size_t n = static_cast<size_t>(len);
   if constexpr (sizeof(T) == 1) {
     qor_dft_e8r_ownsSet_8u(bits<uint8_t>(v), dst, n);

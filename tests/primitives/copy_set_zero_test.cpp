@@ -157,6 +157,7 @@ TYPED_TEST(CopySetZero, BadArgumentsWriteNothing) {
     // A byte count beyond the 32-bit address space is refused, not wrapped into a short one.
     EXPECT_EQ(Typed<T>::zero(d, INT32_MAX), QOR_PRIM_STATUS_SIZE_ERR);
     EXPECT_EQ(Typed<T>::copy(d + 1, d, INT32_MAX), QOR_PRIM_STATUS_SIZE_ERR);
+    EXPECT_EQ(Typed<T>::set(v, d, INT32_MAX), QOR_PRIM_STATUS_SIZE_ERR);
   }
   EXPECT_TRUE(a.guards_intact(0, 0));
 }
