@@ -5,10 +5,9 @@
 // The distributions run their kernels in place under "denormals kept" inside their own frame
 // (random/distributions/frame.h). The statistics routines use the quiet calls below: Ln, Exp,
 // Ceil and NearbyInt through the HA slot of our double function tables, Ln and Exp under
-// "denormals kept, errors not reported" (the caller's error status is left alone). Sqrt and
-// ErfInv have no kernels of ours yet: Sqrt is the correctly rounded SSE2 square root, ErfInv is
-// refined from a closed-form start by Halley steps on erf/erfc. Switching one of them to our
-// kernels when they land changes only its body here.
+// "denormals kept, errors not reported" (the caller's error status is left alone), and ErfInv
+// through its HA slot the same way. Sqrt is the SSE2 square root, inline: it is correctly
+// rounded, as our HA Sqrt kernel is, so the two give the same results.
 //
 // Each quiet call has a block form (n, x, r), x and r may be the same array, and a one-element
 // form for values that are truly scalar.
@@ -36,6 +35,7 @@ inline void ln(int32_t n, const double* x, double* r) { run(kQuiet, qor_fnx_kern
 inline void exp(int32_t n, const double* x, double* r) { run(kQuiet, qor_fnx_kernel_dExp_ttab[1], n, x, r); }
 inline void ceil(int32_t n, const double* x, double* r) { qor_fnx_kernel_dCeil_ttab[1](n, x, r); }
 inline void nearbyint(int32_t n, const double* x, double* r) { qor_fnx_kernel_dNearbyInt_ttab[1](n, x, r); }
+inline void erfinv(int32_t n, const double* x, double* r) { run(kQuiet, qor_fnx_kernel_dErfInv_ttab[1], n, x, r); }
 inline void sqrt(int32_t n, const double* x, double* r) {
   for (int32_t i = 0; i < n; ++i) r[i] = std::sqrt(x[i]);
 }
@@ -53,34 +53,6 @@ inline double ceil(double x) { return one<ceil>(x); }
 inline double nearbyint(double x) { return one<nearbyint>(x); }
 inline double sqrt(double x) { return std::sqrt(x); }
 
-inline double erfinv(double y) {
-  if (!(y > -1.0 && y < 1.0)) {
-    if (y == 1.0) return HUGE_VAL;
-    if (y == -1.0) return -HUGE_VAL;
-    return NAN;
-  }
-  if (y == 0.0) return y;
-  // Start: Winitzki's closed form (relative error below 2e-3).
-  const double a = 0.147, pi = 3.14159265358979323846;
-  const double l = std::log1p(-y * y);
-  const double t = 2.0 / (pi * a) + 0.5 * l;
-  double x = std::copysign(std::sqrt(std::sqrt(t * t - l / a) - t), y);
-  // Halley steps on erf(x) = y; near |y| = 1 the residual is taken through erfc.
-  const double two_over_sqrt_pi = 1.12837916709551257390;
-  for (int i = 0; i < 3; ++i) {
-    double r;  // erf(x) - y
-    if (std::fabs(y) > 0.5) {
-      const double v = (1.0 - std::fabs(y)) - std::erfc(std::fabs(x));
-      r = y > 0 ? v : -v;
-    } else {
-      r = std::erf(x) - y;
-    }
-    const double d = two_over_sqrt_pi * std::exp(-x * x);
-    if (d == 0.0) break;
-    const double f = r / d;
-    x -= f / (1.0 + x * f);
-  }
-  return x;
-}
+inline double erfinv(double y) { return one<erfinv>(y); }
 
 }  // namespace qor::vm_bridge
