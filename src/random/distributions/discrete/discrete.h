@@ -1,0 +1,171 @@
+// Pieces shared by the discrete distributions (Poisson, PoissonV, Binomial, Negative binomial,
+// Hypergeometric):
+//
+// - Uniforms: a scalar source of double uniforms on [0, 1) for the rejection methods, which
+//   use a varying number of uniforms per result. It draws from the stream only what the call
+//   is sure to use (the caller passes a lower bound of what it still needs after the current
+//   request), so a call consumes exactly the uniforms its results used, and a sequence of calls
+//   gives the numbers of one call for the total count.
+// - ln n! and differences of them, accurate for arguments up to 2^31 (a table below 256,
+//   Stirling's series above, differences of close arguments through log1p).
+// - CdfTable: a cumulative table around the mode with a guide table (Chen and Asau), kept in a
+//   stream chunk keyed by the parameters; rebuilt when they change, reused otherwise.
+// - The per-result Poisson variate (inversion from 0 below 27, PTPE above), shared by
+//   PoissonV and the negative binomial's gamma-Poisson mixture.
+//
+// Scalar ln, exp and log1p go through our own kernels (HA slot), so results are the same on
+// both targets.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "qor/service.h"
+#include "random/distributions/frame.h"
+
+namespace qor::rng::dist {
+
+// Chunk kinds of the discrete generators.
+constexpr int32_t kBinomialChunk = 5;  // 544 bytes: (ntrial, p) and the set-up for them
+constexpr int32_t kPoissonChunk = 20;
+constexpr int32_t kNegbinomialChunk = 21;
+constexpr int32_t kHypergeometricChunk = 22;
+
+// Number of chunk set-ups the discrete generators have made in this process (read by tests:
+// a set-up happens when the parameters differ from the ones the chunk was made for).
+int64_t discrete_setups();
+void count_setup();
+
+double ln1(double x);     // ln x
+double exp1(double x);    // e^x
+double log1p1(double x);  // ln(1 + x)
+
+class Uniforms {
+ public:
+  explicit Uniforms(HoxStream stream) : stream_(stream) {}
+  // k (at most kCap) fresh uniforms, or null when the draw failed (status()). `ahead` is a
+  // lower bound of the uniforms the call takes after these k.
+  const double* take(int32_t k, int64_t ahead) {
+    if (len_ - pos_ < k) {
+      const int32_t left = len_ - pos_;
+      for (int32_t i = 0; i < left; ++i) buf_[i] = buf_[pos_ + i];
+      const int64_t want = std::min<int64_t>(kCap - left, int64_t(k) - left + ahead);
+      status_ = uniforms(stream_, int32_t(want), buf_ + left, 0.0, 1.0);
+      if (status_ < 0) return nullptr;
+      pos_ = 0;
+      len_ = left + int32_t(want);
+    }
+    const double* p = buf_ + pos_;
+    pos_ += k;
+    return p;
+  }
+  int32_t status() const { return status_; }
+
+ private:
+  static constexpr int32_t kCap = 1024;
+  HoxStream stream_;
+  int32_t pos_ = 0, len_ = 0, status_ = 0;
+  alignas(16) double buf_[kCap];
+};
+
+// ln k! for an integer k >= 0 held in a double, and ln x! - ln y!.
+double lfact(double k);
+double lfact_diff(double x, double y);
+
+// Cumulative table of a distribution on the integers lo .. lo + count - 1 (F[count - 1] = 1),
+// with `guides` guide entries: guide[j] is the first index whose F exceeds j / guides.
+struct CdfTable {
+  double key[4];
+  int32_t lo, count, guides, pad;
+  const double* F() const { return reinterpret_cast<const double*>(this + 1); }
+  const int32_t* guide() const { return reinterpret_cast<const int32_t*>(F() + count); }
+  // The smallest value whose cumulative probability exceeds u in [0, 1).
+  int32_t invert(double u) const {
+    const double* f = F();
+    int32_t j = int32_t(u * guides);
+    int32_t k = guide()[j < guides ? j : guides - 1];
+    while (u >= f[k]) ++k;
+    return lo + k;
+  }
+};
+
+// The stream's table of chunk `kind` for `key`: reused when its key matches, otherwise the
+// chunks of that kind are deleted and a new table made from the weights around `mode` on
+// [lo, hi]: w(mode) = 1, w(k + 1) = w(k) ratio(k), walking out from the mode until a weight
+// falls below 2^-64 of the total or the support ends. Null with *status set (HOX_ERR_NO_MEMORY)
+// when it cannot be made; null with *status = 0 when the table would need more than
+// `max_count` entries.
+template <class Ratio>
+const CdfTable* cdf_table(HoxStream stream, int32_t kind, const double (&key)[4], int64_t mode, int64_t lo,
+                          int64_t hi, int32_t max_count, Ratio ratio, int32_t* status);
+const CdfTable* find_table(HoxStream stream, int32_t kind, const double (&key)[4]);
+const CdfTable* store_table(HoxStream stream, int32_t kind, const double (&key)[4], int64_t lo, const double* w,
+                            int32_t count, int32_t* status);
+
+template <class Ratio>
+const CdfTable* cdf_table(HoxStream stream, int32_t kind, const double (&key)[4], int64_t mode, int64_t lo,
+                          int64_t hi, int32_t max_count, Ratio ratio, int32_t* status) {
+  *status = 0;
+  if (const CdfTable* t = find_table(stream, kind, key)) return t;
+  constexpr double kTiny = 0x1p-64;
+  // Weights below the mode are gathered backwards in `down`, above it in `up`.
+  const int32_t cap = max_count;
+  double* w = static_cast<double*>(qor_serv_allocate(size_t(2 * cap + 1) * sizeof(double), 64));
+  if (!w) {
+    *status = HOX_ERR_NO_MEMORY;
+    return nullptr;
+  }
+  double* mid = w + cap;  // mid[0] is the mode, mid[-i] below, mid[i] above
+  mid[0] = 1.0;
+  double total = 1.0;
+  int32_t nup = 0, ndown = 0;
+  for (int64_t k = mode; k < hi && nup < cap; ++k) {
+    const double v = mid[nup] * ratio(k);
+    if (!(v > kTiny * total)) break;
+    mid[++nup] = v;
+    total += v;
+  }
+  for (int64_t k = mode; k > lo && ndown < cap; --k) {
+    const double r = ratio(k - 1);
+    const double v = r > 0 ? mid[-ndown] / r : 0.0;
+    if (!(v > kTiny * total)) break;
+    mid[-++ndown] = v;
+    total += v;
+  }
+  const CdfTable* t = nullptr;
+  if (ndown + nup + 1 <= max_count && nup < cap && ndown < cap)
+    t = store_table(stream, kind, key, mode - ndown, mid - ndown, ndown + nup + 1, status);
+  qor_serv_deallocate(w);
+  return t;
+}
+
+// Inversion on blocks of uniforms: one uniform per result, out[i] = invert(u[i]) (the uniforms
+// of a call are exactly n).
+template <class Invert>
+int32_t invert_blocks(HoxStream stream, int32_t n, int32_t* r, Invert invert) {
+  constexpr int32_t kBlock = 1024;
+  alignas(16) double u[kBlock];
+  for (int32_t done = 0; done < n;) {
+    const int32_t m = std::min(kBlock, n - done);
+    const int32_t status = uniforms(stream, m, u, 0.0, 1.0);
+    if (status < 0) return status;
+    for (int32_t i = 0; i < m; ++i) r[done + i] = invert(u[i]);
+    done += m;
+  }
+  return 0;
+}
+
+// A variate held in 64 bits, saturated to the 32-bit result range.
+inline int32_t saturate(int64_t x) { return x > INT32_MAX ? INT32_MAX : int32_t(x); }
+
+// Poisson variates one at a time from a source (PoissonV and the negative binomial's mixture).
+// Below 27, inversion by the recursion from 0; from 27 on, PTPE with its set-up below.
+struct Ptpe {
+  double mu, M, xm, p1, xl, xr, c, ll, lr, p2, p3, p4, lnmu;
+};
+void ptpe_setup(double mu, Ptpe* s);
+// One variate, or -1 when a draw failed. `ahead` as for Uniforms::take.
+int64_t ptpe_one(const Ptpe& s, Uniforms& src, int64_t ahead);
+int64_t poisson_one(double mu, Uniforms& src, int64_t ahead);
+
+}  // namespace qor::rng::dist
