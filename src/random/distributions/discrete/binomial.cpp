@@ -30,7 +30,7 @@ struct Setup {
   // inversion
   double fM, FM;
   // BTPE
-  double xm, p1, xl, xr, c, ll, lr, p2, p3, p4, npq, lnrq;
+  double xm, p1, xl, xr, c, ll, lr, p2, p3, p4, npq, lnrq, lnM1, lnnM1;
 };
 static_assert(sizeof(Setup) <= kChunkBytes);
 
@@ -74,6 +74,8 @@ void setup(Setup* S, int32_t ntrial, double p) {
     S->p3 = S->p2 + S->c / S->ll;
     S->p4 = S->p3 + S->c / S->lr;
     S->lnrq = dist::ln1(S->s);
+    S->lnM1 = dist::ln1(M + 1.0);
+    S->lnnM1 = dist::ln1(n - M + 1.0);
   }
   dist::count_setup();
 }
@@ -126,13 +128,23 @@ int32_t btpe(const Setup& S, dist::Uniforms& src, int64_t ahead) {
     }
     const double k = ix - S.M;
     if (std::fabs(k) <= 20) {
-      double f = 1.0;
-      if (k > 0)
-        for (double i = S.M + 1; i <= ix; ++i) f *= S.a / i - S.s;
-      else
-        for (double i = ix + 1; i <= S.M; ++i) f /= S.a / i - S.s;
-      if (v <= f) return int32_t(ix);
-    } else if (v > 0 && dist::ln1(v) <= dist::lfact_diff(S.M, ix) + dist::lfact_diff(S.n - S.M, S.n - ix) + k * S.lnrq) {
+      // f(ix) / f(M) = prod (a - s i) / i over M < i <= ix (its inverse over ix < i <= M), as a
+      // quotient of two products.
+      double num = 1.0, den = 1.0;
+      if (k > 0) {
+        for (double i = S.M + 1; i <= ix; ++i) {
+          num *= S.a - S.s * i;
+          den *= i;
+        }
+      } else {
+        for (double i = ix + 1; i <= S.M; ++i) {
+          num *= i;
+          den *= S.a - S.s * i;
+        }
+      }
+      if (v * den <= num) return int32_t(ix);
+    } else if (v > 0 && dist::ln1(v) <= k * S.lnrq - dist::lfact_diff(ix, S.M, S.lnM1) -
+                                             dist::lfact_diff(S.n - ix, S.n - S.M, S.lnnM1)) {
       return int32_t(ix);
     }
   }

@@ -14,11 +14,29 @@ std::atomic<int64_t> g_setups{0};
 int64_t discrete_setups() { return g_setups.load(std::memory_order_relaxed); }
 void count_setup() { g_setups.fetch_add(1, std::memory_order_relaxed); }
 
-double ln1(double x) { return vm_bridge::ln(x); }
-double exp1(double x) { return vm_bridge::exp(x); }
-double log1p1(double x) {
+// One element through the HA kernels. The arguments here never raise an error (ln of a positive
+// normal number, log1p above -1, exp of a moderate value) nor meet a denormal, so the kernels
+// are called without switching the vector-math mode (a switch costs a third of the call).
+double ln1(double x) {
   double r;
-  vm_bridge::run(vm_bridge::kQuiet, qor_fnx_kernel_dLog1p_ttab[1], 1, &x, &r);
+  qor_fnx_kernel_dLn_ttab[1](1, &x, &r);
+  return r;
+}
+double exp1(double x) {
+  double r;
+  qor_fnx_kernel_dExp_ttab[1](1, &x, &r);
+  return r;
+}
+double log1p1(double x) {
+  if (std::fabs(x) <= 0x1p-5) {
+    // ln(1 + x) = 2 atanh(x / (2 + x)) = 2 (w + w^3/3 + w^5/5 + ...), |w| < 1/63: seven terms
+    // leave an error below 1e-25.
+    const double w = x / (2.0 + x), w2 = w * w;
+    return 2.0 * w *
+           (1.0 + w2 * (1.0 / 3 + w2 * (1.0 / 5 + w2 * (1.0 / 7 + w2 * (1.0 / 9 + w2 * (1.0 / 11 + w2 / 13.0))))));
+  }
+  double r;
+  qor_fnx_kernel_dLog1p_ttab[1](1, &x, &r);
   return r;
 }
 
@@ -54,13 +72,15 @@ double lfact(double k) {
   return (y - 0.5) * ln1(y) - y + 0.91893853320467274178 + stirling_tail(y);
 }
 
-double lfact_diff(double x, double y) {
+double lfact_diff(double x, double y) { return lfact_diff(x, y, y < kTableSize ? 0.0 : ln1(y + 1.0)); }
+
+double lfact_diff(double x, double y, double ln_y1) {
   if (x < kTableSize && y < kTableSize) return lfact_table().v[int(x)] - lfact_table().v[int(y)];
   if (x < kTableSize || y < kTableSize) return lfact(x) - lfact(y);
-  // With X = x + 1, Y = y + 1, d = x - y:
-  // ln Gamma(X) - ln Gamma(Y) = (Y - 1/2) ln(1 + d / Y) + d (ln X - 1) + corrections.
-  const double X = x + 1.0, Y = y + 1.0, d = x - y;
-  return (Y - 0.5) * log1p1(d / Y) + d * (ln1(X) - 1.0) + stirling_tail(X) - stirling_tail(Y);
+  // With X = x + 1, Y = y + 1, d = x - y, l = ln(1 + d / Y) (so ln X = ln Y + l):
+  // ln Gamma(X) - ln Gamma(Y) = (Y - 1/2) l + d (ln X - 1) + corrections.
+  const double X = x + 1.0, Y = y + 1.0, d = x - y, l = log1p1(d / Y);
+  return (Y - 0.5) * l + d * (ln_y1 + l - 1.0) + stirling_tail(X) - stirling_tail(Y);
 }
 
 const CdfTable* find_table(HoxStream stream, int32_t kind, const double (&key)[4]) {
@@ -129,6 +149,7 @@ void ptpe_setup(double mu, Ptpe* s) {
   s->p3 = s->p2 + s->c / s->ll;
   s->p4 = s->p3 + s->c / s->lr;
   s->lnmu = ln1(mu);
+  s->lnM1 = ln1(s->M + 1.0);
 }
 
 int64_t ptpe_one(const Ptpe& s, Uniforms& src, int64_t ahead) {
@@ -156,13 +177,21 @@ int64_t ptpe_one(const Ptpe& s, Uniforms& src, int64_t ahead) {
     }
     const double k = ix - s.M;
     if (std::fabs(k) <= 20) {
-      double f = 1.0;
-      if (k > 0)
-        for (double i = s.M + 1; i <= ix; ++i) f *= s.mu / i;
-      else
-        for (double i = ix + 1; i <= s.M; ++i) f *= i / s.mu;
-      if (v <= f) return int64_t(ix);
-    } else if (v > 0 && ln1(v) <= k * s.lnmu - lfact_diff(ix, s.M)) {
+      // f(ix) / f(M) as a quotient of two products (no division in the loop).
+      double num = 1.0, den = 1.0;
+      if (k > 0) {
+        for (double i = s.M + 1; i <= ix; ++i) {
+          num *= s.mu;
+          den *= i;
+        }
+      } else {
+        for (double i = ix + 1; i <= s.M; ++i) {
+          num *= i;
+          den *= s.mu;
+        }
+      }
+      if (v * den <= num) return int64_t(ix);
+    } else if (v > 0 && ln1(v) <= k * s.lnmu - lfact_diff(ix, s.M, s.lnM1)) {
       return int64_t(ix);
     }
   }

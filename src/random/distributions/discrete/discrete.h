@@ -71,6 +71,8 @@ class Uniforms {
 // ln k! for an integer k >= 0 held in a double, and ln x! - ln y!.
 double lfact(double k);
 double lfact_diff(double x, double y);
+// The same with ln(y + 1) given (y fixed by a set-up, x varying).
+double lfact_diff(double x, double y, double ln_y1);
 
 // Cumulative table of a distribution on the integers lo .. lo + count - 1 (F[count - 1] = 1),
 // with `guides` guide entries: guide[j] is the first index whose F exceeds j / guides.
@@ -161,7 +163,7 @@ inline int32_t saturate(int64_t x) { return x > INT32_MAX ? INT32_MAX : int32_t(
 // Poisson variates one at a time from a source (PoissonV and the negative binomial's mixture).
 // Below 27, inversion by the recursion from 0; from 27 on, PTPE with its set-up below.
 struct Ptpe {
-  double mu, M, xm, p1, xl, xr, c, ll, lr, p2, p3, p4, lnmu;
+  double mu, M, xm, p1, xl, xr, c, ll, lr, p2, p3, p4, lnmu, lnM1;
 };
 void ptpe_setup(double mu, Ptpe* s);
 // One variate, or -1 when a draw failed. `ahead` as for Uniforms::take.
