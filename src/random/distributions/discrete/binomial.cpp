@@ -30,7 +30,8 @@ struct Setup {
   // inversion
   double fM, FM;
   // BTPE
-  double xm, p1, xl, xr, c, ll, lr, p2, p3, p4, npq, lnrq, lnM1, lnnM1;
+  double xm, p1, xl, xr, c, ll, lr, p2, p3, p4, npq, lnrq;
+  dist::LfactRef lnM, lnnM;  // M and n - M
 };
 static_assert(sizeof(Setup) <= kChunkBytes);
 
@@ -74,8 +75,8 @@ void setup(Setup* S, int32_t ntrial, double p) {
     S->p3 = S->p2 + S->c / S->ll;
     S->p4 = S->p3 + S->c / S->lr;
     S->lnrq = dist::ln1(S->s);
-    S->lnM1 = dist::ln1(M + 1.0);
-    S->lnnM1 = dist::ln1(n - M + 1.0);
+    S->lnM = dist::lfact_ref(M);
+    S->lnnM = dist::lfact_ref(n - M);
   }
   dist::count_setup();
 }
@@ -143,8 +144,7 @@ int32_t btpe(const Setup& S, dist::Uniforms& src, int64_t ahead) {
         }
       }
       if (v * den <= num) return int32_t(ix);
-    } else if (v > 0 && dist::ln1(v) <= k * S.lnrq - dist::lfact_diff(ix, S.M, S.lnM1) -
-                                             dist::lfact_diff(S.n - ix, S.n - S.M, S.lnnM1)) {
+    } else if (v > 0 && dist::ln1(v) <= k * S.lnrq - dist::lfact_diff(ix, S.lnM) - dist::lfact_diff(S.n - ix, S.lnnM)) {
       return int32_t(ix);
     }
   }

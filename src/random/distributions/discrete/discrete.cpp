@@ -28,13 +28,6 @@ double exp1(double x) {
   return r;
 }
 double log1p1(double x) {
-  if (std::fabs(x) <= 0x1p-5) {
-    // ln(1 + x) = 2 atanh(x / (2 + x)) = 2 (w + w^3/3 + w^5/5 + ...), |w| < 1/63: seven terms
-    // leave an error below 1e-25.
-    const double w = x / (2.0 + x), w2 = w * w;
-    return 2.0 * w *
-           (1.0 + w2 * (1.0 / 3 + w2 * (1.0 / 5 + w2 * (1.0 / 7 + w2 * (1.0 / 9 + w2 * (1.0 / 11 + w2 / 13.0))))));
-  }
   double r;
   qor_fnx_kernel_dLog1p_ttab[1](1, &x, &r);
   return r;
@@ -42,7 +35,7 @@ double log1p1(double x) {
 
 namespace {
 
-constexpr int kTableSize = 256;
+constexpr int kTableSize = kLfactTable;
 
 // ln k! for k < 256 by sums of ln k (the sum's rounding stays far below an ulp of 1).
 struct LfactTable {
@@ -52,36 +45,31 @@ struct LfactTable {
     for (int k = 1; k < kTableSize; ++k) v[k] = v[k - 1] + ln1(double(k));
   }
 };
-const LfactTable& lfact_table() {
-  static const LfactTable t;
-  return t;
-}
-
-// Stirling's correction d(y) = ln Gamma(y) - ((y - 1/2) ln y - y + ln(2 pi) / 2) for y >= 256:
-// 1/(12 y) - 1/(360 y^3) + 1/(1260 y^5) - 1/(1680 y^7) + 1/(1188 y^9).
-double stirling_tail(double y) {
-  const double y2 = y * y;
-  return (13860.0 - (462.0 - (132.0 - (99.0 - 140.0 / y2) / y2) / y2) / y2) / y / 166320.0;
-}
 
 }  // namespace
 
+const double* lfact_table() {
+  static const LfactTable t;
+  return t.v;
+}
+
 double lfact(double k) {
-  if (k < kTableSize) return lfact_table().v[int(k)];
+  if (k < kTableSize) return lfact_table()[int(k)];
   const double y = k + 1.0;
-  return (y - 0.5) * ln1(y) - y + 0.91893853320467274178 + stirling_tail(y);
+  return (y - 0.5) * ln1(y) - y + 0.91893853320467274178 + stirling_tail_r(1.0 / y);
 }
 
-double lfact_diff(double x, double y) { return lfact_diff(x, y, y < kTableSize ? 0.0 : ln1(y + 1.0)); }
-
-double lfact_diff(double x, double y, double ln_y1) {
-  if (x < kTableSize && y < kTableSize) return lfact_table().v[int(x)] - lfact_table().v[int(y)];
-  if (x < kTableSize || y < kTableSize) return lfact(x) - lfact(y);
-  // With X = x + 1, Y = y + 1, d = x - y, l = ln(1 + d / Y) (so ln X = ln Y + l):
-  // ln Gamma(X) - ln Gamma(Y) = (Y - 1/2) l + d (ln X - 1) + corrections.
-  const double X = x + 1.0, Y = y + 1.0, d = x - y, l = log1p1(d / Y);
-  return (Y - 0.5) * l + d * (ln_y1 + l - 1.0) + stirling_tail(X) - stirling_tail(Y);
+LfactRef lfact_ref(double y) {
+  LfactRef r{y, 0, 0, 0};
+  if (y >= kTableSize) {
+    r.ln_Y = ln1(y + 1.0);
+    r.inv_Y = 1.0 / (y + 1.0);
+    r.tail_Y = stirling_tail_r(r.inv_Y);
+  }
+  return r;
 }
+
+double lfact_diff(double x, double y) { return lfact_diff(x, lfact_ref(y)); }
 
 const CdfTable* find_table(HoxStream stream, int32_t kind, const double (&key)[4]) {
   const auto* t = static_cast<const CdfTable*>(__hoxSearchChunk(stream, kind));
@@ -133,7 +121,7 @@ const CdfTable* store_table(HoxStream stream, int32_t kind, const double (&key)[
 // else by its logarithm through lfact_diff (exact; no squeeze). The slopes are the binomial
 // method's with the binomial's n r -> mu, r -> 0: ll = a (1 + a / 2), a = (mu - xl) / mu;
 // lr = a (1 + a / 2), a = (xr - mu) / xr.
-void ptpe_setup(double mu, Ptpe* s) {
+void ptpe_setup(double mu, Ptpe* s, bool logs) {
   s->mu = mu;
   s->M = std::floor(mu);
   s->xm = s->M + 0.5;
@@ -148,8 +136,11 @@ void ptpe_setup(double mu, Ptpe* s) {
   s->p2 = s->p1 * (1.0 + 2.0 * s->c);
   s->p3 = s->p2 + s->c / s->ll;
   s->p4 = s->p3 + s->c / s->lr;
-  s->lnmu = ln1(mu);
-  s->lnM1 = ln1(s->M + 1.0);
+  s->logs = logs;
+  if (logs) {
+    s->lnmu = ln1(mu);
+    s->lnM = lfact_ref(s->M);
+  }
 }
 
 int64_t ptpe_one(const Ptpe& s, Uniforms& src, int64_t ahead) {
@@ -191,8 +182,9 @@ int64_t ptpe_one(const Ptpe& s, Uniforms& src, int64_t ahead) {
         }
       }
       if (v * den <= num) return int64_t(ix);
-    } else if (v > 0 && ln1(v) <= k * s.lnmu - lfact_diff(ix, s.M, s.lnM1)) {
-      return int64_t(ix);
+    } else if (v > 0) {
+      const double lnmu = s.logs ? s.lnmu : ln1(s.mu);
+      if (ln1(v) <= k * lnmu - (s.logs ? lfact_diff(ix, s.lnM) : lfact_diff(ix, s.M))) return int64_t(ix);
     }
   }
 }
@@ -200,7 +192,7 @@ int64_t ptpe_one(const Ptpe& s, Uniforms& src, int64_t ahead) {
 int64_t poisson_one(double mu, Uniforms& src, int64_t ahead) {
   if (mu >= 27.0) {
     Ptpe s;
-    ptpe_setup(mu, &s);
+    ptpe_setup(mu, &s, false);
     return ptpe_one(s, src, ahead);
   }
   const double* w = src.take(1, ahead);

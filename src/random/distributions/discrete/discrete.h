@@ -71,8 +71,46 @@ class Uniforms {
 // ln k! for an integer k >= 0 held in a double, and ln x! - ln y!.
 double lfact(double k);
 double lfact_diff(double x, double y);
-// The same with ln(y + 1) given (y fixed by a set-up, x varying).
-double lfact_diff(double x, double y, double ln_y1);
+// A fixed second argument y (of a set-up) with what the difference needs of it, so that
+// lfact_diff(x, ref) costs no logarithm and one division when x is near y.
+struct LfactRef {
+  double y, ln_Y, inv_Y, tail_Y;  // Y = y + 1
+};
+LfactRef lfact_ref(double y);
+inline double lfact_diff(double x, const LfactRef& y);
+
+// ln 0!, ln 1!, ..., ln 255!
+constexpr int kLfactTable = 256;
+const double* lfact_table();
+
+// ln(1 + t) for |t| <= 1/32 as 2 atanh(w), w = t / (2 + t): 2w (1 + w^2/3 + ... + w^10/11)
+// (|w| < 1/63, relative error below 1e-19), the powers of w^2 paired to shorten the chain.
+inline double log1p_small(double t) {
+  const double w = t / (2.0 + t), w2 = w * w, w4 = w2 * w2;
+  const double lo = 1.0 + w2 * (1.0 / 3), mid = 1.0 / 5 + w2 * (1.0 / 7), hi = 1.0 / 9 + w2 * (1.0 / 11);
+  return 2.0 * w * (lo + w4 * (mid + w4 * hi));
+}
+
+// Stirling's correction d(y) = ln Gamma(y) - ((y - 1/2) ln y - y + ln(2 pi) / 2) for y >= 256,
+// from r = 1 / y: r/12 - r^3/360 + r^5/1260 - r^7/1680 + r^9/1188.
+inline double stirling_tail_r(double r) {
+  const double r2 = r * r;
+  return r * (1.0 / 12 - r2 * (1.0 / 360 - r2 * (1.0 / 1260 - r2 * (1.0 / 1680 - r2 / 1188))));
+}
+
+// Inline, so that the several differences of an acceptance test overlap.
+inline double lfact_diff(double x, const LfactRef& y) {
+  if (x < kLfactTable && y.y < kLfactTable) {
+    const double* t = lfact_table();
+    return t[int(x)] - t[int(y.y)];
+  }
+  if (x < kLfactTable || y.y < kLfactTable) return lfact(x) - lfact(y.y);
+  // With X = x + 1, Y = y + 1, d = x - y, l = ln(1 + d / Y) (so ln X = ln Y + l):
+  // ln Gamma(X) - ln Gamma(Y) = (Y - 1/2) l + d (ln X - 1) + d(X) - d(Y).
+  const double d = x - y.y, t = d * y.inv_Y;
+  const double l = std::fabs(t) <= 0x1p-5 ? log1p_small(t) : log1p1(t);
+  return (y.y + 0.5) * l + d * (y.ln_Y + l - 1.0) + stirling_tail_r(1.0 / (x + 1.0)) - y.tail_Y;
+}
 
 // Cumulative table of a distribution on the integers lo .. lo + count - 1 (F[count - 1] = 1),
 // with `guides` guide entries: guide[j] is the first index whose F exceeds j / guides.
@@ -163,9 +201,12 @@ inline int32_t saturate(int64_t x) { return x > INT32_MAX ? INT32_MAX : int32_t(
 // Poisson variates one at a time from a source (PoissonV and the negative binomial's mixture).
 // Below 27, inversion by the recursion from 0; from 27 on, PTPE with its set-up below.
 struct Ptpe {
-  double mu, M, xm, p1, xl, xr, c, ll, lr, p2, p3, p4, lnmu, lnM1;
+  double mu, M, xm, p1, xl, xr, c, ll, lr, p2, p3, p4;
+  bool logs;  // lnmu and lnM are made (else the rare exact test makes them itself)
+  double lnmu;
+  LfactRef lnM;
 };
-void ptpe_setup(double mu, Ptpe* s);
+void ptpe_setup(double mu, Ptpe* s, bool logs);
 // One variate, or -1 when a draw failed. `ahead` as for Uniforms::take.
 int64_t ptpe_one(const Ptpe& s, Uniforms& src, int64_t ahead);
 int64_t poisson_one(double mu, Uniforms& src, int64_t ahead);

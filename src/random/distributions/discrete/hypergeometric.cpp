@@ -26,14 +26,14 @@ constexpr double kTableBelowSd = 30.0;
 
 struct Hrua {
   double N, s, m, d6, d8, mode, hi;
-  double ln1[4];  // ln(y + 1) of the four factorial arguments at the mode
+  dist::LfactRef at[4];  // the four factorial arguments at the mode
 };
 
 // ln f(z) - ln f(mode) for the reduced problem: f(z) ~ 1 / (z! (m - z)! (s - z)! (N - m - s + z)!).
 double log_ratio(const Hrua& h, double z) {
   const double b = h.N - h.m - h.s;
-  return -(dist::lfact_diff(z, h.mode, h.ln1[0]) + dist::lfact_diff(h.m - z, h.m - h.mode, h.ln1[1]) +
-           dist::lfact_diff(h.s - z, h.s - h.mode, h.ln1[2]) + dist::lfact_diff(b + z, b + h.mode, h.ln1[3]));
+  return -(dist::lfact_diff(z, h.at[0]) + dist::lfact_diff(h.m - z, h.at[1]) + dist::lfact_diff(h.s - z, h.at[2]) +
+           dist::lfact_diff(b + z, h.at[3]));
 }
 
 int64_t hrua_one(const Hrua& h, dist::Uniforms& src, int64_t ahead) {
@@ -88,7 +88,7 @@ extern "C" QOR_API int32_t _hoxiRngHypergeometric(int32_t method, HoxStream stre
   h.mode = std::floor((ss + 1.0) * (mg + 1.0) / (L + 2.0));
   h.hi = std::min(ss, mg);
   const double at_mode[4] = {h.mode, mg - h.mode, ss - h.mode, L - mg - ss + h.mode};
-  for (int j = 0; j < 4; ++j) h.ln1[j] = dist::ln1(at_mode[j] + 1.0);
+  for (int j = 0; j < 4; ++j) h.at[j] = dist::lfact_ref(at_mode[j]);
   dist::Uniforms src(stream);
   for (int32_t i = 0; i < n; ++i) {
     const int64_t z0 = hrua_one(h, src, 2 * int64_t(n - 1 - i));

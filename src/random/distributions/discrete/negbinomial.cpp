@@ -8,8 +8,8 @@
 //                                  that would need more than 2^15 entries (a near or below 1
 //                                  with a large mean: a long, slowly decaying tail) is not
 //                                  built and the mixture is used instead.
-// The mixture: G standard gamma with shape a (Marsaglia and Tsang, normals by Marsaglia's polar
-// method; for a < 1, G = G' U^(1/a) with G' of shape a + 1), then Poisson with mean
+// The mixture: G standard gamma with shape a (Marsaglia and Tsang, normals by Leva's ratio of
+// uniforms; for a < 1, G = G' U^(1/a) with G' of shape a + 1), then Poisson with mean
 // G (1 - p) / p (inversion below 27, PTPE above). Exact, since a gamma-mixed Poisson is the
 // negative binomial. At least four uniforms per result.
 // a not a positive finite number, p outside (0, 1] or NaN, a method other than 0:
@@ -25,16 +25,20 @@ constexpr double kModeFrom = 100.0;
 constexpr int32_t kMaxTable = 1 << 15;
 constexpr int64_t kPerResult = 4;  // least uniforms of one mixture result
 
-// A standard normal by the polar method (two uniforms per attempt); false when a draw failed.
+// A standard normal by Leva's ratio of uniforms (ACM TOMS 18, 1992): x = v / u with
+// v = 1.7156 (w - 1/2), accepted inside v^2 <= -4 u^2 ln u; two quadratic bounds decide all but
+// about 1% of the candidates without the logarithm. Two uniforms per candidate, 73% accepted.
+// False when a draw failed.
 bool normal(dist::Uniforms& src, int64_t ahead, double* z) {
   for (;;) {
     const double* w = src.take(2, ahead);
     if (!w) return false;
-    const double x = 2.0 * w[0] - 1.0, y = 2.0 * w[1] - 1.0, s = x * x + y * y;
-    if (s > 0.0 && s < 1.0) {
-      *z = x * std::sqrt(-2.0 * dist::ln1(s) / s);
-      return true;
-    }
+    const double u = w[0], v = 1.7156 * (w[1] - 0.5);
+    if (u == 0.0) continue;
+    const double x = u - 0.449871, y = std::fabs(v) + 0.386595, q = x * x + y * (0.19600 * y - 0.25472 * x);
+    if (q > 0.27597 && (q > 0.27846 || v * v > -4.0 * u * u * dist::ln1(u))) continue;
+    *z = v / u;
+    return true;
   }
 }
 

@@ -40,7 +40,7 @@ extern "C" QOR_API int32_t _hoxiRngPoisson(int32_t method, HoxStream stream, int
     return dist::invert_blocks(stream, n, r, [t](double u) { return t->invert(u); });
   }
   dist::Ptpe s;
-  dist::ptpe_setup(lambda, &s);
+  dist::ptpe_setup(lambda, &s, true);
   dist::Uniforms src(stream);
   for (int32_t i = 0; i < n; ++i) {
     const int64_t x = dist::ptpe_one(s, src, 2 * int64_t(n - 1 - i));
