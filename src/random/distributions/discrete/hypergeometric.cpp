@@ -73,8 +73,9 @@ extern "C" QOR_API int32_t _hoxiRngHypergeometric(int32_t method, HoxStream stre
           return (Mk - K) * (S - K) / ((K + 1) * (L - Mk - S + K + 1));
         },
         &status);
-    if (!t) return status < 0 ? status : HOX_ERR_NO_MEMORY;
-    return dist::invert_blocks(stream, n, r, [t](double u) { return t->invert(u); });
+    if (status < 0) return status;
+    if (t) return dist::invert_blocks(stream, n, r, [t](double u) { return t->invert(u); });
+    // (a table longer than 2^14 entries: the ratio of uniforms below)
   }
   // Reduced problem: mg = min(m, l - m) items of the counted kind, a sample of ss = min(s, l - s).
   const double mg = std::min(Mk, L - Mk), ss = std::min(S, L - S);
