@@ -172,9 +172,9 @@ extern "C" QOR_API int32_t _hoxiRngBinomial(int32_t method, HoxStream stream, in
       return st;
     }
   }
+  const dist::Frame frame(nullptr);
   if (S->ntrial != double(ntrial) || S->p != p) setup(S, ntrial, p);
   const Setup& T = *S;
-  const dist::Frame frame(nullptr);
   const int32_t nt = ntrial;
   const bool flip = T.flip != 0;
   if (T.n * T.r < 30) {
