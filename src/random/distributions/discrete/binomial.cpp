@@ -30,7 +30,8 @@ struct Setup {
   // inversion
   double fM, FM;
   // BTPE
-  double xm, p1, xl, xr, c, ll, lr, p2, p3, p4, npq, lnrq;
+  double npq, lnrq;
+  dist::TpeHat hat;
   dist::LfactRef lnM, lnnM;  // M and n - M
 };
 static_assert(sizeof(Setup) <= kChunkBytes);
@@ -61,19 +62,11 @@ void setup(Setup* S, int32_t ntrial, double p) {
   } else {
     const double fm = n * r + r, M = std::floor(fm);
     S->M = M;
-    S->xm = M + 0.5;
     S->npq = n * r * q;
-    S->p1 = std::floor(2.195 * std::sqrt(S->npq) - 4.6 * q) + 0.5;
-    S->xl = S->xm - S->p1;
-    S->xr = S->xm + S->p1;
-    S->c = 0.134 + 20.5 / (15.3 + M);
-    double al = (fm - S->xl) / (fm - S->xl * r);
-    S->ll = al * (1.0 + 0.5 * al);
-    al = (S->xr - fm) / (S->xr * q);
-    S->lr = al * (1.0 + 0.5 * al);
-    S->p2 = S->p1 * (1.0 + 2.0 * S->c);
-    S->p3 = S->p2 + S->c / S->ll;
-    S->p4 = S->p3 + S->c / S->lr;
+    dist::TpeHat& h = S->hat;
+    dist::tpe_frame(&h, M, std::floor(2.195 * std::sqrt(S->npq) - 4.6 * q) + 0.5, 0.134 + 20.5 / (15.3 + M));
+    const double al = (fm - h.xl) / (fm - h.xl * r), ar = (h.xr - fm) / (h.xr * q);
+    dist::tpe_areas(&h, al * (1.0 + 0.5 * al), ar * (1.0 + 0.5 * ar));
     S->lnrq = dist::ln1(S->s);
     S->lnM = dist::lfact_ref(M);
     S->lnnM = dist::lfact_ref(n - M);
@@ -107,43 +100,16 @@ int32_t btpe(const Setup& S, dist::Uniforms& src, int64_t ahead) {
   for (;;) {
     const double* w = src.take(2, ahead);
     if (!w) return -1;
-    const double u = w[0] * S.p4;
-    double v = w[1];
-    if (u <= S.p1) return int32_t(std::floor(S.xm - S.p1 * v + u));
-    double ix;
-    if (u <= S.p2) {
-      const double x = S.xl + (u - S.p1) / S.c;
-      v = v * S.c + 1.0 - std::fabs(S.xm - x) / S.p1;
-      if (v > 1.0) continue;
-      ix = std::floor(x);
-    } else if (u <= S.p3) {
-      if (v == 0.0) continue;
-      ix = std::floor(S.xl + dist::ln1(v) / S.ll);
-      if (ix < 0) continue;
-      v *= (u - S.p2) * S.ll;
-    } else {
-      if (v == 0.0) continue;
-      ix = std::floor(S.xr - dist::ln1(v) / S.lr);
-      if (ix > S.n) continue;
-      v *= (u - S.p3) * S.lr;
-    }
+    double ix, v;
+    const int kind = dist::tpe_candidate(S.hat, w, S.n, &ix, &v);
+    if (kind > 0) return int32_t(ix);
+    if (kind < 0) continue;
     const double k = ix - S.M;
     if (std::fabs(k) <= 20) {
-      // f(ix) / f(M) = prod (a - s i) / i over M < i <= ix (its inverse over ix < i <= M), as a
-      // quotient of two products.
-      double num = 1.0, den = 1.0;
-      if (k > 0) {
-        for (double i = S.M + 1; i <= ix; ++i) {
-          num *= S.a - S.s * i;
-          den *= i;
-        }
-      } else {
-        for (double i = ix + 1; i <= S.M; ++i) {
-          num *= i;
-          den *= S.a - S.s * i;
-        }
-      }
-      if (v * den <= num) return int32_t(ix);
+      // f(i) / f(i - 1) = (a - s i) / i
+      const double a = S.a, sr = S.s;
+      if (dist::products_accept(S.M, ix, v, [a, sr](double i) { return a - sr * i; }, [](double i) { return i; }))
+        return int32_t(ix);
     } else if (v > 0 && dist::ln1(v) <= k * S.lnrq - dist::lfact_diff(ix, S.lnM) - dist::lfact_diff(S.n - ix, S.lnnM)) {
       return int32_t(ix);
     }

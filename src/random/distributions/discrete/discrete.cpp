@@ -114,77 +114,40 @@ const CdfTable* store_table(HoxStream stream, int32_t kind, const double (&key)[
   return t;
 }
 
-// PTPE (Schmeiser and Kachitvichyanukul 1981), mu >= 27. The hat around the mode M: a triangle
-// of height 1 on [xl, xr] (xl, xr = M + 1/2 -/+ p1), accepted without a test; a band of height
-// c above it; exponential tails c exp(-ll (xl - x)) and c exp(-lr (x - xr)). The acceptance
-// test compares v with f(ix) / f(M) = mu^(ix - M) M! / ix!: by the product for |ix - M| <= 20,
-// else by its logarithm through lfact_diff (exact; no squeeze). The slopes are the binomial
-// method's with the binomial's n r -> mu, r -> 0: ll = a (1 + a / 2), a = (mu - xl) / mu;
-// lr = a (1 + a / 2), a = (xr - mu) / xr.
+// PTPE (Schmeiser and Kachitvichyanukul 1981), mu >= 27, on the hat of discrete.h. The
+// acceptance test compares v with f(ix) / f(M) = mu^(ix - M) M! / ix!: as a quotient of two
+// products for |ix - M| <= 20, else by its logarithm through lfact_diff (exact; no squeeze). The
+// slopes are the binomial method's with the binomial's n r -> mu, r -> 0:
+// ll = a (1 + a / 2), a = (mu - xl) / mu; lr = a (1 + a / 2), a = (xr - mu) / xr.
 void ptpe_setup(double mu, Ptpe* s, bool logs) {
   s->mu = mu;
-  s->M = std::floor(mu);
-  s->xm = s->M + 0.5;
-  s->p1 = std::floor(2.195 * std::sqrt(mu) - 2.2) + 0.5;
-  s->c = 0.133 + 8.56 / (6.83 + mu);
-  s->xl = s->xm - s->p1;
-  s->xr = s->xm + s->p1;
-  double a = (mu - s->xl) / mu;
-  s->ll = a * (1.0 + 0.5 * a);
-  a = (s->xr - mu) / s->xr;
-  s->lr = a * (1.0 + 0.5 * a);
-  s->p2 = s->p1 * (1.0 + 2.0 * s->c);
-  s->p3 = s->p2 + s->c / s->ll;
-  s->p4 = s->p3 + s->c / s->lr;
+  TpeHat& h = s->hat;
+  tpe_frame(&h, std::floor(mu), std::floor(2.195 * std::sqrt(mu) - 2.2) + 0.5, 0.133 + 8.56 / (6.83 + mu));
+  const double al = (mu - h.xl) / mu, ar = (h.xr - mu) / h.xr;
+  tpe_areas(&h, al * (1.0 + 0.5 * al), ar * (1.0 + 0.5 * ar));
   s->logs = logs;
   if (logs) {
     s->lnmu = ln1(mu);
-    s->lnM = lfact_ref(s->M);
+    s->lnM = lfact_ref(h.M);
   }
 }
 
 int64_t ptpe_one(const Ptpe& s, Uniforms& src, int64_t ahead) {
+  const double M = s.hat.M;
   for (;;) {
     const double* w = src.take(2, ahead);
     if (!w) return -1;
-    const double u = w[0] * s.p4;
-    double v = w[1];
-    if (u <= s.p1) return int64_t(std::floor(s.xm - s.p1 * v + u));
-    double ix;
-    if (u <= s.p2) {
-      const double x = s.xl + (u - s.p1) / s.c;
-      v = v * s.c + 1.0 - std::fabs(s.xm - x) / s.p1;
-      if (v > 1.0) continue;
-      ix = std::floor(x);
-    } else if (u <= s.p3) {
-      if (v == 0.0) continue;
-      ix = std::floor(s.xl + ln1(v) / s.ll);
-      if (ix < 0) continue;
-      v *= (u - s.p2) * s.ll;
-    } else {
-      if (v == 0.0) continue;
-      ix = std::floor(s.xr - ln1(v) / s.lr);
-      v *= (u - s.p3) * s.lr;
-    }
-    const double k = ix - s.M;
+    double ix, v;
+    const int kind = tpe_candidate(s.hat, w, HUGE_VAL, &ix, &v);
+    if (kind > 0) return int64_t(ix);
+    if (kind < 0) continue;
+    const double k = ix - M;
+    const double mu = s.mu;
     if (std::fabs(k) <= 20) {
-      // f(ix) / f(M) as a quotient of two products (no division in the loop).
-      double num = 1.0, den = 1.0;
-      if (k > 0) {
-        for (double i = s.M + 1; i <= ix; ++i) {
-          num *= s.mu;
-          den *= i;
-        }
-      } else {
-        for (double i = ix + 1; i <= s.M; ++i) {
-          num *= i;
-          den *= s.mu;
-        }
-      }
-      if (v * den <= num) return int64_t(ix);
+      if (products_accept(M, ix, v, [mu](double) { return mu; }, [](double i) { return i; })) return int64_t(ix);
     } else if (v > 0) {
       const double lnmu = s.logs ? s.lnmu : ln1(s.mu);
-      if (ln1(v) <= k * lnmu - (s.logs ? lfact_diff(ix, s.lnM) : lfact_diff(ix, s.M))) return int64_t(ix);
+      if (ln1(v) <= k * lnmu - (s.logs ? lfact_diff(ix, s.lnM) : lfact_diff(ix, M))) return int64_t(ix);
     }
   }
 }

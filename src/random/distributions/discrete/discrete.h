@@ -198,10 +198,80 @@ int32_t invert_blocks(HoxStream stream, int32_t n, int32_t* r, Invert invert) {
 // A variate held in 64 bits, saturated to the 32-bit result range.
 inline int32_t saturate(int64_t x) { return x > INT32_MAX ? INT32_MAX : int32_t(x); }
 
+// The hat of BTPE and PTPE around the mode M: a triangle of height 1 on [xl, xr]
+// (xl, xr = M + 1/2 -/+ p1), accepted without a test; a band of height c above it; exponential
+// tails c exp(-ll (xl - x)) and c exp(-lr (x - xr)). p2, p3, p4 are the cumulative areas.
+struct TpeHat {
+  double M, xm, p1, xl, xr, c, ll, lr, p2, p3, p4;
+};
+inline void tpe_frame(TpeHat* h, double M, double p1, double c) {
+  h->M = M;
+  h->xm = M + 0.5;
+  h->p1 = p1;
+  h->xl = h->xm - p1;
+  h->xr = h->xm + p1;
+  h->c = c;
+}
+inline void tpe_areas(TpeHat* h, double ll, double lr) {
+  h->ll = ll;
+  h->lr = lr;
+  h->p2 = h->p1 * (1.0 + 2.0 * h->c);
+  h->p3 = h->p2 + h->c / ll;
+  h->p4 = h->p3 + h->c / lr;
+}
+// One candidate from two uniforms w: 1 when *ix is accepted (the triangle), 0 when *ix is
+// accepted if *v <= f(ix) / f(M), -1 when rejected (outside [0, top] or above the band).
+inline int tpe_candidate(const TpeHat& h, const double* w, double top, double* ix, double* v) {
+  const double u = w[0] * h.p4;
+  double t = w[1];
+  if (u <= h.p1) {
+    *ix = std::floor(h.xm - h.p1 * t + u);
+    return 1;
+  }
+  if (u <= h.p2) {
+    const double x = h.xl + (u - h.p1) / h.c;
+    t = t * h.c + 1.0 - std::fabs(h.xm - x) / h.p1;
+    if (t > 1.0) return -1;
+    *ix = std::floor(x);
+  } else if (u <= h.p3) {
+    if (t == 0.0) return -1;
+    *ix = std::floor(h.xl + ln1(t) / h.ll);
+    if (*ix < 0) return -1;
+    t *= (u - h.p2) * h.ll;
+  } else {
+    if (t == 0.0) return -1;
+    *ix = std::floor(h.xr - ln1(t) / h.lr);
+    if (*ix > top) return -1;
+    t *= (u - h.p3) * h.lr;
+  }
+  *v = t;
+  return 0;
+}
+
+// The acceptance test v <= f(ix) / f(M) for |ix - M| small, with f(i) / f(i - 1) =
+// up(i) / down(i): a quotient of two products, no division in the loop.
+template <class Up, class Down>
+inline bool products_accept(double M, double ix, double v, Up up, Down down) {
+  double num = 1.0, den = 1.0;
+  if (ix > M) {
+    for (double i = M + 1; i <= ix; ++i) {
+      num *= up(i);
+      den *= down(i);
+    }
+  } else {
+    for (double i = ix + 1; i <= M; ++i) {
+      num *= down(i);
+      den *= up(i);
+    }
+  }
+  return v * den <= num;
+}
+
 // Poisson variates one at a time from a source (PoissonV and the negative binomial's mixture).
 // Below 27, inversion by the recursion from 0; from 27 on, PTPE with its set-up below.
 struct Ptpe {
-  double mu, M, xm, p1, xl, xr, c, ll, lr, p2, p3, p4;
+  double mu;
+  TpeHat hat;
   bool logs;  // lnmu and lnM are made (else the rare exact test makes them itself)
   double lnmu;
   LfactRef lnM;
