@@ -6,8 +6,11 @@
 //                    continuous distributions of kContinuous, with --mean/--a, --sigma,
 //                    --beta, --alpha, --p, --q, --shift, --method)
 //
-// --hist prints a terminal histogram of the numbers drawn against the exact density instead of
-// the numbers.
+//   qor rng GEN poisson --lambda 10 --n N [--hist]   (and the other discrete distributions of
+//                    kDiscrete: bernoulli, geometric, binomial, hypergeometric, negbinomial, with
+//                    --p, --ntrial, --lambda, --lot, --sample, --marked, --a, --method)
+// --hist prints a terminal histogram of the numbers drawn against the exact density (the exact
+// probabilities for the discrete distributions) instead of the numbers.
 // --load continues a stream saved by --save (its generator and state come from the file; GEN
 // names the tool's output only), --save writes the stream after the numbers drawn, so that
 // `--save f` then `--load f` continues the sequence exactly. --dim D (for the quasi-random
@@ -97,6 +100,7 @@ constexpr Distribution kDistributions[] = {
 // density for --hist.
 struct Params {
   double a = 0, sigma = 1, beta = 1, alpha = 1, p = 1, q = 1, shift = 0;
+  double ntrial = 10, lambda = 1, lot = 100, sample = 10, marked = 20;  // discrete distributions
   int32_t method = 0;
 };
 struct Continuous {
@@ -154,11 +158,53 @@ constexpr Continuous kContinuous[] = {
      }},
 };
 
+// The discrete distributions with named parameters, each with its exact probability (computed
+// here from lgamma sums) for --hist.
+struct Discrete {
+  const char* name;
+  const char* help;
+  int32_t (*draw)(HoxStream s, int32_t m, int32_t* r, const Params& P);
+  double (*pmf)(double k, const Params& P);
+};
+double lchoose(double n, double k) { return std::lgamma(n + 1) - std::lgamma(k + 1) - std::lgamma(n - k + 1); }
+constexpr Discrete kDiscrete[] = {
+    {"bernoulli", "--p P", [](HoxStream s, int32_t m, int32_t* r, const Params& P) {
+       return _hoxiRngBernoulli(0, s, m, r, P.p);
+     }, [](double k, const Params& P) { return k == 0 ? 1 - double(float(P.p)) : k == 1 ? double(float(P.p)) : 0.0; }},
+    {"geometric", "--p P", [](HoxStream s, int32_t m, int32_t* r, const Params& P) {
+       return _hoxiRngGeometric(0, s, m, r, P.p);
+     }, [](double k, const Params& P) { return std::exp(k * std::log1p(-P.p)) * P.p; }},
+    {"binomial", "--ntrial N --p P", [](HoxStream s, int32_t m, int32_t* r, const Params& P) {
+       return _hoxiRngBinomial(0, s, m, r, int32_t(P.ntrial), P.p);
+     }, [](double k, const Params& P) {
+       if (k < 0 || k > P.ntrial) return 0.0;
+       return std::exp(lchoose(P.ntrial, k) + k * std::log(P.p) + (P.ntrial - k) * std::log1p(-P.p));
+     }},
+    {"hypergeometric", "--lot L --sample S --marked M", [](HoxStream s, int32_t m, int32_t* r, const Params& P) {
+       return _hoxiRngHypergeometric(0, s, m, r, int32_t(P.lot), int32_t(P.sample), int32_t(P.marked));
+     }, [](double k, const Params& P) {
+       if (k < 0 || k > P.marked || P.sample - k > P.lot - P.marked || k > P.sample) return 0.0;
+       return std::exp(lchoose(P.marked, k) + lchoose(P.lot - P.marked, P.sample - k) - lchoose(P.lot, P.sample));
+     }},
+    {"poisson", "--lambda L --method 0|1", [](HoxStream s, int32_t m, int32_t* r, const Params& P) {
+       return _hoxiRngPoisson(P.method, s, m, r, P.lambda);
+     }, [](double k, const Params& P) {
+       return P.lambda == 0 ? double(k == 0) : std::exp(k * std::log(P.lambda) - P.lambda - std::lgamma(k + 1));
+     }},
+    {"negbinomial", "--a A --p P", [](HoxStream s, int32_t m, int32_t* r, const Params& P) {
+       return _hoxiRngNegbinomial(0, s, m, r, P.a, P.p);
+     }, [](double k, const Params& P) {
+       return std::exp(std::lgamma(k + P.a) - std::lgamma(P.a) - std::lgamma(k + 1) + P.a * std::log(P.p) +
+                       k * std::log1p(-P.p));
+     }},
+};
+
 std::string distribution_help() {
   std::string s;
   for (const Distribution& d : kDistributions)
     s += std::string(s.empty() ? "  DIST  " : "\n        ") + d.name + " (" + d.help + ")";
   for (const Continuous& c : kContinuous) s += std::string("\n        ") + c.name + " (" + c.help + ")";
+  for (const Discrete& c : kDiscrete) s += std::string("\n        ") + c.name + " (" + c.help + ")";
   return s;
 }
 
@@ -167,6 +213,7 @@ struct Options {
   const char* gen = nullptr;
   const Distribution* dist = nullptr;
   const Continuous* cont = nullptr;
+  const Discrete* disc = nullptr;
   Params P;
   bool hist = false;
   long long n = 10;
@@ -194,7 +241,7 @@ int usage() {
       "  --load FILE    continue the stream saved in FILE (instead of seeding GEN)\n"
       "  --save FILE    save the stream to FILE after drawing\n"
       "  --dim D        sobol, niederreiter: D-dimensional points, one per line (N points)\n"
-      "  --hist         (continuous distributions) a histogram against the exact density\n",
+      "  --hist         (continuous and discrete distributions) a histogram against the exact law\n",
       generator_names().c_str(), distribution_help().c_str());
   return 2;
 }
@@ -212,7 +259,9 @@ bool parse(int argc, char** argv, Options* o) {
     if (std::strcmp(d.name, argv[2]) == 0) o->dist = &d;
   for (const Continuous& c : kContinuous)
     if (std::strcmp(c.name, argv[2]) == 0) o->cont = &c;
-  if (!o->dist && !o->cont) {
+  for (const Discrete& c : kDiscrete)
+    if (std::strcmp(c.name, argv[2]) == 0) o->disc = &c;
+  if (!o->dist && !o->cont && !o->disc) {
     std::fprintf(stderr, "qor rng: unknown distribution '%s'\n", argv[2]);
     return false;
   }
@@ -253,12 +302,16 @@ bool parse(int argc, char** argv, Options* o) {
       (opt == "--a" ? o->have_a : o->have_b) = true;
       if (opt == "--a") o->P.a = x;
     } else if (opt == "--mean" || opt == "--sigma" || opt == "--beta" || opt == "--alpha" || opt == "--p" ||
-               opt == "--q" || opt == "--shift") {
+               opt == "--q" || opt == "--shift" || opt == "--ntrial" || opt == "--lambda" || opt == "--lot" ||
+               opt == "--sample" || opt == "--marked") {
       const double x = std::strtod(v, &end);
-      if (*end || !o->cont) return std::fprintf(stderr, "qor rng: bad parameter %s '%s'\n", opt.c_str(), v), false;
-      double* field[] = {&o->P.a, &o->P.sigma, &o->P.beta, &o->P.alpha, &o->P.p, &o->P.q, &o->P.shift};
-      const char* names[] = {"--mean", "--sigma", "--beta", "--alpha", "--p", "--q", "--shift"};
-      for (int f = 0; f < 7; ++f)
+      if (*end || !(o->cont || o->disc))
+        return std::fprintf(stderr, "qor rng: bad parameter %s '%s'\n", opt.c_str(), v), false;
+      double* field[] = {&o->P.a,      &o->P.sigma,  &o->P.beta, &o->P.alpha,  &o->P.p,     &o->P.q,
+                         &o->P.shift,  &o->P.ntrial, &o->P.lambda, &o->P.lot,  &o->P.sample, &o->P.marked};
+      const char* names[] = {"--mean",  "--sigma",  "--beta", "--alpha",  "--p",      "--q",
+                             "--shift", "--ntrial", "--lambda", "--lot", "--sample", "--marked"};
+      for (int f = 0; f < 12; ++f)
         if (opt == names[f]) *field[f] = x;
     } else if (opt == "--method") {
       o->P.method = int32_t(std::strtol(v, &end, 10));
@@ -288,6 +341,7 @@ bool parse(int argc, char** argv, Options* o) {
     }
     return true;
   }
+  if (o->disc) return true;  // the library refuses parameters out of range (status -3)
   if (!o->have_a) o->a = o->dist->a;
   if (!o->have_b) o->b = o->dist->b;
   if (o->dist->interval && !(o->a < o->b)) {
@@ -359,7 +413,40 @@ void print_histogram(std::vector<double> x, const Continuous& c, const Params& P
   }
 }
 
-// The continuous distributions: numbers as text (or binary), or the histogram.
+// The same for a discrete distribution over the central 99% of the draws, in at most 30 rows of
+// equally many values: the observed frequency of each row ('#') against its exact probability.
+void print_histogram(std::vector<double> x, const Discrete& c, const Params& P) {
+  if (x.empty()) return;
+  std::sort(x.begin(), x.end());
+  const size_t n = x.size();
+  const double lo = x[size_t(0.005 * double(n - 1))], hi = x[size_t(0.995 * double(n - 1))];
+  const double values = hi - lo + 1;
+  const int rows = int(std::min(30.0, values));
+  const double w = std::ceil(values / rows);
+  constexpr int kWidth = 60;
+  std::vector<double> obs(size_t(rows), 0.0), want(size_t(rows), 0.0);
+  for (double v : x) {
+    const double b = std::floor((v - lo) / w);
+    if (b >= 0 && b < rows) obs[size_t(b)] += 1.0 / double(n);
+  }
+  double top = 0;
+  for (int b = 0; b < rows; ++b) {
+    for (double k = lo + b * w; k < lo + (b + 1) * w; ++k) want[size_t(b)] += c.pmf(k, P);
+    top = std::max({top, obs[size_t(b)], want[size_t(b)]});
+  }
+  std::printf("%s: %zu draws, the central 99%% in rows of %.0f value(s) ('#' observed frequency, '|' exact)\n", c.name,
+              n, w);
+  for (int b = 0; b < rows; ++b) {
+    const int bar = int(std::lround(obs[size_t(b)] / top * kWidth)), mark = int(std::lround(want[size_t(b)] / top * kWidth));
+    std::string line(size_t(kWidth + 1), ' ');
+    for (int i = 0; i < bar; ++i) line[size_t(i)] = '#';
+    line[size_t(std::min(mark, kWidth))] = mark < bar ? '+' : '|';
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    std::printf("%12.0f %9.4g %9.4g %s\n", lo + b * w, obs[size_t(b)], want[size_t(b)], line.c_str());
+  }
+}
+
+// The continuous and discrete distributions: numbers as text (or binary), or the histogram.
 int run_continuous(const Options& o, HoxStream s) {
   FILE* out = open_output(o);
   if (!out) {
@@ -369,28 +456,34 @@ int run_continuous(const Options& o, HoxStream s) {
   }
   constexpr int32_t kBlock = 1 << 16;
   std::vector<double> buffer(kBlock), all;
+  std::vector<int32_t> ints(o.disc ? kBlock : 0);
   double seconds = 0.0;
   bool ok = true;
   for (long long done = 0; done < o.n && ok;) {
     const int32_t m = int32_t(std::min<long long>(kBlock, o.n - done));
     const auto t0 = std::chrono::steady_clock::now();
-    const int32_t st = o.cont->draw(s, m, buffer.data(), o.P);
+    const int32_t st = o.disc ? o.disc->draw(s, m, ints.data(), o.P) : o.cont->draw(s, m, buffer.data(), o.P);
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (st != 0) {
       std::fprintf(stderr, "qor rng: generation failed (status %d)\n", st);
       ok = false;
       break;
     }
+    if (o.disc)
+      for (int32_t i = 0; i < m; ++i) buffer[size_t(i)] = ints[size_t(i)];
     if (o.hist)
       all.insert(all.end(), buffer.begin(), buffer.begin() + m);
+    else if (o.binary && o.disc)
+      ok = std::fwrite(ints.data(), sizeof(int32_t), size_t(m), out) == size_t(m);
     else if (o.binary)
       ok = std::fwrite(buffer.data(), sizeof(double), size_t(m), out) == size_t(m);
     else
-      for (int32_t i = 0; i < m; ++i) std::fprintf(out, "%.17g\n", buffer[size_t(i)]);
+      for (int32_t i = 0; i < m; ++i) std::fprintf(out, o.disc ? "%.0f\n" : "%.17g\n", buffer[size_t(i)]);
     done += m;
   }
   if (!close_output(o, out)) ok = false;
-  if (ok && o.hist) print_histogram(std::move(all), *o.cont, o.P);
+  if (ok && o.hist && o.disc) print_histogram(std::move(all), *o.disc, o.P);
+  if (ok && o.hist && o.cont) print_histogram(std::move(all), *o.cont, o.P);
   return finish(o, s, ok, seconds);
 }
 
@@ -409,7 +502,7 @@ int qor_cmd_rng(int argc, char** argv) {
     __hoxDeleteStream(&s);
     return 1;
   }
-  if (o.cont) return run_continuous(o, s);
+  if (o.cont || o.disc) return run_continuous(o, s);
   FILE* out = open_output(o);
   if (!out) {
     std::fprintf(stderr, "qor rng: cannot open '%s' for writing\n", o.binary);

@@ -9,43 +9,16 @@
 #include <functional>
 #include <vector>
 
+#include "dist_pairs.h"
 #include "qor/rng.h"
 
 namespace {
 
 using Ours = std::function<void(HoxStream, int32_t, double*)>;
 using Theirs = std::function<double(gsl_rng*)>;
-
-void ours(benchmark::State& state, Ours f) {
-  const int32_t n = int32_t(state.range(0));
-  std::vector<double> r(n);
-  HoxStream s = nullptr;
-  const uint32_t seed = 12345;
-  __hoxNewStreamEx(&s, HOX_BRNG_MT19937, 1, &seed);
-  for (auto _ : state) {
-    f(s, n, r.data());
-    benchmark::DoNotOptimize(r.data());
-    benchmark::ClobberMemory();
-  }
-  __hoxDeleteStream(&s);
-  state.SetItemsProcessed(state.iterations() * n);
-}
-
-void theirs(benchmark::State& state, Theirs f) {
-  const int32_t n = int32_t(state.range(0));
-  std::vector<double> r(n);
-  gsl_rng* g = gsl_rng_alloc(gsl_rng_mt19937);
-  gsl_rng_set(g, 12345);
-  for (auto _ : state) {
-    for (int32_t i = 0; i < n; ++i) r[i] = f(g);
-    benchmark::DoNotOptimize(r.data());
-    benchmark::ClobberMemory();
-  }
-  gsl_rng_free(g);
-  state.SetItemsProcessed(state.iterations() * n);
-}
-
-void sizes(benchmark::internal::Benchmark* b) { b->Arg(1000)->Arg(1000000); }
+void ours(benchmark::State& state, Ours f) { qor::bench::ours<double>(state, f); }
+void theirs(benchmark::State& state, Theirs f) { qor::bench::theirs<double>(state, f); }
+using qor::bench::sizes;
 
 #define PAIR(name, our_call, gsl_call)                                                                          \
   BENCHMARK_CAPTURE(ours, name##_qor, [](HoxStream s, int32_t n, double* r) { our_call; })->Name("Continuous/" #name "/qor")->Apply(sizes); \

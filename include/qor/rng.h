@@ -277,6 +277,27 @@ QOR_API int32_t _hoxiRngUniformBits(int32_t method, HoxStream stream, int32_t n,
 QOR_API int32_t _hoxiRngUniformBits32(int32_t method, HoxStream stream, int32_t n, uint32_t* r);
 QOR_API int32_t _hoxiRngUniformBits64(int32_t method, HoxStream stream, int32_t n, uint64_t* r);
 
+/* ---- discrete distributions ------------------------------------------------------------ */
+/* 32-bit integer variates. A parameter outside its range (or NaN) or a method not listed:
+ * HOX_ERR_BAD_ARGUMENT, nothing drawn. Methods are 0 except Poisson's (0 PTPE, 1 normal-based). */
+/* 1 where u < p (u single-precision uniform, p rounded to single), else 0; p in [0, 1]. */
+QOR_API int32_t _hoxiRngBernoulli(int32_t method, HoxStream stream, int32_t n, int32_t* r, double p);
+/* failures before the first success: floor(ln u / ln(1 - p)), p in (0, 1]. */
+QOR_API int32_t _hoxiRngGeometric(int32_t method, HoxStream stream, int32_t n, int32_t* r, double p);
+/* ntrial >= 0, p in [0, 1]; BTPE when ntrial min(p, 1 - p) >= 30, inversion below (set-up in the
+ * stream's kind-5 chunk); ntrial = 0 gives zeros without touching the stream. */
+QOR_API int32_t _hoxiRngBinomial(int32_t method, HoxStream stream, int32_t n, int32_t* r, int32_t ntrial,
+                                 double p);
+/* marked items in a sample of s from a lot of l with m marked (0 <= s, m <= l). */
+QOR_API int32_t _hoxiRngHypergeometric(int32_t method, HoxStream stream, int32_t n, int32_t* r, int32_t l,
+                                       int32_t s, int32_t m);
+/* lambda in [0, 2e9]; methods 0 and 1. */
+QOR_API int32_t _hoxiRngPoisson(int32_t method, HoxStream stream, int32_t n, int32_t* r, double lambda);
+/* one result per lambda[i], each in [0, 2e9]. */
+QOR_API int32_t _hoxiRngPoissonV(int32_t method, HoxStream stream, int32_t n, int32_t* r, const double* lambda);
+/* failures before the a-th success, a > 0, p in (0, 1]; results saturate at 2^31 - 1. */
+QOR_API int32_t _hoxiRngNegbinomial(int32_t method, HoxStream stream, int32_t n, int32_t* r, double a, double p);
+
 /* ---- continuous distributions ---------------------------------------------------------- */
 /* Exponential with shift a and scale beta: r = max(a, a - beta ln u), u uniform on [0, 1). */
 QOR_API int32_t _hoxsRngExponential(int32_t method, HoxStream stream, int32_t n, float* r, float a,
