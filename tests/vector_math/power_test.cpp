@@ -29,7 +29,8 @@ std::vector<T> specials() {
 }
 
 // Every pairing of special values, in every slot, against MPFR (sign of zero and NaN included),
-// within the HA bound of the reference rows. One pairing is decided differently: powr(1, NaN) is
+// within the HA bound of the reference rows (the double EP kernels: within their contract of 26
+// correct bits). One pairing is decided differently: powr(1, NaN) is
 // NaN here (a NaN operand gives NaN; only a finite y makes powr(1, y) = 1), MPFR gives 1.
 template <class T>
 void special_pairs(const char* func, Mpfr2 ref) {
@@ -54,7 +55,7 @@ void special_pairs(const char* func, Mpfr2 ref) {
       set_exact(m[0], static_cast<double>(a[i]));
       set_exact(m[1], static_cast<double>(b[i]));
       ref(m[2], m[0], m[1], MPFR_RNDN);
-      EXPECT_LE(qor::test::ulp_error(m[2], r[i]).ulps, 0.6)
+      EXPECT_LE(qor::test::ulp_error(m[2], r[i]).ulps, sizeof(T) == 8 && s == EP ? 0x1p26 : 0.6)
           << f.name() << " " << slot_name(s) << "(" << a[i] << ", " << b[i] << ") = " << r[i];
     }
   }
