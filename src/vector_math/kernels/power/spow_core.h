@@ -1,25 +1,25 @@
-// The packed core of the single-precision powers (sPow, sPowr, sPowx, sPow2o3, sPow3o2): plain
-// double arithmetic on the widened lanes, one rounding to float at the end.
+// The packed core of the single-precision powers (sPow, sPowr, sPowx, sPow2o3, sPow3o2) and of
+// the double EP powers: plain double arithmetic (on the widened lanes for float), one rounding to
+// the result's format at the end.
 //
-// log2 x, x a positive normal float: x = 2^k m, m in [1, 2), j = round(64 (m - 1)) from the top
-// fraction bits, R_j ~ 1/(1 + j/64) with 8 significant bits and H_j + L_j = -ln R_j from the
-// single logarithm's table (kSLn), u = m R_j - 1 exact (24 x 8 bits, |u| < 2^-6.9), and
-//     log2 x = k + (H_j + L_j) / ln 2 + p(u),  p(u) = sum_{i=1..7} (-1)^(i+1) u^i / (i ln 2),
-// the Taylor polynomial of log2(1 + u) (truncation below |u|^8 / 5.5 < 2^-57). x = 1 gives 0
-// exactly; near 1 (k = j = 0) the error is relative to u.
-// t = y log2 x in double; the lanes with t outside (-125.99, 127.99) go to the per-element
-// routine (the double-double core, which rounds results near overflow and in the subnormal range
-// once), so every packed result is a normal float and the packed path never has to judge
-// overflow or underflow.
+// log2 x, x a positive normal number: the LA base-2 logarithm of the double logarithms
+// (exp_log/dlog_core.h, log_la2): x = 2^k m, c_j = 1 + j/512 from the top fraction bits (the
+// exponent taken relative to 0x3FE7FC00), f = m - c_j exact, w = f log2(e) / c_j rounded once,
+//     log2 x = (k + log2 c_j) + (w + w^2 P(w)),
+// within 3 double ulp (relative 2^-51) and exact (zero) at x = 1.
+// t = y log2 x in double, within 2^-51 |t| + 2^-53 |t| < 2^-43 absolute for float results.
+// The lanes with t outside the packed range go to the per-element routine (the double-double
+// core, which rounds results near overflow and in the subnormal range once): for float
+// (-125.99, 127.99), so every packed result is a normal float and the packed path never judges
+// overflow or underflow; for double (-1021, 1023).
 // 2^t: N = round(256 t) through the shifter, r = t - N/256 exact (|r| <= 2^-9), j = N & 255,
 // 2^t = 2^(N >> 8) T_j (1 + P(r)), T_j = RN(2^(j/256)) from the exponentials' table (kDExpT256),
 // P(r) = r (c1 + r (c2 + r (c3 + r c4))), c_i = (ln 2)^i / i! (truncation below 2^-49).
 //
-// Errors: log2 x within about 2^-52 |log2 x| (and the table's rounding, 2^-53 absolute), t within
-// about 2^-52 |t| + 2^-46 < 2^-45 absolute, 2^t within 2^-48 relative: the double result is
-// within 2^-24 float ulp, so the float result is the correctly rounded one except when the exact
-// power lies within that distance of a midpoint between floats (about one argument in 2^23), and
-// then it is within 0.5 + 2^-24 ulp.
+// Errors, float: the double result is within about 2^-43 relative (2^-19 float ulp), so the
+// float result is the correctly rounded one except when the exact power lies within that
+// distance of a midpoint between floats (rare), and then within 0.5 + 2^-19 ulp.
+// Double (EP): |t| reaches 1075, so the result is within about 2^-41 relative (41 correct bits).
 #pragma once
 
 #include <emmintrin.h>
@@ -29,7 +29,7 @@
 #include "vector_math/frame/kernel_frame.h"
 #include "vector_math/frame/lanes.h"
 #include "vector_math/kernels/exp_log/dexp_t256.h"
-#include "vector_math/kernels/exp_log/exp_log_tables.h"
+#include "vector_math/kernels/exp_log/dlog_core.h"
 
 // Private to the including code-path file (an anonymous namespace).
 namespace qor::vm {
@@ -37,24 +37,16 @@ namespace {
 namespace spow {
 
 using exp_log::kDExpT256;
-using exp_log::kSLn;
-
-inline constexpr double kInvLn2 = 1.4426950408889634;  // 1 / ln 2 rounded
 
 struct alignas(16) SPowRows {
-  double lc[7][2];   // (-1)^(i+1) / (i ln 2), i = 1 .. 7
   double ec[4][2];   // (ln 2)^i / i!, i = 1 .. 4
-  double inv_ln2[2];
   double shifter[2];  // 1.5 * 2^52
   double t_hi[2], t_lo[2];      // the packed range of t, single precision
   double t_hi_d[2], t_lo_d[2];  // and double precision (EP)
 };
 inline constexpr SPowRows kSPow = {
-    {QOR_ROW2(kInvLn2), QOR_ROW2(-kInvLn2 / 2), QOR_ROW2(kInvLn2 / 3), QOR_ROW2(-kInvLn2 / 4),
-     QOR_ROW2(kInvLn2 / 5), QOR_ROW2(-kInvLn2 / 6), QOR_ROW2(kInvLn2 / 7)},
     {QOR_ROW2(0.6931471805599453), QOR_ROW2(0.2402265069591007), QOR_ROW2(0.055504108664821576),
      QOR_ROW2(0.009618129107628477)},
-    QOR_ROW2(kInvLn2),
     QOR_ROW2(0x1.8p52),
     QOR_ROW2(127.99),
     QOR_ROW2(-125.99),
@@ -62,29 +54,15 @@ inline constexpr SPowRows kSPow = {
     QOR_ROW2(-1021.0),
 };
 
-// (R, (H + L) / ln 2) of the kSLn rows a and b.
-QOR_SIMD_INLINE void log_rows(uint32_t a, uint32_t b, f64x2& R, f64x2& T) {
-  const SPowRows& c = opaque(kSPow);
-  R = _mm_loadh_pd(_mm_load_sd(&kSLn.e[a][0]), &kSLn.e[b][0]);
-  const __m128d ea = _mm_loadu_pd(&kSLn.e[a][1]), eb = _mm_loadu_pd(&kSLn.e[b][1]);
-  T = (f64x2(_mm_unpacklo_pd(ea, eb)) + f64x2(_mm_unpackhi_pd(ea, eb))) * row(c.inv_ln2);
-}
-
-// 2^(y log2 x) of two lanes: m the significands as doubles, k the exponents, R and T the rows.
-// Returns the lanes whose t is outside the packed range (bit per lane): results that are normal
-// floats (kDouble false) or normal doubles (kDouble true).
+// 2^(y l) of two lanes, l = log2 x. Returns the lanes whose t is outside the packed range (bit
+// per lane): results that are normal floats (kDouble false) or normal doubles (kDouble true).
 template <bool kDouble = false>
-QOR_SIMD_INLINE int pow2_half(f64x2 m, f64x2 k, f64x2 R, f64x2 T, f64x2 y, f64x2& r) {
+QOR_SIMD_INLINE int exp2_half(f64x2 l, f64x2 y, f64x2& r) {
   const SPowRows& c = opaque(kSPow);
-  const f64x2 u = m * R - kc<1.0>();  // exact
-  const f64x2 p =
-      u * (row(c.lc[0]) +
-           u * (row(c.lc[1]) +
-                u * (row(c.lc[2]) + u * (row(c.lc[3]) + u * (row(c.lc[4]) + u * (row(c.lc[5]) + u * row(c.lc[6])))))));
-  const f64x2 t = y * ((k + T) + p);
+  const f64x2 t = y * l;
   const f64x2 shifted = t * kc<256.0>() + row(c.shifter);
   const f64x2 f = t - (shifted - row(c.shifter)) * kc<0.00390625>();  // exact
-  const f64x2 P = f * (row(c.ec[0]) + f * (row(c.ec[1]) + f * (row(c.ec[2]) + f * row(c.ec[3]))));
+  const f64x2 P = f * ((row(c.ec[0]) + f * row(c.ec[1])) + (f * f) * (row(c.ec[2]) + f * row(c.ec[3])));
   const f64x2 B = gather_first<255>(kDExpT256.e, shifted);
   const f64x2 S = _mm_castsi128_pd(_mm_add_epi64(B.bits().v, _mm_slli_epi64(shifted.bits().v, 44)));
   r = S + S * P;
@@ -102,45 +80,30 @@ QOR_SIMD_INLINE int not_positive_normal_f(f32x4 x) {
 
 // x^y of four float lanes, y given as two double vectors (lanes 0, 1 and 2, 3: a constant
 // exponent keeps its double value). Returns the lanes the formula does not take: x not positive
-// normal, t outside the packed range (which includes every y that makes t huge); non-finite y
-// are the caller's to screen.
+// normal, t outside the packed range (which includes every non-finite y, and every y that makes
+// t huge).
 QOR_SIMD_INLINE int pow_packed_f(f32x4 x, f64x2 y0, f64x2 y1, f32x4& r) {
-  const __m128i b = x.bits().v;
-  const __m128i fr = _mm_and_si128(b, _mm_set1_epi32(0x007FFFFF));
-  const __m128i jj = _mm_srli_epi32(_mm_add_epi32(fr, _mm_set1_epi32(0x10000)), 17);  // 0 .. 64
-  const __m128i kk = _mm_sub_epi32(_mm_srli_epi32(b, 23), _mm_set1_epi32(127));
-  const f32x4 m = _mm_castsi128_ps(_mm_or_si128(fr, _mm_set1_epi32(0x3F800000)));
-  uint32_t j[4];
-  lane_indices(i32x4(jj), j);
-  f64x2 R0, T0, R1, T1, r0, r1;
-  log_rows(j[0], j[1], R0, T0);
-  log_rows(j[2], j[3], R1, T1);
-  const int m0 = pow2_half(widen_lo(m), _mm_cvtepi32_pd(kk), R0, T0, y0, r0);
-  const int m1 = pow2_half(widen_hi(m), _mm_cvtepi32_pd(_mm_unpackhi_epi64(kk, kk)), R1, T1, y1, r1);
+  // the high words of the widened lanes: exponent rebiased, the fraction's top 20 bits
+  const i32x4 h = _mm_add_epi32(_mm_srli_epi32(x.bits().v, 3), _mm_set1_epi32((1023 - 127) << 20));
+  const exp_log::dlogk::Reduced4 q = exp_log::dlogk::reduce4<true>(h);
+  const f64x2 x0 = widen_lo(x), x1 = widen_hi(x);
+  const f64x2 l0 = exp_log::dlogk::log_la2<exp_log::Base2>(x0, q.k0, q.c0, q.o[0], q.o[1]);
+  const f64x2 l1 = exp_log::dlogk::log_la2<exp_log::Base2>(x1, q.k1, q.c1, q.o[2], q.o[3]);
+  f64x2 r0, r1;
+  const int m0 = exp2_half(l0, y0, r0);
+  const int m1 = exp2_half(l1, y1, r1);
   r = narrow(r0, r1);
   return m0 | (m1 << 2) | not_positive_normal_f(x);
 }
 
-// The same formula on two double lanes (the EP kernels of the double powers): m R_j - 1 is now
-// rounded (2^-53 absolute), and t reaches 1075, so the result is within about 2^-42 relative
-// (some 2^11 ulp, 42 correct bits) where it is a normal double; the other lanes (x not positive
-// normal, t outside (-1021, 1023), y not finite) are the caller's per-element routine's.
+// The same formula on two double lanes (the EP kernels of the double powers); the lanes the
+// formula does not take: x not positive normal, t outside (-1021, 1023), y not finite.
 QOR_SIMD_INLINE int pow_packed_d(f64x2 x, f64x2 y, f64x2& r) {
-  const __m128i h = _mm_shuffle_epi32(x.bits().v, _MM_SHUFFLE(3, 1, 3, 1));  // high words
-  const __m128i fr = _mm_and_si128(h, _mm_set1_epi32(0x000FFFFF));
-  const __m128i jj = _mm_srli_epi32(_mm_add_epi32(fr, _mm_set1_epi32(0x2000)), 14);  // 0 .. 64
-  const __m128i kk = _mm_sub_epi32(_mm_srli_epi32(h, 20), _mm_set1_epi32(1023));
-  const f64x2 m = (x & f64x2(_mm_castsi128_pd(_mm_set1_epi64x(0x000FFFFFFFFFFFFFll)))) | kc<1.0>();
-  uint32_t j[4];
-  lane_indices(i32x4(jj), j);
-  f64x2 R, T;
-  log_rows(j[0], j[1], R, T);
-  // not positive normal: high word - 0x00100000 at or above 0x7FE00000, unsigned
-  const __m128i d = _mm_xor_si128(_mm_sub_epi32(h, _mm_set1_epi32(0x00100000)), _mm_set1_epi32(INT32_MIN));
-  const int bad = _mm_movemask_ps(_mm_castsi128_ps(
-                      _mm_cmpgt_epi32(d, _mm_set1_epi32(static_cast<int32_t>(0x7FE00000u ^ 0x80000000u) - 1)))) &
-                  3;
-  return pow2_half<true>(m, _mm_cvtepi32_pd(kk), R, T, y, r) | bad;
+  const i32x4 h = exp_log::dlogk::high_words(x, x);
+  const exp_log::dlogk::Reduced4 q = exp_log::dlogk::reduce4<true>(h);
+  const f64x2 l = exp_log::dlogk::log_la2<exp_log::Base2>(x, q.k0, q.c0, q.o[0], q.o[1]);
+  const int bad = exp_log::dlogk::screen_positive_normal4(h) & 3;
+  return exp2_half<true>(l, y, r) | bad;
 }
 
 }  // namespace spow
