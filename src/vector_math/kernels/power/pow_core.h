@@ -46,6 +46,7 @@
 #include "vector_math/frame/kernel_frame.h"
 #include "vector_math/frame/lanes.h"
 #include "vector_math/kernels/exp_log/dexp_t256.h"
+#include "vector_math/kernels/exp_log/dlog_core.h"
 #include "vector_math/kernels/exp_log/exp_log_tables.h"
 
 // Private to the including code-path file (an anonymous namespace): the same functions compiled
@@ -216,6 +217,76 @@ QOR_SIMD_INLINE int pow_packed(f64x2 x, f64x2 yh, f64x2 yl, f64x2& r) {
   const f64x2 S = scale_of(e);
   r = S + S * e.q;
   return not_positive_normal(x) | not_finite(yh) | out_of_range(th, tl);
+}
+
+// ---- the LA kernels: natural logarithm, fewer exact steps ----------------------------------
+// x = 2^k m with the double logarithms' reduction (c_j and R_j rows of kDLn, k relative to
+// 0x3FE7FC00), u = m R_j - 1 = uhi + ulo exactly (|u| <= 2^-10), and
+//     ln x = s + lo,  s + e = (k ln2_hi + H_j) + uhi exactly (the first sum is exact by the
+//     table's design, the second a Fast2Sum: k ln2_hi + H_j is zero or at least 2^-10 in
+//     magnitude), v + e2 = s + ulo exactly (uhi and ulo nearly cancel just below 1),
+//     lo = (e + e2) + (k ln2_lo + L_j) + u^2 (-1/2 + u/3 - ... + u^5/7)
+// (Taylor, truncation below 2^-83; the products of the rounded u err by 2^-72 absolute, and
+// near 1 by 2^-53 u^2 against ln x ~ u), and v + lo renormalised.
+// t = (y + yl) ln x = th + tl (exact product of y and the high part, the rest in double; yl is
+// the low part of a constant exponent such as 2/3), then e^t = 2^n T_j (1 + q) with
+// N = round(256 t / ln 2) = 256 n + j, r = (th - N C_hi) + (tl - N C_lo), C = ln 2 / 256 split
+// with 29 bits in C_hi (N C_hi exact, the difference exact by Sterbenz's lemma), and
+// P(r) = e^r - 1 of degree 5 (truncation below 2^-66), q = L_j + P + L_j P, rounded once as in
+// the HA formula. The error of lo, |y| 2^-72 with |y| <= 745 / |ln x|, makes t good to about
+// 2^-52.5 absolute: within about 1.2 ulp in all, below the LA bound of 4.
+struct alignas(16) PowLARows {
+  double lc[6][2];  // -1/2, 1/3, -1/4, 1/5, -1/6, 1/7
+  double ec[5][2];  // 1/k!, k = 1 .. 5
+  double inv_c[2];  // 256 / ln 2
+  double c_hi[2], c_lo[2];
+  double t_hi[2], t_lo[2];  // the packed range of th: (-665, 707), 2^(t / ln 2) normal
+};
+inline constexpr PowLARows kPowLA = {
+    {QOR_ROW2(-0.5), QOR_ROW2(0x1.5555555555555p-2), QOR_ROW2(-0.25), QOR_ROW2(0.2), QOR_ROW2(-0x1.5555555555555p-3),
+     QOR_ROW2(0x1.2492492492492p-3)},
+    {QOR_ROW2(1.0), QOR_ROW2(0.5), QOR_ROW2(0x1.5555555555555p-3), QOR_ROW2(0x1.5555555555555p-5),
+     QOR_ROW2(0x1.1111111111111p-7)},
+    QOR_ROW2(0x1.71547652b82fep+8),
+    QOR_ROW2(0x1.62e42ffp-9),
+    QOR_ROW2(-0x1.718432a1b0e26p-43),
+    QOR_ROW2(707.0),
+    QOR_ROW2(-665.0),
+};
+
+QOR_SIMD_INLINE int pow_packed_la(f64x2 x, f64x2 y, f64x2 yl, f64x2& r) {
+  namespace k4 = exp_log::dlogk;
+  const PowLARows& c = opaque(kPowLA);
+  const exp_log::DLnTable& ln = kDLn;
+  const i32x4 h = k4::high_words(x, x);
+  const k4::Reduced4 q = k4::reduce4<true>(h);
+  const f64x2 R = k4::load_r(q.o[0], q.o[1]);
+  f64x2 H, L;
+  k4::load_hl(k4::ln_row(q.o[0]) + 2, k4::ln_row(q.o[1]) + 2, H, L);
+  const k4::USplit w = k4::u_split(x, R);
+  f64x2 s, e, v, e2;
+  fast_two_sum(q.k0 * row(ln.ln2_hi) + H, w.uhi, s, e);
+  two_sum(s, w.ulo, v, e2);  // uhi and ulo may nearly cancel (x just below 1)
+  const f64x2 u = w.uhi + w.ulo, u2 = u * u;
+  const f64x2 P = u2 * ((row(c.lc[0]) + u * row(c.lc[1])) +
+                        u2 * ((row(c.lc[2]) + u * row(c.lc[3])) + u2 * (row(c.lc[4]) + u * row(c.lc[5]))));
+  f64x2 lh, ll;  // ln x = lh + ll, lh = ln x rounded (|v| >= |lo|)
+  fast_two_sum(v, ((e + e2) + (q.k0 * row(ln.ln2_lo) + L)) + P, lh, ll);
+  const f64x2 th = y * lh;
+  const f64x2 tl = two_prod_err(y, lh, th) + (y * ll + yl * lh);
+  // e^(th + tl)
+  const f64x2 shifted = th * row(c.inv_c) + row(kPow.shifter);
+  const f64x2 N = shifted - row(kPow.shifter);
+  const f64x2 rr = (th - N * row(c.c_hi)) + (tl - N * row(c.c_lo));
+  const f64x2 r2 = rr * rr;
+  const f64x2 E = rr * ((row(c.ec[0]) + rr * row(c.ec[1])) +
+                        r2 * ((row(c.ec[2]) + rr * row(c.ec[3])) + r2 * row(c.ec[4])));
+  f64x2 B, Lj;
+  gather_rows<255>(kDExpT256.e, shifted, B, Lj);
+  const f64x2 S = _mm_castsi128_pd(_mm_add_epi64(B.bits().v, _mm_slli_epi64(shifted.bits().v, 44)));
+  r = S + S * (Lj + (E + Lj * E));
+  const f64x2 ok = simd::cmp_lt(th, row(c.t_hi)) & simd::cmp_lt(row(c.t_lo), th) & f64x2(_mm_cmpord_pd(tl.v, tl.v));
+  return (simd::mask(ok) ^ 3) | (k4::screen_positive_normal4(h) & 3);
 }
 
 // (hi + lo) 2^e rounded once, for hi + lo in about [0.5, 2) and -1080 < e < -1000, where the

@@ -47,16 +47,21 @@ constexpr double kTwoThirdsHi = 0x1.5555555555555p-1, kTwoThirdsLo = 0x1.5555555
 
 enum class Kind { Pow, Powr };
 
-// kEP: the double kernels run the lighter core of spow_core.h (EP slots); the float kernels run
-// it in every slot.
-template <class T, Kind kK, bool kEP = false>
+// The double kernels' formula: HA the double-double core (pow_core.h), LA the natural-logarithm
+// core (pow_packed_la), EP the plain-double core of spow_core.h. The float kernels run the
+// plain-double core in every slot.
+enum class Acc { HA, LA, EP };
+
+template <class T, Kind kK, Acc kA = Acc::HA>
 struct PowFamily : FamilyBase<T> {
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Patch;
   static constexpr int kIn = 2;
   static QOR_SIMD_INLINE int packed_checked(V x, V y, V& r) {
-    if constexpr (sizeof(T) == 8 && kEP) {
+    if constexpr (sizeof(T) == 8 && kA == Acc::EP) {
       return spow::pow_packed_d(x, y, r);
+    } else if constexpr (sizeof(T) == 8 && kA == Acc::LA) {
+      return pow_packed_la(x, y, f64x2(), r);
     } else if constexpr (sizeof(T) == 8) {
       return pow_packed(x, y, f64x2(), r);
     } else {
@@ -69,7 +74,7 @@ struct PowFamily : FamilyBase<T> {
   }
 };
 
-template <class T, bool kEP = false>
+template <class T, Acc kA = Acc::HA>
 struct Pow2o3 : FamilyBase<T> {
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Patch;
@@ -77,7 +82,8 @@ struct Pow2o3 : FamilyBase<T> {
     const auto f = [](f64x2 a, f64x2, f64x2& o) {
       return pow_packed(simd::abs(a), kc<kTwoThirdsHi>(), kc<kTwoThirdsLo>(), o);
     };
-    if constexpr (sizeof(T) == 8 && kEP) return spow::pow_packed_d(simd::abs(x), kc<kTwoThirdsHi>(), r);
+    if constexpr (sizeof(T) == 8 && kA == Acc::EP) return spow::pow_packed_d(simd::abs(x), kc<kTwoThirdsHi>(), r);
+    else if constexpr (sizeof(T) == 8 && kA == Acc::LA) return pow_packed_la(simd::abs(x), kc<kTwoThirdsHi>(), kc<kTwoThirdsLo>(), r);
     else if constexpr (sizeof(T) == 8) return f(x, x, r);
     else return pow_packed_f(simd::abs(x), kc<kTwoThirdsHi>(), kc<kTwoThirdsHi>(), r);
   }
@@ -94,13 +100,14 @@ struct Pow2o3 : FamilyBase<T> {
   }
 };
 
-template <class T, bool kEP = false>
+template <class T, Acc kA = Acc::HA>
 struct Pow3o2 : FamilyBase<T> {
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Patch;
   static QOR_SIMD_INLINE int packed_checked(V x, V& r) {
     const auto f = [](f64x2 a, f64x2, f64x2& o) { return pow_packed(a, kc<1.5>(), f64x2(), o); };
-    if constexpr (sizeof(T) == 8 && kEP) return spow::pow_packed_d(x, kc<1.5>(), r);
+    if constexpr (sizeof(T) == 8 && kA == Acc::EP) return spow::pow_packed_d(x, kc<1.5>(), r);
+    else if constexpr (sizeof(T) == 8 && kA == Acc::LA) return pow_packed_la(x, kc<1.5>(), f64x2(), r);
     else if constexpr (sizeof(T) == 8) return f(x, x, r);
     else return pow_packed_f(x, kc<1.5>(), kc<1.5>(), r);
   }
