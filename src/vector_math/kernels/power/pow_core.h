@@ -7,10 +7,10 @@
 // double-double, and
 //     log2 x = k + T_j + p(v),   T_j = -log2 R_j (the base-2 table of the logarithms, hi + lo),
 //     p(v) = v + c2 v^2 + ... + c7 v^7 = log2(1 + v ln 2),  c_k = (-1)^(k+1) (ln 2)^(k-1) / k.
-// The leading sum k + T_hi + v_hi + c2 v^2 is formed exactly (three TwoSums, c2 v^2 itself as a
-// double-double); the rest (T_lo, v_lo, the polynomial's tail from v^3, below 2^-29) is added
-// once. The truncation after v^7 is below 2^-82 and the
-// rounding of the tail near 2^-82, against |log2 x| >= 2^-9 wherever k or j is non-zero (and
+// The leading sum k + T_hi + v_hi + c2 v^2 is formed exactly (k + T_hi is exact, then two
+// TwoSums, c2 v^2 itself as a double-double; the constants' Dekker splits are precomputed); the
+// rest (T_lo, v_lo, the polynomial's tail from v^3, below 2^-29) is added once. The truncation
+// after v^7 is below 2^-82 and the rounding of the tail near 2^-82, against |log2 x| >= 2^-9 wherever k or j is non-zero (and
 // relative to v where both are zero): log2 x is good to about 2^-70 relative.
 //
 // t = y log2 x = th + tl by an exact product (Dekker's splitting: no fused multiply-add on these
@@ -84,6 +84,18 @@ QOR_SIMD_INLINE f64x2 two_prod_err(f64x2 a, f64x2 b, f64x2 p) {
   split(b, bh, bl);
   return ((ah * bh - p) + ah * bl + al * bh) + al * bl;
 }
+// The same with b's split given (a constant split beforehand: b = bh + bl, 26 bits each).
+QOR_SIMD_INLINE f64x2 two_prod_err_c(f64x2 a, f64x2 bh, f64x2 bl, f64x2 p) {
+  f64x2 ah, al;
+  split(a, ah, al);
+  return ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+}
+// p + e = a^2 exactly, given p = a^2 rounded (one split).
+QOR_SIMD_INLINE f64x2 two_sqr_err(f64x2 a, f64x2 p) {
+  f64x2 ah, al;
+  split(a, ah, al);
+  return ((ah * ah - p) + (ah + ah) * al) + al * al;
+}
 
 // ---- constants -------------------------------------------------------------------------------
 struct alignas(16) PowRows {
@@ -94,6 +106,7 @@ struct alignas(16) PowRows {
   double shifter[2];                    // 1.5 * 2^52
   double one[2];
   uint64_t frac_mask[2], hi_mask[2];
+  double inv_ln2_s[2][2], c2_s[2][2];  // inv_ln2_hi and c2 = lc[0] split in 26-bit halves
 };
 inline constexpr PowRows kPow = {
     QOR_ROW2(0x1.71547652b82fep+0),
@@ -107,6 +120,8 @@ inline constexpr PowRows kPow = {
     QOR_ROW2(1.0),
     QOR_ROW2(0x000FFFFFFFFFFFFFull),
     QOR_ROW2(0xFFFFFFFF00000000ull),
+    {QOR_ROW2(0x1.7154768p+0), QOR_ROW2(-0x1.6a3e81p-27)},
+    {QOR_ROW2(-0x1.62e43p-2), QOR_ROW2(0x1.05c611p-30)},
 };
 
 // High words of the two lanes of x, in lanes 0 and 1 of an integer vector.
@@ -136,20 +151,21 @@ QOR_SIMD_INLINE void log2_dd(f64x2 x, f64x2 kadj, f64x2& lh, f64x2& ll) {
   two_sum(uhi, ulo, uh, ul);
   // v = u / ln 2 = vh + vl
   const f64x2 vh = uh * row(c.inv_ln2_hi);
-  const f64x2 vl = two_prod_err(uh, row(c.inv_ln2_hi), vh) + (uh * row(c.inv_ln2_lo) + ul * row(c.inv_ln2_hi));
+  const f64x2 vl = two_prod_err_c(uh, row(c.inv_ln2_s[0]), row(c.inv_ln2_s[1]), vh) +
+                   (uh * row(c.inv_ln2_lo) + ul * row(c.inv_ln2_hi));
   // c2 v^2 as a double-double (it reaches 2^-20, and its rounding would cost 2^-73), the
   // higher terms in double
   const f64x2 v2 = vh * vh;
-  const f64x2 v2l = two_prod_err(vh, vh, v2) + (vh + vh) * vl;
+  const f64x2 v2l = two_sqr_err(vh, v2) + (vh + vh) * vl;
   const f64x2 q2 = v2 * row(c.lc[0]);
-  const f64x2 q2l = two_prod_err(v2, row(c.lc[0]), q2) + (v2 * row(c.c2_lo) + v2l * row(c.lc[0]));
+  const f64x2 q2l = two_prod_err_c(v2, row(c.c2_s[0]), row(c.c2_s[1]), q2) + (v2 * row(c.c2_lo) + v2l * row(c.lc[0]));
   const f64x2 P =
       (v2 * vh) * (row(c.lc[1]) + vh * (row(c.lc[2]) + vh * (row(c.lc[3]) + vh * (row(c.lc[4]) + vh * row(c.lc[5])))));
-  f64x2 a, ae, s, se, s2, se2;
-  two_sum(k, TH, a, ae);  // exact: TH is a multiple of 2^-42
+  f64x2 s, se, s2, se2;
+  const f64x2 a = k + TH;  // exact: TH is a multiple of 2^-42 below 1, |k| < 1100
   two_sum(a, vh, s, se);
   two_sum(s, q2, s2, se2);
-  const f64x2 lo = ((se + se2) + ae) + (((TL + vl) + q2l) + P);
+  const f64x2 lo = (se + se2) + (((TL + vl) + q2l) + P);
   fast_two_sum(s2, lo, lh, ll);
 }
 
