@@ -159,8 +159,9 @@ QOR_SIMD_INLINE void log2_dd(f64x2 x, f64x2 kadj, f64x2& lh, f64x2& ll) {
   const f64x2 v2l = two_sqr_err(vh, v2) + (vh + vh) * vl;
   const f64x2 q2 = v2 * row(c.lc[0]);
   const f64x2 q2l = two_prod_err_c(v2, row(c.c2_s[0]), row(c.c2_s[1]), q2) + (v2 * row(c.c2_lo) + v2l * row(c.lc[0]));
-  const f64x2 P =
-      (v2 * vh) * (row(c.lc[1]) + vh * (row(c.lc[2]) + vh * (row(c.lc[3]) + vh * (row(c.lc[4]) + vh * row(c.lc[5])))));
+  // Estrin's scheme (shorter chains than Horner's rule)
+  const f64x2 P = (v2 * vh) * ((row(c.lc[1]) + vh * row(c.lc[2])) +
+                               v2 * ((row(c.lc[3]) + vh * row(c.lc[4])) + v2 * row(c.lc[5])));
   f64x2 s, se, s2, se2;
   const f64x2 a = k + TH;  // exact: TH is a multiple of 2^-42 below 1, |k| < 1100
   two_sum(a, vh, s, se);
@@ -187,8 +188,9 @@ QOR_SIMD_INLINE Exp2Parts exp2_parts(f64x2 th, f64x2 tl) {
   o.shifted = th * kc<256.0>() + row(c.shifter);
   const f64x2 N = o.shifted - row(c.shifter);
   const f64x2 r = (th - N * kc<0.00390625>()) + tl;  // the first difference is exact
+  const f64x2 r2 = r * r;
   const f64x2 P =
-      r * (row(c.ec[0]) + r * (row(c.ec[1]) + r * (row(c.ec[2]) + r * (row(c.ec[3]) + r * row(c.ec[4])))));
+      r * ((row(c.ec[0]) + r * row(c.ec[1])) + r2 * ((row(c.ec[2]) + r * row(c.ec[3])) + r2 * row(c.ec[4])));
   const __m128i jv = _mm_and_si128(o.shifted.bits().v, _mm_set1_epi32(255));
   const int j0 = _mm_cvtsi128_si32(jv), j1 = _mm_cvtsi128_si32(_mm_srli_si128(jv, 8));
   const __m128d e0 = _mm_load_pd(kDExpT256.e[j0]), e1 = _mm_load_pd(kDExpT256.e[j1]);
