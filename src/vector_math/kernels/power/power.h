@@ -119,13 +119,13 @@ struct Pow3o2 : FamilyBase<T> {
 // zero), as hi + lo: the squares summed as a double-double, the square root corrected once.
 QOR_SIMD_INLINE void hypot_parts(f64x2 a, f64x2 b, f64x2& hi, f64x2& lo) {
   const f64x2 ph = a * a, qh = b * b;
-  const f64x2 pl = two_prod_err(a, a, ph), ql = two_prod_err(b, b, qh);
+  const f64x2 pl = two_sqr_err(a, ph), ql = two_sqr_err(b, qh);
   f64x2 sh, se;
   two_sum(ph, qh, sh, se);
   const f64x2 sl = se + (pl + ql);
   hi = _mm_sqrt_pd(sh.v);
   const f64x2 rr = hi * hi;
-  const f64x2 d = ((sh - rr) - two_prod_err(hi, hi, rr)) + sl;
+  const f64x2 d = ((sh - rr) - two_sqr_err(hi, rr)) + sl;
   lo = d / (hi + hi);
 }
 // Lanes whose larger magnitude lies outside [2^-500, 2^500) (zeros, infinities and NaNs
