@@ -22,9 +22,10 @@
 // Single-precision kernels run the lighter packed core of spow_core.h (plain double arithmetic on
 // the widened lanes, within 0.5 + 2^-24 ulp); lanes whose result would not be a normal float go to
 // the per-element routine, which evaluates the double-double core and judges overflow and
-// underflow on the float result. All flavours share
-// one family per function: the LA and EP slots have kernels of their own names running the HA
-// formula.
+// underflow on the float result. Double precision: the HA kernels run the double-double core,
+// the LA kernels the natural-logarithm core (pow_packed_la), the EP kernels the plain-double
+// core (Acc below); Hypot runs one formula in every slot. Every flavour's per-element routine is
+// the HA one.
 //
 // Included by one source file per code path; everything here is private to that file.
 #pragma once

@@ -1,5 +1,5 @@
 // Power kernels on the SSSE3 path: sPow EP, dPow, the LA and EP kernels of Powx, sPow3o2 and
-// dPow3o2 HA, the EP kernels of Hypot. Every flavour runs the family's one formula (power.h).
+// dPow3o2 HA, the EP kernels of Hypot. The formulas by flavour: power.h.
 #include "vector_math/frame/kernel_export.h"
 #include "vector_math/kernels/power/power.h"
 

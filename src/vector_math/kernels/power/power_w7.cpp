@@ -1,5 +1,5 @@
 // Power kernels on the SSE2 path: Powr, Pow2o3 (single and double), Powx HA, Hypot LA/HA, the
-// LA and EP kernels of dPow3o2. Every flavour runs the family's one formula (power.h).
+// LA and EP kernels of dPow3o2. The formulas by flavour: power.h.
 #include "vector_math/frame/kernel_export.h"
 #include "vector_math/kernels/power/power.h"
 
