@@ -119,6 +119,42 @@ TEST(TwoArgExact, FmodMatchesTheCLibraryOverExponentSpreads) {
   }
 }
 
+// The packed path of Fmod and Remainder takes quotients below 2^26 (double) or 2^28 (float):
+// quotients just below, at and just above integers (where the rounded quotient's truncation is
+// one too large) and at half-integers (Remainder's ties to even), on both sides of those limits.
+template <class T>
+void near_integer_quotients(void (*fmod)(int32_t, const T*, const T*, T*),
+                            void (*rem)(int32_t, const T*, const T*, T*)) {
+  std::mt19937_64 g(5);
+  std::uniform_real_distribution<double> m(1, 2);
+  std::uniform_int_distribution<int> e(-100, 100), kb(0, sizeof(T) == 8 ? 27 : 29);
+  std::vector<T> a, b;
+  for (int i = 0; i < static_cast<int>(qor::test::scaled(3000)); ++i) {
+    const T y = static_cast<T>(std::ldexp(m(g), e(g)));
+    const double k = std::floor(std::ldexp(m(g), kb(g)));
+    for (double f : {0.0, 0.5}) {
+      const T x = static_cast<T>((k + f) * static_cast<double>(y));
+      for (T v : {std::nextafter(x, T(0)), x, std::nextafter(x, std::numeric_limits<T>::infinity())}) {
+        a.push_back(i % 3 ? v : -v);
+        b.push_back(i % 5 ? y : -y);
+      }
+    }
+  }
+  const int n = static_cast<int>(a.size());
+  std::vector<T> r(n), q(n);
+  fmod(n, a.data(), b.data(), r.data());
+  rem(n, a.data(), b.data(), q.data());
+  for (int i = 0; i < n; ++i) {
+    ASSERT_TRUE(same_bits(r[i], std::fmod(a[i], b[i]))) << a[i] << " fmod " << b[i] << " = " << r[i];
+    ASSERT_TRUE(same_bits(q[i], std::remainder(a[i], b[i]))) << a[i] << " remainder " << b[i] << " = " << q[i];
+  }
+}
+
+TEST(TwoArgExact, FmodAndRemainderNearIntegerQuotients) {
+  near_integer_quotients<float>(_fnxsFmod, _fnxsRemainder);
+  near_integer_quotients<double>(_fnxdFmod, _fnxdRemainder);
+}
+
 TEST(TwoArgExact, NextAfterStatuses) {
   Recording rec;
   const float a[] = {0.0f, 0x1p-126f, 0x1.fffffep127f, 1.0f, -0x1p-149f, 2.0f, NAN, -0.0f};

@@ -7,10 +7,10 @@
 // double-double, and
 //     log2 x = k + T_j + p(v),   T_j = -log2 R_j (the base-2 table of the logarithms, hi + lo),
 //     p(v) = v + c2 v^2 + ... + c7 v^7 = log2(1 + v ln 2),  c_k = (-1)^(k+1) (ln 2)^(k-1) / k.
-// The leading sum k + T_hi + v_hi + c2 v^2 is formed exactly (three TwoSums, c2 v^2 itself as a
-// double-double); the rest (T_lo, v_lo, the polynomial's tail from v^3, below 2^-29) is added
-// once. The truncation after v^7 is below 2^-82 and the
-// rounding of the tail near 2^-82, against |log2 x| >= 2^-9 wherever k or j is non-zero (and
+// The leading sum k + T_hi + v_hi + c2 v^2 is formed exactly (k + T_hi is exact, then two
+// TwoSums, c2 v^2 itself as a double-double; the constants' Dekker splits are precomputed); the
+// rest (T_lo, v_lo, the polynomial's tail from v^3, below 2^-29) is added once. The truncation
+// after v^7 is below 2^-82 and the rounding of the tail near 2^-82, against |log2 x| >= 2^-9 wherever k or j is non-zero (and
 // relative to v where both are zero): log2 x is good to about 2^-70 relative.
 //
 // t = y log2 x = th + tl by an exact product (Dekker's splitting: no fused multiply-add on these
@@ -46,6 +46,7 @@
 #include "vector_math/frame/kernel_frame.h"
 #include "vector_math/frame/lanes.h"
 #include "vector_math/kernels/exp_log/dexp_t256.h"
+#include "vector_math/kernels/exp_log/dlog_core.h"
 #include "vector_math/kernels/exp_log/exp_log_tables.h"
 
 // Private to the including code-path file (an anonymous namespace): the same functions compiled
@@ -83,6 +84,18 @@ QOR_SIMD_INLINE f64x2 two_prod_err(f64x2 a, f64x2 b, f64x2 p) {
   split(b, bh, bl);
   return ((ah * bh - p) + ah * bl + al * bh) + al * bl;
 }
+// The same with b's split given (a constant split beforehand: b = bh + bl, 26 bits each).
+QOR_SIMD_INLINE f64x2 two_prod_err_c(f64x2 a, f64x2 bh, f64x2 bl, f64x2 p) {
+  f64x2 ah, al;
+  split(a, ah, al);
+  return ((ah * bh - p) + ah * bl + al * bh) + al * bl;
+}
+// p + e = a^2 exactly, given p = a^2 rounded (one split).
+QOR_SIMD_INLINE f64x2 two_sqr_err(f64x2 a, f64x2 p) {
+  f64x2 ah, al;
+  split(a, ah, al);
+  return ((ah * ah - p) + (ah + ah) * al) + al * al;
+}
 
 // ---- constants -------------------------------------------------------------------------------
 struct alignas(16) PowRows {
@@ -93,6 +106,7 @@ struct alignas(16) PowRows {
   double shifter[2];                    // 1.5 * 2^52
   double one[2];
   uint64_t frac_mask[2], hi_mask[2];
+  double inv_ln2_s[2][2], c2_s[2][2];  // inv_ln2_hi and c2 = lc[0] split in 26-bit halves
 };
 inline constexpr PowRows kPow = {
     QOR_ROW2(0x1.71547652b82fep+0),
@@ -106,6 +120,8 @@ inline constexpr PowRows kPow = {
     QOR_ROW2(1.0),
     QOR_ROW2(0x000FFFFFFFFFFFFFull),
     QOR_ROW2(0xFFFFFFFF00000000ull),
+    {QOR_ROW2(0x1.7154768p+0), QOR_ROW2(-0x1.6a3e81p-27)},
+    {QOR_ROW2(-0x1.62e43p-2), QOR_ROW2(0x1.05c611p-30)},
 };
 
 // High words of the two lanes of x, in lanes 0 and 1 of an integer vector.
@@ -135,20 +151,22 @@ QOR_SIMD_INLINE void log2_dd(f64x2 x, f64x2 kadj, f64x2& lh, f64x2& ll) {
   two_sum(uhi, ulo, uh, ul);
   // v = u / ln 2 = vh + vl
   const f64x2 vh = uh * row(c.inv_ln2_hi);
-  const f64x2 vl = two_prod_err(uh, row(c.inv_ln2_hi), vh) + (uh * row(c.inv_ln2_lo) + ul * row(c.inv_ln2_hi));
+  const f64x2 vl = two_prod_err_c(uh, row(c.inv_ln2_s[0]), row(c.inv_ln2_s[1]), vh) +
+                   (uh * row(c.inv_ln2_lo) + ul * row(c.inv_ln2_hi));
   // c2 v^2 as a double-double (it reaches 2^-20, and its rounding would cost 2^-73), the
   // higher terms in double
   const f64x2 v2 = vh * vh;
-  const f64x2 v2l = two_prod_err(vh, vh, v2) + (vh + vh) * vl;
+  const f64x2 v2l = two_sqr_err(vh, v2) + (vh + vh) * vl;
   const f64x2 q2 = v2 * row(c.lc[0]);
-  const f64x2 q2l = two_prod_err(v2, row(c.lc[0]), q2) + (v2 * row(c.c2_lo) + v2l * row(c.lc[0]));
-  const f64x2 P =
-      (v2 * vh) * (row(c.lc[1]) + vh * (row(c.lc[2]) + vh * (row(c.lc[3]) + vh * (row(c.lc[4]) + vh * row(c.lc[5])))));
-  f64x2 a, ae, s, se, s2, se2;
-  two_sum(k, TH, a, ae);  // exact: TH is a multiple of 2^-42
+  const f64x2 q2l = two_prod_err_c(v2, row(c.c2_s[0]), row(c.c2_s[1]), q2) + (v2 * row(c.c2_lo) + v2l * row(c.lc[0]));
+  // Estrin's scheme (shorter chains than Horner's rule)
+  const f64x2 P = (v2 * vh) * ((row(c.lc[1]) + vh * row(c.lc[2])) +
+                               v2 * ((row(c.lc[3]) + vh * row(c.lc[4])) + v2 * row(c.lc[5])));
+  f64x2 s, se, s2, se2;
+  const f64x2 a = k + TH;  // exact: TH is a multiple of 2^-42 below 1, |k| < 1100
   two_sum(a, vh, s, se);
   two_sum(s, q2, s2, se2);
-  const f64x2 lo = ((se + se2) + ae) + (((TL + vl) + q2l) + P);
+  const f64x2 lo = (se + se2) + (((TL + vl) + q2l) + P);
   fast_two_sum(s2, lo, lh, ll);
 }
 
@@ -170,8 +188,9 @@ QOR_SIMD_INLINE Exp2Parts exp2_parts(f64x2 th, f64x2 tl) {
   o.shifted = th * kc<256.0>() + row(c.shifter);
   const f64x2 N = o.shifted - row(c.shifter);
   const f64x2 r = (th - N * kc<0.00390625>()) + tl;  // the first difference is exact
+  const f64x2 r2 = r * r;
   const f64x2 P =
-      r * (row(c.ec[0]) + r * (row(c.ec[1]) + r * (row(c.ec[2]) + r * (row(c.ec[3]) + r * row(c.ec[4])))));
+      r * ((row(c.ec[0]) + r * row(c.ec[1])) + r2 * ((row(c.ec[2]) + r * row(c.ec[3])) + r2 * row(c.ec[4])));
   const __m128i jv = _mm_and_si128(o.shifted.bits().v, _mm_set1_epi32(255));
   const int j0 = _mm_cvtsi128_si32(jv), j1 = _mm_cvtsi128_si32(_mm_srli_si128(jv, 8));
   const __m128d e0 = _mm_load_pd(kDExpT256.e[j0]), e1 = _mm_load_pd(kDExpT256.e[j1]);
@@ -216,6 +235,76 @@ QOR_SIMD_INLINE int pow_packed(f64x2 x, f64x2 yh, f64x2 yl, f64x2& r) {
   const f64x2 S = scale_of(e);
   r = S + S * e.q;
   return not_positive_normal(x) | not_finite(yh) | out_of_range(th, tl);
+}
+
+// ---- the LA kernels: natural logarithm, fewer exact steps ----------------------------------
+// x = 2^k m with the double logarithms' reduction (c_j and R_j rows of kDLn, k relative to
+// 0x3FE7FC00), u = m R_j - 1 = uhi + ulo exactly (|u| <= 2^-10), and
+//     ln x = s + lo,  s + e = (k ln2_hi + H_j) + uhi exactly (the first sum is exact by the
+//     table's design, the second a Fast2Sum: k ln2_hi + H_j is zero or at least 2^-10 in
+//     magnitude), v + e2 = s + ulo exactly (uhi and ulo nearly cancel just below 1),
+//     lo = (e + e2) + (k ln2_lo + L_j) + u^2 (-1/2 + u/3 - ... + u^5/7)
+// (Taylor, truncation below 2^-83; the products of the rounded u err by 2^-72 absolute, and
+// near 1 by 2^-53 u^2 against ln x ~ u), and v + lo renormalised.
+// t = (y + yl) ln x = th + tl (exact product of y and the high part, the rest in double; yl is
+// the low part of a constant exponent such as 2/3), then e^t = 2^n T_j (1 + q) with
+// N = round(256 t / ln 2) = 256 n + j, r = (th - N C_hi) + (tl - N C_lo), C = ln 2 / 256 split
+// with 29 bits in C_hi (N C_hi exact, the difference exact by Sterbenz's lemma), and
+// P(r) = e^r - 1 of degree 5 (truncation below 2^-66), q = L_j + P + L_j P, rounded once as in
+// the HA formula. The error of lo, |y| 2^-72 with |y| <= 745 / |ln x|, makes t good to about
+// 2^-52.5 absolute: within about 1.2 ulp in all, below the LA bound of 4.
+struct alignas(16) PowLARows {
+  double lc[6][2];  // -1/2, 1/3, -1/4, 1/5, -1/6, 1/7
+  double ec[5][2];  // 1/k!, k = 1 .. 5
+  double inv_c[2];  // 256 / ln 2
+  double c_hi[2], c_lo[2];
+  double t_hi[2], t_lo[2];  // the packed range of th: (-665, 707), 2^(t / ln 2) normal
+};
+inline constexpr PowLARows kPowLA = {
+    {QOR_ROW2(-0.5), QOR_ROW2(0x1.5555555555555p-2), QOR_ROW2(-0.25), QOR_ROW2(0.2), QOR_ROW2(-0x1.5555555555555p-3),
+     QOR_ROW2(0x1.2492492492492p-3)},
+    {QOR_ROW2(1.0), QOR_ROW2(0.5), QOR_ROW2(0x1.5555555555555p-3), QOR_ROW2(0x1.5555555555555p-5),
+     QOR_ROW2(0x1.1111111111111p-7)},
+    QOR_ROW2(0x1.71547652b82fep+8),
+    QOR_ROW2(0x1.62e42ffp-9),
+    QOR_ROW2(-0x1.718432a1b0e26p-43),
+    QOR_ROW2(707.0),
+    QOR_ROW2(-665.0),
+};
+
+QOR_SIMD_INLINE int pow_packed_la(f64x2 x, f64x2 y, f64x2 yl, f64x2& r) {
+  namespace k4 = exp_log::dlogk;
+  const PowLARows& c = opaque(kPowLA);
+  const exp_log::DLnTable& ln = kDLn;
+  const i32x4 h = k4::high_words(x, x);
+  const k4::Reduced4 q = k4::reduce4<true>(h);
+  const f64x2 R = k4::load_r(q.o[0], q.o[1]);
+  f64x2 H, L;
+  k4::load_hl(k4::ln_row(q.o[0]) + 2, k4::ln_row(q.o[1]) + 2, H, L);
+  const k4::USplit w = k4::u_split(x, R);
+  f64x2 s, e, v, e2;
+  fast_two_sum(q.k0 * row(ln.ln2_hi) + H, w.uhi, s, e);
+  two_sum(s, w.ulo, v, e2);  // uhi and ulo may nearly cancel (x just below 1)
+  const f64x2 u = w.uhi + w.ulo, u2 = u * u;
+  const f64x2 P = u2 * ((row(c.lc[0]) + u * row(c.lc[1])) +
+                        u2 * ((row(c.lc[2]) + u * row(c.lc[3])) + u2 * (row(c.lc[4]) + u * row(c.lc[5]))));
+  f64x2 lh, ll;  // ln x = lh + ll, lh = ln x rounded (|v| >= |lo|)
+  fast_two_sum(v, ((e + e2) + (q.k0 * row(ln.ln2_lo) + L)) + P, lh, ll);
+  const f64x2 th = y * lh;
+  const f64x2 tl = two_prod_err(y, lh, th) + (y * ll + yl * lh);
+  // e^(th + tl)
+  const f64x2 shifted = th * row(c.inv_c) + row(kPow.shifter);
+  const f64x2 N = shifted - row(kPow.shifter);
+  const f64x2 rr = (th - N * row(c.c_hi)) + (tl - N * row(c.c_lo));
+  const f64x2 r2 = rr * rr;
+  const f64x2 E = rr * ((row(c.ec[0]) + rr * row(c.ec[1])) +
+                        r2 * ((row(c.ec[2]) + rr * row(c.ec[3])) + r2 * row(c.ec[4])));
+  f64x2 B, Lj;
+  gather_rows<255>(kDExpT256.e, shifted, B, Lj);
+  const f64x2 S = _mm_castsi128_pd(_mm_add_epi64(B.bits().v, _mm_slli_epi64(shifted.bits().v, 44)));
+  r = S + S * (Lj + (E + Lj * E));
+  const f64x2 ok = simd::cmp_lt(th, row(c.t_hi)) & simd::cmp_lt(row(c.t_lo), th) & f64x2(_mm_cmpord_pd(tl.v, tl.v));
+  return (simd::mask(ok) ^ 3) | (k4::screen_positive_normal4(h) & 3);
 }
 
 // (hi + lo) 2^e rounded once, for hi + lo in about [0.5, 2) and -1080 < e < -1000, where the

@@ -19,10 +19,13 @@
 //                 routine); double precision sums them as a double-double and corrects the square
 //                 root once (about 0.5 ulp), scaling outside [2^-500, 2^500].
 //
-// Single-precision kernels evaluate the double-precision formula (results within 0.5 ulp of
-// float plus 2^-29) and judge overflow and underflow on the float result. All flavours share
-// one family per function: the LA and EP slots have kernels of their own names running the HA
-// formula.
+// Single-precision kernels run the lighter packed core of spow_core.h (plain double arithmetic on
+// the widened lanes, within 0.5 + 2^-24 ulp); lanes whose result would not be a normal float go to
+// the per-element routine, which evaluates the double-double core and judges overflow and
+// underflow on the float result. Double precision: the HA kernels run the double-double core,
+// the LA kernels the natural-logarithm core (pow_packed_la), the EP kernels the plain-double
+// core (Acc below); Hypot runs one formula in every slot. Every flavour's per-element routine is
+// the HA one.
 //
 // Included by one source file per code path; everything here is private to that file.
 #pragma once
@@ -31,46 +34,39 @@
 #include <limits>
 
 #include "vector_math/kernels/power/pow_core.h"
+#include "vector_math/kernels/power/spow_core.h"
 
 namespace qor::vm {
 namespace {
 namespace power_fam {
 
 using namespace qor::vm::power;
+using spow::pow_packed_f;
 
 // 2/3 as a double-double.
 constexpr double kTwoThirdsHi = 0x1.5555555555555p-1, kTwoThirdsLo = 0x1.5555555555555p-55;
 
-// Lanes of a float vector whose value is infinite or below the least normal float (results the
-// per-element routine reports).
-QOR_SIMD_INLINE int float_out_of_range(f32x4 r) {
-  const i32x4 a = simd::abs(r).bits();
-  const i32x4 bad = simd::cmp_gt(i32x4::splat(0x00800000), a) | simd::cmp_gt(a, i32x4::splat(0x7F7FFFFF));
-  return simd::mask(bad);
-}
-
-// Float lanes through a double-precision formula F(xd, yd, rd) -> lane mask (two lanes).
-template <class F>
-QOR_SIMD_INLINE int float_via_double(f32x4 x, f32x4 y, f32x4& r, F f) {
-  f64x2 r0, r1;
-  const int m0 = f(widen_lo(x), widen_lo(y), r0);
-  const int m1 = f(widen_hi(x), widen_hi(y), r1);
-  r = narrow(r0, r1);
-  return m0 | (m1 << 2) | float_out_of_range(r);
-}
-
 enum class Kind { Pow, Powr };
 
-template <class T, Kind kK>
+// The double kernels' formula: HA the double-double core (pow_core.h), LA the natural-logarithm
+// core (pow_packed_la), EP the plain-double core of spow_core.h. The float kernels run the
+// plain-double core in every slot.
+enum class Acc { HA, LA, EP };
+
+template <class T, Kind kK, Acc kA = Acc::HA>
 struct PowFamily : FamilyBase<T> {
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Patch;
   static constexpr int kIn = 2;
   static QOR_SIMD_INLINE int packed_checked(V x, V y, V& r) {
-    if constexpr (sizeof(T) == 8) {
+    if constexpr (sizeof(T) == 8 && kA == Acc::EP) {
+      return spow::pow_packed_d(x, y, r);
+    } else if constexpr (sizeof(T) == 8 && kA == Acc::LA) {
+      return pow_packed_la(x, y, f64x2(), r);
+    } else if constexpr (sizeof(T) == 8) {
       return pow_packed(x, y, f64x2(), r);
     } else {
-      return float_via_double(x, y, r, [](f64x2 a, f64x2 b, f64x2& o) { return pow_packed(a, b, f64x2(), o); });
+      return pow_packed_f(x, widen_lo(y), widen_hi(y), r);
     }
   }
   static int element(const T* x, const T* y, T* r) {
@@ -79,7 +75,7 @@ struct PowFamily : FamilyBase<T> {
   }
 };
 
-template <class T>
+template <class T, Acc kA = Acc::HA>
 struct Pow2o3 : FamilyBase<T> {
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Patch;
@@ -87,8 +83,10 @@ struct Pow2o3 : FamilyBase<T> {
     const auto f = [](f64x2 a, f64x2, f64x2& o) {
       return pow_packed(simd::abs(a), kc<kTwoThirdsHi>(), kc<kTwoThirdsLo>(), o);
     };
-    if constexpr (sizeof(T) == 8) return f(x, x, r);
-    else return float_via_double(x, x, r, f);
+    if constexpr (sizeof(T) == 8 && kA == Acc::EP) return spow::pow_packed_d(simd::abs(x), kc<kTwoThirdsHi>(), r);
+    else if constexpr (sizeof(T) == 8 && kA == Acc::LA) return pow_packed_la(simd::abs(x), kc<kTwoThirdsHi>(), kc<kTwoThirdsLo>(), r);
+    else if constexpr (sizeof(T) == 8) return f(x, x, r);
+    else return pow_packed_f(simd::abs(x), kc<kTwoThirdsHi>(), kc<kTwoThirdsHi>(), r);
   }
   static int element(const T* px, T* r) {
     const double x = std::fabs(static_cast<double>(*px));
@@ -103,14 +101,16 @@ struct Pow2o3 : FamilyBase<T> {
   }
 };
 
-template <class T>
+template <class T, Acc kA = Acc::HA>
 struct Pow3o2 : FamilyBase<T> {
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Patch;
   static QOR_SIMD_INLINE int packed_checked(V x, V& r) {
     const auto f = [](f64x2 a, f64x2, f64x2& o) { return pow_packed(a, kc<1.5>(), f64x2(), o); };
-    if constexpr (sizeof(T) == 8) return f(x, x, r);
-    else return float_via_double(x, x, r, f);
+    if constexpr (sizeof(T) == 8 && kA == Acc::EP) return spow::pow_packed_d(x, kc<1.5>(), r);
+    else if constexpr (sizeof(T) == 8 && kA == Acc::LA) return pow_packed_la(x, kc<1.5>(), f64x2(), r);
+    else if constexpr (sizeof(T) == 8) return f(x, x, r);
+    else return pow_packed_f(x, kc<1.5>(), kc<1.5>(), r);
   }
   static int element(const T* x, T* r) { return pow_c<T>(static_cast<double>(*x), 1.5, 0.0, r); }
 };
@@ -120,13 +120,13 @@ struct Pow3o2 : FamilyBase<T> {
 // zero), as hi + lo: the squares summed as a double-double, the square root corrected once.
 QOR_SIMD_INLINE void hypot_parts(f64x2 a, f64x2 b, f64x2& hi, f64x2& lo) {
   const f64x2 ph = a * a, qh = b * b;
-  const f64x2 pl = two_prod_err(a, a, ph), ql = two_prod_err(b, b, qh);
+  const f64x2 pl = two_sqr_err(a, ph), ql = two_sqr_err(b, qh);
   f64x2 sh, se;
   two_sum(ph, qh, sh, se);
   const f64x2 sl = se + (pl + ql);
   hi = _mm_sqrt_pd(sh.v);
   const f64x2 rr = hi * hi;
-  const f64x2 d = ((sh - rr) - two_prod_err(hi, hi, rr)) + sl;
+  const f64x2 d = ((sh - rr) - two_sqr_err(hi, rr)) + sl;
   lo = d / (hi + hi);
 }
 // Lanes whose larger magnitude lies outside [2^-500, 2^500) (zeros, infinities and NaNs

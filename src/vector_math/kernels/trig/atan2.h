@@ -21,10 +21,9 @@
 //     is (y/x) 2^m, m = the exponent difference - 100) as a double-double, times 1/pi, and one
 //     scaling back by 2^-m (rounded twice where the result is subnormal, as Atanpi's tiny
 //     arguments: up to 0.75 ulp), or +-0 with underflow beyond an exponent difference of 1080.
-// Single precision runs the double-precision formula on the widened lanes (every non-zero finite
-// float is inside its range) and rounds once; zeros, subnormals (read as zero under
-// denormals-are-zero), infinities and NaNs take the double-precision element routine. The three
-// slots of a function run the same formula.
+// Single precision runs plain double arithmetic on the widened lanes (satan2_half) and rounds
+// once; zeros, subnormals (read as zero under denormals-are-zero), infinities and NaNs take the
+// double-precision element routine. The three slots of a function run the same formula.
 #pragma once
 
 #include <cmath>
@@ -115,12 +114,45 @@ struct DAtan2 : FamilyBase<double> {
   static int element(const double* y, const double* x, double* r) { return atan2_element<kPi>(y, x, r); }
 };
 
+// Single precision, two lanes in double: mn = min(|y|, |x|), mx = max, j from the float quotient
+// (j is round(64 mn/mx) or, at a tie, its neighbour, so |t| <= 1/128 + 2^-22), c = j/64,
+//   t = (mn - c mx) / (mx + c mn)   (the numerator exact: c has 7 bits and mx 24, and where
+//                                     j > 0 mn and c mx are within a factor 2 of each other),
+//   atan(mn/mx) = A_j + t + t^3 (-1/3 + t^2 (1/5 - t^2/7))   (truncation below 2^-66 of t;
+//                                     A_j = atan(j/64) from the table's high and low parts),
+// then pi/2 - a where |y| > |x|, pi - a where x < 0, and the sign of y (Atan2pi: times 1/pi).
+// Error about 2^-51 relative: the float result is correctly rounded but for angles within about
+// 2^-27 ulp of a midpoint between floats.
+template <bool kPi>
+QOR_SIMD_INLINE f64x2 satan2_half(f64x2 y, f64x2 x, f64x2 j, uint32_t ja, uint32_t jb) {
+  const AtanRows& k = opaque(kAtanRows);
+  const f64x2 n = abs(y), d = abs(x);
+  const f64x2 mn = min(n, d), mx = max(n, d);
+  const f64x2 c = j * f64x2::splat(1.0 / 64);
+  const f64x2 t = (mn - c * mx) / (mx + c * mn);
+  const f64x2 t2 = t * t;
+  const f64x2 p = t + (t * t2) * (row(k.p[0]) + t2 * (row(k.p[1]) + t2 * row(k.p[2])));
+  const __m128d ea = _mm_load_pd(kAtanJ64[ja]), eb = _mm_load_pd(kAtanJ64[jb]);
+  const f64x2 a = f64x2(_mm_unpacklo_pd(ea, eb)) + (f64x2(_mm_unpackhi_pd(ea, eb)) + p);
+  const f64x2 swap = cmp_lt(d, n), xneg = cmp_lt(x, f64x2());
+  const f64x2 a1 = (swap & row(k.pio2_hi)) + flip(a, swap & f64x2::splat(-0.0));
+  const f64x2 a2 = (xneg & f64x2::splat(2 * kAtanRows.pio2_hi[0])) + flip(a1, xneg & f64x2::splat(-0.0));
+  return flip(kPi ? a2 * row(k.inv_pi_hi) : a2, sign_bits(y));
+}
+
 template <bool kPi, class Tag = void>
 struct SAtan2 : FamilyBase<float> {
   static constexpr int kIn = 2;
   static constexpr Scheme kScheme = Scheme::Patch;
   static f32x4 packed(f32x4 y, f32x4 x) {
-    return narrow(atan2_packed<kPi>(widen_lo(y), widen_lo(x)), atan2_packed<kPi>(widen_hi(y), widen_hi(x)));
+    const f32x4 n = abs(y), d = abs(x);
+    const f32x4 q = f32x4(_mm_div_ps(min(n, d).v, max(n, d).v)) * f32x4::splat(64.0f);
+    // screened lanes (NaN, zero quotients) may give any integer: clamped to the table's 0 .. 64
+    const __m128i j = _mm_min_epi16(_mm_and_si128(_mm_cvtps_epi32(q.v), _mm_set1_epi32(127)), _mm_set1_epi32(64));
+    uint32_t ji[4];
+    lane_indices(i32x4(j), ji);
+    return narrow(satan2_half<kPi>(widen_lo(y), widen_lo(x), _mm_cvtepi32_pd(j), ji[0], ji[1]),
+                  satan2_half<kPi>(widen_hi(y), widen_hi(x), _mm_cvtepi32_pd(_mm_unpackhi_epi64(j, j)), ji[2], ji[3]));
   }
   // zeros, subnormals, infinities and NaNs
   static int screen(f32x4 y, f32x4 x) {

@@ -42,6 +42,7 @@
 
 #include "vector_math/frame/kernel_frame.h"
 #include "vector_math/frame/lanes.h"
+#include "vector_math/kernels/trig/dd.h"
 
 namespace qor::vm {
 namespace {
@@ -80,7 +81,7 @@ struct Div : FamilyBase<T> {
   }
 };
 
-// ---- Fmod, Remainder, NextAfter: every element through the exact routine ---------------------
+// ---- NextAfter: every element through the exact routine --------------------------------------
 template <class T>
 struct ElementOnly : FamilyBase<T> {
   using V = typename Bits<T>::V;
@@ -90,7 +91,7 @@ struct ElementOnly : FamilyBase<T> {
   static V packed(V x, V) { return x; }
 };
 
-// ---- Fmod and Remainder: exact long division of the significands -----------------------------
+// ---- Fmod and Remainder per element: exact long division of the significands ----------------
 // |a| mod |b| for finite non-zero a, b with |a| >= |b|, with a's sign, exactly.
 template <class T>
 T fmod_finite(T a, T b) {
@@ -140,8 +141,76 @@ T fmod_finite(T a, T b) {
   return from_bits<T>(r | sign);
 }
 
+// ---- Fmod and Remainder, packed: lanes whose quotient is small -------------------------------
+// |a| mod |b| (kRem: the IEEE remainder) of two double lanes with x = |a| < 2^kQ y, y = |b|:
+// q = trunc(RN(x / y)) is the true quotient's integer part or one more (RN may round up to an
+// integer, never down past one), q has at most kQ bits, and r = x - q y is exact: p + e = q y
+// exactly (kQ + 24 <= 53 bits for widened floats: p alone; doubles: Dekker's product with y
+// split, e = (q y_hi - p) + q y_lo), x - p is exact by Sterbenz's lemma (q y is within y of x),
+// and the remainder, representable, is what (x - p) - e rounds to. r < 0 (q one too large) adds
+// y back. Remainder then subtracts y when r > y/2, or r = y/2 with q odd. The sign is a's.
+template <bool kRem, bool kDekker>
+QOR_SIMD_INLINE f64x2 fmod_lanes(f64x2 a, f64x2 b) {
+  const f64x2 x = simd::abs(a), y = simd::abs(b);
+  const f64x2 big = kc<0x1p52>();
+  const f64x2 v = x / y;
+  f64x2 q = (v + big) - big;                      // v rounded to an integer (v < 2^29)
+  q = q - (simd::cmp_lt(v, q) & kc<1.0>());        // truncated
+  const f64x2 p = q * y;
+  f64x2 r = x - p;
+  if constexpr (kDekker) {
+    f64x2 yh, yl;
+    trig::split(y, yh, yl);
+    r = r - ((q * yh - p) + q * yl);
+  }
+  const f64x2 over = simd::cmp_lt(r, f64x2());
+  r = r + (over & y);
+  if constexpr (kRem) {
+    q = q - (over & kc<1.0>());
+    const f64x2 h = q * kc<0.5>();
+    const f64x2 odd = _mm_cmpneq_pd(h.v, ((h + big) - big).v);  // q/2 not an integer (q < 2^29)
+    const f64x2 half = y * kc<0.5>();
+    const f64x2 sub = simd::cmp_lt(half, r) | (simd::cmp_eq(r, half) & odd);
+    r = r - (sub & y);
+  }
+  return _mm_xor_pd(r.v, _mm_and_pd(a.v, _mm_set1_pd(-0.0)));
+}
+
+// The lanes the packed formula takes: x = |a| >= the least normal (no denormal input, which a
+// denormals-are-zero mode would read as zero; zeros go to the element routine too), y = |b| in
+// [2^-960, 2^990) for doubles (Dekker's split and its exact error terms stay in range) or a
+// finite float at least the least normal, and x < 2^kQ y (NaNs fail every comparison). Returns
+// the mask of the others.
+template <int kQ, bool kDouble>
+QOR_SIMD_INLINE int fmod_out_of_range(f64x2 a, f64x2 b) {
+  const f64x2 x = simd::abs(a), y = simd::abs(b);
+  const f64x2 xmin = kDouble ? kc<0x1p-1022>() : kc<0x1p-126>();
+  const f64x2 ymin = kDouble ? kc<0x1p-960>() : kc<0x1p-126>();
+  const f64x2 ymax = kDouble ? kc<0x1p990>() : kc<0x1p128>();
+  const f64x2 ok = simd::cmp_le(xmin, x) & simd::cmp_le(ymin, y) & simd::cmp_lt(y, ymax) &
+                   simd::cmp_lt(x, y * kc<static_cast<double>(1 << kQ)>());
+  return simd::mask(ok) ^ 3;
+}
+
+template <class T, bool kRem>
+struct FmodPacked : FamilyBase<T> {
+  using V = typename Bits<T>::V;
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static constexpr int kIn = 2;
+  static QOR_SIMD_INLINE int packed_checked(V a, V b, V& r) {
+    if constexpr (sizeof(T) == 8) {
+      r = fmod_lanes<kRem, true>(a, b);
+      return fmod_out_of_range<26, true>(a, b);
+    } else {
+      const f64x2 a0 = widen_lo(a), a1 = widen_hi(a), b0 = widen_lo(b), b1 = widen_hi(b);
+      r = narrow(fmod_lanes<kRem, false>(a0, b0), fmod_lanes<kRem, false>(a1, b1));  // exact
+      return fmod_out_of_range<28, false>(a0, b0) | (fmod_out_of_range<28, false>(a1, b1) << 2);
+    }
+  }
+};
+
 template <class T>
-struct Fmod : ElementOnly<T> {
+struct Fmod : FmodPacked<T, false> {
   static int element(const T* px, const T* py, T* r) {
     const T a = *px, b = *py;
     if (std::isnan(a) || std::isnan(b)) { *r = a * b; return kOk; }
@@ -158,7 +227,7 @@ struct Fmod : ElementOnly<T> {
 };
 
 template <class T>
-struct Remainder : ElementOnly<T> {
+struct Remainder : FmodPacked<T, true> {
   static int element(const T* px, const T* py, T* r) {
     const T a = *px, b = *py;
     if (std::isnan(a)) { *r = a * T(1.7); return kOk; }
