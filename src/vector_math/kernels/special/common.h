@@ -44,13 +44,22 @@ inline void split_ld(LD a, LD& hi, LD& lo) {
   lo = a - hi;
 }
 
+// 1/n for the series below (multiplications instead of x87 divisions).
+struct InvInts {
+  LD v[32];
+  constexpr InvInts() : v{} {
+    for (int n = 1; n < 32; ++n) v[n] = 1.0L / n;
+  }
+};
+inline constexpr InvInts kInv{};
+
 // e^x for |x| < 16000 (long double range).
 inline LD exp_ld(LD x) {
   if (x < -11400) return 0;
   const LD k = std::nearbyint(x * 1.442695040888963407359924681001892137L);
   const LD r = (x - k * kLn2Hi) - k * kLn2Lo;
   LD p = 1.0L;
-  for (int n = 20; n >= 1; --n) p = 1.0L + p * r / n;
+  for (int n = 20; n >= 1; --n) p = 1.0L + p * r * kInv.v[n];
   return std::ldexp(p, static_cast<int>(k));
 }
 // e^-(h + l) for h + l an exact square (|l| tiny against h).
@@ -64,9 +73,9 @@ inline LD exp_neg_sq(LD t) {
   return exp_neg_dd(h, l);
 }
 
-// ln x for positive finite x.
-inline LD log_ld(LD x) {
-  int e;
+// ln x = e ln 2 + rest for positive finite x: returns the rest, ln m for x = 2^e m, m in
+// [sqrt(1/2), sqrt(2)), by the series of 2 atanh((m - 1) / (m + 1)).
+inline LD log_rest(LD x, int& e) {
   LD m = std::frexp(x, &e);  // [1/2, 1)
   if (m < 0.707106781186547524L) {
     m *= 2;
@@ -74,8 +83,14 @@ inline LD log_ld(LD x) {
   }
   const LD s = (m - 1) / (m + 1), s2 = s * s;
   LD p = 0;
-  for (int n = 31; n >= 3; n -= 2) p = (1.0L / n + p) * s2;
-  return e * kLn2Hi + (2 * s * (1 + p) + e * kLn2Lo);
+  for (int n = 31; n >= 3; n -= 2) p = (kInv.v[n] + p) * s2;
+  return 2 * s * (1 + p);
+}
+// ln x for positive finite x.
+inline LD log_ld(LD x) {
+  int e;
+  const LD r = log_rest(x, e);
+  return e * kLn2Hi + (r + e * kLn2Lo);
 }
 
 // erf x for |x| < 1.5 (the positive series; odd).

@@ -73,15 +73,8 @@ inline LL two_prod(LD a, LD b) {
 // ln x = hi + lo for positive finite x: e ln2_hi exact, the rest within 2^-64 of its size.
 inline LL log_ll(LD x) {
   int e;
-  LD m = std::frexp(x, &e);
-  if (m < 0.707106781186547524L) {
-    m *= 2;
-    --e;
-  }
-  const LD s = (m - 1) / (m + 1), s2 = s * s;
-  LD p = 0;
-  for (int n = 31; n >= 3; n -= 2) p = (1.0L / n + p) * s2;
-  return two_sum(e * kLn2Hi, 2 * s * (1 + p) + e * kLn2Lo);
+  const LD r = log_rest(x, e);
+  return two_sum(e * kLn2Hi, r + e * kLn2Lo);
 }
 
 // lgamma(2 + z), |z| <= 1/2.
