@@ -208,6 +208,17 @@ struct Range {
   }
 };
 
+// A family that evaluates lane by lane through its element routine F::element, whose packed
+// path takes the lanes in [F::lo(), F::hi()] (the others, and every lane of a flagged block, go
+// through the same routine, which reports).
+template <class T, class F>
+struct LaneByLane : FamilyBase<T> {
+  using V = typename VecOf<T>::type;
+  static constexpr Scheme kScheme = Scheme::Recompute;
+  static V packed(V x) { return each_lane<T, F>(x); }
+  static int screen(V x) { return Range<T>::outside(x, F::lo(), F::hi()); }
+};
+
 // The status of a result of a finite argument: underflow (4) below the normal range.
 template <class T>
 inline int underflow_status(T r) {

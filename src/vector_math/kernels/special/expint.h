@@ -102,10 +102,9 @@ inline int expint1_special(T x, T* r) {
   return kSing;
 }
 
-struct SExpInt1 : FamilyBase<float> {
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static f32x4 packed(f32x4 x) { return each_lane<float, SExpInt1>(x); }
-  static int screen(f32x4 x) { return Range<float>::outside(x, 0x1p-149f, 82.0f); }
+struct SExpInt1 : LaneByLane<float, SExpInt1> {
+  static float lo() { return 0x1p-149f; }
+  static float hi() { return 82.0f; }  // below the underflow threshold
   static int element(const float* px, float* r) {
     const int status = vsexpint1_cout_rare(px, r);
     if (status != kOk || !(*px > 0.0f) || std::isinf(*px)) return status;
@@ -113,10 +112,9 @@ struct SExpInt1 : FamilyBase<float> {
   }
 };
 
-struct DExpInt1 : FamilyBase<double> {
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static f64x2 packed(f64x2 x) { return each_lane<double, DExpInt1>(x); }
-  static int screen(f64x2 x) { return Range<double>::outside(x, 0x1p-1074, 700.0); }
+struct DExpInt1 : LaneByLane<double, DExpInt1> {
+  static double lo() { return 0x1p-1074; }
+  static double hi() { return 700.0; }  // below the underflow threshold
   static int element(const double* px, double* r) {
     const double x = *px;
     if (std::isnan(x)) {

@@ -196,14 +196,10 @@ inline bool negative_integer_or_zero(T x) {
 }
 
 template <class T>
-struct LGamma : FamilyBase<T> {
-  using V = typename VecOf<T>::type;
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static V packed(V x) { return each_lane<T, LGamma>(x); }
+struct LGamma : LaneByLane<T, LGamma<T>> {
   // finite positive arguments up to the overflow threshold take the packed path
-  static int screen(V x) {
-    return Range<T>::outside(x, std::numeric_limits<T>::denorm_min(), sizeof(T) == 4 ? T(4e36) : T(2.5e305));
-  }
+  static T lo() { return std::numeric_limits<T>::denorm_min(); }
+  static T hi() { return sizeof(T) == 4 ? T(4e36) : T(2.5e305); }
   static int element(const T* px, T* r) {
     const T x = *px;
     if (std::isnan(x)) {
@@ -248,14 +244,10 @@ inline LD tgamma_ld(LD x) {
 }
 
 template <class T>
-struct TGamma : FamilyBase<T> {
-  using V = typename VecOf<T>::type;
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static V packed(V x) { return each_lane<T, TGamma>(x); }
+struct TGamma : LaneByLane<T, TGamma<T>> {
   // positive arguments from the least normal number to the overflow threshold
-  static int screen(V x) {
-    return Range<T>::outside(x, std::numeric_limits<T>::min(), sizeof(T) == 4 ? T(35.04) : T(171.62));
-  }
+  static T lo() { return std::numeric_limits<T>::min(); }
+  static T hi() { return sizeof(T) == 4 ? T(35.04) : T(171.62); }
   static int element(const T* px, T* r) {
     const T x = *px;
     if (std::isnan(x)) {
