@@ -1,7 +1,8 @@
 // Every function with a benchmark group in the reference list (vector_math/frame/reference.def)
 // whose row of functions.def is built: the kernels in its LA, HA and EP slots against the anchors
 // users would pick instead: the glibc libm scalar loop and, for the row's `vec` anchors, glibc
-// libmvec SSE entry points (_ZGVbN4v_* / _ZGVbN2v_*) and SLEEF's SSE2 1.0-ulp variants (_u10).
+// libmvec SSE entry points (_ZGVbN4v_* / _ZGVbN2v_*) and SLEEF's SSE2 1.0-ulp variants (_u10);
+// for the row's `sleef` anchors (functions libmvec lacks: lgamma, tgamma) SLEEF's only.
 //
 // Each benchmark transforms one array of n random inputs (the row's range, fresh values, not a
 // repeated small array) into a result array; items/s is elements per second.
@@ -29,16 +30,19 @@
 #define QOR_BENCH_ROW_0(...)
 #define QOR_BENCH_ROW_1(F, group, name, anchors, rs, rd) QOR_BENCH_DECLARE_##anchors(name)
 #define QOR_BENCH_DECLARE_scalar(name)
-#define QOR_BENCH_DECLARE_vec(name)                                                           \
-  __m128 _ZGVbN4v_##name##f(__m128);                                                           \
-  __m128d _ZGVbN2v_##name(__m128d);                                                            \
-  __m128 Sleef_##name##f4_u10sse2(__m128);                                                     \
+#define QOR_BENCH_DECLARE_sleef(name)          \
+  __m128 Sleef_##name##f4_u10sse2(__m128); \
   __m128d Sleef_##name##d2_u10sse2(__m128d);
+#define QOR_BENCH_DECLARE_vec(name)      \
+  __m128 _ZGVbN4v_##name##f(__m128);     \
+  __m128d _ZGVbN2v_##name(__m128d);      \
+  QOR_BENCH_DECLARE_sleef(name)
 extern "C" {
 #include "vector_math/frame/reference.def"
 }
 #undef QOR_BENCH_ROW_1
 #undef QOR_BENCH_DECLARE_scalar
+#undef QOR_BENCH_DECLARE_sleef
 #undef QOR_BENCH_DECLARE_vec
 
 namespace {
@@ -165,9 +169,12 @@ void add_function(const std::string& base, Range g, Libm libm, Mvec mvec, Sleef 
     for (int32_t i = 0; i < n; ++i) r[i] = ::fn(x[i]); \
   }
 #define QOR_BENCH_ANCHORS_scalar(t, T, V, w, mvec, sleef) nullptr, nullptr
-#define QOR_BENCH_ANCHORS_vec(t, T, V, w, mvec, sleef)                                       \
-  [](int32_t n, const T* x, T* r) { vec_loop_##t<V>(n, x, r, _ZGVbN##w##v_##mvec); },       \
-      [](int32_t n, const T* x, T* r) { vec_loop_##t<V>(n, x, r, Sleef_##sleef##_u10sse2); }
+#define QOR_BENCH_SLEEF_LOOP(t, T, V, sleef) \
+  [](int32_t n, const T* x, T* r) { vec_loop_##t<V>(n, x, r, Sleef_##sleef##_u10sse2); }
+#define QOR_BENCH_ANCHORS_sleef(t, T, V, w, mvec, sleef) nullptr, QOR_BENCH_SLEEF_LOOP(t, T, V, sleef)
+#define QOR_BENCH_ANCHORS_vec(t, T, V, w, mvec, sleef)                                 \
+  [](int32_t n, const T* x, T* r) { vec_loop_##t<V>(n, x, r, _ZGVbN##w##v_##mvec); }, \
+      QOR_BENCH_SLEEF_LOOP(t, T, V, sleef)
 
 // Every benchmarked function of one type, in the reference list's order.
 template <char t>

@@ -193,6 +193,24 @@ inline int ref_cdfnorminv(mpfr_ptr y, mpfr_srcptr p, mpfr_rnd_t r) {
   mpfr_clears(q, w, static_cast<mpfr_ptr>(nullptr));
   return i;
 }
+// ln|Gamma(x)| (MPFR's sign discarded): +inf at the poles.
+inline int ref_lgamma(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) {
+  int sign;
+  return mpfr_lgamma(y, &sign, x, r);
+}
+// E1(x) = -Ei(-x) for x > 0 (MPFR's eint of a negative argument); +inf at 0, NaN below 0, 0 at +inf.
+inline int ref_expint1(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) {
+  if (mpfr_nan_p(x) || mpfr_sgn(x) < 0) return mpfr_set_nan(y), 0;
+  if (mpfr_zero_p(x)) return mpfr_set_inf(y, 1), 0;
+  if (mpfr_inf_p(x)) return mpfr_set_zero(y, 1), 0;
+  mpfr_t m;
+  mpfr_init2(m, mpfr_get_prec(x));
+  mpfr_neg(m, x, MPFR_RNDN);
+  const int i = mpfr_eint(y, m, r);
+  mpfr_neg(y, y, MPFR_RNDN);
+  mpfr_clear(m);
+  return -i;
+}
 // Degree functions: sin, cos and tan of x degrees (MPFR's functions of x / 360 turns).
 inline int ref_sind(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) { return mpfr_sinu(y, x, 360, r); }
 inline int ref_cosd(mpfr_ptr y, mpfr_srcptr x, mpfr_rnd_t r) { return mpfr_cosu(y, x, 360, r); }

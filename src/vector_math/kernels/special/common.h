@@ -18,6 +18,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 
 #include "vector_math/frame/kernel_frame.h"
@@ -44,13 +45,22 @@ inline void split_ld(LD a, LD& hi, LD& lo) {
   lo = a - hi;
 }
 
+// 1/n for the series below (multiplications instead of x87 divisions).
+struct InvInts {
+  LD v[32];
+  constexpr InvInts() : v{} {
+    for (int n = 1; n < 32; ++n) v[n] = 1.0L / n;
+  }
+};
+inline constexpr InvInts kInv{};
+
 // e^x for |x| < 16000 (long double range).
 inline LD exp_ld(LD x) {
   if (x < -11400) return 0;
   const LD k = std::nearbyint(x * 1.442695040888963407359924681001892137L);
   const LD r = (x - k * kLn2Hi) - k * kLn2Lo;
   LD p = 1.0L;
-  for (int n = 20; n >= 1; --n) p = 1.0L + p * r / n;
+  for (int n = 20; n >= 1; --n) p = 1.0L + p * r * kInv.v[n];
   return std::ldexp(p, static_cast<int>(k));
 }
 // e^-(h + l) for h + l an exact square (|l| tiny against h).
@@ -64,9 +74,9 @@ inline LD exp_neg_sq(LD t) {
   return exp_neg_dd(h, l);
 }
 
-// ln x for positive finite x.
-inline LD log_ld(LD x) {
-  int e;
+// ln x = e ln 2 + rest for positive finite x: returns the rest, ln m for x = 2^e m, m in
+// [sqrt(1/2), sqrt(2)), by the series of 2 atanh((m - 1) / (m + 1)).
+inline LD log_rest(LD x, int& e) {
   LD m = std::frexp(x, &e);  // [1/2, 1)
   if (m < 0.707106781186547524L) {
     m *= 2;
@@ -74,8 +84,14 @@ inline LD log_ld(LD x) {
   }
   const LD s = (m - 1) / (m + 1), s2 = s * s;
   LD p = 0;
-  for (int n = 31; n >= 3; n -= 2) p = (1.0L / n + p) * s2;
-  return e * kLn2Hi + (2 * s * (1 + p) + e * kLn2Lo);
+  for (int n = 31; n >= 3; n -= 2) p = (kInv.v[n] + p) * s2;
+  return 2 * s * (1 + p);
+}
+// ln x for positive finite x.
+inline LD log_ld(LD x) {
+  int e;
+  const LD r = log_rest(x, e);
+  return e * kLn2Hi + (r + e * kLn2Lo);
 }
 
 // erf x for |x| < 1.5 (the positive series; odd).
@@ -122,32 +138,49 @@ inline LD erfc_ld(LD x) {
 // d/dy erf y = 2/sqrt(pi) e^-y^2
 inline LD erf_slope(LD y) { return kTwoOverSqrtPi * exp_neg_sq(y); }
 
+// A start for erfinv within a few 1e-7 where w = -ln((1 - x)(1 + x)) < 16 (x up to about
+// 1 - 5e-8): the single-precision polynomials in w of M. Giles, "Approximating the erfinv
+// function" (GPU Computing Gems, 2011). False beyond.
+inline bool erfinv_start(LD x, LD q, LD& y) {
+  LD w = -log_ld(q * (2 - q));
+  if (!(w < 16)) return false;
+  LD p;
+  if (w < 5) {
+    w -= 2.5L;
+    p = 2.81022636e-08L;
+    for (LD c : {3.43273939e-07L, -3.5233877e-06L, -4.39150654e-06L, 0.00021858087L, -0.00125372503L,
+                 -0.00417768164L, 0.246640727L, 1.50140941L})
+      p = c + p * w;
+  } else {
+    w = std::sqrt(w) - 3;
+    p = -0.000200214257L;
+    for (LD c : {0.000100950558L, 0.00134934322L, -0.00367342844L, 0.00573950773L, -0.0076224613L,
+                 0.00943887047L, 1.00167406L, 2.83297682L})
+      p = c + p * w;
+  }
+  y = p * x;
+  return true;
+}
+
 // y with erf y = x, 0 <= x < 1 and 1 - x given exactly as q (q = 1 - x).
-// Halley's step for g(y) = erf y - x (or erfc y - q), g'' = -2 y g': y - g / (g' + y g).
+// Halley's step for g(y) = erf y - x (or erfc y - q), g'' = -2 y g': y - g / (g' + y g); its error
+// after a step is about (1 + y^2)/3 times the cube of the error before, so a step below 3e-8 y
+// leaves less than 2^-64 relative (y <= 27) and ends the iteration.
 inline LD erfinv_ld(LD x, LD q) {
   if (x == 0) return x;
   LD y;
-  if (q < 0.25L) {
-    // tail: erfc y ~ e^-y^2 / (y sqrt(pi)); two fixed-point steps of y^2 = -ln(q y sqrt(pi))
+  const bool tail = q < 0.25L;
+  if (!erfinv_start(x, q, y)) {
+    // erfc y ~ e^-y^2 / (y sqrt(pi)); two fixed-point steps of y^2 = -ln(q y sqrt(pi))
     const LD l = -log_ld(q);
     y = std::sqrt(l);
     for (int i = 0; i < 2; ++i) y = std::sqrt(l - log_ld(y * 1.772453850905516027298167483341145182L));
-    for (int i = 0; i < 8; ++i) {
-      const LD g = erfc_ld(y) - q, gp = -erf_slope(y);
-      const LD step = g / (gp + y * g);
-      y -= step;
-      if (std::fabs(step) <= std::fabs(y) * 1e-19L) break;
-    }
-    return y;
   }
-  // body: the Maclaurin series of erfinv to x^7 as the start
-  const LD t = 0.886226925452758013649083741670572591L * x, t2 = t * t;
-  y = t * (1 + t2 * (1.0L / 3 + t2 * (7.0L / 30 + t2 * (127.0L / 630))));
   for (int i = 0; i < 8; ++i) {
-    const LD g = (x < 0.5L ? erf_ld(y) - x : q - erfc_ld(y)), gp = erf_slope(y);
-    const LD step = g / (gp + y * g);
+    const LD g = tail ? q - erfc_ld(y) : (x < 0.5L ? erf_ld(y) - x : q - erfc_ld(y));
+    const LD step = g / (erf_slope(y) + y * g);
     y -= step;
-    if (std::fabs(step) <= std::fabs(y) * 1e-19L) break;
+    if (std::fabs(step) <= std::fabs(y) * 3e-8L) break;
   }
   return y;
 }
@@ -173,6 +206,17 @@ struct Range {
   static int outside(f64x2 x, double lo, double hi) {
     return mask(simd::cmp_le(f64x2::splat(lo), x) & simd::cmp_le(x, f64x2::splat(hi))) ^ 0x3;
   }
+};
+
+// A family that evaluates lane by lane through its element routine F::element, whose packed
+// path takes the lanes in [F::lo(), F::hi()] (the others, and every lane of a flagged block, go
+// through the same routine, which reports).
+template <class T, class F>
+struct LaneByLane : FamilyBase<T> {
+  using V = typename VecOf<T>::type;
+  static constexpr Scheme kScheme = Scheme::Recompute;
+  static V packed(V x) { return each_lane<T, F>(x); }
+  static int screen(V x) { return Range<T>::outside(x, F::lo(), F::hi()); }
 };
 
 // The status of a result of a finite argument: underflow (4) below the normal range.

@@ -1,7 +1,8 @@
-// Error-function kernels on the SSE2 path (single and double precision).
+// Error-function kernels and ExpInt1 EP on the SSE2 path (single and double precision).
 #include "vector_math/frame/kernel_export.h"
 #include "vector_math/kernels/special/erf.h"
 #include "vector_math/kernels/special/erfinv.h"
+#include "vector_math/kernels/special/expint.h"
 
 using namespace qor::vm::special;
 
@@ -29,3 +30,5 @@ QOR_FNX_KERNEL(sCdfNormInv, W7EPnnn, InvErfc<float, true>)
 QOR_FNX_KERNEL(dCdfNormInv, W7LAynn, InvErfc<double, true>)
 QOR_FNX_KERNEL(dCdfNormInv, W7HAynn, InvErfc<double, true>)
 QOR_FNX_KERNEL(dCdfNormInv, W7EPnnn, InvErfc<double, true>)
+QOR_FNX_KERNEL(sExpInt1, W7EPnnn, SExpInt1)
+QOR_FNX_KERNEL(dExpInt1, W7EPnnn, DExpInt1)
