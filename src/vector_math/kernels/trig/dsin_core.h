@@ -2,7 +2,7 @@
 // build on (sin.h).
 //
 // HA, two elements per register: |x| < 90112 (high word of |x| below 0x40F60000; the rest,
-// infinities and NaNs included, goes to the per-element routine of scalar.h);
+// infinities and NaNs included, takes the per-element routine's arithmetic: sin.h);
 //   t = |x| 64/pi + 1.5 2^52, N = the low bits of t, k = t - 1.5 2^52,
 //   r = ((|x| - k P1) - k P2) - k P3 with pi/64 = P1 + P2 + P3 (k P1, k P2 exact for k < 2^21),
 //     carried as a high part and a correction (a TwoDiff and a Fast2Sum), so r keeps its
@@ -125,8 +125,5 @@ QOR_SIMD_INLINE void dsincos_packed(f64x2 x, f64x2& sn, f64x2& cs) {
   sn = flip(s1 + t1, sign_bits(x));
   cs = s2 + t2;
 }
-
-// Screen of the double-precision packed formulas: |x| >= 90112, infinities and NaNs.
-QOR_SIMD_INLINE int dsin_screen(f64x2 x) { return simd::mask_abs_high_above(x, 0x40F5FFFFu); }
 
 }  // namespace qor::vm::trig

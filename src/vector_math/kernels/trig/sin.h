@@ -1,9 +1,10 @@
 // Sin, Cos, Tan and SinCos: double precision (HA, LA, EP) and single precision (HA, LA, EP).
 //
-// Double precision: the packed formulas of dsin_core.h over |x| < 90112; flagged lanes (larger
-// arguments, infinities, NaNs) are patched one by one by the per-element routines of scalar.h,
-// which reduce large arguments with qor_fnx_kernel_reduce_pio2d. The other lanes of a block keep
-// their packed results.
+// Double precision: the packed formulas of dsin_core.h over |x| < 90112; lanes at or above that
+// screen take the per-element routines' arithmetic (scalar.h, which reduces |x| >= 2^17 with
+// qor_fnx_kernel_reduce_pio2d): two at a time below 2^30 (dsin_medium.h, the same results bit for
+// bit), one by one beyond and for infinities and NaNs. The other lanes of a block keep their
+// packed results.
 //
 // Single precision:
 //   Sin HA and Cos HA: N = round(|x| 128/pi) by the shifter 1.5 2^23 in single precision, j = N &
@@ -23,34 +24,89 @@
 
 #include "vector_math/frame/kernel_frame.h"
 #include "vector_math/kernels/trig/dsin_core.h"
+#include "vector_math/kernels/trig/dsin_medium.h"
 #include "vector_math/kernels/trig/scalar.h"
 
 namespace qor::vm::trig {
 
 // ==== double precision ======================================================================
+// The packed formula's screen (|x| >= 90112) picks the lanes that take the per-element
+// arithmetic instead; below 2^30 that arithmetic runs here on both lanes of the register
+// (dsin_medium.h, bit for bit the per-element result), so only |x| >= 2^30, infinities and NaNs
+// leave for the per-element routine.
+QOR_SIMD_INLINE f64x2 dmedium_lanes(f64x2 x) { return cmp_le(kc<90112.0>(), abs(x)); }
+// sin (kSin) and cos (kCos) of x as the per-element routines form them (|x| clamped to 2^30 so
+// that lanes beyond, which the screen flags, raise nothing).
+template <bool kSin, bool kCos>
+QOR_SIMD_INLINE void dmedium(f64x2 x, f64x2* sh, f64x2* sl, f64x2* ch, f64x2* cl) {
+  f64x2 r, rlo;
+  __m128i q;
+  dsin_first_step(flip(min(abs(x), kc<0x1p30>()), sign_bits(x)), r, rlo, q);
+  dsin_second_step<kSin, kCos>(r, rlo, q, sh, sl, ch, cl);
+}
+
+// The packed formula on the lanes below the screen, the medium arithmetic on the others; a
+// register takes only the formulas some lane of it needs.
+template <class Packed, class Medium>
+QOR_SIMD_INLINE f64x2 with_medium(f64x2 x, Packed packed, Medium medium) {
+  const f64x2 m = dmedium_lanes(x);
+  const int mm = mask(m);
+  if (mm == 0) return packed(x);
+  if (mm == 3) return medium(x);
+  return select(m, medium(x), packed(x));
+}
+
 struct DPatch : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static int screen(f64x2 x) { return dsin_screen(x); }
+  static int screen(f64x2 x) { return simd::mask_abs_high_above(x, 0x41CFFFFFu); }  // |x| >= 2^30
 };
 template <DAcc A>
 struct DSin : DPatch {
-  static f64x2 packed(f64x2 x) { return dsin_packed<A>(x); }
+  static f64x2 packed(f64x2 x) {
+    return with_medium(x, [](f64x2 v) { return dsin_packed<A>(v); }, [](f64x2 v) {
+      f64x2 sh, sl;
+      dmedium<true, false>(v, &sh, &sl, nullptr, nullptr);
+      return sh + sl;
+    });
+  }
   static int element(const double* x, double* r) { return dsin_element(x, r); }
 };
 template <DAcc A>
 struct DCos : DPatch {
-  static f64x2 packed(f64x2 x) { return dcos_packed<A>(x); }
+  static f64x2 packed(f64x2 x) {
+    return with_medium(x, [](f64x2 v) { return dcos_packed<A>(v); }, [](f64x2 v) {
+      f64x2 ch, cl;
+      dmedium<false, true>(v, nullptr, nullptr, &ch, &cl);
+      return ch + cl;
+    });
+  }
   static int element(const double* x, double* r) { return dcos_element(x, r); }
 };
 template <DAcc A>
 struct DTan : DPatch {
-  static f64x2 packed(f64x2 x) { return dtan_packed<A>(x); }
+  static f64x2 packed(f64x2 x) {
+    return with_medium(x, [](f64x2 v) { return dtan_packed<A>(v); }, [](f64x2 v) {
+      f64x2 sh, sl, ch, cl;
+      dmedium<true, true>(v, &sh, &sl, &ch, &cl);
+      return tan_of_dd(sh, sl, ch, cl);
+    });
+  }
   static int element(const double* x, double* r) { return dtan_element(x, r); }
 };
 template <DAcc A>
 struct DSinCos : DPatch {
   static constexpr int kOut = 2;
-  static void packed(f64x2 x, f64x2& s, f64x2& c) { dsincos_packed<A>(x, s, c); }
+  static void packed(f64x2 x, f64x2& s, f64x2& c) {
+    const f64x2 m = dmedium_lanes(x);
+    const int mm = mask(m);
+    if (mm != 3) dsincos_packed<A>(x, s, c);
+    if (mm) {
+      f64x2 sh, sl, ch, cl;
+      dmedium<true, true>(x, &sh, &sl, &ch, &cl);
+      s = select(m, sh + sl, s);
+      c = select(m, ch + cl, c);
+    }
+  }
   static int element(const double* x, double* s, double* c) { return dsincos_element(x, s, c); }
 };
 
