@@ -120,6 +120,52 @@ TEST(SinCosTan, EdgesOfThePackedPathsAndOfTheReductionRegimes) {
   }
 }
 
+// Lanes from the packed formula's screen (90112) up to 2^30 are computed two at a time with the
+// per-element arithmetic: each register below pairs such a lane with a partner from another range
+// (ordinary, one-by-one, the other set of reduction pieces, the other sign), and every medium
+// lane must equal the one-element routine (which computes on lane 0 alone) bit for bit and be
+// within the slot's bound. Arguments: the doubles nearest multiples of pi/2 at the screen, at
+// 2^17, 2^23 and just below 2^30, the boundaries on both sides, random ones, all of both signs.
+TEST(SinCosTan, MediumRangeLanesMatchThePerElementRoutine) {
+  std::vector<double> medium;
+  for (double k0 : {57368.0, 83444.0, 5340354.0, 683565270.0}) append(medium, near_multiples(k0, 6, 2));
+  for (double b : {90112.0, 0x1p17, 0x1p23}) append(medium, consecutive(std::nextafter(b, 0.0), 3));
+  append(medium, {std::nextafter(0x1p30, 0.0), 90112.0 + 0.5});
+  append(medium, uniform<double>(90112, 0x1p30, qor::test::scaled(400, 40), 66));
+  const size_t half = medium.size();
+  for (size_t i = 0; i < half; ++i) medium.push_back(-medium[i]);
+  const double partners[] = {2.5, 1e300, -0x1.7p22, 0x1.8p24, -123456.75, 90111.0, 0x1p30};
+  std::vector<double> x;
+  for (size_t i = 0; i < medium.size(); ++i) {
+    x.push_back(medium[i]);
+    x.push_back(partners[i % 7]);
+    if (i % 3 == 0) std::swap(x[x.size() - 1], x[x.size() - 2]);  // the medium lane first or second
+  }
+  using OneRoutine = void (*)(int32_t, const double*, double*, const char*);
+  const OneRoutine ones[] = {qor_fnx_kernel_dSin_SC, qor_fnx_kernel_dCos_SC, qor_fnx_kernel_dTan_SC};
+  const int32_t n = static_cast<int32_t>(x.size());
+  for (int slot : {LA, HA, EP}) {
+    for (int f = 0; f < 3; ++f) {
+      std::vector<double> r(x.size()), e(x.size());
+      kernel<double>(kFunctions[f], slot)(n, x.data(), r.data());
+      for (int32_t i = 0; i < n; ++i) {
+        ones[f](i, x.data(), e.data(), nullptr);
+        if (std::fabs(x[i]) >= 90112.0)
+          EXPECT_EQ(bits_of_d(r[i]), bits_of_d(e[i])) << kFunctions[f] << " " << slot_name(slot) << " x = " << x[i];
+      }
+    }
+    std::vector<double> s(x.size()), c(x.size()), es(x.size()), ec(x.size());
+    qor_fnx_kernel_dSinCos_ttab[slot](n, x.data(), s.data(), c.data());
+    for (int32_t i = 0; i < n; ++i) {
+      qor_fnx_kernel_dSinCos_SC(i, x.data(), es.data(), ec.data(), nullptr);
+      if (std::fabs(x[i]) < 90112.0) continue;
+      EXPECT_EQ(bits_of_d(s[i]), bits_of_d(es[i])) << "SinCos " << slot_name(slot) << " x = " << x[i];
+      EXPECT_EQ(bits_of_d(c[i]), bits_of_d(ec[i])) << "SinCos " << slot_name(slot) << " x = " << x[i];
+    }
+  }
+  for (const char* f : kFunctions) sweep_function<double>(f, x);
+}
+
 template <class T>
 bool inexact_after(Kernel<T> k, T x, T* r) {
   std::feclearexcept(FE_ALL_EXCEPT);
