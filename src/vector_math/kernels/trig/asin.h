@@ -12,9 +12,10 @@
 // limits (asin +-pi/2, acos 0 and pi, asinpi +-1/2, acospi 0 and 1), |x| > 1 and +-inf are domain
 // errors (NaN, status 1), NaN passes without a report. Double Asinpi also sends |x| < 2^-900 there,
 // where x/pi is rounded once from a scaled product (the atanpi element routine: asin x and atan x
-// agree to far below an ulp of x/pi there, both are x (1 + O(x^2))). Single precision runs the
-// double-precision formula on the widened lanes and rounds once; its Acos rare-value routine is
-// vsacos_cout_rare below. The three slots of a function run the same formula.
+// agree to far below an ulp of x/pi there, both are x (1 + O(x^2))). Single precision runs a
+// plain double-precision formula on the widened lanes (inverse_single.h) and rounds once; its Acos
+// rare-value routine is vsacos_cout_rare below. The three slots of a function run the same
+// formula.
 #pragma once
 
 #include <cmath>
@@ -114,7 +115,7 @@ inline int vsacos_cout_rare(const float* px, float* r) {
     return kErrDom;
   }
   // |x| < 1 (an element of a recomputed block, or a padding lane): the packed formula
-  *r = static_cast<float>(lane0(asin_acos_packed<InvKind::Acos, false>(f64x2::splat(static_cast<double>(x)))));
+  *r = lane0(sacos_plain<false>(f32x4::splat(x)));
   return kOk;
 }
 
@@ -122,7 +123,8 @@ template <InvKind kKind, bool kPi, class Tag = void>
 struct SAsinAcos : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static f32x4 packed(f32x4 x) {
-    return narrow(asin_acos_packed<kKind, kPi>(widen_lo(x)), asin_acos_packed<kKind, kPi>(widen_hi(x)));
+    if constexpr (kKind == InvKind::Asin) return satan_asin_plain<true, kPi>(x);
+    else return sacos_plain<kPi>(x);
   }
   static int screen(f32x4 x) { return mask_abs_above(x, 0x3F7FFFFF); }  // |x| >= 1, infinities, NaNs
   static int element(const float* x, float* r) {

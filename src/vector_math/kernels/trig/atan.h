@@ -1,17 +1,18 @@
 // Atan and Atanpi, single and double precision, on the arctangent core (atan_core.h).
 //
 // Double precision: atan x = sign(x) (hi + lo) of the core; Atanpi multiplies the double-double by
-// 1/pi (hi + lo) before the last rounding. Single precision: the double-precision formula on the
-// widened lanes, rounded once. No element needs a report: +-inf gives +-pi/2 (+-1/2), NaN itself;
-// the screen flags NaNs only (and huge |x| > 2^1000 for the double-precision Atanpi's product).
-// Atan's result for |x| < 2^-27 is x itself (the core's t is x there), with inexact raised by the
-// polynomial. The three slots of a function run the same formula.
+// 1/pi (hi + lo) before the last rounding. Single precision: a plain double-precision formula on
+// the widened lanes (inverse_single.h), rounded once; its element routine (NaNs) is the double
+// one. No element needs a report: +-inf gives +-pi/2 (+-1/2), NaN itself; the screen flags NaNs
+// only (and huge |x| > 2^1000 for the double-precision Atanpi's product). Atan's result for
+// |x| < 2^-27 is x itself (the core's t is x there), with inexact raised by the polynomial. The three slots of a function run the same formula.
 #pragma once
 
 #include <cmath>
 
 #include "vector_math/frame/kernel_frame.h"
 #include "vector_math/kernels/trig/atan_core.h"
+#include "vector_math/kernels/trig/inverse_single.h"
 
 namespace qor::vm::trig {
 
@@ -68,7 +69,7 @@ struct DAtan : FamilyBase<double> {
 template <bool kPi>
 struct SAtan : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static f32x4 packed(f32x4 x) { return narrow(atan_packed<kPi>(widen_lo(x)), atan_packed<kPi>(widen_hi(x))); }
+  static f32x4 packed(f32x4 x) { return satan_asin_plain<false, kPi>(x); }
   static int screen(f32x4 x) { return mask(f32x4(_mm_cmpunord_ps(x.v, x.v))); }
   static int element(const float* x, float* r) {
     const double xd = *x;
