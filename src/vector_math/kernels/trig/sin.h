@@ -30,11 +30,11 @@
 namespace qor::vm::trig {
 
 // ==== double precision ======================================================================
-// The packed formula's screen (|x| >= 90112) picks the lanes that take the per-element
-// arithmetic instead; below 2^30 that arithmetic runs here on both lanes of the register
-// (dsin_medium.h, bit for bit the per-element result), so only |x| >= 2^30, infinities and NaNs
-// leave for the per-element routine.
-QOR_SIMD_INLINE f64x2 dmedium_lanes(f64x2 x) { return cmp_le(kc<90112.0>(), abs(x)); }
+// The packed formula's screen (|x| >= 90112) picks the lanes that leave the formula as the
+// interface writes it. Below 2^23 they take the same formula with the wide reduction (five pieces
+// of pi/64, dsin_core.h); from 2^23 to 2^30 the per-element routine's arithmetic, two lanes at a
+// time (dsin_medium.h, bit for bit the per-element result); only |x| >= 2^30, infinities and NaNs
+// leave for the per-element routine itself. A register takes only the formulas its lanes need.
 // sin (kSin) and cos (kCos) of x as the per-element routines form them (|x| clamped to 2^30 so
 // that lanes beyond, which the screen flags, raise nothing).
 template <bool kSin, bool kCos>
@@ -45,15 +45,29 @@ QOR_SIMD_INLINE void dmedium(f64x2 x, f64x2* sh, f64x2* sl, f64x2* ch, f64x2* cl
   dsin_second_step<kSin, kCos>(r, rlo, q, sh, sl, ch, cl);
 }
 
-// The packed formula on the lanes below the screen, the medium arithmetic on the others; a
-// register takes only the formulas some lane of it needs.
-template <class Packed, class Medium>
-QOR_SIMD_INLINE f64x2 with_medium(f64x2 x, Packed packed, Medium medium) {
-  const f64x2 m = dmedium_lanes(x);
-  const int mm = mask(m);
-  if (mm == 0) return packed(x);
-  if (mm == 3) return medium(x);
-  return select(m, medium(x), packed(x));
+// Sine and cosine of a register, for SinCos.
+struct SinCosPair {
+  f64x2 s, c;
+};
+QOR_SIMD_INLINE f64x2 select_lanes(f64x2 m, f64x2 a, f64x2 b) { return select(m, a, b); }
+QOR_SIMD_INLINE SinCosPair select_lanes(f64x2 m, SinCosPair a, SinCosPair b) {
+  return {select(m, a.s, b.s), select(m, a.c, b.c)};
+}
+
+// The packed formula `packed` below 90112, `wide` below 2^23, `far` (the per-element arithmetic)
+// up to 2^30, per lane; each computed only where a lane needs it.
+template <class Packed, class Wide, class Far>
+QOR_SIMD_INLINE auto by_range(f64x2 x, Packed packed, Wide wide, Far far) {
+  const f64x2 ax = abs(x);
+  const f64x2 m1 = cmp_le(kc<90112.0>(), ax);
+  const int mm1 = mask(m1);
+  if (mm1 == 0) return packed(x);
+  const f64x2 m2 = cmp_le(kc<0x1p23>(), ax);
+  const int mm2 = mask(m2);
+  decltype(packed(x)) res;
+  if (mm2 != 3) res = mm1 == 3 ? wide(x) : select_lanes(m1, wide(x), packed(x));
+  if (mm2 != 0) res = mm2 == 3 ? far(x) : select_lanes(m2, far(x), res);
+  return res;
 }
 
 struct DPatch : FamilyBase<double> {
@@ -63,33 +77,39 @@ struct DPatch : FamilyBase<double> {
 template <DAcc A>
 struct DSin : DPatch {
   static f64x2 packed(f64x2 x) {
-    return with_medium(x, [](f64x2 v) { return dsin_packed<A>(v); }, [](f64x2 v) {
-      f64x2 sh, sl;
-      dmedium<true, false>(v, &sh, &sl, nullptr, nullptr);
-      return sh + sl;
-    });
+    return by_range(
+        x, [](f64x2 v) { return dsin_packed<A>(v); }, [](f64x2 v) { return dsin_packed<A, true>(v); },
+        [](f64x2 v) {
+          f64x2 sh, sl;
+          dmedium<true, false>(v, &sh, &sl, nullptr, nullptr);
+          return sh + sl;
+        });
   }
   static int element(const double* x, double* r) { return dsin_element(x, r); }
 };
 template <DAcc A>
 struct DCos : DPatch {
   static f64x2 packed(f64x2 x) {
-    return with_medium(x, [](f64x2 v) { return dcos_packed<A>(v); }, [](f64x2 v) {
-      f64x2 ch, cl;
-      dmedium<false, true>(v, nullptr, nullptr, &ch, &cl);
-      return ch + cl;
-    });
+    return by_range(
+        x, [](f64x2 v) { return dcos_packed<A>(v); }, [](f64x2 v) { return dcos_packed<A, true>(v); },
+        [](f64x2 v) {
+          f64x2 ch, cl;
+          dmedium<false, true>(v, nullptr, nullptr, &ch, &cl);
+          return ch + cl;
+        });
   }
   static int element(const double* x, double* r) { return dcos_element(x, r); }
 };
 template <DAcc A>
 struct DTan : DPatch {
   static f64x2 packed(f64x2 x) {
-    return with_medium(x, [](f64x2 v) { return dtan_packed<A>(v); }, [](f64x2 v) {
-      f64x2 sh, sl, ch, cl;
-      dmedium<true, true>(v, &sh, &sl, &ch, &cl);
-      return tan_of_dd(sh, sl, ch, cl);
-    });
+    return by_range(
+        x, [](f64x2 v) { return dtan_packed<A>(v); }, [](f64x2 v) { return dtan_packed<A, true>(v); },
+        [](f64x2 v) {
+          f64x2 sh, sl, ch, cl;
+          dmedium<true, true>(v, &sh, &sl, &ch, &cl);
+          return tan_of_dd(sh, sl, ch, cl);
+        });
   }
   static int element(const double* x, double* r) { return dtan_element(x, r); }
 };
@@ -97,15 +117,25 @@ template <DAcc A>
 struct DSinCos : DPatch {
   static constexpr int kOut = 2;
   static void packed(f64x2 x, f64x2& s, f64x2& c) {
-    const f64x2 m = dmedium_lanes(x);
-    const int mm = mask(m);
-    if (mm != 3) dsincos_packed<A>(x, s, c);
-    if (mm) {
-      f64x2 sh, sl, ch, cl;
-      dmedium<true, true>(x, &sh, &sl, &ch, &cl);
-      s = select(m, sh + sl, s);
-      c = select(m, ch + cl, c);
-    }
+    const SinCosPair p = by_range(
+        x,
+        [](f64x2 v) {
+          SinCosPair r;
+          dsincos_packed<A>(v, r.s, r.c);
+          return r;
+        },
+        [](f64x2 v) {
+          SinCosPair r;
+          dsincos_packed<A, true>(v, r.s, r.c);
+          return r;
+        },
+        [](f64x2 v) {
+          f64x2 sh, sl, ch, cl;
+          dmedium<true, true>(v, &sh, &sl, &ch, &cl);
+          return SinCosPair{sh + sl, ch + cl};
+        });
+    s = p.s;
+    c = p.c;
   }
   static int element(const double* x, double* s, double* c) { return dsincos_element(x, s, c); }
 };
