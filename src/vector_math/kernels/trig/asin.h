@@ -13,9 +13,10 @@
 // errors (NaN, status 1), NaN passes without a report. Double Asinpi also sends |x| < 2^-900 there,
 // where x/pi is rounded once from a scaled product (the atanpi element routine: asin x and atan x
 // agree to far below an ulp of x/pi there, both are x (1 + O(x^2))). Single precision runs a
-// plain double-precision formula on the widened lanes (inverse_single.h) and rounds once; its Acos
+// plain double-precision formula on the widened lanes (inverse_plain.h) and rounds once; its Acos
 // rare-value routine is vsacos_cout_rare below. The three slots of a function run the same
-// formula.
+// formula, but for double Asin and Acos, whose LA and EP slots take the plain double-precision
+// formula of inverse_plain.h (below 2 ulp).
 #pragma once
 
 #include <cmath>
@@ -80,10 +81,14 @@ inline int asin_acos_element(const double* px, double* out) {
   return kOk;
 }
 
-template <InvKind kKind, bool kPi, class Tag = void>
+// kPlain: the plain double-precision formula (inverse_plain.h) of the LA and EP slots.
+template <InvKind kKind, bool kPi, class Tag = void, bool kPlain = false>
 struct DAsinAcos : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static f64x2 packed(f64x2 x) { return asin_acos_packed<kKind, kPi>(x); }
+  static f64x2 packed(f64x2 x) {
+    if constexpr (kPlain) return kKind == InvKind::Asin ? dasin_plain(x) : dacos_plain(x);
+    else return asin_acos_packed<kKind, kPi>(x);
+  }
   static int screen(f64x2 x) {
     int m = mask_abs_high_above(x, 0x3FEFFFFF);  // |x| >= 1, infinities, NaNs
     if constexpr (kKind == InvKind::Asin && kPi) m |= mask_below_2m900(x);
