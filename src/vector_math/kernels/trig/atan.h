@@ -5,8 +5,9 @@
 // the widened lanes (inverse_plain.h), rounded once; its element routine (NaNs) is the double
 // one. No element needs a report: +-inf gives +-pi/2 (+-1/2), NaN itself; the screen flags NaNs
 // only (and huge |x| > 2^1000 for the double-precision Atanpi's product). Atan's result for
-// |x| < 2^-27 is x itself (the core's t is x there), with inexact raised by the polynomial. The three slots of a function run the same formula, but for double Atan's EP slot
-// (the plain double-precision formula of inverse_plain.h, below 2 ulp).
+// |x| < 2^-27 is x itself (the core's t is x there), with inexact raised by the polynomial. The
+// three slots of a function run the same formula, but for double Atan's EP slot (the plain
+// double-precision formula of inverse_plain.h, below 2 ulp).
 #pragma once
 
 #include <cmath>
