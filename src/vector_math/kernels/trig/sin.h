@@ -1,10 +1,9 @@
 // Sin, Cos, Tan and SinCos: double precision (HA, LA, EP) and single precision (HA, LA, EP).
 //
 // Double precision: the packed formulas of dsin_core.h over |x| < 90112; lanes at or above that
-// screen take the per-element routines' arithmetic (scalar.h, which reduces |x| >= 2^17 with
-// qor_fnx_kernel_reduce_pio2d): two at a time below 2^30 (dsin_medium.h, the same results bit for
-// bit), one by one beyond and for infinities and NaNs. The other lanes of a block keep their
-// packed results.
+// screen stay in the block up to 2^30 (by_range below), and only |x| >= 2^30, infinities and NaNs
+// are patched one by one by the per-element routines of scalar.h (which reduce with
+// qor_fnx_kernel_reduce_pio2d). The other lanes of a block keep their packed results.
 //
 // Single precision:
 //   Sin HA and Cos HA: N = round(|x| 128/pi) by the shifter 1.5 2^23 in single precision, j = N &
