@@ -42,7 +42,8 @@ QOR_SIMD_INLINE void asin_acos_dd(f64x2 x, f64x2& rh, f64x2& rl) {
   const f64x2 sh = _mm_sqrt_pd(wh.v);
   f64x2 q, qe;
   two_prod(sh, sh, q, qe);
-  const f64x2 sl = (((wh - q) - qe) + wl) / (sh + sh);
+  // (the divisor kept from 0 for the lanes at |x| = 1, which the screen sends away: no 0/0 there)
+  const f64x2 sl = (((wh - q) - qe) + wl) / max(sh + sh, kc<0x1p-1000>());
   if constexpr (kKind == InvKind::Asin) {
     atan2_core(ax, f64x2(), sh, sl, f64x2(), rh, rl);
   } else {
