@@ -13,19 +13,10 @@
 #include <vector>
 
 #include "qor/vm.h"
+#include "vector_math/anchors.h"
 
-extern "C" {
-__m128d _ZGVbN2vv_pow(__m128d, __m128d);
-__m128 _ZGVbN4vv_powf(__m128, __m128);
-__m128d _ZGVbN2vv_hypot(__m128d, __m128d);
-__m128 _ZGVbN4vv_hypotf(__m128, __m128);
-__m128d Sleef_powd2_u10sse2(__m128d, __m128d);
-__m128 Sleef_powf4_u10sse2(__m128, __m128);
-__m128d Sleef_hypotd2_u05sse2(__m128d, __m128d);
-__m128 Sleef_hypotf4_u05sse2(__m128, __m128);
-__m128d Sleef_fmodd2_sse2(__m128d, __m128d);
-__m128 Sleef_fmodf4_sse2(__m128, __m128);
-}
+QOR_MVEC2(pow) QOR_MVEC2(hypot)
+QOR_SLEEF2(pow, u10) QOR_SLEEF2(hypot, u05) QOR_SLEEF2(fmod, )
 
 namespace {
 

@@ -15,33 +15,15 @@
 #include <vector>
 
 #include "qor/vm.h"
+#include "vector_math/anchors.h"
 
-extern "C" {
-#define QOR_TRIG_ANCHOR(name)                                                                      \
-  __m128 _ZGVbN4v_##name##f(__m128);                                                               \
-  __m128d _ZGVbN2v_##name(__m128d);                                                                \
-  __m128 Sleef_##name##f4_u10sse2(__m128);                                                         \
-  __m128d Sleef_##name##d2_u10sse2(__m128d);                                                       \
-  __m128 Sleef_##name##f4_u35sse2(__m128);                                                         \
-  __m128d Sleef_##name##d2_u35sse2(__m128d);
-QOR_TRIG_ANCHOR(sin)
-QOR_TRIG_ANCHOR(cos)
-QOR_TRIG_ANCHOR(tan)
-QOR_TRIG_ANCHOR(asin)
-QOR_TRIG_ANCHOR(acos)
-QOR_TRIG_ANCHOR(atan)
-#undef QOR_TRIG_ANCHOR
-__m128 Sleef_sinpif4_u05sse2(__m128);
-__m128d Sleef_sinpid2_u05sse2(__m128d);
-__m128 Sleef_cospif4_u05sse2(__m128);
-__m128d Sleef_cospid2_u05sse2(__m128d);
-__m128 _ZGVbN4vv_atan2f(__m128, __m128);
-__m128d _ZGVbN2vv_atan2(__m128d, __m128d);
-__m128 Sleef_atan2f4_u10sse2(__m128, __m128);
-__m128d Sleef_atan2d2_u10sse2(__m128d, __m128d);
-__m128 Sleef_atan2f4_u35sse2(__m128, __m128);
-__m128d Sleef_atan2d2_u35sse2(__m128d, __m128d);
-}
+QOR_MVEC1(sin) QOR_MVEC1(cos) QOR_MVEC1(tan) QOR_MVEC1(asin) QOR_MVEC1(acos) QOR_MVEC1(atan)
+QOR_SLEEF1(sin, u10) QOR_SLEEF1(cos, u10) QOR_SLEEF1(tan, u10) QOR_SLEEF1(asin, u10) QOR_SLEEF1(acos, u10)
+QOR_SLEEF1(atan, u10)
+QOR_SLEEF1(sin, u35) QOR_SLEEF1(cos, u35) QOR_SLEEF1(tan, u35) QOR_SLEEF1(asin, u35) QOR_SLEEF1(acos, u35)
+QOR_SLEEF1(atan, u35)
+QOR_SLEEF1(sinpi, u05) QOR_SLEEF1(cospi, u05)
+QOR_MVEC2(atan2) QOR_SLEEF2(atan2, u10) QOR_SLEEF2(atan2, u35)
 
 namespace {
 

@@ -120,6 +120,60 @@ TEST(SinCosTan, EdgesOfThePackedPathsAndOfTheReductionRegimes) {
   }
 }
 
+// Lanes at and above the packed formula's screen (90112) stay in the block: below 2^23 the formula
+// with the wide reduction, up to 2^30 the per-element arithmetic two lanes at a time. Each register
+// below pairs such a lane with a partner from another range (ordinary, wide, per-element
+// arithmetic, one-by-one, the other set of reduction pieces, the other sign). Every lane is within
+// its slot's bound, and the lanes from 2^23 up equal the one-element routine (which computes on
+// lane 0 alone) bit for bit. Arguments: the doubles nearest multiples of pi/2 at the screen, at
+// 2^17, 2^23 and just below 2^30 and the closest of all in each binade, the boundaries on both
+// sides, random ones, all of both signs.
+TEST(SinCosTan, LanesBeyondTheScreenStayInTheBlock) {
+  std::vector<double> medium;
+  for (double k0 : {57368.0, 83444.0, 5340354.0, 683565270.0}) append(medium, near_multiples(k0, 6, 2));
+  for (double b : {90112.0, 0x1p17, 0x1p23}) append(medium, consecutive(std::nextafter(b, 0.0), 3));
+  append(medium, {std::nextafter(0x1p30, 0.0), 90112.0 + 0.5});
+  // the doubles closest to a multiple of pi/2 in each binade from 2^16 to 2^29 (within 2^-51 to
+  // 2^-59 of it; continued fractions of pi/2)
+  for (double w : {0x1.67e57cdd4dc54p+16, 0x1.0dec1da5fa53fp+17, 0x1.39c6fd67805a7p+18, 0x1.9eb7148f354d6p+20,
+                   0x1.b951f1572eba5p+23})
+    for (double m = 1; w * m < 0x1p30; m *= 2) medium.push_back(w * m);
+  append(medium, uniform<double>(90112, 0x1p30, qor::test::scaled(400, 40), 66));
+  const size_t half = medium.size();
+  for (size_t i = 0; i < half; ++i) medium.push_back(-medium[i]);
+  const double partners[] = {2.5, 1e300, -0x1.7p22, 0x1.8p24, -123456.75, 90111.0, 0x1p30};
+  std::vector<double> x;
+  for (size_t i = 0; i < medium.size(); ++i) {
+    x.push_back(medium[i]);
+    x.push_back(partners[i % 7]);
+    if (i % 3 == 0) std::swap(x[x.size() - 1], x[x.size() - 2]);  // the medium lane first or second
+  }
+  using OneRoutine = void (*)(int32_t, const double*, double*, const char*);
+  const OneRoutine ones[] = {qor_fnx_kernel_dSin_SC, qor_fnx_kernel_dCos_SC, qor_fnx_kernel_dTan_SC};
+  const int32_t n = static_cast<int32_t>(x.size());
+  for (int slot : {LA, HA, EP}) {
+    std::vector<double> r[3];
+    for (int f = 0; f < 3; ++f) {
+      std::vector<double> e(x.size());
+      r[f].resize(x.size());
+      kernel<double>(kFunctions[f], slot)(n, x.data(), r[f].data());
+      for (int32_t i = 0; i < n; ++i) {
+        ones[f](i, x.data(), e.data(), nullptr);
+        if (std::fabs(x[i]) < 0x1p23) continue;
+        EXPECT_EQ(bits_of_d(r[f][i]), bits_of_d(e[i])) << kFunctions[f] << " " << slot_name(slot) << " x = " << x[i];
+      }
+    }
+    // SinCos: in every range the sine and cosine of the slot's Sin and Cos
+    std::vector<double> s(x.size()), c(x.size());
+    qor_fnx_kernel_dSinCos_ttab[slot](n, x.data(), s.data(), c.data());
+    for (int32_t i = 0; i < n; ++i) {
+      EXPECT_EQ(bits_of_d(s[i]), bits_of_d(r[0][i])) << "SinCos " << slot_name(slot) << " x = " << x[i];
+      EXPECT_EQ(bits_of_d(c[i]), bits_of_d(r[1][i])) << "SinCos " << slot_name(slot) << " x = " << x[i];
+    }
+  }
+  for (const char* f : kFunctions) sweep_function<double>(f, x);
+}
+
 template <class T>
 bool inexact_after(Kernel<T> k, T x, T* r) {
   std::feclearexcept(FE_ALL_EXCEPT);

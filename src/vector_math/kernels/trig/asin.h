@@ -12,9 +12,11 @@
 // limits (asin +-pi/2, acos 0 and pi, asinpi +-1/2, acospi 0 and 1), |x| > 1 and +-inf are domain
 // errors (NaN, status 1), NaN passes without a report. Double Asinpi also sends |x| < 2^-900 there,
 // where x/pi is rounded once from a scaled product (the atanpi element routine: asin x and atan x
-// agree to far below an ulp of x/pi there, both are x (1 + O(x^2))). Single precision runs the
-// double-precision formula on the widened lanes and rounds once; its Acos rare-value routine is
-// vsacos_cout_rare below. The three slots of a function run the same formula.
+// agree to far below an ulp of x/pi there, both are x (1 + O(x^2))). Single precision runs a
+// plain double-precision formula on the widened lanes (inverse_plain.h) and rounds once; its Acos
+// rare-value routine is vsacos_cout_rare below. The three slots of a function run the same
+// formula, but for double Asin and Acos, whose LA and EP slots take the plain double-precision
+// formula of inverse_plain.h (below 2 ulp).
 #pragma once
 
 #include <cmath>
@@ -40,7 +42,8 @@ QOR_SIMD_INLINE void asin_acos_dd(f64x2 x, f64x2& rh, f64x2& rl) {
   const f64x2 sh = _mm_sqrt_pd(wh.v);
   f64x2 q, qe;
   two_prod(sh, sh, q, qe);
-  const f64x2 sl = (((wh - q) - qe) + wl) / (sh + sh);
+  // (the divisor kept from 0 for the lanes at |x| = 1, which the screen sends away: no 0/0 there)
+  const f64x2 sl = (((wh - q) - qe) + wl) / max(sh + sh, kc<0x1p-1000>());
   if constexpr (kKind == InvKind::Asin) {
     atan2_core(ax, f64x2(), sh, sl, f64x2(), rh, rl);
   } else {
@@ -79,10 +82,14 @@ inline int asin_acos_element(const double* px, double* out) {
   return kOk;
 }
 
-template <InvKind kKind, bool kPi, class Tag = void>
+// kPlain: the plain double-precision formula (inverse_plain.h) of the LA and EP slots.
+template <InvKind kKind, bool kPi, class Tag = void, bool kPlain = false>
 struct DAsinAcos : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static f64x2 packed(f64x2 x) { return asin_acos_packed<kKind, kPi>(x); }
+  static f64x2 packed(f64x2 x) {
+    if constexpr (kPlain) return kKind == InvKind::Asin ? dasin_plain(x) : dacos_plain(x);
+    else return asin_acos_packed<kKind, kPi>(x);
+  }
   static int screen(f64x2 x) {
     int m = mask_abs_high_above(x, 0x3FEFFFFF);  // |x| >= 1, infinities, NaNs
     if constexpr (kKind == InvKind::Asin && kPi) m |= mask_below_2m900(x);
@@ -114,7 +121,7 @@ inline int vsacos_cout_rare(const float* px, float* r) {
     return kErrDom;
   }
   // |x| < 1 (an element of a recomputed block, or a padding lane): the packed formula
-  *r = static_cast<float>(lane0(asin_acos_packed<InvKind::Acos, false>(f64x2::splat(static_cast<double>(x)))));
+  *r = lane0(sacos_plain<false>(f32x4::splat(x)));
   return kOk;
 }
 
@@ -122,7 +129,8 @@ template <InvKind kKind, bool kPi, class Tag = void>
 struct SAsinAcos : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static f32x4 packed(f32x4 x) {
-    return narrow(asin_acos_packed<kKind, kPi>(widen_lo(x)), asin_acos_packed<kKind, kPi>(widen_hi(x)));
+    if constexpr (kKind == InvKind::Asin) return satan_asin_plain<true, kPi>(x);
+    else return sacos_plain<kPi>(x);
   }
   static int screen(f32x4 x) { return mask_abs_above(x, 0x3F7FFFFF); }  // |x| >= 1, infinities, NaNs
   static int element(const float* x, float* r) {

@@ -1,17 +1,20 @@
 // Atan and Atanpi, single and double precision, on the arctangent core (atan_core.h).
 //
 // Double precision: atan x = sign(x) (hi + lo) of the core; Atanpi multiplies the double-double by
-// 1/pi (hi + lo) before the last rounding. Single precision: the double-precision formula on the
-// widened lanes, rounded once. No element needs a report: +-inf gives +-pi/2 (+-1/2), NaN itself;
-// the screen flags NaNs only (and huge |x| > 2^1000 for the double-precision Atanpi's product).
-// Atan's result for |x| < 2^-27 is x itself (the core's t is x there), with inexact raised by the
-// polynomial. The three slots of a function run the same formula.
+// 1/pi (hi + lo) before the last rounding. Single precision: a plain double-precision formula on
+// the widened lanes (inverse_plain.h), rounded once; its element routine (NaNs) is the double
+// one. No element needs a report: +-inf gives +-pi/2 (+-1/2), NaN itself; the screen flags NaNs
+// only (and huge |x| > 2^1000 for the double-precision Atanpi's product). Atan's result for
+// |x| < 2^-27 is x itself (the core's t is x there), with inexact raised by the polynomial. The
+// three slots of a function run the same formula, but for double Atan's EP slot (the plain
+// double-precision formula of inverse_plain.h, below 2 ulp).
 #pragma once
 
 #include <cmath>
 
 #include "vector_math/frame/kernel_frame.h"
 #include "vector_math/kernels/trig/atan_core.h"
+#include "vector_math/kernels/trig/inverse_plain.h"
 
 namespace qor::vm::trig {
 
@@ -54,10 +57,14 @@ inline int atan_element(const double* px, double* out) {
   return kOk;
 }
 
-template <bool kPi>
+// kPlain: the plain double-precision formula (inverse_plain.h) of the EP slot.
+template <bool kPi, bool kPlain = false>
 struct DAtan : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static f64x2 packed(f64x2 x) { return atan_packed<kPi>(x); }
+  static f64x2 packed(f64x2 x) {
+    if constexpr (kPlain) return datan_plain(x);
+    else return atan_packed<kPi>(x);
+  }
   static int screen(f64x2 x) {
     int m = mask(f64x2(_mm_cmpunord_pd(x.v, x.v)));
     if constexpr (kPi) m |= mask_below_2m900(x);
@@ -68,7 +75,7 @@ struct DAtan : FamilyBase<double> {
 template <bool kPi>
 struct SAtan : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static f32x4 packed(f32x4 x) { return narrow(atan_packed<kPi>(widen_lo(x)), atan_packed<kPi>(widen_hi(x))); }
+  static f32x4 packed(f32x4 x) { return satan_asin_plain<false, kPi>(x); }
   static int screen(f32x4 x) { return mask(f32x4(_mm_cmpunord_ps(x.v, x.v))); }
   static int element(const float* x, float* r) {
     const double xd = *x;

@@ -90,7 +90,8 @@ QOR_SIMD_INLINE void atan_abs(f64x2 x, f64x2& rh, f64x2& rl) {
   const f64x2 ax = abs(x);
   const f64x2 big = cmp_lt(row(k.one), ax);
   // y = 1/|x| = yh + yl for the lanes above 1 (|x| clamped to 2^900 so that y and the splits stay in range)
-  const f64x2 axc = _mm_min_pd(ax.v, _mm_set1_pd(0x1p900));
+  // (1 in the other lanes, so that 1/|x| raises nothing there, at 0 in particular)
+  const f64x2 axc = _mm_min_pd(select(big, ax, row(k.one)).v, _mm_set1_pd(0x1p900));
   const f64x2 yh = row(k.one) / axc;
   f64x2 p, pe;
   two_prod(yh, axc, p, pe);

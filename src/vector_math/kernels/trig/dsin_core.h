@@ -2,7 +2,8 @@
 // build on (sin.h).
 //
 // HA, two elements per register: |x| < 90112 (high word of |x| below 0x40F60000; the rest,
-// infinities and NaNs included, goes to the per-element routine of scalar.h);
+// infinities and NaNs included, is taken by sin.h: the wide reduction below 2^23, the
+// per-element routine's arithmetic beyond);
 //   t = |x| 64/pi + 1.5 2^52, N = the low bits of t, k = t - 1.5 2^52,
 //   r = ((|x| - k P1) - k P2) - k P3 with pi/64 = P1 + P2 + P3 (k P1, k P2 exact for k < 2^21),
 //     carried as a high part and a correction (a TwoDiff and a Fast2Sum), so r keeps its
@@ -32,27 +33,58 @@ namespace qor::vm::trig {
 
 enum class DAcc { HA, LA, EP };
 
-// |x| clamped to 2^17 (NaN to 2^17 as well; the screen flags those lanes).
+// The wide form of the reduction (kWide), for the lanes from the screen (90112) up to 2^23:
+// pi/64 in five pieces, four of 24 significant bits and a full double (about 160 bits), so that
+// k times each of the first four is exact for k < 2^29 (|x| < 2^23 gives k < 2^27.4); the
+// differences are carried like the three-piece ones. The closest a double in [2^16, 2^23) comes to
+// a multiple of pi/2 is above 2^-55 (continued fractions of pi/2 at each binade), so r + rc keeps
+// about 100 correct bits there. LA and EP fold the correction into r (their formula has none).
+struct alignas(16) DWideRows {
+  double q[5][2];
+};
+inline constexpr DWideRows kDWide = {{
+    QOR_ROW2(0x1.921fb60000000p-5), QOR_ROW2(-0x1.777a5c0000000p-30), QOR_ROW2(-0x1.ee59da0000000p-55),
+    QOR_ROW2(0x1.98a2e00000000p-82), QOR_ROW2(0x1.b839a252049c1p-109),
+}};
+
+// |x| clamped to 2^17 (2^23 for the wide reduction; NaN to the same: the screen flags those
+// lanes).
+template <bool kWide = false>
 QOR_SIMD_INLINE f64x2 dclamp_abs(f64x2 x) {
-  return _mm_min_pd(abs(x).v, _mm_set1_pd(0x1p17));
+  return _mm_min_pd(abs(x).v, _mm_set1_pd(kWide ? 0x1p23 : 0x1p17));
 }
 
 // sin of ax (|x| clamped) shifted by kOffset pi/64, as s + t (HA, LA) or s (t = 0, EP).
-template <DAcc kAcc, int kOffset>
+template <DAcc kAcc, int kOffset, bool kWide = false>
 QOR_SIMD_INLINE void dsin_core(f64x2 ax, f64x2& s, f64x2& t) {
   const DSinHATable& c = opaque(kDSinHA);
   const f64x2 tt = ax * row(c.inv_pio64) + row(c.shifter);
   const f64x2 k = tt - row(c.shifter);
-  const f64x2 a = ax - k * row(c.p1);
   f64x2 r, rc;
-  if constexpr (kAcc == DAcc::HA) {
-    f64x2 rh, e1;
-    two_diff(a, k * row(c.p2), rh, e1);
-    const f64x2 c3 = k * row(c.p3);
-    r = rh - c3;
-    rc = e1 + ((rh - r) - c3);
+  if constexpr (kWide) {
+    const DWideRows& w = opaque(kDWide);
+    f64x2 h = ax - k * row(w.q[0]), e = f64x2();
+    for (int i = 1; i < 4; ++i) {
+      f64x2 hn, ei;
+      two_diff(h, k * row(w.q[i]), hn, ei);
+      h = hn;
+      e = e + ei;
+    }
+    const f64x2 c5 = k * row(w.q[4]);
+    r = h - c5;
+    rc = e + ((h - r) - c5);
+    if constexpr (kAcc != DAcc::HA) r = r + rc;
   } else {
-    r = (a - k * row(c.p2)) - k * row(c.p3);
+    const f64x2 a = ax - k * row(c.p1);
+    if constexpr (kAcc == DAcc::HA) {
+      f64x2 rh, e1;
+      two_diff(a, k * row(c.p2), rh, e1);
+      const f64x2 c3 = k * row(c.p3);
+      r = rh - c3;
+      rc = e1 + ((rh - r) - c3);
+    } else {
+      r = (a - k * row(c.p2)) - k * row(c.p3);
+    }
   }
   i64x2 j = tt.bits();
   if constexpr (kOffset != 0) j = j + i64x2(_mm_set1_epi64x(kOffset));
@@ -83,26 +115,26 @@ QOR_SIMD_INLINE void dsin_core(f64x2 ax, f64x2& s, f64x2& t) {
   }
 }
 
-template <DAcc kAcc>
+template <DAcc kAcc, bool kWide = false>
 QOR_SIMD_INLINE f64x2 dsin_packed(f64x2 x) {
   f64x2 s, t;
-  dsin_core<kAcc, 0>(dclamp_abs(x), s, t);
+  dsin_core<kAcc, 0, kWide>(dclamp_abs<kWide>(x), s, t);
   return flip(s + t, sign_bits(x));
 }
-template <DAcc kAcc>
+template <DAcc kAcc, bool kWide = false>
 QOR_SIMD_INLINE f64x2 dcos_packed(f64x2 x) {
   f64x2 s, t;
-  dsin_core<kAcc, 32>(dclamp_abs(x), s, t);
+  dsin_core<kAcc, 32, kWide>(dclamp_abs<kWide>(x), s, t);
   return s + t;
 }
 // tan |x| = (s1 + t1) / (s2 + t2): (HA) both normalised, q = s1 / s2, then
 // q + ((s1 - q s2) + t1 - q t2) / s2 with q s2 exact; LA and EP: the plain quotient of the sums.
-template <DAcc kAcc>
+template <DAcc kAcc, bool kWide = false>
 QOR_SIMD_INLINE f64x2 dtan_packed(f64x2 x) {
-  const f64x2 ax = dclamp_abs(x);
+  const f64x2 ax = dclamp_abs<kWide>(x);
   f64x2 s1, t1, s2, t2;
-  dsin_core<kAcc, 0>(ax, s1, t1);
-  dsin_core<kAcc, 32>(ax, s2, t2);
+  dsin_core<kAcc, 0, kWide>(ax, s1, t1);
+  dsin_core<kAcc, 32, kWide>(ax, s2, t2);
   f64x2 res;
   if constexpr (kAcc == DAcc::HA) {
     fast_two_sum(s1, t1, s1, t1);  // |t| <= ulp(s) / 2, so that dividing the residual by s2 suffices
@@ -116,17 +148,14 @@ QOR_SIMD_INLINE f64x2 dtan_packed(f64x2 x) {
   }
   return flip(res, sign_bits(x));
 }
-template <DAcc kAcc>
+template <DAcc kAcc, bool kWide = false>
 QOR_SIMD_INLINE void dsincos_packed(f64x2 x, f64x2& sn, f64x2& cs) {
-  const f64x2 ax = dclamp_abs(x);
+  const f64x2 ax = dclamp_abs<kWide>(x);
   f64x2 s1, t1, s2, t2;
-  dsin_core<kAcc, 0>(ax, s1, t1);
-  dsin_core<kAcc, 32>(ax, s2, t2);
+  dsin_core<kAcc, 0, kWide>(ax, s1, t1);
+  dsin_core<kAcc, 32, kWide>(ax, s2, t2);
   sn = flip(s1 + t1, sign_bits(x));
   cs = s2 + t2;
 }
-
-// Screen of the double-precision packed formulas: |x| >= 90112, infinities and NaNs.
-QOR_SIMD_INLINE int dsin_screen(f64x2 x) { return simd::mask_abs_high_above(x, 0x40F5FFFFu); }
 
 }  // namespace qor::vm::trig

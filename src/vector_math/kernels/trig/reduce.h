@@ -6,7 +6,8 @@
 //   |x| < 2^30: k = trunc(|x| 4/pi) rounded up to even, r = |x| - k pi/4 with pi/4 in four pieces
 //     (|x| < 2^23: 27, 28 and 27 significant bits and a full double) or five (2^23 <= |x| < 2^30:
 //     20, 21, 20, 20 bits and a full double), so that k times every piece but the last is exact;
-//     the differences are carried in double-double;
+//     the differences are carried in double-double (reduce_pio2_medium in dsin_medium.h, for a
+//     pair of doubles);
 //   |x| >= 2^30: the 53-bit integer mantissa M (|x| = M 2^E) times the 4/pi chunk table (4/pi =
 //     sum g_i 2^-24i, g_i integers below 2^24 held as doubles, generated with MPFR by
 //     tools/gen_trig_tables.cpp). M is cut into three 24-bit pieces, so every product of a piece and

@@ -13,7 +13,8 @@
 //            + (C_j - c_j) sin r' + C_j r'_corr)
 // with (S_hi + c_j r') formed exactly. The angles j pi/32 are the even entries of the 128-entry
 // table of the packed formula (trig_tables.h). Cosine takes j + 16, the tangent divides the two
-// double-double values. |x| < 2^-252 returns x itself (raising inexact) for sine and tangent.
+// double-double values. Below 2^30 the arithmetic is that of dsin_medium.h (written for a pair of
+// doubles and run here on one lane), which the packed kernels run on their medium lanes. |x| < 2^-252 returns x itself (raising inexact) for sine and tangent.
 #pragma once
 
 #include <cstdint>

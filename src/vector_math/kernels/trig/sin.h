@@ -1,9 +1,9 @@
 // Sin, Cos, Tan and SinCos: double precision (HA, LA, EP) and single precision (HA, LA, EP).
 //
-// Double precision: the packed formulas of dsin_core.h over |x| < 90112; flagged lanes (larger
-// arguments, infinities, NaNs) are patched one by one by the per-element routines of scalar.h,
-// which reduce large arguments with qor_fnx_kernel_reduce_pio2d. The other lanes of a block keep
-// their packed results.
+// Double precision: the packed formulas of dsin_core.h over |x| < 90112; lanes at or above that
+// screen stay in the block up to 2^30 (by_range below), and only |x| >= 2^30, infinities and NaNs
+// are patched one by one by the per-element routines of scalar.h (which reduce with
+// qor_fnx_kernel_reduce_pio2d). The other lanes of a block keep their packed results.
 //
 // Single precision:
 //   Sin HA and Cos HA: N = round(|x| 128/pi) by the shifter 1.5 2^23 in single precision, j = N &
@@ -23,34 +23,119 @@
 
 #include "vector_math/frame/kernel_frame.h"
 #include "vector_math/kernels/trig/dsin_core.h"
+#include "vector_math/kernels/trig/dsin_medium.h"
 #include "vector_math/kernels/trig/scalar.h"
 
 namespace qor::vm::trig {
 
 // ==== double precision ======================================================================
+// The packed formula's screen (|x| >= 90112) picks the lanes that leave the formula as the
+// interface writes it. Below 2^23 they take the same formula with the wide reduction (five pieces
+// of pi/64, dsin_core.h); from 2^23 to 2^30 the per-element routine's arithmetic, two lanes at a
+// time (dsin_medium.h, bit for bit the per-element result); only |x| >= 2^30, infinities and NaNs
+// leave for the per-element routine itself. A register takes only the formulas its lanes need.
+// sin (kSin) and cos (kCos) of x as the per-element routines form them (|x| clamped to 2^30 so
+// that lanes beyond, which the screen flags, raise nothing).
+template <bool kSin, bool kCos>
+QOR_SIMD_INLINE void dmedium(f64x2 x, f64x2* sh, f64x2* sl, f64x2* ch, f64x2* cl) {
+  f64x2 r, rlo;
+  __m128i q;
+  dsin_first_step(flip(min(abs(x), kc<0x1p30>()), sign_bits(x)), r, rlo, q);
+  dsin_second_step<kSin, kCos>(r, rlo, q, sh, sl, ch, cl);
+}
+
+// Sine and cosine of a register, for SinCos.
+struct SinCosPair {
+  f64x2 s, c;
+};
+QOR_SIMD_INLINE f64x2 select_lanes(f64x2 m, f64x2 a, f64x2 b) { return select(m, a, b); }
+QOR_SIMD_INLINE SinCosPair select_lanes(f64x2 m, SinCosPair a, SinCosPair b) {
+  return {select(m, a.s, b.s), select(m, a.c, b.c)};
+}
+
+// The packed formula `packed` below 90112, `wide` below 2^23, `far` (the per-element arithmetic)
+// up to 2^30, per lane; each computed only where a lane needs it.
+template <class Packed, class Wide, class Far>
+QOR_SIMD_INLINE auto by_range(f64x2 x, Packed packed, Wide wide, Far far) {
+  const f64x2 ax = abs(x);
+  const f64x2 m1 = cmp_le(kc<90112.0>(), ax);
+  const int mm1 = mask(m1);
+  if (mm1 == 0) return packed(x);
+  const f64x2 m2 = cmp_le(kc<0x1p23>(), ax);
+  const int mm2 = mask(m2);
+  decltype(packed(x)) res;
+  if (mm2 != 3) res = mm1 == 3 ? wide(x) : select_lanes(m1, wide(x), packed(x));
+  if (mm2 != 0) res = mm2 == 3 ? far(x) : select_lanes(m2, far(x), res);
+  return res;
+}
+
 struct DPatch : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static int screen(f64x2 x) { return dsin_screen(x); }
+  static int screen(f64x2 x) { return simd::mask_abs_high_above(x, 0x41CFFFFFu); }  // |x| >= 2^30
 };
 template <DAcc A>
 struct DSin : DPatch {
-  static f64x2 packed(f64x2 x) { return dsin_packed<A>(x); }
+  static f64x2 packed(f64x2 x) {
+    return by_range(
+        x, [](f64x2 v) { return dsin_packed<A>(v); }, [](f64x2 v) { return dsin_packed<A, true>(v); },
+        [](f64x2 v) {
+          f64x2 sh, sl;
+          dmedium<true, false>(v, &sh, &sl, nullptr, nullptr);
+          return sh + sl;
+        });
+  }
   static int element(const double* x, double* r) { return dsin_element(x, r); }
 };
 template <DAcc A>
 struct DCos : DPatch {
-  static f64x2 packed(f64x2 x) { return dcos_packed<A>(x); }
+  static f64x2 packed(f64x2 x) {
+    return by_range(
+        x, [](f64x2 v) { return dcos_packed<A>(v); }, [](f64x2 v) { return dcos_packed<A, true>(v); },
+        [](f64x2 v) {
+          f64x2 ch, cl;
+          dmedium<false, true>(v, nullptr, nullptr, &ch, &cl);
+          return ch + cl;
+        });
+  }
   static int element(const double* x, double* r) { return dcos_element(x, r); }
 };
 template <DAcc A>
 struct DTan : DPatch {
-  static f64x2 packed(f64x2 x) { return dtan_packed<A>(x); }
+  static f64x2 packed(f64x2 x) {
+    return by_range(
+        x, [](f64x2 v) { return dtan_packed<A>(v); }, [](f64x2 v) { return dtan_packed<A, true>(v); },
+        [](f64x2 v) {
+          f64x2 sh, sl, ch, cl;
+          dmedium<true, true>(v, &sh, &sl, &ch, &cl);
+          return tan_of_dd(sh, sl, ch, cl);
+        });
+  }
   static int element(const double* x, double* r) { return dtan_element(x, r); }
 };
 template <DAcc A>
 struct DSinCos : DPatch {
   static constexpr int kOut = 2;
-  static void packed(f64x2 x, f64x2& s, f64x2& c) { dsincos_packed<A>(x, s, c); }
+  static void packed(f64x2 x, f64x2& s, f64x2& c) {
+    const SinCosPair p = by_range(
+        x,
+        [](f64x2 v) {
+          SinCosPair r;
+          dsincos_packed<A>(v, r.s, r.c);
+          return r;
+        },
+        [](f64x2 v) {
+          SinCosPair r;
+          dsincos_packed<A, true>(v, r.s, r.c);
+          return r;
+        },
+        [](f64x2 v) {
+          f64x2 sh, sl, ch, cl;
+          dmedium<true, true>(v, &sh, &sl, &ch, &cl);
+          return SinCosPair{sh + sl, ch + cl};
+        });
+    s = p.s;
+    c = p.c;
+  }
   static int element(const double* x, double* s, double* c) { return dsincos_element(x, s, c); }
 };
 

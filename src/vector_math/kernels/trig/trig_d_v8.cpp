@@ -11,17 +11,17 @@ QOR_FNX_KERNEL(dCos, V8EPnnn, DCos<DAcc::EP>)
 QOR_FNX_KERNEL(dSinCos, V8EPnnn, DSinCos<DAcc::EP>)
 
 #include "vector_math/kernels/trig/atan.h"
-QOR_FNX_KERNEL(dAtan, V8EPnnn, DAtan<false>)
+QOR_FNX_KERNEL(dAtan, V8EPnnn, DAtan<false, true>)
 
 #include "vector_math/kernels/trig/asin.h"
 #include "vector_math/kernels/trig/atan2.h"
 namespace {
 struct V8;  // keeps the instantiations shared with other code paths private to this one
 }
-QOR_FNX_KERNEL(dAsin, V8LAynn, DAsinAcos<InvKind::Asin, false>)
+QOR_FNX_KERNEL(dAsin, V8LAynn, DAsinAcos<InvKind::Asin, false, void, true>)
 QOR_FNX_KERNEL(dAsin, V8HAynn, DAsinAcos<InvKind::Asin, false>)
-QOR_FNX_KERNEL(dAsin, V8EPnnn, DAsinAcos<InvKind::Asin, false>)
-QOR_FNX_KERNEL(dAcos, V8LAynn, DAsinAcos<InvKind::Acos, false>)
+QOR_FNX_KERNEL(dAsin, V8EPnnn, DAsinAcos<InvKind::Asin, false, void, true>)
+QOR_FNX_KERNEL(dAcos, V8LAynn, DAsinAcos<InvKind::Acos, false, void, true>)
 QOR_FNX_KERNEL(dAcos, V8HAynn, DAsinAcos<InvKind::Acos, false>)
-QOR_FNX_KERNEL(dAcos, V8EPnnn, DAsinAcos<InvKind::Acos, false>)
+QOR_FNX_KERNEL(dAcos, V8EPnnn, DAsinAcos<InvKind::Acos, false, void, true>)
 QOR_FNX_KERNEL(dAtan2, V8EPnnn, DAtan2<false, V8>)

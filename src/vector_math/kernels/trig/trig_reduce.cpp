@@ -4,6 +4,7 @@
 
 #include "qor/vm_trig.h"
 #include "vector_math/kernels/trig/dd.h"
+#include "vector_math/kernels/trig/dsin_medium.h"
 #include "vector_math/kernels/trig/reduce.h"
 
 namespace qor::vm::trig {
@@ -14,31 +15,8 @@ constexpr double kChunks[64] = {
 #include "vector_math/kernels/trig/tables/pio4_chunks.inc"
 };
 
-constexpr double kFourOverPi = 0x1.45f306dc9c883p0;  // 1.2732395447351628
-// pi/4 in four pieces (|x| < 2^23) and in five (|x| < 2^30)
-constexpr double kPio4x4[4] = {0x1.921fb54000000p-1, 0x1.10b4612000000p-31, -0x1.676733c000000p-61,
-                               0x1.1701b839a2520p-89};
-constexpr double kPio4x5[5] = {0x1.921fa00000000p-1, 0x1.5444300000000p-21, -0x1.73dca00000000p-44,
-                               -0x1.3b39a00000000p-64, 0x1.45c06e0e68948p-87};
 // pi/4 in double-double
 constexpr double kPio4Hi = 0x1.921fb54442d18p-1, kPio4Lo = 0x1.1a62633145c07p-55;
-
-// |x| - k pi/4 in double-double with the pieces p[0..n-1].
-template <int n>
-Reduced medium(double ax, double k, const double (&p)[n]) {
-  double hi = ax - k * p[0];  // exact
-  double lo = 0;
-  for (int i = 1; i < n; ++i) {
-    double s, e;
-    two_sum(hi, -(k * p[i]), s, e);  // k p[i] exact but for the last piece
-    hi = s;
-    lo += e;
-  }
-  Reduced r;
-  fast_two_sum(hi, lo, r.hi, r.lo);
-  r.q = 0;
-  return r;
-}
 
 // |x| >= 2^30: returns r (unsigned) and n = k/2 mod 4.
 Reduced large(uint64_t ax) {
@@ -122,11 +100,11 @@ Reduced reduce_pio2(double x) {
   Reduced r;
   int32_t n;
   if (e <= 1052) {
-    const double a = double_of(ax);
-    int32_t k = static_cast<int32_t>(a * kFourOverPi);
-    k += k & 1;
-    r = e <= 1045 ? medium(a, static_cast<double>(k), kPio4x4) : medium(a, static_cast<double>(k), kPio4x5);
-    n = k >> 1;
+    f64x2 hi, lo;
+    __m128i nv;
+    reduce_pio2_medium(f64x2::splat(double_of(ax)), hi, lo, nv);
+    r = Reduced{lane0(hi), lane0(lo), 0};
+    n = _mm_cvtsi128_si32(nv);
   } else {
     r = large(ax);
     n = r.q;

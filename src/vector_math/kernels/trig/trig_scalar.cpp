@@ -7,63 +7,31 @@
 #include "qor/vm_trig.h"
 #include "vector_math/frame/kernel_frame.h"
 #include "vector_math/kernels/trig/dd.h"
+#include "vector_math/kernels/trig/dsin_medium.h"
 #include "vector_math/kernels/trig/reduce.h"
 #include "vector_math/kernels/trig/scalar.h"
 #include "vector_math/kernels/trig/trig_tables.h"
 
 namespace qor::vm::trig {
-namespace {
-
-constexpr double kInvPio32 = 0x1.45f306dc9c883p+3;  // 10.185916357881302
-constexpr double kShifter = 0x1.8p52;
-constexpr double kP1 = 0x1.921fb54400000p-4;  // 0.09817477042088285
-constexpr double kP2 = 0x1.0b4611a600000p-38; // 3.798187816439979e-12
-constexpr double kP3 = 0x1.3198a2e037073p-73; // 1.2639164054974691e-22
-constexpr double kS[4] = {-0x1.5555555555555p-3, 0x1.1111111111111p-7, -0x1.a01a01a01a01ap-13,
-                          0x1.71de3a556c734p-19};  // -1/6, 1/120, -1/5040, 1/362880
-constexpr double kC[4] = {-0.5, 0x1.5555555555555p-5, -0x1.6c16c16c16c17p-10,
-                          0x1.a01a01a01a01ap-16};  // -1/2, 1/24, -1/720, 1/40320
-
-// sin(a_idx + r + rc) as hi + lo, a_idx the angle of entry idx of the 128-entry table, sp and cp the
-// polynomials at r; the correction rc (which holds the reduction's low part, up to a few ulps of r)
-// enters with the slope C_idx.
-void combine(int idx, double r, double rc, double sp, double cp, double* hi, double* lo) {
-  const double* e = kDSinHA.e[idx];
-  const double cm = e[0], shi = e[1], slo = e[2], cc = e[3];
-  const double small = slo + ((cc + cm) * rc + (shi * cp + (cc * sp + cm * (r + sp))));
-  double s, t;
-  fast_two_sum(shi, cc * r, s, t);
-  fast_two_sum(s, t + small, *hi, *lo);
-}
-
-}  // namespace
 
 void _dSinCosDD(double x, double* sh, double* sl, double* ch, double* cl) {
   const uint32_t e = static_cast<uint32_t>(bits_of(x) >> 52) & 0x7FF;
-  double r = x, rlo = 0;
-  int32_t q = 0;
-  if (e >= 1040) {
+  f64x2 r, rlo;
+  __m128i q;
+  if (e >= 1053) {  // |x| >= 2^30: the 4/pi chunk table
     const Reduced red = reduce_pio2(x);
-    r = red.hi;
-    rlo = red.lo;
-    q = red.q;
+    r = f64x2::splat(red.hi);
+    rlo = f64x2::splat(red.lo);
+    q = _mm_set1_epi32(red.q);
+  } else {
+    dsin_first_step(f64x2::splat(x), r, rlo, q);
   }
-  const double t = r * kInvPio32 + kShifter;
-  const int32_t n = static_cast<int32_t>(static_cast<uint32_t>(bits_of(t)));
-  const double k = t - kShifter;
-  const double a = r - k * kP1;  // exact
-  double rh, e1;
-  two_diff(a, k * kP2, rh, e1);
-  const double c3 = k * kP3;
-  const double rr = rh - c3;
-  const double e2 = (rh - rr) - c3;
-  const double rc = (e1 + e2) + rlo;
-  const double r2 = rr * rr;
-  const double sp = rr * r2 * (kS[0] + r2 * (kS[1] + r2 * (kS[2] + r2 * kS[3])));
-  const double cp = r2 * (kC[0] + r2 * (kC[1] + r2 * (kC[2] + r2 * kC[3])));
-  const int j = (q * 16 + n) & 63;
-  combine(2 * j, rr, rc, sp, cp, sh, sl);
-  combine(2 * ((j + 16) & 63), rr, rc, sp, cp, ch, cl);
+  f64x2 a, b, c, d;
+  dsin_second_step<true, true>(r, rlo, q, &a, &b, &c, &d);
+  *sh = lane0(a);
+  *sl = lane0(b);
+  *ch = lane0(c);
+  *cl = lane0(d);
 }
 
 namespace {
@@ -95,15 +63,12 @@ void _dSinCos(double x, double* s, double* c) {
   *s = tiny(x) ? (x == 0 ? x : tiny_self(x)) : sh + sl;
   *c = ch + cl;
 }
-// tan = (sh + sl) / (ch + cl): q = sh / ch, then q + (sh - q ch + sl - q cl) / ch with q ch exact.
+// tan = (sh + sl) / (ch + cl) (tan_of_dd).
 double _dTan(double x) {
   if (tiny(x)) return x == 0 ? x : tiny_self(x);
   double sh, sl, ch, cl;
   _dSinCosDD(x, &sh, &sl, &ch, &cl);
-  const double q = sh / ch;
-  double p, pe;
-  two_prod(q, ch, p, pe);
-  return q + (((sh - p) - pe) + (sl - q * cl)) / ch;
+  return tan_of_dd(sh, sl, ch, cl);
 }
 
 namespace {
