@@ -77,4 +77,22 @@ TEST(Hyperbolic, FlaggedLanesAmongOrdinaryOnes) {
   }
 }
 
+// Single-precision Sinh, Cosh and Tanh switch formulas inside the packed path (the Taylor series
+// below 1/2 for Sinh and below 1/16 for Tanh, Tanh's clamp at 20) and hand |x| > 88 to the
+// per-element routine: runs of consecutive floats across each seam, both signs, every slot,
+// interleaved so that lanes on either side share a block.
+TEST(Hyperbolic, SinglePrecisionFormulaSeams) {
+  std::vector<float> in;
+  for (float seam : {0.5f, 0.0625f, 20.0f, 88.0f}) {
+    float lo = seam;
+    for (int i = 0; i < 20; ++i) lo = std::nextafter(lo, 0.0f);
+    const std::vector<float> run = consecutive<float>(lo, 40);
+    for (size_t i = 0; i < run.size(); ++i) {
+      in.push_back(run[i]);
+      in.push_back(-run[run.size() - 1 - i]);
+    }
+  }
+  for (const char* f : {"Sinh", "Cosh", "Tanh"}) sweep_function<float>(f, in);
+}
+
 }  // namespace

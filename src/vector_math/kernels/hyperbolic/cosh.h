@@ -2,8 +2,9 @@
 //   double (every slot): (e^a + e^-a) / 2 on the double-double exponentials of common.h, the
 //     sum formed exactly and rounded once: within about 0.51 ulp. a >= 709 (and NaN) goes to
 //     the per-element routine of sinh.h: e^a / 2, overflow beyond 710.4758600739439 (status 3).
-//   single (every slot): the double formula, rounded once; |x| > 89 per element (overflow
-//     beyond 89.41599, status 3).
+//   single (every slot): a plain double formula on widened lanes (single_plain.h); the lanes it
+//     sends away take this double formula per element, rounded once (overflow beyond
+//     89.41599, status 3).
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/sinh.h"

@@ -5,6 +5,7 @@
 #include "vector_math/kernels/hyperbolic/atanh.h"
 #include "vector_math/kernels/hyperbolic/cosh.h"
 #include "vector_math/kernels/hyperbolic/sinh.h"
+#include "vector_math/kernels/hyperbolic/single_plain.h"
 #include "vector_math/kernels/hyperbolic/tanh.h"
 
 using namespace qor::vm::hyperbolic;
@@ -15,8 +16,8 @@ QOR_FNX_KERNEL(sAsinh, W7EPnnn, SAsinh)
 QOR_FNX_KERNEL(sAtanh, W7LAynn, SAtanh)
 QOR_FNX_KERNEL(sAtanh, W7HAynn, SAtanh)
 QOR_FNX_KERNEL(sAtanh, W7EPnnn, SAtanh)
-QOR_FNX_KERNEL(sCosh, W7HAynn, SCosh)
-QOR_FNX_KERNEL(sTanh, W7EPnnn, STanh)
+QOR_FNX_KERNEL(sCosh, W7HAynn, SCoshPlain)
+QOR_FNX_KERNEL(sTanh, W7EPnnn, STanhPlain)
 QOR_FNX_KERNEL(dCosh, W7HAynn, DCosh)
 QOR_FNX_KERNEL(dSinh, W7LAynn, DSinh)
 QOR_FNX_KERNEL(dSinh, W7HAynn, DSinh)

@@ -4,8 +4,9 @@
 //     exactly and rounded once: within about 0.51 ulp. a >= 709 (and NaN) goes to the
 //     per-element routine: e^a / 2 with two-step scaling up to the overflow threshold
 //     710.4758600739439, beyond it +-inf with status 3.
-//   single (every slot): the double formula, rounded once; |x| > 89 per element (overflow
-//     beyond 89.41599, status 3).
+//   single (every slot): a plain double formula on widened lanes (single_plain.h); the lanes it
+//     sends away take this double formula per element, rounded once (overflow beyond
+//     89.41599, status 3).
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/common.h"

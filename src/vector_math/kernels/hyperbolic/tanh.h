@@ -5,7 +5,8 @@
 //     against the result; otherwise 1 - 2 / (e^2a + 1) with the quotient as a double-double
 //     and the difference formed exactly (a clamped to 22, where the result is 1 to the last
 //     bit): within about 0.51 ulp. NaN goes to the per-element routine.
-//   single (every slot): the double formula, rounded once.
+//   single (every slot): a plain double formula on widened lanes (single_plain.h); the lanes it
+//     sends away take this double formula per element, rounded once.
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/common.h"
