@@ -185,31 +185,36 @@ void add_all() {
 // Inv, Sqrt and InvSqrt against the loops a caller would write with the SSE instructions
 // (Roots_{t}{Func}_sse): divps/divpd, sqrtps/sqrtpd, and both for 1/sqrt; on (0, 1e6]. Sqrt's
 // slots and libm loop are registered from the reference list; Inv and InvSqrt have no row there.
-template <class T, class Row, class Sse>
-void add_sse_root(const std::string& base, bool with_slots, Sse sse) {
+template <class T, class Row, class V, bool kRoot, bool kInverse>
+void add_sse_root(const std::string& base) {
   const Range g{1e-3, 1e6, Dist::uniform};
-  if (with_slots) add_function<T, Row>(base, g, [](int32_t n, const T* x, T* r) { for (int32_t i = 0; i < n; ++i) r[i] = 1 / x[i]; }, nullptr, nullptr);
-  add<T>(base + "_sse", g, sse);
+  auto op = [](V v) {
+    V r = v;
+    if constexpr (sizeof(T) == 4) {
+      if constexpr (kRoot) r = _mm_sqrt_ps(r);
+      if constexpr (kInverse) r = _mm_div_ps(_mm_set1_ps(1), r);
+    } else {
+      if constexpr (kRoot) r = _mm_sqrt_pd(r);
+      if constexpr (kInverse) r = _mm_div_pd(_mm_set1_pd(1), r);
+    }
+    return r;
+  };
+  if constexpr (kInverse) {
+    auto libm = [](int32_t n, const T* x, T* r) {
+      for (int32_t i = 0; i < n; ++i) r[i] = kRoot ? 1 / std::sqrt(x[i]) : 1 / x[i];
+    };
+    add_function<T, Row>(base, g, libm, nullptr, nullptr);
+  }
+  if constexpr (sizeof(T) == 4) add<T>(base + "_sse", g, [op](int32_t n, const T* x, T* r) { vec_loop_s<V>(n, x, r, op); });
+  else add<T>(base + "_sse", g, [op](int32_t n, const T* x, T* r) { vec_loop_d<V>(n, x, r, op); });
 }
 void add_sse_roots() {
-  add_sse_root<float, row_sInv>("Roots_sInv", true, [](int32_t n, const float* x, float* r) {
-    vec_loop_s<__m128>(n, x, r, [](__m128 v) { return _mm_div_ps(_mm_set1_ps(1), v); });
-  });
-  add_sse_root<double, row_dInv>("Roots_dInv", true, [](int32_t n, const double* x, double* r) {
-    vec_loop_d<__m128d>(n, x, r, [](__m128d v) { return _mm_div_pd(_mm_set1_pd(1), v); });
-  });
-  add_sse_root<float, row_sSqrt>("Roots_sSqrt", false, [](int32_t n, const float* x, float* r) {
-    vec_loop_s<__m128>(n, x, r, [](__m128 v) { return _mm_sqrt_ps(v); });
-  });
-  add_sse_root<double, row_dSqrt>("Roots_dSqrt", false, [](int32_t n, const double* x, double* r) {
-    vec_loop_d<__m128d>(n, x, r, [](__m128d v) { return _mm_sqrt_pd(v); });
-  });
-  add_sse_root<float, row_sInvSqrt>("Roots_sInvSqrt", true, [](int32_t n, const float* x, float* r) {
-    vec_loop_s<__m128>(n, x, r, [](__m128 v) { return _mm_div_ps(_mm_set1_ps(1), _mm_sqrt_ps(v)); });
-  });
-  add_sse_root<double, row_dInvSqrt>("Roots_dInvSqrt", true, [](int32_t n, const double* x, double* r) {
-    vec_loop_d<__m128d>(n, x, r, [](__m128d v) { return _mm_div_pd(_mm_set1_pd(1), _mm_sqrt_pd(v)); });
-  });
+  add_sse_root<float, row_sInv, __m128, false, true>("Roots_sInv");
+  add_sse_root<double, row_dInv, __m128d, false, true>("Roots_dInv");
+  add_sse_root<float, row_sSqrt, __m128, true, false>("Roots_sSqrt");
+  add_sse_root<double, row_dSqrt, __m128d, true, false>("Roots_dSqrt");
+  add_sse_root<float, row_sInvSqrt, __m128, true, true>("Roots_sInvSqrt");
+  add_sse_root<double, row_dInvSqrt, __m128d, true, true>("Roots_dInvSqrt");
 }
 
 // Single precision first, then double.

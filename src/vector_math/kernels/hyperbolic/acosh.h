@@ -4,7 +4,8 @@
 //     logarithm of common.h: within about 0.52 ulp. x >= 2^28: y = 2 (x - 1 / (4x)), the factor
 //     2 as one more ln 2.
 // Per element: x < 1 (and -inf): NaN, status 1; NaN: itself; +inf: +inf.
-//   single (every slot): the double formula, rounded once.
+//   single (every slot): a plain double formula on widened lanes (single_plain.h); the lanes it
+//     sends away take this double formula per element, rounded once.
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/common.h"

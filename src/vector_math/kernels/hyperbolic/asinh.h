@@ -4,7 +4,8 @@
 //     ln(1 + small) accurate near 0: within about 0.52 ulp. a >= 2^28: y = 2 (a + 1 / (4a)),
 //     the factor 2 added as one more ln 2 (no overflow up to the largest double). a < 2^-28:
 //     a itself (the next term is below 2^-56 a). NaN and infinities per element (themselves).
-//   single (every slot): the double formula, rounded once.
+//   single (every slot): a plain double formula on widened lanes (single_plain.h); the lanes it
+//     sends away take this double formula per element, rounded once.
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/common.h"

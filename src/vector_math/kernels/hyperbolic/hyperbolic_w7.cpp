@@ -10,12 +10,12 @@
 
 using namespace qor::vm::hyperbolic;
 
-QOR_FNX_KERNEL(sAcosh, W7EPnnn, SAcosh)
-QOR_FNX_KERNEL(sAsinh, W7LAynn, SAsinh)
-QOR_FNX_KERNEL(sAsinh, W7EPnnn, SAsinh)
-QOR_FNX_KERNEL(sAtanh, W7LAynn, SAtanh)
-QOR_FNX_KERNEL(sAtanh, W7HAynn, SAtanh)
-QOR_FNX_KERNEL(sAtanh, W7EPnnn, SAtanh)
+QOR_FNX_KERNEL(sAcosh, W7EPnnn, SAcoshPlain)
+QOR_FNX_KERNEL(sAsinh, W7LAynn, SAsinhPlain)
+QOR_FNX_KERNEL(sAsinh, W7EPnnn, SAsinhPlain)
+QOR_FNX_KERNEL(sAtanh, W7LAynn, SAtanhPlain)
+QOR_FNX_KERNEL(sAtanh, W7HAynn, SAtanhPlain)
+QOR_FNX_KERNEL(sAtanh, W7EPnnn, SAtanhPlain)
 QOR_FNX_KERNEL(sCosh, W7HAynn, SCoshPlain)
 QOR_FNX_KERNEL(sTanh, W7EPnnn, STanhPlain)
 QOR_FNX_KERNEL(dCosh, W7HAynn, DCosh)

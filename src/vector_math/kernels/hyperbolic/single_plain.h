@@ -1,4 +1,4 @@
-// Single-precision Sinh, Cosh and Tanh in plain double arithmetic on widened lanes, rounded once
+// Single-precision hyperbolic functions and their inverses in plain double arithmetic on widened lanes, rounded once
 // (every slot). The exponential is the single-precision powers' 2^t (power/spow_core.h: a
 // 256-entry table and a degree-4 polynomial, within about 2^-47 relative); a = |x|:
 //   Sinh: a < 1/2: a + a^3 P(a^2), the Taylor series to a^13 / 13! (truncation below 2^-45
@@ -8,13 +8,24 @@
 //   Tanh: a < 1/16: the odd Taylor series to a^9 (truncation below 2^-46 relative); otherwise
 //         (E2 - 1) / (E2 + 1) with E2 = e^(2 min(a, 20)) (the quotient rounds to 1 in single
 //         precision long before 20), which cancels by at most a factor 8.5.
+// The inverse functions are logarithms of 1 + t with t formed without cancellation, 1 + t carried
+// as an exact sum yh + yl (TwoSum) into the double logarithm's LA core with its low-part
+// correction (exp_log/dlog_core.h, ln_la2: below 1.5 double ulp, and relative near 1):
+//   Asinh: t = a + a^2 / (1 + sqrt(1 + a^2)) (a^2 cannot overflow for a float a);
+//   Acosh: d = a - 1 (exact), t = d + sqrt(d (2 + d)) (d (2 + d) exact: at most 49 bits);
+//   Atanh: t = 2a / (1 - a) (1 - a exact), the logarithm halved.
 // So every double result is within about 2^-42 relative of the exact value and the float result
 // is the correctly rounded one except within that distance of a midpoint between floats, and
 // then within 0.5 + 2^-18 ulp. Sinh and Cosh send |x| > 88 (and NaN, infinities) to the double
 // formula's per-element routine (e^88 is below the float and 2^t ranges; overflow is judged
-// there), Tanh sends NaN and infinities.
+// there); the others send what their double formulas' screens send (NaN, infinities, the poles
+// and arguments outside the domain). Arguments are clamped inside the domain first, so that the
+// lanes sent away raise no spurious flags on the packed path.
 #pragma once
 
+#include "vector_math/kernels/hyperbolic/acosh.h"
+#include "vector_math/kernels/hyperbolic/asinh.h"
+#include "vector_math/kernels/hyperbolic/atanh.h"
 #include "vector_math/kernels/hyperbolic/common.h"
 #include "vector_math/kernels/hyperbolic/cosh.h"
 #include "vector_math/kernels/hyperbolic/sinh.h"
@@ -63,6 +74,38 @@ struct PlainTanh {
   }
 };
 
+// ln(1 + t) for t >= 0 (two lanes): 1 + t = yh + yl exactly, then the LA logarithm of yh with
+// yl joining its reduced argument.
+QOR_SIMD_INLINE f64x2 log1p_plain(f64x2 t) {
+  f64x2 yh, yl;
+  two_sum(kc<1.0>(), t, yh, yl);
+  const exp_log::dlogk::Reduced4 q = exp_log::dlogk::reduce4(exp_log::dlogk::high_words(yh, yh));
+  // yl 2^-e (e the exponent of yh), times the row's reciprocal: the correction of u
+  const f64x2 inv = (kl<0x7FE0000000000000ll>() - (yh.bits() & kl<0x7FF0000000000000ll>())).as_f64();
+  const f64x2 du = (yl * inv) * exp_log::dlogk::load_r(q.o[0], q.o[1]);
+  return exp_log::dlogk::ln_la2(yh, q.k0, q.o[0], q.o[1], du);
+}
+
+struct PlainAsinh {
+  static QOR_SIMD_INLINE f64x2 half(f64x2 x) {
+    const f64x2 a = min(abs(x), kc<0x1.fffffep127>());
+    const f64x2 a2 = a * a;
+    return log1p_plain(a + a2 / (kc<1.0>() + roots::sqrt(kc<1.0>() + a2))) | sign_bits(x);
+  }
+};
+struct PlainAcosh {
+  static QOR_SIMD_INLINE f64x2 half(f64x2 x) {
+    const f64x2 d = max(min(x, kc<0x1.fffffep127>()) - kc<1.0>(), f64x2());
+    return log1p_plain(d + roots::sqrt(d * (kc<2.0>() + d)));
+  }
+};
+struct PlainAtanh {
+  static QOR_SIMD_INLINE f64x2 half(f64x2 x) {
+    const f64x2 a = min(abs(x), kc<0x1.fffffep-1>());
+    return (log1p_plain((a + a) / (kc<1.0>() - a)) * kc<0.5>()) | sign_bits(x);
+  }
+};
+
 // The plain formula on the packed path; the screen and per-element routine of SViaD (the double
 // formula, rounded once).
 template <class Plain, class D, class Screen>
@@ -72,6 +115,9 @@ struct SPlain : SViaD<D, Screen> {
 using SSinhPlain = SPlain<PlainSinh, DSinh, AbsAbove<0x42B00000>>;  // |x| > 88
 using SCoshPlain = SPlain<PlainCosh, DCosh, AbsAbove<0x42B00000>>;
 using STanhPlain = SPlain<PlainTanh, DTanh, NanOrInf>;
+using SAsinhPlain = SPlain<PlainAsinh, DAsinh, NanOrInf>;
+using SAcoshPlain = SPlain<PlainAcosh, DAcosh, OutsideClosedOpen<1.0f, INFINITY>>;
+using SAtanhPlain = SPlain<PlainAtanh, DAtanh, AbsAbove<0x3F7FFFFF>>;  // |x| >= 1, NaN
 
 }  // namespace
 }  // namespace qor::vm::hyperbolic
