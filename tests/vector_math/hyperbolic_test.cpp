@@ -95,4 +95,21 @@ TEST(Hyperbolic, SinglePrecisionFormulaSeams) {
   for (const char* f : {"Sinh", "Cosh", "Tanh"}) sweep_function<float>(f, in);
 }
 
+// The double LA/EP kernels of Sinh and Tanh switch from the Taylor series to the exponential at
+// 1, Tanh clamps at 22, and Sinh and Cosh hand |x| >= 709 to the per-element routine: the same
+// kind of interleaved runs across each seam.
+TEST(Hyperbolic, DoublePrecisionFormulaSeams) {
+  std::vector<double> in;
+  for (double seam : {1.0, 22.0, 709.0}) {
+    double lo = seam;
+    for (int i = 0; i < 20; ++i) lo = std::nextafter(lo, 0.0);
+    const std::vector<double> run = consecutive<double>(lo, 40);
+    for (size_t i = 0; i < run.size(); ++i) {
+      in.push_back(run[i]);
+      in.push_back(-run[run.size() - 1 - i]);
+    }
+  }
+  for (const char* f : {"Sinh", "Cosh", "Tanh"}) sweep_function<double>(f, in);
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 // Hyperbolic kernels on the SSSE3 path.
 #include "vector_math/frame/kernel_export.h"
 #include "vector_math/kernels/hyperbolic/cosh.h"
+#include "vector_math/kernels/hyperbolic/double_la.h"
 #include "vector_math/kernels/hyperbolic/sinh.h"
 #include "vector_math/kernels/hyperbolic/single_plain.h"
 #include "vector_math/kernels/hyperbolic/tanh.h"
@@ -14,4 +15,4 @@ QOR_FNX_KERNEL(sSinh, V8HAynn, SSinhPlain)
 QOR_FNX_KERNEL(sSinh, V8EPnnn, SSinhPlain)
 QOR_FNX_KERNEL(sTanh, V8LAynn, STanhPlain)
 QOR_FNX_KERNEL(sTanh, V8HAynn, STanhPlain)
-QOR_FNX_KERNEL(dCosh, V8LAynn, DCosh)
+QOR_FNX_KERNEL(dCosh, V8LAynn, DCoshLA)

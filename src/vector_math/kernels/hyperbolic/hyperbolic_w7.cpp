@@ -4,6 +4,7 @@
 #include "vector_math/kernels/hyperbolic/asinh.h"
 #include "vector_math/kernels/hyperbolic/atanh.h"
 #include "vector_math/kernels/hyperbolic/cosh.h"
+#include "vector_math/kernels/hyperbolic/double_la.h"
 #include "vector_math/kernels/hyperbolic/sinh.h"
 #include "vector_math/kernels/hyperbolic/single_plain.h"
 #include "vector_math/kernels/hyperbolic/tanh.h"
@@ -19,9 +20,9 @@ QOR_FNX_KERNEL(sAtanh, W7EPnnn, SAtanhPlain)
 QOR_FNX_KERNEL(sCosh, W7HAynn, SCoshPlain)
 QOR_FNX_KERNEL(sTanh, W7EPnnn, STanhPlain)
 QOR_FNX_KERNEL(dCosh, W7HAynn, DCosh)
-QOR_FNX_KERNEL(dSinh, W7LAynn, DSinh)
+QOR_FNX_KERNEL(dSinh, W7LAynn, DSinhLA)
 QOR_FNX_KERNEL(dSinh, W7HAynn, DSinh)
-QOR_FNX_KERNEL(dTanh, W7LAynn, DTanh)
+QOR_FNX_KERNEL(dTanh, W7LAynn, DTanhLA)
 QOR_FNX_KERNEL(dAcosh, W7LAynn, DAcosh)
 QOR_FNX_KERNEL(dAcosh, W7HAynn, DAcosh)
 QOR_FNX_KERNEL(dAcosh, W7EPnnn, DAcosh)

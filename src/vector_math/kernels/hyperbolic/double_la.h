@@ -1,0 +1,78 @@
+// Double-precision Sinh, Cosh and Tanh for the LA and EP slots: plain double arithmetic on the
+// LA exponential (exp_log/exp.h, DExpLACore: within about 1.3 ulp), with a = |x|:
+//   Sinh: a < 1: a + a^3 P(a^2), the Taylor series to a^21 / 21! (truncation below 2^-65
+//         relative); otherwise (E - 1/E) / 2 with E = e^a, which cancels by at most a factor
+//         1.31 there: within about 2.3 ulp.
+//   Cosh: (E + 1/E) / 2: within about 1.8 ulp.
+//   Tanh: a < 1: the double-double-free form of the HA kernel's small branch on that series,
+//         a + (t - s (c - 1) / c) with s = sinh a = a + t and c - 1 = s^2 / (1 + sqrt(1 + s^2))
+//         (cancels by a factor below 2); otherwise 1 - 2 / (E2 + 1) with E2 = e^(2 min(a, 22)),
+//         where 2 / (E2 + 1) is below a third of the result: within about 1.5 ulp.
+// The screens and per-element routines are the HA kernels' (|x| >= 709 for Sinh and Cosh, NaN
+// and infinities for Tanh), so overflow and the special values are handled as there.
+#pragma once
+
+#include "vector_math/kernels/exp_log/exp.h"
+#include "vector_math/kernels/hyperbolic/common.h"
+#include "vector_math/kernels/hyperbolic/cosh.h"
+#include "vector_math/kernels/hyperbolic/sinh.h"
+#include "vector_math/kernels/hyperbolic/tanh.h"
+
+namespace qor::vm::hyperbolic {
+// private to each code-path file that includes it (see kernel_frame.h)
+namespace {
+
+// sinh(a) - a for 0 <= a < 1: a^3 (1/3! + a^2/5! + ... + a^18/21!).
+QOR_SIMD_INLINE f64x2 sinh_tail1(f64x2 a) {
+  const f64x2 z = a * a;
+  const f64x2 z2 = z * z, z4 = z2 * z2;
+  const f64x2 p01 = kc<1.0 / 6>() + z * kc<1.0 / 120>();
+  const f64x2 p23 = kc<1.0 / 5040>() + z * kc<1.0 / 362880>();
+  const f64x2 p45 = kc<1.0 / 39916800>() + z * kc<1.0 / 6227020800>();
+  const f64x2 p67 = kc<1.0 / 1307674368000>() + z * kc<1.0 / 355687428096000>();
+  const f64x2 p89 = kc<1.0 / 121645100408832000>() + z * kc<1.0 / 51090942171709440000.0>();
+  const f64x2 p = (p01 + z2 * p23) + z4 * ((p45 + z2 * p67) + z4 * p89);
+  return (a * z) * p;
+}
+
+template <class HA>
+struct LAOf : HA {
+  static constexpr Scheme kScheme = Scheme::Recompute;
+};
+
+struct DSinhLA : LAOf<DSinh> {
+  static f64x2 packed(f64x2 x) {
+    const f64x2 a = abs(x);
+    const f64x2 e = exp_log::DExpLACore::eval(min(a, kc<709.0>()));
+    f64x2 r = (e - kc<1.0>() / e) * kc<0.5>();
+    const f64x2 small = cmp_lt(a, kc<1.0>());
+    if (mask(small)) r = select(small, a + sinh_tail1(a), r);  // the series only where a lane needs it
+    return r | sign_bits(x);
+  }
+};
+struct DCoshLA : LAOf<DCosh> {
+  static f64x2 packed(f64x2 x) {
+    const f64x2 e = exp_log::DExpLACore::eval(min(abs(x), kc<709.0>()));
+    return (e + kc<1.0>() / e) * kc<0.5>();
+  }
+};
+struct DTanhLA : LAOf<DTanh> {
+  static f64x2 packed(f64x2 x) {
+    const f64x2 a = abs(x);
+    const f64x2 e2 = exp_log::DExpLACore::eval(min(a, kc<22.0>()) * kc<2.0>());
+    f64x2 r = kc<1.0>() - kc<2.0>() / (e2 + kc<1.0>());
+    const f64x2 small = cmp_lt(a, kc<1.0>());
+    if (mask(small)) {  // the series only where a lane needs it
+      const f64x2 am = min(a, kc<1.0>());
+      const f64x2 t = sinh_tail1(am);
+      const f64x2 s = am + t;
+      const f64x2 s2 = s * s;
+      const f64x2 cm1 = s2 / (kc<1.0>() + roots::sqrt(kc<1.0>() + s2));
+      r = select(small, am + (t - s * cm1 / (kc<1.0>() + cm1)), r);
+    }
+    return r | sign_bits(x);
+  }
+};
+
+}  // namespace
+}  // namespace qor::vm::hyperbolic
