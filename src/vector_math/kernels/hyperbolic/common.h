@@ -76,6 +76,18 @@ QOR_SIMD_INLINE f64x2 ln_dd(f64x2 yh, f64x2 yl, f64x2 kadd = f64x2()) {
   return exp_log::dlogk::ln_ha2<true>(yh, q.k0 + kadd, q.o[0], q.o[1], du);
 }
 
+// ln(1 + t) for t >= 0 (two lanes): 1 + t = yh + yl exactly, then the LA logarithm of yh with
+// yl joining its reduced argument.
+QOR_SIMD_INLINE f64x2 log1p_plain(f64x2 t) {
+  f64x2 yh, yl;
+  two_sum(kc<1.0>(), t, yh, yl);
+  const exp_log::dlogk::Reduced4 q = exp_log::dlogk::reduce4(exp_log::dlogk::high_words(yh, yh));
+  // yl 2^-e (e the exponent of yh), times the row's reciprocal: the correction of u
+  const f64x2 inv = (kl<0x7FE0000000000000ll>() - (yh.bits() & kl<0x7FF0000000000000ll>())).as_f64();
+  const f64x2 du = (yl * inv) * exp_log::dlogk::load_r(q.o[0], q.o[1]);
+  return exp_log::dlogk::ln_la2(yh, q.k0, q.o[0], q.o[1], du);
+}
+
 // sqrt(bh + bl) = sh + sl for bh positive normal, |bl| small against bh.
 QOR_SIMD_INLINE void sqrt_dd(f64x2 bh, f64x2 bl, f64x2& sh, f64x2& sl) {
   sh = roots::sqrt(bh);

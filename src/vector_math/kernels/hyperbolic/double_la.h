@@ -1,4 +1,4 @@
-// Double-precision Sinh, Cosh and Tanh for the LA and EP slots: plain double arithmetic on the
+// Double-precision Sinh, Cosh, Tanh and Acosh for the LA and EP slots: plain double arithmetic on the
 // LA exponential (exp_log/exp.h, DExpLACore: within about 1.3 ulp), with a = |x|:
 //   Sinh: a < 1: a + a^3 P(a^2), the Taylor series to a^21 / 21! (truncation below 2^-65
 //         relative); otherwise (E - 1/E) / 2 with E = e^a, which cancels by at most a factor
@@ -8,11 +8,14 @@
 //         a + (t - s (c - 1) / c) with s = sinh a = a + t and c - 1 = s^2 / (1 + sqrt(1 + s^2))
 //         (cancels by a factor below 2); otherwise 1 - 2 / (E2 + 1) with E2 = e^(2 min(a, 22)),
 //         where 2 / (E2 + 1) is below a third of the result: within about 1.5 ulp.
+// Acosh: log1p(t) (common.h: 1 + t carried exactly into the logarithm's LA core) with d = x - 1
+//   and t = d + sqrt(d (2 + d)); from 2^28 on, ln(x) + ln 2: within about 2.1 ulp.
 // The screens and per-element routines are the HA kernels' (|x| >= 709 for Sinh and Cosh, NaN
 // and infinities for Tanh), so overflow and the special values are handled as there.
 #pragma once
 
 #include "vector_math/kernels/exp_log/exp.h"
+#include "vector_math/kernels/hyperbolic/acosh.h"
 #include "vector_math/kernels/hyperbolic/common.h"
 #include "vector_math/kernels/hyperbolic/cosh.h"
 #include "vector_math/kernels/hyperbolic/sinh.h"
@@ -71,6 +74,15 @@ struct DTanhLA : LAOf<DTanh> {
       r = select(small, am + (t - s * cm1 / (kc<1.0>() + cm1)), r);
     }
     return r | sign_bits(x);
+  }
+};
+
+struct DAcoshLA : LAOf<DAcosh> {
+  static f64x2 packed(f64x2 x) {
+    const f64x2 huge = cmp_le(kc<0x1p28>(), x);
+    const f64x2 d = max(min(x, kc<0x1p28>()) - kc<1.0>(), f64x2());  // flagged lanes below 1: 0
+    const f64x2 t = select(huge, x - kc<1.0>(), d + roots::sqrt(d * (kc<2.0>() + d)));
+    return log1p_plain(t) + (huge & kc<0.6931471805599453>());
   }
 };
 

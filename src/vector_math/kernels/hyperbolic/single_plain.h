@@ -74,18 +74,6 @@ struct PlainTanh {
   }
 };
 
-// ln(1 + t) for t >= 0 (two lanes): 1 + t = yh + yl exactly, then the LA logarithm of yh with
-// yl joining its reduced argument.
-QOR_SIMD_INLINE f64x2 log1p_plain(f64x2 t) {
-  f64x2 yh, yl;
-  two_sum(kc<1.0>(), t, yh, yl);
-  const exp_log::dlogk::Reduced4 q = exp_log::dlogk::reduce4(exp_log::dlogk::high_words(yh, yh));
-  // yl 2^-e (e the exponent of yh), times the row's reciprocal: the correction of u
-  const f64x2 inv = (kl<0x7FE0000000000000ll>() - (yh.bits() & kl<0x7FF0000000000000ll>())).as_f64();
-  const f64x2 du = (yl * inv) * exp_log::dlogk::load_r(q.o[0], q.o[1]);
-  return exp_log::dlogk::ln_la2(yh, q.k0, q.o[0], q.o[1], du);
-}
-
 struct PlainAsinh {
   static QOR_SIMD_INLINE f64x2 half(f64x2 x) {
     const f64x2 a = min(abs(x), kc<0x1.fffffep127>());
