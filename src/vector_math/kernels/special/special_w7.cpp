@@ -5,11 +5,13 @@
 #include "vector_math/kernels/special/expint.h"
 
 using namespace qor::vm::special;
+using DErfcHA = Erfc<double, true>;
 
 QOR_FNX_KERNEL(sErfc, W7LAynn, Erfc<float>)
 QOR_FNX_KERNEL(sErfc, W7HAynn, Erfc<float>)
 QOR_FNX_KERNEL(sErfc, W7EPnnn, Erfc<float>)
-QOR_FNX_KERNEL(dErfc, W7HAynn, Erfc<double>)
+QOR_FNX_KERNEL(dErfc, W7LAynn, Erfc<double>)
+QOR_FNX_KERNEL(dErfc, W7HAynn, DErfcHA)
 QOR_FNX_KERNEL(sCdfNorm, W7EPnnn, CdfNorm<float>)
 QOR_FNX_KERNEL(dCdfNorm, W7LAynn, CdfNorm<double>)
 QOR_FNX_KERNEL(sErfInv, W7LAynn, SErfInv)
