@@ -81,9 +81,9 @@ QOR_SIMD_INLINE void erf_cols(uint32_t o0, uint32_t o1, f64x2& p, f64x2& q) {
   p = _mm_unpacklo_pd(e0, e1);
   q = _mm_unpackhi_pd(e0, e1);
 }
-// S = T_1 + ... + T_N (see the head of this file).
+// T_2 + ... + T_N (see the head of this file); S = d + that.
 template <int N>
-QOR_SIMD_INLINE f64x2 erf_series(f64x2 r, f64x2 d) {
+QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d) {
   const auto& c = opaque(kErfSeries);
   const f64x2 u = (r + r) * d, v = (d + d) * d;
   f64x2 tp = d, tc = (u * d) * kc<-0.5>();
@@ -95,7 +95,21 @@ QOR_SIMD_INLINE f64x2 erf_series(f64x2 r, f64x2 d) {
     tp = tc;
     tc = tn;
   }
-  return d + tail;
+  return tail;
+}
+// 9 terms where every lane has a < 6, else 13.
+QOR_SIMD_INLINE f64x2 erf_tail_any(f64x2 a, f64x2 r, f64x2 d) {
+  return mask(cmp_lt(a, kc<6.0>())) == 3 ? erf_tail<9>(r, d) : erf_tail<13>(r, d);
+}
+
+// Dekker's product: p + e = a b exactly (Veltkamp's splits; no overflow for |a|, |b| < 2^995).
+QOR_SIMD_INLINE f64x2 two_prod(f64x2 a, f64x2 b, f64x2& e) {
+  const f64x2 k = kc<134217729.0>();
+  const f64x2 ga = a * k, ah = ga - (ga - a), al = a - ah;
+  const f64x2 gb = b * k, bh = gb - (gb - b), bl = b - bh;
+  const f64x2 p = a * b;
+  e = (((ah * bh - p) + ah * bl) + al * bh) + al * bl;
+  return p;
 }
 
 // Single precision on one pair of widened lanes: kind 0 erf x, 1 erfc x, 2 Phi(x).
@@ -107,7 +121,7 @@ QOR_SIMD_INLINE f64x2 s_erf_pair(f64x2 x) {
   uint32_t o0, o1;
   const f64x2 d = erf_grid(a, r, o0, o1);
   erf_cols<0>(o0, o1, ch, dl);
-  const f64x2 p = dl * erf_series<6>(r, d);
+  const f64x2 p = dl * (d + erf_tail<6>(r, d));
   if constexpr (kKind == 0) return ((kc<1.0>() - ch) + p) | sign_bits(x);
   const f64x2 y = select(cmp_lt(x, f64x2()), (kc<2.0>() - ch) + p, ch - p);
   return kKind == 2 ? y * kc<0.5>() : y;
@@ -117,67 +131,118 @@ QOR_SIMD_INLINE f32x4 s_erf_packed(f32x4 x) {
   return narrow(s_erf_pair<kKind>(widen_lo(x)), s_erf_pair<kKind>(widen_hi(x)));
 }
 
-// Double precision erfc(+-a) for 0 <= a <= 26.05, d = a - r plus a small correction (CdfNorm),
-// neg the lanes whose argument is -a.
-QOR_SIMD_INLINE f64x2 d_erfc_core(f64x2 a, f64x2 d, f64x2 r, uint32_t o0, uint32_t o1, f64x2 neg) {
+// Double precision. The row's columns for the lanes: C_hi, D, C_lo, E_lo (and D_lo for HA).
+struct ErfRowD {
   f64x2 ch, dl, cl, el;
-  erf_cols<0>(o0, o1, ch, dl);
-  erf_cols<2>(o0, o1, cl, el);
-  const f64x2 s = mask(cmp_lt(a, kc<6.0>())) == 3 ? erf_series<9>(r, d) : erf_series<13>(r, d);
-  const f64x2 p = dl * s;
-  const f64x2 pos = ch + (cl - p);
-  const f64x2 eh = kc<1.0>() - ch, one = kc<1.0>();
-  const f64x2 sum = one + eh, err = (one - sum) + eh;
-  return select(neg, sum + (err + (el + p)), pos);
+};
+QOR_SIMD_INLINE ErfRowD erf_row_d(uint32_t o0, uint32_t o1) {
+  ErfRowD w;
+  erf_cols<0>(o0, o1, w.ch, w.dl);
+  erf_cols<2>(o0, o1, w.cl, w.el);
+  return w;
+}
+// D_lo of the lanes (row offsets o0, o1 of 32-byte rows: D_lo at a quarter of them).
+QOR_SIMD_INLINE f64x2 erf_dlo(uint32_t o0, uint32_t o1) {
+  const char* base = reinterpret_cast<const char*>(kErfDlo);
+  return _mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(base + (o0 >> 2))),
+                      reinterpret_cast<const double*>(base + (o1 >> 2)));
+}
+
+// The slope term D S = ph + pl for d = dh + dl (dh exact, dl a small correction): LA/EP one
+// product (pl = 0); HA D dh exactly (Dekker) and the rest, D_lo dh + D (dl + tail), in pl.
+template <bool kHA>
+QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const ErfRowD& w, uint32_t o0,
+                                     uint32_t o1, f64x2& pl) {
+  const f64x2 d = dh + dl;
+  const f64x2 tail = erf_tail_any(a, r, d);
+  if constexpr (!kHA) {
+    pl = f64x2();
+    return w.dl * (d + tail);
+  } else {
+    const f64x2 ph = two_prod(w.dl, dh, pl);
+    pl = pl + (erf_dlo(o0, o1) * dh + w.dl * (dl + tail));
+    return ph;
+  }
+}
+
+// erfc(+-a) for 0 <= a <= 26.05 (neg: the lanes whose argument is -a) from the slope term:
+//   erfc a = C_hi + C_lo - (ph + pl)            (C_hi - ph with its rounding error, Fast2Sum);
+//   erfc -a = 1 + RN(1 - C_hi) + E_lo + ph + pl (the two leading sums with their errors).
+QOR_SIMD_INLINE f64x2 d_erfc_combine(const ErfRowD& w, f64x2 ph, f64x2 pl, f64x2 neg) {
+  const f64x2 one = kc<1.0>();
+  const f64x2 s = w.ch - ph;
+  const f64x2 pos = s + ((((w.ch - s) - ph) + w.cl) - pl);
+  const f64x2 eh = one - w.ch;
+  const f64x2 s1 = one + eh, e1 = (one - s1) + eh;
+  const f64x2 s2 = s1 + ph, e2 = (s1 - s2) + ph;
+  return select(neg, s2 + ((e1 + e2) + (w.el + pl)), pos);
 }
 
 // Double precision erf x.
+template <bool kHA>
 QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
   const f64x2 a = min(abs(x), kc<6.0>()), sgn = sign_bits(x);
   const f64x2 small = cmp_lt(a, kc<0.25>());
   const int m = mask(small);
   f64x2 ys;
-  if (m != 0) {  // x + x q(x^2)
+  if (m != 0) {  // a + a q(a^2) = a + a (c_hi + (c_lo + a^2 (a_1 + ...)))
     const f64x2 z = a * a;
     f64x2 q = f64x2::splat(kErfSmall[9]);
-    for (int n = 8; n >= 0; --n) q = q * z + f64x2::splat(kErfSmall[n]);
-    ys = a + a * q;
+    for (int n = 8; n >= 1; --n) q = q * z + f64x2::splat(kErfSmall[n]);
+    const f64x2 ql = q * z + f64x2::splat(kErfSmall[14]);
+    if constexpr (kHA) {  // a c_hi exactly (Dekker), a + its high part with its error (Fast2Sum)
+      f64x2 bl;
+      const f64x2 bh = two_prod(a, f64x2::splat(kErfSmall[0]), bl);
+      const f64x2 s = a + bh;
+      ys = s + (((a - s) + bh) + (bl + a * ql));
+    } else {
+      ys = a + (a * f64x2::splat(kErfSmall[0]) + a * ql);
+    }
     if (m == 3) return ys | sgn;
   }
-  f64x2 r, ch, dl, cl, el;
+  f64x2 r;
   uint32_t o0, o1;
   const f64x2 d = erf_grid(a, r, o0, o1);
-  erf_cols<0>(o0, o1, ch, dl);
-  erf_cols<2>(o0, o1, cl, el);
-  const f64x2 p = dl * erf_series<9>(r, d);
-  f64x2 y = (kc<1.0>() - ch) + (el + p);
+  const ErfRowD w = erf_row_d(o0, o1);
+  f64x2 pl;
+  const f64x2 ph = erf_slope_term<kHA>(a, r, d, f64x2(), w, o0, o1, pl);
+  // erf a = RN(1 - C_hi) + E_lo + ph + pl (E >= 0.27 against |ph| < 0.005: Fast2Sum)
+  const f64x2 eh = kc<1.0>() - w.ch, s = eh + ph;
+  f64x2 y = s + (((eh - s) + ph) + (w.el + pl));
   if (m != 0) y = select(small, ys, y);
   return y | sgn;
 }
 
 // Double precision erfc x for x <= 26.05.
+template <bool kHA>
 QOR_SIMD_INLINE f64x2 d_erfc_packed(f64x2 x) {
   const f64x2 a = min(abs(x), kc<26.0>());
   f64x2 r;
   uint32_t o0, o1;
   const f64x2 d = erf_grid(a, r, o0, o1);
-  return d_erfc_core(a, d, r, o0, o1, cmp_lt(x, f64x2()));
+  const ErfRowD w = erf_row_d(o0, o1);
+  f64x2 pl;
+  const f64x2 ph = erf_slope_term<kHA>(a, r, d, f64x2(), w, o0, o1, pl);
+  return d_erfc_combine(w, ph, pl, cmp_lt(x, f64x2()));
 }
 
-// Double precision Phi(x) for x >= -36.8: t = -x/sqrt 2 = th + tl (Dekker's product; 1/sqrt 2 =
-// c + c2, c split into 26-bit halves ch + cl), tl joined to d with the sign of th.
+// Double precision Phi(x) for x >= -36.8: t = -x/sqrt 2 = th + tl (Dekker's product with
+// 1/sqrt 2 = c + c2), tl joined to d with the sign of th.
+template <bool kHA>
 QOR_SIMD_INLINE f64x2 d_cdfnorm_packed(f64x2 x) {
   const f64x2 v = max(f64x2() - x, kc<-36.8>());
-  const f64x2 th = v * kc<0x1.6a09e667f3bcdp-1>();
-  const f64x2 g = v * kc<134217729.0>();
-  const f64x2 vh = g - (g - v), vl = v - vh;
-  const f64x2 ch = kc<0x1.6a09e68p-1>(), cl = kc<-0x1.80c433p-29>();
-  const f64x2 tl = ((((vh * ch - th) + vh * cl) + vl * ch) + vl * cl) + v * kc<-0x1.bdd3413b26456p-55>();
-  const f64x2 a = abs(th), sgn = sign_bits(th);
+  f64x2 e;
+  const f64x2 th = two_prod(v, kc<0x1.6a09e667f3bcdp-1>(), e);
+  const f64x2 tl = e + v * kc<-0x1.bdd3413b26456p-55>();
+  const f64x2 a = abs(th);
   f64x2 r;
   uint32_t o0, o1;
-  const f64x2 d = erf_grid(a, r, o0, o1) + f64x2(_mm_xor_pd(tl.v, sgn.v));
-  return d_erfc_core(a, d, r, o0, o1, cmp_lt(th, f64x2())) * kc<0.5>();
+  const f64x2 dh = erf_grid(a, r, o0, o1);
+  const f64x2 dl = _mm_xor_pd(tl.v, sign_bits(th).v);
+  const ErfRowD w = erf_row_d(o0, o1);
+  f64x2 pl;
+  const f64x2 ph = erf_slope_term<kHA>(a, r, dh, dl, w, o0, o1, pl);
+  return d_erfc_combine(w, ph, pl, cmp_lt(th, f64x2())) * kc<0.5>();
 }
 
 // Lanes outside tiny <= |x| <= max (NaN included).
@@ -196,8 +261,7 @@ struct Erf : FamilyBase<T> {
   static constexpr Scheme kScheme = Scheme::Recompute;
   static V packed(V x) {
     if constexpr (std::is_same_v<T, float>) return s_erf_packed<0>(x);
-    else if constexpr (kHA) return each_lane<T, Erf>(x);
-    else return d_erf_packed(x);
+    else return d_erf_packed<kHA>(x);
   }
   static int screen(V x) { return erf_screen<T>(x); }
   static int element(const T* px, T* r) {
@@ -226,8 +290,7 @@ struct Erfc : FamilyBase<T> {
   static constexpr Scheme kScheme = Scheme::Recompute;
   static V packed(V x) {
     if constexpr (std::is_same_v<T, float>) return s_erf_packed<1>(x);
-    else if constexpr (kHA) return each_lane<T, Erfc>(x);
-    else return d_erfc_packed(x);
+    else return d_erfc_packed<kHA>(x);
   }
   static int screen(V x) { return Range<T>::outside(x, -std::numeric_limits<T>::max(), ErfcLimits<T>::kErfcUnder); }
   static int element(const T* px, T* r) {
@@ -261,8 +324,7 @@ struct CdfNorm : FamilyBase<T> {
   static constexpr Scheme kScheme = Scheme::Recompute;
   static V packed(V x) {
     if constexpr (std::is_same_v<T, float>) return s_erf_packed<2>(x);
-    else if constexpr (kHA) return each_lane<T, CdfNorm>(x);
-    else return d_cdfnorm_packed(x);
+    else return d_cdfnorm_packed<kHA>(x);
   }
   static int screen(V x) { return Range<T>::outside(x, ErfcLimits<T>::kCdfUnder, std::numeric_limits<T>::max()); }
   static int element(const T* px, T* r) {
