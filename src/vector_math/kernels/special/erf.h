@@ -20,7 +20,7 @@
 //     T_1 = d,  T_2 = -r d^2,  T_{n+1} = -u T_n / (n+1) - (n-1) v T_{n-1} / (n (n+1)),
 //     u = 2rd, v = 2d^2.
 // Relative to erfc(r + d), which is about D / (2r) for large r, T_n is about (2rd)^n / n!; so the
-// series needs 6 terms for 2^-38 in single precision (a <= 9.25, 2rd <= 0.073), and in double 9
+// series needs 6 terms for 2^-37 in single precision (a <= 10.1, 2rd <= 0.079), and in double 9
 // terms where every lane has a < 6 and 13 up to a = 26 (2rd <= 0.21), each below 2^-58. Nothing
 // cancels: |D S| stays below 0.21 of erfc(r + d) and below half of erf(r + d). Then
 //     erfc(a)  = C_hi + (C_lo - D S),      erf(a) = RN(1 - C_hi) + (E_lo + D S),
@@ -34,7 +34,11 @@
 // Screens: NaNs, infinities, |x| < 2^-100 (single) / 2^-1000 (double) for Erf, and the ranges
 // where results leave the normal range (Erfc x > 9.19 / 26, CdfNorm x < -12.99 / -36.75; in
 // double the packed range stops a little short of the underflow threshold, so that D S stays
-// normal) go to the per-element routines of common.h (x87 extended precision, rounded once).
+// normal) go to the per-element routines: those of common.h (x87 extended precision, rounded
+// once), except single-precision Erfc and CdfNorm, whose packed formula (clamped at a = 10.1,
+// where erfc already rounds to 0) also serves their per-element routines.
+// The scheme is Patch: the packed formula runs on every lane (its clamps keep NaNs, infinities
+// and huge arguments inside the table) and only the flagged lanes are recomputed.
 #pragma once
 
 #include <type_traits>
@@ -116,7 +120,7 @@ QOR_SIMD_INLINE f64x2 two_prod(f64x2 a, f64x2 b, f64x2& e) {
 template <int kKind>
 QOR_SIMD_INLINE f64x2 s_erf_pair(f64x2 x) {
   if constexpr (kKind == 2) x = x * kc<-0x1.6a09e667f3bcdp-1>();
-  const f64x2 a = min(abs(x), kKind == 0 ? kc<6.0>() : kc<9.25>());
+  const f64x2 a = min(abs(x), kKind == 0 ? kc<6.0>() : kc<10.1>());
   f64x2 r, ch, dl;
   uint32_t o0, o1;
   const f64x2 d = erf_grid(a, r, o0, o1);
@@ -125,6 +129,13 @@ QOR_SIMD_INLINE f64x2 s_erf_pair(f64x2 x) {
   if constexpr (kKind == 0) return ((kc<1.0>() - ch) + p) | sign_bits(x);
   const f64x2 y = select(cmp_lt(x, f64x2()), (kc<2.0>() - ch) + p, ch - p);
   return kKind == 2 ? y * kc<0.5>() : y;
+}
+// One finite float by the same formula (the per-element routines of single-precision Erfc and
+// CdfNorm: the formula holds on the whole finite range, its result below the normal range rounded
+// once by the narrowing).
+template <int kKind>
+inline float s_erf_one(double x) {
+  return static_cast<float>(lane0(s_erf_pair<kKind>(f64x2::splat(x))));
 }
 template <int kKind>
 QOR_SIMD_INLINE f32x4 s_erf_packed(f32x4 x) {
@@ -230,7 +241,7 @@ QOR_SIMD_INLINE f64x2 d_erfc_packed(f64x2 x) {
 // 1/sqrt 2 = c + c2), tl joined to d with the sign of th.
 template <bool kHA>
 QOR_SIMD_INLINE f64x2 d_cdfnorm_packed(f64x2 x) {
-  const f64x2 v = max(f64x2() - x, kc<-36.8>());
+  const f64x2 v = min(max(f64x2() - x, kc<-36.8>()), kc<36.8>());  // NaN: -36.8
   f64x2 e;
   const f64x2 th = two_prod(v, kc<0x1.6a09e667f3bcdp-1>(), e);
   const f64x2 tl = e + v * kc<-0x1.bdd3413b26456p-55>();
@@ -258,7 +269,7 @@ inline int erf_screen(typename VecOf<T>::type x) {
 template <class T, bool kHA = false>
 struct Erf : FamilyBase<T> {
   using V = typename VecOf<T>::type;
-  static constexpr Scheme kScheme = Scheme::Recompute;
+  static constexpr Scheme kScheme = Scheme::Patch;
   static V packed(V x) {
     if constexpr (std::is_same_v<T, float>) return s_erf_packed<0>(x);
     else return d_erf_packed<kHA>(x);
@@ -287,7 +298,7 @@ struct ErfcLimits<double> {
 template <class T, bool kHA = false>
 struct Erfc : FamilyBase<T> {
   using V = typename VecOf<T>::type;
-  static constexpr Scheme kScheme = Scheme::Recompute;
+  static constexpr Scheme kScheme = Scheme::Patch;
   static V packed(V x) {
     if constexpr (std::is_same_v<T, float>) return s_erf_packed<1>(x);
     else return d_erfc_packed<kHA>(x);
@@ -298,7 +309,7 @@ struct Erfc : FamilyBase<T> {
     if (std::isnan(x)) *r = x + x;
     else if (std::isinf(x)) *r = x > 0 ? T(0) : T(2);
     else {
-      *r = static_cast<T>(erfc_ld(x));
+      *r = std::is_same_v<T, float> ? s_erf_one<1>(x) : static_cast<T>(erfc_ld(x));
       return underflow_status(*r);
     }
     return kOk;
@@ -321,7 +332,7 @@ inline LD cdfnorm_ld(LD x) {
 template <class T, bool kHA = false>
 struct CdfNorm : FamilyBase<T> {
   using V = typename VecOf<T>::type;
-  static constexpr Scheme kScheme = Scheme::Recompute;
+  static constexpr Scheme kScheme = Scheme::Patch;
   static V packed(V x) {
     if constexpr (std::is_same_v<T, float>) return s_erf_packed<2>(x);
     else return d_cdfnorm_packed<kHA>(x);
@@ -332,7 +343,7 @@ struct CdfNorm : FamilyBase<T> {
     if (std::isnan(x)) *r = x + x;
     else if (std::isinf(x)) *r = x > 0 ? T(1) : T(0);
     else {
-      *r = static_cast<T>(cdfnorm_ld(x));
+      *r = std::is_same_v<T, float> ? s_erf_one<2>(x) : static_cast<T>(cdfnorm_ld(x));
       return underflow_status(*r);
     }
     return kOk;
