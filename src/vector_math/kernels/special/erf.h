@@ -101,9 +101,15 @@ QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d) {
   }
   return tail;
 }
-// 9 terms where every lane has a < 6, else 13.
+// The slots' formulas differ only in the number of terms and, in double HA, the two-part slope
+// term: single precision HA 6 terms (2^-37), LA 4 (2^-25), EP 2 (2^-13); double precision where
+// every lane has a < 6 / otherwise HA 9 / 13 terms (2^-62), LA 8 / 11 (2^-56), EP 4 / 7 (2^-29).
+inline constexpr int kErfLA = 0, kErfHA = 1, kErfEP = 2;
+template <int kSlot>
 QOR_SIMD_INLINE f64x2 erf_tail_any(f64x2 a, f64x2 r, f64x2 d) {
-  return mask(cmp_lt(a, kc<6.0>())) == 3 ? erf_tail<9>(r, d) : erf_tail<13>(r, d);
+  constexpr int kNear = kSlot == kErfHA ? 9 : kSlot == kErfLA ? 8 : 4;
+  constexpr int kFar = kSlot == kErfHA ? 13 : kSlot == kErfLA ? 11 : 7;
+  return mask(cmp_lt(a, kc<6.0>())) == 3 ? erf_tail<kNear>(r, d) : erf_tail<kFar>(r, d);
 }
 
 // Dekker's product: p + e = a b exactly (Veltkamp's splits; no overflow for |a|, |b| < 2^995).
@@ -117,15 +123,16 @@ QOR_SIMD_INLINE f64x2 two_prod(f64x2 a, f64x2 b, f64x2& e) {
 }
 
 // Single precision on one pair of widened lanes: kind 0 erf x, 1 erfc x, 2 Phi(x).
-template <int kKind>
+template <int kKind, int kSlot>
 QOR_SIMD_INLINE f64x2 s_erf_pair(f64x2 x) {
+  constexpr int kTerms = kSlot == kErfHA ? 6 : kSlot == kErfLA ? 4 : 2;
   if constexpr (kKind == 2) x = x * kc<-0x1.6a09e667f3bcdp-1>();
   const f64x2 a = min(abs(x), kKind == 0 ? kc<6.0>() : kc<10.1>());
   f64x2 r, ch, dl;
   uint32_t o0, o1;
   const f64x2 d = erf_grid(a, r, o0, o1);
   erf_cols<0>(o0, o1, ch, dl);
-  const f64x2 p = dl * (d + erf_tail<6>(r, d));
+  const f64x2 p = dl * (d + erf_tail<kTerms>(r, d));
   if constexpr (kKind == 0) return ((kc<1.0>() - ch) + p) | sign_bits(x);
   const f64x2 y = select(cmp_lt(x, f64x2()), (kc<2.0>() - ch) + p, ch - p);
   return kKind == 2 ? y * kc<0.5>() : y;
@@ -135,11 +142,11 @@ QOR_SIMD_INLINE f64x2 s_erf_pair(f64x2 x) {
 // once by the narrowing).
 template <int kKind>
 inline float s_erf_one(double x) {
-  return static_cast<float>(lane0(s_erf_pair<kKind>(f64x2::splat(x))));
+  return static_cast<float>(lane0(s_erf_pair<kKind, kErfHA>(f64x2::splat(x))));
 }
-template <int kKind>
+template <int kKind, int kSlot>
 QOR_SIMD_INLINE f32x4 s_erf_packed(f32x4 x) {
-  return narrow(s_erf_pair<kKind>(widen_lo(x)), s_erf_pair<kKind>(widen_hi(x)));
+  return narrow(s_erf_pair<kKind, kSlot>(widen_lo(x)), s_erf_pair<kKind, kSlot>(widen_hi(x)));
 }
 
 // Double precision. The row's columns for the lanes: C_hi, D, C_lo, E_lo (and D_lo for HA).
@@ -161,12 +168,12 @@ QOR_SIMD_INLINE f64x2 erf_dlo(uint32_t o0, uint32_t o1) {
 
 // The slope term D S = ph + pl for d = dh + dl (dh exact, dl a small correction): LA/EP one
 // product (pl = 0); HA D dh exactly (Dekker) and the rest, D_lo dh + D (dl + tail), in pl.
-template <bool kHA>
+template <int kSlot>
 QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const ErfRowD& w, uint32_t o0,
                                      uint32_t o1, f64x2& pl) {
   const f64x2 d = dh + dl;
-  const f64x2 tail = erf_tail_any(a, r, d);
-  if constexpr (!kHA) {
+  const f64x2 tail = erf_tail_any<kSlot>(a, r, d);
+  if constexpr (kSlot != kErfHA) {
     pl = f64x2();
     return w.dl * (d + tail);
   } else {
@@ -190,7 +197,7 @@ QOR_SIMD_INLINE f64x2 d_erfc_combine(const ErfRowD& w, f64x2 ph, f64x2 pl, f64x2
 }
 
 // Double precision erf x.
-template <bool kHA>
+template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
   const f64x2 a = min(abs(x), kc<6.0>()), sgn = sign_bits(x);
   const f64x2 small = cmp_lt(a, kc<0.25>());
@@ -201,7 +208,7 @@ QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
     f64x2 q = f64x2::splat(kErfSmall[9]);
     for (int n = 8; n >= 1; --n) q = q * z + f64x2::splat(kErfSmall[n]);
     const f64x2 ql = q * z + f64x2::splat(kErfSmall[14]);
-    if constexpr (kHA) {  // a c_hi exactly (Dekker), a + its high part with its error (Fast2Sum)
+    if constexpr (kSlot == kErfHA) {  // a c_hi exactly (Dekker), a + its high part with its error (Fast2Sum)
       f64x2 bl;
       const f64x2 bh = two_prod(a, f64x2::splat(kErfSmall[0]), bl);
       const f64x2 s = a + bh;
@@ -216,7 +223,7 @@ QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
   const f64x2 d = erf_grid(a, r, o0, o1);
   const ErfRowD w = erf_row_d(o0, o1);
   f64x2 pl;
-  const f64x2 ph = erf_slope_term<kHA>(a, r, d, f64x2(), w, o0, o1, pl);
+  const f64x2 ph = erf_slope_term<kSlot>(a, r, d, f64x2(), w, o0, o1, pl);
   // erf a = RN(1 - C_hi) + E_lo + ph + pl (E >= 0.27 against |ph| < 0.005: Fast2Sum)
   const f64x2 eh = kc<1.0>() - w.ch, s = eh + ph;
   f64x2 y = s + (((eh - s) + ph) + (w.el + pl));
@@ -225,7 +232,7 @@ QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
 }
 
 // Double precision erfc x for x <= 26.05.
-template <bool kHA>
+template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_erfc_packed(f64x2 x) {
   const f64x2 a = min(abs(x), kc<26.0>());
   f64x2 r;
@@ -233,13 +240,13 @@ QOR_SIMD_INLINE f64x2 d_erfc_packed(f64x2 x) {
   const f64x2 d = erf_grid(a, r, o0, o1);
   const ErfRowD w = erf_row_d(o0, o1);
   f64x2 pl;
-  const f64x2 ph = erf_slope_term<kHA>(a, r, d, f64x2(), w, o0, o1, pl);
+  const f64x2 ph = erf_slope_term<kSlot>(a, r, d, f64x2(), w, o0, o1, pl);
   return d_erfc_combine(w, ph, pl, cmp_lt(x, f64x2()));
 }
 
 // Double precision Phi(x) for x >= -36.8: t = -x/sqrt 2 = th + tl (Dekker's product with
 // 1/sqrt 2 = c + c2), tl joined to d with the sign of th.
-template <bool kHA>
+template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_cdfnorm_packed(f64x2 x) {
   const f64x2 v = min(max(f64x2() - x, kc<-36.8>()), kc<36.8>());  // NaN: -36.8
   f64x2 e;
@@ -252,7 +259,7 @@ QOR_SIMD_INLINE f64x2 d_cdfnorm_packed(f64x2 x) {
   const f64x2 dl = _mm_xor_pd(tl.v, sign_bits(th).v);
   const ErfRowD w = erf_row_d(o0, o1);
   f64x2 pl;
-  const f64x2 ph = erf_slope_term<kHA>(a, r, dh, dl, w, o0, o1, pl);
+  const f64x2 ph = erf_slope_term<kSlot>(a, r, dh, dl, w, o0, o1, pl);
   return d_erfc_combine(w, ph, pl, cmp_lt(th, f64x2())) * kc<0.5>();
 }
 
@@ -266,13 +273,13 @@ inline int erf_screen(typename VecOf<T>::type x) {
          (16 / static_cast<int>(sizeof(T)) == 4 ? 0xF : 0x3);
 }
 
-template <class T, bool kHA = false>
+template <class T, int kSlot = kErfLA>
 struct Erf : FamilyBase<T> {
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Patch;
   static V packed(V x) {
-    if constexpr (std::is_same_v<T, float>) return s_erf_packed<0>(x);
-    else return d_erf_packed<kHA>(x);
+    if constexpr (std::is_same_v<T, float>) return s_erf_packed<0, kSlot>(x);
+    else return d_erf_packed<kSlot>(x);
   }
   static int screen(V x) { return erf_screen<T>(x); }
   static int element(const T* px, T* r) {
@@ -295,13 +302,13 @@ struct ErfcLimits<double> {
   static constexpr double kErfcUnder = 26.0, kCdfUnder = -36.75;  // the packed range's ends
 };
 
-template <class T, bool kHA = false>
+template <class T, int kSlot = kErfLA>
 struct Erfc : FamilyBase<T> {
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Patch;
   static V packed(V x) {
-    if constexpr (std::is_same_v<T, float>) return s_erf_packed<1>(x);
-    else return d_erfc_packed<kHA>(x);
+    if constexpr (std::is_same_v<T, float>) return s_erf_packed<1, kSlot>(x);
+    else return d_erfc_packed<kSlot>(x);
   }
   static int screen(V x) { return Range<T>::outside(x, -std::numeric_limits<T>::max(), ErfcLimits<T>::kErfcUnder); }
   static int element(const T* px, T* r) {
@@ -329,13 +336,13 @@ inline LD cdfnorm_ld(LD x) {
   return (erfc_ld(th) - tl * erf_slope(th)) * 0.5L;
 }
 
-template <class T, bool kHA = false>
+template <class T, int kSlot = kErfLA>
 struct CdfNorm : FamilyBase<T> {
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Patch;
   static V packed(V x) {
-    if constexpr (std::is_same_v<T, float>) return s_erf_packed<2>(x);
-    else return d_cdfnorm_packed<kHA>(x);
+    if constexpr (std::is_same_v<T, float>) return s_erf_packed<2, kSlot>(x);
+    else return d_cdfnorm_packed<kSlot>(x);
   }
   static int screen(V x) { return Range<T>::outside(x, ErfcLimits<T>::kCdfUnder, std::numeric_limits<T>::max()); }
   static int element(const T* px, T* r) {
