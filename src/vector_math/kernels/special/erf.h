@@ -183,6 +183,17 @@ QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const
   }
 }
 
+// The row of a's grid point and the slope term ph + pl there, d = (a - r) + dl.
+template <int kSlot>
+QOR_SIMD_INLINE ErfRowD erf_at(f64x2 a, f64x2 dl, f64x2& ph, f64x2& pl) {
+  f64x2 r;
+  uint32_t o0, o1;
+  const f64x2 dh = erf_grid(a, r, o0, o1);
+  const ErfRowD w = erf_row_d(o0, o1);
+  ph = erf_slope_term<kSlot>(a, r, dh, dl, w, o0, o1, pl);
+  return w;
+}
+
 // erfc(+-a) for 0 <= a <= 26.05 (neg: the lanes whose argument is -a) from the slope term:
 //   erfc a = C_hi + C_lo - (ph + pl)            (C_hi - ph with its rounding error, Fast2Sum);
 //   erfc -a = 1 + RN(1 - C_hi) + E_lo + ph + pl (the two leading sums with their errors).
@@ -218,12 +229,8 @@ QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
     }
     if (m == 3) return ys | sgn;
   }
-  f64x2 r;
-  uint32_t o0, o1;
-  const f64x2 d = erf_grid(a, r, o0, o1);
-  const ErfRowD w = erf_row_d(o0, o1);
-  f64x2 pl;
-  const f64x2 ph = erf_slope_term<kSlot>(a, r, d, f64x2(), w, o0, o1, pl);
+  f64x2 ph, pl;
+  const ErfRowD w = erf_at<kSlot>(a, f64x2(), ph, pl);
   // erf a = RN(1 - C_hi) + E_lo + ph + pl (E >= 0.27 against |ph| < 0.005: Fast2Sum)
   const f64x2 eh = kc<1.0>() - w.ch, s = eh + ph;
   f64x2 y = s + (((eh - s) + ph) + (w.el + pl));
@@ -234,13 +241,8 @@ QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
 // Double precision erfc x for x <= 26.05.
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_erfc_packed(f64x2 x) {
-  const f64x2 a = min(abs(x), kc<26.0>());
-  f64x2 r;
-  uint32_t o0, o1;
-  const f64x2 d = erf_grid(a, r, o0, o1);
-  const ErfRowD w = erf_row_d(o0, o1);
-  f64x2 pl;
-  const f64x2 ph = erf_slope_term<kSlot>(a, r, d, f64x2(), w, o0, o1, pl);
+  f64x2 ph, pl;
+  const ErfRowD w = erf_at<kSlot>(min(abs(x), kc<26.0>()), f64x2(), ph, pl);
   return d_erfc_combine(w, ph, pl, cmp_lt(x, f64x2()));
 }
 
@@ -252,14 +254,8 @@ QOR_SIMD_INLINE f64x2 d_cdfnorm_packed(f64x2 x) {
   f64x2 e;
   const f64x2 th = two_prod(v, kc<0x1.6a09e667f3bcdp-1>(), e);
   const f64x2 tl = e + v * kc<-0x1.bdd3413b26456p-55>();
-  const f64x2 a = abs(th);
-  f64x2 r;
-  uint32_t o0, o1;
-  const f64x2 dh = erf_grid(a, r, o0, o1);
-  const f64x2 dl = _mm_xor_pd(tl.v, sign_bits(th).v);
-  const ErfRowD w = erf_row_d(o0, o1);
-  f64x2 pl;
-  const f64x2 ph = erf_slope_term<kSlot>(a, r, dh, dl, w, o0, o1, pl);
+  f64x2 ph, pl;
+  const ErfRowD w = erf_at<kSlot>(abs(th), _mm_xor_pd(tl.v, sign_bits(th).v), ph, pl);
   return d_erfc_combine(w, ph, pl, cmp_lt(th, f64x2())) * kc<0.5>();
 }
 
