@@ -37,6 +37,11 @@
   __m128 _ZGVbN4v_##name##f(__m128);     \
   __m128d _ZGVbN2v_##name(__m128d);      \
   QOR_BENCH_DECLARE_sleef(name)
+#define QOR_BENCH_DECLARE_vec15(name)       \
+  __m128 _ZGVbN4v_##name##f(__m128);        \
+  __m128d _ZGVbN2v_##name(__m128d);         \
+  __m128 Sleef_##name##f4_u15sse2(__m128);  \
+  __m128d Sleef_##name##d2_u15sse2(__m128d);
 extern "C" {
 #include "vector_math/frame/reference.def"
 }
@@ -44,6 +49,7 @@ extern "C" {
 #undef QOR_BENCH_DECLARE_scalar
 #undef QOR_BENCH_DECLARE_sleef
 #undef QOR_BENCH_DECLARE_vec
+#undef QOR_BENCH_DECLARE_vec15
 
 namespace {
 
@@ -145,14 +151,14 @@ void add(const std::string& name, Range g, Body body) {
 
 // One function of one type: its three slots, then its anchors (null: none).
 template <class T, class Row, class Libm, class Mvec, class Sleef>
-void add_function(const std::string& base, Range g, Libm libm, Mvec mvec, Sleef sleef) {
+void add_function(const std::string& base, Range g, Libm libm, Mvec mvec, Sleef sleef, const char* sleef_tag) {
   if constexpr (Row::kernels) {
     add<T>(base + "_qor_LA", g, [](int32_t n, const T* x, T* r) { Row::LA(n, x, r); });
     add<T>(base + "_qor_HA", g, [](int32_t n, const T* x, T* r) { Row::HA(n, x, r); });
     add<T>(base + "_qor_EP", g, [](int32_t n, const T* x, T* r) { Row::EP(n, x, r); });
     add<T>(base + "_libm", g, libm);
     if constexpr (!std::is_same_v<Mvec, std::nullptr_t>) add<T>(base + "_mvec", g, mvec);
-    if constexpr (!std::is_same_v<Sleef, std::nullptr_t>) add<T>(base + "_sleef_u10", g, sleef);
+    if constexpr (!std::is_same_v<Sleef, std::nullptr_t>) add<T>(base + sleef_tag, g, sleef);
   }
 }
 
@@ -168,13 +174,17 @@ void add_function(const std::string& base, Range g, Libm libm, Mvec mvec, Sleef 
   [](int32_t n, const T* x, T* r) {                \
     for (int32_t i = 0; i < n; ++i) r[i] = ::fn(x[i]); \
   }
-#define QOR_BENCH_ANCHORS_scalar(t, T, V, w, mvec, sleef) nullptr, nullptr
-#define QOR_BENCH_SLEEF_LOOP(t, T, V, sleef) \
-  [](int32_t n, const T* x, T* r) { vec_loop_##t<V>(n, x, r, Sleef_##sleef##_u10sse2); }
-#define QOR_BENCH_ANCHORS_sleef(t, T, V, w, mvec, sleef) nullptr, QOR_BENCH_SLEEF_LOOP(t, T, V, sleef)
-#define QOR_BENCH_ANCHORS_vec(t, T, V, w, mvec, sleef)                                 \
-  [](int32_t n, const T* x, T* r) { vec_loop_##t<V>(n, x, r, _ZGVbN##w##v_##mvec); }, \
-      QOR_BENCH_SLEEF_LOOP(t, T, V, sleef)
+#define QOR_BENCH_ANCHORS_scalar(t, T, V, w, mvec, sleef) nullptr, nullptr, ""
+#define QOR_BENCH_SLEEF_LOOP(t, T, V, sleef, u) \
+  [](int32_t n, const T* x, T* r) { vec_loop_##t<V>(n, x, r, Sleef_##sleef##_##u##sse2); }
+#define QOR_BENCH_ANCHORS_sleef(t, T, V, w, mvec, sleef) nullptr, QOR_BENCH_SLEEF_LOOP(t, T, V, sleef, u10), "_sleef_u10"
+#define QOR_BENCH_MVEC_LOOP(t, T, V, w, mvec) \
+  [](int32_t n, const T* x, T* r) { vec_loop_##t<V>(n, x, r, _ZGVbN##w##v_##mvec); }
+#define QOR_BENCH_ANCHORS_vec(t, T, V, w, mvec, sleef) \
+  QOR_BENCH_MVEC_LOOP(t, T, V, w, mvec), QOR_BENCH_SLEEF_LOOP(t, T, V, sleef, u10), "_sleef_u10"
+// libmvec and SLEEF's 1.5-ulp variant (erfc: SLEEF has no u10 one)
+#define QOR_BENCH_ANCHORS_vec15(t, T, V, w, mvec, sleef) \
+  QOR_BENCH_MVEC_LOOP(t, T, V, w, mvec), QOR_BENCH_SLEEF_LOOP(t, T, V, sleef, u15), "_sleef_u15"
 
 // Every benchmarked function of one type, in the reference list's order.
 template <char t>

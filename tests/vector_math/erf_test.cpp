@@ -1,6 +1,7 @@
 // The error-function family: special values, poles and domain statuses in every slot, the
 // per-element routine of double-precision ErfInv (its tiny-argument product and the subnormal
-// results), and the far tails of Erfc, CdfNorm and the inverse functions against MPFR.
+// results), the far tails of Erfc, CdfNorm and the inverse functions against MPFR, and the seams
+// of the packed Erf, Erfc and CdfNorm (table cells, region ends, mixed blocks, patched lanes).
 #include "special_cases.h"
 
 namespace {
@@ -60,6 +61,85 @@ TEST(ErfFamily, FarTailsKeepTheirRelativeAccuracy) {
   sweep_function<float>("ErfInv", consecutive<float>(1 - 0x1p-20f, 16));
   // CdfNorm(-37.5) = 4.605353e-308 (the standard normal's lower tail, published tables)
   EXPECT_NEAR(one<double>(kernel<double>("CdfNorm", HA), -37.5) / 4.605353e-308, 1.0, 1e-6);
+}
+
+// Arguments on both sides of the seams of the packed formulas of erf.h, given as |x|: the
+// switch between table cells at (k + 1/2)/128 (every `step`-th cell up to `top`), and `ends`
+// (region boundaries: the small-argument series of double Erf, the clamps, the screens), each
+// with its neighbours one and two units in the last place away.
+template <class T>
+std::vector<T> seams(double top, int step, std::initializer_list<double> ends) {
+  std::vector<T> xs;
+  auto around = [&](T v) {
+    T lo = v, hi = v;
+    for (int i = 0; i < 2; ++i) {
+      lo = std::nextafter(lo, T(0));
+      hi = std::nextafter(hi, T(INFINITY));
+      xs.insert(xs.end(), {lo, hi});
+    }
+    xs.push_back(v);
+  };
+  for (int k = 0; (k + 0.5) / 128 < top; k += step) around(static_cast<T>((k + 0.5) / 128));
+  for (double e : ends) around(static_cast<T>(e));
+  return xs;
+}
+// xs with each value followed by its negative (the two signs in one block).
+template <class T>
+std::vector<T> both_signs(const std::vector<T>& xs) {
+  std::vector<T> out;
+  for (T v : xs) out.insert(out.end(), {v, -v});
+  return out;
+}
+
+TEST(ErfFamily, PackedSeamsAgainstMpfr) {
+  const int sstep = qor::test::scale() < 1 ? 41 : 13;  // every 13th cell (every 41st when scaled down)
+  const int dstep = sstep * 3;
+  sweep_function<float>("Erf", both_signs(seams<float>(6.1, sstep, {0x1p-100, 3.92, 6.0})));
+  sweep_function<float>("Erfc", both_signs(seams<float>(10.1, sstep, {9.19, 9.194, 10.05, 10.1})));
+  sweep_function<float>("CdfNorm", both_signs(seams<float>(14.3, sstep, {12.99, 13.0, 14.1})));
+  sweep_function<double>("Erf", both_signs(seams<double>(6.1, dstep, {0x1p-1000, 0.25, 5.93, 6.0})));
+  sweep_function<double>("Erfc", both_signs(seams<double>(26.1, dstep, {6.0, 26.0, 26.54})));
+  // CdfNorm's cells are those of t = -x / sqrt 2
+  std::vector<double> cd = seams<double>(37, dstep, {36.75, 36.8, 37.5});
+  for (double& v : cd) v *= 1.4142135623730951;
+  sweep_function<double>("CdfNorm", both_signs(cd));
+}
+
+// Blocks whose lanes fall in different regions (series and table, both signs, lanes the screen
+// sends to the per-element routine, which reports only its own lanes).
+TEST(ErfFamily, MixedBlocksAndPatchedLanes) {
+  const std::vector<double> d = {0.1, 27.0, 0.3, -5.0, 0x1p-1005, 7.0, 25.9, -0.2, 3.0, 26.2, 1.5, -30.0, 0.24};
+  sweep_function<double>("Erf", d);
+  sweep_function<double>("Erfc", d);
+  std::vector<double> c;
+  for (double v : d) c.push_back(-1.45 * v);
+  sweep_function<double>("CdfNorm", c);
+  const std::vector<float> f = {0.1f, 9.5f, -0.3f, 4.0f, 1e-40f, -7.0f, 9.0f, 0.2f, 3.0f, 10.0f, -1.5f, 2.0f};
+  sweep_function<float>("Erf", f);
+  sweep_function<float>("Erfc", f);
+  std::vector<float> cf;
+  for (float v : f) cf.push_back(-1.4f * v);
+  sweep_function<float>("CdfNorm", cf);
+  // statuses: only the lanes below the normal range report, at their own index
+  for (int s : {LA, HA, EP}) {
+    std::vector<double> out(d.size());
+    {
+      Recording rec;
+      kernel<double>("Erfc", s)(static_cast<int32_t>(d.size()), d.data(), out.data());
+      ASSERT_EQ(reports().size(), 1u) << slot_name(s);
+      EXPECT_EQ(reports()[0].index, 1);
+      EXPECT_EQ(reports()[0].code, 4);
+    }
+    std::vector<float> fo(f.size());
+    {
+      Recording rec;
+      kernel<float>("Erfc", s)(static_cast<int32_t>(f.size()), f.data(), fo.data());
+      ASSERT_EQ(reports().size(), 2u) << slot_name(s);
+      EXPECT_EQ(reports()[0].index, 1);
+      EXPECT_EQ(reports()[1].index, 9);
+      EXPECT_EQ(reports()[1].code, 4);
+    }
+  }
 }
 
 }  // namespace

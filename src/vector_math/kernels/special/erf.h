@@ -1,28 +1,283 @@
-// Erf, Erfc and CdfNorm (single and double precision, one formula in every slot): the extended
-// precision evaluations of common.h rounded once.
+// Erf, Erfc and CdfNorm (single and double precision, one formula in every slot).
 //   Erf:     odd; +-inf give +-1; no status.
 //   Erfc:    -inf gives 2, +inf gives 0; results below the normal range (x beyond 26.543 in
 //            double, 9.194 in single) are rounded once from the extended value and reported as
 //            underflow (status 4), up to and including 0 beyond the least subnormal.
-//   CdfNorm: Phi(x) = erfc(-x / sqrt 2) / 2 with the argument kept exact as a sum th + tl (see
-//            cdfnorm_ld), tl joined to erfc through its slope,
-//            erfc(t + d) = erfc(t) - d 2/sqrt(pi) e^-t^2. So the relative accuracy holds
-//            down to the underflow threshold (-37.519 in double, -12.99 in single); below it
-//            status 4 as for Erfc. -inf gives 0 and +inf 1 without a report.
-// The screens send NaNs, infinities and the underflow ranges to the per-element routines.
+//   CdfNorm: Phi(x) = erfc(-x / sqrt 2) / 2 with the argument kept exact as a sum th + tl, tl
+//            joined to erfc through its slope, erfc(t + d) = erfc(t) - d 2/sqrt(pi) e^-t^2. So
+//            the relative accuracy holds down to the underflow threshold (-37.519 in double,
+//            -12.99 in single); below it status 4 as for Erfc. -inf gives 0 and +inf 1 without
+//            a report.
+//
+// Packed formula (both precisions; single precision evaluates in double on widened lanes and
+// rounds once). With a = |x| (or |t|, t = -x/sqrt 2), r = k/128 the nearest grid point, d = a - r
+// (|d| <= 1/256), the table of erf_table.h gives erfc r = C_hi + C_lo, erf r = RN(1 - C_hi) +
+// E_lo and the slope D = 2/sqrt(pi) e^-r^2, and Taylor's series at r,
+//     erf(r + d) = erf r + D S,   erfc(r + d) = erfc r - D S,   S = sum_{n>=1} T_n,
+//     T_n = (-1)^(n-1) H_{n-1}(r) d^n / n!   (H the Hermite polynomials: erf^(n) = D (-1)^(n-1)
+//                                             H_{n-1}),
+// whose terms follow from H_{n+1} = 2r H_n - 2n H_{n-1}:
+//     T_1 = d,  T_2 = -r d^2,  T_{n+1} = -u T_n / (n+1) - (n-1) v T_{n-1} / (n (n+1)),
+//     u = 2rd, v = 2d^2.
+// Relative to erfc(r + d), which is about D / (2r) for large r, T_n is about (2rd)^n / n!; so the
+// series needs 6 terms for 2^-37 in single precision (a <= 10.1, 2rd <= 0.079), and in double 9
+// terms where every lane has a < 6 and 13 up to a = 26 (2rd <= 0.21), each below 2^-58. Nothing
+// cancels: |D S| stays below 0.21 of erfc(r + d) and below half of erf(r + d). Then
+//     erfc(a)  = C_hi + (C_lo - D S),      erf(a) = RN(1 - C_hi) + (E_lo + D S),
+//     erfc(-a) = 1 + erf(a)  (1 + RN(1 - C_hi) with its rounding error, Fast2Sum).
+// Double Erf below a = 1/4 (where the slope term is not small against erf) uses the Taylor series
+// instead: erf x = x + x q(x^2), q(x^2) = (2/sqrt(pi) - 1) + a_1 x^2 + ... + a_9 x^18 (truncation
+// below 2^-66), so that only the small term x q carries rounding errors.
+// Double CdfNorm forms t = -x/sqrt 2 as th + tl (Dekker's product with 1/sqrt 2 as two doubles)
+// and puts tl into d: d = (|th| - r) + sign(th) tl. Single precision takes t = -x/sqrt 2 rounded
+// in double (its relative error 2^-53 costs at most 2 t^2 2^-53 < 2^-45 in erfc).
+// Screens: NaNs, infinities, |x| < 2^-100 (single) / 2^-1000 (double) for Erf, and the ranges
+// where results leave the normal range (Erfc x > 9.19 / 26, CdfNorm x < -12.99 / -36.75; in
+// double the packed range stops a little short of the underflow threshold, so that D S stays
+// normal) go to the per-element routines: those of common.h (x87 extended precision, rounded
+// once), except single-precision Erfc and CdfNorm, whose packed formula (clamped at a = 10.1,
+// where erfc already rounds to 0) also serves their per-element routines.
+// The scheme is Patch: the packed formula runs on every lane (its clamps keep NaNs, infinities
+// and huge arguments inside the table) and only the flagged lanes are recomputed.
 #pragma once
 
+#include <type_traits>
+
 #include "vector_math/kernels/special/common.h"
+#include "vector_math/kernels/special/erf_table.h"
 
 namespace qor::vm::special {
 namespace {
 
+// ---- packed core -----------------------------------------------------------------------------
+// Constants of the series: rows -1/(n+1) and -(n-1)/(n(n+1)) for n = 2..12.
+struct alignas(16) ErfSeriesRows {
+  double inv[13][2];
+  double rat[13][2];
+};
+inline constexpr ErfSeriesRows kErfSeries = [] {
+  ErfSeriesRows c{};
+  for (int n = 0; n < 13; ++n) {
+    const double a = -1.0 / (n + 1), b = n == 0 ? 0.0 : -static_cast<double>(n - 1) / (n * (n + 1));
+    c.inv[n][0] = c.inv[n][1] = a;
+    c.rat[n][0] = c.rat[n][1] = b;
+  }
+  return c;
+}();
+
+// The grid point r = k/128 nearest to a (0 <= a <= 26.05) and the byte offsets of the lanes'
+// rows; returns d = a - r (exact).
+QOR_SIMD_INLINE f64x2 erf_grid(f64x2 a, f64x2& r, uint32_t& o0, uint32_t& o1) {
+  const f64x2 sh = kc<0x1.8p52>();
+  const f64x2 t = a * kc<128.0>() + sh;  // k in the low word
+  r = (t - sh) * kc<0x1p-7>();
+  const __m128i o = _mm_slli_epi32(t.bits().v, 5);  // 32-byte rows
+  o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
+  o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
+  return a - r;
+}
+// Columns kCol and kCol + 1 of the two rows.
+template <int kCol>
+QOR_SIMD_INLINE void erf_cols(uint32_t o0, uint32_t o1, f64x2& p, f64x2& q) {
+  const char* base = reinterpret_cast<const char*>(&kErfT128[0][kCol]);
+  const __m128d e0 = _mm_load_pd(reinterpret_cast<const double*>(base + o0));
+  const __m128d e1 = _mm_load_pd(reinterpret_cast<const double*>(base + o1));
+  p = _mm_unpacklo_pd(e0, e1);
+  q = _mm_unpackhi_pd(e0, e1);
+}
+// T_2 + ... + T_N (see the head of this file); S = d + that.
+template <int N>
+QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d) {
+  const auto& c = opaque(kErfSeries);
+  const f64x2 u = (r + r) * d, v = (d + d) * d;
+  f64x2 tp = d, tc = (u * d) * kc<-0.5>();
+  f64x2 tail = tc;
+#pragma GCC unroll 16
+  for (int n = 2; n < N; ++n) {
+    const f64x2 tn = (u * tc) * row(c.inv[n]) + (v * tp) * row(c.rat[n]);
+    tail = tail + tn;
+    tp = tc;
+    tc = tn;
+  }
+  return tail;
+}
+// The slots' formulas differ only in the number of terms and, in double HA, the two-part slope
+// term: single precision HA 6 terms (2^-37), LA 4 (2^-25), EP 2 (2^-13); double precision where
+// every lane has a < 6 / otherwise HA 9 / 13 terms (2^-62), LA 8 / 11 (2^-56), EP 4 / 7 (2^-29).
+inline constexpr int kErfLA = 0, kErfHA = 1, kErfEP = 2;
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 erf_tail_any(f64x2 a, f64x2 r, f64x2 d) {
+  constexpr int kNear = kSlot == kErfHA ? 9 : kSlot == kErfLA ? 8 : 4;
+  constexpr int kFar = kSlot == kErfHA ? 13 : kSlot == kErfLA ? 11 : 7;
+  return mask(cmp_lt(a, kc<6.0>())) == 3 ? erf_tail<kNear>(r, d) : erf_tail<kFar>(r, d);
+}
+
+// Dekker's product: p + e = a b exactly (Veltkamp's splits; no overflow for |a|, |b| < 2^995).
+QOR_SIMD_INLINE f64x2 two_prod(f64x2 a, f64x2 b, f64x2& e) {
+  const f64x2 k = kc<134217729.0>();
+  const f64x2 ga = a * k, ah = ga - (ga - a), al = a - ah;
+  const f64x2 gb = b * k, bh = gb - (gb - b), bl = b - bh;
+  const f64x2 p = a * b;
+  e = (((ah * bh - p) + ah * bl) + al * bh) + al * bl;
+  return p;
+}
+
+// Single precision on one pair of widened lanes: kind 0 erf x, 1 erfc x, 2 Phi(x).
+template <int kKind, int kSlot>
+QOR_SIMD_INLINE f64x2 s_erf_pair(f64x2 x) {
+  constexpr int kTerms = kSlot == kErfHA ? 6 : kSlot == kErfLA ? 4 : 2;
+  if constexpr (kKind == 2) x = x * kc<-0x1.6a09e667f3bcdp-1>();
+  const f64x2 a = min(abs(x), kKind == 0 ? kc<6.0>() : kc<10.1>());
+  f64x2 r, ch, dl;
+  uint32_t o0, o1;
+  const f64x2 d = erf_grid(a, r, o0, o1);
+  erf_cols<0>(o0, o1, ch, dl);
+  const f64x2 p = dl * (d + erf_tail<kTerms>(r, d));
+  if constexpr (kKind == 0) return ((kc<1.0>() - ch) + p) | sign_bits(x);
+  const f64x2 y = select(cmp_lt(x, f64x2()), (kc<2.0>() - ch) + p, ch - p);
+  return kKind == 2 ? y * kc<0.5>() : y;
+}
+// One finite float by the same formula (the per-element routines of single-precision Erfc and
+// CdfNorm: the formula holds on the whole finite range, its result below the normal range rounded
+// once by the narrowing).
+template <int kKind>
+inline float s_erf_one(double x) {
+  return static_cast<float>(lane0(s_erf_pair<kKind, kErfHA>(f64x2::splat(x))));
+}
+template <int kKind, int kSlot>
+QOR_SIMD_INLINE f32x4 s_erf_packed(f32x4 x) {
+  return narrow(s_erf_pair<kKind, kSlot>(widen_lo(x)), s_erf_pair<kKind, kSlot>(widen_hi(x)));
+}
+
+// Double precision. The row's columns for the lanes: C_hi, D, C_lo, E_lo (and D_lo for HA).
+struct ErfRowD {
+  f64x2 ch, dl, cl, el;
+};
+QOR_SIMD_INLINE ErfRowD erf_row_d(uint32_t o0, uint32_t o1) {
+  ErfRowD w;
+  erf_cols<0>(o0, o1, w.ch, w.dl);
+  erf_cols<2>(o0, o1, w.cl, w.el);
+  return w;
+}
+// D_lo of the lanes (row offsets o0, o1 of 32-byte rows: D_lo at a quarter of them).
+QOR_SIMD_INLINE f64x2 erf_dlo(uint32_t o0, uint32_t o1) {
+  const char* base = reinterpret_cast<const char*>(kErfDlo);
+  return _mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(base + (o0 >> 2))),
+                      reinterpret_cast<const double*>(base + (o1 >> 2)));
+}
+
+// The slope term D S = ph + pl for d = dh + dl (dh exact, dl a small correction): LA/EP one
+// product (pl = 0); HA D dh exactly (Dekker) and the rest, D_lo dh + D (dl + tail), in pl.
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const ErfRowD& w, uint32_t o0,
+                                     uint32_t o1, f64x2& pl) {
+  const f64x2 d = dh + dl;
+  const f64x2 tail = erf_tail_any<kSlot>(a, r, d);
+  if constexpr (kSlot != kErfHA) {
+    pl = f64x2();
+    return w.dl * (d + tail);
+  } else {
+    const f64x2 ph = two_prod(w.dl, dh, pl);
+    pl = pl + (erf_dlo(o0, o1) * dh + w.dl * (dl + tail));
+    return ph;
+  }
+}
+
+// The row of a's grid point and the slope term ph + pl there, d = (a - r) + dl.
+template <int kSlot>
+QOR_SIMD_INLINE ErfRowD erf_at(f64x2 a, f64x2 dl, f64x2& ph, f64x2& pl) {
+  f64x2 r;
+  uint32_t o0, o1;
+  const f64x2 dh = erf_grid(a, r, o0, o1);
+  const ErfRowD w = erf_row_d(o0, o1);
+  ph = erf_slope_term<kSlot>(a, r, dh, dl, w, o0, o1, pl);
+  return w;
+}
+
+// erfc(+-a) for 0 <= a <= 26.05 (neg: the lanes whose argument is -a) from the slope term:
+//   erfc a = C_hi + C_lo - (ph + pl)            (C_hi - ph with its rounding error, Fast2Sum);
+//   erfc -a = 1 + RN(1 - C_hi) + E_lo + ph + pl (the two leading sums with their errors).
+QOR_SIMD_INLINE f64x2 d_erfc_combine(const ErfRowD& w, f64x2 ph, f64x2 pl, f64x2 neg) {
+  const f64x2 one = kc<1.0>();
+  const f64x2 s = w.ch - ph;
+  const f64x2 pos = s + ((((w.ch - s) - ph) + w.cl) - pl);
+  const f64x2 eh = one - w.ch;
+  const f64x2 s1 = one + eh, e1 = (one - s1) + eh;
+  const f64x2 s2 = s1 + ph, e2 = (s1 - s2) + ph;
+  return select(neg, s2 + ((e1 + e2) + (w.el + pl)), pos);
+}
+
+// Double precision erf x.
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
+  const f64x2 a = min(abs(x), kc<6.0>()), sgn = sign_bits(x);
+  const f64x2 small = cmp_lt(a, kc<0.25>());
+  const int m = mask(small);
+  f64x2 ys;
+  if (m != 0) {  // a + a q(a^2) = a + a (c_hi + (c_lo + a^2 (a_1 + ...)))
+    const f64x2 z = a * a;
+    f64x2 q = f64x2::splat(kErfSmall[9]);
+    for (int n = 8; n >= 1; --n) q = q * z + f64x2::splat(kErfSmall[n]);
+    const f64x2 ql = q * z + f64x2::splat(kErfSmall[14]);
+    if constexpr (kSlot == kErfHA) {  // a c_hi exactly (Dekker), a + its high part with its error (Fast2Sum)
+      f64x2 bl;
+      const f64x2 bh = two_prod(a, f64x2::splat(kErfSmall[0]), bl);
+      const f64x2 s = a + bh;
+      ys = s + (((a - s) + bh) + (bl + a * ql));
+    } else {
+      ys = a + (a * f64x2::splat(kErfSmall[0]) + a * ql);
+    }
+    if (m == 3) return ys | sgn;
+  }
+  f64x2 ph, pl;
+  const ErfRowD w = erf_at<kSlot>(a, f64x2(), ph, pl);
+  // erf a = RN(1 - C_hi) + E_lo + ph + pl (E >= 0.27 against |ph| < 0.005: Fast2Sum)
+  const f64x2 eh = kc<1.0>() - w.ch, s = eh + ph;
+  f64x2 y = s + (((eh - s) + ph) + (w.el + pl));
+  if (m != 0) y = select(small, ys, y);
+  return y | sgn;
+}
+
+// Double precision erfc x for x <= 26.05.
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 d_erfc_packed(f64x2 x) {
+  f64x2 ph, pl;
+  const ErfRowD w = erf_at<kSlot>(min(abs(x), kc<26.0>()), f64x2(), ph, pl);
+  return d_erfc_combine(w, ph, pl, cmp_lt(x, f64x2()));
+}
+
+// Double precision Phi(x) for x >= -36.8: t = -x/sqrt 2 = th + tl (Dekker's product with
+// 1/sqrt 2 = c + c2), tl joined to d with the sign of th.
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 d_cdfnorm_packed(f64x2 x) {
+  const f64x2 v = min(max(f64x2() - x, kc<-36.8>()), kc<36.8>());  // NaN: -36.8
+  f64x2 e;
+  const f64x2 th = two_prod(v, kc<0x1.6a09e667f3bcdp-1>(), e);
+  const f64x2 tl = e + v * kc<-0x1.bdd3413b26456p-55>();
+  f64x2 ph, pl;
+  const ErfRowD w = erf_at<kSlot>(abs(th), _mm_xor_pd(tl.v, sign_bits(th).v), ph, pl);
+  return d_erfc_combine(w, ph, pl, cmp_lt(th, f64x2())) * kc<0.5>();
+}
+
+// Lanes outside tiny <= |x| <= max (NaN included).
 template <class T>
+inline int erf_screen(typename VecOf<T>::type x) {
+  using V = typename VecOf<T>::type;
+  const V a = abs(x);
+  const T tiny = std::is_same_v<T, float> ? T(0x1p-100) : T(0x1p-1000);
+  return mask(cmp_le(V::splat(tiny), a) & cmp_le(a, V::splat(std::numeric_limits<T>::max()))) ^
+         (16 / static_cast<int>(sizeof(T)) == 4 ? 0xF : 0x3);
+}
+
+template <class T, int kSlot = kErfLA>
 struct Erf : FamilyBase<T> {
   using V = typename VecOf<T>::type;
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static V packed(V x) { return each_lane<T, Erf>(x); }
-  static int screen(V x) { return Range<T>::outside(x, -std::numeric_limits<T>::max(), std::numeric_limits<T>::max()); }
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static V packed(V x) {
+    if constexpr (std::is_same_v<T, float>) return s_erf_packed<0, kSlot>(x);
+    else return d_erf_packed<kSlot>(x);
+  }
+  static int screen(V x) { return erf_screen<T>(x); }
   static int element(const T* px, T* r) {
     const T x = *px;
     if (std::isnan(x)) *r = x + x;
@@ -36,25 +291,28 @@ template <class T>
 struct ErfcLimits;
 template <>
 struct ErfcLimits<float> {
-  static constexpr float kErfcUnder = 9.19f, kCdfUnder = -12.99f;
+  static constexpr float kErfcUnder = 9.19f, kCdfUnder = -12.99f;  // the packed range's ends
 };
 template <>
 struct ErfcLimits<double> {
-  static constexpr double kErfcUnder = 26.54, kCdfUnder = -37.51;
+  static constexpr double kErfcUnder = 26.0, kCdfUnder = -36.75;  // the packed range's ends
 };
 
-template <class T>
+template <class T, int kSlot = kErfLA>
 struct Erfc : FamilyBase<T> {
   using V = typename VecOf<T>::type;
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static V packed(V x) { return each_lane<T, Erfc>(x); }
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static V packed(V x) {
+    if constexpr (std::is_same_v<T, float>) return s_erf_packed<1, kSlot>(x);
+    else return d_erfc_packed<kSlot>(x);
+  }
   static int screen(V x) { return Range<T>::outside(x, -std::numeric_limits<T>::max(), ErfcLimits<T>::kErfcUnder); }
   static int element(const T* px, T* r) {
     const T x = *px;
     if (std::isnan(x)) *r = x + x;
     else if (std::isinf(x)) *r = x > 0 ? T(0) : T(2);
     else {
-      *r = static_cast<T>(erfc_ld(x));
+      *r = std::is_same_v<T, float> ? s_erf_one<1>(x) : static_cast<T>(erfc_ld(x));
       return underflow_status(*r);
     }
     return kOk;
@@ -74,18 +332,21 @@ inline LD cdfnorm_ld(LD x) {
   return (erfc_ld(th) - tl * erf_slope(th)) * 0.5L;
 }
 
-template <class T>
+template <class T, int kSlot = kErfLA>
 struct CdfNorm : FamilyBase<T> {
   using V = typename VecOf<T>::type;
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static V packed(V x) { return each_lane<T, CdfNorm>(x); }
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static V packed(V x) {
+    if constexpr (std::is_same_v<T, float>) return s_erf_packed<2, kSlot>(x);
+    else return d_cdfnorm_packed<kSlot>(x);
+  }
   static int screen(V x) { return Range<T>::outside(x, ErfcLimits<T>::kCdfUnder, std::numeric_limits<T>::max()); }
   static int element(const T* px, T* r) {
     const T x = *px;
     if (std::isnan(x)) *r = x + x;
     else if (std::isinf(x)) *r = x > 0 ? T(1) : T(0);
     else {
-      *r = static_cast<T>(cdfnorm_ld(x));
+      *r = std::is_same_v<T, float> ? s_erf_one<2>(x) : static_cast<T>(cdfnorm_ld(x));
       return underflow_status(*r);
     }
     return kOk;

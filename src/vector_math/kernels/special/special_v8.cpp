@@ -3,12 +3,18 @@
 #include "vector_math/kernels/special/erf.h"
 
 using namespace qor::vm::special;
+using SErfHA = Erf<float, kErfHA>;
+using SErfEP = Erf<float, kErfEP>;
+using DErfHA = Erf<double, kErfHA>;
+using DErfEP = Erf<double, kErfEP>;
+using DCdfNormHA = CdfNorm<double, kErfHA>;
+using DCdfNormEP = CdfNorm<double, kErfEP>;
 
 QOR_FNX_KERNEL(sErf, V8LAynn, Erf<float>)
-QOR_FNX_KERNEL(sErf, V8HAynn, Erf<float>)
-QOR_FNX_KERNEL(sErf, V8EPnnn, Erf<float>)
+QOR_FNX_KERNEL(sErf, V8HAynn, SErfHA)
+QOR_FNX_KERNEL(sErf, V8EPnnn, SErfEP)
 QOR_FNX_KERNEL(dErf, V8LAynn, Erf<double>)
-QOR_FNX_KERNEL(dErf, V8HAynn, Erf<double>)
-QOR_FNX_KERNEL(dErf, V8EPnnn, Erf<double>)
-QOR_FNX_KERNEL(dCdfNorm, V8HAynn, CdfNorm<double>)
-QOR_FNX_KERNEL(dCdfNorm, V8EPnnn, CdfNorm<double>)
+QOR_FNX_KERNEL(dErf, V8HAynn, DErfHA)
+QOR_FNX_KERNEL(dErf, V8EPnnn, DErfEP)
+QOR_FNX_KERNEL(dCdfNorm, V8HAynn, DCdfNormHA)
+QOR_FNX_KERNEL(dCdfNorm, V8EPnnn, DCdfNormEP)

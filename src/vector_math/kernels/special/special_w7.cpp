@@ -5,12 +5,19 @@
 #include "vector_math/kernels/special/expint.h"
 
 using namespace qor::vm::special;
+using SErfcHA = Erfc<float, kErfHA>;
+using SErfcEP = Erfc<float, kErfEP>;
+using SCdfNormEP = CdfNorm<float, kErfEP>;
+using DErfcHA = Erfc<double, kErfHA>;
+using DErfcEP = Erfc<double, kErfEP>;
 
 QOR_FNX_KERNEL(sErfc, W7LAynn, Erfc<float>)
-QOR_FNX_KERNEL(sErfc, W7HAynn, Erfc<float>)
-QOR_FNX_KERNEL(sErfc, W7EPnnn, Erfc<float>)
-QOR_FNX_KERNEL(dErfc, W7HAynn, Erfc<double>)
-QOR_FNX_KERNEL(sCdfNorm, W7EPnnn, CdfNorm<float>)
+QOR_FNX_KERNEL(sErfc, W7HAynn, SErfcHA)
+QOR_FNX_KERNEL(sErfc, W7EPnnn, SErfcEP)
+QOR_FNX_KERNEL(dErfc, W7LAynn, Erfc<double>)
+QOR_FNX_KERNEL(dErfc, W7HAynn, DErfcHA)
+QOR_FNX_KERNEL(dErfc, W7EPnnn, DErfcEP)
+QOR_FNX_KERNEL(sCdfNorm, W7EPnnn, SCdfNormEP)
 QOR_FNX_KERNEL(dCdfNorm, W7LAynn, CdfNorm<double>)
 QOR_FNX_KERNEL(sErfInv, W7LAynn, SErfInv)
 QOR_FNX_KERNEL(sErfInv, W7HAynn, SErfInv)

@@ -1,0 +1,102 @@
+// Generates the lookup table of the packed error-function kernels (special/erf_table.h) from
+// MPFR at 256 bits. Run by hand; the output is committed under
+// src/vector_math/kernels/special/tables/:
+//
+//   gen_erf_table <output directory>
+//
+//   erf_t128.inc  {C_hi, D, C_lo, E_lo} doubles for r = k/128, k = 0..3335 (r up to 26.05):
+//                 C_hi = RN(erfc r), C_lo = RN(erfc r - C_hi), D = RN(2/sqrt(pi) e^(-r^2)) (the
+//                 slope of erf at r), E_lo = RN(erf r - RN(1 - C_hi)), so that erf r is
+//                 RN(1 - C_hi) + E_lo to about 2^-106 absolute.
+//   erf_dlo128.inc D_lo = RN(2/sqrt(pi) e^(-r^2) - D) for the same r (the double-precision HA
+//                 kernels carry the slope as D + D_lo).
+//   erf_small.inc the Taylor coefficients of (erf x - x) / x = (2/sqrt(pi) - 1) + sum_{n >= 1}
+//                 a_n x^(2n), a_n = 2/sqrt(pi) (-1)^n / (n! (2n + 1)), as doubles: a_0 - 1, a_1,
+//                 ..., a_13 (the series on |x| <= 1/2, truncation below 2^-70 relative), then
+//                 the rounding error of the first, RN(2/sqrt(pi) - 1 - RN(2/sqrt(pi) - 1)).
+#include <mpfr.h>
+
+#include <cstdio>
+#include <string>
+
+#include "table_out.h"
+
+namespace {
+
+constexpr mpfr_prec_t kBits = 256;
+constexpr int kRows = 3336;
+constexpr int kSmall = 14;
+
+void table(const std::string& dir) {
+  FILE* f = qor::tools::open_out(dir, "erf_t128.inc", "tools/gen_erf_table.cpp", static_cast<int>(kBits));
+  FILE* g = qor::tools::open_out(dir, "erf_dlo128.inc", "tools/gen_erf_table.cpp", static_cast<int>(kBits));
+  mpfr_t r, c, e, d, t, s;
+  mpfr_inits2(kBits, r, c, e, d, t, s, static_cast<mpfr_ptr>(nullptr));
+  mpfr_const_pi(s, MPFR_RNDN);
+  mpfr_sqrt(s, s, MPFR_RNDN);
+  mpfr_ui_div(s, 2, s, MPFR_RNDN);  // 2/sqrt(pi)
+  for (int k = 0; k < kRows; ++k) {
+    mpfr_set_si(r, k, MPFR_RNDN);
+    mpfr_div_2ui(r, r, 7, MPFR_RNDN);
+    mpfr_erfc(c, r, MPFR_RNDN);
+    mpfr_erf(e, r, MPFR_RNDN);
+    mpfr_sqr(d, r, MPFR_RNDN);
+    mpfr_neg(d, d, MPFR_RNDN);
+    mpfr_exp(d, d, MPFR_RNDN);
+    mpfr_mul(d, d, s, MPFR_RNDN);
+    const double chi = mpfr_get_d(c, MPFR_RNDN);
+    mpfr_sub_d(t, c, chi, MPFR_RNDN);
+    const double clo = mpfr_get_d(t, MPFR_RNDN);
+    const double ehi = 1.0 - chi;  // as the kernels form it
+    mpfr_sub_d(t, e, ehi, MPFR_RNDN);
+    const double elo = mpfr_get_d(t, MPFR_RNDN);
+    const double dd = mpfr_get_d(d, MPFR_RNDN);
+    std::fprintf(f, "{%a, %a, %a, %a},\n", chi, dd, clo, elo);
+    mpfr_sub_d(t, d, dd, MPFR_RNDN);
+    std::fprintf(g, "%a,\n", mpfr_get_d(t, MPFR_RNDN));
+  }
+  mpfr_clears(r, c, e, d, t, s, static_cast<mpfr_ptr>(nullptr));
+  std::fclose(f);
+  std::fclose(g);
+}
+
+void small(const std::string& dir) {
+  FILE* f = qor::tools::open_out(dir, "erf_small.inc", "tools/gen_erf_table.cpp", static_cast<int>(kBits));
+  mpfr_t a, s;
+  mpfr_inits2(kBits, a, s, static_cast<mpfr_ptr>(nullptr));
+  mpfr_const_pi(s, MPFR_RNDN);
+  mpfr_sqrt(s, s, MPFR_RNDN);
+  mpfr_ui_div(s, 2, s, MPFR_RNDN);
+  mpfr_set(a, s, MPFR_RNDN);  // 2/sqrt(pi) (-1)^n / n!
+  double lo = 0;
+  for (int n = 0; n < kSmall; ++n) {
+    if (n > 0) {
+      mpfr_div_si(a, a, -n, MPFR_RNDN);
+    }
+    mpfr_t c;
+    mpfr_init2(c, kBits);
+    mpfr_div_ui(c, a, 2 * n + 1, MPFR_RNDN);
+    if (n == 0) mpfr_sub_ui(c, c, 1, MPFR_RNDN);
+    std::fprintf(f, "%a,\n", mpfr_get_d(c, MPFR_RNDN));
+    if (n == 0) {
+      mpfr_sub_d(s, c, mpfr_get_d(c, MPFR_RNDN), MPFR_RNDN);
+      lo = mpfr_get_d(s, MPFR_RNDN);
+    }
+    mpfr_clear(c);
+  }
+  std::fprintf(f, "%a,\n", lo);
+  mpfr_clears(a, s, static_cast<mpfr_ptr>(nullptr));
+  std::fclose(f);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <output directory>\n", argv[0]);
+    return 2;
+  }
+  table(argv[1]);
+  small(argv[1]);
+  return 0;
+}
