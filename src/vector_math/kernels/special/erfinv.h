@@ -12,10 +12,100 @@
 // NaNs propagate without a report.
 #pragma once
 
+#include "vector_math/kernels/exp_log/dlog_core.h"
 #include "vector_math/kernels/special/common.h"
 
 namespace qor::vm::special {
 namespace {
+
+// ---- Packed single precision ------------------------------------------------------------------
+// Every lane the screen passes is evaluated in double precision on the widened lanes and rounded
+// once. With a = |x| (ErfInv) or |1 - q| (ErfcInv, CdfNormInv with q = 2p) and q' = 1 - a (q' = q
+// or 2 - q, exact), erfinv a is a function of w = -ln(q' (1 + a)) = -ln(1 - a^2), whose product
+// keeps its relative accuracy however small q' is:
+//   w < 6.25 (a < 0.998):  a P_W(w - 3.125), P_W ~ erfinv(a) / a; an error of w moves P_W by
+//                          at most its slope times it, so w needs absolute accuracy only;
+//   s = sqrt(w) < 4.1:     P_S1(s - 3.3) (every float ErfInv argument below 1 ends here);
+//   s in [4.1, 10.2]:      P_S2(s - 7.15) (down to ErfcInv(2^-149): s = 10.14).
+// The polynomials interpolate erfinv at Chebyshev nodes (tools/gen_erfinv_poly, MPFR), one set
+// per slot: relative errors about 2^-28 (HA), 2^-23 (LA), 2^-13 (EP) before the final rounding.
+// The logarithm is the double-precision EP core of exp_log (about 2^-31 relative). A block
+// evaluates only the pieces its lanes need (most blocks: the central one alone).
+#include "vector_math/kernels/special/tables/erfinv_poly.inc"
+
+template <size_t N>
+QOR_SIMD_INLINE f64x2 horner(const double (&a)[N], f64x2 t) {
+  f64x2 p = f64x2::splat(a[N - 1]);
+  for (size_t i = N - 1; i-- > 0;) p = p * t + f64x2::splat(a[i]);
+  return p;
+}
+
+struct SErfinvHA {
+  static constexpr const auto& W = kSErfinvHA_W;
+  static constexpr const auto& S1 = kSErfinvHA_S1;
+  static constexpr const auto& S2 = kSErfinvHA_S2;
+};
+struct SErfinvLA {
+  static constexpr const auto& W = kSErfinvLA_W;
+  static constexpr const auto& S1 = kSErfinvLA_S1;
+  static constexpr const auto& S2 = kSErfinvLA_S2;
+};
+struct SErfinvEP {
+  static constexpr const auto& W = kSErfinvEP_W;
+  static constexpr const auto& S1 = kSErfinvEP_S1;
+  static constexpr const auto& S2 = kSErfinvEP_S2;
+};
+
+// erfinv a for 0 <= a < 1, q = 1 - a (both doubles from float arguments).
+template <class P>
+QOR_SIMD_INLINE f64x2 serfinv_core(f64x2 a, f64x2 q) {
+  using namespace exp_log;
+  const f64x2 w = f64x2::splat(0.0) - dlog_ep<BaseE>(dlog_reduce(q * (a + f64x2::splat(1.0))));
+  const f64x2 central = simd::cmp_lt(w, f64x2::splat(6.25));
+  const int cm = mask(central);
+  f64x2 y = f64x2::splat(0.0);
+  if (cm) y = a * horner(P::W, w - f64x2::splat(kSErfinvHA_W_c));
+  if (cm != 3) {
+    const f64x2 s = _mm_sqrt_pd(w.v);
+    const f64x2 near = simd::cmp_lt(s, f64x2::splat(4.1));
+    const int nm = mask(near) & ~cm;
+    f64x2 t = f64x2::splat(0.0);
+    if (nm) t = horner(P::S1, s - f64x2::splat(kSErfinvHA_S1_c));
+    if ((nm | cm) != 3) t = simd::select(near, t, horner(P::S2, s - f64x2::splat(kSErfinvHA_S2_c)));
+    y = simd::select(central, y, t);
+  }
+  return y;
+}
+
+// ErfInv on four floats: odd.
+template <class P>
+QOR_SIMD_INLINE f32x4 serfinv_packed(f32x4 x) {
+  const f64x2 one = f64x2::splat(1.0);
+  f64x2 r[2];
+  for (int h = 0; h < 2; ++h) {
+    const f64x2 xd = h ? widen_hi(x) : widen_lo(x);
+    const f64x2 a = abs(xd);
+    r[h] = serfinv_core<P>(a, one - a) | sign_bits(xd);
+  }
+  return narrow(r[0], r[1]);
+}
+
+// ErfcInv (kCdf false) or CdfNormInv (kCdf true) on four floats in (0, 2) / (0, 1).
+template <class P, bool kCdf>
+QOR_SIMD_INLINE f32x4 serfcinv_packed(f32x4 x) {
+  const f64x2 one = f64x2::splat(1.0), two = f64x2::splat(2.0);
+  f64x2 r[2];
+  for (int h = 0; h < 2; ++h) {
+    f64x2 q = h ? widen_hi(x) : widen_lo(x);
+    if constexpr (kCdf) q = q + q;
+    const f64x2 t = one - q;                 // exact from 2^-29 on; erfc^-1 q = erfinv t
+    const f64x2 qq = simd::min(q, two - q);  // 1 - |t|, exact
+    const f64x2 y = serfinv_core<P>(abs(t), qq) | sign_bits(t);
+    // CdfNormInv = -sqrt(2) erfinv t, written 0 - ... so that p = 1/2 gives +0
+    r[h] = kCdf ? f64x2::splat(0.0) - f64x2::splat(1.4142135623730951) * y : y;
+  }
+  return narrow(r[0], r[1]);
+}
 
 // y with erfc y = q, 0 < q < 2, in extended precision.
 inline LD erfcinv_ld(LD q) {
@@ -99,9 +189,11 @@ struct DErfInv : FamilyBase<double> {
   }
 };
 
+// P: the polynomial set of the slot (SErfinvHA, SErfinvLA, SErfinvEP).
+template <class P>
 struct SErfInv : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static f32x4 packed(f32x4 x) { return each_lane<float, SErfInv>(x); }
+  static f32x4 packed(f32x4 x) { return serfinv_packed<P>(x); }
   static int screen(f32x4 x) { return Range<float>::outside(x, -0x1.fffffep-1f, 0x1.fffffep-1f); }
   static int element(const float* px, float* r) {
     const float x = *px;
@@ -117,12 +209,16 @@ struct SErfInv : FamilyBase<float> {
   }
 };
 
-// ErfcInv (kCdf false) and CdfNormInv (kCdf true).
-template <class T, bool kCdf>
+// ErfcInv (kCdf false) and CdfNormInv (kCdf true); P: the polynomial set of a single-precision
+// slot (unused in double precision).
+template <class T, bool kCdf, class P = SErfinvHA>
 struct InvErfc : FamilyBase<T> {
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static V packed(V x) { return each_lane<T, InvErfc>(x); }
+  static V packed(V x) {
+    if constexpr (std::is_same_v<T, float>) return serfcinv_packed<P, kCdf>(x);
+    else return each_lane<T, InvErfc>(x);
+  }
   // the open interval (0, 2) or (0, 1)
   static int screen(V x) {
     const T top = kCdf ? T(1) : T(2);
