@@ -60,7 +60,8 @@ struct Piece {
 
 void fit(Piece& p) {
   const int n = p.degree + 1;
-  const LD c = (p.lo + p.hi) / 2, h = (p.hi - p.lo) / 2;
+  // the centre a double (the kernel subtracts it exactly), the half-width covering the piece
+  const LD c = static_cast<double>((p.lo + p.hi) / 2), h = std::fmax(p.hi - c, c - p.lo);
   p.c = c;
   std::vector<LD> f(n), cheb(n, 0);
   for (int j = 0; j < n; ++j) f[j] = target(p.central, c + h * std::cos(M_PIl * (j + 0.5L) / n));
@@ -117,25 +118,43 @@ int main(int argc, char** argv) {
     const char* name;
     Piece p;
   };
-  // Single precision, evaluated in double: per slot, relative errors of about 2^-28 (HA), 2^-23
-  // (LA) and 2^-13 (EP); central piece, then the tails s in [2.5, 4.1] (every float ErfInv
-  // argument below 1) and [4.1, 10.2] (down to ErfcInv(2^-149)).
+  // Per slot set: the central piece, then the tails (each up to the next one's lower end, the
+  // last one up to the end of the domain).
+  //   single precision, evaluated in double: relative errors of about 2^-28 (HA), 2^-23 (LA) and
+  //     2^-13 (EP); tails s in [2.5, 4.1] (every float ErfInv argument below 1) and [4.1, 10.2]
+  //     (down to ErfcInv(2^-149));
+  //   double precision LA (about 2^-54; the central piece split at w = 2, so that the sums
+  //     stay well conditioned) and EP (about 2^-29): tails up to s = 27.3 (ErfcInv of 2^-1020;
+  //     below it the per-element routine).
   std::vector<Table> tables = {
-      {"kSErfinvHA_W", {true, 0, 6.25, 12, {}}},  {"kSErfinvHA_S1", {false, 2.5, 4.1, 8, {}}},
-      {"kSErfinvHA_S2", {false, 4.1, 10.2, 10, {}}}, {"kSErfinvLA_W", {true, 0, 6.25, 9, {}}},
-      {"kSErfinvLA_S1", {false, 2.5, 4.1, 6, {}}},  {"kSErfinvLA_S2", {false, 4.1, 10.2, 8, {}}},
-      {"kSErfinvEP_W", {true, 0, 6.25, 4, {}}},     {"kSErfinvEP_S1", {false, 2.5, 4.1, 3, {}}},
-      {"kSErfinvEP_S2", {false, 4.1, 10.2, 4, {}}},
+      {"SErfinvHA_W", {true, 0, 6.25, 12, {}}},  {"SErfinvHA_S1", {false, 2.5, 4.1, 8, {}}},
+      {"SErfinvHA_S2", {false, 4.1, 10.2, 10, {}}}, {"SErfinvLA_W", {true, 0, 6.25, 9, {}}},
+      {"SErfinvLA_S1", {false, 2.5, 4.1, 6, {}}},  {"SErfinvLA_S2", {false, 4.1, 10.2, 8, {}}},
+      {"SErfinvEP_W", {true, 0, 6.25, 4, {}}},     {"SErfinvEP_S1", {false, 2.5, 4.1, 3, {}}},
+      {"SErfinvEP_S2", {false, 4.1, 10.2, 4, {}}},
+      {"DErfinvLA_W1", {true, 0, 2, 15, {}}},      {"DErfinvLA_W2", {true, 2, 6.25, 19, {}}},
+      {"DErfinvLA_S1", {false, 2.5, 4.1, 17, {}}},
+      {"DErfinvLA_S2", {false, 4.1, 6.1, 15, {}}}, {"DErfinvLA_S3", {false, 6.1, 10.2, 16, {}}},
+      {"DErfinvLA_S4", {false, 10.2, 27.3, 22, {}}},
+      {"DErfinvEP_W", {true, 0, 6.25, 13, {}}},    {"DErfinvEP_S1", {false, 2.5, 4.1, 9, {}}},
+      {"DErfinvEP_S2", {false, 4.1, 10.2, 11, {}}}, {"DErfinvEP_S3", {false, 10.2, 27.3, 10, {}}},
   };
   FILE* f = qor::tools::open_out(argv[1], "erfinv_poly.inc", "tools/gen_erfinv_poly", kBits);
-  for (Table& t : tables) {
+  std::fprintf(f, "// Each piece: the centre c of its variable, its upper end hi, the coefficients a[i] of (v - c)^i\n"
+                  "// (each twice, one aligned row per coefficient).\n");
+  for (size_t k = 0; k < tables.size(); ++k) {
+    Table& t = tables[k];
     fit(t.p);
     report(f, t.p);
     report(stdout, t.p);
-    std::fprintf(f, "constexpr double %s_c = %a;\nconstexpr double %s[%zu] = {", t.name, static_cast<double>(t.p.c), t.name,
-                 t.p.a.size());
-    for (size_t i = 0; i < t.p.a.size(); ++i) std::fprintf(f, "%s%a", i ? ", " : "", t.p.a[i]);
-    std::fprintf(f, "};\n");
+    const bool last = k + 1 == tables.size() || (tables[k + 1].p.central && !t.p.central);
+    char hi[64];
+    if (last) std::snprintf(hi, sizeof hi, "__builtin_inf()");
+    else std::snprintf(hi, sizeof hi, "%a", static_cast<double>(t.p.hi));
+    std::fprintf(f, "struct %s {\n  static constexpr double c = %a, hi = %s;\n  alignas(16) static constexpr double a[%zu][2] = {\n",
+                 t.name, static_cast<double>(t.p.c), hi, t.p.a.size());
+    for (size_t i = 0; i < t.p.a.size(); ++i) std::fprintf(f, "      {%a, %a},\n", t.p.a[i], t.p.a[i]);
+    std::fprintf(f, "  };\n};\n");
   }
   std::fclose(f);
   return 0;
