@@ -14,6 +14,9 @@
 // NaNs propagate without a report.
 #pragma once
 
+#include <bit>
+#include <cstdint>
+
 #include "vector_math/kernels/exp_log/dlog_core.h"
 #include "vector_math/kernels/special/common.h"
 
@@ -47,11 +50,11 @@ using dlogk_flavour = exp_log::dlogk::Flavour;
 
 // sum a_i t^i (rows of piece P) by Estrin's scheme: pairs a_2i + a_2i+1 t, then pairs of those
 // in t^2, ... (a dependency chain of about log2 N steps instead of N).
-template <class P>
+template <class P, size_t kFrom = 0>
 QOR_SIMD_INLINE f64x2 estrin(f64x2 t) {
-  constexpr size_t N = sizeof(P::a) / sizeof(P::a[0]);
+  constexpr size_t N = sizeof(P::a) / sizeof(P::a[0]) - kFrom;
   f64x2 v[N];
-  for (size_t i = 0; i < N; ++i) v[i] = row(P::a[i]);
+  for (size_t i = 0; i < N; ++i) v[i] = row(P::a[i + kFrom]);
   size_t n = N;
   while (n > 1) {
     for (size_t i = 0; i < n / 2; ++i) v[i] = v[2 * i] + v[2 * i + 1] * t;
@@ -74,15 +77,37 @@ QOR_SIMD_INLINE void tail_piece(f64x2 s, f64x2& y, int& done, f64x2& donev) {
   donev = donev | in;
 }
 
+// c split into 26 + 27 significant bits (the high part).
+constexpr double split_hi(double c) { return std::bit_cast<double>(std::bit_cast<uint64_t>(c) & ~uint64_t{0x7FFFFFF}); }
+
 // One central piece: the lanes not yet done with w below its upper end, a P(w - c) (plus al P).
-template <class W, bool kLow>
+// kLead (double LA): P = a_0 + t Q(t) with a a_0 formed exactly (Dekker's product, a_0 split at
+// compile time) and the rest added to its low part, so that the result rounds about once:
+// P lies in [0.88, 2) while a P is often below 1, and P rounded alone would cost up to an ulp of
+// the result.
+template <class W, bool kLow, bool kLead>
 QOR_SIMD_INLINE void central_piece(f64x2 w, f64x2 a, f64x2 al, f64x2& y, int& done, f64x2& donev) {
   if (done == 3) return;
   const f64x2 in = simd::andnot(donev, simd::cmp_lt(w, f64x2::splat(W::hi)));
   const int m = mask(in);
   if (!m) return;
-  const f64x2 p = estrin<W>(w - f64x2::splat(W::c));
-  y = simd::select(in, kLow ? a * p + al * p : a * p, y);
+  const f64x2 t = w - f64x2::splat(W::c);
+  f64x2 r;
+  if constexpr (kLead) {
+    constexpr double c0 = W::a[0][0], ch = split_hi(c0), cl = c0 - ch;
+    const f64x2 q = estrin<W, 1>(t);
+    const f64x2 sp = a * f64x2::splat(134217729.0);  // 2^27 + 1
+    const f64x2 ah = sp - (sp - a), am = a - ah;
+    const f64x2 ph = a * f64x2::splat(c0);
+    const f64x2 pl = ((ah * f64x2::splat(ch) - ph) + ah * f64x2::splat(cl) + am * f64x2::splat(ch)) + am * f64x2::splat(cl);
+    f64x2 small = pl + (a * t) * q;
+    if constexpr (kLow) small = small + al * f64x2::splat(c0);
+    r = ph + small;
+  } else {
+    const f64x2 p = estrin<W>(t);
+    r = kLow ? a * p + al * p : a * p;
+  }
+  y = simd::select(in, r, y);
   done |= m;
   donev = donev | in;
 }
@@ -91,10 +116,10 @@ QOR_SIMD_INLINE void central_piece(f64x2 w, f64x2 a, f64x2 al, f64x2& y, int& do
 // flavour of the double-precision logarithm it takes.
 template <class... W>
 struct Central {};
-template <dlogk_flavour kLog, class C, class... S>
+template <dlogk_flavour kLog, bool kLead, class C, class... S>
 struct Pieces;
-template <dlogk_flavour kLog, class... W, class... S>
-struct Pieces<kLog, Central<W...>, S...> {
+template <dlogk_flavour kLog, bool kLead, class... W, class... S>
+struct Pieces<kLog, kLead, Central<W...>, S...> {
   static constexpr dlogk_flavour kLogFlavour = kLog;
   // erfinv a from a in [0, 1) and w = -ln(1 - a^2); kLow: the argument is a + al (al below
   // half an ulp of a; it matters in the central pieces only).
@@ -102,7 +127,7 @@ struct Pieces<kLog, Central<W...>, S...> {
   static QOR_SIMD_INLINE f64x2 eval(f64x2 a, f64x2 w, f64x2 al = f64x2()) {
     f64x2 y = f64x2::splat(0.0), donev = f64x2::splat(0.0);
     int done = 0;
-    (central_piece<W, kLow>(w, a, al, y, done, donev), ...);
+    (central_piece<W, kLow, kLead>(w, a, al, y, done, donev), ...);
     if (done != 3) {
       const f64x2 s = _mm_sqrt_pd(w.v);
       (tail_piece<S>(s, y, done, donev), ...);
@@ -110,12 +135,12 @@ struct Pieces<kLog, Central<W...>, S...> {
     return y;
   }
 };
-using SErfinvHA = Pieces<dlogk_flavour::EP, Central<SErfinvHA_W>, SErfinvHA_S1, SErfinvHA_S2>;
-using SErfinvLA = Pieces<dlogk_flavour::EP, Central<SErfinvLA_W>, SErfinvLA_S1, SErfinvLA_S2>;
-using SErfinvEP = Pieces<dlogk_flavour::EP, Central<SErfinvEP_W>, SErfinvEP_S1, SErfinvEP_S2>;
-using DErfinvLA = Pieces<dlogk_flavour::HA, Central<DErfinvLA_W1, DErfinvLA_W2>, DErfinvLA_S1, DErfinvLA_S2,
+using SErfinvHA = Pieces<dlogk_flavour::EP, false, Central<SErfinvHA_W>, SErfinvHA_S1, SErfinvHA_S2>;
+using SErfinvLA = Pieces<dlogk_flavour::EP, false, Central<SErfinvLA_W>, SErfinvLA_S1, SErfinvLA_S2>;
+using SErfinvEP = Pieces<dlogk_flavour::EP, false, Central<SErfinvEP_W>, SErfinvEP_S1, SErfinvEP_S2>;
+using DErfinvLA = Pieces<dlogk_flavour::HA, true, Central<DErfinvLA_W1, DErfinvLA_W2>, DErfinvLA_S1, DErfinvLA_S2,
                          DErfinvLA_S3, DErfinvLA_S4>;
-using DErfinvEP = Pieces<dlogk_flavour::EP, Central<DErfinvEP_W>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
+using DErfinvEP = Pieces<dlogk_flavour::EP, false, Central<DErfinvEP_W>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
 // The double-precision HA slot: lane by lane in extended precision.
 struct Extended {};
 
