@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
       {"DErfinvLA_W1", {true, 0, 2, 15, {}}},      {"DErfinvLA_W2", {true, 2, 6.25, 19, {}}},
       {"DErfinvLA_S1", {false, 2.5, 4.1, 17, {}}},
       {"DErfinvLA_S2", {false, 4.1, 6.1, 15, {}}}, {"DErfinvLA_S3", {false, 6.1, 10.2, 16, {}}},
-      {"DErfinvLA_S4", {false, 10.2, 27.3, 22, {}}},
+      {"DErfinvLA_S4", {false, 10.2, 17, 15, {}}},  {"DErfinvLA_S5", {false, 17, 27.3, 14, {}}},
       {"DErfinvEP_W", {true, 0, 6.25, 13, {}}},    {"DErfinvEP_S1", {false, 2.5, 4.1, 9, {}}},
       {"DErfinvEP_S2", {false, 4.1, 10.2, 11, {}}}, {"DErfinvEP_S3", {false, 10.2, 27.3, 10, {}}},
   };

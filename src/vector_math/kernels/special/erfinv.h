@@ -139,7 +139,7 @@ using SErfinvHA = Pieces<dlogk_flavour::EP, false, Central<SErfinvHA_W>, SErfinv
 using SErfinvLA = Pieces<dlogk_flavour::EP, false, Central<SErfinvLA_W>, SErfinvLA_S1, SErfinvLA_S2>;
 using SErfinvEP = Pieces<dlogk_flavour::EP, false, Central<SErfinvEP_W>, SErfinvEP_S1, SErfinvEP_S2>;
 using DErfinvLA = Pieces<dlogk_flavour::HA, true, Central<DErfinvLA_W1, DErfinvLA_W2>, DErfinvLA_S1, DErfinvLA_S2,
-                         DErfinvLA_S3, DErfinvLA_S4>;
+                         DErfinvLA_S3, DErfinvLA_S4, DErfinvLA_S5>;
 using DErfinvEP = Pieces<dlogk_flavour::EP, false, Central<DErfinvEP_W>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
 // The double-precision HA slot: lane by lane in extended precision.
 struct Extended {};
@@ -265,20 +265,24 @@ inline T erfinv_ordinary(T x) {
   return x < 0 ? -y : y;
 }
 
+// One register of family F: its packed pair on the register twice (kPair), or lane by lane.
+template <class F, bool kPair, class T>
+QOR_SIMD_INLINE typename VecOf<T>::type pair_or_lanes(typename VecOf<T>::type x) {
+  if constexpr (kPair) {
+    typename VecOf<T>::type r0, r1;
+    F::packed_pair(x, x, r0, r1);
+    return r0;
+  } else {
+    return each_lane<T, F>(x);
+  }
+}
+
 // P: the polynomial set of the slot (DErfinvLA, DErfinvEP), or Extended (lane by lane).
 template <class P>
 struct DErfInv : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static constexpr bool kPacked = !std::is_same_v<P, Extended>;
-  static f64x2 packed(f64x2 x) {
-    if constexpr (kPacked) {
-      f64x2 r0, r1;
-      packed_pair(x, x, r0, r1);
-      return r0;
-    } else {
-      return each_lane<double, DErfInv>(x);
-    }
-  }
+  static f64x2 packed(f64x2 x) { return pair_or_lanes<DErfInv, kPacked, double>(x); }
   // the lanes the screen flags (patched afterwards) computed as 1 - 2^-53 (no spurious exception)
   static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1)
     requires kPacked
@@ -329,15 +333,8 @@ struct InvErfc : FamilyBase<T> {
   static constexpr Scheme kScheme = Scheme::Recompute;
   static constexpr bool kPair = std::is_same_v<T, double> && !std::is_same_v<P, Extended>;
   static V packed(V x) {
-    if constexpr (std::is_same_v<T, float>) {
-      return serfcinv_packed<P, kCdf>(x);
-    } else if constexpr (kPair) {
-      V r0, r1;
-      packed_pair(x, x, r0, r1);
-      return r0;
-    } else {
-      return each_lane<T, InvErfc>(x);
-    }
+    if constexpr (std::is_same_v<T, float>) return serfcinv_packed<P, kCdf>(x);
+    else return pair_or_lanes<InvErfc, kPair, T>(x);
   }
   // ErfcInv(q) = erfinv(1 - q): 1 - q = t + tl (Fast2Sum; tl is zero from q = 1/2 on), a = |t|
   // with the low part tl signed alike, q' = min(q, 2 - q) (exact); CdfNormInv(p) = -sqrt(2)
