@@ -40,11 +40,15 @@ using dlogk_flavour = exp_log::dlogk::Flavour;
 //     about 2^-28 (HA), 2^-23 (LA), 2^-13 (EP); tails s in [2.5, 4.1] (every float ErfInv
 //     argument below 1) and beyond (to ErfcInv(2^-149): s = 10.14); the logarithm is the EP core
 //     of exp_log (about 2^-31 relative);
-//   double precision LA (about 2^-53 before the evaluation's roundings; the natural logarithm of
-//     exp_log's HA kernel) and EP (about 2^-29; its EP logarithm): tails up to s = 27.3
-//     (ErfcInv of 2^-1020; smaller arguments go to the per-element routine). HA in double
-//     precision stays with the per-element extended-precision routine (correctly rounded but
-//     slow): a packed HA path needs a correction step with an accurate erfc, not built yet.
+//   double precision EP (about 2^-29; exp_log's EP logarithm): tails up to s = 27.3 (ErfcInv of
+//     2^-1020; smaller arguments go to the per-element routine). LA and HA in double precision
+//     stay with the per-element extended-precision routine (correctly rounded but slow). The LA
+//     set below (DErfinvLA: about 2^-53 per piece, exp_log's HA logarithm, the central pieces'
+//     leading term exact) is built but not registered: against the correctly rounded results it
+//     differs by up to 5 ulp (dCdfNormInv near p = 1 - 6e-12, and 4 ulp near the seam s = 4.1),
+//     beyond the LA bound. The roundings of s = sqrt(w) (half an ulp of the result), of the
+//     coefficients (2^-53.5 per piece) and of the factor sqrt 2 add up; a packed LA/HA path
+//     needs s in two parts and a correction step with an accurate erfc.
 // A block evaluates only the pieces its lanes need (most blocks: the central one alone).
 #include "vector_math/kernels/special/tables/erfinv_poly.inc"
 
