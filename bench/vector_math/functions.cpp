@@ -213,7 +213,7 @@ void add_sse_root(const std::string& base) {
     auto libm = [](int32_t n, const T* x, T* r) {
       for (int32_t i = 0; i < n; ++i) r[i] = kRoot ? 1 / std::sqrt(x[i]) : 1 / x[i];
     };
-    add_function<T, Row>(base, g, libm, nullptr, nullptr);
+    add_function<T, Row>(base, g, libm, nullptr, nullptr, "");
   }
   if constexpr (sizeof(T) == 4) add<T>(base + "_sse", g, [op](int32_t n, const T* x, T* r) { vec_loop_s<V>(n, x, r, op); });
   else add<T>(base + "_sse", g, [op](int32_t n, const T* x, T* r) { vec_loop_d<V>(n, x, r, op); });

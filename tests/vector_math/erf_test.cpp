@@ -1,7 +1,8 @@
 // The error-function family: special values, poles and domain statuses in every slot, the
 // per-element routine of double-precision ErfInv (its tiny-argument product and the subnormal
 // results), the far tails of Erfc, CdfNorm and the inverse functions against MPFR, and the seams
-// of the packed Erf, Erfc and CdfNorm (table cells, region ends, mixed blocks, patched lanes).
+// of the packed Erf, Erfc and CdfNorm (table cells, region ends, mixed blocks, patched lanes)
+// and of the inverse functions' packed pieces.
 #include "special_cases.h"
 
 namespace {
@@ -140,6 +141,71 @@ TEST(ErfFamily, MixedBlocksAndPatchedLanes) {
       EXPECT_EQ(reports()[1].code, 4);
     }
   }
+// The packed inverse functions switch pieces at w = -ln(1 - a^2) = 2 (double LA), 6.25 and at
+// s = sqrt(w) = 4.1, 6.1 (double LA) and 10.2 (double): a few consecutive arguments on both sides
+// of each seam, as ErfInv (a), ErfcInv (1 - a and 1 + a) and CdfNormInv ((1 -+ a) / 2), in
+// every slot, in blocks that mix the pieces (the seams' neighbours are interleaved with central
+// and far-tail arguments, so that every block needs several pieces at once); then the extremes:
+// the packed double path down to ErfcInv(2^-1020) and the per-element routine below it.
+template <class T>
+void sweep_seams(long per_side) {
+  std::vector<T> erfinv, erfcinv, cdfinv;
+  const T mixers[] = {T(0.3), T(1e-30), T(0.99999)};
+  size_t k = 0;
+  auto add = [&](std::vector<T>& v, T x) {
+    v.push_back(x);
+    if (v.size() % 3 == 1) v.push_back(mixers[k++ % 3]);  // in the domain of all three
+  };
+  for (double w : {2.0, 6.25, 4.1 * 4.1, 6.1 * 6.1, 10.2 * 10.2}) {
+    const double e = std::exp(-w);
+    const double a = std::sqrt(1 - e), q = e / (1 + a);  // (1 - a)(1 + a) = e^-w
+    if (q < static_cast<double>(std::numeric_limits<T>::min())) continue;
+    for (T x : consecutive<T>(static_cast<T>(a), per_side)) add(erfinv, x);
+    for (T x : consecutive<T>(std::nextafter(static_cast<T>(a), T(0)), 1)) add(erfinv, -x);
+    const T qt = static_cast<T>(q);
+    T lo = qt;
+    for (long i = 0; i < per_side / 2; ++i) lo = std::nextafter(lo, T(0));
+    for (T x : consecutive<T>(lo, per_side + 1)) {
+      add(erfcinv, x);
+      add(erfcinv, T(2) - x);
+      add(cdfinv, x / 2);
+      add(cdfinv, T(1) - x / 2);
+    }
+  }
+  sweep_function<T>("ErfInv", erfinv);
+  sweep_function<T>("ErfcInv", erfcinv);
+  sweep_function<T>("CdfNormInv", cdfinv);
+}
+
+TEST(InverseErfFamily, PackedPiecesAgreeAcrossTheirSeams) {
+  const long n = qor::test::scaled(6, 1);
+  sweep_seams<float>(n);
+  sweep_seams<double>(n);
+}
+
+TEST(InverseErfFamily, ExtremeArgumentsInMixedBlocks) {
+  // double: ErfcInv's packed path ends at 2^-1020 (CdfNormInv's at 2^-1021): two blocks of four
+  // on the packed path, then the largest argument below it (the per-element routine; the
+  // far-tail test above has the smaller ones)
+  std::vector<double> dq = {1e-300,     0x1p-1020,   0x1.0000000000001p-1020, 2 - 0x1p-52,
+                            1 - 0x1p-53, 1 + 0x1p-52, 0x1p-54,                 1e-100,
+                            0x1.fffffffffffffp-1021};
+  std::vector<double> dp = {1e-300,        0x1p-1021,     0x1.0000000000001p-1021, 1 - 0x1p-53,
+                            0.5 - 0x1p-54, 0.5 + 0x1p-53, 0x1p-55,                 1e-100,
+                            0x1.fffffffffffffp-1022};
+  // ErfInv's packed path from 2^-35 on, the per-element routine's lanes patched in
+  std::vector<double> dx = {0x1p-35, 0x1.fffffffffffffp-36, -0x1p-35, 1 - 0x1p-53, -(1 - 0x1p-53), 0.5, 1e-300,
+                            0x1.0000000000001p-35, 1 - 0x1p-52, 0.25};
+  sweep_function<double>("ErfcInv", dq);
+  sweep_function<double>("CdfNormInv", dp);
+  sweep_function<double>("ErfInv", dx);
+  // single: the smallest arguments (subnormal ones included) stay on the packed path
+  std::vector<float> sq = {0x1p-149f, 0x1p-126f, 1e-30f, 2 - 0x1p-23f, 1 - 0x1p-24f, 1 + 0x1p-23f, 0x1p-25f, 0.75f};
+  std::vector<float> sp = {0x1p-149f, 0x1p-127f, 1e-30f, 1 - 0x1p-24f, 0.5f - 0x1p-25f, 0.5f + 0x1p-24f, 0x1p-26f, 0.75f};
+  std::vector<float> sx = {0x1p-149f, -0x1p-140f, 1e-30f, 1 - 0x1p-24f, -(1 - 0x1p-24f), 0x1p-20f, 0.5f, -0.75f};
+  sweep_function<float>("ErfcInv", sq);
+  sweep_function<float>("CdfNormInv", sp);
+  sweep_function<float>("ErfInv", sx);
 }
 
 }  // namespace

@@ -1,0 +1,161 @@
+// Polynomials of the packed inverse error functions (src/vector_math/kernels/special/erfinv.h),
+// written to src/vector_math/kernels/special/tables/erfinv_poly.inc:
+//
+//   gen_erfinv_poly <out dir>                    the table of the kernels (the pieces below)
+//   gen_erfinv_poly try <w|s> <lo> <hi> <degree> one piece, its error only
+//
+// With w = -ln((1 - x)(1 + x)) and s = sqrt(w), erfinv x is approximated
+//   central (w in [0, 6.25]):  x P(w - c),  P ~ erfinv(x) / x (sqrt(pi)/2 at w = 0);
+//   tails   (s in [lo, hi]):   P(s - c)     (no factor x: x is within 0.2 % of 1 there),
+// c the middle of the piece. Each P interpolates its function at the Chebyshev nodes of the
+// piece (values from the test support's MPFR erfc^-1 at 256 bits), converted to powers of v - c
+// in long double and rounded to double. The report gives the largest relative error of the
+// rounded polynomial (evaluated in long double) on 2001 points of the piece.
+#include <mpfr.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "support/vm_reference.h"
+#include "table_out.h"
+
+namespace {
+
+using LD = long double;
+constexpr int kBits = 256;
+
+// The approximated function at v: erfinv(x) / x (central, v = w) or erfinv(x) (tails, v = s).
+LD target(bool central, LD v) {
+  if (central && v == 0) return 0.886226925452758013649083741671L;  // sqrt(pi) / 2
+  mpfr_t w, e, q, y;
+  mpfr_inits2(kBits, w, e, q, y, static_cast<mpfr_ptr>(nullptr));
+  mpfr_set_ld(w, v, MPFR_RNDN);
+  if (!central) mpfr_sqr(w, w, MPFR_RNDN);
+  mpfr_neg(e, w, MPFR_RNDN);
+  mpfr_exp(e, e, MPFR_RNDN);  // (1 - x)(1 + x) = e^-w
+  mpfr_ui_sub(q, 1, e, MPFR_RNDN);
+  mpfr_sqrt(q, q, MPFR_RNDN);  // x
+  mpfr_add_ui(y, q, 1, MPFR_RNDN);
+  mpfr_div(q, e, y, MPFR_RNDN);  // q = 1 - x = e^-w / (1 + x), without cancellation
+  qor::test::vm::ref_erfcinv(y, q, MPFR_RNDN);
+  if (central) {
+    mpfr_ui_sub(q, 1, q, MPFR_RNDN);
+    mpfr_div(y, y, q, MPFR_RNDN);
+  }
+  const LD r = mpfr_get_ld(y, MPFR_RNDN);
+  mpfr_clears(w, e, q, y, static_cast<mpfr_ptr>(nullptr));
+  return r;
+}
+
+struct Piece {
+  bool central;
+  LD lo, hi;
+  int degree;
+  std::vector<double> a;  // coefficients of (v - c)^k
+  LD c = 0, err = 0;
+};
+
+void fit(Piece& p) {
+  const int n = p.degree + 1;
+  // the centre a double (the kernel subtracts it exactly), the half-width covering the piece
+  const LD c = static_cast<double>((p.lo + p.hi) / 2), h = std::fmax(p.hi - c, c - p.lo);
+  p.c = c;
+  std::vector<LD> f(n), cheb(n, 0);
+  for (int j = 0; j < n; ++j) f[j] = target(p.central, c + h * std::cos(M_PIl * (j + 0.5L) / n));
+  for (int k = 0; k < n; ++k) {
+    LD s = 0;
+    for (int j = 0; j < n; ++j) s += f[j] * std::cos(M_PIl * k * (j + 0.5L) / n);
+    cheb[k] = s * 2 / n;
+  }
+  cheb[0] /= 2;
+  // sum cheb_k T_k(u) in powers of u, T_{k+1} = 2u T_k - T_{k-1}
+  std::vector<LD> mono(n, 0), t0(n, 0), t1(n, 0), t2(n, 0);
+  t0[0] = 1;
+  if (n > 1) t1[1] = 1;
+  for (int k = 0; k < n; ++k) {
+    const std::vector<LD>& t = k == 0 ? t0 : t1;
+    for (int i = 0; i < n; ++i) mono[i] += cheb[k] * t[i];
+    if (k >= 1) {
+      for (int i = 0; i < n; ++i) t2[i] = (i ? 2 * t1[i - 1] : 0) - t0[i];
+      t0 = t1;
+      t1 = t2;
+    }
+  }
+  p.a.resize(n);
+  LD hp = 1;
+  for (int i = 0; i < n; ++i, hp *= h) p.a[i] = static_cast<double>(mono[i] / hp);
+  p.err = 0;
+  for (int g = 0; g <= 2000; ++g) {
+    const LD v = p.lo + (p.hi - p.lo) * g / 2000;
+    LD s = 0;
+    for (int i = n; i-- > 0;) s = s * (v - c) + p.a[i];
+    p.err = std::fmax(p.err, std::fabs(s / target(p.central, v) - 1));
+  }
+}
+
+void report(FILE* f, const Piece& p) {
+  std::fprintf(f, "// %s in [%Lg, %Lg], degree %d around %Lg: relative error 2^%.1f\n", p.central ? "w" : "s", p.lo,
+               p.hi, p.degree, p.c, static_cast<double>(std::log2(p.err)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 6 && !std::strcmp(argv[1], "try")) {
+    Piece p{argv[2][0] == 'w', std::strtold(argv[3], nullptr), std::strtold(argv[4], nullptr), std::atoi(argv[5]), {}};
+    fit(p);
+    report(stdout, p);
+    return 0;
+  }
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: gen_erfinv_poly <out dir> | gen_erfinv_poly try <w|s> <lo> <hi> <degree>\n");
+    return 1;
+  }
+  struct Table {
+    const char* name;
+    Piece p;
+  };
+  // Per slot set: the central piece, then the tails (each up to the next one's lower end, the
+  // last one up to the end of the domain).
+  //   single precision, evaluated in double: relative errors of about 2^-28 (HA), 2^-23 (LA) and
+  //     2^-13 (EP); tails s in [2.5, 4.1] (every float ErfInv argument below 1) and [4.1, 10.2]
+  //     (down to ErfcInv(2^-149));
+  //   double precision LA (about 2^-54; the central piece split at w = 2, so that the sums
+  //     stay well conditioned) and EP (about 2^-29): tails up to s = 27.3 (ErfcInv of 2^-1020;
+  //     below it the per-element routine).
+  std::vector<Table> tables = {
+      {"SErfinvHA_W", {true, 0, 6.25, 12, {}}},  {"SErfinvHA_S1", {false, 2.5, 4.1, 8, {}}},
+      {"SErfinvHA_S2", {false, 4.1, 10.2, 10, {}}}, {"SErfinvLA_W", {true, 0, 6.25, 9, {}}},
+      {"SErfinvLA_S1", {false, 2.5, 4.1, 6, {}}},  {"SErfinvLA_S2", {false, 4.1, 10.2, 8, {}}},
+      {"SErfinvEP_W", {true, 0, 6.25, 4, {}}},     {"SErfinvEP_S1", {false, 2.5, 4.1, 3, {}}},
+      {"SErfinvEP_S2", {false, 4.1, 10.2, 4, {}}},
+      {"DErfinvLA_W1", {true, 0, 2, 15, {}}},      {"DErfinvLA_W2", {true, 2, 6.25, 19, {}}},
+      {"DErfinvLA_S1", {false, 2.5, 4.1, 17, {}}},
+      {"DErfinvLA_S2", {false, 4.1, 6.1, 15, {}}}, {"DErfinvLA_S3", {false, 6.1, 10.2, 16, {}}},
+      {"DErfinvLA_S4", {false, 10.2, 17, 15, {}}},  {"DErfinvLA_S5", {false, 17, 27.3, 14, {}}},
+      {"DErfinvEP_W", {true, 0, 6.25, 13, {}}},    {"DErfinvEP_S1", {false, 2.5, 4.1, 9, {}}},
+      {"DErfinvEP_S2", {false, 4.1, 10.2, 11, {}}}, {"DErfinvEP_S3", {false, 10.2, 27.3, 10, {}}},
+  };
+  FILE* f = qor::tools::open_out(argv[1], "erfinv_poly.inc", "tools/gen_erfinv_poly", kBits);
+  std::fprintf(f, "// Each piece: the centre c of its variable, its upper end hi, the coefficients a[i] of (v - c)^i\n"
+                  "// (each twice, one aligned row per coefficient).\n");
+  for (size_t k = 0; k < tables.size(); ++k) {
+    Table& t = tables[k];
+    fit(t.p);
+    report(f, t.p);
+    report(stdout, t.p);
+    const bool last = k + 1 == tables.size() || (tables[k + 1].p.central && !t.p.central);
+    char hi[64];
+    if (last) std::snprintf(hi, sizeof hi, "__builtin_inf()");
+    else std::snprintf(hi, sizeof hi, "%a", static_cast<double>(t.p.hi));
+    std::fprintf(f, "struct %s {\n  static constexpr double c = %a, hi = %s;\n  alignas(16) static constexpr double a[%zu][2] = {\n",
+                 t.name, static_cast<double>(t.p.c), hi, t.p.a.size());
+    for (size_t i = 0; i < t.p.a.size(); ++i) std::fprintf(f, "      {%a, %a},\n", t.p.a[i], t.p.a[i]);
+    std::fprintf(f, "  };\n};\n");
+  }
+  std::fclose(f);
+  return 0;
+}
