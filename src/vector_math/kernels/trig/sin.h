@@ -189,6 +189,71 @@ struct SCosHA : SPatch {
   static int element(const float* x, float* r) { return scos_element(x, r); }
 };
 
+// Sin LA/EP and Cos LA/EP: no table. The lanes are widened (|x| clamped to 10000, which the
+// screen flags, NaN included) and reduced by pi in double precision:
+//   sine:   k = round(|x| / pi) (the shifter 1.5 2^52), r = (|x| - k P1) - k P2,
+//           sin |x| = (-1)^k sin r;
+//   cosine: k = round(|x| / pi - 1/2), h = k + 1/2, r = (h P1 - |x|) + h P2 (minus |x| - h pi),
+//           cos |x| = (-1)^k sin r;
+// with pi = P1 + P2 (P1 of 39 bits, so that h P1 is exact for h < 2^14, and |x| - h P1 is exact
+// wherever the result is small; the rest of pi beyond P2 is below 2^-92). r, in [-pi/2, pi/2], is
+// accurate to about 2^-50 relative to itself, near the multiples of pi/2 too; (-1)^k goes into
+// its sign bit (the low bit of k in the shifted sum), and it is rounded once to single
+// precision. sin r is then an odd polynomial in single precision, r + r^3 P(r^2), fitted for
+// relative error on [0, pi/2] (an iteratively reweighted least-squares fit, coefficients
+// rounded to single precision; errors with the rounded coefficients): LA P of degree 3
+// (2^-26.6, about 1-2 ulp after the single-precision evaluation), EP of degree 1 (2^-12.55,
+// fitted under the constraint that r = RN(pi/2) gives exactly 1, so that cos 0 = 1 and
+// sin(RN(pi/2)) = 1 as in the other slots). The sine reattaches the sign of x.
+struct alignas(16) SSinPlainRows {
+  double inv_pi[2], shifter[2], half[2], p1[2], p2[2];
+};
+inline constexpr SSinPlainRows kSSinPlain = {
+    QOR_ROW2(0x1.45f306dc9c883p-2), QOR_ROW2(0x1.8p52), QOR_ROW2(0.5), QOR_ROW2(0x1.921fb54444000p+1),
+    QOR_ROW2(-0x1.2e7b9676733afp-39),
+};
+template <bool kCos, bool kLA>
+QOR_SIMD_INLINE f32x4 ssin_plain(f32x4 x) {
+  const SSinPlainRows& c = opaque(kSSinPlain);
+  const f32x4 ax = min(abs(x), cst<10000.0f>());
+  auto reduce = [&](f64x2 a) {
+    f64x2 y = a * row(c.inv_pi);
+    if constexpr (kCos) y = y - row(c.half);
+    const f64x2 t = y + row(c.shifter);
+    f64x2 k = t - row(c.shifter);
+    f64x2 r;
+    if constexpr (kCos) {
+      k = k + row(c.half);
+      r = (k * row(c.p1) - a) + k * row(c.p2);
+    } else {
+      r = (a - k * row(c.p1)) - k * row(c.p2);
+    }
+    return f64x2(_mm_xor_pd(r.v, shl(t.bits(), 63).as_f64().v));
+  };
+  const f32x4 r = narrow(reduce(widen_lo(ax)), reduce(widen_hi(ax)));
+  const f32x4 r2 = r * r;
+  f32x4 p;
+  if constexpr (kLA) {
+    p = ((cst<0x1.5dbep-19f>() * r2 + cst<-0x1.9f7p-13f>()) * r2 + cst<0x1.110ed4p-7f>()) * r2 +
+        cst<-0x1.55554cp-3f>();
+  } else {
+    p = cst<0x1.f2d94ep-8f>() * r2 + cst<-0x1.54141p-3f>();
+  }
+  const f32x4 s = r + (r * r2) * p;
+  if constexpr (kCos) return s;
+  else return f32x4(_mm_xor_ps(s.v, sign_bits(x).v));
+}
+template <bool kLA>
+struct SSinPlain : SPatch {
+  static f32x4 packed(f32x4 x) { return ssin_plain<false, kLA>(x); }
+  static int element(const float* x, float* r) { return ssin_element(x, r); }
+};
+template <bool kLA>
+struct SCosPlain : SPatch {
+  static f32x4 packed(f32x4 x) { return ssin_plain<true, kLA>(x); }
+  static int element(const float* x, float* r) { return scos_element(x, r); }
+};
+
 // The others: the double-precision packed formula of accuracy A on the widened lanes.
 template <DAcc A>
 struct SSin : SPatch {
