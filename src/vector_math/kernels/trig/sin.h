@@ -189,7 +189,7 @@ struct SCosHA : SPatch {
   static int element(const float* x, float* r) { return scos_element(x, r); }
 };
 
-// Sin LA/EP and Cos LA/EP: no table. The lanes are widened (|x| clamped to 10000, which the
+// Sin, Cos and SinCos LA/EP: no table. The lanes are widened (|x| clamped to 10000, which the
 // screen flags, NaN included) and reduced by pi in double precision:
 //   sine:   k = round(|x| / pi) (the shifter 1.5 2^52), r = (|x| - k P1) - k P2,
 //           sin |x| = (-1)^k sin r;
@@ -252,6 +252,15 @@ template <bool kLA>
 struct SCosPlain : SPatch {
   static f32x4 packed(f32x4 x) { return ssin_plain<true, kLA>(x); }
   static int element(const float* x, float* r) { return scos_element(x, r); }
+};
+template <bool kLA>
+struct SSinCosPlain : SPatch {
+  static constexpr int kOut = 2;
+  static void packed(f32x4 x, f32x4& s, f32x4& c) {
+    s = ssin_plain<false, kLA>(x);
+    c = ssin_plain<true, kLA>(x);
+  }
+  static int element(const float* x, float* s, float* c) { return ssincos_element(x, s, c); }
 };
 
 // The others: the double-precision packed formula of accuracy A on the widened lanes.

@@ -14,7 +14,7 @@ QOR_FNX_KERNEL(sTan, W7HAynn, STan<DAcc::LA>)
 QOR_FNX_KERNEL(sTan, W7LAynn, STan<DAcc::EP>)
 QOR_FNX_KERNEL(sTan, W7EPnnn, STan<DAcc::EP>)
 QOR_FNX_KERNEL(sSinCos, W7HAynn, SSinCos<DAcc::LA>)
-QOR_FNX_KERNEL(sSinCos, W7LAynn, SSinCos<DAcc::EP>)
+QOR_FNX_KERNEL(sSinCos, W7LAynn, SSinCosPlain<true>)
 
 #include "vector_math/kernels/trig/atan.h"
 QOR_FNX_KERNEL(sAtan, W7HAynn, SAtan<false>)
