@@ -59,7 +59,7 @@ QOR_SIMD_INLINE f64x2 asin_acos_packed(f64x2 x) {
   return kKind == InvKind::Asin ? flip(r, sign_bits(x)) : r;
 }
 
-// Double-precision Asin and Acos HA, without the double-double arctangent (the asin series on a
+// Double-precision Asin and Acos, every slot, without the double-double arctangent (the asin series on a
 // reduced argument, as in the classical libm scheme). With z = x^2 for |x| < 1/2 and z = (1 - |x|)/2
 // (exact) for |x| >= 1/2, both in [0, 1/4], and g(z) = asin(sqrt z) / sqrt z - 1 approximated by
 // z P(z) (P of degree 13, a least-squares fit at Chebyshev nodes reweighted towards the minimax one,
@@ -74,8 +74,12 @@ QOR_SIMD_INLINE f64x2 asin_acos_packed(f64x2 x) {
 //     acos x = 2 asin s = 2 s_hi + 2 s_hi g + 2c (1 + g) for x > 0,
 //     acos x = pi - 2 asin s = (pi_hi - 2 s_hi) - 2 s_hi g + (pi_lo - 2c (1 + g)) for x < 0.
 // The leading differences are exact (s_hi has 26 bits, and the difference is a multiple of the
-// ulp of pi/2_hi or pi_hi below 2 or 4), so the result is that term plus a small one, |small| <=
-// 0.05 result, rounded once: about 0.5 ulp plus a few units of 2^-57. |x| is clamped to 1 (NaN
+// ulp of pi/2_hi or pi_hi below 2 or 4); the term m g (m = 2 s_hi, or x), |m g| <= 0.05 of the
+// result, joins it by an exact sum (Fast2Sum) and the rest is added to the error term, so the
+// result is rounded once. kExact (HA) also forms m g's leading part exactly: z = x^2 as a
+// double-double in the first range, g = g1 + g2 with g1 = z_h p0_h on 27 bits, and m_h g1 on
+// 53 bits (m_h = 2 s_hi, or x to 26 bits): 0.54 ulp in 2^20 samples of the accuracy tool. The
+// short form (LA, EP) rounds z, g and m g: 0.62 ulp. |x| is clamped to 1 (NaN
 // to 1; the screen sends |x| >= 1 to the element routine), z to at least 2^-60 in the first
 // range (asin x - x is then far below an ulp) and the divisor of c kept from 0, so that no lane
 // raises invalid or divide-by-zero.
