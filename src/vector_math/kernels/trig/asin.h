@@ -16,7 +16,7 @@
 // plain double-precision formula on the widened lanes (inverse_plain.h) and rounds once; its Acos
 // rare-value routine is vsacos_cout_rare below. The three slots of a function run the same
 // formula; double Asin and Acos run the series formula of dasin_acos_ha below (faster than the
-// arctangent, within 0.64 ulp), Asinpi and Acospi the arctangent.
+// arctangent, within 0.55 ulp for HA, 0.63 for LA and EP), Asinpi and Acospi the arctangent.
 #pragma once
 
 #include <cmath>
@@ -76,10 +76,9 @@ QOR_SIMD_INLINE f64x2 asin_acos_packed(f64x2 x) {
 // The leading differences are exact (s_hi has 26 bits, and the difference is a multiple of the
 // ulp of pi/2_hi or pi_hi below 2 or 4); the term m g (m = 2 s_hi, or x), |m g| <= 0.05 of the
 // result, joins it by an exact sum (Fast2Sum) and the rest is added to the error term, so the
-// result is rounded once. kExact (HA) also forms m g's leading part exactly: z = x^2 as a
-// double-double in the first range, g = g1 + g2 with g1 = z_h p0_h on 27 bits, and m_h g1 on
-// 53 bits (m_h = 2 s_hi, or x to 26 bits): 0.54 ulp in 2^20 samples of the accuracy tool. The
-// short form (LA, EP) rounds z, g and m g: 0.62 ulp. |x| is clamped to 1 (NaN
+// result is rounded once. kExact (HA) also forms m g's leading part exactly: g = g1 + g2 with
+// g1 = z_h p0_h on 27 bits, and m_h g1 on 53 bits (m_h = 2 s_hi, or x to 26 bits): 0.55 ulp in
+// 2^20 samples of the accuracy tool. The short form (LA, EP) rounds g and m g: 0.62 ulp. |x| is clamped to 1 (NaN
 // to 1; the screen sends |x| >= 1 to the element routine), z to at least 2^-60 in the first
 // range (asin x - x is then far below an ulp) and the divisor of c kept from 0, so that no lane
 // raises invalid or divide-by-zero.
@@ -105,11 +104,7 @@ QOR_SIMD_INLINE f64x2 dasin_acos_series(f64x2 x) {
   const f64x2 zb = (one - ax) * half;
   const f64x2 as = max(ax, kc<0x1p-30>());
   const f64x2 hi_mask = kl<static_cast<int64_t>(0xFFFFFFFFF8000000ull)>().as_f64();  // keeps 26 bits
-  // z = as^2 + zl exactly in the first range (as = xh + xl, xh^2 and 2 xh xl exact): the rounding
-  // of as^2 would otherwise cost x g up to 2^-53 of itself
-  const f64x2 zs = as * as, xh = as & hi_mask, xl = as - xh;
-  f64x2 zl;
-  if constexpr (kExact) zl = andnot(big, ((xh * xh - zs) + (xh + xh) * xl) + xl * xl);
+  const f64x2 zs = as * as;
   const f64x2 z = select(big, zb, zs);
   // g = z p_0 + z^2 (p_1 + p_2 z + ... + p_13 z^12), the second part by Estrin's scheme (a short
   // dependency chain; its rounding errors are scaled down by z, below 1/4)
@@ -125,7 +120,7 @@ QOR_SIMD_INLINE f64x2 dasin_acos_series(f64x2 x) {
     const f64x2 zh = z & kl<static_cast<int64_t>(0xFFFFFF8000000000ull)>().as_f64();
     g1 = zh * kc<0x1.555p-3>();
     g2 = (z - zh) * kc<0x1.555p-3>() +
-         (z * kc<0x1.5555555518p-17>() + (zl * row(k.p[0]) + z2 * (u0 + u1 * (z4 * z4))));
+         (z * kc<0x1.5555555518p-17>() + z2 * (u0 + u1 * (z4 * z4)));
   } else {
     g1 = z * row(k.p[0]) + z2 * (u0 + u1 * (z4 * z4));
   }
