@@ -44,6 +44,32 @@ TEST(AsinAcos, EndsOfTheDomainAndTinyArguments) {
   }
 }
 
+// Double Asin and Acos switch from z = x^2 to z = (1 - |x|)/2 at |x| = 1/2, lane by lane; asin
+// crosses 1/2 (a binade of the result) at sin(1/2) and acos at cos(1/2), where the small terms
+// weigh most in ulps. Both sides of each, registers that mix the two ranges (each lane as if
+// alone), against MPFR in every slot.
+TEST(AsinAcos, DoubleSeriesAtItsSwitchAndTheResultsBinades) {
+  std::vector<double> d;
+  for (double c : {0.5, 0.479425538604203, 0.8775825618903728, 0.25, 0.7071067811865476})
+    for (double sg : {1.0, -1.0}) append(d, consecutive(sg * c - 0x1p-44, qor::test::scaled(400, 60)));
+  append(d, uniform<double>(0.45, 0.62, qor::test::scaled(4000, 400), 73));
+  append(d, uniform<double>(-0.62, -0.45, qor::test::scaled(4000, 400), 74));
+  for (const char* f : {"Asin", "Acos"}) sweep_function<double>(f, d);
+  std::vector<double> m = uniform<double>(-1, 1, qor::test::scaled(2000, 200), 75);
+  for (size_t i = 0; i + 1 < m.size(); i += 2) m[i] = m[i] * 0.5;  // the first lane of each pair below 1/2
+  for (size_t i = 0; i < m.size(); i += 7) m[i] = i % 2 ? 1.0 : -1.0;  // a lane for the element routine
+  const int32_t n = static_cast<int32_t>(m.size());
+  for (const char* f : {"Asin", "Acos"}) {
+    for (int slot : {LA, HA, EP}) {
+      std::vector<double> r(m.size());
+      kernel<double>(f, slot)(n, m.data(), r.data());
+      for (int32_t i = 0; i < n; ++i)
+        EXPECT_EQ(r[i], one(kernel<double>(f, slot), m[i])) << f << " " << slot_name(slot) << " x = " << m[i];
+    }
+    sweep_function<double>(f, m);
+  }
+}
+
 // Ordinary lanes of Asin, Acos, Atan and their pi-scaled forms raise no invalid, divide-by-zero or
 // overflow flag, also beside lanes that leave for the rare-value routines (+-1) and at 0: the
 // formulas clamp their operands (|x| to 1 under the square root, the larger operand of the angle

@@ -88,6 +88,11 @@ uint64_t bits_of_d(double x) {
   std::memcpy(&u, &x, 8);
   return u;
 }
+uint32_t bits_of_f(float x) {
+  uint32_t u;
+  std::memcpy(&u, &x, 4);
+  return u;
+}
 
 TEST(SinCosTan, HardestArgumentsOfTheReduction) {
   std::vector<double> d = {0x1.6ac5b262ca1ffp+849, -0x1.6ac5b262ca1ffp+849,  // closest to a multiple of pi/2
@@ -288,6 +293,48 @@ TEST(SinCos, BothResultsAgainstMpfr) {
     EXPECT_LE(ac.max_ulps(), bound) << slot_name(slot) << " cos: " << ac.summary();
     EXPECT_LE(worst_rel, 0x1p-26) << slot_name(slot);
   }
+}
+
+// Single-precision Sin, Cos and SinCos LA and EP reduce by pi in double precision on widened lanes
+// up to the 10000 screen and evaluate the polynomial in single precision. Their seams: the floats
+// nearest every multiple of pi/2 up to the screen (the closest, 252.898208 for the cosine, is
+// within 2^-27.8 of one), both sides of the screen, and registers mixing lanes on either side
+// (a flagged lane leaves the block's other lanes as they were). SinCos gives the slot's Sin and
+// Cos bit for bit (the LA kernel serves SinCos's EP slot too).
+TEST(SinCosTan, SinglePrecisionLowAccuracyFormulaAndItsScreen) {
+  std::vector<float> x;
+  const int step = qor::test::scaled(1, 8);
+  for (double v : near_multiples(3000, qor::test::scaled(3370, 400), 0)) x.push_back(static_cast<float>(v));
+  for (size_t i = 0; i < x.size(); i += static_cast<size_t>(step)) x.push_back(std::nextafter(x[i], 0.0f));
+  append(x, {252.898208f, 505.796417f, 4.71238899f, 1.57079637f, 9999.99902f, 10000.0f, 10000.001f});
+  append(x, consecutive(10000.0f - 40 * 0x1p-10f, 80));  // 40 floats on either side
+  const size_t base = x.size();
+  for (size_t i = 0; i < base; ++i) x.push_back(-x[i]);
+  for (const char* f : {"Sin", "Cos"}) sweep_function<float>(f, x);
+  // mixed registers: every fourth lane beyond the screen or special
+  const float odd[] = {10000.0f, -3e7f, INFINITY, NAN, 1e38f};
+  std::vector<float> m = uniform<float>(-10000, 10000, qor::test::scaled(4000, 400), 67);
+  for (size_t i = 0; i + 3 < m.size(); i += 4) m[i + (i / 4) % 4] = odd[(i / 4) % 5];
+  const int32_t n = static_cast<int32_t>(m.size());
+  std::vector<float> sl(m.size()), cl(m.size());  // the LA slot's Sin and Cos
+  for (int slot : {LA, EP}) {
+    std::vector<float> rs(m.size()), rc(m.size()), s(m.size()), c(m.size());
+    kernel<float>("Sin", slot)(n, m.data(), rs.data());
+    kernel<float>("Cos", slot)(n, m.data(), rc.data());
+    if (slot == LA) sl = rs, cl = rc;
+    qor_fnx_kernel_sSinCos_ttab[slot](n, m.data(), s.data(), c.data());  // the LA kernel in both slots
+    for (int32_t i = 0; i < n; ++i) {
+      EXPECT_EQ(bits_of_f(s[i]), bits_of_f(sl[i])) << "SinCos " << slot_name(slot) << " x = " << m[i];
+      EXPECT_EQ(bits_of_f(c[i]), bits_of_f(cl[i])) << "SinCos " << slot_name(slot) << " x = " << m[i];
+      // each lane as if alone
+      EXPECT_EQ(bits_of_f(rs[i]), bits_of_f(one(kernel<float>("Sin", slot), m[i]))) << slot_name(slot) << " x = " << m[i];
+      EXPECT_EQ(bits_of_f(rc[i]), bits_of_f(one(kernel<float>("Cos", slot), m[i]))) << slot_name(slot) << " x = " << m[i];
+    }
+  }
+  std::vector<float> finite;
+  for (float v : m)
+    if (std::isfinite(v)) finite.push_back(v);
+  for (const char* f : {"Sin", "Cos"}) sweep_function<float>(f, finite);
 }
 
 // The one-element routines: the HA result, reports under the names given.

@@ -1,7 +1,6 @@
 // Plain double-precision formulas of the inverse functions: the packed formula of the
 // single-precision Asin, Acos, Atan and their pi-scaled forms (on the widened lanes, rounded once
-// to single precision), and of the LA and EP slots of double-precision Asin, Acos and the EP slot
-// of Atan (below).
+// to single precision), and of the EP slot of double-precision Atan (below).
 //
 // Every one is an angle atan2(y, x) with y >= 0 (asin x = sign(x) atan2(|x|, s), acos x =
 // atan2(s, x), atan x = sign(x) atan2(|x|, 1), s = sqrt((1 - |x|)(1 + |x|))). With u = min(y, |x|),
@@ -95,12 +94,11 @@ QOR_SIMD_INLINE f32x4 sacos_plain(f32x4 x) {
   return narrow(half(widen_lo(x)), half(widen_hi(x)));
 }
 
-// Double precision, LA and EP: the same angle for double operands. v = u / w is a division (its
+// Double precision (Atan EP): the same angle for double operands. v = u / w is a division (its
 // rounding moves j at most across a table boundary, |t| <= 1/128 + 2^-52), c w and u c are rounded
 // products (2^-53 of a term no larger than u), atan t - t takes the terms to t^9 (the first omitted
 // one is below 2^-56 of t), and atan c = A_hi + A_lo. Below 2 ulp in the accuracy sweeps (1.93 at
-// worst), within LA's 4 ulp and EP's 2^-26. w is clamped to 2^900 and |x| to 1
-// under the square root.
+// worst), within LA's 4 ulp and EP's 2^-26. w is clamped to 2^900.
 QOR_SIMD_INLINE f64x2 datan2_plain(f64x2 y, f64x2 ax, f64x2 xneg) {
   const SInvRows& k = opaque(kSInv);
   const AtanRows& ar = opaque(kAtanRows);
@@ -122,20 +120,7 @@ QOR_SIMD_INLINE f64x2 datan2_plain(f64x2 y, f64x2 ax, f64x2 xneg) {
   return kv * row(k.pio2) + flip(a, neg);
 }
 
-// sqrt(1 - x^2) for |x| (clamped to 1), and asin, acos, atan of double lanes by datan2_plain.
-QOR_SIMD_INLINE f64x2 dsqrt_one_minus_sq(f64x2 ax) {
-  const SInvRows& k = opaque(kSInv);
-  const f64x2 a1 = min(ax, row(k.one));
-  return _mm_sqrt_pd(((row(k.one) - a1) * (row(k.one) + a1)).v);
-}
-QOR_SIMD_INLINE f64x2 dasin_plain(f64x2 x) {
-  const f64x2 ax = abs(x);
-  return flip(datan2_plain(ax, dsqrt_one_minus_sq(ax), f64x2()), sign_bits(x));
-}
-QOR_SIMD_INLINE f64x2 dacos_plain(f64x2 x) {
-  const f64x2 ax = abs(x);
-  return datan2_plain(dsqrt_one_minus_sq(ax), ax, cmp_lt(x, f64x2()));
-}
+// atan of double lanes by datan2_plain.
 QOR_SIMD_INLINE f64x2 datan_plain(f64x2 x) {
   return flip(datan2_plain(abs(x), row(opaque(kSInv).one), f64x2()), sign_bits(x));
 }

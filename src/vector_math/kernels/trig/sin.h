@@ -14,8 +14,10 @@
 //     sin = S cos r + C sin r. The reduction's products and everything after it are evaluated on the
 //     lanes widened to double precision (N has at most 20 bits, so N times every piece is exact
 //     there) and the result is rounded once to single precision: about 0.5 ulp.
-//   The other kernels widen the lanes and take the double-precision packed formulas (HA: the LA
-//     formula, about 2^-52 before the one rounding to single; LA and EP: the EP formula, 2^-28).
+//   Sin, Cos and SinCos LA and EP: a table-free formula in single precision (below).
+//   Tan (every slot) and SinCos HA widen the lanes and take the double-precision packed formulas
+//     (HA: the LA formula, about 2^-52 before the one rounding to single; LA and EP: the EP
+//     formula, 2^-28).
 //   Every single-precision kernel screens |x| >= 10000.0 (0x461C4000), infinities and NaNs; the
 //   flagged lanes go to the per-element routine, the double-precision one on the widened argument
 //   (full-range reduction), rounded once. +-inf gives NaN with status 1 (as double precision).
@@ -187,6 +189,76 @@ struct SSinHA : SPatch {
 struct SCosHA : SPatch {
   static f32x4 packed(f32x4 x) { return ssin_ha_packed<64>(x); }
   static int element(const float* x, float* r) { return scos_element(x, r); }
+};
+
+// Sin, Cos and SinCos LA/EP: no table, single precision throughout. |x| is clamped to 10000
+// (the screen flags those lanes, NaN included) and reduced by pi (Cody and Waite):
+//   sine:   k = round(|x| / pi) (the shifter 1.5 2^23), r = |x| - k pi, sin |x| = (-1)^k sin r;
+//   cosine: k = round(|x| / pi - 1/2), h = k + 1/2, r = h pi - |x|, cos |x| = (-1)^k sin r;
+// with pi in pieces 0x1.92p+1, 0x1.fb4p-11, 0x1.444p-23 (7 and 10 significant bits: k or h,
+// below 2^12, times each is exact) and 0x1.68cp-38 with 0x1.1a6264p-53 (LA; the rest of pi is
+// below 2^-77) or 0x1.68c234p-38 (EP; below 2^-62). Where r is small the subtractions of the
+// exact products are exact, so r keeps its relative accuracy: the float nearest a multiple of
+// pi/2 below 10000 is 2^-27.8 from it (252.898208, for the cosine), and the error left is about
+// k 2^-77 (LA) or k 2^-62 (EP). (-1)^k goes into r's sign bit (the low bit of k in the shifted
+// sum). sin r is an odd polynomial r + r^3 P(r^2), fitted for relative error on [0, pi/2] (an
+// iteratively reweighted least-squares fit, coefficients rounded to single precision; errors
+// with the rounded coefficients): LA P of degree 3 (2^-26.6), EP of degree 1 (2^-12.55, fitted
+// under the constraint that r = RN(pi/2) gives exactly 1, so that cos 0 = 1 and sin(RN(pi/2)) =
+// 1 as in the other slots). The sine's sign of x is reattached last (sin(-0) = -0).
+// Every float in [0.5, 10000) checked against the double-precision sine and cosine: LA within
+// 2.48 ulp, EP 12.55 correct bits (the sampled sweeps of docs/accuracy.md cover the rest).
+template <bool kCos, bool kLA>
+QOR_SIMD_INLINE f32x4 ssin_plain(f32x4 x) {
+  const f32x4 ax = min(abs(x), cst<10000.0f>());
+  f32x4 y = ax * cst<0x1.45f306p-2f>();
+  if constexpr (kCos) y = y - cst<0.5f>();
+  const f32x4 t = y + cst<0x1.8p23f>();
+  f32x4 k = t - cst<0x1.8p23f>();
+  // the fourth piece: 10 bits followed by a fifth (LA), or 24 bits (EP)
+  const f32x4 p4 = kLA ? cst<0x1.68cp-38f>() : cst<0x1.68c234p-38f>();
+  f32x4 r;
+  if constexpr (kCos) {
+    k = k + cst<0.5f>();
+    r = (((k * cst<0x1.92p+1f>() - ax) + k * cst<0x1.fb4p-11f>()) + k * cst<0x1.444p-23f>()) + k * p4;
+    if constexpr (kLA) r = r + k * cst<0x1.1a6264p-53f>();
+  } else {
+    r = (((ax - k * cst<0x1.92p+1f>()) - k * cst<0x1.fb4p-11f>()) - k * cst<0x1.444p-23f>()) - k * p4;
+    if constexpr (kLA) r = r - k * cst<0x1.1a6264p-53f>();
+  }
+  r = f32x4(_mm_xor_ps(r.v, shl(t.bits(), 31).as_f32().v));
+  const f32x4 r2 = r * r;
+  f32x4 p;
+  if constexpr (kLA) {
+    p = ((cst<0x1.5dbep-19f>() * r2 + cst<-0x1.9f7p-13f>()) * r2 + cst<0x1.110ed4p-7f>()) * r2 +
+        cst<-0x1.55554cp-3f>();
+  } else {
+    p = cst<0x1.f2d94ep-8f>() * r2 + cst<-0x1.54141p-3f>();
+  }
+  const f32x4 res = r + (r * r2) * p;
+  if constexpr (kCos) return res;
+  else return f32x4(_mm_xor_ps(res.v, sign_bits(x).v));  // last, so that sin(-0) = -0
+}
+template <bool kLA>
+struct SSinPlain : SPatch {
+  static constexpr bool kInlineBlocks = true;
+  static f32x4 packed(f32x4 x) { return ssin_plain<false, kLA>(x); }
+  static int element(const float* x, float* r) { return ssin_element(x, r); }
+};
+template <bool kLA>
+struct SCosPlain : SPatch {
+  static constexpr bool kInlineBlocks = true;
+  static f32x4 packed(f32x4 x) { return ssin_plain<true, kLA>(x); }
+  static int element(const float* x, float* r) { return scos_element(x, r); }
+};
+template <bool kLA>
+struct SSinCosPlain : SPatch {
+  static constexpr int kOut = 2;
+  static void packed(f32x4 x, f32x4& s, f32x4& c) {
+    s = ssin_plain<false, kLA>(x);
+    c = ssin_plain<true, kLA>(x);
+  }
+  static int element(const float* x, float* s, float* c) { return ssincos_element(x, s, c); }
 };
 
 // The others: the double-precision packed formula of accuracy A on the widened lanes.

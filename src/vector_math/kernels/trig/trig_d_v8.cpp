@@ -18,10 +18,10 @@ QOR_FNX_KERNEL(dAtan, V8EPnnn, DAtan<false, true>)
 namespace {
 struct V8;  // keeps the instantiations shared with other code paths private to this one
 }
-QOR_FNX_KERNEL(dAsin, V8LAynn, DAsinAcos<InvKind::Asin, false, void, true>)
+QOR_FNX_KERNEL(dAsin, V8LAynn, DAsinAcos<InvKind::Asin, false, void, false>)
 QOR_FNX_KERNEL(dAsin, V8HAynn, DAsinAcos<InvKind::Asin, false>)
-QOR_FNX_KERNEL(dAsin, V8EPnnn, DAsinAcos<InvKind::Asin, false, void, true>)
-QOR_FNX_KERNEL(dAcos, V8LAynn, DAsinAcos<InvKind::Acos, false, void, true>)
+QOR_FNX_KERNEL(dAsin, V8EPnnn, DAsinAcos<InvKind::Asin, false, void, false>)
+QOR_FNX_KERNEL(dAcos, V8LAynn, DAsinAcos<InvKind::Acos, false, void, false>)
 QOR_FNX_KERNEL(dAcos, V8HAynn, DAsinAcos<InvKind::Acos, false>)
-QOR_FNX_KERNEL(dAcos, V8EPnnn, DAsinAcos<InvKind::Acos, false, void, true>)
+QOR_FNX_KERNEL(dAcos, V8EPnnn, DAsinAcos<InvKind::Acos, false, void, false>)
 QOR_FNX_KERNEL(dAtan2, V8EPnnn, DAtan2<false, V8>)

@@ -5,16 +5,16 @@
 using namespace qor::vm::trig;
 
 QOR_FNX_KERNEL(sSin, W7HAynn, SSinHA)
-QOR_FNX_KERNEL(sSin, W7LAynn, SSin<DAcc::EP>)
-QOR_FNX_KERNEL(sSin, W7EPnnn, SSin<DAcc::EP>)
+QOR_FNX_KERNEL(sSin, W7LAynn, SSinPlain<true>)
+QOR_FNX_KERNEL(sSin, W7EPnnn, SSinPlain<false>)
 QOR_FNX_KERNEL(sCos, W7HAynn, SCosHA)
-QOR_FNX_KERNEL(sCos, W7LAynn, SCos<DAcc::EP>)
-QOR_FNX_KERNEL(sCos, W7EPnnn, SCos<DAcc::EP>)
+QOR_FNX_KERNEL(sCos, W7LAynn, SCosPlain<true>)
+QOR_FNX_KERNEL(sCos, W7EPnnn, SCosPlain<false>)
 QOR_FNX_KERNEL(sTan, W7HAynn, STan<DAcc::LA>)
 QOR_FNX_KERNEL(sTan, W7LAynn, STan<DAcc::EP>)
 QOR_FNX_KERNEL(sTan, W7EPnnn, STan<DAcc::EP>)
 QOR_FNX_KERNEL(sSinCos, W7HAynn, SSinCos<DAcc::LA>)
-QOR_FNX_KERNEL(sSinCos, W7LAynn, SSinCos<DAcc::EP>)
+QOR_FNX_KERNEL(sSinCos, W7LAynn, SSinCosPlain<true>)
 
 #include "vector_math/kernels/trig/atan.h"
 QOR_FNX_KERNEL(sAtan, W7HAynn, SAtan<false>)
