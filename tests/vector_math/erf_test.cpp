@@ -141,6 +141,8 @@ TEST(ErfFamily, MixedBlocksAndPatchedLanes) {
       EXPECT_EQ(reports()[1].code, 4);
     }
   }
+}
+
 // The packed inverse functions switch pieces at w = -ln(1 - a^2) = 2 (double LA), 6.25 and at
 // s = sqrt(w) = 4.1, 6.1 (double LA) and 10.2 (double): a few consecutive arguments on both sides
 // of each seam, as ErfInv (a), ErfcInv (1 - a and 1 + a) and CdfNormInv ((1 -+ a) / 2), in
