@@ -2,10 +2,10 @@
 // double precision on widened lanes (two registers of two doubles per four floats) and rounded
 // once to single precision. Their relative error stays below about 2^-40 (2^-16 of a float ulp
 // beside the final rounding), so every slot is within about 0.5 ulp; one kernel serves every
-// slot. The lanes the screen flags (NaN, infinities, zero and negative arguments, the overflow
-// and underflow ranges) are recomputed by the per-element extended-precision routines of
-// gamma.h and expint.h, unchanged (Scheme::Patch: the other lanes of the block keep their
-// packed results).
+// slot. The lanes the formulas do not take (NaN, infinities, zero, the poles, the overflow and
+// underflow ranges, LGamma near its negative zeros) are recomputed by the per-element
+// extended-precision routines of gamma.h and expint.h, unchanged, statuses included
+// (Scheme::Patch: the other lanes of the block keep their packed results).
 //
 // Pieces (double precision): ln by the logarithm's HA core (exp_log/dlog_core.h, about 0.6 ulp
 // of double), e^x by the exponential's HA core (exp_log/dexp_core.h, about 0.51 ulp), and
@@ -23,8 +23,13 @@
 //   x >= 8      S(x);
 //   elsewhere   S(x + 8) - ln P        (results of at least 0.28 there: an absolute error of a
 //                                       few 2^-50 stays far below a float ulp).
-// sTGamma (packed for the least normal float <= x <= 35.04): e^S(x) for x >= 8, e^S(x+8) / P
-//   below (from 1/x ~ 8.5e37 at the least normal float to the overflow threshold 35.0401).
+//   x < 0       ln pi - ln|sin(pi x)| - lgamma(1 - x) for -2^23 < x < 0 not an integer; the
+//               lanes whose result is below 1/16 in magnitude (near the negative zeros, where
+//               this difference cancels) go to the per-element routine.
+// sTGamma (packed for the least normal float <= x <= 35.04 and -33 <= x <= -2^-126 not an
+//   integer): e^S(x) for x >= 8, e^S(x+8) / P below (from 1/x ~ 8.5e37 at the least normal
+//   float to the overflow threshold 35.0401); pi / (sin(pi x) Gamma(1 - x)) for x < 0.
+//   sin(pi x) from f = x - round(x), exact, by a Taylor series.
 // sExpInt1 (packed for 2^-149 <= x <= 82): the two branches of vsexpint1_cout_rare (expint.h)
 //   with their coefficients, the logarithm and exponential packed.
 // Blocks whose lanes all lie on one side of a switch point skip the other side's formula.
@@ -46,6 +51,8 @@ QOR_SIMD_INLINE void ln_pair(f64x2 a, f64x2 b, f64x2& la, f64x2& lb) {
   simd::barrier(la);
   lb = ln_ha2<false>(b, q.k1, q.o[2], q.o[3], f64x2());
 }
+// Lanes of x (|x| < 2^31) that are not integers.
+QOR_SIMD_INLINE f32x4 non_integer(f32x4 x) { return _mm_cmpneq_ps(_mm_cvtepi32_ps(_mm_cvttps_epi32(x.v)), x.v); }
 QOR_SIMD_INLINE f64x2 exp_d2(f64x2 x) { return exp_log::DExpCore<exp_log::RedExp>::eval(x); }
 
 // The series coefficients kLgamma2Series[0 .. 23] rounded to double, as rows (written out: a
@@ -104,8 +111,32 @@ QOR_SIMD_INLINE void shift8(f64x2 x, f64x2& y, f64x2& p) {
 }
 
 // ---- the double-precision formulas on two registers ----------------------------------------
+// sin(pi x) for |x| < 2^51: k = round(x) by the shifter 1.5 * 2^52 (its lowest bit is k's
+// parity), f = x - k exact, sin(pi f) by its Taylor series to y^23 / 23! (|y| = pi |f| <= pi/2:
+// the first omitted term is below 2^-60), negated for odd k.
+QOR_SIMD_INLINE f64x2 sinpi_d(f64x2 x) {
+  const f64x2 t = x + kc<0x1.8p52>();
+  const f64x2 f = x - (t - kc<0x1.8p52>());
+  const f64x2 odd = simd::shl(t.bits(), 63).as_f64();
+  const f64x2 y = f * kc<3.14159265358979323846>(), y2 = y * y;
+  f64x2 p = kc<-1.0 / 25852016738884976640000.0>();
+  p = p * y2 + kc<1.0 / 51090942171709440000.0>();
+  p = p * y2 + kc<-1.0 / 121645100408832000.0>();
+  p = p * y2 + kc<1.0 / 355687428096000.0>();
+  p = p * y2 + kc<-1.0 / 1307674368000.0>();
+  p = p * y2 + kc<1.0 / 6227020800.0>();
+  p = p * y2 + kc<-1.0 / 39916800.0>();
+  p = p * y2 + kc<1.0 / 362880.0>();
+  p = p * y2 + kc<-1.0 / 5040.0>();
+  p = p * y2 + kc<1.0 / 120.0>();
+  p = p * y2 + kc<-1.0 / 6.0>();
+  const f64x2 s = y + (y * y2) * p;
+  return _mm_xor_pd(s.v, odd.v);
+}
+
 struct LGammaPacked {
-  static QOR_SIMD_INLINE void eval(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+  // x > 0
+  static QOR_SIMD_INLINE void positive(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
     f64x2 y0, y1, p0, p1;
     shift8(x0, y0, p0);
     shift8(x1, y1, p1);
@@ -128,10 +159,32 @@ struct LGammaPacked {
     r0 = g0 - l0;
     r1 = g1 - l1;
   }
+  // x > 0, or x < 0 not an integer: ln pi - ln|sin(pi x)| - lgamma(1 - x) below 0 (1 - x exact)
+  static QOR_SIMD_INLINE void eval(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const f64x2 n0 = cmp_lt(x0, kc<0.0>()), n1 = cmp_lt(x1, kc<0.0>());
+    if (!mask(n0 | n1)) return positive(x0, x1, r0, r1);
+    positive(select(n0, kc<1.0>() - x0, x0), select(n1, kc<1.0>() - x1, x1), r0, r1);
+    f64x2 l0, l1;
+    ln_pair(select(n0, abs(sinpi_d(x0)), kc<1.0>()), select(n1, abs(sinpi_d(x1)), kc<1.0>()), l0, l1);
+    const f64x2 lnpi = kc<1.14472988584940017414342735135305871>();
+    r0 = select(n0, (lnpi - l0) - r0, r0);
+    r1 = select(n1, (lnpi - l1) - r1, r1);
+  }
+  // lanes the formulas take: 2^-149 <= x <= 4e36, and -2^23 < x < 0 not an integer (below, every
+  // float is an integer)
+  static QOR_SIMD_INLINE f32x4 ok(f32x4 x) {
+    return (cmp_le(cst<0x1p-149f>(), x) & cmp_le(x, cst<4e36f>())) |
+           (cmp_lt(cst<-0x1p23f>(), x) & cmp_lt(x, cst<0.0f>()) & non_integer(x));
+  }
+  // near the negative zeros (-2.457..., -2.747..., ... up to (-20, -19)) the reflection cancels:
+  // negative lanes with |result| < 1/16 go to the per-element routine (its zero regions)
+  static QOR_SIMD_INLINE int check(f32x4 x, f32x4 r) {
+    return mask(cmp_lt(x, cst<0.0f>()) & cmp_lt(abs(r), cst<0.0625f>()));
+  }
 };
 
 struct TGammaPacked {
-  static QOR_SIMD_INLINE void eval(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+  static QOR_SIMD_INLINE void positive(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
     f64x2 y0, y1, p0, p1, ly0, ly1;
     shift8(x0, y0, p0);
     shift8(x1, y1, p1);
@@ -139,6 +192,22 @@ struct TGammaPacked {
     r0 = exp_d2(stirling(y0, ly0)) / p0;
     r1 = exp_d2(stirling(y1, ly1)) / p1;
   }
+  // x < 0: pi / (sin(pi x) Gamma(1 - x))
+  static QOR_SIMD_INLINE void eval(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const f64x2 n0 = cmp_lt(x0, kc<0.0>()), n1 = cmp_lt(x1, kc<0.0>());
+    if (!mask(n0 | n1)) return positive(x0, x1, r0, r1);
+    positive(select(n0, kc<1.0>() - x0, x0), select(n1, kc<1.0>() - x1, x1), r0, r1);
+    const f64x2 pi = kc<3.14159265358979323846>();
+    r0 = select(n0, pi / (sinpi_d(x0) * r0), r0);
+    r1 = select(n1, pi / (sinpi_d(x1) * r1), r1);
+  }
+  // the least normal float <= x <= 35.04 (overflow beyond 35.0401); -33 <= x <= -2^-126 not an
+  // integer (|Gamma| > 3.6e-37 there: no result below the normal range; 1/|x| < 8.5e37)
+  static QOR_SIMD_INLINE f32x4 ok(f32x4 x) {
+    return (cmp_le(cst<0x1p-126f>(), x) & cmp_le(x, cst<35.04f>())) |
+           (cmp_le(cst<-33.0f>(), x) & cmp_le(x, cst<-0x1p-126f>()) & non_integer(x));
+  }
+  static QOR_SIMD_INLINE int check(f32x4, f32x4) { return 0; }
 };
 
 // vsexpint1_cout_rare's formulas (expint.h), x > 1 and x <= 1.
@@ -182,21 +251,24 @@ struct ExpInt1Packed {
     r0 = big == 0xF ? e0 : select(b0, e0, r0);
     r1 = big == 0xF ? e1 : select(b1, e1, r1);
   }
+  static QOR_SIMD_INLINE f32x4 ok(f32x4 x) { return cmp_le(cst<0x1p-149f>(), x) & cmp_le(x, cst<82.0f>()); }
+  static QOR_SIMD_INLINE int check(f32x4, f32x4) { return 0; }
 };
 
-// The single-precision family: Formula on the widened lanes of [Elem::lo(), Elem::hi()] (the
-// other lanes evaluate at 2 and are patched), Elem's per-element routine for the flagged lanes.
+// The single-precision family: Formula on the widened lanes Formula::ok() passes (the others
+// evaluate at 2 and are patched), Elem's per-element routine for the lanes not passed and
+// those Formula::check() flags in the result.
 template <class Formula, class Elem>
 struct SPacked : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static f32x4 packed(f32x4 x) {
-    const f32x4 in = cmp_le(f32x4::splat(Elem::lo()), x) & cmp_le(x, f32x4::splat(Elem::hi()));
+  static int packed_checked(f32x4 x, f32x4& r) {
+    const f32x4 in = Formula::ok(x);
     const f32x4 xs = select(in, x, f32x4::splat(2.0f));
     f64x2 r0, r1;
     Formula::eval(widen_lo(xs), widen_hi(xs), r0, r1);
-    return narrow(r0, r1);
+    r = narrow(r0, r1);
+    return (mask(in) ^ 0xF) | Formula::check(x, r);
   }
-  static int screen(f32x4 x) { return Range<float>::outside(x, Elem::lo(), Elem::hi()); }
   static int element(const float* px, float* r) { return Elem::element(px, r); }
 };
 
