@@ -33,6 +33,12 @@
 // sExpInt1 (packed for 2^-149 <= x <= 82): the two branches of vsexpint1_cout_rare (expint.h)
 //   with their coefficients, the logarithm and exponential packed.
 // Blocks whose lanes all lie on one side of a switch point skip the other side's formula.
+//
+// Double-precision LGamma and TGamma EP: the same formulas on doubles (relative error below
+// about 2^-40, against the EP contract's 2^-26; 1 - x may round here, which costs no more), packed
+// for LGamma on 2^-1000 <= x <= 2.5e305 and -2^51 < x <= -2^-1000 not an integer (results below
+// 1/16 in magnitude for negative x per element), for TGamma on the normal range up to 171 and
+// -170 <= x <= -2^-1022, integers excluded. Their LA and HA slots keep the per-element routines.
 #pragma once
 
 #include "vector_math/kernels/exp_log/dexp_core.h"
@@ -53,6 +59,10 @@ QOR_SIMD_INLINE void ln_pair(f64x2 a, f64x2 b, f64x2& la, f64x2& lb) {
 }
 // Lanes of x (|x| < 2^31) that are not integers.
 QOR_SIMD_INLINE f32x4 non_integer(f32x4 x) { return _mm_cmpneq_ps(_mm_cvtepi32_ps(_mm_cvttps_epi32(x.v)), x.v); }
+// Lanes of x (|x| < 2^51) that are not integers (x rounded by the shifter 1.5 * 2^52).
+QOR_SIMD_INLINE f64x2 non_integer(f64x2 x) {
+  return _mm_cmpneq_pd(((x + kc<0x1.8p52>()) - kc<0x1.8p52>()).v, x.v);
+}
 QOR_SIMD_INLINE f64x2 exp_d2(f64x2 x) { return exp_log::DExpCore<exp_log::RedExp>::eval(x); }
 
 // The series coefficients kLgamma2Series[0 .. 23] rounded to double, as rows (written out: a
@@ -104,10 +114,11 @@ QOR_SIMD_INLINE f64x2 stirling(f64x2 y, f64x2 lny) {
 // For x < 8: y = x + 8, P = x (x+1) ... (x+7); for x >= 8: y = x, P = 1.
 QOR_SIMD_INLINE void shift8(f64x2 x, f64x2& y, f64x2& p) {
   const f64x2 small = cmp_lt(x, kc<8.0>());
+  y = select(small, x + kc<8.0>(), x);
+  x = min(x, kc<8.0>());  // the product of large x is not used (nor allowed to overflow)
   const f64x2 a = x * (x + kc<1.0>()), b = (x + kc<2.0>()) * (x + kc<3.0>());
   const f64x2 c = (x + kc<4.0>()) * (x + kc<5.0>()), d = (x + kc<6.0>()) * (x + kc<7.0>());
   p = select(small, (a * b) * (c * d), kc<1.0>());
-  y = select(small, x + kc<8.0>(), x);
 }
 
 // ---- the double-precision formulas on two registers ----------------------------------------
@@ -181,6 +192,13 @@ struct LGammaPacked {
   static QOR_SIMD_INLINE int check(f32x4 x, f32x4 r) {
     return mask(cmp_lt(x, cst<0.0f>()) & cmp_lt(abs(r), cst<0.0625f>()));
   }
+  // double precision (EP): 2^-1000 <= |x| (x (x+1)...(x+7) and sin(pi x) stay normal), x <= 2.5e305
+  // (overflow beyond 2.55e305), -2^51 < x not an integer
+  static QOR_SIMD_INLINE f64x2 ok(f64x2 x) {
+    return (cmp_le(kc<0x1p-1000>(), x) & cmp_le(x, kc<2.5e305>())) |
+           (cmp_lt(kc<-0x1p51>(), x) & cmp_le(x, kc<-0x1p-1000>()) & non_integer(x));
+  }
+  static QOR_SIMD_INLINE int check(f64x2 x, f64x2 r) { return mask(cmp_lt(x, kc<0.0>()) & cmp_lt(abs(r), kc<0.0625>())); }
 };
 
 struct TGammaPacked {
@@ -208,6 +226,16 @@ struct TGammaPacked {
            (cmp_le(cst<-33.0f>(), x) & cmp_le(x, cst<-0x1p-126f>()) & non_integer(x));
   }
   static QOR_SIMD_INLINE int check(f32x4, f32x4) { return 0; }
+  // double precision (EP): the least normal double <= x <= 171 (the packed exponential stops
+  // short of 2^1024; overflow beyond 171.6244), -170 <= x <= -2^-1022 (|Gamma| > pi / Gamma(171)
+  // = 4.3e-307 there), not an integer (the per-element routine gives the factorials exactly
+  // where double holds them)
+  static QOR_SIMD_INLINE f64x2 ok(f64x2 x) {
+    return ((cmp_le(kc<0x1p-1022>(), x) & cmp_le(x, kc<171.0>())) |
+            (cmp_le(kc<-170.0>(), x) & cmp_le(x, kc<-0x1p-1022>()))) &
+           non_integer(x);
+  }
+  static QOR_SIMD_INLINE int check(f64x2, f64x2) { return 0; }
 };
 
 // vsexpint1_cout_rare's formulas (expint.h), x > 1 and x <= 1.
@@ -272,7 +300,24 @@ struct SPacked : FamilyBase<float> {
   static int element(const float* px, float* r) { return Elem::element(px, r); }
 };
 
+// The double-precision family (EP): the same formulas on one register (the second half of the
+// pair is the first again, and the compiler merges the two).
+template <class Formula, class Elem>
+struct DPacked : FamilyBase<double> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static int packed_checked(f64x2 x, f64x2& r) {
+    const f64x2 in = Formula::ok(x);
+    const f64x2 xs = select(in, x, kc<2.0>());
+    f64x2 r1;
+    Formula::eval(xs, xs, r, r1);
+    return (mask(in) ^ 0x3) | Formula::check(x, r);
+  }
+  static int element(const double* px, double* r) { return Elem::element(px, r); }
+};
+
 using SLGammaPacked = SPacked<LGammaPacked, LGamma<float>>;
+using DLGammaPackedEP = DPacked<LGammaPacked, LGamma<double>>;
+using DTGammaPackedEP = DPacked<TGammaPacked, TGamma<double>>;
 using STGammaPacked = SPacked<TGammaPacked, TGamma<float>>;
 using SExpInt1Packed = SPacked<ExpInt1Packed, SExpInt1>;
 
