@@ -11,10 +11,11 @@
 namespace {
 using namespace vm_test;
 
-// 2k + 1 consecutive floats centred on x.
-std::vector<float> around(float x, int k) {
-  for (int i = 0; i < k; ++i) x = std::nextafter(x, -INFINITY);
-  return consecutive<float>(x, 2 * k + 1);
+// 2k + 1 consecutive numbers centred on x.
+template <class T = float>
+std::vector<T> around(T x, int k) {
+  for (int i = 0; i < k; ++i) x = std::nextafter(x, T(-INFINITY));
+  return consecutive<T>(x, 2 * k + 1);
 }
 
 // The floats next to the points on (-n-1, -n), n = 2..8, where lgamma(x) = c (bisection on the
@@ -70,17 +71,24 @@ TEST(GammaPacked, SwitchPointsAgainstMpfr) {
   std::vector<float> e1;
   for (float x : {1.0f, 82.0f, 0x1p-149f, 0x1p-126f}) append(e1, around(x, k));
   sweep_function<float>("ExpInt1", e1);
+
+  std::vector<double> dlg, dtg;  // the double EP kernels' switches
+  for (double x : {0.5, 1.5, 2.5, 8.0, 0x1p-1000, 2.5e305, -0x1p51 + 2, -0x1p-1000, -0.5, -19.5}) append(dlg, around(x, k));
+  sweep_function<double>("LGamma", dlg);
+  for (double x : {8.0, 0x1p-1022, 171.0, -170.0, -0x1p-1022, -0.5, -8.0 + 0x1p-40, -7.0 - 0x1p-40}) append(dtg, around(x, k));
+  sweep_function<double>("TGamma", dtg);
 }
 
 // Every region in one array, shuffled (so that blocks mix them) and of a length that leaves a
 // tail: each result and report equals the one of the element computed alone.
-void check_mixed(const char* func, std::vector<float> xs) {
+template <class T>
+void check_mixed(const char* func, std::vector<T> xs) {
   std::mt19937 g(7);
   std::shuffle(xs.begin(), xs.end(), g);
-  if (xs.size() % 8 == 0) xs.push_back(xs[3]);
+  if (xs.size() % 4 == 0) xs.push_back(xs[3]);
   for (int s : {LA, HA, EP}) {
-    const Kernel<float> kern = kernel<float>(func, s);
-    std::vector<float> r(xs.size());
+    const Kernel<T> kern = kernel<T>(func, s);
+    std::vector<T> r(xs.size());
     std::vector<std::pair<int, int>> got, want;  // (index, status)
     {
       Recording rec;
@@ -89,7 +97,7 @@ void check_mixed(const char* func, std::vector<float> xs) {
     }
     for (size_t i = 0; i < xs.size(); ++i) {
       Recording rec;
-      const float alone = one<float>(kern, xs[i]);
+      const T alone = one<T>(kern, xs[i]);
       for (const Report& p : reports()) want.push_back({static_cast<int>(i), p.code});
       const bool same = std::memcmp(&alone, &r[i], sizeof alone) == 0 || (std::isnan(alone) && std::isnan(r[i]));
       EXPECT_TRUE(same) << func << " " << slot_name(s) << " x = " << xs[i] << ": " << r[i] << " in a block, " << alone
@@ -97,7 +105,7 @@ void check_mixed(const char* func, std::vector<float> xs) {
     }
     EXPECT_EQ(got, want) << func << " " << slot_name(s);
   }
-  sweep_function<float>(func, xs);
+  sweep_function<T>(func, xs);
 }
 
 TEST(GammaPacked, MixedBlocksMatchElementsAlone) {
@@ -124,6 +132,20 @@ TEST(GammaPacked, MixedBlocksMatchElementsAlone) {
   append(e1, uniform<float>(1, 82, n, 10));
   append(e1, uniform<float>(82, 110, n, 11));  // underflow, per element
   check_mixed("ExpInt1", e1);
+
+  // double precision (packed in the EP slot)
+  std::vector<double> dspecial = {0.0, -0.0, -3.0, -0x1p60, INFINITY, -INFINITY, NAN, 0x1p-1060, -0x1p-1060, 5.0, 24.0};
+  std::vector<double> dlg = dspecial;
+  append(dlg, uniform<double>(0, 8, n, 12));
+  append(dlg, uniform<double>(8, 1e300, n, 13));
+  append(dlg, uniform<double>(-20, 0, 2 * n, 14));
+  append(dlg, {-2.457024738220815, -0x1p51 + 0.5, -0x1p51 - 1, 2.5e305, 2.6e305, 0x1p-1000, -0x1p-1000});
+  check_mixed("LGamma", dlg);
+  std::vector<double> dtg = dspecial;
+  append(dtg, uniform<double>(0, 171.6, 2 * n, 15));
+  append(dtg, uniform<double>(-185, 0, 2 * n, 16));  // below -170 per element (underflow near -177)
+  append(dtg, {171.0, 171.62, 171.63, -170.0, -169.5, 0x1p-1022, -0x1p-1022, 0x1p-1030});
+  check_mixed("TGamma", dtg);
 }
 
 }  // namespace
