@@ -55,10 +55,10 @@ TEST(GammaPacked, SwitchPointsAgainstMpfr) {
   // series / shift / Stirling switches, the ends of the packed ranges, the overflow threshold
   for (float x : {0.5f, 1.5f, 2.5f, 8.0f, 0x1p-149f, 4e36f, 4.0850e36f, -0x1p23f + 0.5f, -0.5f, -1.5f, -19.5f})
     append(lg, around(x, k));
-  // where the reflection's result crosses +-1/16 (packed on one side, per element on the other)
-  const std::vector<float> up = lgamma_level(0.0625), down = lgamma_level(-0.0625);
-  EXPECT_EQ(up.size(), 14u);   // both sides of each interval
-  EXPECT_EQ(down.size(), 12u);  // not on (-3, -2), where lgamma stays above -0.057
+  // where the reflection's result crosses +-2^-10 (packed on one side, per element on the other)
+  const std::vector<float> up = lgamma_level(0x1p-10), down = lgamma_level(-0x1p-10);
+  EXPECT_EQ(up.size(), 14u);  // both sides of each interval
+  EXPECT_EQ(down.size(), 14u);
   for (float x : up) append(lg, around(x, k));
   for (float x : down) append(lg, around(x, k));
   sweep_function<float>("LGamma", lg);

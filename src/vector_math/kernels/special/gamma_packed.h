@@ -24,7 +24,7 @@
 //   elsewhere   S(x + 8) - ln P        (results of at least 0.28 there: an absolute error of a
 //                                       few 2^-50 stays far below a float ulp).
 //   x < 0       ln pi - ln|sin(pi x)| - lgamma(1 - x) for -2^23 < x < 0 not an integer; the
-//               lanes whose result is below 1/16 in magnitude (near the negative zeros, where
+//               lanes whose result is below 2^-10 in magnitude (near the negative zeros, where
 //               this difference cancels) go to the per-element routine.
 // sTGamma (packed for the least normal float <= x <= 35.04 and -33 <= x <= -2^-126 not an
 //   integer): e^S(x) for x >= 8, e^S(x+8) / P below (from 1/x ~ 8.5e37 at the least normal
@@ -37,7 +37,7 @@
 // Double-precision LGamma and TGamma EP: the same formulas on doubles (relative error below
 // about 2^-40, against the EP contract's 2^-26; 1 - x may round here, which costs no more), packed
 // for LGamma on 2^-1000 <= x <= 2.5e305 and -2^51 < x <= -2^-1000 not an integer (results below
-// 1/16 in magnitude for negative x per element), for TGamma on the normal range up to 171 and
+// 2^-10 in magnitude for negative x per element), for TGamma on the normal range up to 171 and
 // -170 <= x <= -2^-1022, integers excluded. Their LA and HA slots keep the per-element routines.
 #pragma once
 
@@ -187,10 +187,12 @@ struct LGammaPacked {
     return (cmp_le(cst<0x1p-149f>(), x) & cmp_le(x, cst<4e36f>())) |
            (cmp_lt(cst<-0x1p23f>(), x) & cmp_lt(x, cst<0.0f>()) & non_integer(x));
   }
-  // near the negative zeros (-2.457..., -2.747..., ... up to (-20, -19)) the reflection cancels:
-  // negative lanes with |result| < 1/16 go to the per-element routine (its zero regions)
+  // near the negative zeros (-2.457..., -2.747..., ...) the reflection cancels: its absolute
+  // error stays below about 2^-45 for x > -20 (the terms are below 45; no float or double
+  // beyond -20 lies near a zero), so negative lanes with |result| < 2^-10 (relative error up
+  // to 2^-35 there) go to the per-element routine (its zero regions)
   static QOR_SIMD_INLINE int check(f32x4 x, f32x4 r) {
-    return mask(cmp_lt(x, cst<0.0f>()) & cmp_lt(abs(r), cst<0.0625f>()));
+    return mask(cmp_lt(x, cst<0.0f>()) & cmp_lt(abs(r), cst<0x1p-10f>()));
   }
   // double precision (EP): 2^-1000 <= |x| (x (x+1)...(x+7) and sin(pi x) stay normal), x <= 2.5e305
   // (overflow beyond 2.55e305), -2^51 < x not an integer
@@ -198,7 +200,7 @@ struct LGammaPacked {
     return (cmp_le(kc<0x1p-1000>(), x) & cmp_le(x, kc<2.5e305>())) |
            (cmp_lt(kc<-0x1p51>(), x) & cmp_le(x, kc<-0x1p-1000>()) & non_integer(x));
   }
-  static QOR_SIMD_INLINE int check(f64x2 x, f64x2 r) { return mask(cmp_lt(x, kc<0.0>()) & cmp_lt(abs(r), kc<0.0625>())); }
+  static QOR_SIMD_INLINE int check(f64x2 x, f64x2 r) { return mask(cmp_lt(x, kc<0.0>()) & cmp_lt(abs(r), kc<0x1p-10>())); }
 };
 
 struct TGammaPacked {
