@@ -210,4 +210,48 @@ std::vector<const Function*> computing_rows() {
 INSTANTIATE_TEST_SUITE_P(BuiltFunctions, SlotContracts, ::testing::ValuesIn(computing_rows()),
                          [](const ::testing::TestParamInfo<const Function*>& i) { return i.param->name(); });
 
+// What the frame promises: a lane's result does not depend on where block boundaries fall. Every
+// slot of every one-argument function over its reference inputs, in one call and in calls of 1
+// to 9 elements (tails of every length, blocks starting at every offset, lanes meeting other
+// neighbours): the results must be the same bits (NaNs: any NaN).
+template <class T>
+void same_in_pieces(const Function& f, const Reference& r) {
+  const std::vector<T> x = inputs<T>(r.of(f.type).inputs, seed_of(f.name()));
+  const int32_t n = static_cast<int32_t>(x.size());
+  qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_IGNORE);
+  for (int s : {LA, HA, EP}) {
+    const auto k = f.slot<Kernel<T>>(s);
+    std::vector<T> whole(x.size()), pieces(x.size());
+    k(n, x.data(), whole.data());
+    for (int32_t i = 0, m = 1; i < n; i += m, m = m % 9 + 1) k(std::min(m, n - i), x.data() + i, pieces.data() + i);
+    int32_t bad = 0, first = -1;
+    for (int32_t i = 0; i < n; ++i)
+      if (std::memcmp(&whole[i], &pieces[i], sizeof(T)) != 0 && !(std::isnan(whole[i]) && std::isnan(pieces[i])))
+        if (bad++ == 0) first = i;
+    EXPECT_EQ(bad, 0) << f.name() << " " << slot_name(s) << ": first at x = " << x[first] << ", one call "
+                      << whole[first] << ", in pieces " << pieces[first];
+  }
+  qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_DEFAULT);
+}
+
+class BlockBoundaries : public ::testing::TestWithParam<const Function*> {};
+
+TEST_P(BlockBoundaries, ResultsDoNotDependOnWhereBlocksFall) {
+  const Function& f = *GetParam();
+  const Reference* r = find_reference(f.func);
+  ASSERT_NE(r, nullptr);
+  if (f.type == 's') same_in_pieces<float>(f, *r);
+  else same_in_pieces<double>(f, *r);
+}
+
+std::vector<const Function*> one_argument_rows() {
+  std::vector<const Function*> v;
+  for (const Function& f : built_functions())
+    if (f.shape == Shape::V1 && (f.type == 's' || f.type == 'd')) v.push_back(&f);
+  return v;
+}
+
+INSTANTIATE_TEST_SUITE_P(BuiltFunctions, BlockBoundaries, ::testing::ValuesIn(one_argument_rows()),
+                         [](const ::testing::TestParamInfo<const Function*>& i) { return i.param->name(); });
+
 }  // namespace

@@ -38,9 +38,11 @@ QOR_SIMD_INLINE f64x2 sinh_tail1(f64x2 a) {
   return (a * z) * p;
 }
 
+// The HA family's screen and per-element routine (which handles only the lanes the screen
+// flags: Patch, so that every other lane, in a block or in the tail, takes the LA formula).
 template <class HA>
 struct LAOf : HA {
-  static constexpr Scheme kScheme = Scheme::Recompute;
+  static constexpr Scheme kScheme = Scheme::Patch;
 };
 
 struct DSinhLA : LAOf<DSinh> {
@@ -81,7 +83,8 @@ struct DAcoshLA : LAOf<DAcosh> {
   static f64x2 packed(f64x2 x) {
     const f64x2 huge = cmp_le(kc<0x1p28>(), x);
     const f64x2 d = max(min(x, kc<0x1p28>()) - kc<1.0>(), f64x2());  // flagged lanes below 1: 0
-    const f64x2 t = select(huge, x - kc<1.0>(), d + roots::sqrt(d * (kc<2.0>() + d)));
+    const f64x2 xm = min(x, kc<0x1.fffffffffffffp1023>());  // +inf (flagged) raises nothing
+    const f64x2 t = select(huge, xm - kc<1.0>(), d + roots::sqrt(d * (kc<2.0>() + d)));
     return log1p_plain(t) + (huge & kc<0.6931471805599453>());
   }
 };

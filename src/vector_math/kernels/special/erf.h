@@ -21,7 +21,7 @@
 //     u = 2rd, v = 2d^2.
 // Relative to erfc(r + d), which is about D / (2r) for large r, T_n is about (2rd)^n / n!; so the
 // series needs 6 terms for 2^-37 in single precision (a <= 10.1, 2rd <= 0.079), and in double 9
-// terms where every lane has a < 6 and 13 up to a = 26 (2rd <= 0.21), each below 2^-58. Nothing
+// terms where a < 6 and 13 up to a = 26 (2rd <= 0.21), each below 2^-58. Nothing
 // cancels: |D S| stays below 0.21 of erfc(r + d) and below half of erf(r + d). Then
 //     erfc(a)  = C_hi + (C_lo - D S),      erf(a) = RN(1 - C_hi) + (E_lo + D S),
 //     erfc(-a) = 1 + erf(a)  (1 + RN(1 - C_hi) with its rounding error, Fast2Sum).
@@ -85,17 +85,19 @@ QOR_SIMD_INLINE void erf_cols(uint32_t o0, uint32_t o1, f64x2& p, f64x2& q) {
   p = _mm_unpacklo_pd(e0, e1);
   q = _mm_unpackhi_pd(e0, e1);
 }
-// T_2 + ... + T_N (see the head of this file); S = d + that.
-template <int N>
-QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d) {
+// T_2 + ... + T_N (see the head of this file); S = d + that. With M > N, the terms T_(N+1) ...
+// T_M are added in the lanes of `far` only, so that each lane's sum is the same whatever the
+// other lane needs.
+template <int N, int M = N>
+QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d, f64x2 far = f64x2()) {
   const auto& c = opaque(kErfSeries);
   const f64x2 u = (r + r) * d, v = (d + d) * d;
   f64x2 tp = d, tc = (u * d) * kc<-0.5>();
   f64x2 tail = tc;
 #pragma GCC unroll 16
-  for (int n = 2; n < N; ++n) {
+  for (int n = 2; n < M; ++n) {
     const f64x2 tn = (u * tc) * row(c.inv[n]) + (v * tp) * row(c.rat[n]);
-    tail = tail + tn;
+    tail = tail + (n < N ? tn : tn & far);
     tp = tc;
     tc = tn;
   }
@@ -103,13 +105,15 @@ QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d) {
 }
 // The slots' formulas differ only in the number of terms and, in double HA, the two-part slope
 // term: single precision HA 6 terms (2^-37), LA 4 (2^-25), EP 2 (2^-13); double precision where
-// every lane has a < 6 / otherwise HA 9 / 13 terms (2^-62), LA 8 / 11 (2^-56), EP 4 / 7 (2^-29).
+// a < 6 / otherwise HA 9 / 13 terms (2^-62), LA 8 / 11 (2^-56), EP 4 / 7 (2^-29), per lane (the
+// extra terms are computed only for blocks that have a lane beyond 6, and added to those lanes).
 inline constexpr int kErfLA = 0, kErfHA = 1, kErfEP = 2;
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 erf_tail_any(f64x2 a, f64x2 r, f64x2 d) {
   constexpr int kNear = kSlot == kErfHA ? 9 : kSlot == kErfLA ? 8 : 4;
   constexpr int kFar = kSlot == kErfHA ? 13 : kSlot == kErfLA ? 11 : 7;
-  return mask(cmp_lt(a, kc<6.0>())) == 3 ? erf_tail<kNear>(r, d) : erf_tail<kFar>(r, d);
+  const f64x2 far = cmp_le(kc<6.0>(), a);
+  return mask(far) == 0 ? erf_tail<kNear>(r, d) : erf_tail<kNear, kFar>(r, d, far);
 }
 
 // Dekker's product: p + e = a b exactly (Veltkamp's splits; no overflow for |a|, |b| < 2^995).

@@ -324,7 +324,7 @@ struct SErfInv : FamilyBase<float> {
       *r = static_cast<float>(rd);
       return status;
     }
-    *r = x == 0.0f ? x : erfinv_ordinary(x);
+    *r = packed_one<SErfInv>(x);  // the packed formula: a lane's result does not depend on its place
     return kOk;
   }
 };
@@ -386,6 +386,12 @@ struct InvErfc : FamilyBase<T> {
       *r = div_rt(T(0), T(0));
       return kErrDom;
     }
+    // the packed formula where it takes x (a lane's result does not depend on its place)
+    if constexpr (!std::is_same_v<P, Extended>)
+      if (!screen(V::splat(x))) {
+        *r = packed_one<InvErfc>(x);
+        return kOk;
+      }
     const LD q = kCdf ? 2 * static_cast<LD>(x) : static_cast<LD>(x);
     const LD y = erfcinv_ld(q);
     *r = static_cast<T>(kCdf ? 0 - kSqrt2 * y : y);  // +0 at p = 1/2
