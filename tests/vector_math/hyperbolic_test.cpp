@@ -81,17 +81,24 @@ TEST(Hyperbolic, FlaggedLanesAmongOrdinaryOnes) {
 // below 1/2 for Sinh and below 1/16 for Tanh, Tanh's clamp at 20) and hand |x| > 88 to the
 // per-element routine: runs of consecutive floats across each seam, both signs, every slot,
 // interleaved so that lanes on either side share a block.
-TEST(Hyperbolic, SinglePrecisionFormulaSeams) {
-  std::vector<float> in;
-  for (float seam : {0.5f, 0.0625f, 20.0f, 88.0f}) {
-    float lo = seam;
-    for (int i = 0; i < 20; ++i) lo = std::nextafter(lo, 0.0f);
-    const std::vector<float> run = consecutive<float>(lo, 40);
+// 40 consecutive values across each seam, interleaved with the negated run reversed.
+template <class T>
+std::vector<T> seam_runs(std::initializer_list<T> seams) {
+  std::vector<T> in;
+  for (T seam : seams) {
+    T lo = seam;
+    for (int i = 0; i < 20; ++i) lo = std::nextafter(lo, T(0));
+    const std::vector<T> run = consecutive<T>(lo, 40);
     for (size_t i = 0; i < run.size(); ++i) {
       in.push_back(run[i]);
       in.push_back(-run[run.size() - 1 - i]);
     }
   }
+  return in;
+}
+
+TEST(Hyperbolic, SinglePrecisionFormulaSeams) {
+  const std::vector<float> in = seam_runs<float>({0.5f, 0.0625f, 20.0f, 88.0f});
   for (const char* f : {"Sinh", "Cosh", "Tanh"}) sweep_function<float>(f, in);
 }
 
@@ -99,16 +106,7 @@ TEST(Hyperbolic, SinglePrecisionFormulaSeams) {
 // 1, Tanh clamps at 22, and Sinh and Cosh hand |x| >= 709 to the per-element routine: the same
 // kind of interleaved runs across each seam.
 TEST(Hyperbolic, DoublePrecisionFormulaSeams) {
-  std::vector<double> in;
-  for (double seam : {1.0, 22.0, 709.0}) {
-    double lo = seam;
-    for (int i = 0; i < 20; ++i) lo = std::nextafter(lo, 0.0);
-    const std::vector<double> run = consecutive<double>(lo, 40);
-    for (size_t i = 0; i < run.size(); ++i) {
-      in.push_back(run[i]);
-      in.push_back(-run[run.size() - 1 - i]);
-    }
-  }
+  const std::vector<double> in = seam_runs<double>({1.0, 22.0, 709.0});
   for (const char* f : {"Sinh", "Cosh", "Tanh"}) sweep_function<double>(f, in);
 }
 
