@@ -211,27 +211,65 @@ INSTANTIATE_TEST_SUITE_P(BuiltFunctions, SlotContracts, ::testing::ValuesIn(comp
                          [](const ::testing::TestParamInfo<const Function*>& i) { return i.param->name(); });
 
 // What the frame promises: a lane's result does not depend on where block boundaries fall. Every
-// slot of every one-argument function over its reference inputs, in one call and in calls of 1
-// to 9 elements (tails of every length, blocks starting at every offset, lanes meeting other
-// neighbours): the results must be the same bits (NaNs: any NaN).
-template <class T>
-void same_in_pieces(const Function& f, const Reference& r) {
-  const std::vector<T> x = inputs<T>(r.of(f.type).inputs, seed_of(f.name()));
-  const int32_t n = static_cast<int32_t>(x.size());
+// slot of every function over its reference inputs (a second argument drawn as the accuracy sweep
+// draws it; a scalar second argument at each of the row's fixed values), in one call and in calls
+// of 1 to 9 elements (tails of every length, blocks starting at every offset, lanes meeting other
+// neighbours): the results must be the same bits (NaNs: any NaN). `run(s, i, m, r1, r2)` computes
+// elements i to i + m - 1 with slot s into r1 (and r2, for two results).
+template <class T, class Run>
+void same_in_pieces(const std::string& name, int32_t n, int results, Run run) {
   qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_IGNORE);
   for (int s : {LA, HA, EP}) {
-    const auto k = f.slot<Kernel<T>>(s);
-    std::vector<T> whole(x.size()), pieces(x.size());
-    k(n, x.data(), whole.data());
-    for (int32_t i = 0, m = 1; i < n; i += m, m = m % 9 + 1) k(std::min(m, n - i), x.data() + i, pieces.data() + i);
-    int32_t bad = 0, first = -1;
-    for (int32_t i = 0; i < n; ++i)
-      if (std::memcmp(&whole[i], &pieces[i], sizeof(T)) != 0 && !(std::isnan(whole[i]) && std::isnan(pieces[i])))
-        if (bad++ == 0) first = i;
-    EXPECT_EQ(bad, 0) << f.name() << " " << slot_name(s) << ": first at x = " << x[first] << ", one call "
-                      << whole[first] << ", in pieces " << pieces[first];
+    std::vector<T> whole1(n), whole2(n), pieces1(n), pieces2(n);
+    run(s, 0, n, whole1.data(), whole2.data());
+    for (int32_t i = 0, m = 1; i < n; i += m, m = m % 9 + 1) run(s, i, std::min(m, n - i), pieces1.data(), pieces2.data());
+    for (int k = 0; k < results; ++k) {
+      const std::vector<T>& whole = k ? whole2 : whole1;
+      const std::vector<T>& pieces = k ? pieces2 : pieces1;
+      int32_t bad = 0, first = -1;
+      for (int32_t i = 0; i < n; ++i)
+        if (std::memcmp(&whole[i], &pieces[i], sizeof(T)) != 0 && !(std::isnan(whole[i]) && std::isnan(pieces[i])))
+          if (bad++ == 0) first = i;
+      EXPECT_EQ(bad, 0) << name << (results > 1 ? (k ? "[2]" : "[1]") : "") << " " << slot_name(s)
+                        << ": first at element " << first << ", one call " << (bad ? whole[first] : T(0))
+                        << ", in pieces " << (bad ? pieces[first] : T(0));
+    }
   }
   qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_DEFAULT);
+}
+
+template <class T>
+void same_in_pieces(const Function& f, const Reference& r) {
+  const std::vector<T> a = inputs<T>(r.of(f.type).inputs, seed_of(f.name()));
+  const int32_t n = static_cast<int32_t>(a.size());
+  switch (f.shape) {
+    case Shape::V1:
+      same_in_pieces<T>(f.name(), n, 1, [&](int s, int32_t i, int32_t m, T* r1, T*) {
+        f.slot<Kernel<T>>(s)(m, a.data() + i, r1 + i);
+      });
+      break;
+    case Shape::V2: {
+      const std::vector<T> b = inputs<T>(r.of(f.type).inputs, seed_of(f.name()) + 7919, 1);
+      same_in_pieces<T>(f.name(), n, 1, [&](int s, int32_t i, int32_t m, T* r1, T*) {
+        f.slot<Kernel2<T>>(s)(m, a.data() + i, b.data() + i, r1 + i);
+      });
+      break;
+    }
+    case Shape::VX:
+      for (const Piece& p : r.of(f.type).inputs)
+        if (p.kind == Piece::Values)
+          for (double v : p.values)
+            same_in_pieces<T>(f.name() + " b = " + std::to_string(v), n, 1, [&](int s, int32_t i, int32_t m, T* r1, T*) {
+              f.slot<KernelX<T>>(s)(m, a.data() + i, static_cast<T>(v), r1 + i);
+            });
+      break;
+    case Shape::V1R2:
+      same_in_pieces<T>(f.name(), n, 2, [&](int s, int32_t i, int32_t m, T* r1, T* r2) {
+        f.slot<Kernel1R2<T>>(s)(m, a.data() + i, r1 + i, r2 + i);
+      });
+      break;
+    default: FAIL() << f.name() << ": shape not driven here";
+  }
 }
 
 class BlockBoundaries : public ::testing::TestWithParam<const Function*> {};
@@ -244,14 +282,14 @@ TEST_P(BlockBoundaries, ResultsDoNotDependOnWhereBlocksFall) {
   else same_in_pieces<double>(f, *r);
 }
 
-std::vector<const Function*> one_argument_rows() {
+std::vector<const Function*> real_computing_rows() {
   std::vector<const Function*> v;
-  for (const Function& f : built_functions())
-    if (f.shape == Shape::V1 && (f.type == 's' || f.type == 'd')) v.push_back(&f);
+  for (const Function* f : computing_rows())
+    if (f->type == 's' || f->type == 'd') v.push_back(f);
   return v;
 }
 
-INSTANTIATE_TEST_SUITE_P(BuiltFunctions, BlockBoundaries, ::testing::ValuesIn(one_argument_rows()),
+INSTANTIATE_TEST_SUITE_P(BuiltFunctions, BlockBoundaries, ::testing::ValuesIn(real_computing_rows()),
                          [](const ::testing::TestParamInfo<const Function*>& i) { return i.param->name(); });
 
 }  // namespace
