@@ -99,4 +99,15 @@ TEST(DRoots, ScaledEdgesAreCorrectlyRoundedInBlocksAndAlone) {
   }
 }
 
+// Single InvSqrt HA refines the approximate reciprocal square root (whose range is the normal
+// floats: subnormals go to the per-element routine) in double precision, and the approximation's
+// error pattern repeats every two binades: runs across 2^-126, the powers of two around 1 and the
+// top of the range, in blocks and alone, against MPFR (correctly rounded but within 2^-43 of a
+// midpoint).
+TEST(SInvSqrt, RefinedApproximationAcrossTheSubnormalSeamAndTheBinades) {
+  std::vector<float> xs;
+  for (float b : {0x1p-126f, 0.5f, 1.0f, 2.0f, 4.0f, 0x1.fffe00p127f}) append(xs, consecutive<float>(b * (1 - 0x1p-19f), 64));
+  sweep_function<float>("InvSqrt", xs, 0.5001);
+}
+
 }  // namespace
