@@ -4,11 +4,11 @@
 //     doubles; zeros, infinities and NaNs go to the per-element routine (themselves).
 //   double (HA, and the LA kernel in the LA and EP slots: one kernel of HA accuracy):
 //     y0 = |x| z^2 with z ~ |x|^(-1/3) from the division-free seed and steps of common.h, then
-//     y0 - (y0^3 - |x|) z^2 / 3 with the residual formed exactly (cbrt_correct): within 0.5 ulp
-//     plus about 2^-95; the sign of x put back. No division and no two-products (the Halley
-//     steps and Dekker residual it replaced took three divisions): about 1.3x faster. |x| outside
-//     [2^-900, 2^993) goes to the per-element routine, which scales it by 2^+-300 (results by
-//     2^-+100).
+//     y0 - (y0^3 - |x|) z^2 / 3 with the residual formed almost exactly (cbrt_correct): within
+//     0.5 ulp plus about 2^-16 ulp (the Dekker residual before: a few 2^-90); the sign of x put
+//     back. No division and no two-products (the Halley steps and Dekker residual it replaced
+//     took three divisions): about 1.3x faster. |x| outside [2^-900, 2^993) goes to the
+//     per-element routine, which scales it by 2^+-300 (results by 2^-+100).
 #pragma once
 
 #include "vector_math/kernels/roots/common.h"
