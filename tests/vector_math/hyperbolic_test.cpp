@@ -77,10 +77,12 @@ TEST(Hyperbolic, FlaggedLanesAmongOrdinaryOnes) {
   }
 }
 
-// Single-precision Sinh, Cosh and Tanh switch formulas inside the packed path (the Taylor series
-// below 1/2 for Sinh and below 1/16 for Tanh, Tanh's clamp at 20) and hand |x| > 88 to the
-// per-element routine: runs of consecutive floats across each seam, both signs, every slot,
-// interleaved so that lanes on either side share a block.
+// Single-precision Sinh, Cosh and Tanh take their table row from N = round(256 |x| / ln 2): the
+// seams are where N goes from 0 to 1 (ln 2 / 512: below it Sinh is the series of x itself,
+// above it the difference of the two table values carries it) and from 255 to 256 (the row
+// wraps and the scale steps), Tanh's clamp at 20, and |x| > 88 goes to the per-element
+// routine: runs of consecutive floats across each seam, both signs, every slot, interleaved so
+// that lanes on either side share a block.
 // 40 consecutive values across each seam, interleaved with the negated run reversed.
 template <class T>
 std::vector<T> seam_runs(std::initializer_list<T> seams) {
@@ -98,7 +100,7 @@ std::vector<T> seam_runs(std::initializer_list<T> seams) {
 }
 
 TEST(Hyperbolic, SinglePrecisionFormulaSeams) {
-  const std::vector<float> in = seam_runs<float>({0.5f, 0.0625f, 20.0f, 88.0f});
+  const std::vector<float> in = seam_runs<float>({0x1.62e43p-10f, 0x1.6232bep-1f, 20.0f, 88.0f});
   for (const char* f : {"Sinh", "Cosh", "Tanh"}) sweep_function<float>(f, in);
 }
 

@@ -99,4 +99,35 @@ TEST(DRoots, ScaledEdgesAreCorrectlyRoundedInBlocksAndAlone) {
   }
 }
 
+// Single InvSqrt HA refines the approximate reciprocal square root (whose range is the normal
+// floats: subnormals go to the per-element routine) in double precision, and the approximation's
+// error pattern repeats every two binades: runs across 2^-126, the powers of two around 1 and the
+// top of the range, in blocks and alone, against MPFR (correctly rounded but within 2^-43 of a
+// midpoint).
+TEST(SInvSqrt, RefinedApproximationAcrossTheSubnormalSeamAndTheBinades) {
+  std::vector<float> xs;
+  for (float b : {0x1p-126f, 0.5f, 1.0f, 2.0f, 4.0f, 0x1.fffe00p127f}) append(xs, consecutive<float>(b * (1 - 0x1p-19f), 64));
+  sweep_function<float>("InvSqrt", xs, 0.5001);
+}
+
+// Double Cbrt's seed divides the exponent by 3, so its error pattern changes at every binade and
+// repeats every third; the correction's residual is formed from a 17-bit split of the
+// approximation: runs across 2^(3k), 2^(3k+1) and 2^(3k+2) in blocks and alone against MPFR, and
+// exact cubes (integers up to 2^17, scaled by 2^(3j)), whose roots must come out exact.
+TEST(DRoots, CbrtAcrossTheExponentResiduesAndOnExactCubes) {
+  std::vector<double> xs;
+  for (int e : {-897, -3, -2, -1, 0, 1, 2, 3, 990})
+    for (double s : {1.0, -1.0}) append(xs, consecutive<double>(s * std::ldexp(1 - 0x1p-50, e), 40));
+  sweep_function<double>("Cbrt", xs, 0.5001);
+  std::vector<double> cubes, roots;
+  for (double k = 1; k < 131072; k = std::floor(k * 1.37) + 1)
+    for (int j : {-290, 0, 300}) {
+      cubes.push_back(std::ldexp(k * k * k, 3 * j));
+      roots.push_back(std::ldexp(k, j));
+    }
+  std::vector<double> r(cubes.size());
+  kernel<double>("Cbrt", HA)(static_cast<int32_t>(cubes.size()), cubes.data(), r.data());
+  for (size_t i = 0; i < r.size(); ++i) EXPECT_EQ(r[i], roots[i]) << cubes[i];
+}
+
 }  // namespace
