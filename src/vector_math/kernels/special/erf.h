@@ -116,16 +116,6 @@ QOR_SIMD_INLINE f64x2 erf_tail_any(f64x2 a, f64x2 r, f64x2 d) {
   return mask(far) == 0 ? erf_tail<kNear>(r, d) : erf_tail<kNear, kFar>(r, d, far);
 }
 
-// Dekker's product: p + e = a b exactly (Veltkamp's splits; no overflow for |a|, |b| < 2^995).
-QOR_SIMD_INLINE f64x2 two_prod(f64x2 a, f64x2 b, f64x2& e) {
-  const f64x2 k = kc<134217729.0>();
-  const f64x2 ga = a * k, ah = ga - (ga - a), al = a - ah;
-  const f64x2 gb = b * k, bh = gb - (gb - b), bl = b - bh;
-  const f64x2 p = a * b;
-  e = (((ah * bh - p) + ah * bl) + al * bh) + al * bl;
-  return p;
-}
-
 // Single precision on one pair of widened lanes: kind 0 erf x, 1 erfc x, 2 Phi(x).
 template <int kKind, int kSlot>
 QOR_SIMD_INLINE f64x2 s_erf_pair(f64x2 x) {
