@@ -11,7 +11,7 @@
 //          of E1 = -gamma - ln x + Ein(x); the kernel takes Ein = x + x q(x)).
 // Each polynomial interpolates its function at the Chebyshev nodes of the piece, converted to
 // powers of v = x - c (c the middle of the piece, a double, so that v is exact) in long double
-// and rounded to double; the constant term is g(c) itself as a double pair a0 + a0l, and the
+// and rounded to double; the constant term is g(c) itself as a pair a0 + a0l (a0 of 26 bits), and the
 // linear one a pair a1 + a1l (its rounding alone would cost 2^-57 of g at the pieces' ends). The report
 // gives each piece's largest relative error (absolute for q) (the rounded polynomial evaluated in long double on
 // 1001 points), and that of the polynomial cut to the lower degrees of the LA and EP kernels.
@@ -107,12 +107,15 @@ void fit(Piece& p, int deg_la, int deg_ep) {
     }
   }
   p.a.assign(n + 2, 0.0);
-  // the constant term: the function at c, as a double pair
+  // the constant term: the function at c, as a pair: a0 of 26 significant bits (so that the
+  // kernel's products of a0 with a double split in halves are exact) and the rest rounded
   mpfr_t m, y;
   mpfr_inits2(kBits, m, y, static_cast<mpfr_ptr>(nullptr));
   mpfr_set_d(m, c, MPFR_RNDN);
   target(p.kind, m, y);
-  p.a[0] = mpfr_get_d(y, MPFR_RNDN);
+  mpfr_set(m, y, MPFR_RNDN);
+  mpfr_prec_round(m, 26, MPFR_RNDN);
+  p.a[0] = mpfr_get_d(m, MPFR_RNDN);
   mpfr_sub_d(y, y, p.a[0], MPFR_RNDN);
   p.a[1] = mpfr_get_d(y, MPFR_RNDN);
   mpfr_clears(m, y, static_cast<mpfr_ptr>(nullptr));
