@@ -154,7 +154,7 @@ template <int kSlot>
 struct DExpInt1Packed : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static QOR_SIMD_INLINE f64x2 in_range(f64x2 x) { return cmp_le(kc<0x1p-1022>(), x) & cmp_le(x, kc<740.0>()); }
-  static int packed_checked(f64x2 x, f64x2& r) {
+  static QOR_SIMD_INLINE int packed_checked(f64x2 x, f64x2& r) {
     const f64x2 in = in_range(x);
     r = e1_packed<kSlot>(select(in, x, kc<1.0>()));
     return (mask(in) ^ 0x3) | mask(cmp_lt(r, kc<0x1p-1022>()));
