@@ -4,8 +4,6 @@
 // vanishes (e^-gamma) and where the results leave the normal range (about 701.84) and round to 0
 // (about 738.5); then blocks mixing every region, whose results and statuses must be those of
 // each element alone (underflow reported exactly for the results below the normal range).
-#include <cfloat>
-
 #include "accuracy_harness.h"
 
 namespace {
@@ -15,21 +13,6 @@ using namespace vm_test;
 std::vector<double> centred(double x, int k) {
   for (int i = 0; i < k; ++i) x = std::nextafter(x, -INFINITY);
   return consecutive<double>(x, 2 * k + 1);
-}
-
-// The least double whose E1 is below the normal range, by bisection on MPFR's E1.
-double first_subnormal_result() {
-  mpfr_t m, y;
-  mpfr_inits2(80, m, y, static_cast<mpfr_ptr>(nullptr));
-  double a = 690, b = 720;  // E1(a) >= DBL_MIN > E1(b)
-  while (std::nextafter(a, b) != b) {
-    const double h = a + (b - a) / 2;
-    mpfr_set_d(m, h, MPFR_RNDN);
-    ref_expint1(y, m, MPFR_RNDN);
-    (mpfr_cmp_d(y, DBL_MIN) >= 0 ? a : b) = h;
-  }
-  mpfr_clears(m, y, static_cast<mpfr_ptr>(nullptr));
-  return b;
 }
 
 TEST(ExpInt1Packed, SeamsAgainstMpfr) {
@@ -45,29 +28,10 @@ TEST(ExpInt1Packed, SeamsAgainstMpfr) {
   sweep_function<double>("ExpInt1", xs);
 }
 
-// Underflow is reported for exactly the results below the normal range (in HA, exactly the
-// arguments whose E1 is).
 TEST(ExpInt1Packed, UnderflowStatusExactlyBelowTheNormalRange) {
-  const double t = first_subnormal_result();
+  const double t = expect_underflow_from("ExpInt1", 690, 720);
   EXPECT_GT(t, 701.0);
   EXPECT_LT(t, 702.0);
-  std::vector<double> xs = centred(t, 8);
-  for (int s : {LA, HA, EP}) {
-    const Kernel<double> kern = kernel<double>("ExpInt1", s);
-    std::vector<double> r(xs.size());
-    Recording rec;
-    kern(static_cast<int32_t>(xs.size()), xs.data(), r.data());
-    std::vector<int> want, got;
-    for (size_t i = 0; i < xs.size(); ++i) {
-      if (r[i] < DBL_MIN) want.push_back(static_cast<int>(i));
-      if (s == HA) EXPECT_EQ(r[i] < DBL_MIN, xs[i] >= t) << " x = " << xs[i] << ": " << r[i];
-    }
-    for (const Report& p : reports()) {
-      EXPECT_EQ(p.code, 4);
-      got.push_back(p.index);
-    }
-    EXPECT_EQ(got, want) << slot_name(s);
-  }
 }
 
 TEST(ExpInt1Packed, MixedBlocksMatchElementsAlone) {
@@ -79,24 +43,7 @@ TEST(ExpInt1Packed, MixedBlocksMatchElementsAlone) {
   std::mt19937 g(5);
   std::shuffle(xs.begin(), xs.end(), g);
   if (xs.size() % 4 == 0) xs.push_back(0.75);
-  for (int s : {LA, HA, EP}) {
-    const Kernel<double> kern = kernel<double>("ExpInt1", s);
-    std::vector<double> r(xs.size());
-    std::vector<std::pair<int, int>> got, want;  // (index, status)
-    {
-      Recording rec;
-      kern(static_cast<int32_t>(xs.size()), xs.data(), r.data());
-      for (const Report& p : reports()) got.push_back({p.index, p.code});
-    }
-    for (size_t i = 0; i < xs.size(); ++i) {
-      Recording rec;
-      const double alone = one<double>(kern, xs[i]);
-      for (const Report& p : reports()) want.push_back({static_cast<int>(i), p.code});
-      EXPECT_TRUE(std::memcmp(&alone, &r[i], sizeof alone) == 0 || (std::isnan(alone) && std::isnan(r[i])))
-          << slot_name(s) << " x = " << xs[i] << ": " << r[i] << " in a block, " << alone << " alone";
-    }
-    EXPECT_EQ(got, want) << slot_name(s);
-  }
+  expect_same_alone<double>("ExpInt1", xs);
   sweep_function<double>("ExpInt1", xs);
 }
 

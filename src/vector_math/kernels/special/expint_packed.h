@@ -15,9 +15,9 @@
 //                   to degree 6, 2^-28.6), its constant term g(c) as a double pair a0 + a0l
 //                   (tables/expint_poly.inc, tools/gen_expint_poly with MPFR). e^-x is the HA
 //                   exponential's core (exp_log/dexp_core.h): 2^n (T + rest), T from the table,
-//                   2^n built 64 binades higher and the result scaled back by 2^-64 last, so that
-//                   subnormal results are rounded there, once more (below 0.51 ulp of the
-//                   subnormal).
+//                   2^n built 64 binades higher and the result scaled back by 2^-64 last (subnormal
+//                   results are flagged and recomputed per element, rounded once from the sum by
+//                   the exponential's scale_subnormal).
 //                   HA: T a0 exactly (a0 has 26 significant bits, T is split in halves), then
 //                   one sum: below 0.59 ulp.
 //                   LA and EP: (T + rest) (a0 + v P(v)) in plain products (below 2 ulp; EP to
@@ -83,9 +83,10 @@ QOR_SIMD_INLINE f64x2 e1_small(f64x2 x) {
   return s2 + ((e1 + e2) + ((kc<0x1.6cb90701fbfabp-58>() - ll) + xq));
 }
 
-// E1 for 1/2 <= x <= 740 (other lanes: any value in that range).
+// E1 for 1/2 <= x <= 740 (other lanes: any value in that range) as 2^n (hi + returned), t the
+// exponential's shifted value (n = N >> 6 in its low bits).
 template <int kSlot>
-QOR_SIMD_INLINE f64x2 e1_large(f64x2 x) {
+QOR_SIMD_INLINE f64x2 e1_large_parts(f64x2 x, f64x2& hi, f64x2& t) {
   constexpr int kDeg = kSlot == kE1EP ? 6 : 11;
   // rows: (high word - high word of 1/2) >> 17, 128 bytes each
   const __m128i h = _mm_shuffle_epi32(_mm_castpd_si128(x.v), _MM_SHUFFLE(3, 1, 3, 1));
@@ -122,21 +123,26 @@ QOR_SIMD_INLINE f64x2 e1_large(f64x2 x) {
   }
   const f64x2 gl = (a0l + v * a1l) + v * (a1 + v * (p * v + a2));  // g - a0
   // e^-x = 2^(n+64) (T + rest) 2^-64
-  f64x2 t, th;
+  f64x2 th;
   const f64x2 rest = exp_log::DExpCore<exp_log::RedExp>::parts(f64x2() - x, t, th);
-  const f64x2 sc = simd::shl(t.bits() + i64x2::splat((1023 + 64) * 64), 46).as_f64() & row(exp_log::kDExp.exp_mask);
-  f64x2 y;
   if constexpr (kSlot == kE1HA) {
     // T a0 exactly: T split in halves of 26 and 27 bits (Veltkamp), each product with the
     // 26-bit a0 exact, their sum with its error (Fast2Sum)
     const f64x2 ga = th * kc<134217729.0>(), thh = ga - (ga - th), thl = th - thh;
     const f64x2 p1 = thh * a0, p2 = thl * a0;
-    const f64x2 pt = p1 + p2, pe = (p1 - pt) + p2;
-    y = pt + (pe + (th * gl + rest * (a0 + gl)));
-  } else {
-    y = (th + rest) * (a0 + gl);
+    hi = p1 + p2;
+    return ((p1 - hi) + p2) + (th * gl + rest * (a0 + gl));
   }
-  return (y * sc) * kc<0x1p-64>();
+  hi = (th + rest) * (a0 + gl);
+  return f64x2();
+}
+// The sum scaled by 2^(n+64) (built in the exponent field), then by 2^-64.
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 e1_large(f64x2 x) {
+  f64x2 hi, t;
+  const f64x2 lo = e1_large_parts<kSlot>(x, hi, t);
+  const f64x2 sc = simd::shl(t.bits() + i64x2::splat((1023 + 64) * 64), 46).as_f64() & row(exp_log::kDExp.exp_mask);
+  return ((hi + lo) * sc) * kc<0x1p-64>();
 }
 
 // E1 on lanes in [2^-1022, 740].
@@ -163,6 +169,11 @@ struct DExpInt1Packed : FamilyBase<double> {
     const f64x2 x = f64x2::splat(*px);
     if (mask(in_range(x)) == 0) return DExpInt1::element(px, r);
     *r = lane0(e1_packed<kSlot>(x));
+    if (*r < 0x1p-1022) {  // below the normal range: the sum rounded once (the packed path rounds twice)
+      f64x2 hi, t;
+      const f64x2 lo = e1_large_parts<kSlot>(x, hi, t);
+      *r = exp_log::scale_subnormal(lane0(hi), lane0(lo), exp_log::n_of(t));
+    }
     return underflow_status(*r);
   }
 };
