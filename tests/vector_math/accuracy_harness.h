@@ -377,7 +377,9 @@ inline double expect_underflow_from(const char* func, double a, double b) {
     std::vector<int> want, got;
     for (size_t i = 0; i < xs.size(); ++i) {
       if (r[i] < 0x1p-1022) want.push_back(static_cast<int>(i));
-      if (s == HA) EXPECT_EQ(r[i] < 0x1p-1022, xs[i] >= b) << func << " x = " << xs[i] << ": " << r[i];
+      if (s == HA) {
+        EXPECT_EQ(r[i] < 0x1p-1022, xs[i] >= b) << func << " x = " << xs[i] << ": " << r[i];
+      }
     }
     for (const Report& p : reports()) {
       EXPECT_EQ(p.code, 4);
