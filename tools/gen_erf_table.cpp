@@ -4,10 +4,12 @@
 //
 //   gen_erf_table <output directory>
 //
-//   erf_t128.inc  {C_hi, D, C_lo, E_lo} doubles for r = k/128, k = 0..3335 (r up to 26.05):
+//   erf_t128.inc  {C_hi, D, C_lo, E_lo} doubles for r = k/128, k = 0..3495 (r up to 27.3):
 //                 C_hi = RN(erfc r), C_lo = RN(erfc r - C_hi), D = RN(2/sqrt(pi) e^(-r^2)) (the
 //                 slope of erf at r), E_lo = RN(erf r - RN(1 - C_hi)), so that erf r is
-//                 RN(1 - C_hi) + E_lo to about 2^-106 absolute.
+//                 RN(1 - C_hi) + E_lo to about 2^-106 absolute. From k = 3328 (r = 26) on, where
+//                 erfc nears the subnormal range, erfc r and the slope are scaled by 2^128 (C_hi,
+//                 C_lo, D and D_lo; E_lo is 0 there): the Erfc kernel scales its result back.
 //   erf_dlo128.inc D_lo = RN(2/sqrt(pi) e^(-r^2) - D) for the same r (the double-precision HA
 //                 kernels carry the slope as D + D_lo).
 //   erf_small.inc the Taylor coefficients of (erf x - x) / x = (2/sqrt(pi) - 1) + sum_{n >= 1}
@@ -24,7 +26,8 @@
 namespace {
 
 constexpr mpfr_prec_t kBits = 256;
-constexpr int kRows = 3336;
+constexpr int kRows = 3496;
+constexpr int kScaledFrom = 3328;  // rows scaled by 2^128
 constexpr int kSmall = 14;
 
 void table(const std::string& dir) {
@@ -44,12 +47,17 @@ void table(const std::string& dir) {
     mpfr_neg(d, d, MPFR_RNDN);
     mpfr_exp(d, d, MPFR_RNDN);
     mpfr_mul(d, d, s, MPFR_RNDN);
+    const bool scaled = k >= kScaledFrom;
+    if (scaled) {
+      mpfr_mul_2ui(c, c, 128, MPFR_RNDN);
+      mpfr_mul_2ui(d, d, 128, MPFR_RNDN);
+    }
     const double chi = mpfr_get_d(c, MPFR_RNDN);
     mpfr_sub_d(t, c, chi, MPFR_RNDN);
     const double clo = mpfr_get_d(t, MPFR_RNDN);
     const double ehi = 1.0 - chi;  // as the kernels form it
     mpfr_sub_d(t, e, ehi, MPFR_RNDN);
-    const double elo = mpfr_get_d(t, MPFR_RNDN);
+    const double elo = scaled ? 0.0 : mpfr_get_d(t, MPFR_RNDN);
     const double dd = mpfr_get_d(d, MPFR_RNDN);
     std::fprintf(f, "{%a, %a, %a, %a},\n", chi, dd, clo, elo);
     mpfr_sub_d(t, d, dd, MPFR_RNDN);

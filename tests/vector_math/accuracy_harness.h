@@ -329,4 +329,65 @@ class Recording {
   FnxErrorCallBack old_cb_;
 };
 
+// Runs every slot of `func` on xs in one call and checks each result and report against the
+// element computed alone (same bits, same statuses at the same indices).
+template <class T>
+void expect_same_alone(const char* func, const std::vector<T>& xs) {
+  for (int s : {LA, HA, EP}) {
+    const Kernel<T> kern = kernel<T>(func, s);
+    std::vector<T> r(xs.size());
+    std::vector<std::pair<int, int>> got, want;  // (index, status)
+    {
+      Recording rec;
+      kern(static_cast<int32_t>(xs.size()), xs.data(), r.data());
+      for (const Report& p : reports()) got.push_back({p.index, p.code});
+    }
+    for (size_t i = 0; i < xs.size(); ++i) {
+      Recording rec;
+      const T alone = one<T>(kern, xs[i]);
+      for (const Report& p : reports()) want.push_back({static_cast<int>(i), p.code});
+      EXPECT_TRUE(std::memcmp(&alone, &r[i], sizeof alone) == 0 || (std::isnan(alone) && std::isnan(r[i])))
+          << func << " " << slot_name(s) << " x = " << xs[i] << ": " << r[i] << " in a block, " << alone << " alone";
+    }
+    EXPECT_EQ(got, want) << func << " " << slot_name(s);
+  }
+}
+
+// The least double in (a, b] whose `func` (its reference row's MPFR function, decreasing there,
+// normal at a) is below the normal range, by bisection. Around it every slot reports underflow
+// (status 4) exactly at its results below the normal range, and the HA slot's results are below
+// it exactly from that double on. Returns the double.
+inline double expect_underflow_from(const char* func, double a, double b) {
+  const Mpfr1 f = find_reference(func)->mpfr.f1;
+  {
+    Exact m(2);
+    while (std::nextafter(a, b) != b) {
+      const double h = a + (b - a) / 2;
+      mpfr_set_d(m[0], h, MPFR_RNDN);
+      f(m[1], m[0], MPFR_RNDN);
+      (mpfr_cmp_d(m[1], 0x1p-1022) >= 0 ? a : b) = h;
+    }
+  }
+  std::vector<double> xs = consecutive<double>(b, 9);
+  for (int i = 0; i < 8; ++i) xs.insert(xs.begin(), std::nextafter(xs.front(), 0.0));
+  for (int s : {LA, HA, EP}) {
+    std::vector<double> r(xs.size());
+    Recording rec;
+    kernel<double>(func, s)(static_cast<int32_t>(xs.size()), xs.data(), r.data());
+    std::vector<int> want, got;
+    for (size_t i = 0; i < xs.size(); ++i) {
+      if (r[i] < 0x1p-1022) want.push_back(static_cast<int>(i));
+      if (s == HA) {
+        EXPECT_EQ(r[i] < 0x1p-1022, xs[i] >= b) << func << " x = " << xs[i] << ": " << r[i];
+      }
+    }
+    for (const Report& p : reports()) {
+      EXPECT_EQ(p.code, 4);
+      got.push_back(p.index);
+    }
+    EXPECT_EQ(got, want) << func << " " << slot_name(s);
+  }
+  return b;
+}
+
 }  // namespace vm_test

@@ -99,7 +99,7 @@ TEST(ErfFamily, PackedSeamsAgainstMpfr) {
   sweep_function<float>("Erfc", both_signs(seams<float>(10.1, sstep, {9.19, 9.194, 10.05, 10.1})));
   sweep_function<float>("CdfNorm", both_signs(seams<float>(14.3, sstep, {12.99, 13.0, 14.1})));
   sweep_function<double>("Erf", both_signs(seams<double>(6.1, dstep, {0x1p-1000, 0.25, 5.93, 6.0})));
-  sweep_function<double>("Erfc", both_signs(seams<double>(26.1, dstep, {6.0, 26.0, 26.54})));
+  sweep_function<double>("Erfc", both_signs(seams<double>(27.3, dstep, {6.0, 25.99609375, 26.5, 26.54, 27.23, 27.3})));
   // CdfNorm's cells are those of t = -x / sqrt 2
   std::vector<double> cd = seams<double>(37, dstep, {36.75, 36.8, 37.5});
   for (double& v : cd) v *= 1.4142135623730951;
@@ -208,6 +208,18 @@ TEST(InverseErfFamily, ExtremeArgumentsInMixedBlocks) {
   sweep_function<float>("ErfcInv", sq);
   sweep_function<float>("CdfNormInv", sp);
   sweep_function<float>("ErfInv", sx);
+}
+
+// Double Erfc beyond r = 26 (its table rows scaled by 2^128): the results leave the normal range
+// at 26.543 with the underflow status exactly there, and blocks mixing those lanes (per element
+// from 26.5, by the same packed formula) with others give the results of each element alone.
+TEST(ErfFamily, DoubleErfcThroughItsUnderflowThreshold) {
+  const double t = expect_underflow_from("Erfc", 26.4, 26.7);
+  EXPECT_NEAR(t, 26.543, 0.001);
+  std::vector<double> xs = uniform<double>(25.9, 27.4, qor::test::scaled(120, 40), 31);
+  append(xs, {-26.2, -27.0, 3.0, 26.5, 0.1, INFINITY, 27.3, NAN, 27.2});
+  expect_same_alone<double>("Erfc", xs);
+  sweep_function<double>("Erfc", xs);
 }
 
 }  // namespace

@@ -86,25 +86,7 @@ void check_mixed(const char* func, std::vector<T> xs) {
   std::mt19937 g(7);
   std::shuffle(xs.begin(), xs.end(), g);
   if (xs.size() % 4 == 0) xs.push_back(xs[3]);
-  for (int s : {LA, HA, EP}) {
-    const Kernel<T> kern = kernel<T>(func, s);
-    std::vector<T> r(xs.size());
-    std::vector<std::pair<int, int>> got, want;  // (index, status)
-    {
-      Recording rec;
-      kern(static_cast<int32_t>(xs.size()), xs.data(), r.data());
-      for (const Report& p : reports()) got.push_back({p.index, p.code});
-    }
-    for (size_t i = 0; i < xs.size(); ++i) {
-      Recording rec;
-      const T alone = one<T>(kern, xs[i]);
-      for (const Report& p : reports()) want.push_back({static_cast<int>(i), p.code});
-      const bool same = std::memcmp(&alone, &r[i], sizeof alone) == 0 || (std::isnan(alone) && std::isnan(r[i]));
-      EXPECT_TRUE(same) << func << " " << slot_name(s) << " x = " << xs[i] << ": " << r[i] << " in a block, " << alone
-                        << " alone";
-    }
-    EXPECT_EQ(got, want) << func << " " << slot_name(s);
-  }
+  expect_same_alone<T>(func, xs);
   sweep_function<T>(func, xs);
 }
 

@@ -219,6 +219,16 @@ struct LaneByLane : FamilyBase<T> {
   static int screen(V x) { return Range<T>::outside(x, F::lo(), F::hi()); }
 };
 
+// Dekker's product (the packed double-precision kernels of erf.h and expint_packed.h): p + e = a b exactly (Veltkamp's splits; no overflow for |a|, |b| < 2^995).
+QOR_SIMD_INLINE f64x2 two_prod(f64x2 a, f64x2 b, f64x2& e) {
+  const f64x2 k = kc<134217729.0>();
+  const f64x2 ga = a * k, ah = ga - (ga - a), al = a - ah;
+  const f64x2 gb = b * k, bh = gb - (gb - b), bl = b - bh;
+  const f64x2 p = a * b;
+  e = (((ah * bh - p) + ah * bl) + al * bh) + al * bl;
+  return p;
+}
+
 // The status of a result of a finite argument: underflow (4) below the normal range.
 template <class T>
 inline int underflow_status(T r) {

@@ -1,8 +1,9 @@
 // Erf, Erfc and CdfNorm (single and double precision, one formula in every slot).
 //   Erf:     odd; +-inf give +-1; no status.
 //   Erfc:    -inf gives 2, +inf gives 0; results below the normal range (x beyond 26.543 in
-//            double, 9.194 in single) are rounded once from the extended value and reported as
-//            underflow (status 4), up to and including 0 beyond the least subnormal.
+//            double, 9.194 in single) are rounded once (double: the packed formula's result at
+//            the scale 2^128, rounded once when scaled back) and reported as underflow (status
+//            4), up to and including 0 beyond the least subnormal.
 //   CdfNorm: Phi(x) = erfc(-x / sqrt 2) / 2 with the argument kept exact as a sum th + tl, tl
 //            joined to erfc through its slope, erfc(t + d) = erfc(t) - d 2/sqrt(pi) e^-t^2. So
 //            the relative accuracy holds down to the underflow threshold (-37.519 in double,
@@ -21,7 +22,7 @@
 //     u = 2rd, v = 2d^2.
 // Relative to erfc(r + d), which is about D / (2r) for large r, T_n is about (2rd)^n / n!; so the
 // series needs 6 terms for 2^-37 in single precision (a <= 10.1, 2rd <= 0.079), and in double 9
-// terms where a < 6 and 13 up to a = 26 (2rd <= 0.21), each below 2^-58. Nothing
+// terms where a < 6 and 13 up to a = 27.3 (2rd <= 0.214), each below 2^-58. Nothing
 // cancels: |D S| stays below 0.21 of erfc(r + d) and below half of erf(r + d). Then
 //     erfc(a)  = C_hi + (C_lo - D S),      erf(a) = RN(1 - C_hi) + (E_lo + D S),
 //     erfc(-a) = 1 + erf(a)  (1 + RN(1 - C_hi) with its rounding error, Fast2Sum).
@@ -31,18 +32,24 @@
 // Double CdfNorm forms t = -x/sqrt 2 as th + tl (Dekker's product with 1/sqrt 2 as two doubles)
 // and puts tl into d: d = (|th| - r) + sign(th) tl. Single precision takes t = -x/sqrt 2 rounded
 // in double (its relative error 2^-53 costs at most 2 t^2 2^-53 < 2^-45 in erfc).
+// Double Erfc up to a = 27.3 (beyond the underflow threshold 27.23): the table rows from r = 26
+// on hold erfc r and the slope scaled by 2^128, and the kernel multiplies those lanes' results
+// by 2^-128; results below the normal range (always per element) are recomputed there with one
+// rounding (d_erfc_subnormal).
 // Screens: NaNs, infinities, |x| < 2^-100 (single) / 2^-1000 (double) for Erf, and the ranges
-// where results leave the normal range (Erfc x > 9.19 / 26, CdfNorm x < -12.99 / -36.75; in
-// double the packed range stops a little short of the underflow threshold, so that D S stays
-// normal) go to the per-element routines: those of common.h (x87 extended precision, rounded
-// once), except single-precision Erfc and CdfNorm, whose packed formula (clamped at a = 10.1,
-// where erfc already rounds to 0) also serves their per-element routines.
+// where results leave the normal range (Erfc x > 9.19 / 26.5, CdfNorm x < -12.99 / -36.75; in
+// double CdfNorm the packed range stops a little short of the underflow threshold, so that D S
+// stays normal) go to the per-element routines: those of common.h (x87 extended precision,
+// rounded once), except single-precision Erfc and CdfNorm, whose packed formula (clamped at a =
+// 10.1, where erfc already rounds to 0) also serves their per-element routines, and double Erfc,
+// whose packed formula serves its per-element routine up to 27.3 (and reports underflow).
 // The scheme is Patch: the packed formula runs on every lane (its clamps keep NaNs, infinities
 // and huge arguments inside the table) and only the flagged lanes are recomputed.
 #pragma once
 
 #include <type_traits>
 
+#include "vector_math/kernels/exp_log/dexp_core.h"
 #include "vector_math/kernels/special/common.h"
 #include "vector_math/kernels/special/erf_table.h"
 
@@ -65,7 +72,7 @@ inline constexpr ErfSeriesRows kErfSeries = [] {
   return c;
 }();
 
-// The grid point r = k/128 nearest to a (0 <= a <= 26.05) and the byte offsets of the lanes'
+// The grid point r = k/128 nearest to a (0 <= a <= 27.3) and the byte offsets of the lanes'
 // rows; returns d = a - r (exact).
 QOR_SIMD_INLINE f64x2 erf_grid(f64x2 a, f64x2& r, uint32_t& o0, uint32_t& o1) {
   const f64x2 sh = kc<0x1.8p52>();
@@ -114,16 +121,6 @@ QOR_SIMD_INLINE f64x2 erf_tail_any(f64x2 a, f64x2 r, f64x2 d) {
   constexpr int kFar = kSlot == kErfHA ? 13 : kSlot == kErfLA ? 11 : 7;
   const f64x2 far = cmp_le(kc<6.0>(), a);
   return mask(far) == 0 ? erf_tail<kNear>(r, d) : erf_tail<kNear, kFar>(r, d, far);
-}
-
-// Dekker's product: p + e = a b exactly (Veltkamp's splits; no overflow for |a|, |b| < 2^995).
-QOR_SIMD_INLINE f64x2 two_prod(f64x2 a, f64x2 b, f64x2& e) {
-  const f64x2 k = kc<134217729.0>();
-  const f64x2 ga = a * k, ah = ga - (ga - a), al = a - ah;
-  const f64x2 gb = b * k, bh = gb - (gb - b), bl = b - bh;
-  const f64x2 p = a * b;
-  e = (((ah * bh - p) + ah * bl) + al * bh) + al * bl;
-  return p;
 }
 
 // Single precision on one pair of widened lanes: kind 0 erf x, 1 erfc x, 2 Phi(x).
@@ -201,10 +198,15 @@ QOR_SIMD_INLINE ErfRowD erf_at(f64x2 a, f64x2 dl, f64x2& ph, f64x2& pl) {
 // erfc(+-a) for 0 <= a <= 26.05 (neg: the lanes whose argument is -a) from the slope term:
 //   erfc a = C_hi + C_lo - (ph + pl)            (C_hi - ph with its rounding error, Fast2Sum);
 //   erfc -a = 1 + RN(1 - C_hi) + E_lo + ph + pl (the two leading sums with their errors).
+// erfc a as s + (returned), s = C_hi - ph.
+QOR_SIMD_INLINE f64x2 d_erfc_pos_parts(const ErfRowD& w, f64x2 ph, f64x2 pl, f64x2& s) {
+  s = w.ch - ph;
+  return (((w.ch - s) - ph) + w.cl) - pl;
+}
 QOR_SIMD_INLINE f64x2 d_erfc_combine(const ErfRowD& w, f64x2 ph, f64x2 pl, f64x2 neg) {
   const f64x2 one = kc<1.0>();
-  const f64x2 s = w.ch - ph;
-  const f64x2 pos = s + ((((w.ch - s) - ph) + w.cl) - pl);
+  f64x2 s;
+  const f64x2 pos = s + d_erfc_pos_parts(w, ph, pl, s);
   const f64x2 eh = one - w.ch;
   const f64x2 s1 = one + eh, e1 = (one - s1) + eh;
   const f64x2 s2 = s1 + ph, e2 = (s1 - s2) + ph;
@@ -242,12 +244,27 @@ QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
   return y | sgn;
 }
 
-// Double precision erfc x for x <= 26.05.
+// Double precision erfc x for x <= 27.3. The rows from r = 26 on (a >= 25.99609375) are scaled
+// by 2^128: positive lanes there are scaled back; for negative ones (erfc = 2) the scaled slope
+// term stays far below an ulp of 2.
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_erfc_packed(f64x2 x) {
   f64x2 ph, pl;
-  const ErfRowD w = erf_at<kSlot>(min(abs(x), kc<26.0>()), f64x2(), ph, pl);
-  return d_erfc_combine(w, ph, pl, cmp_lt(x, f64x2()));
+  const f64x2 a = min(abs(x), kc<27.3>()), neg = cmp_lt(x, f64x2());
+  const ErfRowD w = erf_at<kSlot>(a, f64x2(), ph, pl);
+  const f64x2 y = d_erfc_combine(w, ph, pl, neg);
+  const f64x2 scaled = _mm_andnot_pd(neg.v, cmp_le(kc<(kErfScaledRow - 0.5) / 128>(), a).v);
+  return select(scaled, y * kc<0x1p-128>(), y);
+}
+// The same for one x in (26, 27.3] whose result is below the normal range, rounded once: the
+// sum s + rest at the scale 2^128 goes to the exponential's subnormal rounding (the packed
+// formula rounds twice there, up to 0.75 ulp).
+template <int kSlot>
+inline double d_erfc_subnormal(double x) {
+  f64x2 ph, pl, s;
+  const ErfRowD w = erf_at<kSlot>(f64x2::splat(x < 27.3 ? x : 27.3), f64x2(), ph, pl);
+  const f64x2 rest = d_erfc_pos_parts(w, ph, pl, s);
+  return exp_log::scale_subnormal(lane0(s), lane0(rest), -128);
 }
 
 // Double precision Phi(x) for x >= -36.8: t = -x/sqrt 2 = th + tl (Dekker's product with
@@ -299,7 +316,8 @@ struct ErfcLimits<float> {
 };
 template <>
 struct ErfcLimits<double> {
-  static constexpr double kErfcUnder = 26.0, kCdfUnder = -36.75;  // the packed range's ends
+  // the screens' ends (Erfc: results from 26.5 on per element, by the packed formula up to 27.3)
+  static constexpr double kErfcUnder = 26.5, kCdfUnder = -36.75;
 };
 
 template <class T, int kSlot = kErfLA>
@@ -316,7 +334,9 @@ struct Erfc : FamilyBase<T> {
     if (std::isnan(x)) *r = x + x;
     else if (std::isinf(x)) *r = x > 0 ? T(0) : T(2);
     else {
-      *r = std::is_same_v<T, float> ? s_erf_one<1>(x) : static_cast<T>(erfc_ld(x));
+      if constexpr (std::is_same_v<T, float>) *r = s_erf_one<1>(x);
+      else if (x > 27.3) *r = static_cast<T>(erfc_ld(x));
+      else if ((*r = lane0(d_erfc_packed<kSlot>(f64x2::splat(x)))) < 0x1p-1022) *r = d_erfc_subnormal<kSlot>(x);
       return underflow_status(*r);
     }
     return kOk;

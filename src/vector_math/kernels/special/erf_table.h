@@ -1,16 +1,18 @@
 // The lookup table of the packed error-function kernels (erf.h), from tools/gen_erf_table.cpp
-// (MPFR): for r = k/128, k = 0..3335, the row {C_hi, D, C_lo, E_lo}:
+// (MPFR): for r = k/128, k = 0..3495, the row {C_hi, D, C_lo, E_lo}:
 //   C_hi + C_lo = erfc r (C_lo the rounding error of C_hi),
 //   D           = 2/sqrt(pi) e^(-r^2) rounded (the slope of erf at r),
 //   E_lo        = erf r - RN(1 - C_hi) rounded, so that erf r = RN(1 - C_hi) + E_lo;
 // D_lo = the rounding error of D (for the double-precision HA kernels); and the Taylor
 // coefficients of (erf x - x) / x in x^2 (the first, 2/sqrt(pi) - 1, followed at index 14 by its
-// rounding error). Defined once in erf_table.cpp.
+// rounding error). From r = 26 on (kErfScaledRow) erfc r and the slope are scaled by 2^128 (and
+// E_lo is 0). Defined once in erf_table.cpp.
 #pragma once
 
 namespace qor::vm::special {
 
-inline constexpr int kErfRows = 3336;
+inline constexpr int kErfRows = 3496;
+inline constexpr int kErfScaledRow = 3328;
 alignas(32) extern const double kErfT128[kErfRows][4];
 alignas(16) extern const double kErfDlo[kErfRows];
 alignas(16) extern const double kErfSmall[15];

@@ -1,8 +1,7 @@
-// Error-function kernels and ExpInt1 EP on the SSE2 path (single and double precision).
+// Error-function kernels on the SSE2 path (single and double precision).
 #include "vector_math/frame/kernel_export.h"
 #include "vector_math/kernels/special/erf.h"
 #include "vector_math/kernels/special/erfinv.h"
-#include "vector_math/kernels/special/expint.h"
 
 using namespace qor::vm::special;
 using SErfcHA = Erfc<float, kErfHA>;
@@ -37,4 +36,3 @@ QOR_FNX_KERNEL(sCdfNormInv, W7EPnnn, InvErfc<float, true, SErfinvEP>)
 QOR_FNX_KERNEL(dCdfNormInv, W7LAynn, InvErfc<double, true, Extended>)
 QOR_FNX_KERNEL(dCdfNormInv, W7HAynn, InvErfc<double, true, Extended>)
 QOR_FNX_KERNEL(dCdfNormInv, W7EPnnn, InvErfc<double, true, DErfinvEP>)
-QOR_FNX_KERNEL(dExpInt1, W7EPnnn, DExpInt1)

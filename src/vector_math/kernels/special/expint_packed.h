@@ -1,0 +1,182 @@
+// Packed (SSE2) double-precision ExpInt1, E1(x) = integral from x to inf of e^-t / t dt, in its
+// three slots. Two formulas, per lane:
+//   x < 1/2:        E1 = (-ln x - gamma) + x + x q(x),   q(x) = (Ein(x) - x) / x,
+//                   Ein(x) = sum_{k>=1} (-1)^(k+1) x^k / (k k!) (entire): q is a polynomial in
+//                   x - 1/4 (degree 11, absolute error 2^-59; EP cut to degree 6, 2^-32).
+//                   ln x comes in two parts (the HA logarithm of exp_log/dlog_core.h before its
+//                   last sum: leading part v exact against its rest, about 2^-70 relative), and
+//                   -v - gamma_hi and then + x are summed exactly (Fast2Sum, TwoSum): -ln x -
+//                   gamma is 0.116 at x = 1/2 and nothing of the cancellation is lost; the terms
+//                   after the leading sum stay below 0.12 of E1 with errors near 2^-56 of it.
+//   1/2 <= x < 740: E1 = e^-x g(x),  g(x) = e^x E1(x) on 88 pieces [2^e (1 + j/8), 2^e (1 +
+//                   (j+1)/8)), e = -1 .. 9 (the piece indexed by the high word of x: its
+//                   exponent and top three fraction bits), a polynomial in v = x - c (c the
+//                   piece's middle, v exact) of degree 11 (relative error below 2^-57.3; EP cut
+//                   to degree 6, 2^-28.6), its constant term g(c) as a double pair a0 + a0l
+//                   (tables/expint_poly.inc, tools/gen_expint_poly with MPFR). e^-x is the HA
+//                   exponential's core (exp_log/dexp_core.h): 2^n (T + rest), T from the table,
+//                   2^n built 64 binades higher and the result scaled back by 2^-64 last (subnormal
+//                   results are flagged and recomputed per element, rounded once from the sum by
+//                   the exponential's scale_subnormal).
+//                   HA: T a0 exactly (a0 has 26 significant bits, T is split in halves), then
+//                   one sum: below 0.59 ulp.
+//                   LA and EP: (T + rest) (a0 + v P(v)) in plain products (below 2 ulp; EP to
+//                   about 2^-28).
+// Lanes outside [2^-1022, 740] (NaN, zero, negatives, infinities, subnormal arguments, and the
+// arguments whose E1 rounds to 0 or the least subnormal) and the lanes whose result is below
+// the normal range take the per-element routine: DExpInt1's (expint.h) outside the range, and
+// within it this same formula on the lane alone (so the result does not depend on the block),
+// reporting underflow (status 4) for results below the normal range.
+#pragma once
+
+#include "vector_math/kernels/exp_log/dexp_core.h"
+#include "vector_math/kernels/exp_log/dlog_core.h"
+#include "vector_math/kernels/special/expint.h"
+
+namespace qor::vm::special {
+namespace {
+
+#include "vector_math/kernels/special/tables/expint_poly.inc"
+
+inline constexpr int kE1HA = 0, kE1LA = 1, kE1EP = 2;
+constexpr int kE1RowLen = 16;  // {c, a0, a0l, a1l, a1 .. a11, 0}: a_i in column i + 3
+static_assert(sizeof(kExpInt1G[0]) == kE1RowLen * sizeof(double));
+
+// ln x = v + lo for positive normal x (both lanes): the HA logarithm of dlog_core.h (ln_ha2)
+// before its final sum, v and the exact error of its leading sum kept apart.
+QOR_SIMD_INLINE f64x2 e1_ln_two(f64x2 x, f64x2& lo) {
+  using namespace exp_log::dlogk;
+  const exp_log::DLnTable& c = exp_log::kDLn;
+  const Reduced4 q = reduce4(high_words(x, x));
+  const char* base = reinterpret_cast<const char*>(c.e);
+  const double* ra = reinterpret_cast<const double*>(base + 2 * static_cast<size_t>(q.o[0]));
+  const double* rb = reinterpret_cast<const double*>(base + 2 * static_cast<size_t>(q.o[1]));
+  const f64x2 R = _mm_loadh_pd(_mm_load_sd(ra), rb);
+  f64x2 H, L;
+  load_hl(ra + 2, rb + 2, H, L);
+  const USplit w = u_split(x, R);
+  const f64x2 u = w.uhi + w.ulo, u2 = u * u;
+  const f64x2 P = u2 * ((row(c.p2) + u * row(c.p3)) + u2 * (row(c.p4) + u * row(c.p5)));
+  const f64x2 s = (q.k0 * row(c.ln2_hi) + H) + w.uhi;  // exact
+  const f64x2 v = s + w.ulo;
+  lo = (((s - v) + w.ulo) + (q.k0 * row(c.ln2_lo) + L)) + P;
+  return v;
+}
+
+// E1 for 2^-1022 <= x < 1/2 (other lanes: any positive normal value).
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 e1_small(f64x2 x) {
+  constexpr int kDeg = kSlot == kE1EP ? 6 : 11;
+  const auto& a = kExpInt1Q;
+  const f64x2 v = x - kc<0.25>();
+  f64x2 p = kc<a[kDeg + 3]>();
+#pragma GCC unroll 16
+  for (int i = kDeg - 1; i >= 1; --i) p = p * v + f64x2::splat(a[i + 3]);
+  const f64x2 xq = x * (kc<a[1]>() + (kc<a[2]>() + v * p));
+  f64x2 ll;
+  const f64x2 lh = e1_ln_two(x, ll);
+  const f64x2 g = kc<0x1.2788cfc6fb619p-1>();  // Euler's gamma = g + gl
+  const f64x2 s1 = (f64x2() - lh) - g;         // -ln x > ln 2 > g: Fast2Sum
+  const f64x2 e1 = ((f64x2() - lh) - s1) - g;
+  const f64x2 s2 = s1 + x, b = s2 - s1;  // TwoSum
+  const f64x2 e2 = (s1 - (s2 - b)) + (x - b);
+  return s2 + ((e1 + e2) + ((kc<0x1.6cb90701fbfabp-58>() - ll) + xq));
+}
+
+// E1 for 1/2 <= x <= 740 (other lanes: any value in that range) as 2^n (hi + returned), t the
+// exponential's shifted value (n = N >> 6 in its low bits).
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 e1_large_parts(f64x2 x, f64x2& hi, f64x2& t) {
+  constexpr int kDeg = kSlot == kE1EP ? 6 : 11;
+  // rows: (high word - high word of 1/2) >> 17, 128 bytes each
+  const __m128i h = _mm_shuffle_epi32(_mm_castpd_si128(x.v), _MM_SHUFFLE(3, 1, 3, 1));
+  const __m128i o = _mm_slli_epi32(_mm_srli_epi32(_mm_sub_epi32(h, ki<0x3FE00000>()), 17), 7);
+  const char* base = reinterpret_cast<const char*>(kExpInt1G);
+  const double* ra = reinterpret_cast<const double*>(base + static_cast<uint32_t>(_mm_cvtsi128_si32(o)));
+  const double* rb =
+      reinterpret_cast<const double*>(base + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(o, 4))));
+  const auto col2 = [&](int k, f64x2& p, f64x2& q) {  // columns k, k + 1 (k even: aligned)
+    const __m128d ea = _mm_load_pd(ra + k), eb = _mm_load_pd(rb + k);
+    p = _mm_unpacklo_pd(ea, eb);
+    q = _mm_unpackhi_pd(ea, eb);
+  };
+  f64x2 c, a0, a0l, a1l, a1, a2;
+  col2(0, c, a0);
+  col2(2, a0l, a1l);
+  col2(4, a1, a2);
+  const f64x2 v = x - c;
+  // Horner from a_kDeg down to a_3, two coefficients per aligned column pair, then a_2, a_1
+  f64x2 p;
+  constexpr int kTop = kDeg + 3, kNext = kTop % 2 == 0 ? kTop - 2 : kTop - 3;
+  if constexpr (kTop % 2 == 0) {
+    p = _mm_loadh_pd(_mm_load_sd(ra + kTop), rb + kTop);
+  } else {
+    f64x2 lo, hi;
+    col2(kTop - 1, lo, hi);
+    p = hi * v + lo;
+  }
+#pragma GCC unroll 8
+  for (int k = kNext; k >= 6; k -= 2) {
+    f64x2 lo, hi;
+    col2(k, lo, hi);  // a_(k-3), a_(k-2)
+    p = (p * v + hi) * v + lo;
+  }
+  const f64x2 gl = (a0l + v * a1l) + v * (a1 + v * (p * v + a2));  // g - a0
+  // e^-x = 2^(n+64) (T + rest) 2^-64
+  f64x2 th;
+  const f64x2 rest = exp_log::DExpCore<exp_log::RedExp>::parts(f64x2() - x, t, th);
+  if constexpr (kSlot == kE1HA) {
+    // T a0 exactly: T split in halves of 26 and 27 bits (Veltkamp), each product with the
+    // 26-bit a0 exact, their sum with its error (Fast2Sum)
+    const f64x2 ga = th * kc<134217729.0>(), thh = ga - (ga - th), thl = th - thh;
+    const f64x2 p1 = thh * a0, p2 = thl * a0;
+    hi = p1 + p2;
+    return ((p1 - hi) + p2) + (th * gl + rest * (a0 + gl));
+  }
+  hi = (th + rest) * (a0 + gl);
+  return f64x2();
+}
+// The sum scaled by 2^(n+64) (built in the exponent field), then by 2^-64.
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 e1_large(f64x2 x) {
+  f64x2 hi, t;
+  const f64x2 lo = e1_large_parts<kSlot>(x, hi, t);
+  const f64x2 sc = simd::shl(t.bits() + i64x2::splat((1023 + 64) * 64), 46).as_f64() & row(exp_log::kDExp.exp_mask);
+  return ((hi + lo) * sc) * kc<0x1p-64>();
+}
+
+// E1 on lanes in [2^-1022, 740].
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 e1_packed(f64x2 x) {
+  const f64x2 big = cmp_le(kc<0.5>(), x);
+  const int m = mask(big);
+  if (m == 0) return e1_small<kSlot>(x);
+  const f64x2 yb = e1_large<kSlot>(max(x, kc<0.5>()));
+  if (m == 3) return yb;
+  return select(big, yb, e1_small<kSlot>(min(x, kc<0.5>())));
+}
+
+template <int kSlot>
+struct DExpInt1Packed : FamilyBase<double> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static QOR_SIMD_INLINE f64x2 in_range(f64x2 x) { return cmp_le(kc<0x1p-1022>(), x) & cmp_le(x, kc<740.0>()); }
+  static QOR_SIMD_INLINE int packed_checked(f64x2 x, f64x2& r) {
+    const f64x2 in = in_range(x);
+    r = e1_packed<kSlot>(select(in, x, kc<1.0>()));
+    return (mask(in) ^ 0x3) | mask(cmp_lt(r, kc<0x1p-1022>()));
+  }
+  static int element(const double* px, double* r) {
+    const f64x2 x = f64x2::splat(*px);
+    if (mask(in_range(x)) == 0) return DExpInt1::element(px, r);
+    *r = lane0(e1_packed<kSlot>(x));
+    if (*r < 0x1p-1022) {  // below the normal range: the sum rounded once (the packed path rounds twice)
+      f64x2 hi, t;
+      const f64x2 lo = e1_large_parts<kSlot>(x, hi, t);
+      *r = exp_log::scale_subnormal(lane0(hi), lane0(lo), exp_log::n_of(t));
+    }
+    return underflow_status(*r);
+  }
+};
+
+}  // namespace
+}  // namespace qor::vm::special

@@ -1,0 +1,50 @@
+// The packed double-precision ExpInt1 (expint_packed.h) at its seams, against MPFR in every
+// slot: both sides of the switch between its two formulas (1/2), of every piece of the
+// polynomial table (2^e (1 + j/8)), of the ends of its range (2^-1022, 740), where -ln x - gamma
+// vanishes (e^-gamma) and where the results leave the normal range (about 701.84) and round to 0
+// (about 738.5); then blocks mixing every region, whose results and statuses must be those of
+// each element alone (underflow reported exactly for the results below the normal range).
+#include "accuracy_harness.h"
+
+namespace {
+using namespace vm_test;
+
+// 2k + 1 consecutive doubles centred on x.
+std::vector<double> centred(double x, int k) {
+  for (int i = 0; i < k; ++i) x = std::nextafter(x, -INFINITY);
+  return consecutive<double>(x, 2 * k + 1);
+}
+
+TEST(ExpInt1Packed, SeamsAgainstMpfr) {
+  const int k = static_cast<int>(qor::test::scaled(12, 3));
+  std::vector<double> xs;
+  for (double x : {0.5, 0x1p-1022, 740.0, 0.56145948356688516982, 738.5, 701.84, 1.0, 2.0})
+    append(xs, centred(x, 4 * k));
+  for (int e = -1; e <= 9; ++e)  // the table's pieces
+    for (int j = 0; j < 8; ++j) append(xs, centred(std::ldexp(1.0 + j / 8.0, e), k / 3 + 1));
+  append(xs, uniform<double>(0.3, 0.9, qor::test::scaled(400), 21));  // the cancellation of -ln x - gamma
+  append(xs, uniform<double>(700, 745, qor::test::scaled(200), 22));
+  append(xs, log_uniform<double>(-1022, -1, qor::test::scaled(200), 23));
+  sweep_function<double>("ExpInt1", xs);
+}
+
+TEST(ExpInt1Packed, UnderflowStatusExactlyBelowTheNormalRange) {
+  const double t = expect_underflow_from("ExpInt1", 690, 720);
+  EXPECT_GT(t, 701.0);
+  EXPECT_LT(t, 702.0);
+}
+
+TEST(ExpInt1Packed, MixedBlocksMatchElementsAlone) {
+  const long n = qor::test::scaled(40, 8);
+  std::vector<double> xs = {0.0, -0.0, -1.0, INFINITY, -INFINITY, NAN, 0x1p-1060, 0x1p-1022, 740.0, 745.5, 800.0};
+  append(xs, log_uniform<double>(-60, -1, n, 24));  // -ln x - gamma + Ein(x)
+  append(xs, uniform<double>(0.5, 700, n, 25));     // e^-x g(x)
+  append(xs, uniform<double>(700, 745, n, 26));     // subnormal results, then 0
+  std::mt19937 g(5);
+  std::shuffle(xs.begin(), xs.end(), g);
+  if (xs.size() % 4 == 0) xs.push_back(0.75);
+  expect_same_alone<double>("ExpInt1", xs);
+  sweep_function<double>("ExpInt1", xs);
+}
+
+}  // namespace

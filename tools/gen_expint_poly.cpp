@@ -1,0 +1,192 @@
+// Polynomials of the packed double-precision ExpInt1 (src/vector_math/kernels/special/expint_packed.h),
+// written to src/vector_math/kernels/special/tables/expint_poly.inc:
+//
+//   gen_expint_poly <out dir>                     the table of the kernels (below)
+//   gen_expint_poly try <g|q> <lo> <hi> <degree> [<cut LA> <cut EP>]  one piece, its errors only
+//
+// Two functions are approximated (values from MPFR at 256 bits):
+//   g(x) = e^x E1(x) on the pieces [2^e (1 + j/8), 2^e (1 + (j+1)/8)], e = -1 .. 9, j = 0 .. 7
+//          (x from 1/2 to 1024; the kernel takes E1 = e^-x g(x));
+//   q(x) = (Ein(x) - x) / x on [0, 1/2], Ein(x) = sum_{k>=1} (-1)^(k+1) x^k / (k k!) (the entire part
+//          of E1 = -gamma - ln x + Ein(x); the kernel takes Ein = x + x q(x)).
+// Each polynomial interpolates its function at the Chebyshev nodes of the piece, converted to
+// powers of v = x - c (c the middle of the piece, a double, so that v is exact) in long double
+// and rounded to double; the constant term is g(c) itself as a pair a0 + a0l (a0 of 26 bits), and the
+// linear one a pair a1 + a1l (its rounding alone would cost 2^-57 of g at the pieces' ends). The report
+// gives each piece's largest relative error (absolute for q) (the rounded polynomial evaluated in long double on
+// 1001 points), and that of the polynomial cut to the lower degrees of the LA and EP kernels.
+#include <mpfr.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "table_out.h"
+
+namespace {
+
+using LD = long double;
+constexpr int kBits = 256;
+// Degrees of the kernels: HA (the table's), LA and EP (the same coefficients cut short).
+constexpr int kDegHA = 11, kDegLA = 11, kDegEP = 6;
+constexpr int kQDegHA = 11, kQDegLA = 11, kQDegEP = 6;
+
+// g(x) = e^x E1(x) or q(x) = (Ein(x) - x) / x at v, in y (256 bits).
+void target(char kind, const mpfr_t v, mpfr_t y) {
+  mpfr_t a, b, t;
+  mpfr_inits2(kBits, a, b, t, static_cast<mpfr_ptr>(nullptr));
+  if (kind == 'g') {
+    mpfr_neg(a, v, MPFR_RNDN);
+    mpfr_eint(b, a, MPFR_RNDN);  // Ei(-x) = -E1(x)
+    mpfr_exp(a, v, MPFR_RNDN);
+    mpfr_mul(y, a, b, MPFR_RNDN);
+    mpfr_neg(y, y, MPFR_RNDN);
+  } else {  // sum_{k>=2} (-1)^(k+1) x^(k-1) / (k k!)
+    mpfr_set_si(t, 1, MPFR_RNDN);  // (-1)^(k+1) x^(k-1) / k!
+    mpfr_set_zero(y, 1);
+    for (int k = 2; k < 200; ++k) {
+      mpfr_mul(t, t, v, MPFR_RNDN);
+      mpfr_div_si(t, t, -k, MPFR_RNDN);
+      mpfr_div_si(a, t, k, MPFR_RNDN);
+      mpfr_add(y, y, a, MPFR_RNDN);
+      if (mpfr_zero_p(t) || mpfr_get_exp(t) < -300) break;
+    }
+  }
+  mpfr_clears(a, b, t, static_cast<mpfr_ptr>(nullptr));
+}
+LD target_ld(char kind, LD v) {
+  mpfr_t m, y;
+  mpfr_inits2(kBits, m, y, static_cast<mpfr_ptr>(nullptr));
+  mpfr_set_ld(m, v, MPFR_RNDN);
+  target(kind, m, y);
+  const LD r = mpfr_get_ld(y, MPFR_RNDN);
+  mpfr_clears(m, y, static_cast<mpfr_ptr>(nullptr));
+  return r;
+}
+
+struct Piece {
+  char kind;
+  LD lo, hi;
+  int degree;
+  std::vector<double> a;  // a[0] = a0 (high part), a[1] = a0l, a[2] = a1l, a[3..] the coefficients of v^1 ...
+  double c = 0;
+  LD err[3] = {0, 0, 0};  // full degree, LA degree, EP degree
+};
+
+LD eval(const Piece& p, int degree, LD v) {
+  LD s = 0;
+  for (int i = degree; i >= 1; --i) s = s * v + p.a[i + 2];
+  return (static_cast<LD>(p.a[0]) + p.a[1]) + (s + p.a[2]) * v;
+}
+
+void fit(Piece& p, int deg_la, int deg_ep) {
+  const int n = p.degree + 1;
+  const double c = static_cast<double>((p.lo + p.hi) / 2);
+  const LD h = std::fmax(p.hi - c, c - p.lo);
+  p.c = c;
+  std::vector<LD> f(n), cheb(n, 0);
+  for (int j = 0; j < n; ++j) f[j] = target_ld(p.kind, c + h * std::cos(M_PIl * (j + 0.5L) / n));
+  for (int k = 0; k < n; ++k) {
+    LD s = 0;
+    for (int j = 0; j < n; ++j) s += f[j] * std::cos(M_PIl * k * (j + 0.5L) / n);
+    cheb[k] = s * 2 / n;
+  }
+  cheb[0] /= 2;
+  std::vector<LD> mono(n, 0), t0(n, 0), t1(n, 0), t2(n, 0);
+  t0[0] = 1;
+  if (n > 1) t1[1] = 1;
+  for (int k = 0; k < n; ++k) {
+    const std::vector<LD>& t = k == 0 ? t0 : t1;
+    for (int i = 0; i < n; ++i) mono[i] += cheb[k] * t[i];
+    if (k >= 1) {
+      for (int i = 0; i < n; ++i) t2[i] = (i ? 2 * t1[i - 1] : 0) - t0[i];
+      t0 = t1;
+      t1 = t2;
+    }
+  }
+  p.a.assign(n + 2, 0.0);
+  // the constant term: the function at c, as a pair: a0 of 26 significant bits (so that the
+  // kernel's products of a0 with a double split in halves are exact) and the rest rounded
+  mpfr_t m, y;
+  mpfr_inits2(kBits, m, y, static_cast<mpfr_ptr>(nullptr));
+  mpfr_set_d(m, c, MPFR_RNDN);
+  target(p.kind, m, y);
+  mpfr_set(m, y, MPFR_RNDN);
+  mpfr_prec_round(m, 26, MPFR_RNDN);
+  p.a[0] = mpfr_get_d(m, MPFR_RNDN);
+  mpfr_sub_d(y, y, p.a[0], MPFR_RNDN);
+  p.a[1] = mpfr_get_d(y, MPFR_RNDN);
+  mpfr_clears(m, y, static_cast<mpfr_ptr>(nullptr));
+  LD hp = h;
+  for (int i = 1; i < n; ++i, hp *= h) {
+    const LD ai = mono[i] / hp;
+    p.a[i + 2] = static_cast<double>(ai);
+    if (i == 1) p.a[2] = static_cast<double>(ai - p.a[3]);  // a1 as a pair too
+  }
+  const int degs[3] = {p.degree, deg_la, deg_ep};
+  for (int g = 0; g <= 1000; ++g) {
+    const LD x = p.lo + (p.hi - p.lo) * g / 1000;
+    const LD t = target_ld(p.kind, x);
+    for (int d = 0; d < 3; ++d) p.err[d] = std::fmax(p.err[d], p.kind == 'q' ? std::fabs(eval(p, degs[d], x - c) - t) : std::fabs(eval(p, degs[d], x - c) / t - 1));
+  }
+}
+
+void report(FILE* f, const Piece& p) {
+  std::fprintf(f, "// %c on [%Lg, %Lg] around %a: relative error 2^%.1f (degree %d), 2^%.1f (LA), 2^%.1f (EP)\n", p.kind,
+               p.lo, p.hi, p.c, static_cast<double>(std::log2(p.err[0])), p.degree,
+               static_cast<double>(std::log2(p.err[1])), static_cast<double>(std::log2(p.err[2])));
+}
+
+void write_piece(FILE* f, const Piece& p, bool braces) {
+  std::fprintf(f, braces ? "    {%a," : "    %a,", p.c);
+  for (double v : p.a) std::fprintf(f, " %a,", v);
+  std::fprintf(f, braces ? " 0.0},\n" : " 0.0\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if ((argc == 6 || argc == 8) && !std::strcmp(argv[1], "try")) {
+    Piece p{argv[2][0], std::strtold(argv[3], nullptr), std::strtold(argv[4], nullptr), std::atoi(argv[5]), {}};
+    fit(p, argc == 8 ? std::atoi(argv[6]) : p.degree - 2, argc == 8 ? std::atoi(argv[7]) : p.degree / 2);
+    report(stdout, p);
+    return 0;
+  }
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: gen_expint_poly <out dir> | gen_expint_poly try <g|q> <lo> <hi> <degree>\n");
+    return 1;
+  }
+  FILE* f = qor::tools::open_out(argv[1], "expint_poly.inc", "tools/gen_expint_poly", kBits);
+  std::fprintf(f,
+               "// Rows {c, a0, a0l, a1l, a1, ..., a%d, 0}: the polynomial a0 + a0l + (a1 + a1l) v + a2 v^2 + ...\n"
+               "// in v = x - c (16 doubles a row).\n"
+               "// Degrees: HA %d, LA %d, EP %d (g); HA %d, LA %d, EP %d (q).\n",
+               kDegHA, kDegHA, kDegLA, kDegEP, kQDegHA, kQDegLA, kQDegEP);
+  LD worst[3] = {0, 0, 0};
+  std::vector<Piece> pieces;
+  for (int e = -1; e <= 9; ++e) {
+    for (int j = 0; j < 8; ++j) {
+      const LD lo = std::ldexp(1.0L + j / 8.0L, e), hi = std::ldexp(1.0L + (j + 1) / 8.0L, e);
+      Piece p{'g', lo, hi, kDegHA, {}};
+      fit(p, kDegLA, kDegEP);
+      report(f, p);
+      for (int d = 0; d < 3; ++d) worst[d] = std::fmax(worst[d], p.err[d]);
+      pieces.push_back(p);
+    }
+  }
+  std::printf("g: worst 2^%.1f (HA), 2^%.1f (LA), 2^%.1f (EP)\n", static_cast<double>(std::log2(worst[0])),
+              static_cast<double>(std::log2(worst[1])), static_cast<double>(std::log2(worst[2])));
+  Piece q{'q', 0, 0.5L, kQDegHA, {}};
+  fit(q, kQDegLA, kQDegEP);
+  report(f, q);
+  report(stdout, q);
+  std::fprintf(f, "alignas(16) inline constexpr double kExpInt1G[%zu][%d] = {\n", pieces.size(), kDegHA + 5);
+  for (const Piece& p : pieces) write_piece(f, p, true);
+  std::fprintf(f, "};\nalignas(16) inline constexpr double kExpInt1Q[%d] = {\n", kQDegHA + 5);
+  write_piece(f, q, false);
+  std::fprintf(f, "};\n");
+  std::fclose(f);
+  return 0;
+}
