@@ -88,30 +88,16 @@ QOR_SIMD_INLINE DD mul_dd_d(DD a, f64x2 b) {
   return {p, e + a.l * b};
 }
 
-// c3 .. c30 of lgamma(2 + z) = z sum c_k z^k, rounded to double (written out: see gamma_packed.h).
-constexpr int kQTerms = 28;
-struct alignas(16) QRows {
-  double c[kQTerms][2];
-};
-inline constexpr QRows kQRows = {{
-    QOR_ROW2(0x1.51322ac7d8483p-6),  QOR_ROW2(-0x1.e404fc218f5f2p-8),
-    QOR_ROW2(0x1.7add6eadb6c3p-9),   QOR_ROW2(-0x1.38ac5c2bf8e08p-10), QOR_ROW2(0x1.0b36af86396e9p-11),
-    QOR_ROW2(-0x1.d3fd4c76d2fc8p-13), QOR_ROW2(0x1.a127b0f17d65ap-14), QOR_ROW2(-0x1.78de5bd7c81efp-15),
-    QOR_ROW2(0x1.580dcee66eb02p-16), QOR_ROW2(-0x1.3cbc963ce2243p-17), QOR_ROW2(0x1.2597a39f34aacp-18),
-    QOR_ROW2(-0x1.11b2eb7679541p-19), QOR_ROW2(0x1.0064cdeb22f0fp-20), QOR_ROW2(-0x1.e2600d93cfd2fp-22),
-    QOR_ROW2(0x1.c76bbb3f07a4dp-23), QOR_ROW2(-0x1.af5a6cbbf8a97p-24), QOR_ROW2(0x1.99b93c2070b0fp-25),
-    QOR_ROW2(-0x1.862c734df3eacp-26), QOR_ROW2(0x1.7469daccfadcdp-27), QOR_ROW2(-0x1.6434a8447aeadp-28),
-    QOR_ROW2(0x1.555a877ffd2c3p-29), QOR_ROW2(-0x1.47b1679258d0ep-30), QOR_ROW2(0x1.3b15d2b2fc10cp-31),
-    QOR_ROW2(-0x1.2f69a9fabe3ep-32), QOR_ROW2(0x1.24932a337434cp-33), QOR_ROW2(-0x1.1a7c26ec2523cp-34),
-    QOR_ROW2(0x1.11116e693ed98p-35), QOR_ROW2(-0x1.08424cbc543d8p-36),
-}};
+// Q's coefficients c3 .. c30: rows of kSeriesRows (gamma_packed.h).
+constexpr int kQFirst = 3, kQTerms = kSeriesRowCount - kQFirst;
+static_assert(kQTerms % 2 == 0);
 
 // lgamma(2 + z), |z| <= 1/2.
 QOR_SIMD_INLINE DD lgamma2_dd(f64x2 z) {
-  const QRows& c = opaque(kQRows);
+  const SeriesRows& c = opaque(kSeriesRows);
   // Estrin: pairs, then pairs of pairs
   f64x2 v[kQTerms / 2];
-  for (int i = 0; i < kQTerms / 2; ++i) v[i] = row(c.c[2 * i]) + z * row(c.c[2 * i + 1]);
+  for (int i = 0; i < kQTerms / 2; ++i) v[i] = row(c.c[kQFirst + 2 * i]) + z * row(c.c[kQFirst + 2 * i + 1]);
   f64x2 p = z * z;
   const f64x2 z2 = p;
   for (int n = kQTerms / 2; n > 1; n = (n + 1) / 2) {
@@ -136,17 +122,7 @@ QOR_SIMD_INLINE DD lgamma2_dd(f64x2 z) {
 // Stirling's lgamma(x) for x >= 8, given L = ln x.
 QOR_SIMD_INLINE DD stirling_dd(f64x2 x, DD L) {
   const f64x2 r = kc<1.0>() / min(x, kc<0x1p40>()), r2 = r * r;
-  f64x2 s = kc<77683.0 / 5796>();
-  s = s * r2 + kc<-174611.0 / 125400>();
-  s = s * r2 + kc<43867.0 / 244188>();
-  s = s * r2 + kc<-3617.0 / 122400>();
-  s = s * r2 + kc<1.0 / 156>();
-  s = s * r2 + kc<-691.0 / 360360>();
-  s = s * r2 + kc<1.0 / 1188>();
-  s = s * r2 + kc<-1.0 / 1680>();
-  s = s * r2 + kc<1.0 / 1260>();
-  s = s * r2 + kc<-1.0 / 360>();
-  s = s * r2 + kc<1.0 / 12>();
+  const f64x2 s = stirling_series<11>(r2);
   f64x2 ph, pl, ch, cl, rh, rl;
   two_prod_masked(x, L.h - kc<1.0>(), ph, pl);
   pl = pl + x * L.l;
