@@ -38,7 +38,7 @@
 // about 2^-40, against the EP contract's 2^-26; 1 - x may round here, which costs no more), packed
 // for LGamma on 2^-1000 <= x <= 2.5e305 and -2^51 < x <= -2^-1000 not an integer (results below
 // 2^-10 in magnitude for negative x per element), for TGamma on the normal range up to 171 and
-// -170 <= x <= -2^-1022, integers excluded. Their LA and HA slots keep the per-element routines.
+// -170 <= x <= -2^-1022, integers excluded. Their LA and HA slots: gamma_dd.h (double-double).
 #pragma once
 
 #include "vector_math/kernels/exp_log/dexp_core.h"
