@@ -18,13 +18,14 @@ std::vector<T> around(T x, int k) {
   return consecutive<T>(x, 2 * k + 1);
 }
 
-// The floats next to the points on (-n-1, -n), n = 2..8, where lgamma(x) = c (bisection on the
-// sign of MPFR's lgamma(x) - c between the middle of the interval and each pole).
-std::vector<float> lgamma_level(double c) {
-  std::vector<float> r;
+// The numbers of type T next to the points on (-n-1, -n), n = 2..8, where lgamma(x) = c
+// (bisection on the sign of MPFR's lgamma(x) - c between the middle of the interval and each pole).
+template <class T = float>
+std::vector<T> lgamma_level(double c) {
+  std::vector<T> r;
   mpfr_t m, y;
   mpfr_inits2(80, m, y, static_cast<mpfr_ptr>(nullptr));
-  auto sign = [&](float x) {
+  auto sign = [&](T x) {
     mpfr_set_d(m, x, MPFR_RNDN);
     int s;
     mpfr_lgamma(y, &s, m, MPFR_RNDN);
@@ -32,13 +33,13 @@ std::vector<float> lgamma_level(double c) {
     return mpfr_sgn(y);
   };
   for (int n = 2; n <= 8; ++n) {
-    const float mid = static_cast<float>(-n) - 0.5f;
-    for (float pole : {std::nextafter(static_cast<float>(-n - 1), 0.0f), std::nextafter(static_cast<float>(-n), -100.0f)}) {
-      float a = mid, b = pole;
+    const T mid = static_cast<T>(-n) - T(0.5);
+    for (T pole : {std::nextafter(static_cast<T>(-n - 1), T(0)), std::nextafter(static_cast<T>(-n), T(-100))}) {
+      T a = mid, b = pole;
       const int sa = sign(a);
       if (sa == sign(b)) continue;
-      for (int i = 0; i < 60; ++i) {
-        const float h = a + (b - a) / 2;
+      for (int i = 0; i < 80; ++i) {
+        const T h = a + (b - a) / 2;
         if (h == a || h == b) break;
         (sign(h) == sa ? a : b) = h;
       }
@@ -131,3 +132,30 @@ TEST(GammaPacked, MixedBlocksMatchElementsAlone) {
 }
 
 }  // namespace
+
+// The double-double kernels of double LGamma and TGamma (gamma_dd.h, the LA and HA slots) at
+// their seams, against MPFR in every slot: the series' ends (z = +-1/2) and each added factor of
+// the product, Stirling's switch at 8 and its sum's cap at 2^40, the sine/cosine switch of
+// sin(pi x) (|x - round(x)| = 1/4), the ends of the packed ranges, TGamma's overflow threshold,
+// and where the negative lanes' results cross +-2^-3 (packed on one side, per element on the
+// other); then all of them shuffled into blocks, each result and report that of the element
+// computed alone.
+TEST(GammaPacked, DoubleDoubleSeams) {
+  const int k = static_cast<int>(qor::test::scaled(8, 2));
+  std::vector<double> lg;
+  for (double x : {0x1p-1022, 0x1p-500, 0.5, 1.0, 1.5, 2.0, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.0, 0x1p40, 2.5e305, -0x1p-500,
+                   -0.25, -0.75, -1.25, -5.75, -19.25, -0x1p51 + 0.25, -0x1p51 + 0.5})
+    append(lg, around(x, k));
+  const std::vector<double> up = lgamma_level<double>(0x1p-3), down = lgamma_level<double>(-0x1p-3);
+  EXPECT_EQ(up.size(), 14u);
+  EXPECT_EQ(down.size(), 12u);  // on (-3, -2) lgamma stays above -0.057
+  for (double x : up) append(lg, around(x, k));
+  for (double x : down) append(lg, around(x, k));
+  check_mixed("LGamma", lg);
+
+  std::vector<double> tg;
+  for (double x : {0x1p-1022, 0x1p-500, 0.5, 1.5, 2.5, 7.5, 8.0, 171.0, 171.62437695630272, -0x1p-500, -0.25, -0.75,
+                   -2.25, -169.75, -170.0})
+    append(tg, around(x, k));
+  check_mixed("TGamma", tg);
+}

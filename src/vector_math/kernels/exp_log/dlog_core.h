@@ -248,8 +248,12 @@ inline constexpr BaseRows kBaseRows = {
 // kFar (no element with hi = 0, see near_one4): |s| > 2^-11 - 2^-20 against |ulo| < 2^-20, so
 // ulo joins the small terms instead, ln x = s + ((ulo + lo) + u^2 P(u)); their rounding errors
 // (below 2^-72) stay under 2^-9 ulp of the result.
-template <bool kHasDu, bool kFar = false>
-QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 du, const DLnTable& c = kDLn) {
+// tail (full sum, no du): the result is split, ln x = v + *tail (a double-double; the gamma
+// functions' double kernels, special/gamma_dd.h); kLong: u^2 P(u) by the Taylor terms to u^7
+// instead (error below 2^-80 against about 2^-64 of the fitted quintic).
+template <bool kHasDu, bool kFar = false, bool kLong = false>
+QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 du, const DLnTable& c = kDLn,
+                             f64x2* tail = nullptr) {
   const char* base = reinterpret_cast<const char*>(c.e);
   const double* ra = reinterpret_cast<const double*>(base + 2 * static_cast<size_t>(oa));
   const double* rb = reinterpret_cast<const double*>(base + 2 * static_cast<size_t>(ob));
@@ -263,7 +267,11 @@ QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 d
   f64x2 u = w.uhi + w.ulo;
   if constexpr (kHasDu) u = u + du;
   const f64x2 u2 = u * u;
-  const f64x2 P = u2 * ((row(c.p2) + u * row(c.p3)) + u2 * (row(c.p4) + u * row(c.p5)));
+  f64x2 P;
+  if constexpr (kLong)
+    P = u2 * ((kc<-0.5>() + u * kc<1.0 / 3>()) +
+              u2 * ((kc<-0.25>() + u * kc<0.2>()) + u2 * (kc<-1.0 / 6>() + u * kc<1.0 / 7>())));
+  else P = u2 * ((row(c.p2) + u * row(c.p3)) + u2 * (row(c.p4) + u * row(c.p5)));
   const f64x2 s = (k * row(c.ln2_hi) + H) + w.uhi;  // exact
   if constexpr (kFar) return s + ((w.ulo + (k * row(c.ln2_lo) + L)) + P);
   const f64x2 v = s + w.ulo;
@@ -274,6 +282,10 @@ QOR_SIMD_INLINE f64x2 ln_ha2(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2 d
     const f64x2 v2 = v + du;
     const f64x2 e2 = (v - v2) + du;
     return v2 + (((e + e2) + lo) + P);
+  }
+  if (tail) {
+    *tail = (e + lo) + P;
+    return v;
   }
   return v + ((e + lo) + P);
 }

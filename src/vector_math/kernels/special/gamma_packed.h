@@ -38,7 +38,7 @@
 // about 2^-40, against the EP contract's 2^-26; 1 - x may round here, which costs no more), packed
 // for LGamma on 2^-1000 <= x <= 2.5e305 and -2^51 < x <= -2^-1000 not an integer (results below
 // 2^-10 in magnitude for negative x per element), for TGamma on the normal range up to 171 and
-// -170 <= x <= -2^-1022, integers excluded. Their LA and HA slots keep the per-element routines.
+// -170 <= x <= -2^-1022, integers excluded. Their LA and HA slots: gamma_dd.h (double-double).
 #pragma once
 
 #include "vector_math/kernels/exp_log/dexp_core.h"
@@ -66,10 +66,12 @@ QOR_SIMD_INLINE f64x2 non_integer(f64x2 x) {
 QOR_SIMD_INLINE f64x2 exp_d2(f64x2 x) { return exp_log::DExpCore<exp_log::RedExp>::eval(x); }
 
 // The series coefficients kLgamma2Series[0 .. 23] rounded to double, as rows (written out: a
-// constexpr conversion from long double is not folded under -frounding-math).
+// constexpr conversion from long double is not folded under -frounding-math), and c24 .. c30
+// (MPFR) for the double-double kernels (gamma_dd.h).
 constexpr int kSeriesTerms = 24;
+constexpr int kSeriesRowCount = 31;
 struct alignas(16) SeriesRows {
-  double c[kSeriesTerms][2];
+  double c[kSeriesRowCount][2];
 };
 inline constexpr SeriesRows kSeriesRows = {{
     QOR_ROW2(0x1.b0ee6072093cep-2), QOR_ROW2(0x1.4a34cc4a60fa6p-2),
@@ -84,6 +86,10 @@ inline constexpr SeriesRows kSeriesRows = {{
     QOR_ROW2(-0x1.af5a6cbbf8a97p-24), QOR_ROW2(0x1.99b93c2070b0fp-25),
     QOR_ROW2(-0x1.862c734df3eacp-26), QOR_ROW2(0x1.7469daccfadcdp-27),
     QOR_ROW2(-0x1.6434a8447aeadp-28), QOR_ROW2(0x1.555a877ffd2c3p-29),
+    QOR_ROW2(-0x1.47b1679258d0ep-30), QOR_ROW2(0x1.3b15d2b2fc10cp-31),
+    QOR_ROW2(-0x1.2f69a9fabe3ep-32), QOR_ROW2(0x1.24932a337434cp-33),
+    QOR_ROW2(-0x1.1a7c26ec2523cp-34), QOR_ROW2(0x1.11116e693ed98p-35),
+    QOR_ROW2(-0x1.08424cbc543d8p-36),
 }};
 static_assert(sizeof(kLgamma2Series) / sizeof(kLgamma2Series[0]) >= kSeriesTerms);
 
@@ -95,17 +101,29 @@ QOR_SIMD_INLINE f64x2 lgamma2_d(f64x2 z) {
   return p * z;
 }
 
-// S(y) - ln(2 pi)/2 - (y - 1/2) ln y + y: the sum of Stirling's correction terms.
-QOR_SIMD_INLINE f64x2 stirling_tail(f64x2 y) {
-  const f64x2 r = kc<1.0>() / y, r2 = r * r;
+// sum_{k=1..kN} B_2k / (2k (2k-1)) r^(2k-2), kN = 7 or 11 (times r: Stirling's correction terms).
+template <int kN>
+QOR_SIMD_INLINE f64x2 stirling_series(f64x2 r2) {
+  static_assert(kN == 7 || kN == 11);
   f64x2 s = kc<1.0 / 156>();
+  if constexpr (kN == 11) {
+    s = kc<77683.0 / 5796>();
+    s = s * r2 + kc<-174611.0 / 125400>();
+    s = s * r2 + kc<43867.0 / 244188>();
+    s = s * r2 + kc<-3617.0 / 122400>();
+    s = s * r2 + kc<1.0 / 156>();
+  }
   s = s * r2 + kc<-691.0 / 360360>();
   s = s * r2 + kc<1.0 / 1188>();
   s = s * r2 + kc<-1.0 / 1680>();
   s = s * r2 + kc<1.0 / 1260>();
   s = s * r2 + kc<-1.0 / 360>();
-  s = s * r2 + kc<1.0 / 12>();
-  return s * r;
+  return s * r2 + kc<1.0 / 12>();
+}
+// S(y) - ln(2 pi)/2 - (y - 1/2) ln y + y: the sum of Stirling's correction terms.
+QOR_SIMD_INLINE f64x2 stirling_tail(f64x2 y) {
+  const f64x2 r = kc<1.0>() / y;
+  return stirling_series<7>(r * r) * r;
 }
 // S(y) for y >= 8, given ln y.
 QOR_SIMD_INLINE f64x2 stirling(f64x2 y, f64x2 lny) {
