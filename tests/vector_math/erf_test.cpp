@@ -143,8 +143,10 @@ TEST(ErfFamily, MixedBlocksAndPatchedLanes) {
   }
 }
 
-// The packed inverse functions switch pieces at w = -ln(1 - a^2) = 2 (double LA), 6.25 and at
-// s = sqrt(w) = 4.1, 6.1 (double LA) and 10.2 (double): a few consecutive arguments on both sides
+// The packed inverse functions switch pieces at w = -ln(1 - a^2) = 1.5, 3.5 (double LA/HA), 6.25
+// and at s = sqrt(w) = 4.1, 6.1 (double LA/HA), 10.2 (double) and 17 (double LA/HA); double
+// LA/HA ErfInv forms 1 - a^2 in two ways below and above a = 1/2 (w = ln(4/3)), and ErfcInv's
+// argument carries a low part below 1/2 (w = ln(4/3) too): a few consecutive arguments on both sides
 // of each seam, as ErfInv (a), ErfcInv (1 - a and 1 + a) and CdfNormInv ((1 -+ a) / 2), in
 // every slot, in blocks that mix the pieces (the seams' neighbours are interleaved with central
 // and far-tail arguments, so that every block needs several pieces at once); then the extremes:
@@ -158,7 +160,7 @@ void sweep_seams(long per_side) {
     v.push_back(x);
     if (v.size() % 3 == 1) v.push_back(mixers[k++ % 3]);  // in the domain of all three
   };
-  for (double w : {2.0, 6.25, 4.1 * 4.1, 6.1 * 6.1, 10.2 * 10.2}) {
+  for (double w : {std::log(4.0 / 3.0), 1.5, 3.5, 6.25, 4.1 * 4.1, 6.1 * 6.1, 10.2 * 10.2, 17.0 * 17.0}) {
     const double e = std::exp(-w);
     const double a = std::sqrt(1 - e), q = e / (1 + a);  // (1 - a)(1 + a) = e^-w
     if (q < static_cast<double>(std::numeric_limits<T>::min())) continue;
