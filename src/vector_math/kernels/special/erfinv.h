@@ -1,7 +1,8 @@
-// ErfInv, ErfcInv and CdfNormInv (single and double precision). Every slot but double HA takes
-// the packed polynomial paths below; the per-element routines (the lanes the screens send away,
-// and every lane of double HA) are the Halley iterations of common.h in extended precision,
-// rounded once, with these results:
+// ErfInv, ErfcInv and CdfNormInv (single and double precision). Every slot takes the packed
+// polynomial paths below; the per-element routines (the lanes the screens send away: double
+// ErfInv below 2^-35, double ErfcInv below 2^-1020 and CdfNormInv below 2^-1021, the special
+// values) are the Halley iterations of common.h in extended precision, rounded once, with these
+// results:
 //   ErfInv(x), |x| < 1: odd; on erf for |x| < 1/2 and on erfc(y) = 1 - |x| (exact) beyond, so
 //     that arguments near +-1 keep their accuracy. Double precision sends |x| >= 1, |x| < 2^-35,
 //     infinities and NaNs to vderfinv_cout_rare (below); single precision sends |x| >= 1 and NaNs
@@ -30,9 +31,9 @@ using dlogk_flavour = exp_log::dlogk::Flavour;
 // With a = |x| (ErfInv) or |1 - q| (ErfcInv, CdfNormInv with q = 2p) and q' = 1 - a (q' = q or
 // 2 - q, exact where it matters), erfinv a is a function of w = -ln(q' (1 + a)) = -ln(1 - a^2),
 // whose product keeps its relative accuracy however small q' is:
-//   w < 6.25 (a < 0.998):  a P_W(w - c), P_W ~ erfinv(a) / a (one piece, or two split at w = 2
-//                          in double LA); an error of w moves P_W by at most its slope times
-//                          it, so w needs absolute accuracy only;
+//   w < 6.25 (a < 0.998):  a P_W(w - c), P_W ~ erfinv(a) / a (one piece, or three split at
+//                          w = 1.5 and 3.5 in double LA/HA); an error of w moves P_W by at most
+//                          its slope (below 0.25) times it, so w needs absolute accuracy only;
 //   s = sqrt(w) beyond:    P_Si(s - c_i) on consecutive pieces of s (no factor a: a is within
 //                          0.2 % of 1 there).
 // The polynomials interpolate erfinv at Chebyshev nodes (tools/gen_erfinv_poly with MPFR; the
@@ -42,14 +43,14 @@ using dlogk_flavour = exp_log::dlogk::Flavour;
 //     argument below 1) and beyond (to ErfcInv(2^-149): s = 10.14); the logarithm is the EP core
 //     of exp_log (about 2^-31 relative);
 //   double precision EP (about 2^-29; exp_log's EP logarithm): tails up to s = 27.3 (ErfcInv of
-//     2^-1020; smaller arguments go to the per-element routine). LA and HA in double precision
-//     stay with the per-element extended-precision routine (correctly rounded but slow). The LA
-//     set below (DErfinvLA: about 2^-53 per piece, exp_log's HA logarithm, the central pieces'
-//     leading term exact) is built but not registered: against the correctly rounded results it
-//     differs by up to 5 ulp (dCdfNormInv near p = 1 - 6e-12, and 4 ulp near the seam s = 4.1),
-//     beyond the LA bound. The roundings of s = sqrt(w) (half an ulp of the result), of the
-//     coefficients (2^-53.5 per piece) and of the factor sqrt 2 add up; a packed LA/HA path
-//     needs s in two parts and a correction step with an accurate erfc.
+//     2^-1020; smaller arguments go to the per-element routine);
+//   double precision LA and HA: one set of about 2^-59 (tails s in [2.5, 4.1], [4.1, 6.1],
+//     [6.1, 10.2], [10.2, 17], [17, 27.3]), evaluated with a double-double last step (section
+//     "Double precision LA and HA" below): HA about 0.53 ulp; LA takes the same pieces with w
+//     and s rounded to one double each (about 1.8 ulp, 10-20 % faster).
+//   Why not a correction step (Newton or Halley on erf / erfc): the residual erf(y) - a needs
+//     erf to well below half an ulp of a (a double-double erf), which costs more than the whole
+//     polynomial path; the polynomial path measured 0.53 ulp, so no correction is needed.
 // A block evaluates only the pieces its lanes need (most blocks: the central one alone).
 #include "vector_math/kernels/special/tables/erfinv_poly.inc"
 
@@ -125,14 +126,15 @@ using SErfinvHA = Pieces<dlogk_flavour::EP, Central<SErfinvHA_W>, SErfinvHA_S1, 
 using SErfinvLA = Pieces<dlogk_flavour::EP, Central<SErfinvLA_W>, SErfinvLA_S1, SErfinvLA_S2>;
 using SErfinvEP = Pieces<dlogk_flavour::EP, Central<SErfinvEP_W>, SErfinvEP_S1, SErfinvEP_S2>;
 using DErfinvEP = Pieces<dlogk_flavour::EP, Central<DErfinvEP_W>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
-// The per-element extended-precision routine on every lane (kept for comparisons).
+// The per-element extended-precision routine on every lane (no slot takes it now; kept to measure
+// the packed paths against).
 struct Extended {};
 
 // ---- Double precision LA and HA: a double-double last step ---------------------------------
 // The result is formed as yh + yl with an error far below half an ulp before its one rounding
-// (CdfNormInv: before the product with sqrt 2, itself formed exactly), so the slots' error is
-// about half an ulp (HA bound 1 ulp; the LA slot takes the same formula). What a plain double
-// evaluation loses, and what replaces it:
+// (CdfNormInv: before the product with sqrt 2, itself formed exactly), so the HA slot's error is
+// about half an ulp (measured 0.53). What a plain double evaluation loses, and what replaces it
+// (the LA slot keeps all but the two-part w and s, see PiecesDD: measured 1.75 ulp):
 //   z = (1 - a)(1 + a): exact in two parts, zh + zl (ErfInv with a < 1/2: 1 - a^2 with a^2 by
 //     Dekker's product; elsewhere q' = 1 - a is exact and 1 + a = 2 - q' in two parts);
 //   w = -ln z = wh + wl: the HA logarithm's exact leading sum kept apart from its small terms
@@ -204,10 +206,12 @@ QOR_SIMD_INLINE void piece_dd(f64x2 vh, f64x2 vl, f64x2 a, f64x2 al, f64x2& yh, 
   donev = donev | in;
 }
 
-template <class C, class... S>
+// kLA: the LA slot's shortcut, w and s rounded to one double each (no zl, wl, sl).
+template <bool kLA, class C, class... S>
 struct PiecesDD;
-template <class... W, class... S>
-struct PiecesDD<Central<W...>, S...> {
+template <bool kLA, class... W, class... S>
+struct PiecesDD<kLA, Central<W...>, S...> {
+  static constexpr bool kShort = kLA;
   // erfinv(a + al) = yh + yl (returned: yh) from w = wh + wl = -ln(1 - (a + al)^2)
   static QOR_SIMD_INLINE f64x2 eval(f64x2 a, f64x2 al, f64x2 wh, f64x2 wl, f64x2& yl) {
     f64x2 yh = f64x2::splat(0.0), donev = f64x2::splat(0.0);
@@ -216,15 +220,20 @@ struct PiecesDD<Central<W...>, S...> {
     (piece_dd<W, true>(wh, wl, a, al, yh, yl, done, donev), ...);
     if (done != 3) {
       const f64x2 sh = _mm_sqrt_pd(wh.v);
-      f64x2 p, pe;
-      ddx::two_prod(sh, sh, p, pe);
-      const f64x2 sl = (((wh - p) - pe) + wl) / (sh + sh);
+      f64x2 sl = f64x2::splat(0.0);
+      if constexpr (!kLA) {
+        f64x2 p, pe;
+        ddx::two_prod(sh, sh, p, pe);
+        sl = (((wh - p) - pe) + wl) / (sh + sh);
+      }
       (piece_dd<S, false>(sh, sl, a, al, yh, yl, done, donev), ...);
     }
     return yh;
   }
 };
-using DErfinvHA = PiecesDD<Central<DErfinvHA_W1, DErfinvHA_W2, DErfinvHA_W3>, DErfinvHA_S1, DErfinvHA_S2,
+using DErfinvLA = PiecesDD<true, Central<DErfinvHA_W1, DErfinvHA_W2, DErfinvHA_W3>, DErfinvHA_S1, DErfinvHA_S2,
+                           DErfinvHA_S3, DErfinvHA_S4, DErfinvHA_S5>;
+using DErfinvHA = PiecesDD<false, Central<DErfinvHA_W1, DErfinvHA_W2, DErfinvHA_W3>, DErfinvHA_S1, DErfinvHA_S2,
                            DErfinvHA_S3, DErfinvHA_S4, DErfinvHA_S5>;
 
 // z = (1 - a)(1 + a) = zh + zl for 0 <= a < 1 (ErfInv): 1 - a^2 below 1/2, (1 - a)(1 + a)
@@ -259,10 +268,17 @@ QOR_SIMD_INLINE void q_times_two_minus_q(f64x2 q, f64x2& zh, f64x2& zl) {
   zl = e + q * bl;
 }
 
-// w = -ln(zh + zl) = wh + wl for one register (k, oa, ob: the pair's reduction of zh).
+// w = -ln(zh + zl) = wh + wl for one register (k, oa, ob: the pair's reduction of zh); kShort:
+// -ln zh rounded once, wl = 0.
+template <bool kShort>
 QOR_SIMD_INLINE void neg_ln_dd(f64x2 zh, f64x2 zl, f64x2 k, uint32_t oa, uint32_t ob, f64x2& wh, f64x2& wl) {
   f64x2 lo, h, e;
   const f64x2 v = ln_dd(zh, k, oa, ob, lo);  // lo holds u^2 P(u): up to 2^-20, not below an ulp of v
+  if constexpr (kShort) {
+    wh = f64x2::splat(0.0) - (v + lo);
+    wl = f64x2::splat(0.0);
+    return;
+  }
   ddx::fast_two_sum(v, lo + zl / zh, h, e);   // |v| >= |lo| unless v = 0
   wh = f64x2::splat(0.0) - h;
   wl = f64x2::splat(0.0) - e;
@@ -277,7 +293,7 @@ QOR_SIMD_INLINE void derfinv_dd_pair(const f64x2 (&a)[2], const f64x2 (&al)[2], 
   const dlogk::Reduced4 r = dlogk::reduce4(dlogk::high_words(zh[0], zh[1]));
   for (int i = 0; i < 2; ++i) {
     f64x2 wh, wl;
-    neg_ln_dd(zh[i], zl[i], i ? r.k1 : r.k0, r.o[2 * i], r.o[2 * i + 1], wh, wl);
+    neg_ln_dd<P::kShort>(zh[i], zl[i], i ? r.k1 : r.k0, r.o[2 * i], r.o[2 * i + 1], wh, wl);
     y[i] = P::eval(a[i], al[i], wh, wl, yl[i]);
     simd::barrier(y[i]);
   }
@@ -418,10 +434,10 @@ QOR_SIMD_INLINE typename VecOf<T>::type pair_or_lanes(typename VecOf<T>::type x)
 
 template <class P>
 inline constexpr bool kIsDD = false;
-template <class C, class... S>
-inline constexpr bool kIsDD<PiecesDD<C, S...>> = true;
+template <bool kLA, class C, class... S>
+inline constexpr bool kIsDD<PiecesDD<kLA, C, S...>> = true;
 
-// P: the polynomial set of the slot (DErfinvHA: LA and HA, DErfinvEP), or Extended (lane by lane).
+// P: the polynomial set of the slot (DErfinvLA, DErfinvHA, DErfinvEP), or Extended (lane by lane).
 template <class P>
 struct DErfInv : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
