@@ -236,28 +236,16 @@ using DErfinvLA = PiecesDD<true, Central<DErfinvHA_W1, DErfinvHA_W2, DErfinvHA_W
 using DErfinvHA = PiecesDD<false, Central<DErfinvHA_W1, DErfinvHA_W2, DErfinvHA_W3>, DErfinvHA_S1, DErfinvHA_S2,
                            DErfinvHA_S3, DErfinvHA_S4, DErfinvHA_S5>;
 
-// z = (1 - a)(1 + a) = zh + zl for 0 <= a < 1 (ErfInv): 1 - a^2 below 1/2, (1 - a)(1 + a)
-// with 1 - a exact from 1/2 on.
+// z = (1 - a)(1 + a) = zh + zl for 0 <= a < 1 (ErfInv): both factors exact in two parts (1 - a
+// is exact from 1/2 on; below, its low part carries what 1 - a^2 needs), their product by
+// Dekker's product and the cross terms (the product of the low parts, below 2^-106, left out).
 QOR_SIMD_INLINE void one_minus_sq(f64x2 a, f64x2& zh, f64x2& zl) {
   const f64x2 one = f64x2::splat(1.0);
-  const f64x2 nearv = simd::cmp_lt(a, f64x2::splat(0.5));
-  const int m = mask(nearv);
-  f64x2 nh = one, nl = f64x2::splat(0.0), fh = one, fl = nl;
-  if (m) {
-    f64x2 p, pe, e;
-    ddx::two_prod(a, a, p, pe);
-    ddx::fast_two_sum(one, f64x2::splat(0.0) - p, nh, e);
-    nl = e - pe;
-  }
-  if (m != 3) {
-    const f64x2 q = one - a;
-    f64x2 bh, bl, e;
-    ddx::fast_two_sum(one, a, bh, bl);
-    ddx::two_prod(q, bh, fh, e);
-    fl = e + q * bl;
-  }
-  zh = simd::select(nearv, nh, fh);
-  zl = simd::select(nearv, nl, fl);
+  f64x2 qh, ql, bh, bl, e;
+  ddx::two_diff(one, a, qh, ql);
+  ddx::fast_two_sum(one, a, bh, bl);
+  ddx::two_prod(qh, bh, zh, e);
+  zl = e + (qh * bl + ql * bh);
 }
 
 // q' (2 - q') = zh + zl for q' in (0, 1] exact (ErfcInv, CdfNormInv).
