@@ -224,7 +224,8 @@ struct PiecesDD<kLA, Central<W...>, S...> {
       if constexpr (!kLA) {
         f64x2 p, pe;
         ddx::two_prod(sh, sh, p, pe);
-        sl = (((wh - p) - pe) + wl) / (sh + sh);
+        // the divisor kept from 0 (w = 0 in a central lane of the register: no 0 / 0)
+        sl = (((wh - p) - pe) + wl) / f64x2(_mm_max_pd((sh + sh).v, _mm_set1_pd(0x1p-500)));
       }
       (piece_dd<S, false>(sh, sl, a, al, yh, yl, done, donev), ...);
     }
