@@ -135,8 +135,8 @@ struct Extended {};
 // (CdfNormInv: before the product with sqrt 2, itself formed exactly), so the HA slot's error is
 // about half an ulp (measured 0.53). What a plain double evaluation loses, and what replaces it
 // (the LA slot keeps all but the two-part w and s, see PiecesDD: measured 1.75 ulp):
-//   z = (1 - a)(1 + a): exact in two parts, zh + zl (ErfInv with a < 1/2: 1 - a^2 with a^2 by
-//     Dekker's product; elsewhere q' = 1 - a is exact and 1 + a = 2 - q' in two parts);
+//   z = (1 - a)(1 + a) in two parts, zh + zl (ErfInv: 1 - a and 1 + a each exact in two parts,
+//     their product by Dekker's; ErfcInv: q' exact, 2 - q' in two parts, the product likewise);
 //   w = -ln z = wh + wl: the HA logarithm's exact leading sum kept apart from its small terms
 //     (ln_dd below; the table logarithm of exp_log with its reduction), plus zl / zh;
 //   s = sqrt w = sh + sl: sl = (wh - sh^2 + wl) / (2 sh) with sh^2 exact;
@@ -149,8 +149,9 @@ struct Extended {};
 // R evaluated in double) stay below about 2^-58 relative.
 namespace ddx = ::qor::vm::trig;
 
-// ln x = hi + lo (returned: hi; the sum not normalized) for a positive normal x with exponent k and table rows oa, ob:
-// exp_log's HA reduction with the exact leading sum v + e = (k ln2_hi + H_j + uhi) + ulo.
+// ln x = hi + lo (returned: hi; the sum not normalized) for a positive normal x with exponent k
+// and table rows oa, ob: exp_log's HA reduction with the exact leading sum
+// v + e = (k ln2_hi + H_j + uhi) + ulo.
 QOR_SIMD_INLINE f64x2 ln_dd(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2& lo) {
   using namespace exp_log::dlogk;
   const auto& c = exp_log::kDLn;
