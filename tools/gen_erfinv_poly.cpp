@@ -56,6 +56,8 @@ struct Piece {
   int degree;
   std::vector<double> a;  // coefficients of (v - c)^k
   LD c = 0, err = 0;
+  bool dd = false;        // a_0 and a_1 in two parts each (the double HA/LA sets)
+  double a0l = 0, a1l = 0;
 };
 
 void fit(Piece& p) {
@@ -86,12 +88,22 @@ void fit(Piece& p) {
   }
   p.a.resize(n);
   LD hp = 1;
-  for (int i = 0; i < n; ++i, hp *= h) p.a[i] = static_cast<double>(mono[i] / hp);
+  std::vector<LD> al(n);  // the coefficients as evaluated (a_0, a_1 in two parts where dd)
+  for (int i = 0; i < n; ++i, hp *= h) {
+    const LD m = mono[i] / hp;
+    p.a[i] = static_cast<double>(m);
+    al[i] = p.a[i];
+    if (p.dd && i < 2) {
+      const double lo = static_cast<double>(m - p.a[i]);
+      (i ? p.a1l : p.a0l) = lo;
+      al[i] += lo;
+    }
+  }
   p.err = 0;
   for (int g = 0; g <= 2000; ++g) {
     const LD v = p.lo + (p.hi - p.lo) * g / 2000;
     LD s = 0;
-    for (int i = n; i-- > 0;) s = s * (v - c) + p.a[i];
+    for (int i = n; i-- > 0;) s = s * (v - c) + al[i];
     p.err = std::fmax(p.err, std::fabs(s / target(p.central, v) - 1));
   }
 }
@@ -106,6 +118,7 @@ void report(FILE* f, const Piece& p) {
 int main(int argc, char** argv) {
   if (argc == 6 && !std::strcmp(argv[1], "try")) {
     Piece p{argv[2][0] == 'w', std::strtold(argv[3], nullptr), std::strtold(argv[4], nullptr), std::atoi(argv[5]), {}};
+    p.dd = true;
     fit(p);
     report(stdout, p);
     return 0;
@@ -123,8 +136,8 @@ int main(int argc, char** argv) {
   //   single precision, evaluated in double: relative errors of about 2^-28 (HA), 2^-23 (LA) and
   //     2^-13 (EP); tails s in [2.5, 4.1] (every float ErfInv argument below 1) and [4.1, 10.2]
   //     (down to ErfcInv(2^-149));
-  //   double precision LA (about 2^-54; the central piece split at w = 2, so that the sums
-  //     stay well conditioned) and EP (about 2^-29): tails up to s = 27.3 (ErfcInv of 2^-1020;
+  //   double precision HA, also serving LA (about 2^-59, a_0 and a_1 in two parts: the kernel's
+  //     double-double last step) and EP (about 2^-29): tails up to s = 27.3 (ErfcInv of 2^-1020;
   //     below it the per-element routine).
   std::vector<Table> tables = {
       {"SErfinvHA_W", {true, 0, 6.25, 12, {}}},  {"SErfinvHA_S1", {false, 2.5, 4.1, 8, {}}},
@@ -132,10 +145,14 @@ int main(int argc, char** argv) {
       {"SErfinvLA_S1", {false, 2.5, 4.1, 6, {}}},  {"SErfinvLA_S2", {false, 4.1, 10.2, 8, {}}},
       {"SErfinvEP_W", {true, 0, 6.25, 4, {}}},     {"SErfinvEP_S1", {false, 2.5, 4.1, 3, {}}},
       {"SErfinvEP_S2", {false, 4.1, 10.2, 4, {}}},
-      {"DErfinvLA_W1", {true, 0, 2, 15, {}}},      {"DErfinvLA_W2", {true, 2, 6.25, 19, {}}},
-      {"DErfinvLA_S1", {false, 2.5, 4.1, 17, {}}},
-      {"DErfinvLA_S2", {false, 4.1, 6.1, 15, {}}}, {"DErfinvLA_S3", {false, 6.1, 10.2, 16, {}}},
-      {"DErfinvLA_S4", {false, 10.2, 17, 15, {}}},  {"DErfinvLA_S5", {false, 17, 27.3, 14, {}}},
+      {"DErfinvHA_W1", {true, 0, 1.5, 14, {}, 0, 0, true}},
+      {"DErfinvHA_W2", {true, 1.5, 3.5, 16, {}, 0, 0, true}},
+      {"DErfinvHA_W3", {true, 3.5, 6.25, 16, {}, 0, 0, true}},
+      {"DErfinvHA_S1", {false, 2.5, 4.1, 19, {}, 0, 0, true}},
+      {"DErfinvHA_S2", {false, 4.1, 6.1, 17, {}, 0, 0, true}},
+      {"DErfinvHA_S3", {false, 6.1, 10.2, 18, {}, 0, 0, true}},
+      {"DErfinvHA_S4", {false, 10.2, 17, 17, {}, 0, 0, true}},
+      {"DErfinvHA_S5", {false, 17, 27.3, 16, {}, 0, 0, true}},
       {"DErfinvEP_W", {true, 0, 6.25, 13, {}}},    {"DErfinvEP_S1", {false, 2.5, 4.1, 9, {}}},
       {"DErfinvEP_S2", {false, 4.1, 10.2, 11, {}}}, {"DErfinvEP_S3", {false, 10.2, 27.3, 10, {}}},
   };
@@ -151,8 +168,9 @@ int main(int argc, char** argv) {
     char hi[64];
     if (last) std::snprintf(hi, sizeof hi, "__builtin_inf()");
     else std::snprintf(hi, sizeof hi, "%a", static_cast<double>(t.p.hi));
-    std::fprintf(f, "struct %s {\n  static constexpr double c = %a, hi = %s;\n  alignas(16) static constexpr double a[%zu][2] = {\n",
-                 t.name, static_cast<double>(t.p.c), hi, t.p.a.size());
+    std::fprintf(f, "struct %s {\n  static constexpr double c = %a, hi = %s;\n", t.name, static_cast<double>(t.p.c), hi);
+    if (t.p.dd) std::fprintf(f, "  static constexpr double a0l = %a, a1l = %a;\n", t.p.a0l, t.p.a1l);
+    std::fprintf(f, "  alignas(16) static constexpr double a[%zu][2] = {\n", t.p.a.size());
     for (size_t i = 0; i < t.p.a.size(); ++i) std::fprintf(f, "      {%a, %a},\n", t.p.a[i], t.p.a[i]);
     std::fprintf(f, "  };\n};\n");
   }

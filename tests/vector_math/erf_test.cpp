@@ -3,6 +3,8 @@
 // results), the far tails of Erfc, CdfNorm and the inverse functions against MPFR, and the seams
 // of the packed Erf, Erfc and CdfNorm (table cells, region ends, mixed blocks, patched lanes)
 // and of the inverse functions' packed pieces.
+#include <cfenv>
+
 #include "special_cases.h"
 
 namespace {
@@ -143,8 +145,10 @@ TEST(ErfFamily, MixedBlocksAndPatchedLanes) {
   }
 }
 
-// The packed inverse functions switch pieces at w = -ln(1 - a^2) = 2 (double LA), 6.25 and at
-// s = sqrt(w) = 4.1, 6.1 (double LA) and 10.2 (double): a few consecutive arguments on both sides
+// The packed inverse functions switch pieces at w = -ln(1 - a^2) = 1.5, 3.5 (double LA/HA), 6.25
+// and at s = sqrt(w) = 4.1, 6.1 (double LA/HA), 10.2 (double) and 17 (double LA/HA); double
+// LA/HA ErfInv forms 1 - a^2 in two ways below and above a = 1/2 (w = ln(4/3)), and ErfcInv's
+// argument carries a low part below 1/2 (w = ln(4/3) too): a few consecutive arguments on both sides
 // of each seam, as ErfInv (a), ErfcInv (1 - a and 1 + a) and CdfNormInv ((1 -+ a) / 2), in
 // every slot, in blocks that mix the pieces (the seams' neighbours are interleaved with central
 // and far-tail arguments, so that every block needs several pieces at once); then the extremes:
@@ -158,7 +162,7 @@ void sweep_seams(long per_side) {
     v.push_back(x);
     if (v.size() % 3 == 1) v.push_back(mixers[k++ % 3]);  // in the domain of all three
   };
-  for (double w : {2.0, 6.25, 4.1 * 4.1, 6.1 * 6.1, 10.2 * 10.2}) {
+  for (double w : {std::log(4.0 / 3.0), 1.5, 3.5, 6.25, 4.1 * 4.1, 6.1 * 6.1, 10.2 * 10.2, 17.0 * 17.0}) {
     const double e = std::exp(-w);
     const double a = std::sqrt(1 - e), q = e / (1 + a);  // (1 - a)(1 + a) = e^-w
     if (q < static_cast<double>(std::numeric_limits<T>::min())) continue;
@@ -183,6 +187,24 @@ TEST(InverseErfFamily, PackedPiecesAgreeAcrossTheirSeams) {
   const long n = qor::test::scaled(6, 1);
   sweep_seams<float>(n);
   sweep_seams<double>(n);
+}
+
+// Ordinary arguments raise no invalid, divide-by-zero or overflow flag in any slot, also where
+// a block mixes the argument giving 0 (its w = 0) with tail lanes (the double LA/HA tail pieces
+// divide by 2 sqrt(w)) and with lanes of the per-element routine.
+TEST(InverseErfFamily, OrdinaryBlocksRaiseNoSpuriousFlags) {
+  const std::vector<double> q = {1.0, 1e-10, 1.0, 1e-300, 0.5, 1.5, 2 - 0x1p-52, 1e-3, 1e-310, 1.0};
+  const std::vector<double> x = {0.5, 1 - 0x1p-53, 1e-20, -0.999999, 0.3, -0.99, 0x1p-35, -0.7};
+  std::vector<double> p(q.size());
+  for (size_t i = 0; i < q.size(); ++i) p[i] = q[i] / 2;
+  for (int s : {LA, HA, EP}) {
+    for (const auto& [f, v] : {std::pair{"ErfcInv", q}, std::pair{"CdfNormInv", p}, std::pair{"ErfInv", x}}) {
+      std::vector<double> r(v.size());
+      std::feclearexcept(FE_ALL_EXCEPT);
+      kernel<double>(f, s)(static_cast<int32_t>(v.size()), v.data(), r.data());
+      EXPECT_EQ(std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW), 0) << f << " " << slot_name(s);
+    }
+  }
 }
 
 TEST(InverseErfFamily, ExtremeArgumentsInMixedBlocks) {

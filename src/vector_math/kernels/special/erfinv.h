@@ -1,7 +1,8 @@
-// ErfInv, ErfcInv and CdfNormInv (single and double precision). Every slot but double HA takes
-// the packed polynomial paths below; the per-element routines (the lanes the screens send away,
-// and every lane of double HA) are the Halley iterations of common.h in extended precision,
-// rounded once, with these results:
+// ErfInv, ErfcInv and CdfNormInv (single and double precision). Every slot takes the packed
+// polynomial paths below; the per-element routines (the lanes the screens send away: double
+// ErfInv below 2^-35, double ErfcInv below 2^-1020 and CdfNormInv below 2^-1021, the special
+// values) are the Halley iterations of common.h in extended precision, rounded once, with these
+// results:
 //   ErfInv(x), |x| < 1: odd; on erf for |x| < 1/2 and on erfc(y) = 1 - |x| (exact) beyond, so
 //     that arguments near +-1 keep their accuracy. Double precision sends |x| >= 1, |x| < 2^-35,
 //     infinities and NaNs to vderfinv_cout_rare (below); single precision sends |x| >= 1 and NaNs
@@ -19,6 +20,7 @@
 
 #include "vector_math/kernels/exp_log/dlog_core.h"
 #include "vector_math/kernels/special/common.h"
+#include "vector_math/kernels/trig/dd.h"
 
 namespace qor::vm::special {
 namespace {
@@ -29,9 +31,9 @@ using dlogk_flavour = exp_log::dlogk::Flavour;
 // With a = |x| (ErfInv) or |1 - q| (ErfcInv, CdfNormInv with q = 2p) and q' = 1 - a (q' = q or
 // 2 - q, exact where it matters), erfinv a is a function of w = -ln(q' (1 + a)) = -ln(1 - a^2),
 // whose product keeps its relative accuracy however small q' is:
-//   w < 6.25 (a < 0.998):  a P_W(w - c), P_W ~ erfinv(a) / a (one piece, or two split at w = 2
-//                          in double LA); an error of w moves P_W by at most its slope times
-//                          it, so w needs absolute accuracy only;
+//   w < 6.25 (a < 0.998):  a P_W(w - c), P_W ~ erfinv(a) / a (one piece, or three split at
+//                          w = 1.5 and 3.5 in double LA/HA); an error of w moves P_W by at most
+//                          its slope (below 0.25) times it, so w needs absolute accuracy only;
 //   s = sqrt(w) beyond:    P_Si(s - c_i) on consecutive pieces of s (no factor a: a is within
 //                          0.2 % of 1 there).
 // The polynomials interpolate erfinv at Chebyshev nodes (tools/gen_erfinv_poly with MPFR; the
@@ -41,14 +43,14 @@ using dlogk_flavour = exp_log::dlogk::Flavour;
 //     argument below 1) and beyond (to ErfcInv(2^-149): s = 10.14); the logarithm is the EP core
 //     of exp_log (about 2^-31 relative);
 //   double precision EP (about 2^-29; exp_log's EP logarithm): tails up to s = 27.3 (ErfcInv of
-//     2^-1020; smaller arguments go to the per-element routine). LA and HA in double precision
-//     stay with the per-element extended-precision routine (correctly rounded but slow). The LA
-//     set below (DErfinvLA: about 2^-53 per piece, exp_log's HA logarithm, the central pieces'
-//     leading term exact) is built but not registered: against the correctly rounded results it
-//     differs by up to 5 ulp (dCdfNormInv near p = 1 - 6e-12, and 4 ulp near the seam s = 4.1),
-//     beyond the LA bound. The roundings of s = sqrt(w) (half an ulp of the result), of the
-//     coefficients (2^-53.5 per piece) and of the factor sqrt 2 add up; a packed LA/HA path
-//     needs s in two parts and a correction step with an accurate erfc.
+//     2^-1020; smaller arguments go to the per-element routine);
+//   double precision LA and HA: one set of about 2^-59 (tails s in [2.5, 4.1], [4.1, 6.1],
+//     [6.1, 10.2], [10.2, 17], [17, 27.3]), evaluated with a double-double last step (section
+//     "Double precision LA and HA" below): HA about 0.53 ulp; LA takes the same pieces with w
+//     and s rounded to one double each (about 1.8 ulp, 10-20 % faster).
+//   Why not a correction step (Newton or Halley on erf / erfc): the residual erf(y) - a needs
+//     erf to well below half an ulp of a (a double-double erf), which costs more than the whole
+//     polynomial path; the polynomial path measured 0.53 ulp, so no correction is needed.
 // A block evaluates only the pieces its lanes need (most blocks: the central one alone).
 #include "vector_math/kernels/special/tables/erfinv_poly.inc"
 
@@ -85,33 +87,14 @@ QOR_SIMD_INLINE void tail_piece(f64x2 s, f64x2& y, int& done, f64x2& donev) {
 constexpr double split_hi(double c) { return std::bit_cast<double>(std::bit_cast<uint64_t>(c) & ~uint64_t{0x7FFFFFF}); }
 
 // One central piece: the lanes not yet done with w below its upper end, a P(w - c) (plus al P).
-// kLead (double LA): P = a_0 + t Q(t) with a a_0 formed exactly (Dekker's product, a_0 split at
-// compile time) and the rest added to its low part, so that the result rounds about once:
-// P lies in [0.88, 2) while a P is often below 1, and P rounded alone would cost up to an ulp of
-// the result.
-template <class W, bool kLow, bool kLead>
+template <class W, bool kLow>
 QOR_SIMD_INLINE void central_piece(f64x2 w, f64x2 a, f64x2 al, f64x2& y, int& done, f64x2& donev) {
   if (done == 3) return;
   const f64x2 in = simd::andnot(donev, simd::cmp_lt(w, f64x2::splat(W::hi)));
   const int m = mask(in);
   if (!m) return;
-  const f64x2 t = w - f64x2::splat(W::c);
-  f64x2 r;
-  if constexpr (kLead) {
-    constexpr double c0 = W::a[0][0], ch = split_hi(c0), cl = c0 - ch;
-    const f64x2 q = estrin<W, 1>(t);
-    const f64x2 sp = a * f64x2::splat(134217729.0);  // 2^27 + 1
-    const f64x2 ah = sp - (sp - a), am = a - ah;
-    const f64x2 ph = a * f64x2::splat(c0);
-    const f64x2 pl = ((ah * f64x2::splat(ch) - ph) + ah * f64x2::splat(cl) + am * f64x2::splat(ch)) + am * f64x2::splat(cl);
-    f64x2 small = pl + (a * t) * q;
-    if constexpr (kLow) small = small + al * f64x2::splat(c0);
-    r = ph + small;
-  } else {
-    const f64x2 p = estrin<W>(t);
-    r = kLow ? a * p + al * p : a * p;
-  }
-  y = simd::select(in, r, y);
+  const f64x2 p = estrin<W>(w - f64x2::splat(W::c));
+  y = simd::select(in, kLow ? a * p + al * p : a * p, y);
   done |= m;
   donev = donev | in;
 }
@@ -120,10 +103,10 @@ QOR_SIMD_INLINE void central_piece(f64x2 w, f64x2 a, f64x2 al, f64x2& y, int& do
 // flavour of the double-precision logarithm it takes.
 template <class... W>
 struct Central {};
-template <dlogk_flavour kLog, bool kLead, class C, class... S>
+template <dlogk_flavour kLog, class C, class... S>
 struct Pieces;
-template <dlogk_flavour kLog, bool kLead, class... W, class... S>
-struct Pieces<kLog, kLead, Central<W...>, S...> {
+template <dlogk_flavour kLog, class... W, class... S>
+struct Pieces<kLog, Central<W...>, S...> {
   static constexpr dlogk_flavour kLogFlavour = kLog;
   // erfinv a from a in [0, 1) and w = -ln(1 - a^2); kLow: the argument is a + al (al below
   // half an ulp of a; it matters in the central pieces only).
@@ -131,7 +114,7 @@ struct Pieces<kLog, kLead, Central<W...>, S...> {
   static QOR_SIMD_INLINE f64x2 eval(f64x2 a, f64x2 w, f64x2 al = f64x2()) {
     f64x2 y = f64x2::splat(0.0), donev = f64x2::splat(0.0);
     int done = 0;
-    (central_piece<W, kLow, kLead>(w, a, al, y, done, donev), ...);
+    (central_piece<W, kLow>(w, a, al, y, done, donev), ...);
     if (done != 3) {
       const f64x2 s = _mm_sqrt_pd(w.v);
       (tail_piece<S>(s, y, done, donev), ...);
@@ -139,14 +122,172 @@ struct Pieces<kLog, kLead, Central<W...>, S...> {
     return y;
   }
 };
-using SErfinvHA = Pieces<dlogk_flavour::EP, false, Central<SErfinvHA_W>, SErfinvHA_S1, SErfinvHA_S2>;
-using SErfinvLA = Pieces<dlogk_flavour::EP, false, Central<SErfinvLA_W>, SErfinvLA_S1, SErfinvLA_S2>;
-using SErfinvEP = Pieces<dlogk_flavour::EP, false, Central<SErfinvEP_W>, SErfinvEP_S1, SErfinvEP_S2>;
-using DErfinvLA = Pieces<dlogk_flavour::HA, true, Central<DErfinvLA_W1, DErfinvLA_W2>, DErfinvLA_S1, DErfinvLA_S2,
-                         DErfinvLA_S3, DErfinvLA_S4, DErfinvLA_S5>;
-using DErfinvEP = Pieces<dlogk_flavour::EP, false, Central<DErfinvEP_W>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
-// The double-precision HA slot: lane by lane in extended precision.
+using SErfinvHA = Pieces<dlogk_flavour::EP, Central<SErfinvHA_W>, SErfinvHA_S1, SErfinvHA_S2>;
+using SErfinvLA = Pieces<dlogk_flavour::EP, Central<SErfinvLA_W>, SErfinvLA_S1, SErfinvLA_S2>;
+using SErfinvEP = Pieces<dlogk_flavour::EP, Central<SErfinvEP_W>, SErfinvEP_S1, SErfinvEP_S2>;
+using DErfinvEP = Pieces<dlogk_flavour::EP, Central<DErfinvEP_W>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
+// The per-element extended-precision routine on every lane (no slot takes it now; kept to measure
+// the packed paths against).
 struct Extended {};
+
+// ---- Double precision LA and HA: a double-double last step ---------------------------------
+// The result is formed as yh + yl with an error far below half an ulp before its one rounding
+// (CdfNormInv: before the product with sqrt 2, itself formed exactly), so the HA slot's error is
+// about half an ulp (measured 0.53). What a plain double evaluation loses, and what replaces it
+// (the LA slot keeps all but the two-part w and s, see PiecesDD: measured 1.75 ulp):
+//   z = (1 - a)(1 + a) in two parts, zh + zl (ErfInv: 1 - a and 1 + a each exact in two parts,
+//     their product by Dekker's; ErfcInv: q' exact, 2 - q' in two parts, the product likewise);
+//   w = -ln z = wh + wl: the HA logarithm's exact leading sum kept apart from its small terms
+//     (ln_dd below; the table logarithm of exp_log with its reduction), plus zl / zh;
+//   s = sqrt w = sh + sl: sl = (wh - sh^2 + wl) / (2 sh) with sh^2 exact;
+//   P(t), t = v - c (v = w or s): t = th + tl exactly (TwoDiff, plus the low part of v), then
+//     a_0 + a_1 t (a_0, a_1 in two parts; a_1 th exact) + t^2 R(t) + P'(t) tl, the sum of the
+//     leading two by Fast2Sum (|a_1 t| < |a_0| on every piece) and the rest added to its low
+//     part; the pieces' relative errors are about 2^-60 (tables/erfinv_poly.inc);
+//   central pieces: y = (a + al) P with a Ph exact (Dekker).
+// The other parts' errors (the logarithm's polynomial, the small terms' roundings, the rest
+// R evaluated in double) stay below about 2^-58 relative.
+namespace ddx = ::qor::vm::trig;
+
+// ln x = hi + lo (returned: hi; the sum not normalized) for a positive normal x with exponent k
+// and table rows oa, ob: exp_log's HA reduction with the exact leading sum
+// v + e = (k ln2_hi + H_j + uhi) + ulo.
+QOR_SIMD_INLINE f64x2 ln_dd(f64x2 x, f64x2 k, uint32_t oa, uint32_t ob, f64x2& lo) {
+  using namespace exp_log::dlogk;
+  const auto& c = exp_log::kDLn;
+  const f64x2 R = load_r(oa, ob);
+  f64x2 H, L;
+  load_hl(ln_row(oa) + 2, ln_row(ob) + 2, H, L);
+  const USplit w = u_split(x, R);
+  const f64x2 P = poly5<false>(w.uhi + w.ulo);
+  const f64x2 s = (k * row(c.ln2_hi) + H) + w.uhi;  // exact
+  f64x2 v, e;
+  ddx::fast_two_sum(s, w.ulo, v, e);  // |s| >= |ulo| unless s = 0
+  lo = (e + (k * row(c.ln2_lo) + L)) + P;
+  return v;
+}
+
+// P(vh + vl - c) = ph + pl for one piece (see above).
+template <class W>
+QOR_SIMD_INLINE void poly_dd(f64x2 vh, f64x2 vl, f64x2& ph, f64x2& pl) {
+  f64x2 th, te;
+  ddx::two_diff(vh, f64x2::splat(W::c), th, te);
+  const f64x2 tl = te + vl;
+  const f64x2 r = estrin<W, 2>(th);
+  constexpr double a0 = W::a[0][0], a1 = W::a[1][0], a2 = W::a[2][0];
+  constexpr double a1h = split_hi(a1), a1m = a1 - a1h;
+  f64x2 p, pe, e;
+  ddx::two_prod_split(th, f64x2::splat(a1), f64x2::splat(a1h), f64x2::splat(a1m), p, pe);
+  ddx::fast_two_sum(f64x2::splat(a0), p, ph, e);
+  const f64x2 small = (f64x2::splat(W::a0l) + f64x2::splat(W::a1l) * th) +
+                      (tl * (f64x2::splat(a1) + f64x2::splat(2 * a2) * th) + (th * th) * r);
+  pl = e + (pe + small);
+}
+
+// One piece of the set: the lanes not yet done with vh below its upper end; central pieces
+// multiply by a + al.
+template <class W, bool kCentral>
+QOR_SIMD_INLINE void piece_dd(f64x2 vh, f64x2 vl, f64x2 a, f64x2 al, f64x2& yh, f64x2& yl, int& done,
+                              f64x2& donev) {
+  if (done == 3) return;
+  const f64x2 in = simd::andnot(donev, simd::cmp_lt(vh, f64x2::splat(W::hi)));
+  const int m = mask(in);
+  if (!m) return;
+  f64x2 ph, pl;
+  poly_dd<W>(vh, vl, ph, pl);
+  if constexpr (kCentral) {
+    f64x2 h, e;
+    ddx::two_prod(a, ph, h, e);
+    pl = e + (a * pl + al * ph);
+    ph = h;
+  }
+  yh = simd::select(in, ph, yh);
+  yl = simd::select(in, pl, yl);
+  done |= m;
+  donev = donev | in;
+}
+
+// kLA: the LA slot's shortcut, w and s rounded to one double each (no zl, wl, sl).
+template <bool kLA, class C, class... S>
+struct PiecesDD;
+template <bool kLA, class... W, class... S>
+struct PiecesDD<kLA, Central<W...>, S...> {
+  static constexpr bool kShort = kLA;
+  // erfinv(a + al) = yh + yl (returned: yh) from w = wh + wl = -ln(1 - (a + al)^2)
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 a, f64x2 al, f64x2 wh, f64x2 wl, f64x2& yl) {
+    f64x2 yh = f64x2::splat(0.0), donev = f64x2::splat(0.0);
+    yl = yh;
+    int done = 0;
+    (piece_dd<W, true>(wh, wl, a, al, yh, yl, done, donev), ...);
+    if (done != 3) {
+      const f64x2 sh = _mm_sqrt_pd(wh.v);
+      f64x2 sl = f64x2::splat(0.0);
+      if constexpr (!kLA) {
+        f64x2 p, pe;
+        ddx::two_prod(sh, sh, p, pe);
+        // the divisor kept from 0 (w = 0 in a central lane of the register: no 0 / 0)
+        sl = (((wh - p) - pe) + wl) / f64x2(_mm_max_pd((sh + sh).v, _mm_set1_pd(0x1p-500)));
+      }
+      (piece_dd<S, false>(sh, sl, a, al, yh, yl, done, donev), ...);
+    }
+    return yh;
+  }
+};
+using DErfinvLA = PiecesDD<true, Central<DErfinvHA_W1, DErfinvHA_W2, DErfinvHA_W3>, DErfinvHA_S1, DErfinvHA_S2,
+                           DErfinvHA_S3, DErfinvHA_S4, DErfinvHA_S5>;
+using DErfinvHA = PiecesDD<false, Central<DErfinvHA_W1, DErfinvHA_W2, DErfinvHA_W3>, DErfinvHA_S1, DErfinvHA_S2,
+                           DErfinvHA_S3, DErfinvHA_S4, DErfinvHA_S5>;
+
+// z = (1 - a)(1 + a) = zh + zl for 0 <= a < 1 (ErfInv): both factors exact in two parts (1 - a
+// is exact from 1/2 on; below, its low part carries what 1 - a^2 needs), their product by
+// Dekker's product and the cross terms (the product of the low parts, below 2^-106, left out).
+QOR_SIMD_INLINE void one_minus_sq(f64x2 a, f64x2& zh, f64x2& zl) {
+  const f64x2 one = f64x2::splat(1.0);
+  f64x2 qh, ql, bh, bl, e;
+  ddx::two_diff(one, a, qh, ql);
+  ddx::fast_two_sum(one, a, bh, bl);
+  ddx::two_prod(qh, bh, zh, e);
+  zl = e + (qh * bl + ql * bh);
+}
+
+// q' (2 - q') = zh + zl for q' in (0, 1] exact (ErfcInv, CdfNormInv).
+QOR_SIMD_INLINE void q_times_two_minus_q(f64x2 q, f64x2& zh, f64x2& zl) {
+  f64x2 bh, bl, e;
+  ddx::two_diff(f64x2::splat(2.0), q, bh, bl);
+  ddx::two_prod(q, bh, zh, e);
+  zl = e + q * bl;
+}
+
+// w = -ln(zh + zl) = wh + wl for one register (k, oa, ob: the pair's reduction of zh); kShort:
+// -ln zh rounded once, wl = 0.
+template <bool kShort>
+QOR_SIMD_INLINE void neg_ln_dd(f64x2 zh, f64x2 zl, f64x2 k, uint32_t oa, uint32_t ob, f64x2& wh, f64x2& wl) {
+  f64x2 lo, h, e;
+  const f64x2 v = ln_dd(zh, k, oa, ob, lo);  // lo holds u^2 P(u): up to 2^-20, not below an ulp of v
+  if constexpr (kShort) {
+    wh = f64x2::splat(0.0) - (v + lo);
+    wl = f64x2::splat(0.0);
+    return;
+  }
+  ddx::fast_two_sum(v, lo + zl / zh, h, e);   // |v| >= |lo| unless v = 0
+  wh = f64x2::splat(0.0) - h;
+  wl = f64x2::splat(0.0) - e;
+}
+
+// A block of two registers: erfinv(a_i + al_i) = yh_i + yl_i (yh returned in y_i) from
+// z_i = zh_i + zl_i = 1 - (a_i + al_i)^2 (positive normal).
+template <class P>
+QOR_SIMD_INLINE void derfinv_dd_pair(const f64x2 (&a)[2], const f64x2 (&al)[2], const f64x2 (&zh)[2],
+                                     const f64x2 (&zl)[2], f64x2 (&y)[2], f64x2 (&yl)[2]) {
+  using namespace exp_log;
+  const dlogk::Reduced4 r = dlogk::reduce4(dlogk::high_words(zh[0], zh[1]));
+  for (int i = 0; i < 2; ++i) {
+    f64x2 wh, wl;
+    neg_ln_dd<P::kShort>(zh[i], zl[i], i ? r.k1 : r.k0, r.o[2 * i], r.o[2 * i + 1], wh, wl);
+    y[i] = P::eval(a[i], al[i], wh, wl, yl[i]);
+    simd::barrier(y[i]);
+  }
+}
 
 // erfinv a for 0 <= a < 1, q = 1 - a (both doubles from float arguments).
 template <class P>
@@ -281,21 +422,37 @@ QOR_SIMD_INLINE typename VecOf<T>::type pair_or_lanes(typename VecOf<T>::type x)
   }
 }
 
-// P: the polynomial set of the slot (DErfinvLA, DErfinvEP), or Extended (lane by lane).
+template <class P>
+inline constexpr bool kIsDD = false;
+template <bool kLA, class C, class... S>
+inline constexpr bool kIsDD<PiecesDD<kLA, C, S...>> = true;
+
+// P: the polynomial set of the slot (DErfinvLA, DErfinvHA, DErfinvEP), or Extended (lane by lane).
 template <class P>
 struct DErfInv : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static constexpr bool kPacked = !std::is_same_v<P, Extended>;
   static f64x2 packed(f64x2 x) { return pair_or_lanes<DErfInv, kPacked, double>(x); }
-  // the lanes the screen flags (patched afterwards) computed as 1 - 2^-53 (no spurious exception)
+  // the lanes the screen flags (patched afterwards) computed as 2^-40 or 1 - 2^-53 (no spurious
+  // exception)
   static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1)
     requires kPacked
   {
-    const f64x2 top = f64x2::splat(0x1.fffffffffffffp-1), one = f64x2::splat(1.0);
-    const f64x2 a0 = simd::min(abs(x0), top), a1 = simd::min(abs(x1), top);
-    derfinv_pair<P>(a0, one - a0, a1, one - a1, r0, r1);
-    r0 = r0 | sign_bits(x0);
-    r1 = r1 | sign_bits(x1);
+    const __m128d top = _mm_set1_pd(0x1.fffffffffffffp-1), low = _mm_set1_pd(0x1p-40);
+    const f64x2 a0 = _mm_min_pd(_mm_max_pd(abs(x0).v, low), top), a1 = _mm_min_pd(_mm_max_pd(abs(x1).v, low), top);
+    if constexpr (kIsDD<P>) {
+      const f64x2 a[2] = {a0, a1}, al[2] = {};
+      f64x2 zh[2], zl[2], y[2], yl[2];
+      for (int i = 0; i < 2; ++i) one_minus_sq(a[i], zh[i], zl[i]);
+      derfinv_dd_pair<P>(a, al, zh, zl, y, yl);
+      r0 = (y[0] + yl[0]) | sign_bits(x0);
+      r1 = (y[1] + yl[1]) | sign_bits(x1);
+    } else {
+      const f64x2 one = f64x2::splat(1.0);
+      derfinv_pair<P>(a0, one - a0, a1, one - a1, r0, r1);
+      r0 = r0 | sign_bits(x0);
+      r1 = r1 | sign_bits(x1);
+    }
   }
   // |x| >= 1 or NaN, |x| < 2^-35
   static int screen(f64x2 x) {
@@ -304,7 +461,9 @@ struct DErfInv : FamilyBase<double> {
   }
   static int element(const double* px, double* r) {
     if (screen(f64x2::splat(*px))) return vderfinv_cout_rare(px, r);
-    *r = erfinv_ordinary(*px);
+    // the packed formula: a lane's result does not depend on its place
+    if constexpr (kPacked) *r = packed_one<DErfInv>(*px);
+    else *r = erfinv_ordinary(*px);
     return kOk;
   }
 };
@@ -347,20 +506,42 @@ struct InvErfc : FamilyBase<T> {
     requires kPair
   {
     const f64x2 one = f64x2::splat(1.0), two = f64x2::splat(2.0);
-    f64x2 q0 = x0, q1 = x1;
-    if constexpr (kCdf) {
-      q0 = q0 + q0;
-      q1 = q1 + q1;
+    f64x2 q[2] = {x0, x1};
+    f64x2 a[2], al[2], qq[2], sg[2];
+    for (int i = 0; i < 2; ++i) {
+      if constexpr (kCdf) q[i] = q[i] + q[i];
+      const f64x2 t = one - q[i];
+      sg[i] = sign_bits(t);
+      a[i] = abs(t);
+      al[i] = _mm_xor_pd(((one - t) - q[i]).v, sg[i].v);
+      qq[i] = simd::min(q[i], two - q[i]);
     }
-    const f64x2 t0 = one - q0, t1 = one - q1;
-    const f64x2 s0 = sign_bits(t0), s1 = sign_bits(t1);
-    const f64x2 tl0 = _mm_xor_pd(((one - t0) - q0).v, s0.v), tl1 = _mm_xor_pd(((one - t1) - q1).v, s1.v);
-    derfinv_pair<P, true>(abs(t0), simd::min(q0, two - q0), abs(t1), simd::min(q1, two - q1), r0, r1, tl0, tl1);
-    r0 = r0 | s0;
-    r1 = r1 | s1;
+    f64x2 y[2];
+    if constexpr (kIsDD<P>) {
+      f64x2 zh[2], zl[2], yl[2];
+      for (int i = 0; i < 2; ++i) q_times_two_minus_q(qq[i], zh[i], zl[i]);
+      derfinv_dd_pair<P>(a, al, zh, zl, y, yl);
+      for (int i = 0; i < 2; ++i) {
+        if constexpr (kCdf) {  // sqrt 2 (yh + yl) with sqrt 2 in two parts, the product exact
+          constexpr double kS2 = 0x1.6a09e667f3bcdp+0, kS2l = -0x1.bdd3413b26456p-54;
+          f64x2 p, pe;
+          ddx::two_prod(y[i], f64x2::splat(kS2), p, pe);
+          y[i] = p + (pe + (y[i] * f64x2::splat(kS2l) + yl[i] * f64x2::splat(kS2)));
+        } else {
+          y[i] = y[i] + yl[i];
+        }
+      }
+    } else {
+      derfinv_pair<P, true>(a[0], qq[0], a[1], qq[1], y[0], y[1], al[0], al[1]);
+      if constexpr (kCdf)
+        for (int i = 0; i < 2; ++i) y[i] = f64x2::splat(1.4142135623730951) * y[i];
+    }
+    // CdfNormInv(p) = -sqrt(2) ErfcInv(2p), written 0 - ... so that p = 1/2 gives +0
+    r0 = y[0] | sg[0];
+    r1 = y[1] | sg[1];
     if constexpr (kCdf) {
-      r0 = f64x2::splat(0.0) - f64x2::splat(1.4142135623730951) * r0;
-      r1 = f64x2::splat(0.0) - f64x2::splat(1.4142135623730951) * r1;
+      r0 = f64x2::splat(0.0) - r0;
+      r1 = f64x2::splat(0.0) - r1;
     }
   }
   // the open interval (0, 2) or (0, 1); double precision packed: from 2^-1020 (2^-1021) on, so
