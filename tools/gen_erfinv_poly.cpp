@@ -65,32 +65,11 @@ void fit(Piece& p) {
   // the centre a double (the kernel subtracts it exactly), the half-width covering the piece
   const LD c = static_cast<double>((p.lo + p.hi) / 2), h = std::fmax(p.hi - c, c - p.lo);
   p.c = c;
-  std::vector<LD> f(n), cheb(n, 0);
-  for (int j = 0; j < n; ++j) f[j] = target(p.central, c + h * std::cos(M_PIl * (j + 0.5L) / n));
-  for (int k = 0; k < n; ++k) {
-    LD s = 0;
-    for (int j = 0; j < n; ++j) s += f[j] * std::cos(M_PIl * k * (j + 0.5L) / n);
-    cheb[k] = s * 2 / n;
-  }
-  cheb[0] /= 2;
-  // sum cheb_k T_k(u) in powers of u, T_{k+1} = 2u T_k - T_{k-1}
-  std::vector<LD> mono(n, 0), t0(n, 0), t1(n, 0), t2(n, 0);
-  t0[0] = 1;
-  if (n > 1) t1[1] = 1;
-  for (int k = 0; k < n; ++k) {
-    const std::vector<LD>& t = k == 0 ? t0 : t1;
-    for (int i = 0; i < n; ++i) mono[i] += cheb[k] * t[i];
-    if (k >= 1) {
-      for (int i = 0; i < n; ++i) t2[i] = (i ? 2 * t1[i - 1] : 0) - t0[i];
-      t0 = t1;
-      t1 = t2;
-    }
-  }
+  const std::vector<LD> mono = qor::tools::chebyshev_fit(n, c, h, [&](LD v) { return target(p.central, v); });
   p.a.resize(n);
-  LD hp = 1;
   std::vector<LD> al(n);  // the coefficients as evaluated (a_0, a_1 in two parts where dd)
-  for (int i = 0; i < n; ++i, hp *= h) {
-    const LD m = mono[i] / hp;
+  for (int i = 0; i < n; ++i) {
+    const LD m = mono[i];
     p.a[i] = static_cast<double>(m);
     al[i] = p.a[i];
     if (p.dd && i < 2) {

@@ -86,26 +86,7 @@ void fit(Piece& p, int deg_la, int deg_ep) {
   const double c = static_cast<double>((p.lo + p.hi) / 2);
   const LD h = std::fmax(p.hi - c, c - p.lo);
   p.c = c;
-  std::vector<LD> f(n), cheb(n, 0);
-  for (int j = 0; j < n; ++j) f[j] = target_ld(p.kind, c + h * std::cos(M_PIl * (j + 0.5L) / n));
-  for (int k = 0; k < n; ++k) {
-    LD s = 0;
-    for (int j = 0; j < n; ++j) s += f[j] * std::cos(M_PIl * k * (j + 0.5L) / n);
-    cheb[k] = s * 2 / n;
-  }
-  cheb[0] /= 2;
-  std::vector<LD> mono(n, 0), t0(n, 0), t1(n, 0), t2(n, 0);
-  t0[0] = 1;
-  if (n > 1) t1[1] = 1;
-  for (int k = 0; k < n; ++k) {
-    const std::vector<LD>& t = k == 0 ? t0 : t1;
-    for (int i = 0; i < n; ++i) mono[i] += cheb[k] * t[i];
-    if (k >= 1) {
-      for (int i = 0; i < n; ++i) t2[i] = (i ? 2 * t1[i - 1] : 0) - t0[i];
-      t0 = t1;
-      t1 = t2;
-    }
-  }
+  const std::vector<LD> mono = qor::tools::chebyshev_fit(n, c, h, [&](LD v) { return target_ld(p.kind, v); });
   p.a.assign(n + 2, 0.0);
   // the constant term: the function at c, as a pair: a0 of 26 significant bits (so that the
   // kernel's products of a0 with a double split in halves are exact) and the rest rounded
@@ -119,9 +100,8 @@ void fit(Piece& p, int deg_la, int deg_ep) {
   mpfr_sub_d(y, y, p.a[0], MPFR_RNDN);
   p.a[1] = mpfr_get_d(y, MPFR_RNDN);
   mpfr_clears(m, y, static_cast<mpfr_ptr>(nullptr));
-  LD hp = h;
-  for (int i = 1; i < n; ++i, hp *= h) {
-    const LD ai = mono[i] / hp;
+  for (int i = 1; i < n; ++i) {
+    const LD ai = mono[i];
     p.a[i + 2] = static_cast<double>(ai);
     if (i == 1) p.a[2] = static_cast<double>(ai - p.a[3]);  // a1 as a pair too
   }

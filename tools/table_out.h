@@ -1,14 +1,49 @@
 // Output helpers of the table generators: each table is one `.inc` file opened under the
-// destination folder with a header naming the generator and its working precision.
+// destination folder with a header naming the generator and its working precision. Also the
+// Chebyshev interpolation the polynomial generators fit their pieces with.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace qor::tools {
+
+// The polynomial of degree n - 1 interpolating f at the n Chebyshev nodes of [c - h, c + h], as
+// coefficients of (v - c)^k, k = 0 .. n - 1, in long double: the Chebyshev coefficients from the
+// node values, summed into powers of u = (v - c) / h by T_{k+1} = 2u T_k - T_{k-1}, then scaled
+// by h^-k.
+template <class F>
+std::vector<long double> chebyshev_fit(int n, long double c, long double h, F f) {
+  using LD = long double;
+  std::vector<LD> fv(n), cheb(n, 0);
+  for (int j = 0; j < n; ++j) fv[j] = f(c + h * std::cos(M_PIl * (j + 0.5L) / n));
+  for (int k = 0; k < n; ++k) {
+    LD s = 0;
+    for (int j = 0; j < n; ++j) s += fv[j] * std::cos(M_PIl * k * (j + 0.5L) / n);
+    cheb[k] = s * 2 / n;
+  }
+  cheb[0] /= 2;
+  std::vector<LD> mono(n, 0), t0(n, 0), t1(n, 0), t2(n, 0);
+  t0[0] = 1;
+  if (n > 1) t1[1] = 1;
+  for (int k = 0; k < n; ++k) {
+    const std::vector<LD>& t = k == 0 ? t0 : t1;
+    for (int i = 0; i < n; ++i) mono[i] += cheb[k] * t[i];
+    if (k >= 1) {
+      for (int i = 0; i < n; ++i) t2[i] = (i ? 2 * t1[i - 1] : 0) - t0[i];
+      t0 = t1;
+      t1 = t2;
+    }
+  }
+  LD hp = 1;
+  for (int i = 0; i < n; ++i, hp *= h) mono[i] /= hp;
+  return mono;
+}
 
 inline FILE* open_out(const std::string& dir, const char* name, const char* generator, int bits) {
   const std::string path = dir + "/" + name;
