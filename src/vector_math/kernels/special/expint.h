@@ -1,7 +1,8 @@
 // ExpInt1, E1(x) = integral from x to inf of e^-t / t dt (single and double precision).
 //   Single precision: every slot evaluates the per-element routine vsexpint1_cout_rare in double
 //     precision (its two branches and coefficients below), rounded once to single precision.
-//   Double precision: x87 extended precision, rounded once:
+//   Double precision: the per-element routine below, for the lanes the packed kernels
+//     (expint_packed.h) do not take: x87 extended precision, rounded once:
 //     0 < x <= 2: -gamma - ln x + sum (-1)^(k+1) x^k / (k k!)  (at x = 2 the terms cancel by a
 //                 factor of 27 at most: the error stays below 2^-58);
 //     x > 2:      e^-x times the continued fraction 1/(x + 1 - 1/(x + 3 - 4/(x + 5 - ...)))

@@ -1,6 +1,7 @@
-// LGamma and TGamma (single and double precision, one kernel in every slot, PX path): scalar
-// evaluations in x87 extended precision (common.h), rounded once; the packed path hands the
-// lanes to them one by one.
+// LGamma and TGamma (single and double precision), the per-element routines: scalar evaluations
+// in x87 extended precision (common.h), rounded once. The packed kernels (gamma_packed.h: single
+// precision and double EP; gamma_dd.h: double LA and HA) hand them the lanes their screens
+// reject (negative zeros, poles, specials, overflow and underflow ranges), one by one.
 //
 // ln|Gamma(x)|:
 //   x >= 10:      Stirling's series, (x - 1/2) ln x - x + ln(2 pi)/2 + sum of 12 terms
