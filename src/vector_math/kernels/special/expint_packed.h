@@ -42,6 +42,19 @@ inline constexpr int kE1HA = 0, kE1LA = 1, kE1EP = 2;
 constexpr int kE1RowLen = 16;  // {c, a0, a0l, a1l, a1 .. a11, 0}: a_i in column i + 3
 static_assert(sizeof(kExpInt1G[0]) == kE1RowLen * sizeof(double));
 
+// Constant rows of the packed formula (read through opaque(): packed memory operands, not
+// scalars broadcast at each use).
+struct alignas(16) E1Rows {
+  double eight[2], half[2], sh[2], below32[2], x32[2], least[2], max_arg[2], one[2];
+  uint64_t exp_field[2], m_base[2], a1h_mask[2];
+};
+inline constexpr E1Rows kE1Rows = {
+    {8.0, 8.0}, {0.5, 0.5},
+    {0x1.8p52 + 32896.0, 0x1.8p52 + 32896.0},  // round to integer; 32896 in the low word (e1_mid)
+    {0x1.fffffffffffffp4, 0x1.fffffffffffffp4}, {32.0, 32.0}, {0x1p-1022, 0x1p-1022}, {740.0, 740.0}, {1.0, 1.0},
+    {0x7FF0000000000000, 0x7FF0000000000000}, {2051ull << 52, 2051ull << 52},
+    {0xFFF8000000000000, 0xFFF8000000000000}};  // sign, exponent and 6 significant bits
+
 // ln x = v + lo for positive normal x (both lanes): the HA logarithm of dlog_core.h (ln_ha2)
 // before its final sum, v and the exact error of its leading sum kept apart.
 QOR_SIMD_INLINE f64x2 e1_ln_two(f64x2 x, f64x2& lo) {
@@ -83,14 +96,73 @@ QOR_SIMD_INLINE f64x2 e1_small(f64x2 x) {
   return s2 + ((e1 + e2) + ((kc<0x1.6cb90701fbfabp-58>() - ll) + xq));
 }
 
-// E1 for 1/2 <= x <= 740 (other lanes: any value in that range) as 2^n (hi + returned), t the
+// E1 for 1/2 <= x < 32 (other lanes: any value in that range): E1 itself on the piece of x,
+// a0 + a0l + u (a1 + u (a2 + ...)) in u = m x - k - 1/2 in [-1/2, 1/2] (m = 2^(5-e) on [2^e,
+// 2^(e+1)), at least 8, so that m x is exact; k = floor(m x)); a0 + a0l is E1 at the middle of
+// the piece. Degree 10 (HA), 8 (LA), 5 (EP): tables/expint_poly.inc, tools/gen_expint_poly.
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 e1_mid(f64x2 x) {
+  constexpr int kDeg = kSlot == kE1HA ? 10 : kSlot == kE1LA ? 9 : 5;
+  const E1Rows& c = opaque(kE1Rows);
+  // m = 2^(5-e): exponent field 2051 - E for E = 1023 + e the field of x
+  const f64x2 m = max((irow(c.m_base) - (x.bits() & irow(c.exp_field))).as_f64(), row(c.eight));
+  // k = round(m x - 1/2) (m x and the differences exact); the shifter's low word adds 32896 to
+  // k, so that the row k - 32 + 32 b (b = 1029 - M, M the exponent field of m: the binade from
+  // 1/2, and 3 from 4 on) is the low word of t less 32 M
+  const f64x2 z = x * m - row(c.half);
+  const f64x2 t = z + row(c.sh);
+  const f64x2 u = z - (t - row(c.sh));
+  const __m128i ri = _mm_sub_epi32(_mm_castpd_si128(t.v), _mm_srli_epi64(_mm_castpd_si128(m.v), 47));
+  const __m128i r32 = _mm_slli_epi32(ri, 5);
+  const __m128i o = _mm_add_epi32(r32, _mm_add_epi32(r32, r32));  // 96 bytes a row
+  const char* base = reinterpret_cast<const char*>(kExpInt1D);
+  const double* ra = reinterpret_cast<const double*>(base + static_cast<uint32_t>(_mm_cvtsi128_si32(o)));
+  const double* rb =
+      reinterpret_cast<const double*>(base + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(o, 8))));
+  const auto col2 = [&](int k, f64x2& p, f64x2& q) {  // columns k, k + 1 (k even: aligned)
+    const __m128d ea = _mm_load_pd(ra + k), eb = _mm_load_pd(rb + k);
+    p = _mm_unpacklo_pd(ea, eb);
+    q = _mm_unpackhi_pd(ea, eb);
+  };
+  // columns: a0, a0l, a1 .. a10; a_i in column i + 1
+  constexpr int kTop = kDeg + 1;
+  f64x2 p;
+  if constexpr (kTop % 2 == 0) {
+    p = _mm_loadh_pd(_mm_load_sd(ra + kTop), rb + kTop);
+  } else {
+    f64x2 lo, hi;
+    col2(kTop - 1, lo, hi);
+    p = hi * u + lo;
+  }
+#pragma GCC unroll 8
+  for (int k = kTop % 2 == 0 ? kTop - 2 : kTop - 3; k >= 4; k -= 2) {
+    f64x2 lo, hi;
+    col2(k, lo, hi);  // a_(k-1), a_k
+    p = (p * u + hi) * u + lo;
+  }
+  f64x2 a0, a0l, a1, a2;
+  col2(0, a0, a0l);
+  col2(2, a1, a2);
+  if constexpr (kSlot == kE1HA) {
+    // a0 + a1 u with its error: a1 = a1h + a1l, a1h of 6 bits, so that a1h u is exact (u has
+    // at most 47 bits: a multiple of 2^-48 of magnitude at most 1/2), and its sum with a0 by
+    // Fast2Sum (a1 u is below 0.1 of a0); the rest is below 2^-5 of the first-order term
+    const f64x2 a1h = a1 & row(c.a1h_mask);
+    const f64x2 p1 = a1h * u, s = a0 + p1, e = (a0 - s) + p1;
+    return s + (e + (a0l + u * ((a1 - a1h) + u * (p * u + a2))));
+  }
+  p = (p * u + a2) * u + a1;
+  return a0 + (a0l + u * p);
+}
+
+// E1 for 32 <= x <= 740 (other lanes: any value in that range) as 2^n (hi + returned), t the
 // exponential's shifted value (n = N >> 6 in its low bits).
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 e1_large_parts(f64x2 x, f64x2& hi, f64x2& t) {
   constexpr int kDeg = kSlot == kE1EP ? 6 : 11;
-  // rows: (high word - high word of 1/2) >> 17, 128 bytes each
+  // rows: (high word - high word of 32) >> 17, 128 bytes each
   const __m128i h = _mm_shuffle_epi32(_mm_castpd_si128(x.v), _MM_SHUFFLE(3, 1, 3, 1));
-  const __m128i o = _mm_slli_epi32(_mm_srli_epi32(_mm_sub_epi32(h, ki<0x3FE00000>()), 17), 7);
+  const __m128i o = _mm_slli_epi32(_mm_srli_epi32(_mm_sub_epi32(h, ki<0x40400000>()), 17), 7);
   const char* base = reinterpret_cast<const char*>(kExpInt1G);
   const double* ra = reinterpret_cast<const double*>(base + static_cast<uint32_t>(_mm_cvtsi128_si32(o)));
   const double* rb =
@@ -148,21 +220,27 @@ QOR_SIMD_INLINE f64x2 e1_large(f64x2 x) {
 // E1 on lanes in [2^-1022, 740].
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 e1_packed(f64x2 x) {
-  const f64x2 big = cmp_le(kc<0.5>(), x);
-  const int m = mask(big);
-  if (m == 0) return e1_small<kSlot>(x);
-  const f64x2 yb = e1_large<kSlot>(max(x, kc<0.5>()));
-  if (m == 3) return yb;
-  return select(big, yb, e1_small<kSlot>(min(x, kc<0.5>())));
+  const E1Rows& c = opaque(kE1Rows);
+  const f64x2 small = cmp_lt(x, row(c.half)), big = cmp_le(row(c.x32), x);
+  const int ms = mask(small), mb = mask(big);
+  if (__builtin_expect((ms | mb) == 0, 1)) return e1_mid<kSlot>(x);
+  f64x2 y;
+  if ((ms | mb) != 3) y = e1_mid<kSlot>(min(max(x, row(c.half)), row(c.below32)));
+  if (mb) y = select(big, e1_large<kSlot>(max(x, row(c.x32))), y);
+  if (ms) y = select(small, e1_small<kSlot>(min(x, row(c.half))), y);
+  return y;
 }
 
 template <int kSlot>
 struct DExpInt1Packed : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static QOR_SIMD_INLINE f64x2 in_range(f64x2 x) { return cmp_le(kc<0x1p-1022>(), x) & cmp_le(x, kc<740.0>()); }
+  static QOR_SIMD_INLINE f64x2 in_range(f64x2 x) {
+    const E1Rows& c = opaque(kE1Rows);
+    return cmp_le(row(c.least), x) & cmp_le(x, row(c.max_arg));
+  }
   static QOR_SIMD_INLINE int packed_checked(f64x2 x, f64x2& r) {
     const f64x2 in = in_range(x);
-    r = e1_packed<kSlot>(select(in, x, kc<1.0>()));
+    r = e1_packed<kSlot>(select(in, x, row(opaque(kE1Rows).one)));
     return (mask(in) ^ 0x3) | mask(cmp_lt(r, kc<0x1p-1022>()));
   }
   static int element(const double* px, double* r) {
