@@ -1,5 +1,5 @@
 // Packed (SSE2) double-precision ExpInt1, E1(x) = integral from x to inf of e^-t / t dt, in its
-// three slots. Two formulas, per lane:
+// three slots. Three formulas, per lane:
 //   x < 1/2:        E1 = (-ln x - gamma) + x + x q(x),   q(x) = (Ein(x) - x) / x,
 //                   Ein(x) = sum_{k>=1} (-1)^(k+1) x^k / (k k!) (entire): q is a polynomial in
 //                   x - 1/4 (degree 11, absolute error 2^-59; EP cut to degree 6, 2^-32).
@@ -8,10 +8,22 @@
 //                   -v - gamma_hi and then + x are summed exactly (Fast2Sum, TwoSum): -ln x -
 //                   gamma is 0.116 at x = 1/2 and nothing of the cancellation is lost; the terms
 //                   after the leading sum stay below 0.12 of E1 with errors near 2^-56 of it.
-//   1/2 <= x < 740: E1 = e^-x g(x),  g(x) = e^x E1(x) on 88 pieces [2^e (1 + j/8), 2^e (1 +
-//                   (j+1)/8)), e = -1 .. 9 (the piece indexed by the high word of x: its
+//   1/2 <= x < 32:  E1 itself on 320 pieces [k / m, (k + 1) / m): m = 2^(5-e) on [2^e, 2^(e+1))
+//                   for e = -1, 0, 1 (32 pieces a binade), m = 8 on [4, 32); a polynomial in
+//                   u = m x - k - 1/2 (m x exact, k = floor(m x) by the shifter, so that the
+//                   piece, its row and u come from x with a few operations and no exponential)
+//                   of degree 10 (relative error below 2^-56.6, mostly the coefficients'
+//                   rounding; LA cut to degree 9, 2^-54.3; EP to degree 5, 2^-30.8), its constant
+//                   term E1 at the middle of the piece as a double pair a0 + a0l (rows
+//                   kExpInt1D). HA: a0 + a1h u exactly (a1h the leading 6 bits of a1, u has at
+//                   most 47), Fast2Sum, then the rest (below 0.004 of E1): below 0.57 ulp.
+//                   LA and EP: a0 + (a0l + u P(u)) (below 0.83 ulp; EP 2^-30).
+//                   Blocks whose lanes all lie here take this formula alone, with no other
+//                   screen (the results are normal).
+//   32 <= x < 740:  E1 = e^-x g(x),  g(x) = e^x E1(x) on 40 pieces [2^e (1 + j/8), 2^e (1 +
+//                   (j+1)/8)), e = 5 .. 9 (the piece indexed by the high word of x: its
 //                   exponent and top three fraction bits), a polynomial in v = x - c (c the
-//                   piece's middle, v exact) of degree 11 (relative error below 2^-57.3; EP cut
+//                   piece's middle, v exact) of degree 11 (relative error below 2^-58.5; EP cut
 //                   to degree 6, 2^-28.6), its constant term g(c) as a double pair a0 + a0l
 //                   (tables/expint_poly.inc, tools/gen_expint_poly with MPFR). e^-x is the HA
 //                   exponential's core (exp_log/dexp_core.h): 2^n (T + rest), T from the table,
@@ -19,7 +31,7 @@
 //                   results are flagged and recomputed per element, rounded once from the sum by
 //                   the exponential's scale_subnormal).
 //                   HA: T a0 exactly (a0 has 26 significant bits, T is split in halves), then
-//                   one sum: below 0.59 ulp.
+//                   one sum: below 0.64 ulp.
 //                   LA and EP: (T + rest) (a0 + v P(v)) in plain products (below 2 ulp; EP to
 //                   about 2^-28).
 // Lanes outside [2^-1022, 740] (NaN, zero, negatives, infinities, subnormal arguments, and the
@@ -239,6 +251,11 @@ struct DExpInt1Packed : FamilyBase<double> {
     return cmp_le(row(c.least), x) & cmp_le(x, row(c.max_arg));
   }
   static QOR_SIMD_INLINE int packed_checked(f64x2 x, f64x2& r) {
+    const E1Rows& c = opaque(kE1Rows);
+    if (__builtin_expect(mask(cmp_le(row(c.half), x) & cmp_lt(x, row(c.x32))) == 3, 1)) {
+      r = e1_mid<kSlot>(x);  // both lanes in [1/2, 32): normal results
+      return 0;
+    }
     const f64x2 in = in_range(x);
     r = e1_packed<kSlot>(select(in, x, row(opaque(kE1Rows).one)));
     return (mask(in) ^ 0x3) | mask(cmp_lt(r, kc<0x1p-1022>()));
