@@ -10,7 +10,7 @@
 //          as polynomials in u = m x - k - 1/2 on [-1/2, 1/2] (the kernel finds k and u from x
 //          alone, with no exponential): rows {a0, a0l, a1, .., a10}, a0 + a0l = E1(c) as a double
 //          pair, c = (k + 1/2) / m the middle of the piece;
-//   g(x) = e^x E1(x) on the pieces [2^e (1 + j/8), 2^e (1 + (j+1)/8)], e = 5 .. 9, j = 0 .. 7
+//   g(x) = e^x E1(x) on the pieces [2^e (1 + j/16), 2^e (1 + (j+1)/16)], e = 5 .. 9, j = 0 .. 15
 //          (x from 32 to 1024; the kernel takes E1 = e^-x g(x));
 //   q(x) = (Ein(x) - x) / x on [0, 1/2], Ein(x) = sum_{k>=1} (-1)^(k+1) x^k / (k k!) (the entire part
 //          of E1 = -gamma - ln x + Ein(x); the kernel takes Ein = x + x q(x)).
@@ -202,8 +202,8 @@ int main(int argc, char** argv) {
   LD worst[3] = {0, 0, 0};
   std::vector<Piece> pieces;
   for (int e = kGFirstBinade; e <= 9; ++e) {
-    for (int j = 0; j < 8; ++j) {
-      const LD lo = std::ldexp(1.0L + j / 8.0L, e), hi = std::ldexp(1.0L + (j + 1) / 8.0L, e);
+    for (int j = 0; j < 16; ++j) {
+      const LD lo = std::ldexp(1.0L + j / 16.0L, e), hi = std::ldexp(1.0L + (j + 1) / 16.0L, e);
       Piece p{'g', lo, hi, kDegHA, {}};
       fit(p, kDegLA, kDegEP);
       report(f, p);

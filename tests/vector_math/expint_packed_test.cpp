@@ -1,6 +1,6 @@
 // The packed double-precision ExpInt1 (expint_packed.h) at its seams, against MPFR in every
 // slot: both sides of the switches between its three formulas (1/2, 32), of every piece of the
-// polynomial tables (k / m on [1/2, 32), 2^e (1 + j/8) above), of the ends of its range (2^-1022,
+// polynomial tables (k / m on [1/2, 32), 2^e (1 + j/16) above), of the ends of its range (2^-1022,
 // 740), where -ln x - gamma
 // vanishes (e^-gamma) and where the results leave the normal range (about 701.84) and round to 0
 // (about 738.5); then blocks mixing every region, whose results and statuses must be those of
@@ -22,7 +22,7 @@ TEST(ExpInt1Packed, SeamsAgainstMpfr) {
   for (double x : {0.5, 0x1p-1022, 740.0, 0.56145948356688516982, 738.5, 701.84, 1.0, 2.0, 4.0, 32.0})
     append(xs, centred(x, 4 * k));
   for (int e = 5; e <= 9; ++e)  // the pieces of e^x E1(x)
-    for (int j = 0; j < 8; ++j) append(xs, centred(std::ldexp(1.0 + j / 8.0, e), k / 3 + 1));
+    for (int j = 0; j < 16; ++j) append(xs, centred(std::ldexp(1.0 + j / 16.0, e), k / 3 + 1));
   append(xs, uniform<double>(0.3, 0.9, qor::test::scaled(400), 21));  // the cancellation of -ln x - gamma
   append(xs, uniform<double>(700, 745, qor::test::scaled(200), 22));
   append(xs, log_uniform<double>(-1022, -1, qor::test::scaled(200), 23));

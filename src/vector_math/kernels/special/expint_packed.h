@@ -20,18 +20,18 @@
 //                   LA and EP: a0 + (a0l + u P(u)) (below 0.83 ulp; EP 2^-30).
 //                   Blocks whose lanes all lie here take this formula alone, with no other
 //                   screen (the results are normal).
-//   32 <= x < 740:  E1 = e^-x g(x),  g(x) = e^x E1(x) on 40 pieces [2^e (1 + j/8), 2^e (1 +
-//                   (j+1)/8)), e = 5 .. 9 (the piece indexed by the high word of x: its
-//                   exponent and top three fraction bits), a polynomial in v = x - c (c the
-//                   piece's middle, v exact) of degree 11 (relative error below 2^-58.5; EP cut
-//                   to degree 6, 2^-28.6), its constant term g(c) as a double pair a0 + a0l
+//   32 <= x < 740:  E1 = e^-x g(x),  g(x) = e^x E1(x) on 80 pieces [2^e (1 + j/16), 2^e (1 +
+//                   (j+1)/16)), e = 5 .. 9 (the piece indexed by the high word of x: its
+//                   exponent and top four fraction bits), a polynomial in v = x - c (c the
+//                   piece's middle, v exact) of degree 11 (relative error below 2^-59.2; EP cut
+//                   to degree 6, 2^-35.3), its constant term g(c) as a double pair a0 + a0l
 //                   (tables/expint_poly.inc, tools/gen_expint_poly with MPFR). e^-x is the HA
 //                   exponential's core (exp_log/dexp_core.h): 2^n (T + rest), T from the table,
 //                   2^n built 64 binades higher and the result scaled back by 2^-64 last (subnormal
 //                   results are flagged and recomputed per element, rounded once from the sum by
 //                   the exponential's scale_subnormal).
 //                   HA: T a0 exactly (a0 has 26 significant bits, T is split in halves), then
-//                   one sum: below 0.64 ulp.
+//                   one sum: below 0.57 ulp.
 //                   LA and EP: (T + rest) (a0 + v P(v)) in plain products (below 2 ulp; EP to
 //                   about 2^-28).
 // Lanes outside [2^-1022, 740] (NaN, zero, negatives, infinities, subnormal arguments, and the
@@ -172,9 +172,9 @@ QOR_SIMD_INLINE f64x2 e1_mid(f64x2 x) {
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 e1_large_parts(f64x2 x, f64x2& hi, f64x2& t) {
   constexpr int kDeg = kSlot == kE1EP ? 6 : 11;
-  // rows: (high word - high word of 32) >> 17, 128 bytes each
+  // rows: (high word - high word of 32) >> 16, 128 bytes each
   const __m128i h = _mm_shuffle_epi32(_mm_castpd_si128(x.v), _MM_SHUFFLE(3, 1, 3, 1));
-  const __m128i o = _mm_slli_epi32(_mm_srli_epi32(_mm_sub_epi32(h, ki<0x40400000>()), 17), 7);
+  const __m128i o = _mm_slli_epi32(_mm_srli_epi32(_mm_sub_epi32(h, ki<0x40400000>()), 16), 7);
   const char* base = reinterpret_cast<const char*>(kExpInt1G);
   const double* ra = reinterpret_cast<const double*>(base + static_cast<uint32_t>(_mm_cvtsi128_si32(o)));
   const double* rb =
