@@ -108,10 +108,46 @@ QOR_SIMD_INLINE f64x2 e1_small(f64x2 x) {
   return s2 + ((e1 + e2) + ((kc<0x1.6cb90701fbfabp-58>() - ll) + xq));
 }
 
+// The table rows of both lanes (byte offsets oa, ob from base), read by columns.
+struct E1RowPair {
+  const double* ra;
+  const double* rb;
+  QOR_SIMD_INLINE E1RowPair(const void* base, uint32_t oa, uint32_t ob)
+      : ra(reinterpret_cast<const double*>(static_cast<const char*>(base) + oa)),
+        rb(reinterpret_cast<const double*>(static_cast<const char*>(base) + ob)) {}
+  QOR_SIMD_INLINE f64x2 col(int k) const { return _mm_loadh_pd(_mm_load_sd(ra + k), rb + k); }
+  QOR_SIMD_INLINE void col2(int k, f64x2& p, f64x2& q) const {  // columns k, k + 1 (k even: aligned)
+    const __m128d ea = _mm_load_pd(ra + k), eb = _mm_load_pd(rb + k);
+    p = _mm_unpacklo_pd(ea, eb);
+    q = _mm_unpackhi_pd(ea, eb);
+  }
+};
+
+// Horner's sum of columns kLow .. kTop (kLow even) in powers of v, two columns per aligned pair.
+template <int kLow, int kTop>
+QOR_SIMD_INLINE f64x2 e1_horner(const E1RowPair& r, f64x2 v) {
+  static_assert(kLow % 2 == 0);
+  f64x2 p;
+  if constexpr (kTop % 2 == 0) {
+    p = r.col(kTop);
+  } else {
+    f64x2 lo, hi;
+    r.col2(kTop - 1, lo, hi);
+    p = hi * v + lo;
+  }
+#pragma GCC unroll 8
+  for (int k = kTop % 2 == 0 ? kTop - 2 : kTop - 3; k >= kLow; k -= 2) {
+    f64x2 lo, hi;
+    r.col2(k, lo, hi);  // columns k, k + 1
+    p = (p * v + hi) * v + lo;
+  }
+  return p;
+}
+
 // E1 for 1/2 <= x < 32 (other lanes: any value in that range): E1 itself on the piece of x,
 // a0 + a0l + u (a1 + u (a2 + ...)) in u = m x - k - 1/2 in [-1/2, 1/2] (m = 2^(5-e) on [2^e,
 // 2^(e+1)), at least 8, so that m x is exact; k = floor(m x)); a0 + a0l is E1 at the middle of
-// the piece. Degree 10 (HA), 8 (LA), 5 (EP): tables/expint_poly.inc, tools/gen_expint_poly.
+// the piece. Degree 10 (HA), 9 (LA), 5 (EP): tables/expint_poly.inc, tools/gen_expint_poly.
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 e1_mid(f64x2 x) {
   constexpr int kDeg = kSlot == kE1HA ? 10 : kSlot == kE1LA ? 9 : 5;
@@ -127,34 +163,13 @@ QOR_SIMD_INLINE f64x2 e1_mid(f64x2 x) {
   const __m128i ri = _mm_sub_epi32(_mm_castpd_si128(t.v), _mm_srli_epi64(_mm_castpd_si128(m.v), 47));
   const __m128i r32 = _mm_slli_epi32(ri, 5);
   const __m128i o = _mm_add_epi32(r32, _mm_add_epi32(r32, r32));  // 96 bytes a row
-  const char* base = reinterpret_cast<const char*>(kExpInt1D);
-  const double* ra = reinterpret_cast<const double*>(base + static_cast<uint32_t>(_mm_cvtsi128_si32(o)));
-  const double* rb =
-      reinterpret_cast<const double*>(base + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(o, 8))));
-  const auto col2 = [&](int k, f64x2& p, f64x2& q) {  // columns k, k + 1 (k even: aligned)
-    const __m128d ea = _mm_load_pd(ra + k), eb = _mm_load_pd(rb + k);
-    p = _mm_unpacklo_pd(ea, eb);
-    q = _mm_unpackhi_pd(ea, eb);
-  };
+  const E1RowPair r(kExpInt1D, static_cast<uint32_t>(_mm_cvtsi128_si32(o)),
+                    static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(o, 8))));
   // columns: a0, a0l, a1 .. a10; a_i in column i + 1
-  constexpr int kTop = kDeg + 1;
-  f64x2 p;
-  if constexpr (kTop % 2 == 0) {
-    p = _mm_loadh_pd(_mm_load_sd(ra + kTop), rb + kTop);
-  } else {
-    f64x2 lo, hi;
-    col2(kTop - 1, lo, hi);
-    p = hi * u + lo;
-  }
-#pragma GCC unroll 8
-  for (int k = kTop % 2 == 0 ? kTop - 2 : kTop - 3; k >= 4; k -= 2) {
-    f64x2 lo, hi;
-    col2(k, lo, hi);  // a_(k-1), a_k
-    p = (p * u + hi) * u + lo;
-  }
+  const f64x2 p = e1_horner<4, kDeg + 1>(r, u);  // a3 + a4 u + ...
   f64x2 a0, a0l, a1, a2;
-  col2(0, a0, a0l);
-  col2(2, a1, a2);
+  r.col2(0, a0, a0l);
+  r.col2(2, a1, a2);
   if constexpr (kSlot == kE1HA) {
     // a0 + a1 u with its error: a1 = a1h + a1l, a1h of 6 bits, so that a1h u is exact (u has
     // at most 47 bits: a multiple of 2^-48 of magnitude at most 1/2), and its sum with a0 by
@@ -163,8 +178,7 @@ QOR_SIMD_INLINE f64x2 e1_mid(f64x2 x) {
     const f64x2 p1 = a1h * u, s = a0 + p1, e = (a0 - s) + p1;
     return s + (e + (a0l + u * ((a1 - a1h) + u * (p * u + a2))));
   }
-  p = (p * u + a2) * u + a1;
-  return a0 + (a0l + u * p);
+  return a0 + (a0l + u * ((p * u + a2) * u + a1));
 }
 
 // E1 for 32 <= x <= 740 (other lanes: any value in that range) as 2^n (hi + returned), t the
@@ -175,36 +189,14 @@ QOR_SIMD_INLINE f64x2 e1_large_parts(f64x2 x, f64x2& hi, f64x2& t) {
   // rows: (high word - high word of 32) >> 16, 128 bytes each
   const __m128i h = _mm_shuffle_epi32(_mm_castpd_si128(x.v), _MM_SHUFFLE(3, 1, 3, 1));
   const __m128i o = _mm_slli_epi32(_mm_srli_epi32(_mm_sub_epi32(h, ki<0x40400000>()), 16), 7);
-  const char* base = reinterpret_cast<const char*>(kExpInt1G);
-  const double* ra = reinterpret_cast<const double*>(base + static_cast<uint32_t>(_mm_cvtsi128_si32(o)));
-  const double* rb =
-      reinterpret_cast<const double*>(base + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(o, 4))));
-  const auto col2 = [&](int k, f64x2& p, f64x2& q) {  // columns k, k + 1 (k even: aligned)
-    const __m128d ea = _mm_load_pd(ra + k), eb = _mm_load_pd(rb + k);
-    p = _mm_unpacklo_pd(ea, eb);
-    q = _mm_unpackhi_pd(ea, eb);
-  };
+  const E1RowPair r(kExpInt1G, static_cast<uint32_t>(_mm_cvtsi128_si32(o)),
+                    static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(o, 4))));
   f64x2 c, a0, a0l, a1l, a1, a2;
-  col2(0, c, a0);
-  col2(2, a0l, a1l);
-  col2(4, a1, a2);
+  r.col2(0, c, a0);
+  r.col2(2, a0l, a1l);
+  r.col2(4, a1, a2);
   const f64x2 v = x - c;
-  // Horner from a_kDeg down to a_3, two coefficients per aligned column pair, then a_2, a_1
-  f64x2 p;
-  constexpr int kTop = kDeg + 3, kNext = kTop % 2 == 0 ? kTop - 2 : kTop - 3;
-  if constexpr (kTop % 2 == 0) {
-    p = _mm_loadh_pd(_mm_load_sd(ra + kTop), rb + kTop);
-  } else {
-    f64x2 lo, hi;
-    col2(kTop - 1, lo, hi);
-    p = hi * v + lo;
-  }
-#pragma GCC unroll 8
-  for (int k = kNext; k >= 6; k -= 2) {
-    f64x2 lo, hi;
-    col2(k, lo, hi);  // a_(k-3), a_(k-2)
-    p = (p * v + hi) * v + lo;
-  }
+  const f64x2 p = e1_horner<6, kDeg + 3>(r, v);  // a3 + a4 v + ...
   const f64x2 gl = (a0l + v * a1l) + v * (a1 + v * (p * v + a2));  // g - a0
   // e^-x = 2^(n+64) (T + rest) 2^-64
   f64x2 th;
