@@ -1,0 +1,160 @@
+// Single-precision hyperbolic functions and their inverses in float arithmetic on four lanes
+// (the LA and EP slots; HA keeps the widened double formulas of single_plain.h).
+//
+// Sinh, Cosh and Tanh share one table-free split exponential, a = |x| (b = 2a for Tanh):
+//     n = floor(a / ln 2),  r = a - n ln 2 in [0, ln 2)  (Cody-Waite, ln 2 = A_hi + A_lo with
+//     A_hi a multiple of 2^-16, so that n A_hi and a - n A_hi are exact),
+//     e^+-a = 2^+-n (C +- S),  C = cosh r = 1 + Cm1(r),  S = sinh r  (even and odd polynomials),
+//     dp = (2^n + 2^-n) / 2,  dm = (2^n - 2^-n) / 2  (exact for n <= 11, two exponent fields),
+//   Sinh: dm + (dm Cm1 + dp S);   Cosh: dp + (dp Cm1 + dm S);
+//   Tanh: E = e^b - 1 = 2^n (Cm1 + S) + (2^n - 1), tanh a = E / (E + 2), a clamped to 10.
+// With n rounded down every term is nonnegative, so nothing cancels: at n = 0, dm = 0 and Sinh is
+// S(a) itself (r = a exactly), Tanh is S / (S + 2) with S the series of 2a; subnormal arguments
+// come back unchanged. LA carries the Taylor series to r^9 and r^8 (truncation below 2^-27
+// relative on [0, ln 2]); EP stops at r^5 and r^4 (below 2^-15).
+//
+// The inverses are logarithms of 1 + t (the float Log1p core of exp_log/slog_core.h: k from
+// RN(1 + t), f = (1 + t) 2^-k - 1 formed from t itself, so it stays relative near t = 0) with
+// t formed without cancellation, a = |x|:
+//   Asinh: t = a + a^2 / (1 + sqrt(1 + a^2)) for a <= 2^12, 2a - 1 beyond (the dropped
+//          1 / (2a) changes the logarithm by less than 2^-26 relative);
+//   Acosh: d = x - 1, t = d + sqrt(d (2 + d)) for x <= 2^12, 2x - 1 beyond;
+//   Atanh: t = 2a / (1 - a), the logarithm halved.
+//
+// Screens (float compares of the bits, NaN and infinities included): Sinh and Cosh |x| > 88,
+// Tanh NaN and infinities, Asinh |x| > 2^60, Acosh x outside [1, 2^60], Atanh |x| >= 1. The
+// flagged lanes take the double formula's per-element routine, rounded once (with its
+// overflow and domain statuses); an element routine called on an ordinary lane gives the packed
+// result. Arguments are clamped into the packed domain first, so that the lanes sent away
+// raise no invalid or overflow flag on the packed path.
+#pragma once
+
+#include "vector_math/kernels/exp_log/slog_core.h"
+#include "vector_math/kernels/hyperbolic/single_plain.h"
+
+namespace qor::vm::hyperbolic {
+// private to each code-path file that includes it (see kernel_frame.h)
+namespace {
+
+// cosh r - 1 and sinh r for r in [0, ln 2] (a little beyond at both ends: n comes from a rounded
+// product), n = floor(a / ln 2) for 0 <= a <= 88.
+struct SplitF {
+  f32x4 cm1, s;
+  i32x4 n;
+};
+template <bool kEP>
+QOR_SIMD_INLINE SplitF split_f(f32x4 a) {
+  SplitF o;
+  o.n = _mm_cvttps_epi32((a * cst<0x1.715476p0f>()).v);
+  const f32x4 nf = simd::to_float(o.n);
+  const f32x4 r = (a - nf * cst<0x1.62e4p-1f>()) - nf * cst<0x1.7f7d1cp-20f>();
+  const f32x4 r2 = r * r;
+  if constexpr (kEP) {
+    o.s = r + (r * r2) * (cst<1.0f / 6>() + r2 * cst<1.0f / 120>());
+    o.cm1 = r2 * (cst<0.5f>() + r2 * cst<1.0f / 24>());
+  } else {
+    const f32x4 r4 = r2 * r2;
+    o.s = r + (r * r2) * ((cst<1.0f / 6>() + r2 * cst<1.0f / 120>()) +
+                          r4 * (cst<1.0f / 5040>() + r2 * cst<1.0f / 362880>()));
+    o.cm1 = r2 * ((cst<0.5f>() + r2 * cst<1.0f / 24>()) + r4 * (cst<1.0f / 720>() + r2 * cst<1.0f / 40320>()));
+  }
+  return o;
+}
+
+// (2^n + 2^-n) / 2 and (2^n - 2^-n) / 2 for 0 <= n <= 126 (2^-n-1 is 0 at n = 126).
+QOR_SIMD_INLINE void half_pows(i32x4 n, f32x4& dp, f32x4& dm) {
+  const f32x4 hp = simd::shl(n + i32x4::splat(126), 23).as_f32();
+  const f32x4 hm = simd::shl(i32x4::splat(126) - n, 23).as_f32();
+  dp = hp + hm;
+  dm = hp - hm;
+}
+
+template <bool kEP>
+struct FSinh {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    const SplitF e = split_f<kEP>(min(abs(x), cst<88.0f>()));
+    f32x4 dp, dm;
+    half_pows(e.n, dp, dm);
+    return (dm + (dm * e.cm1 + dp * e.s)) | sign_bits(x);
+  }
+};
+template <bool kEP>
+struct FCosh {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    const SplitF e = split_f<kEP>(min(abs(x), cst<88.0f>()));
+    f32x4 dp, dm;
+    half_pows(e.n, dp, dm);
+    return dp + (dp * e.cm1 + dm * e.s);
+  }
+};
+template <bool kEP>
+struct FTanh {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    // beyond 10 the quotient is 1 in single precision (tanh 9.1 already rounds to 1)
+    const f32x4 b = min(abs(x), cst<10.0f>()) * cst<2.0f>();
+    const SplitF e = split_f<kEP>(b);
+    const f32x4 p = simd::shl(e.n + i32x4::splat(127), 23).as_f32();  // 2^n
+    const f32x4 em1 = (e.cm1 + e.s) * p + (p - cst<1.0f>());
+    return (em1 / (em1 + cst<2.0f>())) | sign_bits(x);
+  }
+};
+
+// ln(1 + t) for 0 <= t < 2^125 through the float Log1p core.
+QOR_SIMD_INLINE f32x4 log1p_f(f32x4 t) {
+  return exp_log::SLogPolyEval<0, true, true>::eval(t);
+}
+
+struct FAsinh {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    const f32x4 a = min(abs(x), cst<0x1p60f>());
+    const f32x4 as = min(a, cst<0x1p12f>());
+    const f32x4 a2 = as * as;
+    const f32x4 ts = as + a2 / (cst<1.0f>() + _mm_sqrt_ps((cst<1.0f>() + a2).v));
+    const f32x4 tb = (a + a) - cst<1.0f>();
+    return log1p_f(select(cmp_lt(cst<0x1p12f>(), a), tb, ts)) | sign_bits(x);
+  }
+};
+struct FAcosh {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    const f32x4 xc = max(min(x, cst<0x1p60f>()), cst<1.0f>());
+    const f32x4 d = min(xc, cst<0x1p12f>()) - cst<1.0f>();
+    const f32x4 ts = d + f32x4(_mm_sqrt_ps((d * (cst<2.0f>() + d)).v));
+    const f32x4 tb = (xc + xc) - cst<1.0f>();
+    return log1p_f(select(cmp_lt(cst<0x1p12f>(), xc), tb, ts));
+  }
+};
+struct FAtanh {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    const f32x4 a = min(abs(x), cst<0x1.fffffep-1f>());
+    return (log1p_f((a + a) / (cst<1.0f>() - a)) * cst<0.5f>()) | sign_bits(x);
+  }
+};
+
+// The float formula on the packed path, the screen and per-element routine of the widened
+// double family Via for the lanes it flags; ordinary lanes given to the element routine take the
+// packed formula.
+template <class Eval, class Via, class Screen>
+struct SFloat : FamilyBase<float> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static f32x4 packed(f32x4 x) { return Eval::eval(x); }
+  static int screen(f32x4 x) { return Screen::screen(x); }
+  static int element(const float* px, float* r) {
+    if (Screen::screen(f32x4::splat(*px)) == 0) {
+      *r = packed_one<SFloat>(*px);
+      return kOk;
+    }
+    return Via::element(px, r);
+  }
+};
+template <bool kEP>
+using SSinhF = SFloat<FSinh<kEP>, SSinhPlain, AbsAbove<0x42B00000>>;  // |x| > 88
+template <bool kEP>
+using SCoshF = SFloat<FCosh<kEP>, SCoshPlain, AbsAbove<0x42B00000>>;
+template <bool kEP>
+using STanhF = SFloat<FTanh<kEP>, STanhPlain, NanOrInf>;
+using SAsinhF = SFloat<FAsinh, SAsinhPlain, AbsAbove<0x5D800000>>;  // |x| > 2^60
+using SAcoshF = SFloat<FAcosh, SAcoshPlain, OutsideClosedOpen<1.0f, 0x1p60f>>;
+using SAtanhF = SFloat<FAtanh, SAtanhPlain, AbsAbove<0x3F7FFFFF>>;  // |x| >= 1
+
+}  // namespace
+}  // namespace qor::vm::hyperbolic
