@@ -36,66 +36,108 @@ namespace qor::vm::hyperbolic {
 // private to each code-path file that includes it (see kernel_frame.h)
 namespace {
 
-// cosh r - 1 and sinh r for r in [0, ln 2] (a little beyond at both ends: n comes from a rounded
-// product), n = floor(a / ln 2) for 0 <= a <= 88.
+// Constant rows (each value four times), read through opaque() so that the loop takes them as
+// memory operands instead of holding copies in registers (or spilling them).
+struct alignas(16) SHypRows {
+  float log2e[4];
+  float ln2_hi[4], ln2_lo[4];  // ln 2 = A_hi + A_lo, A_hi a multiple of 2^-16
+  float ln2[4];                // ln 2 rounded once (EP)
+  float s[2][4];               // LA: sinh r = r + r^3 (s[0] + s[1] r^2)
+  float c[3][4];               // LA: cosh r - 1 = r^2 (c[0] + c[1] r^2 + c[2] r^4)
+  float se[4];                 // EP: sinh r = r + r^3 se
+  float ce[2][4];              // EP: cosh r - 1 = r^2 (ce[0] + ce[1] r^2)
+  float ce1[4];                // EP, cosh r only: 1 + r^2 ce1 (not relative for cosh r - 1)
+  float clamp[4];              // 87.5 (Sinh, Cosh: n <= 126), 10 (Tanh)
+  float tclamp[4];
+  float one[4], two[4];
+  uint32_t bias[4];            // 126 << 23: 2^(n-1) and 2^(-n-1) from n << 23
+  uint32_t bias1[4];           // 127 << 23
+};
+// The polynomials are minimax for the relative error on |r| <= ln 2 / 2 (tools/gen_log_poly.cpp,
+// sinh and cosh forms, float coefficients): LA sinh 2^-26.2, cosh 2^-30.0; EP sinh 2^-15.6,
+// cosh 2^-23.4 (Tanh, which needs cosh r - 1 to relative accuracy) or 2^-13.3 (Sinh, Cosh).
+#define QOR_R4(v) {v, v, v, v}
+inline constexpr SHypRows kSHypRows = {
+    QOR_R4(0x1.715476p0f), QOR_R4(0x1.62e4p-1f), QOR_R4(0x1.7f7d1cp-20f), QOR_R4(0x1.62e430p-1f),
+    {QOR_R4(0x1.5554bp-3f), QOR_R4(0x1.12278ap-7f)},
+    {QOR_R4(0x1p-1f), QOR_R4(0x1.55548p-5f), QOR_R4(0x1.6d9626p-10f)},
+    QOR_R4(0x1.57087cp-3f),
+    {QOR_R4(0x1.fffdc2p-2f), QOR_R4(0x1.573b7ep-5f)}, QOR_R4(0x1.021eaap-1f),
+    QOR_R4(87.5f), QOR_R4(10.0f), QOR_R4(1.0f), QOR_R4(2.0f), QOR_R4(126u << 23), QOR_R4(127u << 23)};
+#undef QOR_R4
+
+// cosh r - 1 and sinh r for |r| <= ln 2 / 2 (a little beyond: n comes from a rounded product),
+// n << 23 for n = round(a / ln 2), 0 <= a <= 87.5 (n <= 126).
 struct SplitF {
   f32x4 cm1, s;
-  i32x4 n;
+  i32x4 nsh;
 };
-template <bool kEP>
-QOR_SIMD_INLINE SplitF split_f(f32x4 a) {
+// kEP: the EP polynomials; kShortC: cosh r - 1 of one term (EP Sinh and Cosh).
+template <bool kEP, bool kShortC = false>
+QOR_SIMD_INLINE SplitF split_f(const SHypRows& c, f32x4 a) {
   SplitF o;
-  o.n = _mm_cvttps_epi32((a * cst<0x1.715476p0f>()).v);
-  const f32x4 nf = simd::to_float(o.n);
-  const f32x4 r = (a - nf * cst<0x1.62e4p-1f>()) - nf * cst<0x1.7f7d1cp-20f>();
-  const f32x4 r2 = r * r;
+  const i32x4 n = _mm_cvtps_epi32((a * row(c.log2e)).v);
+  o.nsh = simd::shl(n, 23);
+  const f32x4 nf = simd::to_float(n);
   if constexpr (kEP) {
-    o.s = r + (r * r2) * (cst<1.0f / 6>() + r2 * cst<1.0f / 120>());
-    o.cm1 = r2 * (cst<0.5f>() + r2 * cst<1.0f / 24>());
+    // one rounded ln 2: r within 2^-18 of a - n ln 2
+    const f32x4 r = a - nf * row(c.ln2);
+    const f32x4 r2 = r * r;
+    o.s = r + (r * r2) * row(c.se);
+    if constexpr (kShortC) o.cm1 = r2 * row(c.ce1);
+    else o.cm1 = r2 * (row(c.ce[0]) + r2 * row(c.ce[1]));
   } else {
-    const f32x4 r4 = r2 * r2;
-    o.s = r + (r * r2) * ((cst<1.0f / 6>() + r2 * cst<1.0f / 120>()) +
-                          r4 * (cst<1.0f / 5040>() + r2 * cst<1.0f / 362880>()));
-    o.cm1 = r2 * ((cst<0.5f>() + r2 * cst<1.0f / 24>()) + r4 * (cst<1.0f / 720>() + r2 * cst<1.0f / 40320>()));
+    const f32x4 r = (a - nf * row(c.ln2_hi)) - nf * row(c.ln2_lo);
+    const f32x4 r2 = r * r;
+    o.s = r + (r * r2) * (row(c.s[0]) + r2 * row(c.s[1]));
+    o.cm1 = r2 * (row(c.c[0]) + r2 * (row(c.c[1]) + r2 * row(c.c[2])));
   }
   return o;
 }
 
-// (2^n + 2^-n) / 2 and (2^n - 2^-n) / 2 for 0 <= n <= 126 (2^-n-1 is 0 at n = 126).
-QOR_SIMD_INLINE void half_pows(i32x4 n, f32x4& dp, f32x4& dm) {
-  const f32x4 hp = simd::shl(n + i32x4::splat(126), 23).as_f32();
-  const f32x4 hm = simd::shl(i32x4::splat(126) - n, 23).as_f32();
+// (2^n + 2^-n) / 2 and (2^n - 2^-n) / 2 for 0 <= n <= 126 (2^(-n-1) is 0 at n = 126).
+QOR_SIMD_INLINE void half_pows(const SHypRows& c, i32x4 nsh, f32x4& dp, f32x4& dm) {
+  const f32x4 hp = (irow(c.bias) + nsh).as_f32();
+  const f32x4 hm = (irow(c.bias) - nsh).as_f32();
   dp = hp + hm;
   dm = hp - hm;
 }
 
+// The sign bit of x, given a = |x|.
+QOR_SIMD_INLINE f32x4 sign_of(f32x4 x, f32x4 a) { return _mm_xor_ps(x.v, a.v); }
+
 template <bool kEP>
 struct FSinh {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    const SplitF e = split_f<kEP>(min(abs(x), cst<88.0f>()));
+    const SHypRows& c = opaque(kSHypRows);
+    const f32x4 a = abs(x);
+    const SplitF e = split_f<kEP, kEP>(c, min(a, row(c.clamp)));
     f32x4 dp, dm;
-    half_pows(e.n, dp, dm);
-    return (dm + (dm * e.cm1 + dp * e.s)) | sign_bits(x);
+    half_pows(c, e.nsh, dp, dm);
+    return (dm + (dm * e.cm1 + dp * e.s)) | sign_of(x, a);
   }
 };
 template <bool kEP>
 struct FCosh {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    const SplitF e = split_f<kEP>(min(abs(x), cst<88.0f>()));
+    const SHypRows& c = opaque(kSHypRows);
+    const SplitF e = split_f<kEP, kEP>(c, min(abs(x), row(c.clamp)));
     f32x4 dp, dm;
-    half_pows(e.n, dp, dm);
+    half_pows(c, e.nsh, dp, dm);
     return dp + (dp * e.cm1 + dm * e.s);
   }
 };
 template <bool kEP>
 struct FTanh {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    const SHypRows& c = opaque(kSHypRows);
     // beyond 10 the quotient is 1 in single precision (tanh 9.1 already rounds to 1)
-    const f32x4 b = min(abs(x), cst<10.0f>()) * cst<2.0f>();
-    const SplitF e = split_f<kEP>(b);
-    const f32x4 p = simd::shl(e.n + i32x4::splat(127), 23).as_f32();  // 2^n
-    const f32x4 em1 = (e.cm1 + e.s) * p + (p - cst<1.0f>());
-    return (em1 / (em1 + cst<2.0f>())) | sign_bits(x);
+    const f32x4 a = abs(x);
+    const f32x4 b = min(a, row(c.tclamp)) * row(c.two);
+    const SplitF e = split_f<kEP>(c, b);
+    const f32x4 p = (irow(c.bias1) + e.nsh).as_f32();  // 2^n
+    const f32x4 em1 = (e.cm1 + e.s) * p + (p - row(c.one));
+    return (em1 / (em1 + row(c.two))) | sign_of(x, a);
   }
 };
 
@@ -147,9 +189,9 @@ struct SFloat : FamilyBase<float> {
   }
 };
 template <bool kEP>
-using SSinhF = SFloat<FSinh<kEP>, SSinhPlain, AbsAbove<0x42B00000>>;  // |x| > 88
+using SSinhF = SFloat<FSinh<kEP>, SSinhPlain, AbsAbove<0x42AF0000>>;  // |x| > 87.5
 template <bool kEP>
-using SCoshF = SFloat<FCosh<kEP>, SCoshPlain, AbsAbove<0x42B00000>>;
+using SCoshF = SFloat<FCosh<kEP>, SCoshPlain, AbsAbove<0x42AF0000>>;
 template <bool kEP>
 using STanhF = SFloat<FTanh<kEP>, STanhPlain, NanOrInf>;
 using SAsinhF = SFloat<FAsinh, SAsinhPlain, AbsAbove<0x5D800000>>;  // |x| > 2^60
