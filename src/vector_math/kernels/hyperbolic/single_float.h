@@ -54,6 +54,11 @@ struct alignas(16) SHypRows {
   float se[4];                 // EP: sinh r = r + r^3 se
   float ce[2][4];              // EP Tanh: cosh r - 1 = r^2 (ce[0] + ce[1] r^2)
   float ce1[4];                // EP Sinh, Cosh: cosh r = 1 + r^2 ce1
+  // EP Tanh, reduced in h = b / 2 (rh = h - n ln 2 / 2, r = 2 rh): 2 log2(e), ln 2 / 2 rounded
+  // once, and the polynomials in rh (se and ce scaled by powers of 2): sinh r = rh (2 + q ts),
+  // cosh r - 1 = q (tc[0] + q tc[1]), q = rh^2
+  float tl2e[4], tln2h[4];
+  float ts[4], tc[2][4];
   float clamp[4];              // 87.5 (Sinh, Cosh: n <= 126), 10 (Tanh)
   float tclamp[4];
   float one[4], two[4];
@@ -71,6 +76,8 @@ inline constexpr SHypRows kSHypRows = {
     {QOR_R4(0x1p-1f), QOR_R4(0x1.55548p-5f), QOR_R4(0x1.6d9626p-10f)},
     QOR_R4(0x1.57087cp-3f),
     {QOR_R4(0x1.fffdc2p-2f), QOR_R4(0x1.573b7ep-5f)}, QOR_R4(0x1.021eaap-1f),
+    QOR_R4(0x1.715476p1f), QOR_R4(0x1.62e430p-2f),
+    QOR_R4(0x1.57087cp0f), {QOR_R4(0x1.fffdc2p0f), QOR_R4(0x1.573b7ep-1f)},
     QOR_R4(87.5f), QOR_R4(10.0f), QOR_R4(1.0f), QOR_R4(2.0f), QOR_R4(126u << 23), QOR_R4(127u << 23)};
 #undef QOR_R4
 
@@ -137,8 +144,20 @@ struct FTanh {
     const SHypRows& c = opaque(kSHypRows);
     // beyond 10 the quotient is 1 in single precision (tanh 9.1 already rounds to 1)
     const f32x4 a = abs(x);
-    const f32x4 b = min(a, row(c.tclamp)) * row(c.two);
-    const SplitF e = split_f<kEP, false>(c, b);
+    const f32x4 h = min(a, row(c.tclamp));
+    SplitF e;
+    if constexpr (kEP) {
+      // the split of b = 2h reduced in h: rh = h - n ln 2 / 2, r = 2 rh (one product less; LA
+      // keeps the exact head r of r + r^3 S instead)
+      const i32x4 n = _mm_cvtps_epi32((h * row(c.tl2e)).v);
+      e.nsh = simd::shl(n, 23);
+      const f32x4 rh = h - simd::to_float(n) * row(c.tln2h);
+      const f32x4 q = rh * rh;
+      e.s = rh * (row(c.two) + q * row(c.ts));
+      e.cm1 = q * (row(c.tc[0]) + q * row(c.tc[1]));
+    } else {
+      e = split_f<false, false>(c, h * row(c.two));
+    }
     const f32x4 p = (irow(c.bias1) + e.nsh).as_f32();  // 2^n
     const f32x4 em1 = (e.cm1 + e.s) * p + (p - row(c.one));
     return (em1 / (em1 + row(c.two))) | sign_of(x, a);
