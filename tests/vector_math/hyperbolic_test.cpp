@@ -77,7 +77,8 @@ TEST(Hyperbolic, FlaggedLanesAmongOrdinaryOnes) {
   }
 }
 
-// Single-precision Sinh, Cosh and Tanh take their table row from N = round(256 |x| / ln 2): the
+// The HA kernels of single-precision Sinh, Cosh and Tanh (the widened double formula; every slot
+// is swept all the same) take their table row from N = round(256 |x| / ln 2): the
 // seams are where N goes from 0 to 1 (ln 2 / 512: below it Sinh is the series of x itself,
 // above it the difference of the two table values carries it) and from 255 to 256 (the row
 // wraps and the scale steps), Tanh's clamp at 20, and |x| > 88 goes to the per-element
