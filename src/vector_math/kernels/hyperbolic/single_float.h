@@ -204,6 +204,16 @@ struct SFloat : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static f32x4 packed(f32x4 x) { return Eval::eval(x); }
   static int screen(f32x4 x) { return Screen::screen(x); }
+  // Both registers of a block: one mask extraction when no lane is flagged.
+  static int screen_pair(f32x4 x0, f32x4 x1) {
+    if constexpr (requires { Screen::lanes(x0); }) {
+      const i32x4 b0 = Screen::lanes(x0), b1 = Screen::lanes(x1);
+      if (__builtin_expect(simd::mask(b0 | b1) == 0, 1)) return 0;
+      return simd::mask(b0) | (simd::mask(b1) << 4);
+    } else {
+      return Screen::screen(x0) | (Screen::screen(x1) << 4);
+    }
+  }
   static int element(const float* px, float* r) {
     if (Screen::screen(f32x4::splat(*px)) == 0) {
       *r = packed_one<SFloat>(*px);
