@@ -86,6 +86,7 @@ inline constexpr SHypRows kSHypRows = {
 // n << 23 for n = round(a / ln 2), 0 <= a <= 87.5 (n <= 126).
 struct SplitF {
   f32x4 cm1, s;
+  f32x4 r, st;  // s = r + st (st = r^3 S(r^2): Tanh LA adds cm1 to it before r)
   i32x4 nsh;
 };
 // kEP: the EP reduction and sinh r; kShortC (EP Sinh and Cosh): cosh r of one term (2^-13.3),
@@ -99,8 +100,10 @@ QOR_SIMD_INLINE SplitF split_f(const SHypRows& c, f32x4 a) {
   // EP: one rounded ln 2, r within 2^-18 of a - n ln 2
   const f32x4 r = kEP ? a - nf * row(c.ln2) : (a - nf * row(c.ln2_hi)) - nf * row(c.ln2_lo);
   const f32x4 r2 = r * r;
-  if constexpr (kEP) o.s = r + (r * r2) * row(c.se);
-  else o.s = r + (r * r2) * (row(c.s[0]) + r2 * row(c.s[1]));
+  o.r = r;
+  if constexpr (kEP) o.st = (r * r2) * row(c.se);
+  else o.st = (r * r2) * (row(c.s[0]) + r2 * row(c.s[1]));
+  o.s = r + o.st;
   if constexpr (kShortC) o.cm1 = r2 * row(c.ce1);
   else if constexpr (kEP) o.cm1 = r2 * (row(c.ce[0]) + r2 * row(c.ce[1]));
   else o.cm1 = r2 * (row(c.c[0]) + r2 * (row(c.c[1]) + r2 * row(c.c[2])));
@@ -146,21 +149,23 @@ struct FTanh {
     // beyond 10 the quotient is 1 in single precision (tanh 9.1 already rounds to 1)
     const f32x4 a = abs(x);
     const f32x4 h = min(a, row(c.tclamp));
-    SplitF e;
+    i32x4 nsh;
+    f32x4 u;  // e^r - 1
     if constexpr (kEP) {
       // the split of b = 2h reduced in h: rh = h - n ln 2 / 2, r = 2 rh (one product less; LA
       // keeps the exact head r of r + r^3 S instead)
       const i32x4 n = _mm_cvtps_epi32((h * row(c.tl2e)).v);
-      e.nsh = simd::shl(n, 23);
+      nsh = simd::shl(n, 23);
       const f32x4 rh = h - simd::to_float(n) * row(c.tln2h);
       const f32x4 q = rh * rh;
-      e.s = rh * (row(c.two) + q * row(c.ts));
-      e.cm1 = q * (row(c.tc[0]) + q * row(c.tc[1]));
+      u = q * (row(c.tc[0]) + q * row(c.tc[1])) + rh * (row(c.two) + q * row(c.ts));
     } else {
-      e = split_f<false, false>(c, h * row(c.two));
+      const SplitF e = split_f<false, false>(c, h * row(c.two));
+      nsh = e.nsh;
+      u = e.r + (e.st + e.cm1);  // rounded once: its head r is exact
     }
-    const f32x4 p = (irow(c.bias1) + e.nsh).as_f32();  // 2^n
-    const f32x4 em1 = (e.cm1 + e.s) * p + (p - row(c.one));
+    const f32x4 p = (irow(c.bias1) + nsh).as_f32();  // 2^n
+    const f32x4 em1 = u * p + (p - row(c.one));
     return (em1 / (em1 + row(c.two))) | sign_of(x, a);
   }
 };
