@@ -3,6 +3,7 @@
 //
 //   gen_log_poly <base: e|2|10> <degree n> <lo> <hi> [float|double]
 //   gen_log_poly atanh <degree n> <zmax> [e|2|10] [float|double]
+//   gen_log_poly sinh|cosh <degree n> <rmax> [float|double]
 //
 // The first form fits h(f) = log_b(1 + f) / f on [lo, hi] (h(0) = 1 / ln b), so that
 // log_b(1 + f) = f R(f) with R(f) = c_0 + c_1 f + ... + c_n f^n, and minimises
@@ -12,6 +13,8 @@
 // printed coefficients are c_1 .. c_n, or for base 2 or 10 (log_b(1 + f) = C z (1 + v P(v)),
 // C = 1 / ln b, computed as z_C + z_C v_C P_C(v_C) with z_C = C z, v_C = z_C^2) those of
 // P_C(v_C) = P(v_C / C^2) / C^2: c_i / C^(2i). The functions are evaluated with MPFR at 256 bits; the
+// sinh and cosh forms fit g(v) = sinh(r) / r or cosh(r) (r = sqrt(v), v in [0, rmax^2]) by
+// 1 + v (c_1 + ... + c_n v^(n-1)) the same way (the hyperbolic kernels' split exponential). The
 // Remez exchange itself runs in long double (the error sought is far above its precision), on a
 // grid of 2^16 + 1 points plus a local refinement of every extremum. The report gives the error
 // of the exact minimax polynomial and of the one with coefficients rounded to the format.
@@ -27,7 +30,7 @@ namespace {
 
 using LD = long double;
 
-int g_base = 0;  // 0: e, 1: 2, 2: 10, 3: the atanh form
+int g_base = 0;  // 0: e, 1: 2, 2: 10, 3: the atanh form, 4: sinh(r) / r, 5: cosh(r)
 int g_first = 0;  // power of the first basis function (1 in the atanh form)
 
 // g(v) = 2 atanh(sqrt(v) / 2) / sqrt(v), through MPFR.
@@ -37,10 +40,17 @@ LD g_of(LD v) {
   mpfr_inits2(256, z, y, static_cast<mpfr_ptr>(nullptr));
   mpfr_set_ld(z, v, MPFR_RNDN);
   mpfr_sqrt(z, z, MPFR_RNDN);
-  mpfr_div_2ui(y, z, 1, MPFR_RNDN);
-  mpfr_atanh(y, y, MPFR_RNDN);
-  mpfr_mul_2ui(y, y, 1, MPFR_RNDN);
-  mpfr_div(y, y, z, MPFR_RNDN);
+  if (g_base == 4) {
+    mpfr_sinh(y, z, MPFR_RNDN);
+    mpfr_div(y, y, z, MPFR_RNDN);
+  } else if (g_base == 5) {
+    mpfr_cosh(y, z, MPFR_RNDN);
+  } else {
+    mpfr_div_2ui(y, z, 1, MPFR_RNDN);
+    mpfr_atanh(y, y, MPFR_RNDN);
+    mpfr_mul_2ui(y, y, 1, MPFR_RNDN);
+    mpfr_div(y, y, z, MPFR_RNDN);
+  }
   const LD r = mpfr_get_ld(y, MPFR_RNDN);
   mpfr_clears(z, y, static_cast<mpfr_ptr>(nullptr));
   return r;
@@ -48,7 +58,7 @@ LD g_of(LD v) {
 
 // h(f) = log_b(1 + f) / f, through MPFR (or g in the atanh form).
 LD h_of(LD f) {
-  if (g_base == 3) return g_of(f);
+  if (g_base >= 3) return g_of(f);
   if (f == 0) {
     if (g_base == 0) return 1.0L;
     if (g_base == 1) return 1.0L / std::log(2.0L);
@@ -117,13 +127,20 @@ LD refine(const std::vector<LD>& c, LD x, LD d, LD lo, LD hi) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4 || (argc < 5 && std::strcmp(argv[1], "atanh"))) {
-    std::fprintf(stderr, "usage: gen_log_poly <e|2|10> <degree> <lo> <hi> [float|double]\n       gen_log_poly atanh <degree> <zmax> [e|2|10] [float|double]\n");
+  const bool v_form = !std::strcmp(argv[argc > 1 ? 1 : 0], "atanh") || !std::strcmp(argv[argc > 1 ? 1 : 0], "sinh") ||
+                      !std::strcmp(argv[argc > 1 ? 1 : 0], "cosh");
+  if (argc < 4 || (argc < 5 && !v_form)) {
+    std::fprintf(stderr, "usage: gen_log_poly <e|2|10> <degree> <lo> <hi> [float|double]\n       gen_log_poly atanh <degree> <zmax> [e|2|10] [float|double]\n       gen_log_poly sinh|cosh <degree> <rmax> [float|double]\n");
     return 1;
   }
   const char* label = argv[1];
-  g_base = !std::strcmp(argv[1], "2") ? 1 : !std::strcmp(argv[1], "10") ? 2 : !std::strcmp(argv[1], "atanh") ? 3 : 0;
-  const bool at = g_base == 3;
+  g_base = !std::strcmp(argv[1], "2")       ? 1
+           : !std::strcmp(argv[1], "10")    ? 2
+           : !std::strcmp(argv[1], "atanh") ? 3
+           : !std::strcmp(argv[1], "sinh")  ? 4
+           : !std::strcmp(argv[1], "cosh")  ? 5
+                                            : 0;
+  const bool at = v_form;
   g_first = at ? 1 : 0;
   int n = std::atoi(argv[2]);
   LD lo = std::strtold(argv[3], nullptr), hi = at ? 0 : std::strtold(argv[4], nullptr);

@@ -77,7 +77,8 @@ TEST(Hyperbolic, FlaggedLanesAmongOrdinaryOnes) {
   }
 }
 
-// Single-precision Sinh, Cosh and Tanh take their table row from N = round(256 |x| / ln 2): the
+// The HA kernels of single-precision Sinh, Cosh and Tanh (the widened double formula; every slot
+// is swept all the same) take their table row from N = round(256 |x| / ln 2): the
 // seams are where N goes from 0 to 1 (ln 2 / 512: below it Sinh is the series of x itself,
 // above it the difference of the two table values carries it) and from 255 to 256 (the row
 // wraps and the scale steps), Tanh's clamp at 20, and |x| > 88 goes to the per-element
@@ -102,6 +103,46 @@ std::vector<T> seam_runs(std::initializer_list<T> seams) {
 TEST(Hyperbolic, SinglePrecisionFormulaSeams) {
   const std::vector<float> in = seam_runs<float>({0x1.62e43p-10f, 0x1.6232bep-1f, 20.0f, 88.0f});
   for (const char* f : {"Sinh", "Cosh", "Tanh"}) sweep_function<float>(f, in);
+}
+
+// The float LA and EP kernels of Sinh, Cosh and Tanh (single_float.h) take n = round(|x| / ln 2)
+// (of 2|x| for Tanh), so their pieces meet at odd multiples of ln 2 / 2 (ln 2 / 4 for Tanh): the
+// first seam leaves n = 0, where Sinh is the odd series itself, for n = 1, where it is
+// assembled from the powers of 2 and the (then negative) reduced argument; the formulas also
+// meet Tanh's clamp at 10 and the per-element routine beyond 87.5. The inverse functions switch
+// from the cancellation-free sums to 2|x| - 1 beyond 2^12 and hand |x| > 2^60 to the per-element
+// routine; Acosh is taken from 1 up (below is its domain error), Atanh up to the last float
+// below 1. Runs of consecutive floats across each seam, every slot against MPFR.
+TEST(Hyperbolic, SingleFloatKernelSeams) {
+  const std::vector<float> e = seam_runs<float>({0x1.62e43p-2f, 0x1.0a2b24p0f, 0x1.bb9d3cp0f, 87.5f});
+  sweep_function<float>("Sinh", e);
+  sweep_function<float>("Cosh", e);
+  sweep_function<float>("Tanh", seam_runs<float>({0x1.62e43p-3f, 0x1.62e43p-2f, 0x1.0a2b24p-1f, 10.0f}));
+  const std::vector<float> big = seam_runs<float>({0x1p12f, 0x1p60f});
+  sweep_function<float>("Asinh", big);
+  std::vector<float> acosh = consecutive<float>(1.0f, 200);
+  for (float v : big)
+    if (v > 0) acosh.push_back(v);
+  sweep_function<float>("Acosh", acosh);
+  std::vector<float> atanh = consecutive<float>(0x1.ffff38p-1f, 100);  // up to 0x1.fffffep-1
+  append(atanh, seam_runs<float>({0.5f}));
+  sweep_function<float>("Atanh", atanh);
+}
+
+// Near 0 the odd functions keep their relative accuracy (nothing cancels, and r^2 underflowing
+// to a subnormal or to 0 does no harm), subnormal arguments included; Cosh and Acosh near their
+// minimum. Each slot is held to its contract against MPFR.
+TEST(Hyperbolic, SingleNearZeroAndSubnormal) {
+  std::vector<float> in = {0x1p-149f, 0x1.8p-140f, 0x1.fffffcp-127f, 0x1p-126f, 0x1p-100f, 0x1p-63f, 0x1.6p-40f, 0x1p-20f};
+  append(in, consecutive<float>(0x1p-64f, 100));
+  append(in, log_uniform<float>(-149, 0, qor::test::scaled(4000), 21));
+  append(in, uniform<float>(0.0, 0.4, qor::test::scaled(4000), 22));
+  std::vector<float> both;
+  for (float v : in) both.push_back(v), both.push_back(-v);
+  for (const char* f : {"Sinh", "Tanh", "Asinh", "Atanh", "Cosh"}) sweep_function<float>(f, both);
+  std::vector<float> acosh;
+  for (float v : in) acosh.push_back(1.0f + v);
+  sweep_function<float>("Acosh", acosh);
 }
 
 // The double LA/EP kernels of Sinh and Tanh switch from the Taylor series to the exponential at

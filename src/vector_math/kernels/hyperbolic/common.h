@@ -134,6 +134,7 @@ struct SViaD : FamilyBase<float> {
 template <uint32_t kBits>
 struct AbsAbove {
   static int screen(f32x4 x) { return mask_abs_above(x, kBits); }
+  static i32x4 lanes(f32x4 x) { return simd::cmp_gt(abs(x).bits(), i32x4::splat(static_cast<int32_t>(kBits))); }
 };
 using NanOrInf = AbsAbove<0x7F7FFFFF>;
 template <float kLo, float kHi>

@@ -6,19 +6,20 @@
 #include "vector_math/kernels/hyperbolic/cosh.h"
 #include "vector_math/kernels/hyperbolic/double_la.h"
 #include "vector_math/kernels/hyperbolic/sinh.h"
+#include "vector_math/kernels/hyperbolic/single_float.h"
 #include "vector_math/kernels/hyperbolic/single_plain.h"
 #include "vector_math/kernels/hyperbolic/tanh.h"
 
 using namespace qor::vm::hyperbolic;
 
-QOR_FNX_KERNEL(sAcosh, W7EPnnn, SAcoshPlain)
-QOR_FNX_KERNEL(sAsinh, W7LAynn, SAsinhPlain)
-QOR_FNX_KERNEL(sAsinh, W7EPnnn, SAsinhPlain)
-QOR_FNX_KERNEL(sAtanh, W7LAynn, SAtanhPlain)
+QOR_FNX_KERNEL(sAcosh, W7EPnnn, SAcoshF)
+QOR_FNX_KERNEL(sAsinh, W7LAynn, SAsinhF)
+QOR_FNX_KERNEL(sAsinh, W7EPnnn, SAsinhF)
+QOR_FNX_KERNEL(sAtanh, W7LAynn, SAtanhF)
 QOR_FNX_KERNEL(sAtanh, W7HAynn, SAtanhPlain)
-QOR_FNX_KERNEL(sAtanh, W7EPnnn, SAtanhPlain)
+QOR_FNX_KERNEL(sAtanh, W7EPnnn, SAtanhF)
 QOR_FNX_KERNEL(sCosh, W7HAynn, SCoshPlain)
-QOR_FNX_KERNEL(sTanh, W7EPnnn, STanhPlain)
+QOR_FNX_KERNEL(sTanh, W7EPnnn, STanhF<true>)
 QOR_FNX_KERNEL(dCosh, W7HAynn, DCosh)
 QOR_FNX_KERNEL(dSinh, W7LAynn, DSinhLA)
 QOR_FNX_KERNEL(dSinh, W7HAynn, DSinh)
