@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "vector_math/kernels/exp_log/dlog_core.h"
+#include "vector_math/kernels/exp_log/slog_core.h"
 #include "vector_math/kernels/special/common.h"
 #include "vector_math/kernels/trig/dd.h"
 
@@ -123,8 +124,6 @@ struct Pieces<kLog, Central<W...>, S...> {
   }
 };
 using SErfinvHA = Pieces<dlogk_flavour::EP, Central<SErfinvHA_W>, SErfinvHA_S1, SErfinvHA_S2>;
-using SErfinvLA = Pieces<dlogk_flavour::EP, Central<SErfinvLA_W>, SErfinvLA_S1, SErfinvLA_S2>;
-using SErfinvEP = Pieces<dlogk_flavour::EP, Central<SErfinvEP_W>, SErfinvEP_S1, SErfinvEP_S2>;
 using DErfinvEP = Pieces<dlogk_flavour::EP, Central<DErfinvEP_W>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
 // The per-element extended-precision routine on every lane (no slot takes it now; kept to measure
 // the packed paths against).
@@ -343,6 +342,146 @@ QOR_SIMD_INLINE f32x4 serfcinv_packed(f32x4 x) {
   return narrow(r[0], r[1]);
 }
 
+// ---- Single precision LA and EP: float arithmetic on four lanes ----------------------------
+// The same shape in float (no widening): z = (1 - a)(1 + a) (ErfInv; 1 - a exact from 1/2 on)
+// or q' (2 - q') (ErfcInv, CdfNormInv), each factor within half an ulp, so w = -ln z has an
+// absolute error of about 2^-24 where w is small (all the central piece needs) and a relative
+// one of about 2^-24 in the tails (z is a normal number: the screens send ErfcInv below 2^-126
+// and CdfNormInv below 2^-127 to the per-element routine). The logarithm: z = 2^k m, m in
+// [sqrt(1/2), sqrt(2)), f = m - 1 exact, ln z = k ln2_hi (exact) + (log1p(f) + k ln2_lo) with
+// exp_log's single-precision polynomials of log1p (LA: f + f^2 Q(f), 2^-25 relative; EP:
+// f R(f), 2^-11.5). Two pieces cover ErfInv (Giles' split): w < 5, a P_W(w - 2.5); s = sqrt(w)
+// in [2.2, 4.1] (up to ErfInv(1 - 2^-24), s = 4.08); ErfcInv's smaller arguments (to s = 9.3)
+// take a third. Coefficients are floats with a_0 in two parts (tables/erfinv_poly.inc: about
+// 2^-26 relative for LA, 2^-14 for EP); CdfNormInv LA has its own sets, the functions times
+// sqrt 2, so that no product with sqrt 2 is rounded. A block computes the central piece on
+// every lane and the tail pieces only when one of its lanes needs them (the lanes then chosen
+// by mask).
+template <class P, size_t kFrom>
+QOR_SIMD_INLINE f32x4 festrin(f32x4 t) {
+  constexpr size_t N = sizeof(P::a) / sizeof(P::a[0]) - kFrom;
+  f32x4 v[N];
+  for (size_t i = 0; i < N; ++i) v[i] = f32x4::splat(P::a[i + kFrom]);
+  size_t n = N;
+  while (n > 1) {
+    for (size_t i = 0; i < n / 2; ++i) v[i] = v[2 * i] + v[2 * i + 1] * t;
+    if (n & 1) v[n / 2] = v[n - 1];
+    n = (n + 1) / 2;
+    t = t * t;
+  }
+  return v[0];
+}
+
+// One float piece at v + vl: a_0 + ((a0l + a_1 vl) + t R(t)), t = v - c (exact: c is the
+// piece's lower end), vl below half an ulp of v.
+template <class P>
+QOR_SIMD_INLINE f32x4 fpiece(f32x4 v, f32x4 vl = f32x4()) {
+  const f32x4 t = P::c == 0.0f ? v : v - f32x4::splat(P::c);
+  return f32x4::splat(P::a[0]) + ((f32x4::splat(P::a0l) + f32x4::splat(P::a[1]) * vl) + t * festrin<P, 1>(t));
+}
+
+// -ln z = hi - lo for positive normal floats z (see above); returns w = RN(hi - lo), hi exact.
+template <bool kLA>
+QOR_SIMD_INLINE f32x4 neg_ln_f(f32x4 z, f32x4& hi, f32x4& lo) {
+  const i32x4 off = i32x4::splat(0x3F3504F3);
+  const i32x4 t = z.bits() - off;
+  const f32x4 kf = simd::to_float(simd::shr_arith(t, 23));
+  const f32x4 f = ((t & i32x4::splat(0x007FFFFF)) + off).as_f32() - f32x4::splat(1.0f);  // exact
+  f32x4 l;
+  if constexpr (kLA) {
+    const auto& c = exp_log::kSLnLARows.c;
+    const f32x4 f2 = f * f, f4 = f2 * f2;
+    const f32x4 q01 = row(c[0]) + row(c[1]) * f, q23 = row(c[2]) + row(c[3]) * f;
+    const f32x4 q45 = row(c[4]) + row(c[5]) * f, q67 = row(c[6]) + row(c[7]) * f;
+    l = f + f2 * ((q01 + q23 * f2) + f4 * (q45 + q67 * f2));
+  } else {
+    const auto& c = exp_log::kSLnEPRows.c;
+    const f32x4 f2 = f * f;
+    l = f * ((row(c[0]) + row(c[1]) * f) + f2 * (row(c[2]) + row(c[3]) * f));
+  }
+  constexpr float kLn2Hi = 0x1.62e4p-1f, kLn2Lo = 0x1.7f7d1cp-20f;  // k ln2_hi exact for |k| < 2^8
+  hi = kf * f32x4::splat(-kLn2Hi);
+  lo = l + kf * f32x4::splat(kLn2Lo);
+  return hi - lo;
+}
+template <bool kLA>
+QOR_SIMD_INLINE f32x4 neg_ln_f(f32x4 z) {
+  f32x4 hi, lo;
+  return neg_ln_f<kLA>(z, hi, lo);
+}
+
+// A float set: the central piece W (in w), the tails S1, S2 (in s).
+template <bool kLA, class W, class S1, class S2>
+struct FPieces {
+  // erfinv(a + al) (times the set's factor) from w = -ln(1 - (a + al)^2); al matters in the
+  // central piece only (kLow: ErfcInv's 1 - q below 1/2, not exact in float)
+  // central piece only (kLow: ErfcInv's 1 - q below 1/2, not exact in float). LA tails: s in
+  // two parts, s + sl = sqrt(w_hi - w_lo) (w's rounding error and sqrt's recovered: s^2 exact
+  // by Veltkamp's split), sl entering through the piece's slope a_1 (about 1).
+  template <bool kLow>
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 a, f32x4 al, f32x4 w, f32x4 whi, f32x4 wlo) {
+    const f32x4 p = fpiece<W>(w);
+    f32x4 y = kLow ? a * p + al * p : a * p;
+    const f32x4 tail = simd::cmp_le(f32x4::splat(W::hi), w);
+    if (__builtin_expect(simd::mask(tail) != 0, 0)) {
+      const f32x4 s = _mm_sqrt_ps(w.v);
+      f32x4 sl = f32x4();
+      if constexpr (kLA) {
+        const f32x4 wl = (whi - w) - wlo;  // exact (w >= 5: |whi| > |wlo|)
+        const f32x4 c = s * f32x4::splat(4097.0f), sh = c - (c - s), st = s - sh;
+        const f32x4 pp = s * s, pe = ((sh * sh - pp) + (sh + sh) * st) + st * st;
+        sl = (((w - pp) - pe) + wl) / (s + s);
+      }
+      f32x4 yt = fpiece<S1>(s, sl);
+      const f32x4 far = simd::cmp_le(f32x4::splat(S1::hi), s);
+      if (simd::mask(far)) yt = simd::select(far, fpiece<S2>(s, sl), yt);
+      y = simd::select(tail, yt, y);
+    }
+    return y;
+  }
+};
+template <bool kLA, class W, class S1, class S2, class Cdf>
+struct FSet : FPieces<kLA, W, S1, S2> {
+  static constexpr bool kLAFlag = kLA;
+  using CdfSet = Cdf;  // CdfNormInv's pieces (sqrt 2 folded in), or void: a product with sqrt 2
+};
+using SErfinvLA = FSet<true, SErfinvLA_W, SErfinvLA_S1, SErfinvLA_S2,
+                       FPieces<true, SCdfinvLA_W, SCdfinvLA_S1, SCdfinvLA_S2>>;
+using SErfinvEP = FSet<false, SErfinvEP_W, SErfinvEP_S1, SErfinvEP_S2, void>;
+template <class P>
+inline constexpr bool kIsFloatSet = false;
+template <bool kLA, class W, class S1, class S2, class Cdf>
+inline constexpr bool kIsFloatSet<FSet<kLA, W, S1, S2, Cdf>> = true;
+
+// ErfInv on four floats (float sets): odd.
+template <class P>
+QOR_SIMD_INLINE f32x4 serfinv_f(f32x4 x) {
+  const f32x4 one = f32x4::splat(1.0f), a = abs(x);
+  f32x4 hi, lo;
+  const f32x4 w = neg_ln_f<P::kLAFlag>((one - a) * (one + a), hi, lo);
+  return P::template eval<false>(a, f32x4(), w, hi, lo) | sign_bits(x);
+}
+
+// ErfcInv (kCdf false) or CdfNormInv (kCdf true) on four floats (float sets) in [2^-126, 2)
+// / [2^-127, 1): erfinv t with t = 1 - q = a + al (al = (1 - t) - q exact: zero from q = 1/2
+// on), q' = min(q, 2 - q) exact.
+template <class P, bool kCdf>
+QOR_SIMD_INLINE f32x4 serfcinv_f(f32x4 x) {
+  const f32x4 one = f32x4::splat(1.0f), two = f32x4::splat(2.0f);
+  const f32x4 q = kCdf ? x + x : x;
+  const f32x4 t = one - q;
+  const f32x4 qq = simd::min(q, two - q);
+  f32x4 hi, lo;
+  const f32x4 w = neg_ln_f<P::kLAFlag>(qq * (two - qq), hi, lo);
+  constexpr bool kFolded = kCdf && !std::is_void_v<typename P::CdfSet>;
+  using E = std::conditional_t<kFolded, typename P::CdfSet, P>;
+  f32x4 y = E::template eval<P::kLAFlag>(abs(t), (one - t) - q, w, hi, lo);
+  if constexpr (kCdf && !kFolded) y = f32x4::splat(1.41421356f) * y;
+  y = y | sign_bits(t);
+  // CdfNormInv = -sqrt(2) erfinv t, written 0 - ... so that p = 1/2 gives +0
+  return kCdf ? f32x4::splat(0.0f) - y : y;
+}
+
 // y with erfc y = q, 0 < q < 2, in extended precision.
 inline LD erfcinv_ld(LD q) {
   if (q <= 1) return erfinv_ld(1 - q, q);
@@ -472,7 +611,10 @@ struct DErfInv : FamilyBase<double> {
 template <class P>
 struct SErfInv : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static f32x4 packed(f32x4 x) { return serfinv_packed<P>(x); }
+  static f32x4 packed(f32x4 x) {
+    if constexpr (kIsFloatSet<P>) return serfinv_f<P>(x);
+    else return serfinv_packed<P>(x);
+  }
   static int screen(f32x4 x) { return Range<float>::outside(x, -0x1.fffffep-1f, 0x1.fffffep-1f); }
   static int element(const float* px, float* r) {
     const float x = *px;
@@ -496,7 +638,8 @@ struct InvErfc : FamilyBase<T> {
   static constexpr Scheme kScheme = Scheme::Recompute;
   static constexpr bool kPair = std::is_same_v<T, double> && !std::is_same_v<P, Extended>;
   static V packed(V x) {
-    if constexpr (std::is_same_v<T, float>) return serfcinv_packed<P, kCdf>(x);
+    if constexpr (kIsFloatSet<P>) return serfcinv_f<P, kCdf>(x);
+    else if constexpr (std::is_same_v<T, float>) return serfcinv_packed<P, kCdf>(x);
     else return pair_or_lanes<InvErfc, kPair, T>(x);
   }
   // ErfcInv(q) = erfinv(1 - q): 1 - q = t + tl (Fast2Sum; tl is zero from q = 1/2 on), a = |t|
@@ -544,11 +687,14 @@ struct InvErfc : FamilyBase<T> {
       r1 = f64x2::splat(0.0) - r1;
     }
   }
-  // the open interval (0, 2) or (0, 1); double precision packed: from 2^-1020 (2^-1021) on, so
-  // that q (2 - q) is a normal number
+  // the open interval (0, 2) or (0, 1); double precision packed: from 2^-1020 (2^-1021) on,
+  // single precision in float (LA, EP): from 2^-126 (2^-127) on, so that q (2 - q) is a normal
+  // number
   static int screen(V x) {
     const T top = kCdf ? T(1) : T(2);
-    const T bottom = kPair ? T(kCdf ? 0x1p-1021 : 0x1p-1020) : std::numeric_limits<T>::denorm_min();
+    const T bottom = kPair          ? T(kCdf ? 0x1p-1021 : 0x1p-1020)
+                     : kIsFloatSet<P> ? T(kCdf ? 0x1p-127 : 0x1p-126)
+                                      : std::numeric_limits<T>::denorm_min();
     return Range<T>::outside(x, bottom, std::nextafter(top, T(0)));
   }
   static int element(const T* px, T* r) {
