@@ -2,7 +2,8 @@
 // written to src/vector_math/kernels/special/tables/erfinv_poly.inc:
 //
 //   gen_erfinv_poly <out dir>                    the table of the kernels (the pieces below)
-//   gen_erfinv_poly try <w|s> <lo> <hi> <degree> one piece, its error only
+//   gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f|z]  one piece, its error only (f: float
+//                                                     coefficients, z: float, in powers of v - lo)
 //
 // With w = -ln((1 - x)(1 + x)) and s = sqrt(w), erfinv x is approximated
 //   central (w in [0, 6.25]):  x P(w - c),  P ~ erfinv(x) / x (sqrt(pi)/2 at w = 0);
@@ -60,7 +61,8 @@ struct Piece {
   double a0l = 0, a1l = 0;
   bool fl = false;        // float coefficients and centre (the single LA/EP sets)
   LD scale = 1;           // the function times this (sqrt 2: CdfNormInv's sets)
-  bool at_lo = false;     // powers of v - lo (the central float pieces: no cancellation near w = 0)
+  bool at_lo = false;     // powers of v - lo (the float pieces: no cancellation near w = 0)
+  bool split0 = true;     // float a_0 in two parts (LA)
 };
 
 void fit(Piece& p) {
@@ -91,7 +93,7 @@ void fit(Piece& p) {
       (i ? p.a1l : p.a0l) = lo;
       al[i] += lo;
     }
-    if (p.fl && i == 0) {  // a_0 in two floats
+    if (p.fl && p.split0 && i == 0) {  // a_0 in two floats
       p.a0l = static_cast<float>(m - p.a[0]);
       al[0] += p.a0l;
     }
@@ -123,7 +125,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: gen_erfinv_poly <out dir> | gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f]\n");
+    std::fprintf(stderr, "usage: gen_erfinv_poly <out dir> | gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f|z]\n");
     return 1;
   }
   struct Table {
@@ -152,8 +154,8 @@ int main(int argc, char** argv) {
       {"DErfinvEP_W", {true, 0, 6.25, 13, {}}},    {"DErfinvEP_S1", {false, 2.5, 4.1, 9, {}}},
       {"DErfinvEP_S2", {false, 4.1, 10.2, 11, {}}}, {"DErfinvEP_S3", {false, 10.2, 27.3, 10, {}}},
   };
-  // Single LA and EP, float coefficients evaluated in float (a_0 in two parts, a0 + a0l: its
-  // rounding would cost up to half an ulp); the CdfNormInv sets are the same
+  // Single LA and EP, float coefficients evaluated in float, in powers of v - lo (LA: a_0 in two
+  // parts, a0 + a0l: its rounding would cost up to half an ulp); the CdfNormInv sets are the same
   // functions times sqrt 2 (no rounding of a product with sqrt 2 afterwards).
   constexpr LD kS2 = 1.414213562373095048801688724209698079L;
   std::vector<Table> ftables = {
@@ -170,6 +172,7 @@ int main(int argc, char** argv) {
   for (Table& t : ftables) {
     t.p.fl = true;
     if (t.name[1] == 'C') t.p.scale = kS2;
+    t.p.split0 = std::strstr(t.name, "EP") == nullptr;
     t.p.at_lo = true;
   }
   FILE* f = qor::tools::open_out(argv[1], "erfinv_poly.inc", "tools/gen_erfinv_poly", kBits);
@@ -190,7 +193,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < t.p.a.size(); ++i) std::fprintf(f, "      {%a, %a},\n", t.p.a[i], t.p.a[i]);
     std::fprintf(f, "  };\n};\n");
   }
-  std::fprintf(f, "// Single precision LA and EP (float coefficients of (v - c)^i).\n");
+  std::fprintf(f, "// Single precision LA and EP (float coefficients of (v - c)^i, each four times).\n");
   for (size_t k = 0; k < ftables.size(); ++k) {
     Table& t = ftables[k];
     fit(t.p);
@@ -202,8 +205,9 @@ int main(int argc, char** argv) {
     else std::snprintf(hi, sizeof hi, "%af", static_cast<double>(static_cast<float>(t.p.hi)));
     std::fprintf(f, "struct %s {\n  static constexpr float c = %af, hi = %s, a0l = %af;\n", t.name,
                  static_cast<double>(t.p.c), hi, t.p.a0l);
-    std::fprintf(f, "  static constexpr float a[%zu] = {\n", t.p.a.size());
-    for (size_t i = 0; i < t.p.a.size(); ++i) std::fprintf(f, "      %af,\n", t.p.a[i]);
+    std::fprintf(f, "  alignas(16) static constexpr float a[%zu][4] = {\n", t.p.a.size());
+    for (size_t i = 0; i < t.p.a.size(); ++i)
+      std::fprintf(f, "      {%af, %af, %af, %af},\n", t.p.a[i], t.p.a[i], t.p.a[i], t.p.a[i]);
     std::fprintf(f, "  };\n};\n");
   }
   std::fclose(f);

@@ -61,7 +61,8 @@ template <class P, size_t kFrom = 0>
 QOR_SIMD_INLINE f64x2 estrin(f64x2 t) {
   constexpr size_t N = sizeof(P::a) / sizeof(P::a[0]) - kFrom;
   f64x2 v[N];
-  for (size_t i = 0; i < N; ++i) v[i] = row(P::a[i + kFrom]);
+  const auto& a = opaque(P::a);
+  for (size_t i = 0; i < N; ++i) v[i] = row(a[i + kFrom]);
   size_t n = N;
   while (n > 1) {
     for (size_t i = 0; i < n / 2; ++i) v[i] = v[2 * i] + v[2 * i + 1] * t;
@@ -357,11 +358,26 @@ QOR_SIMD_INLINE f32x4 serfcinv_packed(f32x4 x) {
 // sqrt 2, so that no product with sqrt 2 is rounded. A block computes the central piece on
 // every lane and the tail pieces only when one of its lanes needs them (the lanes then chosen
 // by mask).
+// A float constant in every lane, one aligned 16-byte row (a memory operand); |v| and v's sign.
+template <float V>
+struct FRow4 {
+  alignas(16) static constexpr float v[4] = {V, V, V, V};
+};
+template <float V>
+QOR_SIMD_INLINE f32x4 fk() {
+  return _mm_load_ps(opaque(FRow4<V>::v));
+}
+QOR_SIMD_INLINE f32x4 fabs4(f32x4 v) {
+  return v & f32x4(_mm_load_ps(reinterpret_cast<const float*>(opaque(IRow4<0x7FFFFFFF>::v))));
+}
+QOR_SIMD_INLINE f32x4 fsign4(f32x4 v) { return v & fk<-0.0f>(); }
+
 template <class P, size_t kFrom>
 QOR_SIMD_INLINE f32x4 festrin(f32x4 t) {
   constexpr size_t N = sizeof(P::a) / sizeof(P::a[0]) - kFrom;
   f32x4 v[N];
-  for (size_t i = 0; i < N; ++i) v[i] = f32x4::splat(P::a[i + kFrom]);
+  const auto& a = opaque(P::a);
+  for (size_t i = 0; i < N; ++i) v[i] = row(a[i + kFrom]);
   size_t n = N;
   while (n > 1) {
     for (size_t i = 0; i < n / 2; ++i) v[i] = v[2 * i] + v[2 * i + 1] * t;
@@ -372,36 +388,40 @@ QOR_SIMD_INLINE f32x4 festrin(f32x4 t) {
   return v[0];
 }
 
-// One float piece at v + vl: a_0 + ((a0l + a_1 vl) + t R(t)), t = v - c (exact: c is the
-// piece's lower end), vl below half an ulp of v.
-template <class P>
+// One float piece at v (+ vl, kLow): a_0 + ((a0l + a_1 vl) + t R(t)), t = v - c (exact: c is
+// the piece's lower end), vl below half an ulp of v; the EP sets have a0l = 0.
+template <class P, bool kLow = false>
 QOR_SIMD_INLINE f32x4 fpiece(f32x4 v, f32x4 vl = f32x4()) {
-  const f32x4 t = P::c == 0.0f ? v : v - f32x4::splat(P::c);
-  return f32x4::splat(P::a[0]) + ((f32x4::splat(P::a0l) + f32x4::splat(P::a[1]) * vl) + t * festrin<P, 1>(t));
+  const auto& a = opaque(P::a);
+  const f32x4 t = P::c == 0.0f ? v : v - fk<P::c>();
+  const f32x4 r = t * festrin<P, 1>(t);
+  if constexpr (kLow) return row(a[0]) + ((fk<P::a0l>() + row(a[1]) * vl) + r);
+  else if constexpr (P::a0l != 0.0f) return row(a[0]) + (fk<P::a0l>() + r);
+  else return row(a[0]) + r;
 }
 
 // -ln z = hi - lo for positive normal floats z (see above); returns w = RN(hi - lo), hi exact.
 template <bool kLA>
 QOR_SIMD_INLINE f32x4 neg_ln_f(f32x4 z, f32x4& hi, f32x4& lo) {
-  const i32x4 off = i32x4::splat(0x3F3504F3);
+  const i32x4 off = ki<0x3F3504F3>();
   const i32x4 t = z.bits() - off;
   const f32x4 kf = simd::to_float(simd::shr_arith(t, 23));
-  const f32x4 f = ((t & i32x4::splat(0x007FFFFF)) + off).as_f32() - f32x4::splat(1.0f);  // exact
+  const f32x4 f = ((t & i32x4(ki<0x007FFFFF>())) + off).as_f32() - fk<1.0f>();  // exact
   f32x4 l;
   if constexpr (kLA) {
-    const auto& c = exp_log::kSLnLARows.c;
+    const auto& c = opaque(exp_log::kSLnLARows).c;
     const f32x4 f2 = f * f, f4 = f2 * f2;
     const f32x4 q01 = row(c[0]) + row(c[1]) * f, q23 = row(c[2]) + row(c[3]) * f;
     const f32x4 q45 = row(c[4]) + row(c[5]) * f, q67 = row(c[6]) + row(c[7]) * f;
     l = f + f2 * ((q01 + q23 * f2) + f4 * (q45 + q67 * f2));
   } else {
-    const auto& c = exp_log::kSLnEPRows.c;
+    const auto& c = opaque(exp_log::kSLnEPRows).c;
     const f32x4 f2 = f * f;
     l = f * ((row(c[0]) + row(c[1]) * f) + f2 * (row(c[2]) + row(c[3]) * f));
   }
   constexpr float kLn2Hi = 0x1.62e4p-1f, kLn2Lo = 0x1.7f7d1cp-20f;  // k ln2_hi exact for |k| < 2^8
-  hi = kf * f32x4::splat(-kLn2Hi);
-  lo = l + kf * f32x4::splat(kLn2Lo);
+  hi = kf * fk<-kLn2Hi>();
+  lo = l + kf * fk<kLn2Lo>();
   return hi - lo;
 }
 template <bool kLA>
@@ -419,25 +439,34 @@ struct FPieces {
   // two parts, s + sl = sqrt(w_hi - w_lo) (w's rounding error and sqrt's recovered: s^2 exact
   // by Veltkamp's split), sl entering through the piece's slope a_1 (about 1).
   template <bool kLow>
-  static QOR_SIMD_INLINE f32x4 eval(f32x4 a, f32x4 al, f32x4 w, f32x4 whi, f32x4 wlo) {
-    const f32x4 p = fpiece<W>(w);
-    f32x4 y = kLow ? a * p + al * p : a * p;
-    const f32x4 tail = simd::cmp_le(f32x4::splat(W::hi), w);
-    if (__builtin_expect(simd::mask(tail) != 0, 0)) {
-      const f32x4 s = _mm_sqrt_ps(w.v);
-      f32x4 sl = f32x4();
-      if constexpr (kLA) {
-        const f32x4 wl = (whi - w) - wlo;  // exact (w >= 5: |whi| > |wlo|)
-        const f32x4 c = s * f32x4::splat(4097.0f), sh = c - (c - s), st = s - sh;
-        const f32x4 pp = s * s, pe = ((sh * sh - pp) + (sh + sh) * st) + st * st;
-        sl = (((w - pp) - pe) + wl) / (s + s);
-      }
-      f32x4 yt = fpiece<S1>(s, sl);
-      const f32x4 far = simd::cmp_le(f32x4::splat(S1::hi), s);
-      if (simd::mask(far)) yt = simd::select(far, fpiece<S2>(s, sl), yt);
-      y = simd::select(tail, yt, y);
+  static QOR_SIMD_INLINE void eval2(const f32x4 (&a)[2], const f32x4 (&al)[2], const f32x4 (&z)[2], f32x4 (&y)[2]) {
+    f32x4 w[2], tail[2];
+    for (int i = 0; i < 2; ++i) {
+      w[i] = neg_ln_f<kLA>(z[i]);
+      const f32x4 p = fpiece<W>(w[i]);
+      y[i] = kLow ? a[i] * p + al[i] * p : a[i] * p;
+      tail[i] = simd::cmp_le(fk<W::hi>(), w[i]);
     }
-    return y;
+    if (__builtin_expect(simd::mask(tail[0] | tail[1]) != 0, 0))
+      for (int i = 0; i < 2; ++i) y[i] = simd::select(tail[i], tails(z[i]), y[i]);
+  }
+  // the tail pieces from z (w computed again: nothing of the central evaluation kept alive)
+  static QOR_SIMD_INLINE f32x4 tails(f32x4 z) {
+    f32x4 whi, wlo;
+    const f32x4 w = neg_ln_f<kLA>(z, whi, wlo);
+    const f32x4 s = _mm_sqrt_ps(w.v);
+    f32x4 sl = f32x4();
+    if constexpr (kLA) {
+      const f32x4 wl = (whi - w) - wlo;  // exact (w >= 5: |whi| > |wlo|)
+      const f32x4 c = s * fk<4097.0f>(), sh = c - (c - s), st = s - sh;
+      const f32x4 pp = s * s, pe = ((sh * sh - pp) + (sh + sh) * st) + st * st;
+      // the divisor kept from 0 (w = 0 in a central lane: no 0 / 0)
+      sl = (((w - pp) - pe) + wl) / simd::max(s + s, fk<1.0f>());
+    }
+    f32x4 yt = fpiece<S1, kLA>(s, sl);
+    const f32x4 far = simd::cmp_le(fk<S1::hi>(), s);
+    if (simd::mask(far)) yt = simd::select(far, fpiece<S2, kLA>(s, sl), yt);
+    return yt;
   }
 };
 template <bool kLA, class W, class S1, class S2, class Cdf>
@@ -453,33 +482,46 @@ inline constexpr bool kIsFloatSet = false;
 template <bool kLA, class W, class S1, class S2, class Cdf>
 inline constexpr bool kIsFloatSet<FSet<kLA, W, S1, S2, Cdf>> = true;
 
-// ErfInv on four floats (float sets): odd.
+// ErfInv on two registers of four floats (float sets): odd.
 template <class P>
-QOR_SIMD_INLINE f32x4 serfinv_f(f32x4 x) {
-  const f32x4 one = f32x4::splat(1.0f), a = abs(x);
-  f32x4 hi, lo;
-  const f32x4 w = neg_ln_f<P::kLAFlag>((one - a) * (one + a), hi, lo);
-  return P::template eval<false>(a, f32x4(), w, hi, lo) | sign_bits(x);
+QOR_SIMD_INLINE void serfinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
+  const f32x4 one = fk<1.0f>(), x[2] = {x0, x1};
+  f32x4 a[2], z[2], y[2];
+  for (int i = 0; i < 2; ++i) {
+    a[i] = fabs4(x[i]);
+    z[i] = (one - a[i]) * (one + a[i]);
+  }
+  P::template eval2<false>(a, a, z, y);
+  r0 = y[0] | fsign4(x0);
+  r1 = y[1] | fsign4(x1);
 }
 
-// ErfcInv (kCdf false) or CdfNormInv (kCdf true) on four floats (float sets) in [2^-126, 2)
-// / [2^-127, 1): erfinv t with t = 1 - q = a + al (al = (1 - t) - q exact: zero from q = 1/2
-// on), q' = min(q, 2 - q) exact.
+// ErfcInv (kCdf false) or CdfNormInv (kCdf true) on two registers of four floats (float sets)
+// in [2^-126, 2) / [2^-127, 1): erfinv t with t = 1 - q = a + al (al = (1 - t) - q exact:
+// zero from q = 1/2 on), q' = min(q, 2 - q) exact.
 template <class P, bool kCdf>
-QOR_SIMD_INLINE f32x4 serfcinv_f(f32x4 x) {
-  const f32x4 one = f32x4::splat(1.0f), two = f32x4::splat(2.0f);
-  const f32x4 q = kCdf ? x + x : x;
-  const f32x4 t = one - q;
-  const f32x4 qq = simd::min(q, two - q);
-  f32x4 hi, lo;
-  const f32x4 w = neg_ln_f<P::kLAFlag>(qq * (two - qq), hi, lo);
+QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
+  const f32x4 one = fk<1.0f>(), two = fk<2.0f>(), x[2] = {x0, x1};
+  f32x4 t[2], a[2], al[2], z[2], y[2];
+  for (int i = 0; i < 2; ++i) {
+    const f32x4 q = kCdf ? x[i] + x[i] : x[i];
+    t[i] = one - q;
+    a[i] = fabs4(t[i]);
+    al[i] = (one - t[i]) - q;
+    const f32x4 qq = simd::min(q, two - q);
+    z[i] = qq * (two - qq);
+  }
   constexpr bool kFolded = kCdf && !std::is_void_v<typename P::CdfSet>;
   using E = std::conditional_t<kFolded, typename P::CdfSet, P>;
-  f32x4 y = E::template eval<P::kLAFlag>(abs(t), (one - t) - q, w, hi, lo);
-  if constexpr (kCdf && !kFolded) y = f32x4::splat(1.41421356f) * y;
-  y = y | sign_bits(t);
-  // CdfNormInv = -sqrt(2) erfinv t, written 0 - ... so that p = 1/2 gives +0
-  return kCdf ? f32x4::splat(0.0f) - y : y;
+  E::template eval2<P::kLAFlag>(a, al, z, y);
+  for (int i = 0; i < 2; ++i) {
+    if constexpr (kCdf && !kFolded) y[i] = fk<1.41421356f>() * y[i];
+    y[i] = y[i] | fsign4(t[i]);
+    // CdfNormInv = -sqrt(2) erfinv t, written 0 - ... so that p = 1/2 gives +0
+    if constexpr (kCdf) y[i] = f32x4() - y[i];
+  }
+  r0 = y[0];
+  r1 = y[1];
 }
 
 // y with erfc y = q, 0 < q < 2, in extended precision.
@@ -611,9 +653,20 @@ struct DErfInv : FamilyBase<double> {
 template <class P>
 struct SErfInv : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static f32x4 packed(f32x4 x) {
-    if constexpr (kIsFloatSet<P>) return serfinv_f<P>(x);
-    else return serfinv_packed<P>(x);
+  static constexpr bool kInlineBlocks = kIsFloatSet<P>;
+  static QOR_SIMD_INLINE f32x4 packed(f32x4 x) {
+    if constexpr (kIsFloatSet<P>) {
+      f32x4 r0, r1;
+      serfinv_f<P>(x, x, r0, r1);
+      return r0;
+    } else {
+      return serfinv_packed<P>(x);
+    }
+  }
+  static QOR_SIMD_INLINE void packed_pair(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1)
+    requires kIsFloatSet<P>
+  {
+    serfinv_f<P>(x0, x1, r0, r1);
   }
   static int screen(f32x4 x) { return Range<float>::outside(x, -0x1.fffffep-1f, 0x1.fffffep-1f); }
   static int element(const float* px, float* r) {
@@ -637,14 +690,20 @@ struct InvErfc : FamilyBase<T> {
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Recompute;
   static constexpr bool kPair = std::is_same_v<T, double> && !std::is_same_v<P, Extended>;
-  static V packed(V x) {
-    if constexpr (kIsFloatSet<P>) return serfcinv_f<P, kCdf>(x);
+  static constexpr bool kInlineBlocks = kIsFloatSet<P>;
+  static QOR_SIMD_INLINE V packed(V x) {
+    if constexpr (kIsFloatSet<P>) return pair_or_lanes<InvErfc, true, T>(x);
     else if constexpr (std::is_same_v<T, float>) return serfcinv_packed<P, kCdf>(x);
     else return pair_or_lanes<InvErfc, kPair, T>(x);
   }
   // ErfcInv(q) = erfinv(1 - q): 1 - q = t + tl (Fast2Sum; tl is zero from q = 1/2 on), a = |t|
   // with the low part tl signed alike, q' = min(q, 2 - q) (exact); CdfNormInv(p) = -sqrt(2)
   // ErfcInv(2p), written 0 - ... so that p = 1/2 gives +0
+  static QOR_SIMD_INLINE void packed_pair(V x0, V x1, V& r0, V& r1)
+    requires kIsFloatSet<P>
+  {
+    serfcinv_f<P, kCdf>(x0, x1, r0, r1);
+  }
   static void packed_pair(V x0, V x1, V& r0, V& r1)
     requires kPair
   {
