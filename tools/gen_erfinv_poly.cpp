@@ -168,6 +168,9 @@ int main(int argc, char** argv) {
       {"SErfinvEP_W", {true, 0, 5, 4, {}}},
       {"SErfinvEP_S1", {false, 2.2, 4.1, 3, {}}},
       {"SErfinvEP_S2", {false, 4.1, 9.4, 4, {}}},
+      {"SCdfinvEP_W", {true, 0, 5, 4, {}}},
+      {"SCdfinvEP_S1", {false, 2.2, 4.1, 3, {}}},
+      {"SCdfinvEP_S2", {false, 4.1, 9.4, 4, {}}},
   };
   for (Table& t : ftables) {
     t.p.fl = true;

@@ -61,8 +61,7 @@ template <class P, size_t kFrom = 0>
 QOR_SIMD_INLINE f64x2 estrin(f64x2 t) {
   constexpr size_t N = sizeof(P::a) / sizeof(P::a[0]) - kFrom;
   f64x2 v[N];
-  const auto& a = opaque(P::a);
-  for (size_t i = 0; i < N; ++i) v[i] = row(a[i + kFrom]);
+  for (size_t i = 0; i < N; ++i) v[i] = row(P::a[i + kFrom]);
   size_t n = N;
   while (n > 1) {
     for (size_t i = 0; i < n / 2; ++i) v[i] = v[2 * i] + v[2 * i + 1] * t;
@@ -351,13 +350,17 @@ QOR_SIMD_INLINE f32x4 serfcinv_packed(f32x4 x) {
 // and CdfNormInv below 2^-127 to the per-element routine). The logarithm: z = 2^k m, m in
 // [sqrt(1/2), sqrt(2)), f = m - 1 exact, ln z = k ln2_hi (exact) + (log1p(f) + k ln2_lo) with
 // exp_log's single-precision polynomials of log1p (LA: f + f^2 Q(f), 2^-25 relative; EP:
-// f R(f), 2^-11.5). Two pieces cover ErfInv (Giles' split): w < 5, a P_W(w - 2.5); s = sqrt(w)
-// in [2.2, 4.1] (up to ErfInv(1 - 2^-24), s = 4.08); ErfcInv's smaller arguments (to s = 9.3)
-// take a third. Coefficients are floats with a_0 in two parts (tables/erfinv_poly.inc: about
-// 2^-26 relative for LA, 2^-14 for EP); CdfNormInv LA has its own sets, the functions times
-// sqrt 2, so that no product with sqrt 2 is rounded. A block computes the central piece on
-// every lane and the tail pieces only when one of its lanes needs them (the lanes then chosen
-// by mask).
+// f R(f), 2^-11.5). Two pieces cover ErfInv (Giles' split): w < 5, a P_W(w); s = sqrt(w) in
+// [2.2, 4.1], P_S1(s - 2.2) (up to ErfInv(1 - 2^-24), s = 4.08); ErfcInv's smaller arguments
+// (to s = 9.3) take a third, P_S2(s - 4.1). Each polynomial is in powers of its variable minus
+// the piece's lower end (every term adds: no cancellation at either end), with float
+// coefficients (tables/erfinv_poly.inc: about 2^-26 relative for LA, with a_0 in two parts;
+// 2^-14 for EP). CdfNormInv has its own sets, the functions times sqrt 2 (no product with sqrt 2
+// rounded). LA tails take s in two parts: w's rounding error (its exact leading term k ln2_hi
+// kept apart) and sqrt's, recovered with s^2 exact by Veltkamp's split, enter through the
+// piece's slope a_1. A block computes the central piece on both registers and the tail pieces
+// only when one of its lanes needs them (the lanes then chosen by mask: the same bits wherever
+// the lane sits); LA measured 2.8 ulp (ErfInv), 3.0 (ErfcInv), EP 13.8 bits.
 // A float constant in every lane, one aligned 16-byte row (a memory operand); |v| and v's sign.
 template <float V>
 struct FRow4 {
@@ -372,20 +375,16 @@ QOR_SIMD_INLINE f32x4 fabs4(f32x4 v) {
 }
 QOR_SIMD_INLINE f32x4 fsign4(f32x4 v) { return v & fk<-0.0f>(); }
 
+// sum a_i t^i (rows of piece P, from a_kFrom) by Horner's scheme: fewer operations than
+// Estrin's, and measured faster and more accurate here (the two registers of a block, and
+// consecutive blocks, overlap their chains).
 template <class P, size_t kFrom>
-QOR_SIMD_INLINE f32x4 festrin(f32x4 t) {
+QOR_SIMD_INLINE f32x4 fhorner(f32x4 t) {
   constexpr size_t N = sizeof(P::a) / sizeof(P::a[0]) - kFrom;
-  f32x4 v[N];
   const auto& a = opaque(P::a);
-  for (size_t i = 0; i < N; ++i) v[i] = row(a[i + kFrom]);
-  size_t n = N;
-  while (n > 1) {
-    for (size_t i = 0; i < n / 2; ++i) v[i] = v[2 * i] + v[2 * i + 1] * t;
-    if (n & 1) v[n / 2] = v[n - 1];
-    n = (n + 1) / 2;
-    t = t * t;
-  }
-  return v[0];
+  f32x4 h = row(a[N - 1 + kFrom]);
+  for (size_t i = N - 1; i-- > 0;) h = row(a[i + kFrom]) + h * t;
+  return h;
 }
 
 // One float piece at v (+ vl, kLow): a_0 + ((a0l + a_1 vl) + t R(t)), t = v - c (exact: c is
@@ -394,7 +393,7 @@ template <class P, bool kLow = false>
 QOR_SIMD_INLINE f32x4 fpiece(f32x4 v, f32x4 vl = f32x4()) {
   const auto& a = opaque(P::a);
   const f32x4 t = P::c == 0.0f ? v : v - fk<P::c>();
-  const f32x4 r = t * festrin<P, 1>(t);
+  const f32x4 r = t * fhorner<P, 1>(t);
   if constexpr (kLow) return row(a[0]) + ((fk<P::a0l>() + row(a[1]) * vl) + r);
   else if constexpr (P::a0l != 0.0f) return row(a[0]) + (fk<P::a0l>() + r);
   else return row(a[0]) + r;
@@ -472,11 +471,12 @@ struct FPieces {
 template <bool kLA, class W, class S1, class S2, class Cdf>
 struct FSet : FPieces<kLA, W, S1, S2> {
   static constexpr bool kLAFlag = kLA;
-  using CdfSet = Cdf;  // CdfNormInv's pieces (sqrt 2 folded in), or void: a product with sqrt 2
+  using CdfSet = Cdf;  // CdfNormInv's pieces (the same times sqrt 2)
 };
 using SErfinvLA = FSet<true, SErfinvLA_W, SErfinvLA_S1, SErfinvLA_S2,
                        FPieces<true, SCdfinvLA_W, SCdfinvLA_S1, SCdfinvLA_S2>>;
-using SErfinvEP = FSet<false, SErfinvEP_W, SErfinvEP_S1, SErfinvEP_S2, void>;
+using SErfinvEP = FSet<false, SErfinvEP_W, SErfinvEP_S1, SErfinvEP_S2,
+                       FPieces<false, SCdfinvEP_W, SCdfinvEP_S1, SCdfinvEP_S2>>;
 template <class P>
 inline constexpr bool kIsFloatSet = false;
 template <bool kLA, class W, class S1, class S2, class Cdf>
@@ -511,11 +511,9 @@ QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
     const f32x4 qq = simd::min(q, two - q);
     z[i] = qq * (two - qq);
   }
-  constexpr bool kFolded = kCdf && !std::is_void_v<typename P::CdfSet>;
-  using E = std::conditional_t<kFolded, typename P::CdfSet, P>;
+  using E = std::conditional_t<kCdf, typename P::CdfSet, P>;
   E::template eval2<P::kLAFlag>(a, al, z, y);
   for (int i = 0; i < 2; ++i) {
-    if constexpr (kCdf && !kFolded) y[i] = fk<1.41421356f>() * y[i];
     y[i] = y[i] | fsign4(t[i]);
     // CdfNormInv = -sqrt(2) erfinv t, written 0 - ... so that p = 1/2 gives +0
     if constexpr (kCdf) y[i] = f32x4() - y[i];
