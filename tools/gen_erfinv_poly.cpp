@@ -159,10 +159,10 @@ int main(int argc, char** argv) {
   // functions times sqrt 2 (no rounding of a product with sqrt 2 afterwards).
   constexpr LD kS2 = 1.414213562373095048801688724209698079L;
   std::vector<Table> ftables = {
-      {"SErfinvLA_W", {true, 0, 5, 10, {}}},
+      {"SErfinvLA_W", {true, 0, 5, 9, {}}},
       {"SErfinvLA_S1", {false, 2.2, 4.1, 8, {}}},
       {"SErfinvLA_S2", {false, 4.1, 9.4, 10, {}}},
-      {"SCdfinvLA_W", {true, 0, 5, 10, {}}},
+      {"SCdfinvLA_W", {true, 0, 5, 9, {}}},
       {"SCdfinvLA_S1", {false, 2.2, 4.1, 8, {}}},
       {"SCdfinvLA_S2", {false, 4.1, 9.4, 10, {}}},
       {"SErfinvEP_W", {true, 0, 5, 4, {}}},
