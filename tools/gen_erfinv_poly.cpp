@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "support/vm_reference.h"
@@ -158,26 +159,27 @@ int main(int argc, char** argv) {
   // parts, a0 + a0l: its rounding would cost up to half an ulp); the CdfNormInv sets are the same
   // functions times sqrt 2 (no rounding of a product with sqrt 2 afterwards).
   constexpr LD kS2 = 1.414213562373095048801688724209698079L;
-  std::vector<Table> ftables = {
-      {"SErfinvLA_W", {true, 0, 5, 9, {}}},
-      {"SErfinvLA_S1", {false, 2.2, 4.1, 8, {}}},
-      {"SErfinvLA_S2", {false, 4.1, 9.4, 10, {}}},
-      {"SCdfinvLA_W", {true, 0, 5, 9, {}}},
-      {"SCdfinvLA_S1", {false, 2.2, 4.1, 8, {}}},
-      {"SCdfinvLA_S2", {false, 4.1, 9.4, 10, {}}},
-      {"SErfinvEP_W", {true, 0, 5, 4, {}}},
-      {"SErfinvEP_S1", {false, 2.2, 4.1, 3, {}}},
-      {"SErfinvEP_S2", {false, 4.1, 9.4, 4, {}}},
-      {"SCdfinvEP_W", {true, 0, 5, 4, {}}},
-      {"SCdfinvEP_S1", {false, 2.2, 4.1, 3, {}}},
-      {"SCdfinvEP_S2", {false, 4.1, 9.4, 4, {}}},
+  struct FPiece {
+    const char* name;  // after "SErfinv" / "SCdfinv"
+    Piece p;
   };
-  for (Table& t : ftables) {
-    t.p.fl = true;
-    if (t.name[1] == 'C') t.p.scale = kS2;
-    t.p.split0 = std::strstr(t.name, "EP") == nullptr;
-    t.p.at_lo = true;
-  }
+  const FPiece fpieces[] = {
+      {"LA_W", {true, 0, 5, 9, {}}},   {"LA_S1", {false, 2.2, 4.1, 8, {}}}, {"LA_S2", {false, 4.1, 9.4, 10, {}}},
+      {"EP_W", {true, 0, 5, 4, {}}},   {"EP_S1", {false, 2.2, 4.1, 3, {}}}, {"EP_S2", {false, 4.1, 9.4, 4, {}}},
+  };
+  std::vector<std::string> fnames;
+  std::vector<Table> ftables;
+  for (int cdf = 0; cdf < 2; ++cdf)
+    for (const FPiece& fp : fpieces) {
+      fnames.push_back(std::string(cdf ? "SCdfinv" : "SErfinv") + fp.name);
+      Piece p = fp.p;
+      p.fl = true;
+      p.at_lo = true;
+      p.scale = cdf ? kS2 : 1;
+      p.split0 = fp.name[0] == 'L';  // LA
+      ftables.push_back({nullptr, p});
+    }
+  for (size_t k = 0; k < ftables.size(); ++k) ftables[k].name = fnames[k].c_str();
   FILE* f = qor::tools::open_out(argv[1], "erfinv_poly.inc", "tools/gen_erfinv_poly", kBits);
   std::fprintf(f, "// Each piece: the centre c of its variable, its upper end hi, the coefficients a[i] of (v - c)^i\n"
                   "// (each twice, one aligned row per coefficient).\n");

@@ -5,6 +5,7 @@
 // arguments below 1/2 (1 - q is not exact in float there), and the ends of the float path
 // (ErfcInv from 2^-126 and CdfNormInv from 2^-127 down; below, the per-element routine).
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "accuracy_harness.h"
@@ -57,15 +58,11 @@ TEST(SingleInverseErf, FloatPiecesAgreeAcrossTheirSeams) {
   // central (0.3, 1e-30) and tail (0.99999, 1e-20, 1e-37) lanes
   const std::vector<float> xo = {0.3f, -0.99999f, 1e-30f, 0.9999999f}, qo = {0.7f, 1e-20f, 1.3f, 1e-37f},
                            po = {0.35f, 1e-20f, 0.65f, 1e-37f};
-  x = interleave(x, xo);
-  q = interleave(q, qo);
-  p = interleave(p, po);
-  sweep_function<float>("ErfInv", x);
-  sweep_function<float>("ErfcInv", q);
-  sweep_function<float>("CdfNormInv", p);
-  expect_same_alone<float>("ErfInv", x);
-  expect_same_alone<float>("ErfcInv", q);
-  expect_same_alone<float>("CdfNormInv", p);
+  for (const auto& [f, v] : {std::pair{"ErfInv", interleave(x, xo)}, std::pair{"ErfcInv", interleave(q, qo)},
+                              std::pair{"CdfNormInv", interleave(p, po)}}) {
+    sweep_function<float>(f, v);
+    expect_same_alone<float>(f, v);
+  }
 }
 
 // Every pattern of central and tail lanes in a block of eight (256 blocks): the tail pieces are

@@ -1,8 +1,8 @@
 // ErfInv, ErfcInv and CdfNormInv (single and double precision). Every slot takes the packed
 // polynomial paths below; the per-element routines (the lanes the screens send away: double
 // ErfInv below 2^-35, double ErfcInv below 2^-1020 and CdfNormInv below 2^-1021, the special
-// values) are the Halley iterations of common.h in extended precision, rounded once, with these
-// results:
+// values; single ErfcInv below 2^-126 and CdfNormInv below 2^-127 in LA and EP) are the Halley
+// iterations of common.h in extended precision, rounded once, with these results:
 //   ErfInv(x), |x| < 1: odd; on erf for |x| < 1/2 and on erfc(y) = 1 - |x| (exact) beyond, so
 //     that arguments near +-1 keep their accuracy. Double precision sends |x| >= 1, |x| < 2^-35,
 //     infinities and NaNs to vderfinv_cout_rare (below); single precision sends |x| >= 1 and NaNs
@@ -39,10 +39,11 @@ using dlogk_flavour = exp_log::dlogk::Flavour;
 //                          0.2 % of 1 there).
 // The polynomials interpolate erfinv at Chebyshev nodes (tools/gen_erfinv_poly with MPFR; the
 // pieces and errors are listed in tables/erfinv_poly.inc), one set per slot and precision:
-//   single precision (double evaluation on the widened lanes, rounded once): relative errors
-//     about 2^-28 (HA), 2^-23 (LA), 2^-13 (EP); tails s in [2.5, 4.1] (every float ErfInv
-//     argument below 1) and beyond (to ErfcInv(2^-149): s = 10.14); the logarithm is the EP core
-//     of exp_log (about 2^-31 relative);
+//   single precision HA (double evaluation on the widened lanes, rounded once): about 2^-28;
+//     tails s in [2.5, 4.1] (every float ErfInv argument below 1) and beyond (to
+//     ErfcInv(2^-149): s = 10.14); the logarithm is the EP core of exp_log (about 2^-31);
+//   single precision LA and EP: in float on four lanes (section "Single precision LA and EP"
+//     below; central piece w < 5);
 //   double precision EP (about 2^-29; exp_log's EP logarithm): tails up to s = 27.3 (ErfcInv of
 //     2^-1020; smaller arguments go to the per-element routine);
 //   double precision LA and HA: one set of about 2^-59 (tails s in [2.5, 4.1], [4.1, 6.1],
