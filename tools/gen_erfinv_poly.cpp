@@ -2,7 +2,8 @@
 // written to src/vector_math/kernels/special/tables/erfinv_poly.inc:
 //
 //   gen_erfinv_poly <out dir>                    the table of the kernels (the pieces below)
-//   gen_erfinv_poly try <w|s> <lo> <hi> <degree> one piece, its error only
+//   gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f|z]  one piece, its error only (f: float
+//                                                     coefficients, z: float, in powers of v - lo)
 //
 // With w = -ln((1 - x)(1 + x)) and s = sqrt(w), erfinv x is approximated
 //   central (w in [0, 6.25]):  x P(w - c),  P ~ erfinv(x) / x (sqrt(pi)/2 at w = 0);
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "support/vm_reference.h"
@@ -58,24 +60,43 @@ struct Piece {
   LD c = 0, err = 0;
   bool dd = false;        // a_0 and a_1 in two parts each (the double HA/LA sets)
   double a0l = 0, a1l = 0;
+  bool fl = false;        // float coefficients and centre (the single LA/EP sets)
+  LD scale = 1;           // the function times this (sqrt 2: CdfNormInv's sets)
+  bool at_lo = false;     // powers of v - lo (the float pieces: no cancellation near w = 0)
+  bool split0 = true;     // float a_0 in two parts (LA)
 };
 
 void fit(Piece& p) {
   const int n = p.degree + 1;
   // the centre a double (the kernel subtracts it exactly), the half-width covering the piece
-  const LD c = static_cast<double>((p.lo + p.hi) / 2), h = std::fmax(p.hi - c, c - p.lo);
+  const LD mid = (p.lo + p.hi) / 2;
+  const LD c = p.at_lo ? p.lo : p.fl ? static_cast<float>(mid) : static_cast<double>(mid);
   p.c = c;
-  const std::vector<LD> mono = qor::tools::chebyshev_fit(n, c, h, [&](LD v) { return target(p.central, v); });
+  // the Chebyshev nodes of the piece, the powers taken around c
+  const std::vector<LD> around_mid =
+      qor::tools::chebyshev_fit(n, mid, (p.hi - p.lo) / 2, [&](LD v) { return p.scale * target(p.central, v); });
+  std::vector<LD> mono(n, 0);  // the same polynomial in powers of v - c (Taylor shift by mid - c)
+  {
+    std::vector<LD> b = around_mid;
+    const LD d = mid - c;
+    for (int k = 0; k < n; ++k)
+      for (int j = n - 2; j >= k; --j) b[j] -= d * b[j + 1];
+    mono = b;
+  }
   p.a.resize(n);
   std::vector<LD> al(n);  // the coefficients as evaluated (a_0, a_1 in two parts where dd)
   for (int i = 0; i < n; ++i) {
     const LD m = mono[i];
-    p.a[i] = static_cast<double>(m);
+    p.a[i] = p.fl ? static_cast<float>(m) : static_cast<double>(m);
     al[i] = p.a[i];
     if (p.dd && i < 2) {
       const double lo = static_cast<double>(m - p.a[i]);
       (i ? p.a1l : p.a0l) = lo;
       al[i] += lo;
+    }
+    if (p.fl && p.split0 && i == 0) {  // a_0 in two floats
+      p.a0l = static_cast<float>(m - p.a[0]);
+      al[0] += p.a0l;
     }
   }
   p.err = 0;
@@ -83,7 +104,7 @@ void fit(Piece& p) {
     const LD v = p.lo + (p.hi - p.lo) * g / 2000;
     LD s = 0;
     for (int i = n; i-- > 0;) s = s * (v - c) + al[i];
-    p.err = std::fmax(p.err, std::fabs(s / target(p.central, v) - 1));
+    p.err = std::fmax(p.err, std::fabs(s / (p.scale * target(p.central, v)) - 1));
   }
 }
 
@@ -95,15 +116,17 @@ void report(FILE* f, const Piece& p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 6 && !std::strcmp(argv[1], "try")) {
+  if ((argc == 6 || argc == 7) && !std::strcmp(argv[1], "try")) {
     Piece p{argv[2][0] == 'w', std::strtold(argv[3], nullptr), std::strtold(argv[4], nullptr), std::atoi(argv[5]), {}};
-    p.dd = true;
+    p.fl = argc == 7 && (argv[6][0] == 'f' || argv[6][0] == 'z');
+    p.at_lo = argc == 7 && argv[6][0] == 'z';
+    p.dd = !p.fl;
     fit(p);
     report(stdout, p);
     return 0;
   }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: gen_erfinv_poly <out dir> | gen_erfinv_poly try <w|s> <lo> <hi> <degree>\n");
+    std::fprintf(stderr, "usage: gen_erfinv_poly <out dir> | gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f|z]\n");
     return 1;
   }
   struct Table {
@@ -120,10 +143,7 @@ int main(int argc, char** argv) {
   //     below it the per-element routine).
   std::vector<Table> tables = {
       {"SErfinvHA_W", {true, 0, 6.25, 12, {}}},  {"SErfinvHA_S1", {false, 2.5, 4.1, 8, {}}},
-      {"SErfinvHA_S2", {false, 4.1, 10.2, 10, {}}}, {"SErfinvLA_W", {true, 0, 6.25, 9, {}}},
-      {"SErfinvLA_S1", {false, 2.5, 4.1, 6, {}}},  {"SErfinvLA_S2", {false, 4.1, 10.2, 8, {}}},
-      {"SErfinvEP_W", {true, 0, 6.25, 4, {}}},     {"SErfinvEP_S1", {false, 2.5, 4.1, 3, {}}},
-      {"SErfinvEP_S2", {false, 4.1, 10.2, 4, {}}},
+      {"SErfinvHA_S2", {false, 4.1, 10.2, 10, {}}},
       {"DErfinvHA_W1", {true, 0, 1.5, 14, {}, 0, 0, true}},
       {"DErfinvHA_W2", {true, 1.5, 3.5, 16, {}, 0, 0, true}},
       {"DErfinvHA_W3", {true, 3.5, 6.25, 16, {}, 0, 0, true}},
@@ -135,6 +155,31 @@ int main(int argc, char** argv) {
       {"DErfinvEP_W", {true, 0, 6.25, 13, {}}},    {"DErfinvEP_S1", {false, 2.5, 4.1, 9, {}}},
       {"DErfinvEP_S2", {false, 4.1, 10.2, 11, {}}}, {"DErfinvEP_S3", {false, 10.2, 27.3, 10, {}}},
   };
+  // Single LA and EP, float coefficients evaluated in float, in powers of v - lo (LA: a_0 in two
+  // parts, a0 + a0l: its rounding would cost up to half an ulp); the CdfNormInv sets are the same
+  // functions times sqrt 2 (no rounding of a product with sqrt 2 afterwards).
+  constexpr LD kS2 = 1.414213562373095048801688724209698079L;
+  struct FPiece {
+    const char* name;  // after "SErfinv" / "SCdfinv"
+    Piece p;
+  };
+  const FPiece fpieces[] = {
+      {"LA_W", {true, 0, 5, 9, {}}},   {"LA_S1", {false, 2.2, 4.1, 8, {}}}, {"LA_S2", {false, 4.1, 9.4, 10, {}}},
+      {"EP_W", {true, 0, 5, 4, {}}},   {"EP_S1", {false, 2.2, 4.1, 3, {}}}, {"EP_S2", {false, 4.1, 9.4, 4, {}}},
+  };
+  std::vector<std::string> fnames;
+  std::vector<Table> ftables;
+  for (int cdf = 0; cdf < 2; ++cdf)
+    for (const FPiece& fp : fpieces) {
+      fnames.push_back(std::string(cdf ? "SCdfinv" : "SErfinv") + fp.name);
+      Piece p = fp.p;
+      p.fl = true;
+      p.at_lo = true;
+      p.scale = cdf ? kS2 : 1;
+      p.split0 = fp.name[0] == 'L';  // LA
+      ftables.push_back({nullptr, p});
+    }
+  for (size_t k = 0; k < ftables.size(); ++k) ftables[k].name = fnames[k].c_str();
   FILE* f = qor::tools::open_out(argv[1], "erfinv_poly.inc", "tools/gen_erfinv_poly", kBits);
   std::fprintf(f, "// Each piece: the centre c of its variable, its upper end hi, the coefficients a[i] of (v - c)^i\n"
                   "// (each twice, one aligned row per coefficient).\n");
@@ -151,6 +196,23 @@ int main(int argc, char** argv) {
     if (t.p.dd) std::fprintf(f, "  static constexpr double a0l = %a, a1l = %a;\n", t.p.a0l, t.p.a1l);
     std::fprintf(f, "  alignas(16) static constexpr double a[%zu][2] = {\n", t.p.a.size());
     for (size_t i = 0; i < t.p.a.size(); ++i) std::fprintf(f, "      {%a, %a},\n", t.p.a[i], t.p.a[i]);
+    std::fprintf(f, "  };\n};\n");
+  }
+  std::fprintf(f, "// Single precision LA and EP (float coefficients of (v - c)^i, each four times).\n");
+  for (size_t k = 0; k < ftables.size(); ++k) {
+    Table& t = ftables[k];
+    fit(t.p);
+    report(f, t.p);
+    report(stdout, t.p);
+    const bool last = k + 1 == ftables.size() || ftables[k + 1].p.central;
+    char hi[64];
+    if (last) std::snprintf(hi, sizeof hi, "__builtin_inff()");
+    else std::snprintf(hi, sizeof hi, "%af", static_cast<double>(static_cast<float>(t.p.hi)));
+    std::fprintf(f, "struct %s {\n  static constexpr float c = %af, hi = %s, a0l = %af;\n", t.name,
+                 static_cast<double>(t.p.c), hi, t.p.a0l);
+    std::fprintf(f, "  alignas(16) static constexpr float a[%zu][4] = {\n", t.p.a.size());
+    for (size_t i = 0; i < t.p.a.size(); ++i)
+      std::fprintf(f, "      {%af, %af, %af, %af},\n", t.p.a[i], t.p.a[i], t.p.a[i], t.p.a[i]);
     std::fprintf(f, "  };\n};\n");
   }
   std::fclose(f);

@@ -1,8 +1,8 @@
 // ErfInv, ErfcInv and CdfNormInv (single and double precision). Every slot takes the packed
 // polynomial paths below; the per-element routines (the lanes the screens send away: double
 // ErfInv below 2^-35, double ErfcInv below 2^-1020 and CdfNormInv below 2^-1021, the special
-// values) are the Halley iterations of common.h in extended precision, rounded once, with these
-// results:
+// values; single ErfcInv below 2^-126 and CdfNormInv below 2^-127 in LA and EP) are the Halley
+// iterations of common.h in extended precision, rounded once, with these results:
 //   ErfInv(x), |x| < 1: odd; on erf for |x| < 1/2 and on erfc(y) = 1 - |x| (exact) beyond, so
 //     that arguments near +-1 keep their accuracy. Double precision sends |x| >= 1, |x| < 2^-35,
 //     infinities and NaNs to vderfinv_cout_rare (below); single precision sends |x| >= 1 and NaNs
@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "vector_math/kernels/exp_log/dlog_core.h"
+#include "vector_math/kernels/exp_log/slog_core.h"
 #include "vector_math/kernels/special/common.h"
 #include "vector_math/kernels/trig/dd.h"
 
@@ -38,10 +39,11 @@ using dlogk_flavour = exp_log::dlogk::Flavour;
 //                          0.2 % of 1 there).
 // The polynomials interpolate erfinv at Chebyshev nodes (tools/gen_erfinv_poly with MPFR; the
 // pieces and errors are listed in tables/erfinv_poly.inc), one set per slot and precision:
-//   single precision (double evaluation on the widened lanes, rounded once): relative errors
-//     about 2^-28 (HA), 2^-23 (LA), 2^-13 (EP); tails s in [2.5, 4.1] (every float ErfInv
-//     argument below 1) and beyond (to ErfcInv(2^-149): s = 10.14); the logarithm is the EP core
-//     of exp_log (about 2^-31 relative);
+//   single precision HA (double evaluation on the widened lanes, rounded once): about 2^-28;
+//     tails s in [2.5, 4.1] (every float ErfInv argument below 1) and beyond (to
+//     ErfcInv(2^-149): s = 10.14); the logarithm is the EP core of exp_log (about 2^-31);
+//   single precision LA and EP: in float on four lanes (section "Single precision LA and EP"
+//     below; central piece w < 5);
 //   double precision EP (about 2^-29; exp_log's EP logarithm): tails up to s = 27.3 (ErfcInv of
 //     2^-1020; smaller arguments go to the per-element routine);
 //   double precision LA and HA: one set of about 2^-59 (tails s in [2.5, 4.1], [4.1, 6.1],
@@ -123,8 +125,6 @@ struct Pieces<kLog, Central<W...>, S...> {
   }
 };
 using SErfinvHA = Pieces<dlogk_flavour::EP, Central<SErfinvHA_W>, SErfinvHA_S1, SErfinvHA_S2>;
-using SErfinvLA = Pieces<dlogk_flavour::EP, Central<SErfinvLA_W>, SErfinvLA_S1, SErfinvLA_S2>;
-using SErfinvEP = Pieces<dlogk_flavour::EP, Central<SErfinvEP_W>, SErfinvEP_S1, SErfinvEP_S2>;
 using DErfinvEP = Pieces<dlogk_flavour::EP, Central<DErfinvEP_W>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
 // The per-element extended-precision routine on every lane (no slot takes it now; kept to measure
 // the packed paths against).
@@ -343,6 +343,186 @@ QOR_SIMD_INLINE f32x4 serfcinv_packed(f32x4 x) {
   return narrow(r[0], r[1]);
 }
 
+// ---- Single precision LA and EP: float arithmetic on four lanes ----------------------------
+// The same shape in float (no widening): z = (1 - a)(1 + a) (ErfInv; 1 - a exact from 1/2 on)
+// or q' (2 - q') (ErfcInv, CdfNormInv), each factor within half an ulp, so w = -ln z has an
+// absolute error of about 2^-24 where w is small (all the central piece needs) and a relative
+// one of about 2^-24 in the tails (z is a normal number: the screens send ErfcInv below 2^-126
+// and CdfNormInv below 2^-127 to the per-element routine). The logarithm: z = 2^k m, m in
+// [sqrt(1/2), sqrt(2)), f = m - 1 exact, ln z = k ln2_hi (exact) + (log1p(f) + k ln2_lo) with
+// exp_log's single-precision polynomials of log1p (LA: f + f^2 Q(f), 2^-25 relative; EP:
+// f R(f), 2^-11.5). Two pieces cover ErfInv (Giles' split): w < 5, a P_W(w); s = sqrt(w) in
+// [2.2, 4.1], P_S1(s - 2.2) (up to ErfInv(1 - 2^-24), s = 4.08); ErfcInv's smaller arguments
+// (to s = 9.3) take a third, P_S2(s - 4.1). Each polynomial is in powers of its variable minus
+// the piece's lower end (every term adds: no cancellation at either end), with float
+// coefficients (tables/erfinv_poly.inc: about 2^-26 relative for LA, with a_0 in two parts;
+// 2^-14 for EP). CdfNormInv has its own sets, the functions times sqrt 2 (no product with sqrt 2
+// rounded). LA tails take s in two parts: w's rounding error (its exact leading term k ln2_hi
+// kept apart) and sqrt's, recovered with s^2 exact by Veltkamp's split, enter through the
+// piece's slope a_1. A block computes the central piece on both registers and the tail pieces
+// only when one of its lanes needs them (the lanes then chosen by mask: the same bits wherever
+// the lane sits); LA measured 2.4 ulp (ErfInv), 3.0 (ErfcInv), 2.7 (CdfNormInv), EP 13.8 bits.
+// A float constant in every lane, one aligned 16-byte row (a memory operand); |v| and v's sign.
+template <float V>
+struct FRow4 {
+  alignas(16) static constexpr float v[4] = {V, V, V, V};
+};
+template <float V>
+QOR_SIMD_INLINE f32x4 fk() {
+  return _mm_load_ps(opaque(FRow4<V>::v));
+}
+QOR_SIMD_INLINE f32x4 fabs4(f32x4 v) {
+  return v & f32x4(_mm_load_ps(reinterpret_cast<const float*>(opaque(IRow4<0x7FFFFFFF>::v))));
+}
+QOR_SIMD_INLINE f32x4 fsign4(f32x4 v) { return v & fk<-0.0f>(); }
+
+// sum a_i t^i (rows of piece P, from a_kFrom) by Horner's scheme: fewer operations than
+// Estrin's, and measured faster and more accurate here (the two registers of a block, and
+// consecutive blocks, overlap their chains).
+template <class P, size_t kFrom>
+QOR_SIMD_INLINE f32x4 fhorner(f32x4 t) {
+  constexpr size_t N = sizeof(P::a) / sizeof(P::a[0]) - kFrom;
+  const auto& a = opaque(P::a);
+  f32x4 h = row(a[N - 1 + kFrom]);
+  for (size_t i = N - 1; i-- > 0;) h = row(a[i + kFrom]) + h * t;
+  return h;
+}
+
+// One float piece at v (+ vl, kLow): a_0 + ((a0l + a_1 vl) + t R(t)), t = v - c (exact: c is
+// the piece's lower end), vl below half an ulp of v; the EP sets have a0l = 0.
+template <class P, bool kLow = false>
+QOR_SIMD_INLINE f32x4 fpiece(f32x4 v, f32x4 vl = f32x4()) {
+  const auto& a = opaque(P::a);
+  const f32x4 t = P::c == 0.0f ? v : v - fk<P::c>();
+  const f32x4 r = t * fhorner<P, 1>(t);
+  if constexpr (kLow) return row(a[0]) + ((fk<P::a0l>() + row(a[1]) * vl) + r);
+  else if constexpr (P::a0l != 0.0f) return row(a[0]) + (fk<P::a0l>() + r);
+  else return row(a[0]) + r;
+}
+
+// -ln z = hi - lo for positive normal floats z (see above); returns w = RN(hi - lo), hi exact.
+template <bool kLA>
+QOR_SIMD_INLINE f32x4 neg_ln_f(f32x4 z, f32x4& hi, f32x4& lo) {
+  const i32x4 off = ki<0x3F3504F3>();
+  const i32x4 t = z.bits() - off;
+  const f32x4 kf = simd::to_float(simd::shr_arith(t, 23));
+  const f32x4 f = ((t & i32x4(ki<0x007FFFFF>())) + off).as_f32() - fk<1.0f>();  // exact
+  f32x4 l;
+  if constexpr (kLA) {
+    const auto& c = opaque(exp_log::kSLnLARows).c;
+    const f32x4 f2 = f * f, f4 = f2 * f2;
+    const f32x4 q01 = row(c[0]) + row(c[1]) * f, q23 = row(c[2]) + row(c[3]) * f;
+    const f32x4 q45 = row(c[4]) + row(c[5]) * f, q67 = row(c[6]) + row(c[7]) * f;
+    l = f + f2 * ((q01 + q23 * f2) + f4 * (q45 + q67 * f2));
+  } else {
+    const auto& c = opaque(exp_log::kSLnEPRows).c;
+    const f32x4 f2 = f * f;
+    l = f * ((row(c[0]) + row(c[1]) * f) + f2 * (row(c[2]) + row(c[3]) * f));
+  }
+  constexpr float kLn2Hi = 0x1.62e4p-1f, kLn2Lo = 0x1.7f7d1cp-20f;  // k ln2_hi exact for |k| < 2^8
+  hi = kf * fk<-kLn2Hi>();
+  lo = l + kf * fk<kLn2Lo>();
+  return hi - lo;
+}
+template <bool kLA>
+QOR_SIMD_INLINE f32x4 neg_ln_f(f32x4 z) {
+  f32x4 hi, lo;
+  return neg_ln_f<kLA>(z, hi, lo);
+}
+
+// A float set: the central piece W (in w), the tails S1, S2 (in s).
+template <bool kLA, class W, class S1, class S2>
+struct FPieces {
+  // erfinv(a + al) (times the set's factor) from w = -ln(1 - (a + al)^2); al matters in the
+  // central piece only (kLow: ErfcInv's 1 - q below 1/2, not exact in float)
+  // central piece only (kLow: ErfcInv's 1 - q below 1/2, not exact in float). LA tails: s in
+  // two parts, s + sl = sqrt(w_hi - w_lo) (w's rounding error and sqrt's recovered: s^2 exact
+  // by Veltkamp's split), sl entering through the piece's slope a_1 (about 1).
+  template <bool kLow>
+  static QOR_SIMD_INLINE void eval2(const f32x4 (&a)[2], const f32x4 (&al)[2], const f32x4 (&z)[2], f32x4 (&y)[2]) {
+    f32x4 w[2], tail[2];
+    for (int i = 0; i < 2; ++i) {
+      w[i] = neg_ln_f<kLA>(z[i]);
+      const f32x4 p = fpiece<W>(w[i]);
+      y[i] = kLow ? a[i] * p + al[i] * p : a[i] * p;
+      tail[i] = simd::cmp_le(fk<W::hi>(), w[i]);
+    }
+    if (__builtin_expect(simd::mask(tail[0] | tail[1]) != 0, 0))
+      for (int i = 0; i < 2; ++i) y[i] = simd::select(tail[i], tails(z[i]), y[i]);
+  }
+  // the tail pieces from z (w computed again: nothing of the central evaluation kept alive)
+  static QOR_SIMD_INLINE f32x4 tails(f32x4 z) {
+    f32x4 whi, wlo;
+    const f32x4 w = neg_ln_f<kLA>(z, whi, wlo);
+    const f32x4 s = _mm_sqrt_ps(w.v);
+    f32x4 sl = f32x4();
+    if constexpr (kLA) {
+      const f32x4 wl = (whi - w) - wlo;  // exact (w >= 5: |whi| > |wlo|)
+      const f32x4 c = s * fk<4097.0f>(), sh = c - (c - s), st = s - sh;
+      const f32x4 pp = s * s, pe = ((sh * sh - pp) + (sh + sh) * st) + st * st;
+      // the divisor kept from 0 (w = 0 in a central lane: no 0 / 0)
+      sl = (((w - pp) - pe) + wl) / simd::max(s + s, fk<1.0f>());
+    }
+    f32x4 yt = fpiece<S1, kLA>(s, sl);
+    const f32x4 far = simd::cmp_le(fk<S1::hi>(), s);
+    if (simd::mask(far)) yt = simd::select(far, fpiece<S2, kLA>(s, sl), yt);
+    return yt;
+  }
+};
+template <bool kLA, class W, class S1, class S2, class Cdf>
+struct FSet : FPieces<kLA, W, S1, S2> {
+  static constexpr bool kLAFlag = kLA;
+  using CdfSet = Cdf;  // CdfNormInv's pieces (the same times sqrt 2)
+};
+using SErfinvLA = FSet<true, SErfinvLA_W, SErfinvLA_S1, SErfinvLA_S2,
+                       FPieces<true, SCdfinvLA_W, SCdfinvLA_S1, SCdfinvLA_S2>>;
+using SErfinvEP = FSet<false, SErfinvEP_W, SErfinvEP_S1, SErfinvEP_S2,
+                       FPieces<false, SCdfinvEP_W, SCdfinvEP_S1, SCdfinvEP_S2>>;
+template <class P>
+inline constexpr bool kIsFloatSet = false;
+template <bool kLA, class W, class S1, class S2, class Cdf>
+inline constexpr bool kIsFloatSet<FSet<kLA, W, S1, S2, Cdf>> = true;
+
+// ErfInv on two registers of four floats (float sets): odd.
+template <class P>
+QOR_SIMD_INLINE void serfinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
+  const f32x4 one = fk<1.0f>(), x[2] = {x0, x1};
+  f32x4 a[2], z[2], y[2];
+  for (int i = 0; i < 2; ++i) {
+    a[i] = fabs4(x[i]);
+    z[i] = (one - a[i]) * (one + a[i]);
+  }
+  P::template eval2<false>(a, a, z, y);
+  r0 = y[0] | fsign4(x0);
+  r1 = y[1] | fsign4(x1);
+}
+
+// ErfcInv (kCdf false) or CdfNormInv (kCdf true) on two registers of four floats (float sets)
+// in [2^-126, 2) / [2^-127, 1): erfinv t with t = 1 - q = a + al (al = (1 - t) - q exact:
+// zero from q = 1/2 on), q' = min(q, 2 - q) exact.
+template <class P, bool kCdf>
+QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
+  const f32x4 one = fk<1.0f>(), two = fk<2.0f>(), x[2] = {x0, x1};
+  f32x4 t[2], a[2], al[2], z[2], y[2];
+  for (int i = 0; i < 2; ++i) {
+    const f32x4 q = kCdf ? x[i] + x[i] : x[i];
+    t[i] = one - q;
+    a[i] = fabs4(t[i]);
+    al[i] = (one - t[i]) - q;
+    const f32x4 qq = simd::min(q, two - q);
+    z[i] = qq * (two - qq);
+  }
+  using E = std::conditional_t<kCdf, typename P::CdfSet, P>;
+  E::template eval2<P::kLAFlag>(a, al, z, y);
+  for (int i = 0; i < 2; ++i) {
+    y[i] = y[i] | fsign4(t[i]);
+    // CdfNormInv = -sqrt(2) erfinv t, written 0 - ... so that p = 1/2 gives +0
+    if constexpr (kCdf) y[i] = f32x4() - y[i];
+  }
+  r0 = y[0];
+  r1 = y[1];
+}
+
 // y with erfc y = q, 0 < q < 2, in extended precision.
 inline LD erfcinv_ld(LD q) {
   if (q <= 1) return erfinv_ld(1 - q, q);
@@ -472,7 +652,21 @@ struct DErfInv : FamilyBase<double> {
 template <class P>
 struct SErfInv : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static f32x4 packed(f32x4 x) { return serfinv_packed<P>(x); }
+  static constexpr bool kInlineBlocks = kIsFloatSet<P>;
+  static QOR_SIMD_INLINE f32x4 packed(f32x4 x) {
+    if constexpr (kIsFloatSet<P>) {
+      f32x4 r0, r1;
+      serfinv_f<P>(x, x, r0, r1);
+      return r0;
+    } else {
+      return serfinv_packed<P>(x);
+    }
+  }
+  static QOR_SIMD_INLINE void packed_pair(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1)
+    requires kIsFloatSet<P>
+  {
+    serfinv_f<P>(x0, x1, r0, r1);
+  }
   static int screen(f32x4 x) { return Range<float>::outside(x, -0x1.fffffep-1f, 0x1.fffffep-1f); }
   static int element(const float* px, float* r) {
     const float x = *px;
@@ -495,13 +689,20 @@ struct InvErfc : FamilyBase<T> {
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Recompute;
   static constexpr bool kPair = std::is_same_v<T, double> && !std::is_same_v<P, Extended>;
-  static V packed(V x) {
-    if constexpr (std::is_same_v<T, float>) return serfcinv_packed<P, kCdf>(x);
+  static constexpr bool kInlineBlocks = kIsFloatSet<P>;
+  static QOR_SIMD_INLINE V packed(V x) {
+    if constexpr (kIsFloatSet<P>) return pair_or_lanes<InvErfc, true, T>(x);
+    else if constexpr (std::is_same_v<T, float>) return serfcinv_packed<P, kCdf>(x);
     else return pair_or_lanes<InvErfc, kPair, T>(x);
   }
   // ErfcInv(q) = erfinv(1 - q): 1 - q = t + tl (Fast2Sum; tl is zero from q = 1/2 on), a = |t|
   // with the low part tl signed alike, q' = min(q, 2 - q) (exact); CdfNormInv(p) = -sqrt(2)
   // ErfcInv(2p), written 0 - ... so that p = 1/2 gives +0
+  static QOR_SIMD_INLINE void packed_pair(V x0, V x1, V& r0, V& r1)
+    requires kIsFloatSet<P>
+  {
+    serfcinv_f<P, kCdf>(x0, x1, r0, r1);
+  }
   static void packed_pair(V x0, V x1, V& r0, V& r1)
     requires kPair
   {
@@ -544,11 +745,14 @@ struct InvErfc : FamilyBase<T> {
       r1 = f64x2::splat(0.0) - r1;
     }
   }
-  // the open interval (0, 2) or (0, 1); double precision packed: from 2^-1020 (2^-1021) on, so
-  // that q (2 - q) is a normal number
+  // the open interval (0, 2) or (0, 1); double precision packed: from 2^-1020 (2^-1021) on,
+  // single precision in float (LA, EP): from 2^-126 (2^-127) on, so that q (2 - q) is a normal
+  // number
   static int screen(V x) {
     const T top = kCdf ? T(1) : T(2);
-    const T bottom = kPair ? T(kCdf ? 0x1p-1021 : 0x1p-1020) : std::numeric_limits<T>::denorm_min();
+    const T bottom = kPair          ? T(kCdf ? 0x1p-1021 : 0x1p-1020)
+                     : kIsFloatSet<P> ? T(kCdf ? 0x1p-127 : 0x1p-126)
+                                      : std::numeric_limits<T>::denorm_min();
     return Range<T>::outside(x, bottom, std::nextafter(top, T(0)));
   }
   static int element(const T* px, T* r) {

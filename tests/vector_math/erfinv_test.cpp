@@ -1,0 +1,165 @@
+// The single-precision inverse error functions in float arithmetic (LA, EP; HA too, whose path
+// is unchanged, since every sweep runs all three slots) against MPFR where those formulas can go
+// wrong: the seams between their pieces (w = -ln(1 - a^2) = 5, s = sqrt(w) = 4.1), blocks whose
+// lanes take different pieces (the tail is chosen lane by lane inside a block), ErfcInv's
+// arguments below 1/2 (1 - q is not exact in float there), and the ends of the float path
+// (ErfcInv from 2^-126 and CdfNormInv from 2^-127 down; below, the per-element routine).
+#include <cfenv>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "accuracy_harness.h"
+
+namespace {
+using namespace vm_test;
+
+// q = 1 - a with (1 - a)(1 + a) = e^-w, in double.
+double q_of_w(double w) {
+  const double e = std::exp(-w), a = std::sqrt(1 - e);
+  return e / (1 + a);
+}
+
+// n consecutive floats upward from about n/2 below x.
+std::vector<float> around(float x, long n) {
+  for (long i = 0; i < n / 2; ++i) x = std::nextafter(x, 0.0f);
+  return consecutive<float>(x, n);
+}
+
+// Interleaves xs with lanes of other pieces, so that every block of eight holds several.
+std::vector<float> interleave(const std::vector<float>& xs, const std::vector<float>& others) {
+  std::vector<float> v;
+  for (size_t i = 0; i < xs.size(); ++i) {
+    v.push_back(xs[i]);
+    if (i % 2 == 0) v.push_back(others[(i / 2) % others.size()]);
+  }
+  return v;
+}
+
+// The seams of the float pieces, approached from both sides, each argument in a block with
+// central and tail lanes; then each element alone gives the same bits as in its block.
+TEST(SingleInverseErf, FloatPiecesAgreeAcrossTheirSeams) {
+  const long n = qor::test::scaled(64, 16);
+  std::vector<float> x, q, p;
+  for (double w : {5.0, 4.1 * 4.1}) {
+    const double qd = q_of_w(w);
+    if (qd > 0x1p-25) {  // ErfInv reaches w = 16.6 only (1 - 2^-24)
+      for (float v : around(static_cast<float>(1 - qd), n)) {
+        x.push_back(v);
+        x.push_back(-v);
+      }
+    }
+    for (float v : around(static_cast<float>(qd), n)) {
+      q.push_back(v);
+      q.push_back(2 - v);
+      p.push_back(v / 2);
+      p.push_back(1 - v / 2);
+    }
+  }
+  // central (0.3, 1e-30) and tail (0.99999, 1e-20, 1e-37) lanes
+  const std::vector<float> xo = {0.3f, -0.99999f, 1e-30f, 0.9999999f}, qo = {0.7f, 1e-20f, 1.3f, 1e-37f},
+                           po = {0.35f, 1e-20f, 0.65f, 1e-37f};
+  for (const auto& [f, v] : {std::pair{"ErfInv", interleave(x, xo)}, std::pair{"ErfcInv", interleave(q, qo)},
+                              std::pair{"CdfNormInv", interleave(p, po)}}) {
+    sweep_function<float>(f, v);
+    expect_same_alone<float>(f, v);
+  }
+}
+
+// Every pattern of central and tail lanes in a block of eight (256 blocks): the tail pieces are
+// evaluated for the whole block and chosen by mask, so each lane must get its own piece.
+TEST(SingleInverseErf, EveryMixOfCentralAndTailLanesInABlock) {
+  std::vector<float> x, q;
+  for (int m = 0; m < 256; ++m) {
+    for (int j = 0; j < 8; ++j) {
+      const bool tail = (m >> j) & 1;
+      // arguments differ from block to block, so that a lane taking another's piece shows
+      const float k = static_cast<float>(m * 8 + j) / 2048.0f;
+      x.push_back(tail ? 1 - 0x1p-20f * (1 + k) : 0.9f * k - 0.45f);
+      q.push_back(tail ? 0x1p-60f * (1 + 7 * k) : 0.02f + 1.9f * k);
+    }
+  }
+  sweep_function<float>("ErfInv", x);
+  sweep_function<float>("ErfcInv", q);
+  expect_same_alone<float>("ErfInv", x);
+  expect_same_alone<float>("ErfcInv", q);
+}
+
+// ErfcInv below 1/2: t = 1 - q rounds in float and its low part carries the rest; around 1/2
+// (where it starts), 1/4, and at random; CdfNormInv at the same 2p; the results' signs and zero
+// at the centre.
+TEST(SingleInverseErf, ErfcInvBelowOneHalfKeepsTheLowPartOfOneMinusQ) {
+  std::vector<float> q = around(0.5f, qor::test::scaled(200, 40));
+  append(q, around(0.25f, qor::test::scaled(100, 20)));
+  append(q, uniform<float>(0.0067, 0.5, qor::test::scaled(3000, 300), 71));  // the central piece
+  std::vector<float> p;
+  for (float v : q) p.push_back(v / 2);
+  sweep_function<float>("ErfcInv", q);
+  sweep_function<float>("CdfNormInv", p);
+  for (int s : {LA, HA, EP}) {
+    EXPECT_EQ(one<float>(kernel<float>("ErfcInv", s), 1.0f), 0.0f) << slot_name(s);
+    const float c = one<float>(kernel<float>("CdfNormInv", s), 0.5f);
+    EXPECT_TRUE(c == 0.0f && !std::signbit(c)) << slot_name(s);
+    EXPECT_LT(one<float>(kernel<float>("ErfcInv", s), 1.0f + 0x1p-23f), 0.0f) << slot_name(s);
+    EXPECT_GT(one<float>(kernel<float>("ErfcInv", s), 1.0f - 0x1p-24f), 0.0f) << slot_name(s);
+  }
+}
+
+// The float path ends where q (2 - q) would leave the normal range: ErfcInv at 2^-126,
+// CdfNormInv at 2^-127; below, and on subnormal arguments, the per-element routine. Both sides
+// in mixed blocks, no reports for any of them, each element alone as in its block.
+TEST(SingleInverseErf, EndsOfTheFloatPathAndSubnormalArguments) {
+  std::vector<float> q = around(0x1p-126f, 64), p = around(0x1p-127f, 64);
+  append(q, log_uniform<float>(-149, -100, qor::test::scaled(400, 100), 72));
+  append(p, log_uniform<float>(-149, -100, qor::test::scaled(400, 100), 73));
+  q = interleave(q, {0.5f, 1.5f, 1e-10f});
+  p = interleave(p, {0.25f, 0.75f, 1e-10f});
+  sweep_function<float>("ErfcInv", q);
+  sweep_function<float>("CdfNormInv", p);
+  expect_same_alone<float>("ErfcInv", q);
+  expect_same_alone<float>("CdfNormInv", p);
+  for (int s : {LA, HA, EP}) {
+    Recording rec;
+    std::vector<float> r(q.size());
+    kernel<float>("ErfcInv", s)(static_cast<int32_t>(q.size()), q.data(), r.data());
+    kernel<float>("CdfNormInv", s)(static_cast<int32_t>(p.size()), p.data(), r.data());
+    EXPECT_TRUE(reports().empty()) << slot_name(s);
+  }
+}
+
+// Ordinary arguments raise no invalid, divide-by-zero or overflow flag, also in blocks that mix
+// w = 0 (ErfInv(0), ErfcInv(1)) with tail lanes (the LA tails divide by 2 sqrt(w) for the whole
+// register) and with lanes of the per-element routine.
+TEST(SingleInverseErf, OrdinaryBlocksRaiseNoSpuriousFlags) {
+  const std::vector<float> x = {0.0f, 1 - 0x1p-24f, 0x1p-140f, -0.0f, 0.5f, -0.9999f, 0x1p-30f, -(1 - 0x1p-22f), 0.0f};
+  const std::vector<float> q = {1.0f, 0x1p-140f, 1.0f, 2 - 0x1p-23f, 1e-30f, 1 + 0x1p-23f, 0.5f, 0x1p-126f, 1.0f};
+  std::vector<float> p(q.size());
+  for (size_t i = 0; i < q.size(); ++i) p[i] = q[i] / 2;
+  for (int s : {LA, HA, EP}) {
+    for (const auto& [f, v] : {std::pair{"ErfInv", x}, std::pair{"ErfcInv", q}, std::pair{"CdfNormInv", p}}) {
+      std::vector<float> r(v.size());
+      std::feclearexcept(FE_ALL_EXCEPT);
+      kernel<float>(f, s)(static_cast<int32_t>(v.size()), v.data(), r.data());
+      EXPECT_EQ(std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW), 0) << f << " " << slot_name(s);
+    }
+  }
+}
+
+// ErfInv over the whole float range of its argument: near 0 (w nearly 0, subnormals), the
+// central piece at random, and the last 2^20 floats below 1 (the tail to s = 4.08), both signs.
+TEST(SingleInverseErf, ErfInvAcrossItsRange) {
+  std::vector<float> x = log_uniform<float>(-149, -1, qor::test::scaled(2000, 200), 74);
+  append(x, uniform<float>(0, 0.9933, qor::test::scaled(4000, 400), 75));
+  for (float v : uniform<float>(0, 1, qor::test::scaled(4000, 400), 76))
+    x.push_back(1 - std::ldexp(1.0f, -static_cast<int>(3 + 21 * v)) * (1 + v));
+  append(x, around(1.0f - 0x1p-24f, 16));
+  std::vector<float> both;
+  for (float v : x) {
+    if (!(v < 1)) continue;
+    both.push_back(v);
+    both.push_back(-v);
+  }
+  sweep_function<float>("ErfInv", both);
+}
+
+}  // namespace
