@@ -92,35 +92,72 @@ QOR_SIMD_INLINE void erf_cols(uint32_t o0, uint32_t o1, f64x2& p, f64x2& q) {
   p = _mm_unpacklo_pd(e0, e1);
   q = _mm_unpackhi_pd(e0, e1);
 }
-// T_2 + ... + T_N (see the head of this file); S = d + that. With M > N, the terms T_(N+1) ...
-// T_M are added in the lanes of `far` only, so that each lane's sum is the same whatever the
-// other lane needs.
-template <int N, int M = N>
-QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d, f64x2 far = f64x2()) {
+// T_2 + ... + T_N (see the head of this file) by the recurrence; S = d + that. The recurrence
+// T_(n+1) = A_n T_n + B_n T_(n-1) (A_n = -u/(n+1), B_n = -(n-1) v/(n(n+1)), both off the
+// dependency chain) runs two terms per step,
+//     T_(n+2) = (A_(n+1) A_n + B_(n+1)) T_n + A_(n+1) B_n T_(n-1),
+// so that each step costs one product and one sum of latency for two terms.
+template <int N>
+QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d) {
   const auto& c = opaque(kErfSeries);
   const f64x2 u = (r + r) * d, v = (d + d) * d;
   f64x2 tp = d, tc = (u * d) * kc<-0.5>();
   f64x2 tail = tc;
 #pragma GCC unroll 16
-  for (int n = 2; n < M; ++n) {
-    const f64x2 tn = (u * tc) * row(c.inv[n]) + (v * tp) * row(c.rat[n]);
-    tail = tail + (n < N ? tn : tn & far);
-    tp = tc;
-    tc = tn;
+  for (int n = 2; n < N; n += 2) {
+    const f64x2 a0 = u * row(c.inv[n]), b0 = v * row(c.rat[n]);
+    const f64x2 t1 = tc * a0 + tp * b0;  // T_(n+1)
+    tail = tail + t1;
+    if (n + 1 < N) {
+      const f64x2 a1 = u * row(c.inv[n + 1]), b1 = v * row(c.rat[n + 1]);
+      const f64x2 t2 = tc * (a1 * a0 + b1) + tp * (a1 * b0);  // T_(n+2)
+      tail = tail + t2;
+      tp = t1;
+      tc = t2;
+    }
   }
   return tail;
 }
+// The same from the coefficient table (r <= 6: T_n = c_n d^n), by Horner's rule,
+// d^2 (c_2 + d (c_3 + ... + d c_N)). Lanes beyond the table read its last row.
+template <int N>
+QOR_SIMD_INLINE f64x2 erf_tail_table(f64x2 d, uint32_t o0, uint32_t o1) {
+  static_assert(N >= 2 && N <= 9);
+  constexpr uint32_t kLast = (kErfTaylorRows - 1) * 32;  // in 32-byte rows of kErfT128
+  o0 = (o0 < kLast ? o0 : kLast) * 2;
+  o1 = (o1 < kLast ? o1 : kLast) * 2;
+  const char* base = reinterpret_cast<const char*>(kErfTaylor);
+  f64x2 c[8];
+#pragma GCC unroll 4
+  for (int j = 0; 2 * j < N - 1; ++j) {
+    const __m128d e0 = _mm_load_pd(reinterpret_cast<const double*>(base + o0 + 16 * j));
+    const __m128d e1 = _mm_load_pd(reinterpret_cast<const double*>(base + o1 + 16 * j));
+    c[2 * j] = _mm_unpacklo_pd(e0, e1);
+    c[2 * j + 1] = _mm_unpackhi_pd(e0, e1);
+  }
+  f64x2 p = c[N - 2];
+#pragma GCC unroll 8
+  for (int n = N - 1; n >= 2; --n) p = p * d + c[n - 2];
+  return (d * d) * p;
+}
+// T_2 + ... : kNear terms from the table where a < 6, kFar terms by the recurrence in the other
+// lanes (computed only for pairs that have such a lane), so that each lane's sum is the same
+// whatever the other lane needs.
+template <int kNear, int kFar>
+QOR_SIMD_INLINE f64x2 erf_series(f64x2 a, f64x2 r, f64x2 d, uint32_t o0, uint32_t o1) {
+  const f64x2 far = cmp_le(kc<6.0>(), a);
+  const f64x2 near = erf_tail_table<kNear>(d, o0, o1);
+  return mask(far) == 0 ? near : select(far, erf_tail<kFar>(r, d), near);
+}
 // The slots' formulas differ only in the number of terms and, in double HA, the two-part slope
 // term: single precision HA 6 terms (2^-37), LA 4 (2^-25), EP 2 (2^-13); double precision where
-// a < 6 / otherwise HA 9 / 13 terms (2^-62), LA 8 / 11 (2^-56), EP 4 / 7 (2^-29), per lane (the
-// extra terms are computed only for blocks that have a lane beyond 6, and added to those lanes).
+// a < 6 / otherwise HA 9 / 13 terms (2^-62), LA 8 / 11 (2^-56), EP 4 / 7 (2^-29), per lane.
 inline constexpr int kErfLA = 0, kErfHA = 1, kErfEP = 2;
 template <int kSlot>
-QOR_SIMD_INLINE f64x2 erf_tail_any(f64x2 a, f64x2 r, f64x2 d) {
+QOR_SIMD_INLINE f64x2 erf_tail_any(f64x2 a, f64x2 r, f64x2 d, uint32_t o0, uint32_t o1) {
   constexpr int kNear = kSlot == kErfHA ? 9 : kSlot == kErfLA ? 8 : 4;
   constexpr int kFar = kSlot == kErfHA ? 13 : kSlot == kErfLA ? 11 : 7;
-  const f64x2 far = cmp_le(kc<6.0>(), a);
-  return mask(far) == 0 ? erf_tail<kNear>(r, d) : erf_tail<kNear, kFar>(r, d, far);
+  return erf_series<kNear, kFar>(a, r, d, o0, o1);
 }
 
 // Single precision on one pair of widened lanes: kind 0 erf x, 1 erfc x, 2 Phi(x).
@@ -133,7 +170,7 @@ QOR_SIMD_INLINE f64x2 s_erf_pair(f64x2 x) {
   uint32_t o0, o1;
   const f64x2 d = erf_grid(a, r, o0, o1);
   erf_cols<0>(o0, o1, ch, dl);
-  const f64x2 p = dl * (d + erf_tail<kTerms>(r, d));
+  const f64x2 p = dl * (d + erf_series<kTerms, kTerms>(a, r, d, o0, o1));
   if constexpr (kKind == 0) return ((kc<1.0>() - ch) + p) | sign_bits(x);
   const f64x2 y = select(cmp_lt(x, f64x2()), (kc<2.0>() - ch) + p, ch - p);
   return kKind == 2 ? y * kc<0.5>() : y;
@@ -173,7 +210,7 @@ template <int kSlot>
 QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const ErfRowD& w, uint32_t o0,
                                      uint32_t o1, f64x2& pl) {
   const f64x2 d = dh + dl;
-  const f64x2 tail = erf_tail_any<kSlot>(a, r, d);
+  const f64x2 tail = erf_tail_any<kSlot>(a, r, d, o0, o1);
   if constexpr (kSlot != kErfHA) {
     pl = f64x2();
     return w.dl * (d + tail);
