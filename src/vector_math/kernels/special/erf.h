@@ -57,6 +57,12 @@ namespace qor::vm::special {
 namespace {
 
 // ---- packed core -----------------------------------------------------------------------------
+// A constant in both lanes as a memory operand (kc<V>() lets the compiler rebuild it from a
+// scalar, two instructions per use).
+template <double V>
+QOR_SIMD_INLINE f64x2 km() {
+  return row(opaque(Row2<V>::v));
+}
 // Constants of the series: rows -1/(n+1) and -(n-1)/(n(n+1)) for n = 2..12.
 struct alignas(16) ErfSeriesRows {
   double inv[13][2];
@@ -75,9 +81,9 @@ inline constexpr ErfSeriesRows kErfSeries = [] {
 // The grid point r = k/128 nearest to a (0 <= a <= 27.3) and the byte offsets of the lanes'
 // rows; returns d = a - r (exact).
 QOR_SIMD_INLINE f64x2 erf_grid(f64x2 a, f64x2& r, uint32_t& o0, uint32_t& o1) {
-  const f64x2 sh = kc<0x1.8p52>();
-  const f64x2 t = a * kc<128.0>() + sh;  // k in the low word
-  r = (t - sh) * kc<0x1p-7>();
+  const f64x2 sh = km<0x1.8p52>();
+  const f64x2 t = a * km<128.0>() + sh;  // k in the low word
+  r = (t - sh) * km<0x1p-7>();
   const __m128i o = _mm_slli_epi32(t.bits().v, 5);  // 32-byte rows
   o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
   o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
@@ -101,7 +107,7 @@ template <int N>
 QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d) {
   const auto& c = opaque(kErfSeries);
   const f64x2 u = (r + r) * d, v = (d + d) * d;
-  f64x2 tp = d, tc = (u * d) * kc<-0.5>();
+  f64x2 tp = d, tc = (u * d) * km<-0.5>();
   f64x2 tail = tc;
 #pragma GCC unroll 16
   for (int n = 2; n < N; n += 2) {
@@ -118,8 +124,8 @@ QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d) {
   }
   return tail;
 }
-// The same from the coefficient table (r <= 6: T_n = c_n d^n), by Horner's rule,
-// d^2 (c_2 + d (c_3 + ... + d c_N)). Lanes beyond the table read its last row.
+// The same from the coefficient table (r <= 6: T_n = c_n d^n), d^2 (c_2 + c_3 d + ... + c_N
+// d^(N-2)). Lanes beyond the table read its last row.
 template <int N>
 QOR_SIMD_INLINE f64x2 erf_tail_table(f64x2 d, uint32_t o0, uint32_t o1) {
   static_assert(N >= 2 && N <= 9);
@@ -135,17 +141,22 @@ QOR_SIMD_INLINE f64x2 erf_tail_table(f64x2 d, uint32_t o0, uint32_t o1) {
     c[2 * j] = _mm_unpacklo_pd(e0, e1);
     c[2 * j + 1] = _mm_unpackhi_pd(e0, e1);
   }
-  f64x2 p = c[N - 2];
-#pragma GCC unroll 8
-  for (int n = N - 1; n >= 2; --n) p = p * d + c[n - 2];
-  return (d * d) * p;
+  // Estrin's scheme (a short dependency chain): pairs in d, pairs of those in d^2, then d^4
+  constexpr int m = N - 1, nq = (m + 1) / 2, ns = (nq + 1) / 2;
+  const f64x2 d2 = d * d;
+  f64x2 q[4], t[2];
+#pragma GCC unroll 4
+  for (int i = 0; i < nq; ++i) q[i] = 2 * i + 1 < m ? c[2 * i] + c[2 * i + 1] * d : c[2 * i];
+#pragma GCC unroll 2
+  for (int i = 0; i < ns; ++i) t[i] = 2 * i + 1 < nq ? q[2 * i] + q[2 * i + 1] * d2 : q[2 * i];
+  return d2 * (ns == 2 ? t[0] + t[1] * (d2 * d2) : t[0]);
 }
 // T_2 + ... : kNear terms from the table where a < 6, kFar terms by the recurrence in the other
 // lanes (computed only for pairs that have such a lane), so that each lane's sum is the same
 // whatever the other lane needs.
 template <int kNear, int kFar>
 QOR_SIMD_INLINE f64x2 erf_series(f64x2 a, f64x2 r, f64x2 d, uint32_t o0, uint32_t o1) {
-  const f64x2 far = cmp_le(kc<6.0>(), a);
+  const f64x2 far = cmp_le(km<6.0>(), a);
   const f64x2 near = erf_tail_table<kNear>(d, o0, o1);
   return mask(far) == 0 ? near : select(far, erf_tail<kFar>(r, d), near);
 }
@@ -164,16 +175,16 @@ QOR_SIMD_INLINE f64x2 erf_tail_any(f64x2 a, f64x2 r, f64x2 d, uint32_t o0, uint3
 template <int kKind, int kSlot>
 QOR_SIMD_INLINE f64x2 s_erf_pair(f64x2 x) {
   constexpr int kTerms = kSlot == kErfHA ? 6 : kSlot == kErfLA ? 4 : 2;
-  if constexpr (kKind == 2) x = x * kc<-0x1.6a09e667f3bcdp-1>();
-  const f64x2 a = min(abs(x), kKind == 0 ? kc<6.0>() : kc<10.1>());
+  if constexpr (kKind == 2) x = x * km<-0x1.6a09e667f3bcdp-1>();
+  const f64x2 a = min(abs(x), kKind == 0 ? km<6.0>() : km<10.1>());
   f64x2 r, ch, dl;
   uint32_t o0, o1;
   const f64x2 d = erf_grid(a, r, o0, o1);
   erf_cols<0>(o0, o1, ch, dl);
   const f64x2 p = dl * (d + erf_series<kTerms, kTerms>(a, r, d, o0, o1));
-  if constexpr (kKind == 0) return ((kc<1.0>() - ch) + p) | sign_bits(x);
-  const f64x2 y = select(cmp_lt(x, f64x2()), (kc<2.0>() - ch) + p, ch - p);
-  return kKind == 2 ? y * kc<0.5>() : y;
+  if constexpr (kKind == 0) return ((km<1.0>() - ch) + p) | sign_bits(x);
+  const f64x2 y = select(cmp_lt(x, f64x2()), (km<2.0>() - ch) + p, ch - p);
+  return kKind == 2 ? y * km<0.5>() : y;
 }
 // One finite float by the same formula (the per-element routines of single-precision Erfc and
 // CdfNorm: the formula holds on the whole finite range, its result below the normal range rounded
@@ -214,10 +225,13 @@ QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const
   if constexpr (kSlot != kErfHA) {
     pl = f64x2();
     return w.dl * (d + tail);
-  } else {
+  } else {  // below 6 as LA (|D S| < 0.05 of erfc there); the two parts in the other lanes
+    const f64x2 p1 = w.dl * (d + tail), far = cmp_le(km<6.0>(), a);
+    pl = f64x2();
+    if (mask(far) == 0) return p1;
     const f64x2 ph = two_prod(w.dl, dh, pl);
-    pl = pl + (erf_dlo(o0, o1) * dh + w.dl * (dl + tail));
-    return ph;
+    pl = (pl + (erf_dlo(o0, o1) * dh + w.dl * (dl + tail))) & far;
+    return select(far, ph, p1);
   }
 }
 
@@ -241,7 +255,7 @@ QOR_SIMD_INLINE f64x2 d_erfc_pos_parts(const ErfRowD& w, f64x2 ph, f64x2 pl, f64
   return (((w.ch - s) - ph) + w.cl) - pl;
 }
 QOR_SIMD_INLINE f64x2 d_erfc_combine(const ErfRowD& w, f64x2 ph, f64x2 pl, f64x2 neg) {
-  const f64x2 one = kc<1.0>();
+  const f64x2 one = km<1.0>();
   f64x2 s;
   const f64x2 pos = s + d_erfc_pos_parts(w, ph, pl, s);
   const f64x2 eh = one - w.ch;
@@ -253,8 +267,8 @@ QOR_SIMD_INLINE f64x2 d_erfc_combine(const ErfRowD& w, f64x2 ph, f64x2 pl, f64x2
 // Double precision erf x.
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
-  const f64x2 a = min(abs(x), kc<6.0>()), sgn = sign_bits(x);
-  const f64x2 small = cmp_lt(a, kc<0.25>());
+  const f64x2 a = min(abs(x), km<6.0>()), sgn = sign_bits(x);
+  const f64x2 small = cmp_lt(a, km<0.25>());
   const int m = mask(small);
   f64x2 ys;
   if (m != 0) {  // a + a q(a^2) = a + a (c_hi + (c_lo + a^2 (a_1 + ...)))
@@ -275,7 +289,7 @@ QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
   f64x2 ph, pl;
   const ErfRowD w = erf_at<kSlot>(a, f64x2(), ph, pl);
   // erf a = RN(1 - C_hi) + E_lo + ph + pl (E >= 0.27 against |ph| < 0.005: Fast2Sum)
-  const f64x2 eh = kc<1.0>() - w.ch, s = eh + ph;
+  const f64x2 eh = km<1.0>() - w.ch, s = eh + ph;
   f64x2 y = s + (((eh - s) + ph) + (w.el + pl));
   if (m != 0) y = select(small, ys, y);
   return y | sgn;
@@ -287,11 +301,11 @@ QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_erfc_packed(f64x2 x) {
   f64x2 ph, pl;
-  const f64x2 a = min(abs(x), kc<27.3>()), neg = cmp_lt(x, f64x2());
+  const f64x2 a = min(abs(x), km<27.3>()), neg = cmp_lt(x, f64x2());
   const ErfRowD w = erf_at<kSlot>(a, f64x2(), ph, pl);
   const f64x2 y = d_erfc_combine(w, ph, pl, neg);
-  const f64x2 scaled = _mm_andnot_pd(neg.v, cmp_le(kc<(kErfScaledRow - 0.5) / 128>(), a).v);
-  return select(scaled, y * kc<0x1p-128>(), y);
+  const f64x2 scaled = _mm_andnot_pd(neg.v, cmp_le(km<(kErfScaledRow - 0.5) / 128>(), a).v);
+  return select(scaled, y * km<0x1p-128>(), y);
 }
 // The same for one x in (26, 27.3] whose result is below the normal range, rounded once: the
 // sum s + rest at the scale 2^128 goes to the exponential's subnormal rounding (the packed
@@ -308,13 +322,16 @@ inline double d_erfc_subnormal(double x) {
 // 1/sqrt 2 = c + c2), tl joined to d with the sign of th.
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_cdfnorm_packed(f64x2 x) {
-  const f64x2 v = min(max(f64x2() - x, kc<-36.8>()), kc<36.8>());  // NaN: -36.8
-  f64x2 e;
-  const f64x2 th = two_prod(v, kc<0x1.6a09e667f3bcdp-1>(), e);
-  const f64x2 tl = e + v * kc<-0x1.bdd3413b26456p-55>();
+  const f64x2 v = min(max(f64x2() - x, km<-36.8>()), km<36.8>());  // NaN: -36.8
+  // Dekker's product with the constant's halves (26 bits and 25 bits) given
+  const f64x2 g = v * km<134217729.0>(), vh = g - (g - v), vl = v - vh;
+  const f64x2 ch = km<0x1.6a09e68p-1>(), cl = km<-0x1.80c433p-29>();
+  const f64x2 th = v * km<0x1.6a09e667f3bcdp-1>();
+  const f64x2 e = (((vh * ch - th) + vh * cl) + vl * ch) + vl * cl;
+  const f64x2 tl = e + v * km<-0x1.bdd3413b26456p-55>();
   f64x2 ph, pl;
   const ErfRowD w = erf_at<kSlot>(abs(th), _mm_xor_pd(tl.v, sign_bits(th).v), ph, pl);
-  return d_erfc_combine(w, ph, pl, cmp_lt(th, f64x2())) * kc<0.5>();
+  return d_erfc_combine(w, ph, pl, cmp_lt(th, f64x2())) * km<0.5>();
 }
 
 // Lanes outside tiny <= |x| <= max (NaN included).
