@@ -166,7 +166,7 @@ QOR_SIMD_INLINE f64x2 erf_series(f64x2 a, f64x2 r, f64x2 d, uint32_t o0, uint32_
 inline constexpr int kErfLA = 0, kErfHA = 1, kErfEP = 2;
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 erf_tail_any(f64x2 a, f64x2 r, f64x2 d, uint32_t o0, uint32_t o1) {
-  constexpr int kNear = kSlot == kErfHA ? 9 : kSlot == kErfLA ? 8 : 4;
+  constexpr int kNear = kSlot == kErfEP ? 4 : 8;
   constexpr int kFar = kSlot == kErfHA ? 13 : kSlot == kErfLA ? 11 : 7;
   return erf_series<kNear, kFar>(a, r, d, o0, o1);
 }
@@ -247,21 +247,19 @@ QOR_SIMD_INLINE ErfRowD erf_at(f64x2 a, f64x2 dl, f64x2& ph, f64x2& pl) {
 }
 
 // erfc(+-a) for 0 <= a <= 26.05 (neg: the lanes whose argument is -a) from the slope term:
-//   erfc a = C_hi + C_lo - (ph + pl)            (C_hi - ph with its rounding error, Fast2Sum);
-//   erfc -a = 1 + RN(1 - C_hi) + E_lo + ph + pl (the two leading sums with their errors).
+//   erfc a = C_hi + C_lo - (ph + pl) = s + e  (s = C_hi - ph with its rounding error, Fast2Sum);
+//   erfc -a = 2 - s - e                       (2 - s with its rounding error, Fast2Sum).
 // erfc a as s + (returned), s = C_hi - ph.
 QOR_SIMD_INLINE f64x2 d_erfc_pos_parts(const ErfRowD& w, f64x2 ph, f64x2 pl, f64x2& s) {
   s = w.ch - ph;
   return (((w.ch - s) - ph) + w.cl) - pl;
 }
 QOR_SIMD_INLINE f64x2 d_erfc_combine(const ErfRowD& w, f64x2 ph, f64x2 pl, f64x2 neg) {
-  const f64x2 one = km<1.0>();
+  const f64x2 two = km<2.0>();
   f64x2 s;
-  const f64x2 pos = s + d_erfc_pos_parts(w, ph, pl, s);
-  const f64x2 eh = one - w.ch;
-  const f64x2 s1 = one + eh, e1 = (one - s1) + eh;
-  const f64x2 s2 = s1 + ph, e2 = (s1 - s2) + ph;
-  return select(neg, s2 + ((e1 + e2) + (w.el + pl)), pos);
+  const f64x2 e = d_erfc_pos_parts(w, ph, pl, s);
+  const f64x2 h = two - s, l = (two - h) - s;
+  return select(neg, h + (l - e), s + e);
 }
 
 // Double precision erf x.
