@@ -17,15 +17,18 @@
 //     erf(r + d) = erf r + D S,   erfc(r + d) = erfc r - D S,   S = sum_{n>=1} T_n,
 //     T_n = (-1)^(n-1) H_{n-1}(r) d^n / n!   (H the Hermite polynomials: erf^(n) = D (-1)^(n-1)
 //                                             H_{n-1}),
-// whose terms follow from H_{n+1} = 2r H_n - 2n H_{n-1}:
+// Below a = 6 a second table holds the coefficients c_n = (-1)^(n-1) H_(n-1)(r) / n! (n = 2..9)
+// of each grid point, T_n = c_n d^n (Estrin's scheme); beyond 6 the terms follow from
+// H_{n+1} = 2r H_n - 2n H_{n-1}:
 //     T_1 = d,  T_2 = -r d^2,  T_{n+1} = -u T_n / (n+1) - (n-1) v T_{n-1} / (n (n+1)),
 //     u = 2rd, v = 2d^2.
 // Relative to erfc(r + d), which is about D / (2r) for large r, T_n is about (2rd)^n / n!; so the
-// series needs 6 terms for 2^-37 in single precision (a <= 10.1, 2rd <= 0.079), and in double 9
-// terms where a < 6 and 13 up to a = 27.3 (2rd <= 0.214), each below 2^-58. Nothing
-// cancels: |D S| stays below 0.21 of erfc(r + d) and below half of erf(r + d). Then
+// series needs 6 terms for 2^-37 in single precision (a <= 10.1, 2rd <= 0.079), and in double 8
+// terms where a < 6 (2rd <= 0.047, the ninth below 2^-58) and 13 up to a = 27.3 (2rd <= 0.214),
+// each below 2^-58. Nothing cancels: |D S| stays below 0.21 of erfc(r + d) (0.05 below 6) and
+// below half of erf(r + d). Then
 //     erfc(a)  = C_hi + (C_lo - D S),      erf(a) = RN(1 - C_hi) + (E_lo + D S),
-//     erfc(-a) = 1 + erf(a)  (1 + RN(1 - C_hi) with its rounding error, Fast2Sum).
+//     erfc(-a) = 2 - erfc(a)  (2 - RN(C_hi - D S) with its rounding error, Fast2Sum).
 // Double Erf below a = 1/4 (where the slope term is not small against erf) uses the Taylor series
 // instead: erf x = x + x q(x^2), q(x^2) = (2/sqrt(pi) - 1) + a_1 x^2 + ... + a_9 x^18 (truncation
 // below 2^-66), so that only the small term x q carries rounding errors.
@@ -156,13 +159,15 @@ QOR_SIMD_INLINE f64x2 erf_tail_table(f64x2 d, uint32_t o0, uint32_t o1) {
 // whatever the other lane needs.
 template <int kNear, int kFar>
 QOR_SIMD_INLINE f64x2 erf_series(f64x2 a, f64x2 r, f64x2 d, uint32_t o0, uint32_t o1) {
+  if constexpr (kNear == 2 && kFar == 2) return erf_tail<2>(r, d);  // T_2 = -r d^2 alone
   const f64x2 far = cmp_le(km<6.0>(), a);
   const f64x2 near = erf_tail_table<kNear>(d, o0, o1);
   return mask(far) == 0 ? near : select(far, erf_tail<kFar>(r, d), near);
 }
-// The slots' formulas differ only in the number of terms and, in double HA, the two-part slope
-// term: single precision HA 6 terms (2^-37), LA 4 (2^-25), EP 2 (2^-13); double precision where
-// a < 6 / otherwise HA 9 / 13 terms (2^-62), LA 8 / 11 (2^-56), EP 4 / 7 (2^-29), per lane.
+// The slots' formulas differ only in the number of terms and, in double HA beyond 6, the
+// two-part slope term: single precision HA 6 terms (2^-37), LA 4 (2^-25), EP 2 (2^-13); double
+// precision where a < 6 / otherwise HA 8 / 13 terms (2^-58 / 2^-62), LA 8 / 11 (2^-58 / 2^-56),
+// EP 4 / 7 (2^-29), per lane.
 inline constexpr int kErfLA = 0, kErfHA = 1, kErfEP = 2;
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 erf_tail_any(f64x2 a, f64x2 r, f64x2 d, uint32_t o0, uint32_t o1) {
