@@ -133,14 +133,14 @@ template <int N>
 QOR_SIMD_INLINE f64x2 erf_tail_table(f64x2 d, uint32_t o0, uint32_t o1) {
   static_assert(N >= 2 && N <= 9);
   constexpr uint32_t kLast = (kErfTaylorRows - 1) * 32;  // in 32-byte rows of kErfT128
-  o0 = (o0 < kLast ? o0 : kLast) * 2;
-  o1 = (o1 < kLast ? o1 : kLast) * 2;
-  const char* base = reinterpret_cast<const char*>(kErfTaylor);
+  const size_t p0 = size_t{o0 < kLast ? o0 : kLast} * 2, p1 = size_t{o1 < kLast ? o1 : kLast} * 2;
+  const char* b0 = reinterpret_cast<const char*>(kErfTaylor) + p0;
+  const char* b1 = reinterpret_cast<const char*>(kErfTaylor) + p1;
   f64x2 c[8];
 #pragma GCC unroll 4
   for (int j = 0; 2 * j < N - 1; ++j) {
-    const __m128d e0 = _mm_load_pd(reinterpret_cast<const double*>(base + o0 + 16 * j));
-    const __m128d e1 = _mm_load_pd(reinterpret_cast<const double*>(base + o1 + 16 * j));
+    const __m128d e0 = _mm_load_pd(reinterpret_cast<const double*>(b0 + 16 * j));
+    const __m128d e1 = _mm_load_pd(reinterpret_cast<const double*>(b1 + 16 * j));
     c[2 * j] = _mm_unpacklo_pd(e0, e1);
     c[2 * j + 1] = _mm_unpackhi_pd(e0, e1);
   }
@@ -164,17 +164,11 @@ QOR_SIMD_INLINE f64x2 erf_series(f64x2 a, f64x2 r, f64x2 d, uint32_t o0, uint32_
   const f64x2 near = erf_tail_table<kNear>(d, o0, o1);
   return mask(far) == 0 ? near : select(far, erf_tail<kFar>(r, d), near);
 }
-// The slots' formulas differ only in the number of terms and, in double HA beyond 6, the
-// two-part slope term: single precision HA 6 terms (2^-37), LA 4 (2^-25), EP 2 (2^-13); double
-// precision where a < 6 / otherwise HA 8 / 13 terms (2^-58 / 2^-62), LA 8 / 11 (2^-58 / 2^-56),
-// EP 4 / 7 (2^-29), per lane.
+// The slots differ only in the number of terms and, in double HA beyond 6, the two-part slope
+// term: single precision HA 6 terms (2^-37), LA 4 (2^-25), EP 2 (2^-13); double precision where
+// a < 6 / otherwise HA 8 / 13 terms (2^-58 / 2^-62), LA 8 / 11 (2^-58 / 2^-56), EP 4 / 7
+// (2^-29), per lane.
 inline constexpr int kErfLA = 0, kErfHA = 1, kErfEP = 2;
-template <int kSlot>
-QOR_SIMD_INLINE f64x2 erf_tail_any(f64x2 a, f64x2 r, f64x2 d, uint32_t o0, uint32_t o1) {
-  constexpr int kNear = kSlot == kErfEP ? 4 : 8;
-  constexpr int kFar = kSlot == kErfHA ? 13 : kSlot == kErfLA ? 11 : 7;
-  return erf_series<kNear, kFar>(a, r, d, o0, o1);
-}
 
 // Single precision on one pair of widened lanes: kind 0 erf x, 1 erfc x, 2 Phi(x).
 template <int kKind, int kSlot>
@@ -220,24 +214,24 @@ QOR_SIMD_INLINE f64x2 erf_dlo(uint32_t o0, uint32_t o1) {
                       reinterpret_cast<const double*>(base + (o1 >> 2)));
 }
 
-// The slope term D S = ph + pl for d = dh + dl (dh exact, dl a small correction): LA/EP one
-// product (pl = 0); HA D dh exactly (Dekker) and the rest, D_lo dh + D (dl + tail), in pl.
+// The slope term D S = ph + pl for d = dh + dl (dh exact, dl a small correction): LA/EP and HA
+// below 6 one product (pl = 0); HA beyond 6 D dh exactly (Dekker) and the rest, D_lo dh +
+// D (dl + tail), in pl.
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const ErfRowD& w, uint32_t o0,
                                      uint32_t o1, f64x2& pl) {
-  const f64x2 d = dh + dl;
-  const f64x2 tail = erf_tail_any<kSlot>(a, r, d, o0, o1);
-  if constexpr (kSlot != kErfHA) {
-    pl = f64x2();
-    return w.dl * (d + tail);
-  } else {  // below 6 as LA (|D S| < 0.05 of erfc there); the two parts in the other lanes
-    const f64x2 p1 = w.dl * (d + tail), far = cmp_le(km<6.0>(), a);
-    pl = f64x2();
-    if (mask(far) == 0) return p1;
-    const f64x2 ph = two_prod(w.dl, dh, pl);
-    pl = (pl + (erf_dlo(o0, o1) * dh + w.dl * (dl + tail))) & far;
-    return select(far, ph, p1);
-  }
+  constexpr int kNear = kSlot == kErfEP ? 4 : 8;
+  constexpr int kFar = kSlot == kErfHA ? 13 : kSlot == kErfLA ? 11 : 7;
+  const f64x2 d = dh + dl, far = cmp_le(km<6.0>(), a);
+  const f64x2 near = erf_tail_table<kNear>(d, o0, o1);
+  pl = f64x2();
+  if (mask(far) == 0) return w.dl * (d + near);  // HA below 6 as LA: |D S| < 0.05 of erfc there
+  const f64x2 tail = select(far, erf_tail<kFar>(r, d), near);
+  const f64x2 p1 = w.dl * (d + tail);
+  if constexpr (kSlot != kErfHA) return p1;
+  const f64x2 ph = two_prod(w.dl, dh, pl);  // HA beyond 6: the two parts
+  pl = (pl + (erf_dlo(o0, o1) * dh + w.dl * (dl + tail))) & far;
+  return select(far, ph, p1);
 }
 
 // The row of a's grid point and the slope term ph + pl there, d = (a - r) + dl.
