@@ -166,8 +166,8 @@ QOR_SIMD_INLINE f64x2 erf_series(f64x2 a, f64x2 r, f64x2 d, uint32_t o0, uint32_
 }
 // The slots differ only in the number of terms and, in double HA beyond 6, the two-part slope
 // term: single precision HA 6 terms (2^-37), LA 4 (2^-25), EP 2 (2^-13); double precision where
-// a < 6 / otherwise HA 8 / 13 terms (2^-58 / 2^-62), LA 8 / 11 (2^-58 / 2^-56), EP 4 / 7
-// (2^-29), per lane.
+// a < 6 / otherwise HA 8 (Erf 6) / 13 terms (2^-58 / 2^-62), LA 8 (Erf 6) / 11 (2^-58 /
+// 2^-56), EP 4 / 7 (2^-29), per lane.
 inline constexpr int kErfLA = 0, kErfHA = 1, kErfEP = 2;
 
 // Single precision on one pair of widened lanes: kind 0 erf x, 1 erfc x, 2 Phi(x).
@@ -214,13 +214,16 @@ QOR_SIMD_INLINE f64x2 erf_dlo(uint32_t o0, uint32_t o1) {
                       reinterpret_cast<const double*>(base + (o1 >> 2)));
 }
 
+// Below 6 erf alone (kErfOnly) needs 6 terms, not 8: against erf a >= 0.27 the seventh is below
+// 2^-59 (|D T_7| <= 1.13 * 120 * 2^-56 / 7!, the Hermite function e^-r^2 |H_6(r)| staying
+// below 120), while relative to erfc a it reaches about (2rd)^7 / 7!, 2^-40 at a = 6.
 // The slope term D S = ph + pl for d = dh + dl (dh exact, dl a small correction): LA/EP and HA
 // below 6 one product (pl = 0); HA beyond 6 D dh exactly (Dekker) and the rest, D_lo dh +
 // D (dl + tail), in pl.
-template <int kSlot>
+template <int kSlot, bool kErfOnly>
 QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const ErfRowD& w, uint32_t o0,
                                      uint32_t o1, f64x2& pl) {
-  constexpr int kNear = kSlot == kErfEP ? 4 : 8;
+  constexpr int kNear = kSlot == kErfEP ? 4 : kErfOnly ? 6 : 8;
   constexpr int kFar = kSlot == kErfHA ? 13 : kSlot == kErfLA ? 11 : 7;
   const f64x2 d = dh + dl, far = cmp_le(km<6.0>(), a);
   const f64x2 near = erf_tail_table<kNear>(d, o0, o1);
@@ -235,13 +238,13 @@ QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const
 }
 
 // The row of a's grid point and the slope term ph + pl there, d = (a - r) + dl.
-template <int kSlot>
+template <int kSlot, bool kErfOnly = false>
 QOR_SIMD_INLINE ErfRowD erf_at(f64x2 a, f64x2 dl, f64x2& ph, f64x2& pl) {
   f64x2 r;
   uint32_t o0, o1;
   const f64x2 dh = erf_grid(a, r, o0, o1);
   const ErfRowD w = erf_row_d(o0, o1);
-  ph = erf_slope_term<kSlot>(a, r, dh, dl, w, o0, o1, pl);
+  ph = erf_slope_term<kSlot, kErfOnly>(a, r, dh, dl, w, o0, o1, pl);
   return w;
 }
 
@@ -284,7 +287,7 @@ QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
     if (m == 3) return ys | sgn;
   }
   f64x2 ph, pl;
-  const ErfRowD w = erf_at<kSlot>(a, f64x2(), ph, pl);
+  const ErfRowD w = erf_at<kSlot, true>(a, f64x2(), ph, pl);
   // erf a = RN(1 - C_hi) + E_lo + ph + pl (E >= 0.27 against |ph| < 0.005: Fast2Sum)
   const f64x2 eh = km<1.0>() - w.ch, s = eh + ph;
   f64x2 y = s + (((eh - s) + ph) + (w.el + pl));
