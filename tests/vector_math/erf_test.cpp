@@ -108,20 +108,23 @@ TEST(ErfFamily, PackedSeamsAgainstMpfr) {
   sweep_function<double>("CdfNorm", both_signs(cd));
 }
 
-// Below a = 6 the series' coefficients come from a table (one row per cell), beyond it from the
-// recurrence, lane by lane: two points in every cell of the table (both signs, CdfNorm at the
-// same t = -x / sqrt 2) against MPFR with HA held to 0.6 ulp, and blocks mixing lanes on both
-// sides of 6 (and the per-element routine's lanes) give each element's result alone.
+// The series' coefficients come from a table (one row per cell; single precision up to 10.1,
+// double below 6, beyond it from the recurrence, lane by lane): two points in every cell the
+// double kernels read and in every fourth the single ones read (both signs, CdfNorm at the same
+// t = -x / sqrt 2) against MPFR with HA held to 0.6 ulp, and blocks mixing lanes on both sides
+// of 6 (and the per-element routine's lanes) give each element's result alone.
 TEST(ErfFamily, EveryTaylorCellAndLanesOnBothSidesOfItsEnd) {
   const double root2 = 1.4142135623730951;
   std::vector<double> e, c;
   std::vector<float> ef, cf;
-  for (int k = 0; k < 769; ++k) {
+  for (int k = 0; k < 1294; ++k) {  // double precision reads the rows up to 6, single all
     for (double u : {-0.37, 0.29}) {
       const double a = (k + u) / 128;
       if (a <= 0) continue;
-      e.insert(e.end(), {a, -a});
-      c.insert(c.end(), {-a * root2, a * root2});
+      if (k <= 768) {
+        e.insert(e.end(), {a, -a});
+        c.insert(c.end(), {-a * root2, a * root2});
+      }
       if (k % 4 == 0) {
         ef.insert(ef.end(), {static_cast<float>(a), static_cast<float>(-a)});
         cf.insert(cf.end(), {static_cast<float>(-a * root2), static_cast<float>(a * root2)});

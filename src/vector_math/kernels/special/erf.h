@@ -17,8 +17,9 @@
 //     erf(r + d) = erf r + D S,   erfc(r + d) = erfc r - D S,   S = sum_{n>=1} T_n,
 //     T_n = (-1)^(n-1) H_{n-1}(r) d^n / n!   (H the Hermite polynomials: erf^(n) = D (-1)^(n-1)
 //                                             H_{n-1}),
-// Below a = 6 a second table holds the coefficients c_n = (-1)^(n-1) H_(n-1)(r) / n! (n = 2..9)
-// of each grid point, T_n = c_n d^n (Estrin's scheme); beyond 6 the terms follow from
+// A second table holds the coefficients c_n = (-1)^(n-1) H_(n-1)(r) / n! (n = 2..9) of each grid
+// point up to 10.1, T_n = c_n d^n (Estrin's scheme): single precision takes them everywhere,
+// double precision below a = 6; beyond 6 the double terms follow from
 // H_{n+1} = 2r H_n - 2n H_{n-1}:
 //     T_1 = d,  T_2 = -r d^2,  T_{n+1} = -u T_n / (n+1) - (n-1) v T_{n-1} / (n (n+1)),
 //     u = 2rd, v = 2d^2.
@@ -127,8 +128,9 @@ QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d) {
   }
   return tail;
 }
-// The same from the coefficient table (r <= 6: T_n = c_n d^n), d^2 (c_2 + c_3 d + ... + c_N
-// d^(N-2)). Lanes beyond the table read its last row.
+// The same from the coefficient table (r <= 10.1: T_n = c_n d^n), d^2 (c_2 + c_3 d + ... + c_N
+// d^(N-2)): single precision in every lane (a <= 10.1), double precision below 6. Lanes beyond
+// the table read its last row.
 template <int N>
 QOR_SIMD_INLINE f64x2 erf_tail_table(f64x2 d, uint32_t o0, uint32_t o1) {
   static_assert(N >= 2 && N <= 9);
@@ -154,16 +156,6 @@ QOR_SIMD_INLINE f64x2 erf_tail_table(f64x2 d, uint32_t o0, uint32_t o1) {
   for (int i = 0; i < ns; ++i) t[i] = 2 * i + 1 < nq ? q[2 * i] + q[2 * i + 1] * d2 : q[2 * i];
   return d2 * (ns == 2 ? t[0] + t[1] * (d2 * d2) : t[0]);
 }
-// T_2 + ... : kNear terms from the table where a < 6, kFar terms by the recurrence in the other
-// lanes (computed only for pairs that have such a lane), so that each lane's sum is the same
-// whatever the other lane needs.
-template <int kNear, int kFar>
-QOR_SIMD_INLINE f64x2 erf_series(f64x2 a, f64x2 r, f64x2 d, uint32_t o0, uint32_t o1) {
-  if constexpr (kNear == 2 && kFar == 2) return erf_tail<2>(r, d);  // T_2 = -r d^2 alone
-  const f64x2 far = cmp_le(km<6.0>(), a);
-  const f64x2 near = erf_tail_table<kNear>(d, o0, o1);
-  return mask(far) == 0 ? near : select(far, erf_tail<kFar>(r, d), near);
-}
 // The slots differ only in the number of terms and, in double HA beyond 6, the two-part slope
 // term: single precision HA 6 terms (2^-37), LA 4 (2^-25), EP 2 (2^-13); double precision where
 // a < 6 / otherwise HA 8 (Erf 6) / 13 terms (2^-58 / 2^-62), LA 8 (Erf 6) / 11 (2^-58 /
@@ -180,7 +172,7 @@ QOR_SIMD_INLINE f64x2 s_erf_pair(f64x2 x) {
   uint32_t o0, o1;
   const f64x2 d = erf_grid(a, r, o0, o1);
   erf_cols<0>(o0, o1, ch, dl);
-  const f64x2 p = dl * (d + erf_series<kTerms, kTerms>(a, r, d, o0, o1));
+  const f64x2 p = dl * (d + (kTerms == 2 ? erf_tail<2>(r, d) : erf_tail_table<kTerms>(d, o0, o1)));
   if constexpr (kKind == 0) return ((km<1.0>() - ch) + p) | sign_bits(x);
   const f64x2 y = select(cmp_lt(x, f64x2()), (km<2.0>() - ch) + p, ch - p);
   return kKind == 2 ? y * km<0.5>() : y;
