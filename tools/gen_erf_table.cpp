@@ -16,6 +16,9 @@
 //                 a_n x^(2n), a_n = 2/sqrt(pi) (-1)^n / (n! (2n + 1)), as doubles: a_0 - 1, a_1,
 //                 ..., a_13 (the series on |x| <= 1/2, truncation below 2^-70 relative), then
 //                 the rounding error of the first, RN(2/sqrt(pi) - 1 - RN(2/sqrt(pi) - 1)).
+//   erf_taylor128.inc  for r = k/128, k = 0..1293 (r up to 10.1), the Taylor coefficients c_2 ... c_9
+//                 of erf(r + d) = erf r + 2/sqrt(pi) e^(-r^2) (d + c_2 d^2 + ... ), c_n =
+//                 (-1)^(n-1) H_(n-1)(r) / n! (H the Hermite polynomials), as doubles.
 #include <mpfr.h>
 
 #include <cstdio>
@@ -29,6 +32,8 @@ constexpr mpfr_prec_t kBits = 256;
 constexpr int kRows = 3496;
 constexpr int kScaledFrom = 3328;  // rows scaled by 2^128
 constexpr int kSmall = 14;
+constexpr int kTaylorRows = 1294;  // r = 0 ... 10.1 (double precision reads up to 6)
+constexpr int kTaylorLast = 9;    // c_2 ... c_9
 
 void table(const std::string& dir) {
   FILE* f = qor::tools::open_out(dir, "erf_t128.inc", "tools/gen_erf_table.cpp", static_cast<int>(kBits));
@@ -66,6 +71,35 @@ void table(const std::string& dir) {
   mpfr_clears(r, c, e, d, t, s, static_cast<mpfr_ptr>(nullptr));
   std::fclose(f);
   std::fclose(g);
+}
+
+void taylor(const std::string& dir) {
+  FILE* f = qor::tools::open_out(dir, "erf_taylor128.inc", "tools/gen_erf_table.cpp", static_cast<int>(kBits));
+  mpfr_t r, hp, hc, hn, c, fact;
+  mpfr_inits2(kBits, r, hp, hc, hn, c, fact, static_cast<mpfr_ptr>(nullptr));
+  for (int k = 0; k < kTaylorRows; ++k) {
+    mpfr_set_si(r, k, MPFR_RNDN);
+    mpfr_div_2ui(r, r, 7, MPFR_RNDN);
+    mpfr_set_ui(hp, 1, MPFR_RNDN);     // H_0
+    mpfr_mul_2ui(hc, r, 1, MPFR_RNDN);  // H_1
+    mpfr_set_ui(fact, 2, MPFR_RNDN);    // 2!
+    std::fprintf(f, "{");
+    for (int n = 2; n <= kTaylorLast; ++n) {  // c_n = (-1)^(n-1) H_(n-1) / n!, H_(n-1) in hc
+      mpfr_div(c, hc, fact, MPFR_RNDN);
+      if (n % 2 == 0) mpfr_neg(c, c, MPFR_RNDN);
+      std::fprintf(f, "%a%s", mpfr_get_d(c, MPFR_RNDN), n < kTaylorLast ? ", " : "},\n");
+      // H_n = 2r H_(n-1) - 2(n-1) H_(n-2)
+      mpfr_mul(hn, hc, r, MPFR_RNDN);
+      mpfr_mul_2ui(hn, hn, 1, MPFR_RNDN);
+      mpfr_mul_ui(c, hp, 2 * (n - 1), MPFR_RNDN);
+      mpfr_sub(hn, hn, c, MPFR_RNDN);
+      mpfr_swap(hp, hc);
+      mpfr_swap(hc, hn);
+      mpfr_mul_ui(fact, fact, n + 1, MPFR_RNDN);
+    }
+  }
+  mpfr_clears(r, hp, hc, hn, c, fact, static_cast<mpfr_ptr>(nullptr));
+  std::fclose(f);
 }
 
 void small(const std::string& dir) {
@@ -106,5 +140,6 @@ int main(int argc, char** argv) {
   }
   table(argv[1]);
   small(argv[1]);
+  taylor(argv[1]);
   return 0;
 }

@@ -98,14 +98,55 @@ TEST(ErfFamily, PackedSeamsAgainstMpfr) {
   const int sstep = qor::test::scale() < 1 ? 41 : 13;  // every 13th cell (every 41st when scaled down)
   const int dstep = sstep * 3;
   sweep_function<float>("Erf", both_signs(seams<float>(6.1, sstep, {0x1p-100, 3.92, 6.0})));
-  sweep_function<float>("Erfc", both_signs(seams<float>(10.1, sstep, {9.19, 9.194, 10.05, 10.1})));
-  sweep_function<float>("CdfNorm", both_signs(seams<float>(14.3, sstep, {12.99, 13.0, 14.1})));
+  sweep_function<float>("Erfc", both_signs(seams<float>(10.1, sstep, {6.0, 9.19, 9.194, 10.05, 10.1})));
+  sweep_function<float>("CdfNorm", both_signs(seams<float>(14.3, sstep, {6.0 * 1.4142135623730951, 12.99, 13.0, 14.1})));
   sweep_function<double>("Erf", both_signs(seams<double>(6.1, dstep, {0x1p-1000, 0.25, 5.93, 6.0})));
   sweep_function<double>("Erfc", both_signs(seams<double>(27.3, dstep, {6.0, 25.99609375, 26.5, 26.54, 27.23, 27.3})));
   // CdfNorm's cells are those of t = -x / sqrt 2
-  std::vector<double> cd = seams<double>(37, dstep, {36.75, 36.8, 37.5});
+  std::vector<double> cd = seams<double>(37, dstep, {6.0, 36.75, 36.8, 37.5});
   for (double& v : cd) v *= 1.4142135623730951;
   sweep_function<double>("CdfNorm", both_signs(cd));
+}
+
+// The series' coefficients come from a table (one row per cell; single precision up to 10.1,
+// double below 6, beyond it from the recurrence, lane by lane): two points in every cell the
+// double kernels read and in every fourth the single ones read (both signs, CdfNorm at the same
+// t = -x / sqrt 2) against MPFR with HA held to 0.6 ulp, and blocks mixing lanes on both sides
+// of 6 (and the per-element routine's lanes) give each element's result alone.
+TEST(ErfFamily, EveryTaylorCellAndLanesOnBothSidesOfItsEnd) {
+  const double root2 = 1.4142135623730951;
+  std::vector<double> e, c;
+  std::vector<float> ef, cf;
+  for (int k = 0; k < 1294; ++k) {  // double precision reads the rows up to 6, single all
+    for (double u : {-0.37, 0.29}) {
+      const double a = (k + u) / 128;
+      if (a <= 0) continue;
+      if (k <= 768) {
+        e.insert(e.end(), {a, -a});
+        c.insert(c.end(), {-a * root2, a * root2});
+      }
+      if (k % 4 == 0) {
+        ef.insert(ef.end(), {static_cast<float>(a), static_cast<float>(-a)});
+        cf.insert(cf.end(), {static_cast<float>(-a * root2), static_cast<float>(a * root2)});
+      }
+    }
+  }
+  sweep_function<double>("Erf", e, 0.6);
+  sweep_function<double>("Erfc", e, 0.6);
+  sweep_function<double>("CdfNorm", c, 0.6);
+  sweep_function<float>("Erf", ef, 0.5001);
+  sweep_function<float>("Erfc", ef, 0.5001);
+  sweep_function<float>("CdfNorm", cf, 0.5001);
+  const std::vector<double> m = {5.999, 6.001, -6.0, 5.9, 6.2, 0.3, 6.0, 5.99999, 0.1, 7.5, -6.3, 27.0, 2.0, 6.5};
+  std::vector<double> mc;
+  for (double v : m) mc.push_back(-v * root2);
+  std::vector<float> mf(m.begin(), m.end()), mcf(mc.begin(), mc.end());
+  for (const char* f : {"Erf", "Erfc"}) {
+    expect_same_alone<double>(f, m);
+    expect_same_alone<float>(f, mf);
+  }
+  expect_same_alone<double>("CdfNorm", mc);
+  expect_same_alone<float>("CdfNorm", mcf);
 }
 
 // Blocks whose lanes fall in different regions (series and table, both signs, lanes the screen

@@ -17,15 +17,19 @@
 //     erf(r + d) = erf r + D S,   erfc(r + d) = erfc r - D S,   S = sum_{n>=1} T_n,
 //     T_n = (-1)^(n-1) H_{n-1}(r) d^n / n!   (H the Hermite polynomials: erf^(n) = D (-1)^(n-1)
 //                                             H_{n-1}),
-// whose terms follow from H_{n+1} = 2r H_n - 2n H_{n-1}:
+// A second table holds the coefficients c_n = (-1)^(n-1) H_(n-1)(r) / n! (n = 2..9) of each grid
+// point up to 10.1, T_n = c_n d^n (Estrin's scheme): single precision takes them everywhere,
+// double precision below a = 6; beyond 6 the double terms follow from
+// H_{n+1} = 2r H_n - 2n H_{n-1}:
 //     T_1 = d,  T_2 = -r d^2,  T_{n+1} = -u T_n / (n+1) - (n-1) v T_{n-1} / (n (n+1)),
 //     u = 2rd, v = 2d^2.
 // Relative to erfc(r + d), which is about D / (2r) for large r, T_n is about (2rd)^n / n!; so the
-// series needs 6 terms for 2^-37 in single precision (a <= 10.1, 2rd <= 0.079), and in double 9
-// terms where a < 6 and 13 up to a = 27.3 (2rd <= 0.214), each below 2^-58. Nothing
-// cancels: |D S| stays below 0.21 of erfc(r + d) and below half of erf(r + d). Then
+// series needs 6 terms for 2^-37 in single precision (a <= 10.1, 2rd <= 0.079), and in double 8
+// terms where a < 6 (2rd <= 0.047, the ninth below 2^-58) and 13 up to a = 27.3 (2rd <= 0.214),
+// each below 2^-58. Nothing cancels: |D S| stays below 0.21 of erfc(r + d) (0.05 below 6) and
+// below half of erf(r + d). Then
 //     erfc(a)  = C_hi + (C_lo - D S),      erf(a) = RN(1 - C_hi) + (E_lo + D S),
-//     erfc(-a) = 1 + erf(a)  (1 + RN(1 - C_hi) with its rounding error, Fast2Sum).
+//     erfc(-a) = 2 - erfc(a)  (2 - RN(C_hi - D S) with its rounding error, Fast2Sum).
 // Double Erf below a = 1/4 (where the slope term is not small against erf) uses the Taylor series
 // instead: erf x = x + x q(x^2), q(x^2) = (2/sqrt(pi) - 1) + a_1 x^2 + ... + a_9 x^18 (truncation
 // below 2^-66), so that only the small term x q carries rounding errors.
@@ -57,6 +61,12 @@ namespace qor::vm::special {
 namespace {
 
 // ---- packed core -----------------------------------------------------------------------------
+// A constant in both lanes as a memory operand (kc<V>() lets the compiler rebuild it from a
+// scalar, two instructions per use).
+template <double V>
+QOR_SIMD_INLINE f64x2 km() {
+  return row(opaque(Row2<V>::v));
+}
 // Constants of the series: rows -1/(n+1) and -(n-1)/(n(n+1)) for n = 2..12.
 struct alignas(16) ErfSeriesRows {
   double inv[13][2];
@@ -75,9 +85,9 @@ inline constexpr ErfSeriesRows kErfSeries = [] {
 // The grid point r = k/128 nearest to a (0 <= a <= 27.3) and the byte offsets of the lanes'
 // rows; returns d = a - r (exact).
 QOR_SIMD_INLINE f64x2 erf_grid(f64x2 a, f64x2& r, uint32_t& o0, uint32_t& o1) {
-  const f64x2 sh = kc<0x1.8p52>();
-  const f64x2 t = a * kc<128.0>() + sh;  // k in the low word
-  r = (t - sh) * kc<0x1p-7>();
+  const f64x2 sh = km<0x1.8p52>();
+  const f64x2 t = a * km<128.0>() + sh;  // k in the low word
+  r = (t - sh) * km<0x1p-7>();
   const __m128i o = _mm_slli_epi32(t.bits().v, 5);  // 32-byte rows
   o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
   o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
@@ -92,51 +102,80 @@ QOR_SIMD_INLINE void erf_cols(uint32_t o0, uint32_t o1, f64x2& p, f64x2& q) {
   p = _mm_unpacklo_pd(e0, e1);
   q = _mm_unpackhi_pd(e0, e1);
 }
-// T_2 + ... + T_N (see the head of this file); S = d + that. With M > N, the terms T_(N+1) ...
-// T_M are added in the lanes of `far` only, so that each lane's sum is the same whatever the
-// other lane needs.
-template <int N, int M = N>
-QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d, f64x2 far = f64x2()) {
+// T_2 + ... + T_N (see the head of this file) by the recurrence; S = d + that. The recurrence
+// T_(n+1) = A_n T_n + B_n T_(n-1) (A_n = -u/(n+1), B_n = -(n-1) v/(n(n+1)), both off the
+// dependency chain) runs two terms per step,
+//     T_(n+2) = (A_(n+1) A_n + B_(n+1)) T_n + A_(n+1) B_n T_(n-1),
+// so that each step costs one product and one sum of latency for two terms.
+template <int N>
+QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d) {
   const auto& c = opaque(kErfSeries);
   const f64x2 u = (r + r) * d, v = (d + d) * d;
-  f64x2 tp = d, tc = (u * d) * kc<-0.5>();
+  f64x2 tp = d, tc = (u * d) * km<-0.5>();
   f64x2 tail = tc;
 #pragma GCC unroll 16
-  for (int n = 2; n < M; ++n) {
-    const f64x2 tn = (u * tc) * row(c.inv[n]) + (v * tp) * row(c.rat[n]);
-    tail = tail + (n < N ? tn : tn & far);
-    tp = tc;
-    tc = tn;
+  for (int n = 2; n < N; n += 2) {
+    const f64x2 a0 = u * row(c.inv[n]), b0 = v * row(c.rat[n]);
+    const f64x2 t1 = tc * a0 + tp * b0;  // T_(n+1)
+    tail = tail + t1;
+    if (n + 1 < N) {
+      const f64x2 a1 = u * row(c.inv[n + 1]), b1 = v * row(c.rat[n + 1]);
+      const f64x2 t2 = tc * (a1 * a0 + b1) + tp * (a1 * b0);  // T_(n+2)
+      tail = tail + t2;
+      tp = t1;
+      tc = t2;
+    }
   }
   return tail;
 }
-// The slots' formulas differ only in the number of terms and, in double HA, the two-part slope
-// term: single precision HA 6 terms (2^-37), LA 4 (2^-25), EP 2 (2^-13); double precision where
-// a < 6 / otherwise HA 9 / 13 terms (2^-62), LA 8 / 11 (2^-56), EP 4 / 7 (2^-29), per lane (the
-// extra terms are computed only for blocks that have a lane beyond 6, and added to those lanes).
-inline constexpr int kErfLA = 0, kErfHA = 1, kErfEP = 2;
-template <int kSlot>
-QOR_SIMD_INLINE f64x2 erf_tail_any(f64x2 a, f64x2 r, f64x2 d) {
-  constexpr int kNear = kSlot == kErfHA ? 9 : kSlot == kErfLA ? 8 : 4;
-  constexpr int kFar = kSlot == kErfHA ? 13 : kSlot == kErfLA ? 11 : 7;
-  const f64x2 far = cmp_le(kc<6.0>(), a);
-  return mask(far) == 0 ? erf_tail<kNear>(r, d) : erf_tail<kNear, kFar>(r, d, far);
+// The same from the coefficient table (r <= 10.1: T_n = c_n d^n), d^2 (c_2 + c_3 d + ... + c_N
+// d^(N-2)): single precision in every lane (a <= 10.1), double precision below 6. Lanes beyond
+// the table read its last row.
+template <int N>
+QOR_SIMD_INLINE f64x2 erf_tail_table(f64x2 d, uint32_t o0, uint32_t o1) {
+  static_assert(N >= 2 && N <= 9);
+  constexpr uint32_t kLast = (kErfTaylorRows - 1) * 32;  // in 32-byte rows of kErfT128
+  const size_t p0 = size_t{o0 < kLast ? o0 : kLast} * 2, p1 = size_t{o1 < kLast ? o1 : kLast} * 2;
+  const char* b0 = reinterpret_cast<const char*>(kErfTaylor) + p0;
+  const char* b1 = reinterpret_cast<const char*>(kErfTaylor) + p1;
+  f64x2 c[8];
+#pragma GCC unroll 4
+  for (int j = 0; 2 * j < N - 1; ++j) {
+    const __m128d e0 = _mm_load_pd(reinterpret_cast<const double*>(b0 + 16 * j));
+    const __m128d e1 = _mm_load_pd(reinterpret_cast<const double*>(b1 + 16 * j));
+    c[2 * j] = _mm_unpacklo_pd(e0, e1);
+    c[2 * j + 1] = _mm_unpackhi_pd(e0, e1);
+  }
+  // Estrin's scheme (a short dependency chain): pairs in d, pairs of those in d^2, then d^4
+  constexpr int m = N - 1, nq = (m + 1) / 2, ns = (nq + 1) / 2;
+  const f64x2 d2 = d * d;
+  f64x2 q[4], t[2];
+#pragma GCC unroll 4
+  for (int i = 0; i < nq; ++i) q[i] = 2 * i + 1 < m ? c[2 * i] + c[2 * i + 1] * d : c[2 * i];
+#pragma GCC unroll 2
+  for (int i = 0; i < ns; ++i) t[i] = 2 * i + 1 < nq ? q[2 * i] + q[2 * i + 1] * d2 : q[2 * i];
+  return d2 * (ns == 2 ? t[0] + t[1] * (d2 * d2) : t[0]);
 }
+// The slots differ only in the number of terms and, in double HA beyond 6, the two-part slope
+// term: single precision HA 6 terms (2^-37), LA 4 (2^-25), EP 2 (2^-13); double precision where
+// a < 6 / otherwise HA 8 (Erf 6) / 13 terms (2^-58 / 2^-62), LA 8 (Erf 6) / 11 (2^-58 /
+// 2^-56), EP 4 / 7 (2^-29), per lane.
+inline constexpr int kErfLA = 0, kErfHA = 1, kErfEP = 2;
 
 // Single precision on one pair of widened lanes: kind 0 erf x, 1 erfc x, 2 Phi(x).
 template <int kKind, int kSlot>
 QOR_SIMD_INLINE f64x2 s_erf_pair(f64x2 x) {
   constexpr int kTerms = kSlot == kErfHA ? 6 : kSlot == kErfLA ? 4 : 2;
-  if constexpr (kKind == 2) x = x * kc<-0x1.6a09e667f3bcdp-1>();
-  const f64x2 a = min(abs(x), kKind == 0 ? kc<6.0>() : kc<10.1>());
+  if constexpr (kKind == 2) x = x * km<-0x1.6a09e667f3bcdp-1>();
+  const f64x2 a = min(abs(x), kKind == 0 ? km<6.0>() : km<10.1>());
   f64x2 r, ch, dl;
   uint32_t o0, o1;
   const f64x2 d = erf_grid(a, r, o0, o1);
   erf_cols<0>(o0, o1, ch, dl);
-  const f64x2 p = dl * (d + erf_tail<kTerms>(r, d));
-  if constexpr (kKind == 0) return ((kc<1.0>() - ch) + p) | sign_bits(x);
-  const f64x2 y = select(cmp_lt(x, f64x2()), (kc<2.0>() - ch) + p, ch - p);
-  return kKind == 2 ? y * kc<0.5>() : y;
+  const f64x2 p = dl * (d + (kTerms == 2 ? erf_tail<2>(r, d) : erf_tail_table<kTerms>(d, o0, o1)));
+  if constexpr (kKind == 0) return ((km<1.0>() - ch) + p) | sign_bits(x);
+  const f64x2 y = select(cmp_lt(x, f64x2()), (km<2.0>() - ch) + p, ch - p);
+  return kKind == 2 ? y * km<0.5>() : y;
 }
 // One finite float by the same formula (the per-element routines of single-precision Erfc and
 // CdfNorm: the formula holds on the whole finite range, its result below the normal range rounded
@@ -167,57 +206,61 @@ QOR_SIMD_INLINE f64x2 erf_dlo(uint32_t o0, uint32_t o1) {
                       reinterpret_cast<const double*>(base + (o1 >> 2)));
 }
 
-// The slope term D S = ph + pl for d = dh + dl (dh exact, dl a small correction): LA/EP one
-// product (pl = 0); HA D dh exactly (Dekker) and the rest, D_lo dh + D (dl + tail), in pl.
-template <int kSlot>
+// Below 6 erf alone (kErfOnly) needs 6 terms, not 8: against erf a >= 0.27 the seventh is below
+// 2^-59 (|D T_7| <= 1.13 * 120 * 2^-56 / 7!, the Hermite function e^-r^2 |H_6(r)| staying
+// below 120), while relative to erfc a it reaches about (2rd)^7 / 7!, 2^-40 at a = 6.
+// The slope term D S = ph + pl for d = dh + dl (dh exact, dl a small correction): LA/EP and HA
+// below 6 one product (pl = 0); HA beyond 6 D dh exactly (Dekker) and the rest, D_lo dh +
+// D (dl + tail), in pl.
+template <int kSlot, bool kErfOnly>
 QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const ErfRowD& w, uint32_t o0,
                                      uint32_t o1, f64x2& pl) {
-  const f64x2 d = dh + dl;
-  const f64x2 tail = erf_tail_any<kSlot>(a, r, d);
-  if constexpr (kSlot != kErfHA) {
-    pl = f64x2();
-    return w.dl * (d + tail);
-  } else {
-    const f64x2 ph = two_prod(w.dl, dh, pl);
-    pl = pl + (erf_dlo(o0, o1) * dh + w.dl * (dl + tail));
-    return ph;
-  }
+  constexpr int kNear = kSlot == kErfEP ? 4 : kErfOnly ? 6 : 8;
+  constexpr int kFar = kSlot == kErfHA ? 13 : kSlot == kErfLA ? 11 : 7;
+  const f64x2 d = dh + dl, far = cmp_le(km<6.0>(), a);
+  const f64x2 near = erf_tail_table<kNear>(d, o0, o1);
+  pl = f64x2();
+  if (mask(far) == 0) return w.dl * (d + near);  // HA below 6 as LA: |D S| < 0.05 of erfc there
+  const f64x2 tail = select(far, erf_tail<kFar>(r, d), near);
+  const f64x2 p1 = w.dl * (d + tail);
+  if constexpr (kSlot != kErfHA) return p1;
+  const f64x2 ph = two_prod(w.dl, dh, pl);  // HA beyond 6: the two parts
+  pl = (pl + (erf_dlo(o0, o1) * dh + w.dl * (dl + tail))) & far;
+  return select(far, ph, p1);
 }
 
 // The row of a's grid point and the slope term ph + pl there, d = (a - r) + dl.
-template <int kSlot>
+template <int kSlot, bool kErfOnly = false>
 QOR_SIMD_INLINE ErfRowD erf_at(f64x2 a, f64x2 dl, f64x2& ph, f64x2& pl) {
   f64x2 r;
   uint32_t o0, o1;
   const f64x2 dh = erf_grid(a, r, o0, o1);
   const ErfRowD w = erf_row_d(o0, o1);
-  ph = erf_slope_term<kSlot>(a, r, dh, dl, w, o0, o1, pl);
+  ph = erf_slope_term<kSlot, kErfOnly>(a, r, dh, dl, w, o0, o1, pl);
   return w;
 }
 
 // erfc(+-a) for 0 <= a <= 26.05 (neg: the lanes whose argument is -a) from the slope term:
-//   erfc a = C_hi + C_lo - (ph + pl)            (C_hi - ph with its rounding error, Fast2Sum);
-//   erfc -a = 1 + RN(1 - C_hi) + E_lo + ph + pl (the two leading sums with their errors).
+//   erfc a = C_hi + C_lo - (ph + pl) = s + e  (s = C_hi - ph with its rounding error, Fast2Sum);
+//   erfc -a = 2 - s - e                       (2 - s with its rounding error, Fast2Sum).
 // erfc a as s + (returned), s = C_hi - ph.
 QOR_SIMD_INLINE f64x2 d_erfc_pos_parts(const ErfRowD& w, f64x2 ph, f64x2 pl, f64x2& s) {
   s = w.ch - ph;
   return (((w.ch - s) - ph) + w.cl) - pl;
 }
 QOR_SIMD_INLINE f64x2 d_erfc_combine(const ErfRowD& w, f64x2 ph, f64x2 pl, f64x2 neg) {
-  const f64x2 one = kc<1.0>();
+  const f64x2 two = km<2.0>();
   f64x2 s;
-  const f64x2 pos = s + d_erfc_pos_parts(w, ph, pl, s);
-  const f64x2 eh = one - w.ch;
-  const f64x2 s1 = one + eh, e1 = (one - s1) + eh;
-  const f64x2 s2 = s1 + ph, e2 = (s1 - s2) + ph;
-  return select(neg, s2 + ((e1 + e2) + (w.el + pl)), pos);
+  const f64x2 e = d_erfc_pos_parts(w, ph, pl, s);
+  const f64x2 h = two - s, l = (two - h) - s;
+  return select(neg, h + (l - e), s + e);
 }
 
 // Double precision erf x.
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
-  const f64x2 a = min(abs(x), kc<6.0>()), sgn = sign_bits(x);
-  const f64x2 small = cmp_lt(a, kc<0.25>());
+  const f64x2 a = min(abs(x), km<6.0>()), sgn = sign_bits(x);
+  const f64x2 small = cmp_lt(a, km<0.25>());
   const int m = mask(small);
   f64x2 ys;
   if (m != 0) {  // a + a q(a^2) = a + a (c_hi + (c_lo + a^2 (a_1 + ...)))
@@ -236,9 +279,9 @@ QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
     if (m == 3) return ys | sgn;
   }
   f64x2 ph, pl;
-  const ErfRowD w = erf_at<kSlot>(a, f64x2(), ph, pl);
+  const ErfRowD w = erf_at<kSlot, true>(a, f64x2(), ph, pl);
   // erf a = RN(1 - C_hi) + E_lo + ph + pl (E >= 0.27 against |ph| < 0.005: Fast2Sum)
-  const f64x2 eh = kc<1.0>() - w.ch, s = eh + ph;
+  const f64x2 eh = km<1.0>() - w.ch, s = eh + ph;
   f64x2 y = s + (((eh - s) + ph) + (w.el + pl));
   if (m != 0) y = select(small, ys, y);
   return y | sgn;
@@ -250,11 +293,11 @@ QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_erfc_packed(f64x2 x) {
   f64x2 ph, pl;
-  const f64x2 a = min(abs(x), kc<27.3>()), neg = cmp_lt(x, f64x2());
+  const f64x2 a = min(abs(x), km<27.3>()), neg = cmp_lt(x, f64x2());
   const ErfRowD w = erf_at<kSlot>(a, f64x2(), ph, pl);
   const f64x2 y = d_erfc_combine(w, ph, pl, neg);
-  const f64x2 scaled = _mm_andnot_pd(neg.v, cmp_le(kc<(kErfScaledRow - 0.5) / 128>(), a).v);
-  return select(scaled, y * kc<0x1p-128>(), y);
+  const f64x2 scaled = _mm_andnot_pd(neg.v, cmp_le(km<(kErfScaledRow - 0.5) / 128>(), a).v);
+  return select(scaled, y * km<0x1p-128>(), y);
 }
 // The same for one x in (26, 27.3] whose result is below the normal range, rounded once: the
 // sum s + rest at the scale 2^128 goes to the exponential's subnormal rounding (the packed
@@ -271,13 +314,16 @@ inline double d_erfc_subnormal(double x) {
 // 1/sqrt 2 = c + c2), tl joined to d with the sign of th.
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_cdfnorm_packed(f64x2 x) {
-  const f64x2 v = min(max(f64x2() - x, kc<-36.8>()), kc<36.8>());  // NaN: -36.8
-  f64x2 e;
-  const f64x2 th = two_prod(v, kc<0x1.6a09e667f3bcdp-1>(), e);
-  const f64x2 tl = e + v * kc<-0x1.bdd3413b26456p-55>();
+  const f64x2 v = min(max(f64x2() - x, km<-36.8>()), km<36.8>());  // NaN: -36.8
+  // Dekker's product with the constant's halves (26 bits and 25 bits) given
+  const f64x2 g = v * km<134217729.0>(), vh = g - (g - v), vl = v - vh;
+  const f64x2 ch = km<0x1.6a09e68p-1>(), cl = km<-0x1.80c433p-29>();
+  const f64x2 th = v * km<0x1.6a09e667f3bcdp-1>();
+  const f64x2 e = (((vh * ch - th) + vh * cl) + vl * ch) + vl * cl;
+  const f64x2 tl = e + v * km<-0x1.bdd3413b26456p-55>();
   f64x2 ph, pl;
   const ErfRowD w = erf_at<kSlot>(abs(th), _mm_xor_pd(tl.v, sign_bits(th).v), ph, pl);
-  return d_erfc_combine(w, ph, pl, cmp_lt(th, f64x2())) * kc<0.5>();
+  return d_erfc_combine(w, ph, pl, cmp_lt(th, f64x2())) * km<0.5>();
 }
 
 // Lanes outside tiny <= |x| <= max (NaN included).
