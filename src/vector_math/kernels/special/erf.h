@@ -37,9 +37,8 @@
 // and puts tl into d: d = (|th| - r) + sign(th) tl. Single precision takes t = -x/sqrt 2 rounded
 // in double (its relative error 2^-53 costs at most 2 t^2 2^-53 < 2^-45 in erfc).
 // Double Erfc up to a = 27.3 (beyond the underflow threshold 27.23): the table rows from r = 26
-// on hold erfc r and the slope scaled by 2^128, and the kernel multiplies those lanes' results
-// by 2^-128; results below the normal range (always per element) are recomputed there with one
-// rounding (d_erfc_subnormal).
+// on hold erfc r and the slope scaled by 2^128, and the kernel scales those lanes' results back
+// with one rounding, also where they fall below the normal range (see d_erfc_packed).
 // Screens: NaNs, infinities, |x| < 2^-100 (single) / 2^-1000 (double) for Erf, and the ranges
 // where results leave the normal range (Erfc x > 9.19 / 26.5, CdfNorm x < -12.99 / -36.75; in
 // double CdfNorm the packed range stops a little short of the underflow threshold, so that D S
@@ -53,7 +52,6 @@
 
 #include <type_traits>
 
-#include "vector_math/kernels/exp_log/dexp_core.h"
 #include "vector_math/kernels/special/common.h"
 #include "vector_math/kernels/special/erf_table.h"
 
@@ -218,10 +216,11 @@ QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const
   constexpr int kNear = kSlot == kErfEP ? 4 : kErfOnly ? 6 : 8;
   constexpr int kFar = kSlot == kErfHA ? 13 : kSlot == kErfLA ? 11 : 7;
   const f64x2 d = dh + dl, far = cmp_le(km<6.0>(), a);
-  const f64x2 near = erf_tail_table<kNear>(d, o0, o1);
+  const int mf = mask(far);
   pl = f64x2();
-  if (mask(far) == 0) return w.dl * (d + near);  // HA below 6 as LA: |D S| < 0.05 of erfc there
-  const f64x2 tail = select(far, erf_tail<kFar>(r, d), near);
+  if (mf == 0) return w.dl * (d + erf_tail_table<kNear>(d, o0, o1));  // HA below 6 as LA: |D S| < 0.05 of erfc
+  const f64x2 tf = erf_tail<kFar>(r, d);
+  const f64x2 tail = mf == 3 ? tf : select(far, tf, erf_tail_table<kNear>(d, o0, o1));
   const f64x2 p1 = w.dl * (d + tail);
   if constexpr (kSlot != kErfHA) return p1;
   const f64x2 ph = two_prod(w.dl, dh, pl);  // HA beyond 6: the two parts
@@ -288,26 +287,24 @@ QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
 }
 
 // Double precision erfc x for x <= 27.3. The rows from r = 26 on (a >= 25.99609375) are scaled
-// by 2^128: positive lanes there are scaled back; for negative ones (erfc = 2) the scaled slope
-// term stays far below an ulp of 2.
+// by 2^128: positive lanes there are scaled back with one rounding, results below the normal
+// range included: erfc a = s + e at the scale 2^128, so (s + e) 2^894 is erfc a / 2^-1022, and
+// below 1 its sum with 1 rounds it to the subnormal grid (2^-52 there) once; the product with
+// 2^-1022 is then exact. For negative lanes (erfc = 2) the scaled slope term stays far below an
+// ulp of 2.
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_erfc_packed(f64x2 x) {
   f64x2 ph, pl;
   const f64x2 a = min(abs(x), km<27.3>()), neg = cmp_lt(x, f64x2());
   const ErfRowD w = erf_at<kSlot>(a, f64x2(), ph, pl);
-  const f64x2 y = d_erfc_combine(w, ph, pl, neg);
   const f64x2 scaled = _mm_andnot_pd(neg.v, cmp_le(km<(kErfScaledRow - 0.5) / 128>(), a).v);
-  return select(scaled, y * km<0x1p-128>(), y);
-}
-// The same for one x in (26, 27.3] whose result is below the normal range, rounded once: the
-// sum s + rest at the scale 2^128 goes to the exponential's subnormal rounding (the packed
-// formula rounds twice there, up to 0.75 ulp).
-template <int kSlot>
-inline double d_erfc_subnormal(double x) {
-  f64x2 ph, pl, s;
-  const ErfRowD w = erf_at<kSlot>(f64x2::splat(x < 27.3 ? x : 27.3), f64x2(), ph, pl);
-  const f64x2 rest = d_erfc_pos_parts(w, ph, pl, s);
-  return exp_log::scale_subnormal(lane0(s), lane0(rest), -128);
+  if (__builtin_expect(mask(scaled) == 0, 1)) return d_erfc_combine(w, ph, pl, neg);
+  f64x2 s;
+  const f64x2 e = d_erfc_pos_parts(w, ph, pl, s);
+  const f64x2 ss = s * km<0x1p894>(), es = e * km<0x1p894>(), ys = ss + es;
+  const f64x2 one = km<1.0>(), hi = one + ys, lo = ((one - hi) + ys) + ((ss - ys) + es);
+  const f64x2 yr = select(cmp_lt(ys, one), (hi + lo) - one, ys) * km<0x1p-1022>();
+  return select(scaled, yr, d_erfc_combine(w, ph, pl, neg));
 }
 
 // Double precision Phi(x) for x >= -36.8: t = -x/sqrt 2 = th + tl (Dekker's product with
@@ -382,7 +379,7 @@ struct Erfc : FamilyBase<T> {
     else {
       if constexpr (std::is_same_v<T, float>) *r = s_erf_one<1>(x);
       else if (x > 27.3) *r = static_cast<T>(erfc_ld(x));
-      else if ((*r = lane0(d_erfc_packed<kSlot>(f64x2::splat(x)))) < 0x1p-1022) *r = d_erfc_subnormal<kSlot>(x);
+      else *r = lane0(d_erfc_packed<kSlot>(f64x2::splat(x)));
       return underflow_status(*r);
     }
     return kOk;
