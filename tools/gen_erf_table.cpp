@@ -16,7 +16,7 @@
 //                 a_n x^(2n), a_n = 2/sqrt(pi) (-1)^n / (n! (2n + 1)), as doubles: a_0 - 1, a_1,
 //                 ..., a_13 (the series on |x| <= 1/2, truncation below 2^-70 relative), then
 //                 the rounding error of the first, RN(2/sqrt(pi) - 1 - RN(2/sqrt(pi) - 1)).
-//   erf_taylor128.inc  for r = k/128, k = 0..1293 (r up to 10.1), the Taylor coefficients c_2 ... c_9
+//   erf_taylor128.inc  for r = k/128, k = 0..3495 (r up to 27.3), the Taylor coefficients c_2 ... c_9
 //                 of erf(r + d) = erf r + 2/sqrt(pi) e^(-r^2) (d + c_2 d^2 + ... ), c_n =
 //                 (-1)^(n-1) H_(n-1)(r) / n! (H the Hermite polynomials), as doubles.
 #include <mpfr.h>
@@ -32,7 +32,7 @@ constexpr mpfr_prec_t kBits = 256;
 constexpr int kRows = 3496;
 constexpr int kScaledFrom = 3328;  // rows scaled by 2^128
 constexpr int kSmall = 14;
-constexpr int kTaylorRows = 1294;  // r = 0 ... 10.1 (double precision reads up to 6)
+constexpr int kTaylorRows = kRows;  // r = 0 ... 27.3 (single precision reads up to 10.1)
 constexpr int kTaylorLast = 9;    // c_2 ... c_9
 
 void table(const std::string& dir) {

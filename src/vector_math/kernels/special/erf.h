@@ -100,19 +100,17 @@ QOR_SIMD_INLINE void erf_cols(uint32_t o0, uint32_t o1, f64x2& p, f64x2& q) {
   p = _mm_unpacklo_pd(e0, e1);
   q = _mm_unpackhi_pd(e0, e1);
 }
-// T_2 + ... + T_N (see the head of this file) by the recurrence; S = d + that. The recurrence
-// T_(n+1) = A_n T_n + B_n T_(n-1) (A_n = -u/(n+1), B_n = -(n-1) v/(n(n+1)), both off the
-// dependency chain) runs two terms per step,
+// T_(n0+1) + ... + T_N (see the head of this file) by the recurrence from tp = T_(n0-1), tc =
+// T_n0 (u = 2rd, v = 2d^2). The recurrence T_(n+1) = A_n T_n + B_n T_(n-1) (A_n = -u/(n+1),
+// B_n = -(n-1) v/(n(n+1)), both off the dependency chain) runs two terms per step,
 //     T_(n+2) = (A_(n+1) A_n + B_(n+1)) T_n + A_(n+1) B_n T_(n-1),
 // so that each step costs one product and one sum of latency for two terms.
-template <int N>
-QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d) {
+template <int N, int n0>
+QOR_SIMD_INLINE f64x2 erf_recur(f64x2 u, f64x2 v, f64x2 tp, f64x2 tc) {
   const auto& c = opaque(kErfSeries);
-  const f64x2 u = (r + r) * d, v = (d + d) * d;
-  f64x2 tp = d, tc = (u * d) * km<-0.5>();
-  f64x2 tail = tc;
+  f64x2 tail = f64x2();
 #pragma GCC unroll 16
-  for (int n = 2; n < N; n += 2) {
+  for (int n = n0; n < N; n += 2) {
     const f64x2 a0 = u * row(c.inv[n]), b0 = v * row(c.rat[n]);
     const f64x2 t1 = tc * a0 + tp * b0;  // T_(n+1)
     tail = tail + t1;
@@ -126,33 +124,42 @@ QOR_SIMD_INLINE f64x2 erf_tail(f64x2 r, f64x2 d) {
   }
   return tail;
 }
-// The same from the coefficient table (r <= 10.1: T_n = c_n d^n), d^2 (c_2 + c_3 d + ... + c_N
-// d^(N-2)): single precision in every lane (a <= 10.1), double precision below 6. Lanes beyond
-// the table read its last row.
+// T_2 (the single-precision EP series: S = d + T_2).
+QOR_SIMD_INLINE f64x2 erf_t2(f64x2 r, f64x2 d) { return ((r + r) * d * d) * km<-0.5>(); }
+// T_2 + ... + T_N from the coefficient table (T_n = c_n d^n), d^2 (c_2 + c_3 d + ... + c_M
+// d^(M-2)) with M = min(N, 9) by Estrin's scheme (a short dependency chain: pairs in d, pairs of
+// those in d^2, then d^4), and beyond 9 (double Erfc and CdfNorm beyond 6) the recurrence from
+// T_8 = c_8 d^8 and T_9 = c_9 d^9. Lanes beyond the table read its last row.
 template <int N>
-QOR_SIMD_INLINE f64x2 erf_tail_table(f64x2 d, uint32_t o0, uint32_t o1) {
-  static_assert(N >= 2 && N <= 9);
+QOR_SIMD_INLINE f64x2 erf_tail_table(f64x2 r, f64x2 d, uint32_t o0, uint32_t o1) {
+  static_assert(N >= 2);
+  constexpr int M = N < 9 ? N : 9;
   constexpr uint32_t kLast = (kErfTaylorRows - 1) * 32;  // in 32-byte rows of kErfT128
   const size_t p0 = size_t{o0 < kLast ? o0 : kLast} * 2, p1 = size_t{o1 < kLast ? o1 : kLast} * 2;
   const char* b0 = reinterpret_cast<const char*>(kErfTaylor) + p0;
   const char* b1 = reinterpret_cast<const char*>(kErfTaylor) + p1;
   f64x2 c[8];
 #pragma GCC unroll 4
-  for (int j = 0; 2 * j < N - 1; ++j) {
+  for (int j = 0; 2 * j < M - 1; ++j) {
     const __m128d e0 = _mm_load_pd(reinterpret_cast<const double*>(b0 + 16 * j));
     const __m128d e1 = _mm_load_pd(reinterpret_cast<const double*>(b1 + 16 * j));
     c[2 * j] = _mm_unpacklo_pd(e0, e1);
     c[2 * j + 1] = _mm_unpackhi_pd(e0, e1);
   }
-  // Estrin's scheme (a short dependency chain): pairs in d, pairs of those in d^2, then d^4
-  constexpr int m = N - 1, nq = (m + 1) / 2, ns = (nq + 1) / 2;
-  const f64x2 d2 = d * d;
+  constexpr int m = M - 1, nq = (m + 1) / 2, ns = (nq + 1) / 2;
+  const f64x2 d2 = d * d, d4 = d2 * d2;
   f64x2 q[4], t[2];
 #pragma GCC unroll 4
   for (int i = 0; i < nq; ++i) q[i] = 2 * i + 1 < m ? c[2 * i] + c[2 * i + 1] * d : c[2 * i];
 #pragma GCC unroll 2
   for (int i = 0; i < ns; ++i) t[i] = 2 * i + 1 < nq ? q[2 * i] + q[2 * i + 1] * d2 : q[2 * i];
-  return d2 * (ns == 2 ? t[0] + t[1] * (d2 * d2) : t[0]);
+  const f64x2 s = d2 * (ns == 2 ? t[0] + t[1] * d4 : t[0]);
+  if constexpr (N <= 9) {
+    return s;
+  } else {
+    const f64x2 d8 = d4 * d4, t8 = c[6] * d8, t9 = c[7] * (d8 * d);
+    return s + erf_recur<N, 9>((r + r) * d, (d + d) * d, t8, t9);
+  }
 }
 // The slots differ only in the number of terms and, in double HA beyond 6, the two-part slope
 // term: single precision HA 6 terms (2^-37), LA 4 (2^-25), EP 2 (2^-13); double precision where
@@ -170,7 +177,7 @@ QOR_SIMD_INLINE f64x2 s_erf_pair(f64x2 x) {
   uint32_t o0, o1;
   const f64x2 d = erf_grid(a, r, o0, o1);
   erf_cols<0>(o0, o1, ch, dl);
-  const f64x2 p = dl * (d + (kTerms == 2 ? erf_tail<2>(r, d) : erf_tail_table<kTerms>(d, o0, o1)));
+  const f64x2 p = dl * (d + (kTerms == 2 ? erf_t2(r, d) : erf_tail_table<kTerms>(r, d, o0, o1)));
   if constexpr (kKind == 0) return ((km<1.0>() - ch) + p) | sign_bits(x);
   const f64x2 y = select(cmp_lt(x, f64x2()), (km<2.0>() - ch) + p, ch - p);
   return kKind == 2 ? y * km<0.5>() : y;
@@ -218,9 +225,9 @@ QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const
   const f64x2 d = dh + dl, far = cmp_le(km<6.0>(), a);
   const int mf = mask(far);
   pl = f64x2();
-  if (mf == 0) return w.dl * (d + erf_tail_table<kNear>(d, o0, o1));  // HA below 6 as LA: |D S| < 0.05 of erfc
-  const f64x2 tf = erf_tail<kFar>(r, d);
-  const f64x2 tail = mf == 3 ? tf : select(far, tf, erf_tail_table<kNear>(d, o0, o1));
+  if (mf == 0) return w.dl * (d + erf_tail_table<kNear>(r, d, o0, o1));  // HA below 6 as LA: |D S| < 0.05 of erfc
+  const f64x2 tf = erf_tail_table<kFar>(r, d, o0, o1);
+  const f64x2 tail = mf == 3 ? tf : select(far, tf, erf_tail_table<kNear>(r, d, o0, o1));
   const f64x2 p1 = w.dl * (d + tail);
   if constexpr (kSlot != kErfHA) return p1;
   const f64x2 ph = two_prod(w.dl, dh, pl);  // HA beyond 6: the two parts

@@ -6,7 +6,7 @@
 // D_lo = the rounding error of D (for the double-precision HA kernels); and the Taylor
 // coefficients of (erf x - x) / x in x^2 (the first, 2/sqrt(pi) - 1, followed at index 14 by its
 // rounding error). From r = 26 on (kErfScaledRow) erfc r and the slope are scaled by 2^128 (and
-// E_lo is 0). For r = 0 ... 10.1 also the Taylor coefficients c_2 ... c_9 of erf(r + d) = erf r +
+// E_lo is 0). For every r also the Taylor coefficients c_2 ... c_9 of erf(r + d) = erf r +
 // D (d + c_2 d^2 + ...), c_n = (-1)^(n-1) H_(n-1)(r) / n!. Defined once in erf_table.cpp.
 #pragma once
 
@@ -17,7 +17,7 @@ inline constexpr int kErfScaledRow = 3328;
 alignas(32) extern const double kErfT128[kErfRows][4];
 alignas(16) extern const double kErfDlo[kErfRows];
 alignas(16) extern const double kErfSmall[15];
-inline constexpr int kErfTaylorRows = 1294;
+inline constexpr int kErfTaylorRows = kErfRows;
 alignas(64) extern const double kErfTaylor[kErfTaylorRows][8];
 
 }  // namespace qor::vm::special
