@@ -215,8 +215,10 @@ QOR_SIMD_INLINE f64x2 erf_dlo(uint32_t o0, uint32_t o1) {
 // 2^-59 (|D T_7| <= 1.13 * 120 * 2^-56 / 7!, the Hermite function e^-r^2 |H_6(r)| staying
 // below 120), while relative to erfc a it reaches about (2rd)^7 / 7!, 2^-40 at a = 6.
 // The slope term D S = ph + pl for d = dh + dl (dh exact, dl a small correction): LA/EP and HA
-// below 6 one product (pl = 0); HA beyond 6 D dh exactly (Dekker) and the rest, D_lo dh +
-// D (dl + tail), in pl.
+// below 6 one product (pl = 0); HA beyond 6 ph = D' dh exactly, D' the 11 leading bits of D
+// (Veltkamp's split): from a = 6 on, dh = a - r is a multiple of 2^-50 below 2^-8 (at most 42
+// bits), so the product has at most 53 bits, and (beyond the scaled rows' start, D >= 2^-940,
+// dh >= 2^-48 or 0) stays normal; the rest, (D - D') dh + D_lo dh + D (dl + tail), in pl.
 template <int kSlot, bool kErfOnly>
 QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const ErfRowD& w, uint32_t o0,
                                      uint32_t o1, f64x2& pl) {
@@ -230,8 +232,9 @@ QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const
   const f64x2 tail = mf == 3 ? tf : select(far, tf, erf_tail_table<kNear>(r, d, o0, o1));
   const f64x2 p1 = w.dl * (d + tail);
   if constexpr (kSlot != kErfHA) return p1;
-  const f64x2 ph = two_prod(w.dl, dh, pl);  // HA beyond 6: the two parts
-  pl = (pl + (erf_dlo(o0, o1) * dh + w.dl * (dl + tail))) & far;
+  const f64x2 g = w.dl * km<0x1p42 + 1.0>(), dhi = g - (g - w.dl);  // HA beyond 6: the two parts
+  const f64x2 ph = dhi * dh;
+  pl = (((w.dl - dhi) * dh + erf_dlo(o0, o1) * dh) + w.dl * (dl + tail)) & far;
   return select(far, ph, p1);
 }
 
