@@ -18,9 +18,9 @@
 //     T_n = (-1)^(n-1) H_{n-1}(r) d^n / n!   (H the Hermite polynomials: erf^(n) = D (-1)^(n-1)
 //                                             H_{n-1}),
 // A second table holds the coefficients c_n = (-1)^(n-1) H_(n-1)(r) / n! (n = 2..9) of each grid
-// point up to 10.1, T_n = c_n d^n (Estrin's scheme): single precision takes them everywhere,
-// double precision below a = 6; beyond 6 the double terms follow from
-// H_{n+1} = 2r H_n - 2n H_{n-1}:
+// point, T_n = c_n d^n (Estrin's scheme; single precision reads the rows up to 10.1); double
+// precision beyond a = 6 needs more terms, which follow from H_{n+1} = 2r H_n - 2n H_{n-1}
+// (from T_8 and T_9):
 //     T_1 = d,  T_2 = -r d^2,  T_{n+1} = -u T_n / (n+1) - (n-1) v T_{n-1} / (n (n+1)),
 //     u = 2rd, v = 2d^2.
 // Relative to erfc(r + d), which is about D / (2r) for large r, T_n is about (2rd)^n / n!; so the
