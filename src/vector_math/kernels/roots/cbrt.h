@@ -21,6 +21,19 @@ namespace qor::vm::roots {
 // private to each code-path file that includes it (see kernel_frame.h)
 namespace {
 
+// The per-element routine of a cube-root kernel F whose packed range is [lo, hi): zeros,
+// infinities and NaNs give themselves; arguments below lo are scaled by s^3 and their results by
+// 1/s, arguments from hi on by 1/s^3 and s (powers of 2: exact); the rest takes F's packed
+// formula on its own.
+template <class F, class T>
+inline T scaled_cbrt_element(T x, T lo, T hi, T s) {
+  const T a = std::fabs(x);
+  if (std::isnan(x) || std::isinf(x) || x == T(0)) return x + x;
+  if (a < lo) return packed_one<F>(x * (s * s * s)) / s;
+  if (a >= hi) return packed_one<F>(x / (s * s * s)) * s;
+  return packed_one<F>(x);
+}
+
 // Float cube root on four lanes, a = |x| clamped into [2^-120, 2^120] (so that the lanes the
 // screen sends away raise no flag here; t^3 and 2 t^3 + a stay normal and finite inside):
 //   seed:   the bits of t0 = trunc(float(bits(a)) / 3) + K, K = 0x2A510600 (chosen for the smallest
@@ -67,12 +80,7 @@ struct SCbrtF : FamilyBase<float> {
     return mask(cmp_gt(i32x4::splat(0x03800000), a)) | mask(cmp_gt(a, i32x4::splat(0x7B7FFFFF)));
   }
   static int element(const float* px, float* r) {
-    const float x = *px;
-    const float a = std::fabs(x);
-    if (std::isnan(x) || std::isinf(x) || x == 0.0f) *r = x + x;
-    else if (a < 0x1p-120f) *r = packed_one<SCbrtF>(x * 0x1p72f) * 0x1p-24f;
-    else if (a >= 0x1p120f) *r = packed_one<SCbrtF>(x * 0x1p-72f) * 0x1p24f;
-    else *r = packed_one<SCbrtF>(x);
+    *r = scaled_cbrt_element<SCbrtF>(*px, 0x1p-120f, 0x1p120f, 0x1p24f);
     return kOk;
   }
 };
@@ -88,12 +96,7 @@ struct DCbrt : FamilyBase<double> {
   }
   static int screen(f64x2 x) { return abs_high_outside(x, 0x07B00000, 0x7E0FFFFF); }
   static int element(const double* px, double* r) {
-    const double x = *px;
-    const double a = std::fabs(x);
-    if (std::isnan(x) || std::isinf(x) || x == 0.0) *r = x + x;
-    else if (a < 0x1p-900) *r = packed_one<DCbrt>(x * 0x1p300) * 0x1p-100;
-    else if (a >= 0x1p993) *r = packed_one<DCbrt>(x * 0x1p-300) * 0x1p100;
-    else *r = packed_one<DCbrt>(x);
+    *r = scaled_cbrt_element<DCbrt>(*px, 0x1p-900, 0x1p993, 0x1p100);
     return kOk;
   }
 };
