@@ -39,7 +39,7 @@ inline T scaled_cbrt_element(T x, T lo, T hi, T s) {
 //   seed:   the bits of t0 = trunc(float(bits(a)) / 3) + K, K = 0x2A510600 (chosen for the smallest
 //           relative error over [1, 8), about 2^-5 with the rounding of the float conversion);
 //   Halley: t1 = t0 (t0^3 + 2a) / (2 t0^3 + a), about 2^-15.5 relative (the EP result);
-//   LA:     y = t1 - (t1^3 - a) / (3 t1^2) in float, within 0.95 ulp (the residual's roundings,
+//   LA:     y = t1 - (t1^3 - a) / (3 t1^2) in float, within 0.97 ulp, 0.9615 measured on every float (the residual's roundings,
 //           not the step, bound it);
 //   HA:     y = t1 (t1^3 + 2a) / (2 t1^3 + a) in double (t1^2 exact), rounded once.
 // A division-free form (inverse cube root steps as in double Cbrt, then y = a z^2 and a residual
