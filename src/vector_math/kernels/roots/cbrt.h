@@ -1,6 +1,6 @@
 // Cbrt: the real cube root, odd.
 //   single (SCbrtF below): in float on four lanes, a 5-bit seed from the bits and one Halley step
-//     (about 15.5 correct bits: the EP result), then LA one Newton step in float (within 0.95
+//     (about 15.5 correct bits: the EP result), then LA one Newton step in float (within 0.97
 //     ulp), HA one more Halley step in double on the widened lanes, rounded once (about 2^-46
 //     relative before the rounding: correctly rounded but within about 2^-22 ulp of a
 //     midpoint). |x| outside [2^-120, 2^120) (zeros, subnormals, infinities, NaNs included) goes
@@ -39,8 +39,8 @@ inline T scaled_cbrt_element(T x, T lo, T hi, T s) {
 //   seed:   the bits of t0 = trunc(float(bits(a)) / 3) + K, K = 0x2A510600 (chosen for the smallest
 //           relative error over [1, 8), about 2^-5 with the rounding of the float conversion);
 //   Halley: t1 = t0 (t0^3 + 2a) / (2 t0^3 + a), about 2^-15.5 relative (the EP result);
-//   LA:     y = t1 - (t1^3 - a) / (3 t1^2) in float, within 0.97 ulp, 0.9615 measured on every float (the residual's roundings,
-//           not the step, bound it);
+//   LA:     y = t1 - (t1^3 - a) / (3 t1^2) in float: 0.9615 ulp at worst over every float (the
+//           residual's roundings, not the step, bound it);
 //   HA:     y = t1 (t1^3 + 2a) / (2 t1^3 + a) in double (t1^2 exact), rounded once.
 // A division-free form (inverse cube root steps as in double Cbrt, then y = a z^2 and a residual
 // correction) was measured 1.7-2.2x slower here: divps is cheap on this processor.
