@@ -15,11 +15,14 @@ TEST(Roots, SpecialValuesAndStatusesInEverySlot) {
       {"Sqrt", -NAN, NAN, 0},             {"Sqrt", 0x1p-148, 0x1p-74, 0},  {"InvSqrt", 0.0, INFINITY, 2},
       {"InvSqrt", -0.0, -INFINITY, 2},    {"InvSqrt", -2.0, NAN, 1},       {"InvSqrt", INFINITY, 0.0, 0},
       {"InvSqrt", NAN, NAN, 0},           {"InvSqrt", 0x1p-148, 0x1p74, 0}, {"InvSqrt", 0.25, 2.0, 0},
-      {"Cbrt", -0.0, -0.0, 0},            {"Cbrt", -INFINITY, -INFINITY, 0}, {"Cbrt", -27.0, -3.0, 0},
-      {"Cbrt", 0x1p-147, 0x1p-49, 0},     {"Cbrt", NAN, NAN, 0},           {"InvCbrt", 0.0, INFINITY, 2},
+      {"Cbrt", -0.0, -0.0, 0},            {"Cbrt", -INFINITY, -INFINITY, 0}, {"Cbrt", NAN, NAN, 0},
+      {"InvCbrt", 0.0, INFINITY, 2},
       {"InvCbrt", -0.0, -INFINITY, 2},    {"InvCbrt", -INFINITY, -0.0, 0}, {"InvCbrt", -0.125, -2.0, 0},
       {"InvCbrt", 0x1p-147, 0x1p49, 0},   {"InvCbrt", NAN, NAN, 0},
   });
+  // exact cubes: every double slot (one kernel of HA accuracy); single precision in the test below
+  check_special<double>({"Cbrt", -27.0, -3.0, 0});
+  check_special<double>({"Cbrt", 0x1p-147, 0x1p-49, 0});
   // exact cubes and squares far out in double precision, through the scaled per-element paths
   EXPECT_EQ(one<double>(kernel<double>("Cbrt", HA), 0x1p-1074), 0x1p-358);
   EXPECT_EQ(one<double>(kernel<double>("Cbrt", HA), -0x1p1020), -0x1p340);
@@ -127,6 +130,30 @@ TEST(DRoots, CbrtAcrossTheExponentResiduesAndOnExactCubes) {
     }
   std::vector<double> r(cubes.size());
   kernel<double>("Cbrt", HA)(static_cast<int32_t>(cubes.size()), cubes.data(), r.data());
+  for (size_t i = 0; i < r.size(); ++i) EXPECT_EQ(r[i], roots[i]) << cubes[i];
+}
+
+// Single Cbrt's LA and EP slots compute in float from a seed that divides the bits by 3 (its error
+// pattern repeats every third binade), with |x| clamped into [2^-120, 2^120] and the lanes beyond
+// scaled per element; HA finishes with a Halley step in double: runs across 2^(3k), 2^(3k+1),
+// 2^(3k+2), both ends of the clamped range, the subnormals and the top binade, in blocks and
+// alone, against MPFR (HA correctly rounded but within 2^-20 ulp of a midpoint), and exact
+// cubes k^3 2^(3j), whose roots HA must give exactly in and out of the clamped range.
+TEST(SRoots, CbrtAcrossTheExponentResiduesTheClampedRangeAndTheSubnormals) {
+  std::vector<float> xs;
+  for (float b : {0x1p-143f, 0x1p-126f, 0x1p-120f, 0.125f, 0.25f, 0.5f, 1.0f, 2.0f, 4.0f, 8.0f, 0x1p120f, 0x1p127f})
+    for (float s : {1.0f, -1.0f}) append(xs, consecutive<float>(s * b * (1 - 0x1p-20f), 48));
+  sweep_function<float>("Cbrt", xs, 0.5001);
+  expect_same_alone("Cbrt", xs);
+  std::vector<float> cubes, roots;
+  for (int k = 1; k < 256; k = k * 3 / 2 + 1)
+    for (int j : {-47, -40, 0, 12, 34}) {
+      cubes.push_back(std::ldexp(static_cast<float>(k * k * k), 3 * j));
+      roots.push_back(std::ldexp(static_cast<float>(-k), j));
+      cubes.back() = -cubes.back();
+    }
+  std::vector<float> r(cubes.size());
+  kernel<float>("Cbrt", HA)(static_cast<int32_t>(cubes.size()), cubes.data(), r.data());
   for (size_t i = 0; i < r.size(); ++i) EXPECT_EQ(r[i], roots[i]) << cubes[i];
 }
 

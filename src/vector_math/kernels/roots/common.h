@@ -65,8 +65,8 @@ QOR_SIMD_INLINE int zero_inf_nan_lanes(f32x4 x) {
 // the series of (1 - e)^(-1/3) to e^3 (the first step leaves about 2^-16, the second the
 // roundings): within 0.83 2^-52 relative (checked on 200,000 arguments over 2^+-60 against exact
 // rationals). a z^3 and a z^2 stay normal for a in [2^-1000, 2^1000]. (Double Cbrt only: where
-// the Halley steps of cbrt45 below are followed by nothing or by a division anyway, single Cbrt
-// and InvCbrt, their divisions cost less than these extra products, measured.)
+// the Halley steps are followed by nothing or by a division anyway, single Cbrt and InvCbrt,
+// their divisions cost less than these extra products, measured.)
 QOR_SIMD_INLINE f64x2 inv_cbrt_seed(f64x2 a) {
   const __m128i h = _mm_shuffle_epi32(a.bits().v, _MM_SHUFFLE(3, 3, 3, 1));  // high words in lanes 0, 1
   const __m128d hd = _mm_cvtepi32_pd(h);
