@@ -656,23 +656,23 @@ struct DErfInv : FamilyBase<double> {
   }
 };
 
-// The screens of the float sets on the bits, one integer compare per register: lanes outside
-// [lo, hi] for 0 < lo <= hi (bit patterns kLo, kHi), negative numbers, -0 and NaNs included
-// (the bits less kLo, taken unsigned, above kHi - kLo: the unsigned compare as a signed one
-// after flipping the sign bit, which the same addition does); lanes with |x| above kHi.
+// The screens of the float sets on the bits, one integer compare per register, as the lanes
+// inside: x in [lo, hi] for 0 < lo <= hi (bit patterns kLo, kHi; negative numbers, -0 and NaNs
+// are outside): the bits less kLo, taken unsigned, at most kHi - kLo (the unsigned compare as
+// a signed one after flipping the sign bit, which the same addition does); |x| at most kHi.
 template <uint32_t kLo, uint32_t kHi>
-QOR_SIMD_INLINE i32x4 bits_outside(f32x4 x) {
+QOR_SIMD_INLINE i32x4 bits_inside(f32x4 x) {
   const i32x4 u = x.bits() + i32x4(ki<static_cast<int32_t>(0x80000000u - kLo)>());
-  return simd::cmp_gt(u, i32x4(ki<static_cast<int32_t>((kHi - kLo) ^ 0x80000000u)>()));
+  return simd::cmp_gt(i32x4(ki<static_cast<int32_t>((kHi - kLo + 1) ^ 0x80000000u)>()), u);
 }
 template <uint32_t kHi>
-QOR_SIMD_INLINE i32x4 abs_bits_above(f32x4 x) {
-  return simd::cmp_gt(x.bits() & i32x4(ki<0x7FFFFFFF>()), i32x4(ki<static_cast<int32_t>(kHi)>()));
+QOR_SIMD_INLINE i32x4 abs_bits_inside(f32x4 x) {
+  return simd::cmp_gt(i32x4(ki<static_cast<int32_t>(kHi + 1)>()), x.bits() & i32x4(ki<0x7FFFFFFF>()));
 }
-// Both registers of a block: one mask extraction when no lane is flagged.
-QOR_SIMD_INLINE int pair_mask(i32x4 b0, i32x4 b1) {
-  if (__builtin_expect(simd::mask(b0 | b1) == 0, 1)) return 0;
-  return simd::mask(b0) | (simd::mask(b1) << 4);
+// The lanes outside of both registers of a block: one mask extraction when none is.
+QOR_SIMD_INLINE int pair_outside(i32x4 in0, i32x4 in1) {
+  if (__builtin_expect(simd::mask(in0 & in1) == 0xF, 1)) return 0;
+  return (simd::mask(in0) | (simd::mask(in1) << 4)) ^ 0xFF;
 }
 
 // P: the polynomial set of the slot (SErfinvHA, SErfinvLA, SErfinvEP).
@@ -696,13 +696,13 @@ struct SErfInv : FamilyBase<float> {
   }
   // |x| < 1 (float sets: on the bits, 0x3F7FFFFF the float below 1)
   static int screen(f32x4 x) {
-    if constexpr (kIsFloatSet<P>) return simd::mask(abs_bits_above<0x3F7FFFFF>(x));
+    if constexpr (kIsFloatSet<P>) return simd::mask(abs_bits_inside<0x3F7FFFFF>(x)) ^ 0xF;
     else return Range<float>::outside(x, -0x1.fffffep-1f, 0x1.fffffep-1f);
   }
   static int screen_pair(f32x4 x0, f32x4 x1)
     requires kIsFloatSet<P>
   {
-    return pair_mask(abs_bits_above<0x3F7FFFFF>(x0), abs_bits_above<0x3F7FFFFF>(x1));
+    return pair_outside(abs_bits_inside<0x3F7FFFFF>(x0), abs_bits_inside<0x3F7FFFFF>(x1));
   }
   static int element(const float* px, float* r) {
     const float x = *px;
@@ -786,17 +786,17 @@ struct InvErfc : FamilyBase<T> {
   // number
   // float sets on the bits: [2^-127, 1) is [0x00400000, 0x3F7FFFFF], [2^-126, 2) is
   // [0x00800000, 0x3FFFFFFF]
-  static QOR_SIMD_INLINE i32x4 float_set_outside(f32x4 x) {
-    if constexpr (kCdf) return bits_outside<0x00400000u, 0x3F7FFFFFu>(x);
-    else return bits_outside<0x00800000u, 0x3FFFFFFFu>(x);
+  static QOR_SIMD_INLINE i32x4 float_set_inside(f32x4 x) {
+    if constexpr (kCdf) return bits_inside<0x00400000u, 0x3F7FFFFFu>(x);
+    else return bits_inside<0x00800000u, 0x3FFFFFFFu>(x);
   }
   static int screen_pair(V x0, V x1)
     requires kIsFloatSet<P>
   {
-    return pair_mask(float_set_outside(x0), float_set_outside(x1));
+    return pair_outside(float_set_inside(x0), float_set_inside(x1));
   }
   static int screen(V x) {
-    if constexpr (kIsFloatSet<P>) return simd::mask(float_set_outside(x));
+    if constexpr (kIsFloatSet<P>) return simd::mask(float_set_inside(x)) ^ 0xF;
     const T top = kCdf ? T(1) : T(2);
     const T bottom = kPair          ? T(kCdf ? 0x1p-1021 : 0x1p-1020)
                      : kIsFloatSet<P> ? T(kCdf ? 0x1p-127 : 0x1p-126)
