@@ -367,9 +367,27 @@ template <float V>
 struct FRow4 {
   alignas(16) static constexpr float v[4] = {V, V, V, V};
 };
+// The constants of the hot paths are rows of one table, so that every one is read through the
+// same hidden pointer (one address computation a block instead of one a constant).
+struct alignas(16) FRows {
+  float v[8][4];
+};
+#define QOR_R4(v) {v, v, v, v}
+inline constexpr float kFRowValues[8] = {1.0f, 2.0f, 0x1.4p+2f, -0x1.62e430p-1f, -0x1.62e4p-1f,
+                                         0x1.7f7d1cp-20f, -0.0f, 4097.0f};
+inline constexpr FRows kFRows = {{QOR_R4(1.0f), QOR_R4(2.0f), QOR_R4(0x1.4p+2f), QOR_R4(-0x1.62e430p-1f),
+                                  QOR_R4(-0x1.62e4p-1f), QOR_R4(0x1.7f7d1cp-20f), QOR_R4(-0.0f),
+                                  QOR_R4(4097.0f)}};
+#undef QOR_R4
+consteval int frow_index(float v) {
+  for (int i = 0; i < 8; ++i)
+    if (__builtin_bit_cast(uint32_t, kFRowValues[i]) == __builtin_bit_cast(uint32_t, v)) return i;
+  return -1;
+}
 template <float V>
 QOR_SIMD_INLINE f32x4 fk() {
-  return _mm_load_ps(opaque(FRow4<V>::v));
+  if constexpr (frow_index(V) >= 0) return _mm_load_ps(opaque(kFRows).v[frow_index(V)]);
+  else return _mm_load_ps(opaque(FRow4<V>::v));
 }
 QOR_SIMD_INLINE f32x4 fabs4(f32x4 v) {
   return v & f32x4(_mm_load_ps(reinterpret_cast<const float*>(opaque(IRow4<0x7FFFFFFF>::v))));
