@@ -1,17 +1,22 @@
 // Single-precision hyperbolic functions and their inverses in float arithmetic on four lanes
 // (the LA and EP slots; HA keeps the widened double formulas of single_plain.h).
 //
-// Sinh, Cosh and Tanh share one table-free split exponential, a = |x| (b = 2a for Tanh):
+// Sinh, Cosh and Tanh share one table-free split exponential of a = x clamped to [-87.5, 87.5]
+// (Sinh, Cosh: n, r, S and dm below change sign with x, so the formulas need no sign
+// operations), b = 2|x| for Tanh LA, x clamped to [-10, 10] for Tanh EP:
 //     n = round(a / ln 2),  r = a - n ln 2 in [-ln 2 / 2, ln 2 / 2]  (LA: Cody-Waite, ln 2 =
 //     A_hi + A_lo with A_hi a multiple of 2^-16, so that n A_hi and a - n A_hi are exact; EP:
 //     ln 2 rounded once, r within 2^-18),
 //     e^+-a = 2^+-n (C +- S),  C = cosh r = 1 + Cm1(r),  S = sinh r  (minimax even and odd
 //     polynomials, see kSHypRows),
-//     dp = (2^n + 2^-n) / 2,  dm = (2^n - 2^-n) / 2  (two exponent fields from n << 23; exact
-//     for n <= 12, within 2^-26 relative beyond),
+//     dp = (2^n + 2^-n) / 2,  dm = (2^n - 2^-n) / 2  (n rounded by adding a magic number whose
+//     low bits then hold n + 126: shifted by 23 they are 2^(n-1), and 252 << 23 less them
+//     2^(-n-1); exact for |n| <= 12, within 2^-26 relative beyond),
 //   Sinh: dm + (dm Cm1 + dp S);   Cosh: dp + (dp Cm1 + dm S);
 //   Tanh: E = e^b - 1 = 2^n (Cm1 + S) + (2^n - 1), tanh a = E / (E + 2), a clamped to 10
-//         (EP reduces a itself, r = 2 (a - n ln 2 / 2), with the coefficients scaled).
+//         (EP reduces a itself, r = 2 (a - n ln 2 / 2), with the coefficients scaled, e^r - 1
+//         by Horner's scheme in r / 2 and E = 2^n (e^r - 1) - (1 - 2^n), so that -0 stays -0;
+//         for x < 0, E is in (-1, 0) and E + 2 in (1, 2): nothing cancels more than for x > 0).
 // At n = 0, dm = 0 and Sinh is S(a) itself (r = a exactly), Tanh is E / (E + 2) with E the
 // series of 2a less 1 formed without the 1, so both keep their relative accuracy near 0 and
 // subnormal arguments come back unchanged. At n = 1 with r < 0 the terms of Sinh cancel by a
@@ -29,9 +34,9 @@
 //   Acosh: d = x - 1, t = d + sqrt(d (2 + d)) for x <= 2^12, 2x - 1 beyond;
 //   Atanh: t = 2a / (1 - a), the logarithm halved.
 //
-// Screens (float compares of the bits, NaN and infinities included): Sinh and Cosh |x| > 87.5
-// (n <= 126, so that 2^(-n-1) stays a normal number or 0),
-// Tanh NaN and infinities, Asinh |x| > 2^60, Acosh x outside [1, 2^60], Atanh |x| >= 1. The
+// Screens: Sinh and Cosh the lanes their clamp moves (|x| > 87.5, infinities, NaN: n <= 126,
+// so that 2^(-n-1) stays a normal number or 0; screen and formula in one), Tanh NaN (its clamp
+// gives +-1 for +-inf), and on the bits (NaN and infinities included) Asinh |x| > 2^60, Acosh x outside [1, 2^60], Atanh |x| >= 1. The
 // flagged lanes take the double formula's per-element routine, rounded once (with its
 // overflow and domain statuses); an element routine called on an ordinary lane gives the packed
 // result. Arguments are clamped into the packed domain first, so that the lanes sent away

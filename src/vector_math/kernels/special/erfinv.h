@@ -351,7 +351,7 @@ QOR_SIMD_INLINE f32x4 serfcinv_packed(f32x4 x) {
 // and CdfNormInv below 2^-127 to the per-element routine). The logarithm: z = 2^k m, m in
 // [sqrt(1/2), sqrt(2)), f = m - 1 exact, ln z = k ln2_hi (exact) + (log1p(f) + k ln2_lo) with
 // exp_log's single-precision polynomials of log1p (LA: f + f^2 Q(f), 2^-25 relative; EP:
-// f R(f), 2^-11.5). Two pieces cover ErfInv (Giles' split): w < 5, a P_W(w); s = sqrt(w) in
+// f R(f), 2^-11.5, and k ln 2 rounded once). Two pieces cover ErfInv (Giles' split): w < 5, a P_W(w); s = sqrt(w) in
 // [2.2, 4.1], P_S1(s - 2.2) (up to ErfInv(1 - 2^-24), s = 4.08); ErfcInv's smaller arguments
 // (to s = 9.3) take a third, P_S2(s - 4.1). Each polynomial is in powers of its variable minus
 // the piece's lower end (every term adds: no cancellation at either end), with float
@@ -361,7 +361,9 @@ QOR_SIMD_INLINE f32x4 serfcinv_packed(f32x4 x) {
 // kept apart) and sqrt's, recovered with s^2 exact by Veltkamp's split, enter through the
 // piece's slope a_1. A block computes the central piece on both registers and the tail pieces
 // only when one of its lanes needs them (the lanes then chosen by mask: the same bits wherever
-// the lane sits); LA measured 2.4 ulp (ErfInv), 3.0 (ErfcInv), 2.7 (CdfNormInv), EP 13.8 bits.
+// the lane sits). The result's sign comes from the signed argument (x, 1 - q, or q - 1 for
+// CdfNormInv) that multiplies the central piece, and is set on the tail lanes only. LA
+// measured 2.4 ulp (ErfInv), 3.0 (ErfcInv), 2.7 (CdfNormInv), EP 13.8 bits.
 // A float constant in every lane, one aligned 16-byte row (a memory operand); |v| and v's sign.
 template <float V>
 struct FRow4 {
