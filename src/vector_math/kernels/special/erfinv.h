@@ -364,7 +364,7 @@ QOR_SIMD_INLINE f32x4 serfcinv_packed(f32x4 x) {
 // the lane sits). The result's sign comes from the signed argument (x, 1 - q, or q - 1 for
 // CdfNormInv) that multiplies the central piece, and is set on the tail lanes only. LA
 // measured 2.4 ulp (ErfInv), 3.0 (ErfcInv), 2.7 (CdfNormInv), EP 13.8 bits.
-// A float constant in every lane, one aligned 16-byte row (a memory operand); |v| and v's sign.
+// A float constant in every lane, one aligned 16-byte row (a memory operand); v's sign.
 template <float V>
 struct FRow4 {
   alignas(16) static constexpr float v[4] = {V, V, V, V};
@@ -390,9 +390,6 @@ template <float V>
 QOR_SIMD_INLINE f32x4 fk() {
   if constexpr (frow_index(V) >= 0) return _mm_load_ps(opaque(kFRows).v[frow_index(V)]);
   else return _mm_load_ps(opaque(FRow4<V>::v));
-}
-QOR_SIMD_INLINE f32x4 fabs4(f32x4 v) {
-  return v & f32x4(_mm_load_ps(reinterpret_cast<const float*>(opaque(IRow4<0x7FFFFFFF>::v))));
 }
 QOR_SIMD_INLINE f32x4 fsign4(f32x4 v) { return v & fk<-0.0f>(); }
 
