@@ -127,6 +127,42 @@ TEST(SingleInverseErf, EndsOfTheFloatPathAndSubnormalArguments) {
   }
 }
 
+// The screens of the float path compare bit patterns against the ends of the domain: the last
+// floats below 1 (ErfInv, both signs; CdfNormInv) and 2 (ErfcInv) stay on it; the ends
+// themselves, what lies beyond, -0 and the negative numbers (ErfcInv, CdfNormInv) and NaN go to
+// the per-element routine, in the same blocks: the poles and domain errors of the closed forms.
+TEST(SingleInverseErf, TheBitScreensAtBothEndsOfTheDomain) {
+  std::vector<float> x = around(0x1.fffffep-1f, 32), q = around(0x1.fffffep0f, 32), p;
+  x.resize(16);
+  q.resize(16);
+  for (float v : x) p.push_back(v), x.push_back(-v);
+  sweep_function<float>("ErfInv", x);
+  sweep_function<float>("ErfcInv", q);
+  sweep_function<float>("CdfNormInv", p);
+  const float inf = INFINITY, nan = NAN;
+  struct Case {
+    const char* f;
+    float x, want;
+  };
+  const Case cases[] = {{"ErfInv", 1.0f, inf},          {"ErfInv", -1.0f, -inf},           {"ErfInv", 0x1.000002p0f, nan},
+                        {"ErfInv", -inf, nan},          {"ErfInv", nan, nan},              {"ErfcInv", 2.0f, -inf},
+                        {"ErfcInv", 0x1.000002p1f, nan}, {"ErfcInv", 0.0f, inf},           {"ErfcInv", -0.0f, inf},
+                        {"ErfcInv", -0x1p-149f, nan},   {"ErfcInv", inf, nan},             {"CdfNormInv", 1.0f, inf},
+                        {"CdfNormInv", 0x1.000002p0f, nan}, {"CdfNormInv", 0.0f, -inf},    {"CdfNormInv", -0.0f, -inf},
+                        {"CdfNormInv", -1.0f, nan},     {"CdfNormInv", nan, nan}};
+  for (int s : {LA, HA, EP}) {
+    for (const Case& c : cases) {
+      // the case between ordinary lanes of the float path
+      std::vector<float> v = {0.25f, c.x, 0.75f, 0.5f, 0.125f, 0.375f, 0.625f, 0.875f};
+      std::vector<float> r(v.size());
+      kernel<float>(c.f, s)(static_cast<int32_t>(v.size()), v.data(), r.data());
+      if (std::isnan(c.want)) EXPECT_TRUE(std::isnan(r[1])) << c.f << " " << c.x << " " << slot_name(s);
+      else EXPECT_EQ(r[1], c.want) << c.f << " " << c.x << " " << slot_name(s);
+      EXPECT_EQ(r[0], one<float>(kernel<float>(c.f, s), 0.25f)) << c.f;
+    }
+  }
+}
+
 // Ordinary arguments raise no invalid, divide-by-zero or overflow flag, also in blocks that mix
 // w = 0 (ErfInv(0), ErfcInv(1)) with tail lanes (the LA tails divide by 2 sqrt(w) for the whole
 // register) and with lanes of the per-element routine.

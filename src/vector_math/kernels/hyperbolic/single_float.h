@@ -1,17 +1,22 @@
 // Single-precision hyperbolic functions and their inverses in float arithmetic on four lanes
 // (the LA and EP slots; HA keeps the widened double formulas of single_plain.h).
 //
-// Sinh, Cosh and Tanh share one table-free split exponential, a = |x| (b = 2a for Tanh):
+// Sinh, Cosh and Tanh share one table-free split exponential of a = x clamped to [-87.5, 87.5]
+// (Sinh, Cosh: n, r, S and dm below change sign with x, so the formulas need no sign
+// operations), b = 2|x| for Tanh LA, x clamped to [-10, 10] for Tanh EP:
 //     n = round(a / ln 2),  r = a - n ln 2 in [-ln 2 / 2, ln 2 / 2]  (LA: Cody-Waite, ln 2 =
 //     A_hi + A_lo with A_hi a multiple of 2^-16, so that n A_hi and a - n A_hi are exact; EP:
 //     ln 2 rounded once, r within 2^-18),
 //     e^+-a = 2^+-n (C +- S),  C = cosh r = 1 + Cm1(r),  S = sinh r  (minimax even and odd
 //     polynomials, see kSHypRows),
-//     dp = (2^n + 2^-n) / 2,  dm = (2^n - 2^-n) / 2  (two exponent fields from n << 23; exact
-//     for n <= 12, within 2^-26 relative beyond),
+//     dp = (2^n + 2^-n) / 2,  dm = (2^n - 2^-n) / 2  (n rounded by adding a magic number whose
+//     low bits then hold n + 126: shifted by 23 they are 2^(n-1), and 252 << 23 less them
+//     2^(-n-1); exact for |n| <= 12, within 2^-26 relative beyond),
 //   Sinh: dm + (dm Cm1 + dp S);   Cosh: dp + (dp Cm1 + dm S);
 //   Tanh: E = e^b - 1 = 2^n (Cm1 + S) + (2^n - 1), tanh a = E / (E + 2), a clamped to 10
-//         (EP reduces a itself, r = 2 (a - n ln 2 / 2), with the coefficients scaled).
+//         (EP reduces a itself, r = 2 (a - n ln 2 / 2), with the coefficients scaled, e^r - 1
+//         by Horner's scheme in r / 2 and E = 2^n (e^r - 1) - (1 - 2^n), so that -0 stays -0;
+//         for x < 0, E is in (-1, 0) and E + 2 in (1, 2): nothing cancels more than for x > 0).
 // At n = 0, dm = 0 and Sinh is S(a) itself (r = a exactly), Tanh is E / (E + 2) with E the
 // series of 2a less 1 formed without the 1, so both keep their relative accuracy near 0 and
 // subnormal arguments come back unchanged. At n = 1 with r < 0 the terms of Sinh cancel by a
@@ -29,9 +34,9 @@
 //   Acosh: d = x - 1, t = d + sqrt(d (2 + d)) for x <= 2^12, 2x - 1 beyond;
 //   Atanh: t = 2a / (1 - a), the logarithm halved.
 //
-// Screens (float compares of the bits, NaN and infinities included): Sinh and Cosh |x| > 87.5
-// (n <= 126, so that 2^(-n-1) stays a normal number or 0),
-// Tanh NaN and infinities, Asinh |x| > 2^60, Acosh x outside [1, 2^60], Atanh |x| >= 1. The
+// Screens: Sinh and Cosh the lanes their clamp moves (|x| > 87.5, infinities, NaN: n <= 126,
+// so that 2^(-n-1) stays a normal number or 0; screen and formula in one), Tanh NaN (its clamp
+// gives +-1 for +-inf), and on the bits (NaN and infinities included) Asinh |x| > 2^60, Acosh x outside [1, 2^60], Atanh |x| >= 1. The
 // flagged lanes take the double formula's per-element routine, rounded once (with its
 // overflow and domain statuses); an element routine called on an ordinary lane gives the packed
 // result. Arguments are clamped into the packed domain first, so that the lanes sent away
@@ -61,11 +66,15 @@ struct alignas(16) SHypRows {
   // cosh r - 1 = q (tc[0] + q tc[1]), q = rh^2
   float tl2e[4], tln2h[4];
   float ts[4], tc[2][4];
-  float clamp[4];              // 87.5 (Sinh, Cosh: n <= 126), 10 (Tanh)
+  float clamp[4];              // 87.5 (Sinh, Cosh: n <= 126), 10 (Tanh), and their negatives
   float tclamp[4];
+  float nclamp[4], ntclamp[4];
   float one[4], two[4];
-  uint32_t bias[4];            // 126 << 23: 2^(n-1) and 2^(-n-1) from n << 23
-  uint32_t bias1[4];           // 127 << 23
+  // a / ln 2 + magic rounds to the integer n + 126 in the low bits (RN, its ulp 1: ties to
+  // even as cvtps2dq, magic being even), which shifted by 23 is 2^(n-1); 252 << 23 less that
+  // is 2^(-n-1). tmagic: n + 127 (2^n, Tanh EP).
+  float magic[4], tmagic[4];
+  uint32_t bias2[4];           // 252 << 23
 };
 // The polynomials are minimax for the relative error on |r| <= ln 2 / 2 (tools/gen_log_poly.cpp,
 // sinh and cosh forms, float coefficients): sinh r 2^-26.2 (LA), 2^-15.6 (EP); cosh r 2^-30.0
@@ -80,7 +89,8 @@ inline constexpr SHypRows kSHypRows = {
     {QOR_R4(0x1.fffdc2p-2f), QOR_R4(0x1.573b7ep-5f)}, QOR_R4(0x1.021eaap-1f),
     QOR_R4(0x1.715476p1f), QOR_R4(0x1.62e430p-2f),
     QOR_R4(0x1.57087cp0f), {QOR_R4(0x1.fffdc2p0f), QOR_R4(0x1.573b7ep-1f)},
-    QOR_R4(87.5f), QOR_R4(10.0f), QOR_R4(1.0f), QOR_R4(2.0f), QOR_R4(126u << 23), QOR_R4(127u << 23)};
+    QOR_R4(87.5f), QOR_R4(10.0f), QOR_R4(-87.5f), QOR_R4(-10.0f), QOR_R4(1.0f), QOR_R4(2.0f),
+    QOR_R4(0x1.8p23f + 126.0f), QOR_R4(0x1.8p23f + 127.0f), QOR_R4(252u << 23)};
 #undef QOR_R4
 
 // cosh r - 1 and sinh r for |r| <= ln 2 / 2 (a little beyond: n comes from a rounded product),
@@ -88,16 +98,16 @@ inline constexpr SHypRows kSHypRows = {
 struct SplitF {
   f32x4 cm1, s;
   f32x4 r, st;  // s = r + st (st = r^3 S(r^2): Tanh LA adds cm1 to it before r)
-  i32x4 nsh;
+  i32x4 hp;  // 2^(n-1) (bits)
 };
 // kEP: the EP reduction and sinh r; kShortC (EP Sinh and Cosh): cosh r of one term (2^-13.3),
 // which is not relative as cosh r - 1 (Tanh needs that: 2^-23.4 for EP).
 template <bool kEP, bool kShortC>
 QOR_SIMD_INLINE SplitF split_f(const SHypRows& c, f32x4 a) {
   SplitF o;
-  const i32x4 n = _mm_cvtps_epi32((a * row(c.log2e)).v);
-  o.nsh = simd::shl(n, 23);
-  const f32x4 nf = simd::to_float(n);
+  const f32x4 t = a * row(c.log2e) + row(c.magic);
+  o.hp = simd::shl(t.bits(), 23);
+  const f32x4 nf = t - row(c.magic);  // n (exact)
   // EP: one rounded ln 2, r within 2^-18 of a - n ln 2
   const f32x4 r = kEP ? a - nf * row(c.ln2) : (a - nf * row(c.ln2_hi)) - nf * row(c.ln2_lo);
   const f32x4 r2 = r * r;
@@ -112,34 +122,57 @@ QOR_SIMD_INLINE SplitF split_f(const SHypRows& c, f32x4 a) {
 }
 
 // (2^n + 2^-n) / 2 and (2^n - 2^-n) / 2 for 0 <= n <= 126 (2^(-n-1) is 0 at n = 126).
-QOR_SIMD_INLINE void half_pows(const SHypRows& c, i32x4 nsh, f32x4& dp, f32x4& dm) {
-  const f32x4 hp = (irow(c.bias) + nsh).as_f32();
-  const f32x4 hm = (irow(c.bias) - nsh).as_f32();
+QOR_SIMD_INLINE void half_pows(const SHypRows& c, i32x4 hpi, f32x4& dp, f32x4& dm) {
+  const f32x4 hp = hpi.as_f32();
+  const f32x4 hm = (irow(c.bias2) - hpi).as_f32();
   dp = hp + hm;
   dm = hp - hm;
 }
 
+// x clamped to [-87.5, 87.5] (Sinh and Cosh; NaN gives 87.5) and the screen made of it: the
+// lanes it moves (|x| > 87.5, infinities, NaN), the same test and the same operations as the
+// formula's, so that the compiler computes the clamp once for both.
+QOR_SIMD_INLINE f32x4 clamp_hyp(const SHypRows& c, f32x4 x) {
+  return max(min(x, row(c.clamp)), row(c.nclamp));
+}
+struct ClampMoves {
+  static f32x4 clamp(f32x4 x) { return clamp_hyp(opaque(kSHypRows), x); }
+  static int moved(f32x4 x, f32x4 xc) { return mask(f32x4(_mm_cmpneq_ps(x.v, xc.v))); }
+  static int screen(f32x4 x) { return moved(x, clamp(x)); }
+};
+// Tanh: NaN only (x clamped to [-10, 10] gives tanh +-inf = +-1 on the packed path)
+struct NanOnly {
+  static i32x4 lanes(f32x4 x) { return _mm_castps_si128(_mm_cmpunord_ps(x.v, x.v)); }
+  static int screen(f32x4 x) { return mask(lanes(x)); }
+};
+
 // The sign bit of x, given a = |x|.
 QOR_SIMD_INLINE f32x4 sign_of(f32x4 x, f32x4 a) { return _mm_xor_ps(x.v, a.v); }
 
+// Sinh reduces x itself (clamped to [-87.5, 87.5]): n, r, S and dm change sign with x, cm1 and
+// dp do not, so the result is the one of |x| with x's sign (no sign operations). Written with
+// -dm = hm - hp and subtractions, so that x = -0 gives S = -0 and -0 - (+0) keeps it.
 template <bool kEP>
 struct FSinh {
-  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(ClampMoves::clamp(x)); }
+  static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 xc) {
     const SHypRows& c = opaque(kSHypRows);
-    const f32x4 a = abs(x);
-    const SplitF e = split_f<kEP, kEP>(c, min(a, row(c.clamp)));
-    f32x4 dp, dm;
-    half_pows(c, e.nsh, dp, dm);
-    return (dm + (dm * e.cm1 + dp * e.s)) | sign_of(x, a);
+    const SplitF e = split_f<kEP, kEP>(c, xc);
+    const f32x4 hp = e.hp.as_f32();
+    const f32x4 hm = (irow(c.bias2) - e.hp).as_f32();
+    const f32x4 ndm = hm - hp;
+    return ((hp + hm) * e.s - ndm * e.cm1) - ndm;
   }
 };
 template <bool kEP>
 struct FCosh {
-  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(ClampMoves::clamp(x)); }
+  static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 xc) {
     const SHypRows& c = opaque(kSHypRows);
-    const SplitF e = split_f<kEP, kEP>(c, min(abs(x), row(c.clamp)));
+    // x itself, as Sinh (n, r, S and dm change sign with x: dm S does not)
+    const SplitF e = split_f<kEP, kEP>(c, xc);
     f32x4 dp, dm;
-    half_pows(c, e.nsh, dp, dm);
+    half_pows(c, e.hp, dp, dm);
     return dp + (dp * e.cm1 + dm * e.s);
   }
 };
@@ -149,25 +182,30 @@ struct FTanh {
     const SHypRows& c = opaque(kSHypRows);
     // beyond 10 the quotient is 1 in single precision (tanh 9.1 already rounds to 1)
     const f32x4 a = abs(x);
-    const f32x4 h = min(a, row(c.tclamp));
-    i32x4 nsh;
+    f32x4 p;  // 2^n
     f32x4 u;  // e^r - 1
     if constexpr (kEP) {
       // the split of b = 2h reduced in h: rh = h - n ln 2 / 2, r = 2 rh (one product less; LA
-      // keeps the exact head r of r + r^3 S instead)
-      const i32x4 n = _mm_cvtps_epi32((h * row(c.tl2e)).v);
-      nsh = simd::shl(n, 23);
-      const f32x4 rh = h - simd::to_float(n) * row(c.tln2h);
-      const f32x4 q = rh * rh;
-      u = q * (row(c.tc[0]) + q * row(c.tc[1])) + rh * (row(c.two) + q * row(c.ts));
+      // keeps the exact head r of r + r^3 S instead). EP takes h = x clamped to [-10, 10]:
+      // (e^2h - 1) / (e^2h + 1) is tanh h for either sign (E in (-1, 0) for h < 0, E + 2 in
+      // (1, 2)), so no sign operations.
+      const f32x4 h = max(min(x, row(c.tclamp)), row(c.ntclamp));
+      const f32x4 t = h * row(c.tl2e) + row(c.tmagic);
+      p = simd::shl(t.bits(), 23).as_f32();
+      const f32x4 rh = h - (t - row(c.tmagic)) * row(c.tln2h);
+      // Horner's scheme in rh: u keeps the sign of rh = -0
+      u = rh * (row(c.two) + rh * (row(c.tc[0]) + rh * (row(c.ts) + rh * row(c.tc[1]))));
     } else {
+      const f32x4 h = min(a, row(c.tclamp));
       const SplitF e = split_f<false, false>(c, h * row(c.two));
-      nsh = e.nsh;
+      p = e.hp.as_f32() + e.hp.as_f32();
       u = e.r + (e.st + e.cm1);  // rounded once: its head r is exact
     }
-    const f32x4 p = (irow(c.bias1) + nsh).as_f32();  // 2^n
-    const f32x4 em1 = u * p + (p - row(c.one));
-    return (em1 / (em1 + row(c.two))) | sign_of(x, a);
+    // EP: a subtraction, so that -0 stays -0
+    const f32x4 em1 = kEP ? u * p - (row(c.one) - p) : u * p + (p - row(c.one));
+    const f32x4 t = em1 / (em1 + row(c.two));
+    if constexpr (kEP) return t;
+    else return t | sign_of(x, a);
   }
 };
 
@@ -208,10 +246,26 @@ struct FAtanh {
 template <class Eval, class Via, class Screen>
 struct SFloat : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
+  // A screen that is the formula's own clamp (ClampMoves): the screen and the formula in one
+  // (the lanes the clamp moves are flagged), so that the clamp is computed once.
+  static constexpr bool kClampScreen = requires(f32x4 v) { Screen::clamp(v); };
   static f32x4 packed(f32x4 x) { return Eval::eval(x); }
-  static int screen(f32x4 x) { return Screen::screen(x); }
+  static int packed_checked(f32x4 x, f32x4& r)
+    requires kClampScreen
+  {
+    const f32x4 xc = Screen::clamp(x);
+    r = Eval::eval_clamped(xc);
+    return Screen::moved(x, xc);
+  }
+  static int screen(f32x4 x)
+    requires(!kClampScreen)
+  {
+    return Screen::screen(x);
+  }
   // Both registers of a block: one mask extraction when no lane is flagged.
-  static int screen_pair(f32x4 x0, f32x4 x1) {
+  static int screen_pair(f32x4 x0, f32x4 x1)
+    requires(!kClampScreen)
+  {
     if constexpr (requires { Screen::lanes(x0); }) {
       const i32x4 b0 = Screen::lanes(x0), b1 = Screen::lanes(x1);
       if (__builtin_expect(simd::mask(b0 | b1) == 0, 1)) return 0;
@@ -229,11 +283,11 @@ struct SFloat : FamilyBase<float> {
   }
 };
 template <bool kEP>
-using SSinhF = SFloat<FSinh<kEP>, SSinhPlain, AbsAbove<0x42AF0000>>;  // |x| > 87.5
+using SSinhF = SFloat<FSinh<kEP>, SSinhPlain, ClampMoves>;  // |x| > 87.5, NaN
 template <bool kEP>
-using SCoshF = SFloat<FCosh<kEP>, SCoshPlain, AbsAbove<0x42AF0000>>;
+using SCoshF = SFloat<FCosh<kEP>, SCoshPlain, ClampMoves>;
 template <bool kEP>
-using STanhF = SFloat<FTanh<kEP>, STanhPlain, NanOrInf>;
+using STanhF = SFloat<FTanh<kEP>, STanhPlain, NanOnly>;
 using SAsinhF = SFloat<FAsinh, SAsinhPlain, AbsAbove<0x5D800000>>;  // |x| > 2^60
 using SAcoshF = SFloat<FAcosh, SAcoshPlain, OutsideClosedOpen<1.0f, 0x1p60f>>;
 using SAtanhF = SFloat<FAtanh, SAtanhPlain, AbsAbove<0x3F7FFFFF>>;  // |x| >= 1

@@ -351,7 +351,7 @@ QOR_SIMD_INLINE f32x4 serfcinv_packed(f32x4 x) {
 // and CdfNormInv below 2^-127 to the per-element routine). The logarithm: z = 2^k m, m in
 // [sqrt(1/2), sqrt(2)), f = m - 1 exact, ln z = k ln2_hi (exact) + (log1p(f) + k ln2_lo) with
 // exp_log's single-precision polynomials of log1p (LA: f + f^2 Q(f), 2^-25 relative; EP:
-// f R(f), 2^-11.5). Two pieces cover ErfInv (Giles' split): w < 5, a P_W(w); s = sqrt(w) in
+// f R(f), 2^-11.5, and k ln 2 rounded once). Two pieces cover ErfInv (Giles' split): w < 5, a P_W(w); s = sqrt(w) in
 // [2.2, 4.1], P_S1(s - 2.2) (up to ErfInv(1 - 2^-24), s = 4.08); ErfcInv's smaller arguments
 // (to s = 9.3) take a third, P_S2(s - 4.1). Each polynomial is in powers of its variable minus
 // the piece's lower end (every term adds: no cancellation at either end), with float
@@ -361,18 +361,35 @@ QOR_SIMD_INLINE f32x4 serfcinv_packed(f32x4 x) {
 // kept apart) and sqrt's, recovered with s^2 exact by Veltkamp's split, enter through the
 // piece's slope a_1. A block computes the central piece on both registers and the tail pieces
 // only when one of its lanes needs them (the lanes then chosen by mask: the same bits wherever
-// the lane sits); LA measured 2.4 ulp (ErfInv), 3.0 (ErfcInv), 2.7 (CdfNormInv), EP 13.8 bits.
-// A float constant in every lane, one aligned 16-byte row (a memory operand); |v| and v's sign.
+// the lane sits). The result's sign comes from the signed argument (x, 1 - q, or q - 1 for
+// CdfNormInv) that multiplies the central piece, and is set on the tail lanes only. LA
+// measured 2.4 ulp (ErfInv), 3.0 (ErfcInv), 2.7 (CdfNormInv), EP 13.8 bits.
+// A float constant in every lane, one aligned 16-byte row (a memory operand); v's sign.
 template <float V>
 struct FRow4 {
   alignas(16) static constexpr float v[4] = {V, V, V, V};
 };
+// The constants of the hot paths are rows of one table, so that every one is read through the
+// same hidden pointer (one address computation a block instead of one a constant).
+struct alignas(16) FRows {
+  float v[8][4];
+};
+#define QOR_R4(v) {v, v, v, v}
+inline constexpr float kFRowValues[8] = {1.0f, 2.0f, 0x1.4p+2f, -0x1.62e430p-1f, -0x1.62e4p-1f,
+                                         0x1.7f7d1cp-20f, -0.0f, 4097.0f};
+inline constexpr FRows kFRows = {{QOR_R4(1.0f), QOR_R4(2.0f), QOR_R4(0x1.4p+2f), QOR_R4(-0x1.62e430p-1f),
+                                  QOR_R4(-0x1.62e4p-1f), QOR_R4(0x1.7f7d1cp-20f), QOR_R4(-0.0f),
+                                  QOR_R4(4097.0f)}};
+#undef QOR_R4
+consteval int frow_index(float v) {
+  for (int i = 0; i < 8; ++i)
+    if (__builtin_bit_cast(uint32_t, kFRowValues[i]) == __builtin_bit_cast(uint32_t, v)) return i;
+  return -1;
+}
 template <float V>
 QOR_SIMD_INLINE f32x4 fk() {
-  return _mm_load_ps(opaque(FRow4<V>::v));
-}
-QOR_SIMD_INLINE f32x4 fabs4(f32x4 v) {
-  return v & f32x4(_mm_load_ps(reinterpret_cast<const float*>(opaque(IRow4<0x7FFFFFFF>::v))));
+  if constexpr (frow_index(V) >= 0) return _mm_load_ps(opaque(kFRows).v[frow_index(V)]);
+  else return _mm_load_ps(opaque(FRow4<V>::v));
 }
 QOR_SIMD_INLINE f32x4 fsign4(f32x4 v) { return v & fk<-0.0f>(); }
 
@@ -420,9 +437,17 @@ QOR_SIMD_INLINE f32x4 neg_ln_f(f32x4 z, f32x4& hi, f32x4& lo) {
     l = f * ((row(c[0]) + row(c[1]) * f) + f2 * (row(c[2]) + row(c[3]) * f));
   }
   constexpr float kLn2Hi = 0x1.62e4p-1f, kLn2Lo = 0x1.7f7d1cp-20f;  // k ln2_hi exact for |k| < 2^8
-  hi = kf * fk<-kLn2Hi>();
-  lo = l + kf * fk<kLn2Lo>();
-  return hi - lo;
+  if constexpr (kLA) {
+    hi = kf * fk<-kLn2Hi>();
+    lo = l + kf * fk<kLn2Lo>();
+    return hi - lo;
+  } else {
+    // EP: k ln 2 rounded once (2^-24 relative: w is either that small in absolute terms, k = 0
+    // giving w = -l, or at least ln 2 / 2)
+    hi = kf * fk<-0x1.62e430p-1f>();
+    lo = l;
+    return hi - l;
+  }
 }
 template <bool kLA>
 QOR_SIMD_INLINE f32x4 neg_ln_f(f32x4 z) {
@@ -433,9 +458,10 @@ QOR_SIMD_INLINE f32x4 neg_ln_f(f32x4 z) {
 // A float set: the central piece W (in w), the tails S1, S2 (in s).
 template <bool kLA, class W, class S1, class S2>
 struct FPieces {
-  // erfinv(a + al) (times the set's factor) from w = -ln(1 - (a + al)^2); al matters in the
-  // central piece only (kLow: ErfcInv's 1 - q below 1/2, not exact in float)
-  // central piece only (kLow: ErfcInv's 1 - q below 1/2, not exact in float). LA tails: s in
+  // erfinv(a + al) (times the set's factor) from w = -ln(1 - (a + al)^2), a signed (the
+  // pieces are even in a: the central one is multiplied by a, the tails take a's sign); al
+  // matters in the central piece only (kLow: ErfcInv's 1 - q below 1/2, not exact in float;
+  // al has a's sign, and is 0 where a < 0). LA tails: s in
   // two parts, s + sl = sqrt(w_hi - w_lo) (w's rounding error and sqrt's recovered: s^2 exact
   // by Veltkamp's split), sl entering through the piece's slope a_1 (about 1).
   template <bool kLow>
@@ -448,7 +474,7 @@ struct FPieces {
       tail[i] = simd::cmp_le(fk<W::hi>(), w[i]);
     }
     if (__builtin_expect(simd::mask(tail[0] | tail[1]) != 0, 0))
-      for (int i = 0; i < 2; ++i) y[i] = simd::select(tail[i], tails(z[i]), y[i]);
+      for (int i = 0; i < 2; ++i) y[i] = simd::select(tail[i], tails(z[i]) | fsign4(a[i]), y[i]);
   }
   // the tail pieces from z (w computed again: nothing of the central evaluation kept alive)
   static QOR_SIMD_INLINE f32x4 tails(f32x4 z) {
@@ -483,42 +509,41 @@ inline constexpr bool kIsFloatSet = false;
 template <bool kLA, class W, class S1, class S2, class Cdf>
 inline constexpr bool kIsFloatSet<FSet<kLA, W, S1, S2, Cdf>> = true;
 
-// ErfInv on two registers of four floats (float sets): odd.
+// ErfInv on two registers of four floats (float sets): odd, x itself times the central piece
+// ((1 - x)(1 + x) is the product for |x|, its factors swapped for x < 0).
 template <class P>
 QOR_SIMD_INLINE void serfinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
   const f32x4 one = fk<1.0f>(), x[2] = {x0, x1};
-  f32x4 a[2], z[2], y[2];
-  for (int i = 0; i < 2; ++i) {
-    a[i] = fabs4(x[i]);
-    z[i] = (one - a[i]) * (one + a[i]);
-  }
-  P::template eval2<false>(a, a, z, y);
-  r0 = y[0] | fsign4(x0);
-  r1 = y[1] | fsign4(x1);
+  f32x4 z[2], y[2];
+  for (int i = 0; i < 2; ++i) z[i] = (one - x[i]) * (one + x[i]);
+  P::template eval2<false>(x, x, z, y);
+  r0 = y[0];
+  r1 = y[1];
 }
 
 // ErfcInv (kCdf false) or CdfNormInv (kCdf true) on two registers of four floats (float sets)
 // in [2^-126, 2) / [2^-127, 1): erfinv t with t = 1 - q = a + al (al = (1 - t) - q exact:
-// zero from q = 1/2 on), q' = min(q, 2 - q) exact.
+// zero from q = 1/2 on), q' = min(q, 2 - q) exact. CdfNormInv = -sqrt(2) erfinv t takes
+// a = q - 1 = -t (the same rounding, and +0 at p = 1/2) and al = q - (1 + a) = -al: no sign
+// operations.
 template <class P, bool kCdf>
 QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
   const f32x4 one = fk<1.0f>(), two = fk<2.0f>(), x[2] = {x0, x1};
-  f32x4 t[2], a[2], al[2], z[2], y[2];
+  f32x4 a[2], al[2], z[2], y[2];
   for (int i = 0; i < 2; ++i) {
     const f32x4 q = kCdf ? x[i] + x[i] : x[i];
-    t[i] = one - q;
-    a[i] = fabs4(t[i]);
-    al[i] = (one - t[i]) - q;
+    if constexpr (kCdf) {
+      a[i] = q - one;
+      al[i] = q - (one + a[i]);
+    } else {
+      a[i] = one - q;
+      al[i] = (one - a[i]) - q;
+    }
     const f32x4 qq = simd::min(q, two - q);
     z[i] = qq * (two - qq);
   }
   using E = std::conditional_t<kCdf, typename P::CdfSet, P>;
   E::template eval2<P::kLAFlag>(a, al, z, y);
-  for (int i = 0; i < 2; ++i) {
-    y[i] = y[i] | fsign4(t[i]);
-    // CdfNormInv = -sqrt(2) erfinv t, written 0 - ... so that p = 1/2 gives +0
-    if constexpr (kCdf) y[i] = f32x4() - y[i];
-  }
   r0 = y[0];
   r1 = y[1];
 }
@@ -648,6 +673,25 @@ struct DErfInv : FamilyBase<double> {
   }
 };
 
+// The screens of the float sets on the bits, one integer compare per register, as the lanes
+// inside: x in [lo, hi] for 0 < lo <= hi (bit patterns kLo, kHi; negative numbers, -0 and NaNs
+// are outside): the bits less kLo, taken unsigned, at most kHi - kLo (the unsigned compare as
+// a signed one after flipping the sign bit, which the same addition does); |x| at most kHi.
+template <uint32_t kLo, uint32_t kHi>
+QOR_SIMD_INLINE i32x4 bits_inside(f32x4 x) {
+  const i32x4 u = x.bits() + i32x4(ki<static_cast<int32_t>(0x80000000u - kLo)>());
+  return simd::cmp_gt(i32x4(ki<static_cast<int32_t>((kHi - kLo + 1) ^ 0x80000000u)>()), u);
+}
+template <uint32_t kHi>
+QOR_SIMD_INLINE i32x4 abs_bits_inside(f32x4 x) {
+  return simd::cmp_gt(i32x4(ki<static_cast<int32_t>(kHi + 1)>()), x.bits() & i32x4(ki<0x7FFFFFFF>()));
+}
+// The lanes outside of both registers of a block: one mask extraction when none is.
+QOR_SIMD_INLINE int pair_outside(i32x4 in0, i32x4 in1) {
+  if (__builtin_expect(simd::mask(in0 & in1) == 0xF, 1)) return 0;
+  return (simd::mask(in0) | (simd::mask(in1) << 4)) ^ 0xFF;
+}
+
 // P: the polynomial set of the slot (SErfinvHA, SErfinvLA, SErfinvEP).
 template <class P>
 struct SErfInv : FamilyBase<float> {
@@ -667,7 +711,16 @@ struct SErfInv : FamilyBase<float> {
   {
     serfinv_f<P>(x0, x1, r0, r1);
   }
-  static int screen(f32x4 x) { return Range<float>::outside(x, -0x1.fffffep-1f, 0x1.fffffep-1f); }
+  // |x| < 1 (float sets: on the bits, 0x3F7FFFFF the float below 1)
+  static int screen(f32x4 x) {
+    if constexpr (kIsFloatSet<P>) return simd::mask(abs_bits_inside<0x3F7FFFFF>(x)) ^ 0xF;
+    else return Range<float>::outside(x, -0x1.fffffep-1f, 0x1.fffffep-1f);
+  }
+  static int screen_pair(f32x4 x0, f32x4 x1)
+    requires kIsFloatSet<P>
+  {
+    return pair_outside(abs_bits_inside<0x3F7FFFFF>(x0), abs_bits_inside<0x3F7FFFFF>(x1));
+  }
   static int element(const float* px, float* r) {
     const float x = *px;
     if (std::isnan(x) || std::fabs(x) >= 1.0f) {
@@ -748,7 +801,19 @@ struct InvErfc : FamilyBase<T> {
   // the open interval (0, 2) or (0, 1); double precision packed: from 2^-1020 (2^-1021) on,
   // single precision in float (LA, EP): from 2^-126 (2^-127) on, so that q (2 - q) is a normal
   // number
+  // float sets on the bits: [2^-127, 1) is [0x00400000, 0x3F7FFFFF], [2^-126, 2) is
+  // [0x00800000, 0x3FFFFFFF]
+  static QOR_SIMD_INLINE i32x4 float_set_inside(f32x4 x) {
+    if constexpr (kCdf) return bits_inside<0x00400000u, 0x3F7FFFFFu>(x);
+    else return bits_inside<0x00800000u, 0x3FFFFFFFu>(x);
+  }
+  static int screen_pair(V x0, V x1)
+    requires kIsFloatSet<P>
+  {
+    return pair_outside(float_set_inside(x0), float_set_inside(x1));
+  }
   static int screen(V x) {
+    if constexpr (kIsFloatSet<P>) return simd::mask(float_set_inside(x)) ^ 0xF;
     const T top = kCdf ? T(1) : T(2);
     const T bottom = kPair          ? T(kCdf ? 0x1p-1021 : 0x1p-1020)
                      : kIsFloatSet<P> ? T(kCdf ? 0x1p-127 : 0x1p-126)
