@@ -113,6 +113,16 @@ struct Harness {
   // the harness's arrays
   int64_t nx, ny, order = 0;
   bool x_sorted = true;
+  // Whether the task's coefficient pointers lie inside the harness's arrays. The task fills its
+  // packed coefficient table when the array is handed over, with the order of that moment, and
+  // keeps it when the order changes later: an array handed over while the order exceeded
+  // kMaxOrder leaves pointers the library is entitled to follow beyond that array, until the
+  // coefficients are handed over again.
+  bool coeff_ok = true;
+
+  void note_coeff_handed_over(int32_t status) {
+    if (status == DfOk && task) coeff_ok = order <= kMaxOrder;
+  }
 
   Harness(FuzzedDataProvider& input, bool w, int64_t n_x, int64_t n_y)
       : in(input), wide(w), nx0(n_x), ny0(n_y), nx(n_x), ny(n_y) {
@@ -160,6 +170,8 @@ struct Harness {
   }
 
   bool safe() const { return nx >= 2 && nx <= nx0 && ny >= 1 && ny <= ny0 && order >= 0 && order <= kMaxOrder; }
+  // Calls that read or write coefficients need the coefficient pointers inside the arrays too.
+  bool coeff_safe() const { return safe() && coeff_ok; }
 
   int64_t size_value(int64_t valid_max, int64_t valid_min) {
     if (in.ConsumeIntegralInRange<int>(0, 3) != 0) return in.ConsumeIntegralInRange<int64_t>(valid_min, valid_max);
@@ -198,6 +210,7 @@ struct Harness {
       nx = nx0;  // the record may exist anyway; the harness keeps using whatever was stored
     }
     order = 0;
+    coeff_ok = true;
     if (yhint == 128 && task)
       for (int64_t j = 1; j < ny0; ++j) A::EditIdxPtr(task, DfParamY, j, yf[size_t(j)].data());
     refresh();
@@ -217,7 +230,11 @@ struct Harness {
   void edit() {
     const int64_t param = in.ConsumeBool() ? in.ConsumeIntegralInRange<int64_t>(0, 24) : hostile_int(in);
     switch (in.ConsumeIntegralInRange<int>(0, 2)) {
-      case 0: A::EditPtr(task, param, in.ConsumeIntegralInRange<int>(0, 7) ? pointer_for(param) : nullptr); break;
+      case 0: {
+        const int32_t st = A::EditPtr(task, param, in.ConsumeIntegralInRange<int>(0, 7) ? pointer_for(param) : nullptr);
+        if (param == DfParamCoeff) note_coeff_handed_over(st);
+        break;
+      }
       case 1: {
         const int64_t idx = in.ConsumeBool() ? in.ConsumeIntegralInRange<int64_t>(-1, ny0) : hostile_int(in);
         const T* ptr = nullptr;
@@ -264,17 +281,16 @@ struct Harness {
     const int64_t coeffHint = hint_value({0, 16, 32, 128});
     T* sc = coeffHint == 128 ? cf[0].data() : coeff.data();
     const int nulls = in.ConsumeIntegral<uint8_t>();
-    if (A::EditPP(task, o, type, bcType, nulls & 1 ? nullptr : bc.data(), icType, nulls & 2 ? nullptr : ic.data(),
-                  nulls & 4 ? nullptr : sc, coeffHint) == DfOk &&
-        task) {
-      if (coeffHint == 128)
-        for (int64_t j = 1; j < ny0; ++j) A::EditIdxPtr(task, DfParamCoeff, j, cf[size_t(j)].data());
-    }
+    const int32_t st = A::EditPP(task, o, type, bcType, nulls & 1 ? nullptr : bc.data(), icType,
+                                 nulls & 2 ? nullptr : ic.data(), nulls & 4 ? nullptr : sc, coeffHint);
+    if (st == DfOk && task && coeffHint == 128)
+      for (int64_t j = 1; j < ny0; ++j) A::EditIdxPtr(task, DfParamCoeff, j, cf[size_t(j)].data());
     refresh();
+    if (!(nulls & 4)) note_coeff_handed_over(st);
   }
 
   void construct() {
-    if (!safe()) return;
+    if (!coeff_safe()) return;
     const int64_t method = in.ConsumeIntegralInRange<int>(0, 7) ? 0 : hostile_int(in);
     const int64_t format = in.ConsumeIntegral<int64_t>();
     const ThreadingServices* th = qor_fuzz::pick_threading(in);
@@ -287,7 +303,7 @@ struct Harness {
 
   // Integrals over limit pairs with every hint and callback mix.
   void integrate() {
-    if (!safe()) return;
+    if (!coeff_safe()) return;
     const int64_t n = site_count();
     std::vector<T> l = sites(n), rl = sites(n);
     std::vector<T> r(size_t(std::max<int64_t>(n, 1) * ny));
@@ -401,7 +417,7 @@ struct Harness {
   }
 
   void interpolate() {
-    if (!safe()) return;
+    if (!coeff_safe()) return;
     const int64_t n = site_count();
     std::vector<T> s = sites(n);
     const int64_t ndorder = in.ConsumeIntegralInRange<int64_t>(-1, 8);
