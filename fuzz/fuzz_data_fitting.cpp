@@ -156,7 +156,14 @@ struct Harness {
     for (auto& f : yf) fill(in, f.data(), f.size());
   }
 
-  // Reads back the sizes the task holds (an editor that fails may still have stored a value).
+  // The last value handed to the task for nx, ny and order (the constructor, iEditVal or the
+  // spline editor), which refresh() needs when a 32-bit query returns only its low half.
+  int64_t handed[3] = {0, 0, 0};
+  void hand(int k, int64_t v) { handed[k] = v; }
+
+  // Reads back the sizes the task holds (an editor that fails may still have stored a value). A
+  // task with 32-bit integers answers with the low 32 bits of a 64-bit field: when they are those
+  // of the value last handed over, that value is the one the task holds.
   void refresh() {
     if (!task) return;
     const int64_t params[3] = {DfParamNx, DfParamNy, DfParamOrder};
@@ -165,7 +172,7 @@ struct Harness {
       int64_t v64 = 0;
       int32_t v32 = 0;
       if (qor_df_kernel_iQueryVal(task, params[k], wide ? static_cast<void*>(&v64) : &v32) == DfOk)
-        *fields[k] = wide ? v64 : v32;
+        *fields[k] = wide ? v64 : (int32_t(handed[k]) == v32 ? handed[k] : v32);
     }
   }
 
@@ -200,6 +207,9 @@ struct Harness {
   void create() {
     nx = in.ConsumeIntegralInRange<int>(0, 5) ? nx0 : partition_size();
     ny = size_value(ny0, 1);
+    hand(0, nx);
+    hand(1, ny);
+    hand(2, 0);
     const int64_t xhint = hint_value({0, 1, 2, 4});
     const int64_t yhint = hint_value({0, 16, 32, 128});
     const T* yp = in.ConsumeIntegralInRange<int>(0, 7) == 0 ? nullptr : (yhint == 128 ? yf[0].data() : y.data());
@@ -246,9 +256,9 @@ struct Harness {
       default: {
         int64_t value;
         switch (param) {
-          case DfParamNx: value = partition_size(); break;
-          case DfParamNy: value = size_value(ny0, 1); break;
-          case DfParamOrder: value = size_value(kMaxOrder, 0); break;
+          case DfParamNx: hand(0, value = partition_size()); break;
+          case DfParamNy: hand(1, value = size_value(ny0, 1)); break;
+          case DfParamOrder: hand(2, value = size_value(kMaxOrder, 0)); break;
           case DfParamXHint: value = hint_value({0, 1, 2, 4}); break;
           case DfParamYHint:
           case DfParamCoeffHint: value = hint_value({0, 16, 32, 128}); break;
@@ -275,6 +285,7 @@ struct Harness {
     static const int64_t kBc[] = {0, 1, 2, 4, 8, 12, 16, 24, 32, 36, 48, 64, 128};
     static const int64_t kIc[] = {0, 1, 2, 8, 12};
     const int64_t o = in.ConsumeBool() ? in.PickValueInArray({0, 2, 3, 4}) : size_value(kMaxOrder, 0);
+    hand(2, o);
     const int64_t type = in.ConsumeBool() ? in.ConsumeIntegralInRange<int64_t>(0, 9) : hostile_int(in);
     const int64_t bcType = in.ConsumeBool() ? in.PickValueInArray(kBc) : hostile_int(in);
     const int64_t icType = in.ConsumeBool() ? in.PickValueInArray(kIc) : hostile_int(in);

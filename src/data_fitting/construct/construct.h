@@ -13,10 +13,17 @@ inline bool precision_matches(const DfTask1D* t) {
 }
 
 // Every function has its y values and its coefficient run: DfOk, DfErrNullY or DfErrNullCoeff.
+// Column storage has one base pointer for all functions, so its check does not depend on ny; the
+// other checks end at the first missing entry, at the latest at the end of the tables the task
+// holds: the cost is bounded by what was allocated, not by a stored count.
 template <class T>
 int32_t check_function_tables(const DfTask1D* t) {
-  for (int64_t j = 0; j < t->ny; ++j)
-    if (!y_of<T>(t, j).fy) return DfErrNullY;
+  if (y_by_columns(t)) {
+    if (t->ny > 0 && !y_of<T>(t, 0).fy) return DfErrNullY;
+  } else {
+    for (int64_t j = 0; j < t->ny; ++j)
+      if (!y_of<T>(t, j).fy) return DfErrNullY;
+  }
   for (int64_t j = 0; j < t->ny; ++j)
     if (!coeff_of<T>(t, j)) return DfErrNullCoeff;
   return DfOk;
