@@ -2,7 +2,8 @@
 // double precision on widened lanes (two registers of two doubles per four floats) and rounded
 // once to single precision. Their relative error stays below about 2^-40 (2^-16 of a float ulp
 // beside the final rounding), so every slot is within about 0.5 ulp; one kernel serves every
-// slot. The lanes the formulas do not take (NaN, infinities, zero, the poles, the overflow and
+// slot but sLGamma's EP, which takes the same formulas with shorter series (LGammaPackedT<true>:
+// relative error below about 2^-17, against the EP contract's 2^-11). The lanes the formulas do not take (NaN, infinities, zero, the poles, the overflow and
 // underflow ranges, LGamma near its negative zeros) are recomputed by the per-element
 // extended-precision routines of gamma.h and expint.h, unchanged, statuses included
 // (Scheme::Patch: the other lanes of the block keep their packed results).
@@ -93,11 +94,13 @@ inline constexpr SeriesRows kSeriesRows = {{
 }};
 static_assert(sizeof(kLgamma2Series) / sizeof(kLgamma2Series[0]) >= kSeriesTerms);
 
-// lgamma(2 + z), |z| <= 1/2.
+// lgamma(2 + z), |z| <= 1/2, by the first kTerms terms of the series.
+template <int kTerms = kSeriesTerms>
 QOR_SIMD_INLINE f64x2 lgamma2_d(f64x2 z) {
+  static_assert(kTerms >= 2 && kTerms <= kSeriesTerms);
   const SeriesRows& c = opaque(kSeriesRows);
-  f64x2 p = row(c.c[kSeriesTerms - 1]);
-  for (int k = kSeriesTerms - 2; k >= 0; --k) p = p * z + row(c.c[k]);
+  f64x2 p = row(c.c[kTerms - 1]);
+  for (int k = kTerms - 2; k >= 0; --k) p = p * z + row(c.c[k]);
   return p * z;
 }
 
@@ -120,14 +123,23 @@ QOR_SIMD_INLINE f64x2 stirling_series(f64x2 r2) {
   s = s * r2 + kc<-1.0 / 360>();
   return s * r2 + kc<1.0 / 12>();
 }
-// S(y) - ln(2 pi)/2 - (y - 1/2) ln y + y: the sum of Stirling's correction terms.
+// S(y) - ln(2 pi)/2 - (y - 1/2) ln y + y: the sum of Stirling's correction terms (seven, or
+// three: for y >= 8 the first omitted term is then below 2.8e-10).
+template <int kN = 7>
 QOR_SIMD_INLINE f64x2 stirling_tail(f64x2 y) {
+  static_assert(kN == 7 || kN == 3);
   const f64x2 r = kc<1.0>() / y;
-  return stirling_series<7>(r * r) * r;
+  if constexpr (kN == 3) {
+    const f64x2 r2 = r * r;
+    return ((kc<1.0 / 1260>() * r2 + kc<-1.0 / 360>()) * r2 + kc<1.0 / 12>()) * r;
+  } else {
+    return stirling_series<7>(r * r) * r;
+  }
 }
 // S(y) for y >= 8, given ln y.
+template <int kN = 7>
 QOR_SIMD_INLINE f64x2 stirling(f64x2 y, f64x2 lny) {
-  return (((y - kc<0.5>()) * lny - y) + kc<0.918938533204672741780329736405617640>()) + stirling_tail(y);
+  return (((y - kc<0.5>()) * lny - y) + kc<0.918938533204672741780329736405617640>()) + stirling_tail<kN>(y);
 }
 // For x < 8: y = x + 8, P = x (x+1) ... (x+7); for x >= 8: y = x, P = 1.
 QOR_SIMD_INLINE void shift8(f64x2 x, f64x2& y, f64x2& p) {
@@ -142,19 +154,24 @@ QOR_SIMD_INLINE void shift8(f64x2 x, f64x2& y, f64x2& p) {
 // ---- the double-precision formulas on two registers ----------------------------------------
 // sin(pi x) for |x| < 2^51: k = round(x) by the shifter 1.5 * 2^52 (its lowest bit is k's
 // parity), f = x - k exact, sin(pi f) by its Taylor series to y^23 / 23! (|y| = pi |f| <= pi/2:
-// the first omitted term is below 2^-60), negated for odd k.
+// the first omitted term is below 2^-60), or Short to y^11 / 11! (below 5.7e-8), negated for
+// odd k.
+template <bool Short = false>
 QOR_SIMD_INLINE f64x2 sinpi_d(f64x2 x) {
   const f64x2 t = x + kc<0x1.8p52>();
   const f64x2 f = x - (t - kc<0x1.8p52>());
   const f64x2 odd = simd::shl(t.bits(), 63).as_f64();
   const f64x2 y = f * kc<3.14159265358979323846>(), y2 = y * y;
-  f64x2 p = kc<-1.0 / 25852016738884976640000.0>();
-  p = p * y2 + kc<1.0 / 51090942171709440000.0>();
-  p = p * y2 + kc<-1.0 / 121645100408832000.0>();
-  p = p * y2 + kc<1.0 / 355687428096000.0>();
-  p = p * y2 + kc<-1.0 / 1307674368000.0>();
-  p = p * y2 + kc<1.0 / 6227020800.0>();
-  p = p * y2 + kc<-1.0 / 39916800.0>();
+  f64x2 p = kc<-1.0 / 39916800.0>();
+  if constexpr (!Short) {
+    p = kc<-1.0 / 25852016738884976640000.0>();
+    p = p * y2 + kc<1.0 / 51090942171709440000.0>();
+    p = p * y2 + kc<-1.0 / 121645100408832000.0>();
+    p = p * y2 + kc<1.0 / 355687428096000.0>();
+    p = p * y2 + kc<-1.0 / 1307674368000.0>();
+    p = p * y2 + kc<1.0 / 6227020800.0>();
+    p = p * y2 + kc<-1.0 / 39916800.0>();
+  }
   p = p * y2 + kc<1.0 / 362880.0>();
   p = p * y2 + kc<-1.0 / 5040.0>();
   p = p * y2 + kc<1.0 / 120.0>();
@@ -163,7 +180,14 @@ QOR_SIMD_INLINE f64x2 sinpi_d(f64x2 x) {
   return _mm_xor_pd(s.v, odd.v);
 }
 
-struct LGammaPacked {
+// Terms of the three series: the full ones (relative error below about 2^-40) or the short
+// ones of the single-precision EP kernel (below about 2^-17 beside the per-element lanes: eight
+// series terms leave c_8 z^8 < 2^-20 of the result's magnitude there, three Stirling terms 2.8e-10
+// against results of at least 0.28, sin(pi x) to y^11 an absolute 5.7e-8 against |result| >= 2^-10).
+template <bool Short>
+struct LGammaPackedT {
+  static constexpr int kSeries = Short ? 8 : kSeriesTerms;
+  static constexpr int kStirling = Short ? 3 : 7;
   // x > 0
   static QOR_SIMD_INLINE void positive(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
     f64x2 y0, y1, p0, p1;
@@ -178,12 +202,12 @@ struct LGammaPacked {
     f64x2 l0, l1, ly0, ly1;
     ln_pair(a0, a1, l0, l1);
     ln_pair(y0, y1, ly0, ly1);
-    f64x2 g0 = stirling(y0, ly0), g1 = stirling(y1, ly1);
+    f64x2 g0 = stirling<kStirling>(y0, ly0), g1 = stirling<kStirling>(y1, ly1);
     if (mask(s0 | s1)) {
       const f64x2 z0 = x0 - select(lo0, kc<1.0>(), kc<2.0>());
       const f64x2 z1 = x1 - select(lo1, kc<1.0>(), kc<2.0>());
-      g0 = select(s0, lgamma2_d(z0), g0);
-      g1 = select(s1, lgamma2_d(z1), g1);
+      g0 = select(s0, lgamma2_d<kSeries>(z0), g0);
+      g1 = select(s1, lgamma2_d<kSeries>(z1), g1);
     }
     r0 = g0 - l0;
     r1 = g1 - l1;
@@ -194,7 +218,7 @@ struct LGammaPacked {
     if (!mask(n0 | n1)) return positive(x0, x1, r0, r1);
     positive(select(n0, kc<1.0>() - x0, x0), select(n1, kc<1.0>() - x1, x1), r0, r1);
     f64x2 l0, l1;
-    ln_pair(select(n0, abs(sinpi_d(x0)), kc<1.0>()), select(n1, abs(sinpi_d(x1)), kc<1.0>()), l0, l1);
+    ln_pair(select(n0, abs(sinpi_d<Short>(x0)), kc<1.0>()), select(n1, abs(sinpi_d<Short>(x1)), kc<1.0>()), l0, l1);
     const f64x2 lnpi = kc<1.14472988584940017414342735135305871>();
     r0 = select(n0, (lnpi - l0) - r0, r0);
     r1 = select(n1, (lnpi - l1) - r1, r1);
@@ -335,8 +359,9 @@ struct DPacked : FamilyBase<double> {
   static int element(const double* px, double* r) { return Elem::element(px, r); }
 };
 
-using SLGammaPacked = SPacked<LGammaPacked, LGamma<float>>;
-using DLGammaPackedEP = DPacked<LGammaPacked, LGamma<double>>;
+using SLGammaPacked = SPacked<LGammaPackedT<false>, LGamma<float>>;
+using SLGammaPackedEP = SPacked<LGammaPackedT<true>, LGamma<float>>;
+using DLGammaPackedEP = DPacked<LGammaPackedT<false>, LGamma<double>>;
 using DTGammaPackedEP = DPacked<TGammaPacked, TGamma<double>>;
 using STGammaPacked = SPacked<TGammaPacked, TGamma<float>>;
 using SExpInt1Packed = SPacked<ExpInt1Packed, SExpInt1>;
