@@ -84,8 +84,10 @@ std::vector<Function> functions(char type) {
 #if QOR_ACCURACY_GSL
 double (*g_e1_row)(double) = nullptr;  // the row's reference, for the inputs GSL does not take
 double e1_gsl(double x) {
+  // beyond 700, E1 < 2^-1000 rounds to zero in single precision: e^-x / x (1 - 1/x) is enough
+  if (x >= 700 && x <= HUGE_VAL) return std::exp(-x) / x * (1 - 1 / x);
   gsl_sf_result r;
-  if (!(x > 0 && x < 700) || gsl_sf_expint_E1_e(x, &r) != GSL_SUCCESS) return g_e1_row(x);
+  if (!(x > 0) || gsl_sf_expint_E1_e(x, &r) != GSL_SUCCESS) return g_e1_row(x);
   return r.val;
 }
 #endif
