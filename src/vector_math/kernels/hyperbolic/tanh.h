@@ -59,7 +59,13 @@ QOR_SIMD_INLINE void expm1_dd(f64x2 x, f64x2& mh, f64x2& ml) {
 
 struct DTanh : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static f64x2 packed(f64x2 x) {
+  static f64x2 packed(f64x2 x) { return eval(x); }
+  // Both registers of a block inline, so that their independent chains interleave.
+  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    r0 = eval(x0);
+    r1 = eval(x1);
+  }
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
     const auto& k = opaque(kDTanh);
     const auto& c = opaque(exp_log::kDExpFast);
     const f64x2 a = abs(x);
