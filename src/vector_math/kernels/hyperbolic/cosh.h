@@ -18,6 +18,8 @@ namespace {
 
 struct DCosh : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Recompute;
+  static constexpr bool kInlineBlocks = true;
+  static int screen_pair(f64x2 x0, f64x2 x1) { return exp_log::mask_pair_abs_high_above(x0, x1, 0x40862000 - 1); }
   static f64x2 packed(f64x2 x) { return eval(x); }
   // Both registers of a block inline, so that their independent chains interleave.
   static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
