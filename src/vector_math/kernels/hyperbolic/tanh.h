@@ -59,6 +59,8 @@ QOR_SIMD_INLINE void expm1_dd(f64x2 x, f64x2& mh, f64x2& ml) {
 
 struct DTanh : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Recompute;
+  static constexpr bool kInlineBlocks = true;
+  static int screen_pair(f64x2 x0, f64x2 x1) { return exp_log::mask_pair_abs_high_above(x0, x1, 0x7FEFFFFF); }
   static f64x2 packed(f64x2 x) { return eval(x); }
   // Both registers of a block inline, so that their independent chains interleave.
   static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
