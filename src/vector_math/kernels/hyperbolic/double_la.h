@@ -55,6 +55,7 @@ struct LAOf : HA {
   static constexpr Scheme kScheme = Scheme::Patch;
   // not the HA formula's pair: a family of its own gives its own or takes packed() twice
   static void packed_pair(f64x2, f64x2, f64x2&, f64x2&) = delete;
+  static constexpr bool kInlineBlocks = false;  // as measured for these formulas
 };
 
 struct DSinhLA : LAOf<DSinh> {
