@@ -1,16 +1,18 @@
 // Tanh, odd; a = |x|.
-//   double HA: tanh a = M / (M + 2) with M = e^2a - 1 (a clamped to 22, where the result is 1
-//     to the last bit), so that nothing cancels anywhere and no case split on a is needed:
+//   double HA: a >= 1/4: sinh a / cosh a with both from one reduction (common.h, half_exps:
+//     e^a / 2 and e^-a / 2, a clamped to 22, where the result is 1 to the last bit), the
+//     numerator's and denominator's table values combined exactly (Fast2Sum), the denominator
+//     normalised, then one reciprocal, the quotient cut to 26 bits (qc) and one correction
+//     formed exactly where it matters (quotient() below), rounded once; the numerator's error
+//     (about 2^-60 of e^a) grows by coth a <= 4.1 against the result.
+//     a < 1/4 (taken only when a lane of the register needs it): M / (M + 2) with M = e^2a - 1,
+//     so that nothing cancels near 0:
 //     - M = mh + ml from the HA Expm1's core (exp_log/expm1.h: the sum before its last
 //       rounding is within about 2^-59.5 of e^2a - 1), normalised by Fast2Sum;
-//     - D = M + 2 = dh + dl (TwoSum);
-//     - one reciprocal 1/dh, q = mh / dh cut to 26 bits (qc) and one correction:
-//       M - qc D = (mh - qc dc) - qc ((dh - dc) + dl) + ml with dc = dh cut to 26 bits, where
-//       qc dc is exact and the first difference is exact (Sterbenz), then
-//       tanh a = qc + (M - qc D) / dh, rounded once.
-//     M's error reaches the quotient scaled by 2 / (M + 2) <= 1: within about 0.51 ulp.
-//     a < 2^-27: tanh a rounds to a itself (a^3 / 3 is below 2^-55 a). NaN and infinities go
-//     to the per-element routine.
+//     - D = M + 2 = dh + dl (TwoSum), and the same quotient; M's error reaches the quotient
+//       scaled by 2 / (M + 2) <= 1; below 2^-27 tanh a rounds to a itself (a^3 / 3 is below
+//       2^-55 a).
+//     Within about 0.51 ulp. NaN and infinities go to the per-element routine.
 //   double LA and EP: double_la.h.
 //   single (every slot): a plain double formula on widened lanes (single_plain.h); the lanes it
 //     sends away take this double formula per element, rounded once.
@@ -30,8 +32,9 @@ struct alignas(16) DTanhRows {
   double clamp[2];  // 22
   double two[2];
   double one[2];
+  double quarter[2];
 };
-inline constexpr DTanhRows kDTanh = {QOR_ROW2(0x1p-27), QOR_ROW2(22.0), QOR_ROW2(2.0), QOR_ROW2(1.0)};
+inline constexpr DTanhRows kDTanh = {QOR_ROW2(0x1p-27), QOR_ROW2(22.0), QOR_ROW2(2.0), QOR_ROW2(1.0), QOR_ROW2(0.25)};
 
 // e^x - 1 = mh + ml (|ml| <= ulp(mh) / 2) for 2^-54 <= x < 708: the HA Expm1's steps before
 // its last rounding (exp_log/expm1.h, DExpm1HACore::finish), the last sum made a Fast2Sum.
@@ -71,17 +74,35 @@ struct DTanh : FamilyBase<double> {
     const auto& k = opaque(kDTanh);
     const auto& c = opaque(exp_log::kDExpFast);
     const f64x2 a = abs(x);
-    const f64x2 a2 = min(a, row(k.clamp)) * row(k.two);
-    f64x2 mh, ml, dh, de;
-    expm1_dd(a2, mh, ml);
-    two_sum(mh, row(k.two), dh, de);
-    const f64x2 dl = de + ml;
+    // a >= 1/4: sinh a / cosh a from e^a / 2 and e^-a / 2 (common.h, half_exps)
+    const HalfExps e = half_exps(min(a, row(k.clamp)));
+    const f64x2 ns = e.tp - e.tm;  // Fast2Sums: tp >= tm
+    const f64x2 nl = ((e.tp - ns) - e.tm) + (e.pl - e.ml);
+    const f64x2 ds = e.tp + e.tm;
+    const f64x2 d0 = ((e.tp - ds) + e.tm) + (e.pl + e.ml);
+    const f64x2 dh = ds + d0;
+    const f64x2 dl = (ds - dh) + d0;
+    f64x2 y = quotient(ns, nl, dh, dl, k, c);
+    const f64x2 small = cmp_lt(a, row(k.quarter));
+    if (mask(small)) {  // M / (M + 2) only where a lane needs it
+      f64x2 mh, ml, mdh, mde;
+      expm1_dd(a * row(k.two), mh, ml);
+      two_sum(mh, row(k.two), mdh, mde);
+      const f64x2 ys = quotient(mh, ml, mdh, mde + ml, k, c);
+      y = select(small, select(cmp_lt(a, row(k.tiny)), a, ys), y);
+    }
+    return y | sign_bits(x);
+  }
+  // (nh + nl) / (dh + dl) for |dl| <= ulp(dh) / 2 and |nl| well below nh: one reciprocal, the
+  // quotient cut to 26 bits (qc) and one correction whose leading terms are exact (qc dc with
+  // dc = dh cut to 26 bits is a 52-bit product, nh - qc dc a Sterbenz difference).
+  static QOR_SIMD_INLINE f64x2 quotient(f64x2 nh, f64x2 nl, f64x2 dh, f64x2 dl, const DTanhRows& k,
+                                        const exp_log::DExpFastRows& c) {
     const f64x2 rcp = row(k.one) / dh;
-    const f64x2 qc = (mh * rcp) & row(c.split26);
+    const f64x2 qc = (nh * rcp) & row(c.split26);
     const f64x2 dc = dh & row(c.split26);
-    const f64x2 res = ((mh - qc * dc) - qc * ((dh - dc) + dl)) + ml;
-    const f64x2 y = qc + res * rcp;
-    return select(cmp_lt(a, row(k.tiny)), a, y) | sign_bits(x);
+    const f64x2 res = ((nh - qc * dc) - qc * ((dh - dc) + dl)) + nl;
+    return qc + res * rcp;
   }
   static int screen(f64x2 x) { return simd::mask_abs_high_above(x, 0x7FEFFFFF); }  // NaN, +-inf
   static int element(const double* px, double* r) {
