@@ -2,6 +2,9 @@
 // statuses in every slot, the per-element range of Sinh and Cosh up to their overflow
 // thresholds, and blocks mixing flagged and ordinary lanes (the rest of the domain, with the
 // regions near 0 and near 1, is in the accuracy test).
+#include <bit>
+#include <string>
+
 #include "special_cases.h"
 
 namespace {
@@ -145,12 +148,77 @@ TEST(Hyperbolic, SingleNearZeroAndSubnormal) {
   sweep_function<float>("Acosh", acosh);
 }
 
-// The double LA/EP kernels of Sinh and Tanh switch from the Taylor series to the exponential at
-// 1, Tanh clamps at 22, and Sinh and Cosh hand |x| >= 709 to the per-element routine: the same
-// kind of interleaved runs across each seam.
+// The double kernels' seams, every slot against MPFR in interleaved runs: HA Sinh leaves its
+// series for the two exponentials at 1/4, Tanh HA returns x itself below 2^-27 and clamps at
+// 22; the table row N = round(256 |x| / ln 2) (of 512 |x| / ln 2 for Tanh) goes from 0 to 1
+// at ln 2 / 512 (ln 2 / 1024), where the difference of the two table values starts to carry
+// Sinh, and wraps from 255 to 256 at 255.5 ln 2 / 256; the LA kernels switch from their series
+// at 1; and Sinh and Cosh hand |x| >= 708 to the per-element routine (up to 709 the packed
+// formula did so before).
 TEST(Hyperbolic, DoublePrecisionFormulaSeams) {
-  const std::vector<double> in = seam_runs<double>({1.0, 22.0, 709.0});
+  const double ln2 = 0x1.62e42fefa39efp-1;
+  const std::vector<double> in =
+      seam_runs<double>({0x1p-27, ln2 / 1024, ln2 / 512, 0.25, 255.5 * ln2 / 256, 1.0, 22.0, 708.0, 709.0});
   for (const char* f : {"Sinh", "Cosh", "Tanh"}) sweep_function<double>(f, in);
+}
+
+// Blocks that mix lanes of every piece (series and exponential branches of Sinh, Tanh's x
+// itself, subnormals, lanes beyond 708 that the per-element routine takes, and NaN) in
+// every position: each slot gives every lane the bits it gives that value alone, and MPFR
+// agrees with the finite ones.
+TEST(Hyperbolic, DoubleMixedLanesMatchSingleElements) {
+  const double pieces[] = {0.1, 3.5, -0x1p-30, 0x1p-1060, -0.2499, 0.2501, 708.5, -1e-5, 20.0, -650.0, 2.0, NAN};
+  std::vector<double> x;
+  for (int rot = 0; rot < 12; ++rot)
+    for (int i = 0; i < 12; ++i) x.push_back(pieces[(i * 5 + rot) % 12]);
+  for (const char* f : {"Sinh", "Cosh", "Tanh"}) {
+    for (int s : {LA, HA, EP}) {
+      std::vector<double> r(x.size());
+      qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_IGNORE);
+      kernel<double>(f, s)(static_cast<int32_t>(x.size()), x.data(), r.data());
+      for (size_t i = 0; i < x.size(); ++i) {
+        const double e = one<double>(kernel<double>(f, s), x[i]);
+        EXPECT_EQ(std::bit_cast<uint64_t>(r[i]), std::bit_cast<uint64_t>(e)) << f << " slot " << s << " x = " << x[i];
+      }
+      qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_DEFAULT);
+    }
+    std::vector<double> finite;
+    for (double v : x)
+      if (!std::isnan(v)) finite.push_back(v);
+    sweep_function<double>(f, finite);
+  }
+}
+
+// Sinh and Tanh are odd and Cosh even to the bit in every slot: the EP kernels of Sinh and Cosh
+// reduce x itself (N and u change sign with x, the table row of N mod 256 and both scales
+// follow), so a reduction that rounded -x differently from x, or a row taken for the wrong
+// sign, shows as a difference between f(x) and f(-x); the HA kernels take |x| and restore the
+// sign. Random arguments over the whole finite range, the small ones densely, and -0.
+TEST(Hyperbolic, DoubleSymmetryToTheBit) {
+  std::vector<double> pos = uniform<double>(0.0, 710.0, qor::test::scaled(20000), 31);
+  append(pos, uniform<double>(0.0, 2.0, qor::test::scaled(20000), 32));
+  append(pos, log_uniform<double>(-1074, 3, qor::test::scaled(5000), 33));
+  pos.push_back(0.0);
+  std::vector<double> neg(pos.size());
+  for (size_t i = 0; i < pos.size(); ++i) neg[i] = -pos[i];
+  for (const char* f : {"Sinh", "Cosh", "Tanh"}) {
+    const bool odd = std::string(f) != "Cosh";
+    for (int s : {LA, HA, EP}) {
+      std::vector<double> rp(pos.size()), rn(pos.size());
+      qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_IGNORE);
+      kernel<double>(f, s)(static_cast<int32_t>(pos.size()), pos.data(), rp.data());
+      kernel<double>(f, s)(static_cast<int32_t>(neg.size()), neg.data(), rn.data());
+      qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_DEFAULT);
+      int bad = 0;
+      for (size_t i = 0; i < pos.size() && bad < 5; ++i) {
+        const double want = odd ? -rp[i] : rp[i];
+        if (std::bit_cast<uint64_t>(rn[i]) != std::bit_cast<uint64_t>(want)) {
+          ++bad;
+          ADD_FAILURE() << f << " slot " << s << ": f(" << neg[i] << ") = " << rn[i] << ", f(" << pos[i] << ") = " << rp[i];
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -8,9 +8,18 @@
 //         a + (t - s (c - 1) / c) with s = sinh a = a + t and c - 1 = s^2 / (1 + sqrt(1 + s^2))
 //         (cancels by a factor below 2); otherwise 1 - 2 / (E2 + 1) with E2 = e^(2 min(a, 22)),
 //         where 2 / (E2 + 1) is below a third of the result: within about 1.5 ulp.
+// EP of Sinh and Cosh: the split form of single_plain.h in double precision, on x itself for
+//   |x| < 708 (blocks with lanes beyond are recomputed per element): e^+-a = 2^(+-N/256) (C +- S)
+//   with N = round(256 a / ln 2), u = a - N ln2/256 (one product: its error is below 2^-44),
+//   C = 1 + u^2 / 2, S = u + u^3 / 6 (truncation below 2^-42 relative), the two scaled table
+//   values from one row of kExpPairT256, and
+//     sinh a = dm C + dp S,  cosh a = dp C + dm S,  dp, dm = (2^(N/256) +- 2^(-N/256)) / 2,
+//   no division, no selection: at N = 0, dm = 0 and sinh a = S is the series of a itself; at
+//   N = 1 dm carries the table roundings against 0.0027, about 2^-44.5. Within about 2^-40
+//   relative (26 bits needed).
 // Acosh: log1p(t) (common.h: 1 + t carried exactly into the logarithm's LA core) with d = x - 1
 //   and t = d + sqrt(d (2 + d)); from 2^28 on, ln(x) + ln 2: within about 2.1 ulp.
-// The screens and per-element routines are the HA kernels' (|x| >= 709 for Sinh and Cosh, NaN
+// The screens and per-element routines are the HA kernels' (|x| >= 708 for Sinh and Cosh, NaN
 // and infinities for Tanh), so overflow and the special values are handled as there.
 #pragma once
 
@@ -18,6 +27,7 @@
 #include "vector_math/kernels/hyperbolic/acosh.h"
 #include "vector_math/kernels/hyperbolic/common.h"
 #include "vector_math/kernels/hyperbolic/cosh.h"
+#include "vector_math/kernels/hyperbolic/single_plain.h"
 #include "vector_math/kernels/hyperbolic/sinh.h"
 #include "vector_math/kernels/hyperbolic/tanh.h"
 
@@ -43,6 +53,9 @@ QOR_SIMD_INLINE f64x2 sinh_tail1(f64x2 a) {
 template <class HA>
 struct LAOf : HA {
   static constexpr Scheme kScheme = Scheme::Patch;
+  // not the HA formula's pair: a family of its own gives its own or takes packed() twice
+  static void packed_pair(f64x2, f64x2, f64x2&, f64x2&) = delete;
+  static constexpr bool kInlineBlocks = false;  // as measured for these formulas
 };
 
 struct DSinhLA : LAOf<DSinh> {
@@ -76,6 +89,90 @@ struct DTanhLA : LAOf<DTanh> {
       r = select(small, am + (t - s * cm1 / (kc<1.0>() + cm1)), r);
     }
     return r | sign_bits(x);
+  }
+};
+
+// Constant rows of the EP kernels (each value twice).
+struct alignas(16) DHypEPRows {
+  double inv_ln2_256[2];  // 256 / ln 2
+  double sh52[2];         // 1.5 * 2^52
+  double ln2_256[2];      // ln 2 / 256
+  double sixth[2];
+  double half[2];
+};
+inline constexpr DHypEPRows kDHypEP = {
+    QOR_ROW2(0x1.71547652b82fep+8), QOR_ROW2(0x1.8p52), QOR_ROW2(0x1.62e42fefa39efp-9),
+    QOR_ROW2(1.0 / 6), QOR_ROW2(0.5),
+};
+// dp, dm and the reduced u's S and C - 1 (above), on x itself rather than |x|: N and u change
+// sign with x (the shifter rounds symmetrically), the row of N mod 256 and the scales 2^(+-N/256)
+// follow, and so do dm and S, so that both forms hold for either sign with no absolute value
+// and no sign restored at the end.
+// The difference is kept as nm = -dm = tm - tp, so that at N = 0 Sinh subtracts +0 from S:
+// -0 stays -0.
+struct SplitEP {
+  f64x2 dp, nm, s, h;
+};
+QOR_SIMD_INLINE SplitEP split_ep(f64x2 x) {
+  const auto& c = opaque(kDHypEP);
+  const f64x2 sp = x * row(c.inv_ln2_256) + row(c.sh52);
+  const f64x2 u = x - (sp - row(c.sh52)) * row(c.ln2_256);
+  f64x2 bp, bm;
+  gather_rows<255>(kExpPairT256.e, sp, bp, bm);
+  const __m128i sh = _mm_slli_epi64(sp.bits().v, 44);
+  const f64x2 tp = _mm_castsi128_pd(_mm_add_epi64(bp.bits().v, sh));
+  const f64x2 tm = _mm_castsi128_pd(_mm_sub_epi64(bm.bits().v, sh));
+  const f64x2 u2 = u * u;
+  SplitEP o;
+  o.dp = tp + tm;
+  o.nm = tm - tp;
+  o.s = u + (u * u2) * row(c.sixth);
+  o.h = u2 * row(c.half);
+  return o;
+}
+struct DSinhEP : DSinh {
+  static constexpr bool kInlineBlocks = true;
+  // A flagged block is recomputed element by element: this formula below 708, the HA
+  // routine beyond (and for NaN), as in a clean block and in the tail.
+  static int element(const double* px, double* r) {
+    if (std::fabs(*px) < 708.0) {
+      *r = packed_one<DSinhEP>(*px);
+      return kOk;
+    }
+    return DSinh::element(px, r);
+  }
+  static int screen_pair(f64x2 x0, f64x2 x1) { return exp_log::mask_pair_abs_high_above(x0, x1, 0x40862000 - 1); }
+  static f64x2 packed(f64x2 x) { return eval(x); }
+  // Both registers of a block inline, so that their independent chains interleave.
+  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    r0 = eval(x0);
+    r1 = eval(x1);
+  }
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
+    const SplitEP e = split_ep(x);
+    return e.dp * e.s - (e.nm + e.nm * e.h);
+  }
+};
+struct DCoshEP : DCosh {
+  static constexpr bool kInlineBlocks = true;
+  // A flagged block is recomputed element by element: this formula below 708, the HA
+  // routine beyond (and for NaN), as in a clean block and in the tail.
+  static int element(const double* px, double* r) {
+    if (std::fabs(*px) < 708.0) {
+      *r = packed_one<DCoshEP>(*px);
+      return kOk;
+    }
+    return DCosh::element(px, r);
+  }
+  static int screen_pair(f64x2 x0, f64x2 x1) { return exp_log::mask_pair_abs_high_above(x0, x1, 0x40862000 - 1); }
+  static f64x2 packed(f64x2 x) { return eval(x); }
+  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    r0 = eval(x0);
+    r1 = eval(x1);
+  }
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
+    const SplitEP e = split_ep(x);
+    return e.dp + (e.dp * e.h - e.nm * e.s);
   }
 };
 
