@@ -19,6 +19,13 @@
 //   erf_taylor128.inc  for r = k/128, k = 0..3495 (r up to 27.3), the Taylor coefficients c_2 ... c_9
 //                 of erf(r + d) = erf r + 2/sqrt(pi) e^(-r^2) (d + c_2 d^2 + ... ), c_n =
 //                 (-1)^(n-1) H_(n-1)(r) / n! (H the Hermite polynomials), as doubles.
+//   erf_f64.inc   the float rows of single-precision Erf LA and EP (erf_float.h): for r = k/64,
+//                 k = 0..256 (r up to 4), {RN(erf r), RN(2/sqrt(pi) e^(-r^2))} as floats.
+//   erfc_f256.inc the float rows of single-precision Erfc LA and EP: for r = k/256, k =
+//                 0..2368 (r up to 9.25), {RN(erfc r), RN(2/sqrt(pi) e^(-r^2) / erfc r)} as
+//                 floats (the slope relative to erfc, so that the kernels' products stay
+//                 normal down to erfc's underflow threshold; rows beyond r = 9.194 hold
+//                 subnormal erfc r, read only by lanes the kernels send elsewhere).
 #include <mpfr.h>
 
 #include <cstdio>
@@ -131,6 +138,36 @@ void small(const std::string& dir) {
   std::fclose(f);
 }
 
+// Float rows {f(r), g(r)} for r = k / 2^shift, k = 0..last: Erf f = erf, g = the slope;
+// Erfc f = erfc, g = the slope / erfc.
+void float_rows(const std::string& dir, const char* name, int shift, int last, bool complement) {
+  FILE* f = qor::tools::open_out(dir, name, "tools/gen_erf_table.cpp", static_cast<int>(kBits));
+  mpfr_t r, v, d, s;
+  mpfr_inits2(kBits, r, v, d, s, static_cast<mpfr_ptr>(nullptr));
+  mpfr_const_pi(s, MPFR_RNDN);
+  mpfr_sqrt(s, s, MPFR_RNDN);
+  mpfr_ui_div(s, 2, s, MPFR_RNDN);  // 2/sqrt(pi)
+  for (int k = 0; k <= last; ++k) {
+    mpfr_set_si(r, k, MPFR_RNDN);
+    mpfr_div_2ui(r, r, shift, MPFR_RNDN);
+    mpfr_sqr(d, r, MPFR_RNDN);
+    mpfr_neg(d, d, MPFR_RNDN);
+    mpfr_exp(d, d, MPFR_RNDN);
+    mpfr_mul(d, d, s, MPFR_RNDN);
+    if (complement) {
+      mpfr_erfc(v, r, MPFR_RNDN);
+      mpfr_div(d, d, v, MPFR_RNDN);
+    } else {
+      mpfr_erf(v, r, MPFR_RNDN);
+    }
+    // mpfr_get_flt rounds once, subnormal results included
+    std::fprintf(f, "{%af, %af},\n", static_cast<double>(mpfr_get_flt(v, MPFR_RNDN)),
+                 static_cast<double>(mpfr_get_flt(d, MPFR_RNDN)));
+  }
+  mpfr_clears(r, v, d, s, static_cast<mpfr_ptr>(nullptr));
+  std::fclose(f);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,5 +178,7 @@ int main(int argc, char** argv) {
   table(argv[1]);
   small(argv[1]);
   taylor(argv[1]);
+  float_rows(argv[1], "erf_f64.inc", 6, 256, false);
+  float_rows(argv[1], "erfc_f256.inc", 8, 2368, true);
   return 0;
 }

@@ -1,0 +1,122 @@
+// Single-precision Erf and Erfc, LA and EP slots: float arithmetic on four lanes (HA keeps the
+// widened double formula of erf.h, as do CdfNorm and the per-element routines).
+//
+// Both read a float table at the grid point r nearest to a = |x| (d = a - r exact, |d| <= h/2)
+// and Taylor's series at r (erf^(n) = D (-1)^(n-1) H_(n-1), D = 2/sqrt(pi) e^-r^2, H the Hermite
+// polynomials):
+//     S = d + c_2 d^2 + c_3 d^3 + ...,  c_2 = -r,  c_3 = (2r^2 - 1) / 3,
+//     erf(r + d) = erf r + D S,   erfc(r + d) = erfc r (1 - Q S),   Q = D / erfc r.
+// Erf: h = 1/64, a clamped to 4 (erf 3.92 already rounds to 1), rows {erf r, D}. LA keeps three
+//   terms (the fourth, D H_3(r) d^4 / 24, stays below 2^-33; at r = 0 the series is erf's own,
+//   whose next term is 2^-31 relative); EP one, S = d (the second, D r d^2, is at most 2^-14.5
+//   of erf(r + d), at r = 0.7; at r = 0 the dropped d^3 / 3 is 2^-15.6 relative). Only the first
+//   cells add terms of opposite signs (at r = 1/64, d = -1/128 erf r is twice the result): the
+//   LA error peaks there.
+// Erfc: h = 1/256, a clamped to 9.25, rows {erfc r, Q}. Relative to erfc the n-th term is
+//   about (2rd)^n / n!, 2rd <= 0.036 below the underflow threshold 9.194: LA three terms (the
+//   fourth 2^-23.8 at the far end, 2^-30 below a = 4), EP two (the third 2^-17.6). Q S is at
+//   most 0.036, so the one rounding of 1 - Q S and of the product dominate; the form erfc r
+//   (1 - Q S) keeps every intermediate normal down to the threshold (the slope D itself times d
+//   would be subnormal there, and flushed in the flush-to-zero mode). erfc(-a) = 2 - erfc(a),
+//   formed as (2 and the sign of x) + (erfc a with the sign of x).
+// Indices: t = a / h + 1.5 * 2^23 rounds to the nearest integer k in its low bits (round to
+// nearest: the kernel frame sets it), r = (t - 1.5 * 2^23) h exactly.
+// Screens (as the double formula's): Erf NaN, infinities and |x| < 2^-100; Erfc NaN, -inf and x >
+// 9.19 (results below the normal range, status 4). The flagged lanes take the per-element
+// routines of erf.h; an element routine called on an ordinary lane gives the packed result.
+#pragma once
+
+#include "vector_math/kernels/special/erf.h"
+
+namespace qor::vm::special {
+namespace {
+
+// Constant rows (each value four times), read through opaque() as memory operands.
+struct alignas(16) SErfRows {
+  float magic[4];           // 1.5 * 2^23
+  float erf_top[4], erf_scale[4], erf_step[4];     // 4, 64, 1/64
+  float erfc_top[4], erfc_scale[4], erfc_step[4];  // 9.25, 256, 1/256
+  float two3[4], third[4];  // 2/3, 1/3
+  float one[4], two[4];
+  uint32_t idx[4];          // 0xFFF: k from t's bits
+};
+#define QOR_R4(v) {v, v, v, v}
+inline constexpr SErfRows kSErfRows = {
+    QOR_R4(0x1.8p23f), QOR_R4(4.0f), QOR_R4(64.0f), QOR_R4(0x1p-6f), QOR_R4(9.25f), QOR_R4(256.0f),
+    QOR_R4(0x1p-8f), QOR_R4(0x1.555556p-1f), QOR_R4(0x1.555556p-2f), QOR_R4(1.0f), QOR_R4(2.0f),
+    QOR_R4(0xFFFu)};
+#undef QOR_R4
+
+// The row (f, g) of a's grid point r and d = a - r, for 0 <= a <= top.
+QOR_SIMD_INLINE f32x4 erf_cell_f(const SErfRows& c, const float (*tab)[2], f32x4 a, f32x4 scale, f32x4 step,
+                                  f32x4& r, f32x4& f, f32x4& g) {
+  const f32x4 t = a * scale + row(c.magic);
+  r = (t - row(c.magic)) * step;
+  gather_pairs(reinterpret_cast<const uint32_t(*)[2]>(tab), t.bits() & irow(c.idx), f, g);
+  return a - r;
+}
+// d + c_2 d^2 + c_3 d^3 (LA) or d (EP).
+template <bool kEP>
+QOR_SIMD_INLINE f32x4 erf_series_f(const SErfRows& c, f32x4 r, f32x4 d) {
+  if constexpr (kEP) {
+    return d;
+  } else {
+    const f32x4 c3 = (r * r) * row(c.two3) - row(c.third);
+    return d + (d * d) * (d * c3 - r);
+  }
+}
+
+template <bool kEP>
+QOR_SIMD_INLINE f32x4 s_erf_f(f32x4 x) {
+  const SErfRows& c = opaque(kSErfRows);
+  const f32x4 a = min(abs(x), row(c.erf_top));  // NaN: 4 (the lane is patched)
+  f32x4 r, e, dl;
+  const f32x4 d = erf_cell_f(c, kErfF64, a, row(c.erf_scale), row(c.erf_step), r, e, dl);
+  return (e + dl * erf_series_f<kEP>(c, r, d)) | sign_bits(x);
+}
+
+template <bool kEP>
+QOR_SIMD_INLINE f32x4 s_erfc_f(f32x4 x) {
+  const SErfRows& c = opaque(kSErfRows);
+  const f32x4 a = min(abs(x), row(c.erfc_top));  // NaN: 9.25 (the lane is patched)
+  f32x4 r, e, q;
+  const f32x4 d = erf_cell_f(c, kErfcF256, a, row(c.erfc_scale), row(c.erfc_step), r, e, q);
+  f32x4 s;
+  if constexpr (kEP) s = d - r * (d * d);
+  else s = erf_series_f<false>(c, r, d);
+  const f32x4 y = e - e * (q * s);
+  const f32x4 neg = sign_bits(x);
+  return (f32x4(_mm_castsi128_ps(_mm_srai_epi32(x.bits().v, 31))) & row(c.two)) + (y | neg);
+}
+
+// Erf and Erfc in float on the packed path; flagged lanes take the widened double families'
+// per-element routines (Erf<float> / Erfc<float>), ordinary ones the packed formula.
+template <bool kEP>
+struct SErfF : FamilyBase<float> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static f32x4 packed(f32x4 x) { return s_erf_f<kEP>(x); }
+  static int screen(f32x4 x) { return erf_screen<float>(x); }
+  static int element(const float* px, float* r) {
+    if (screen(f32x4::splat(*px)) == 0) {
+      *r = packed_one<SErfF>(*px);
+      return kOk;
+    }
+    return Erf<float>::element(px, r);
+  }
+};
+template <bool kEP>
+struct SErfcF : FamilyBase<float> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static f32x4 packed(f32x4 x) { return s_erfc_f<kEP>(x); }
+  static int screen(f32x4 x) { return Erfc<float>::screen(x); }
+  static int element(const float* px, float* r) {
+    if (screen(f32x4::splat(*px)) == 0) {
+      *r = packed_one<SErfcF>(*px);
+      return kOk;
+    }
+    return Erfc<float>::element(px, r);
+  }
+};
+
+}  // namespace
+}  // namespace qor::vm::special
