@@ -22,10 +22,10 @@
 //   erf_f64.inc   the float rows of single-precision Erf LA and EP (erf_float.h): for r = k/64,
 //                 k = 0..256 (r up to 4), {RN(erf r), RN(2/sqrt(pi) e^(-r^2))} as floats.
 //   erfc_f256.inc the float rows of single-precision Erfc LA and EP: for r = k/256, k =
-//                 0..2368 (r up to 9.25), {RN(erfc r), RN(2/sqrt(pi) e^(-r^2) / erfc r)} as
+//                 0..2586 (r up to 10.1), {RN(erfc r), RN(2/sqrt(pi) e^(-r^2) / erfc r)} as
 //                 floats (the slope relative to erfc, so that the kernels' products stay
-//                 normal down to erfc's underflow threshold; rows beyond r = 9.194 hold
-//                 subnormal erfc r, read only by lanes the kernels send elsewhere).
+//                 normal down to erfc's underflow threshold). From k = 2354 on (r = 9.1953,
+//                 erfc r below the normal range) erfc r is scaled by 2^64.
 #include <mpfr.h>
 
 #include <cstdio>
@@ -140,7 +140,8 @@ void small(const std::string& dir) {
 
 // Float rows {f(r), g(r)} for r = k / 2^shift, k = 0..last: Erf f = erf, g = the slope;
 // Erfc f = erfc, g = the slope / erfc.
-void float_rows(const std::string& dir, const char* name, int shift, int last, bool complement) {
+// Rows from k = scaled_from on hold f(r) 2^64.
+void float_rows(const std::string& dir, const char* name, int shift, int last, bool complement, int scaled_from) {
   FILE* f = qor::tools::open_out(dir, name, "tools/gen_erf_table.cpp", static_cast<int>(kBits));
   mpfr_t r, v, d, s;
   mpfr_inits2(kBits, r, v, d, s, static_cast<mpfr_ptr>(nullptr));
@@ -157,6 +158,7 @@ void float_rows(const std::string& dir, const char* name, int shift, int last, b
     if (complement) {
       mpfr_erfc(v, r, MPFR_RNDN);
       mpfr_div(d, d, v, MPFR_RNDN);
+      if (k >= scaled_from) mpfr_mul_2ui(v, v, 64, MPFR_RNDN);
     } else {
       mpfr_erf(v, r, MPFR_RNDN);
     }
@@ -178,7 +180,7 @@ int main(int argc, char** argv) {
   table(argv[1]);
   small(argv[1]);
   taylor(argv[1]);
-  float_rows(argv[1], "erf_f64.inc", 6, 256, false);
-  float_rows(argv[1], "erfc_f256.inc", 8, 2368, true);
+  float_rows(argv[1], "erf_f64.inc", 6, 256, false, 257);
+  float_rows(argv[1], "erfc_f256.inc", 8, 2586, true, 2354);
   return 0;
 }
