@@ -134,7 +134,7 @@ struct SErfcF : FamilyBase<float> {
       *r = packed_one<SErfcF>(x);
       return kOk;
     }
-    if (x <= 10.1f) {  // > 9.19 (NaN fails both tests)
+    if (x > 0.0f && x <= 10.1f) {  // > 9.19 (not -inf; NaN fails both tests)
       *r = s_erfc_tail_f(x);
       return underflow_status(*r);
     }
