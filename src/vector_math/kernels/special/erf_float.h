@@ -6,12 +6,16 @@
 // polynomials):
 //     S = d + c_2 d^2 + c_3 d^3 + ...,  c_2 = -r,  c_3 = (2r^2 - 1) / 3,
 //     erf(r + d) = erf r + D S,   erfc(r + d) = erfc r (1 - Q S),   Q = D / erfc r.
-// Erf: h = 1/64, a clamped to 4 (erf 3.92 already rounds to 1), rows {erf r, D}. LA keeps three
-//   terms (the fourth, D H_3(r) d^4 / 24, stays below 2^-33; at r = 0 the series is erf's own,
-//   whose next term is 2^-31 relative); EP one, S = d (the second, D r d^2, is at most 2^-14.5
-//   of erf(r + d), at r = 0.7; at r = 0 the dropped d^3 / 3 is 2^-15.6 relative). Only the first
-//   cells add terms of opposite signs (at r = 1/64, d = -1/128 erf r is twice the result): the
-//   LA error peaks there.
+// Erf: x itself clamped to [-4, 4] (erf 3.92 already rounds to 1; the series at a negative r is
+//   the same: c_2 = -r, c_3 even), rows {erf r, D} from r = -4 (EP: {erf r, D h}, and d in grid
+//   steps, 64 x - k, exact), so that no sign operations are needed; erf 0 is stored as -0, so
+//   that +-0 come back unchanged (-0 + -0 = -0). LA: h = 1/128, three
+//   terms with c_3 taken as -1/3, its value at r = 0 (what that drops, D (2/3) r^2 d^3, is at
+//   most 2^-25.6 of erf(r + d), at r = 1; the fourth term, D H_3(r) d^4 / 24, below 2^-36; at r =
+//   0 the series is erf's own, whose next term is 2^-35 relative). EP: h = 1/64, one term, S = d
+//   (the second, D r d^2, is at most 2^-14.5 of erf(r + d), at r = 0.7; at r = 0 the dropped
+//   d^3 / 3 is 2^-15.6 relative). Only the first cells add terms of opposite signs (at r = h,
+//   d = -h/2 erf r is twice the result): the LA error peaks there.
 // Erfc: h = 1/256, a clamped to 9.19 (the screen's end, so that no lane computes with
 //   subnormal numbers, which cost microcode assists), rows {erfc r, Q}. Relative to erfc the n-th term is
 //   about (2rd)^n / n!, 2rd <= 0.036 below the underflow threshold 9.194: LA three terms (the
@@ -20,10 +24,11 @@
 //   (1 - Q S) keeps every intermediate normal down to the threshold (the slope D itself times d
 //   would be subnormal there, and flushed in the flush-to-zero mode). erfc(-a) = 2 - erfc(a),
 //   formed as (2 and the sign of x) + (erfc a with the sign of x).
-// Indices: t = a / h + 1.5 * 2^23 rounds to the nearest integer k in its low bits (round to
-// nearest: the kernel frame sets it), r = (t - 1.5 * 2^23) h exactly.
-// Screens (as the double formula's): Erf NaN, infinities and |x| < 2^-100; Erfc NaN, -inf and x >
-// 9.19 (results below the normal range, status 4). The flagged lanes take the per-element
+// Indices: t = a / h + 1.5 * 2^23 (+ the row offset of r = 0) rounds to the nearest integer k in
+// its low bits (round to nearest: the kernel frame sets it), r = (t - 1.5 * 2^23) h exactly.
+// Screens: Erf NaN only (the clamp gives +-1 at +-inf; tiny and subnormal arguments take the
+// packed formula, D S rounded once); Erfc, as the double formula's, NaN, -inf and x > 9.19
+// (results below the normal range, status 4). The flagged lanes take the per-element
 // routines of erf.h, except Erfc's up to 10.1: the LA formula on rows scaled by 2^64, its result
 // scaled back with one rounding (s_erfc_tail_f; the widened double formula cost about 14 ns a
 // lane, 0.8 ns an element on the benchmark's (-4, 10)). An element routine called on an
@@ -38,25 +43,39 @@ namespace {
 // Constant rows (each value four times), read through opaque() as memory operands.
 struct alignas(16) SErfRows {
   float magic[4];           // 1.5 * 2^23
-  float erf_top[4], erf_scale[4], erf_step[4];     // 4, 64, 1/64
-  float erfc_top[4], erfc_scale[4], erfc_step[4];  // 9.19, 256, 1/256
+  float erf_top[4], erf_bottom[4];  // 4, -4
+  float erf_scale[2][4], erf_magic[2][4], erf_step[4];  // 64, 128; 1.5 * 2^23 + 256, + 512 (EP, LA); 1/128
+  float erfc_top[4], erfc_scale[4], erfc_step[4];     // 9.19, 256, 1/256
   float two3[4], third[4];  // 2/3, 1/3
   float one[4], two[4];
   uint32_t idx[4];          // 0xFFF: k from t's bits
 };
 #define QOR_R4(v) {v, v, v, v}
 inline constexpr SErfRows kSErfRows = {
-    QOR_R4(0x1.8p23f), QOR_R4(4.0f), QOR_R4(64.0f), QOR_R4(0x1p-6f), QOR_R4(ErfcLimits<float>::kErfcUnder), QOR_R4(256.0f),
-    QOR_R4(0x1p-8f), QOR_R4(0x1.555556p-1f), QOR_R4(0x1.555556p-2f), QOR_R4(1.0f), QOR_R4(2.0f),
-    QOR_R4(0xFFFu)};
+    QOR_R4(0x1.8p23f), QOR_R4(4.0f), QOR_R4(-4.0f), {QOR_R4(64.0f), QOR_R4(128.0f)},
+    {QOR_R4(0x1.8p23f + 256.0f), QOR_R4(0x1.8p23f + 512.0f)}, QOR_R4(0x1p-7f),
+    QOR_R4(ErfcLimits<float>::kErfcUnder), QOR_R4(256.0f), QOR_R4(0x1p-8f), QOR_R4(0x1.555556p-1f),
+    QOR_R4(0x1.555556p-2f), QOR_R4(1.0f), QOR_R4(2.0f), QOR_R4(0xFFFu)};
 #undef QOR_R4
 
-// The row (f, g) of a's grid point r and d = a - r, for 0 <= a <= top.
+// The rows (f, g) of a table of float pairs at the lanes' indices j: the second pair of each
+// half loaded into the upper half of the first (movhps), then two shuffles.
+QOR_SIMD_INLINE void gather_pairs_f(const float (*tab)[2], i32x4 j, f32x4& f, f32x4& g) {
+  uint32_t k[4];
+  lane_indices(j, k);
+  const __m128 p01 = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(tab[k[0]]))),
+                                  reinterpret_cast<const __m64*>(tab[k[1]]));
+  const __m128 p23 = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(tab[k[2]]))),
+                                  reinterpret_cast<const __m64*>(tab[k[3]]));
+  f = _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(2, 0, 2, 0));
+  g = _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 1, 3, 1));
+}
+// The row (f, g) of a's grid point r and d = a - r (exact), for 0 <= a <= top.
 QOR_SIMD_INLINE f32x4 erf_cell_f(const SErfRows& c, const float (*tab)[2], f32x4 a, f32x4 scale, f32x4 step,
                                   f32x4& r, f32x4& f, f32x4& g) {
   const f32x4 t = a * scale + row(c.magic);
   r = (t - row(c.magic)) * step;
-  gather_pairs(reinterpret_cast<const uint32_t(*)[2]>(tab), t.bits() & irow(c.idx), f, g);
+  gather_pairs_f(tab, t.bits() & irow(c.idx), f, g);
   return a - r;
 }
 // d + c_2 d^2 + c_3 d^3 (LA) or d (EP).
@@ -73,10 +92,19 @@ QOR_SIMD_INLINE f32x4 erf_series_f(const SErfRows& c, f32x4 r, f32x4 d) {
 template <bool kEP>
 QOR_SIMD_INLINE f32x4 s_erf_f(f32x4 x) {
   const SErfRows& c = opaque(kSErfRows);
-  const f32x4 a = min(abs(x), row(c.erf_top));  // NaN: 4 (the lane is patched)
-  f32x4 r, e, dl;
-  const f32x4 d = erf_cell_f(c, kErfF64, a, row(c.erf_scale), row(c.erf_step), r, e, dl);
-  return (e + dl * erf_series_f<kEP>(c, r, d)) | sign_bits(x);
+  const f32x4 xc = max(min(x, row(c.erf_top)), row(c.erf_bottom));  // NaN: 4 (the lane is patched)
+  // u = x / h, t holds k + the row offset of r = 0 in its low bits, k = t - magic exactly
+  const f32x4 u = xc * row(c.erf_scale[!kEP]);
+  const f32x4 t = u + row(c.erf_magic[!kEP]);
+  const f32x4 kf = t - row(c.erf_magic[!kEP]);
+  f32x4 e, dl;
+  gather_pairs_f(kEP ? kErfF64 : kErfF128, t.bits() & irow(c.idx), e, dl);
+  if constexpr (kEP) {  // in grid steps (the rows' slope is D h)
+    return e + dl * (u - kf);
+  } else {
+    const f32x4 r = kf * row(c.erf_step), d = xc - r;
+    return e + dl * (d - (d * d) * (r + d * row(c.third)));  // c_3 = -1/3 (see the head of the file)
+  }
 }
 
 template <bool kEP>
@@ -99,7 +127,16 @@ template <bool kEP>
 struct SErfF : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static f32x4 packed(f32x4 x) { return s_erf_f<kEP>(x); }
-  static int screen(f32x4 x) { return erf_screen<float>(x); }
+  // NaN lanes only: the clamp gives +-1 for +-inf, and the rows' erf 0 = -0 keeps the sign of
+  // +-0 and of the tiniest arguments (subnormal ones included, rounded once by the product D S).
+  static i32x4 lanes(f32x4 x) { return _mm_castps_si128(_mm_cmpunord_ps(x.v, x.v)); }
+  static int screen(f32x4 x) { return mask(lanes(x)); }
+  // Both registers of a block: one mask extraction when no lane is flagged.
+  static int screen_pair(f32x4 x0, f32x4 x1) {
+    const i32x4 b0 = lanes(x0), b1 = lanes(x1);
+    if (__builtin_expect(simd::mask(b0 | b1) == 0, 1)) return 0;
+    return simd::mask(b0) | (simd::mask(b1) << 4);
+  }
   static int element(const float* px, float* r) {
     if (screen(f32x4::splat(*px)) == 0) {
       *r = packed_one<SErfF>(*px);

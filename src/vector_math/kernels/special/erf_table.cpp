@@ -23,6 +23,10 @@ alignas(64) const float kErfF64[kErfF64Rows][2] = {
 #include "vector_math/kernels/special/tables/erf_f64.inc"
 };
 
+alignas(64) const float kErfF128[kErfF128Rows][2] = {
+#include "vector_math/kernels/special/tables/erf_f128.inc"
+};
+
 alignas(64) const float kErfcF256[kErfcF256Rows][2] = {
 #include "vector_math/kernels/special/tables/erfc_f256.inc"
 };
