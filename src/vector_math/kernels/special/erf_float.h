@@ -126,6 +126,7 @@ QOR_SIMD_INLINE f32x4 s_erfc_f(f32x4 x) {
 template <bool kEP>
 struct SErfF : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
+  static constexpr bool kInlineBlocks = kEP;
   static f32x4 packed(f32x4 x) { return s_erf_f<kEP>(x); }
   // NaN lanes only: the clamp gives +-1 for +-inf, and the rows' erf 0 = -0 keeps the sign of
   // +-0 and of the tiniest arguments (subnormal ones included, rounded once by the product D S).
