@@ -1,8 +1,8 @@
 // Single-precision Erf and Erfc, LA and EP slots: float arithmetic on four lanes (HA keeps the
 // widened double formula of erf.h, as do CdfNorm and the per-element routines).
 //
-// Both read a float table at the grid point r nearest to a = |x| (d = a - r exact, |d| <= h/2)
-// and Taylor's series at r (erf^(n) = D (-1)^(n-1) H_(n-1), D = 2/sqrt(pi) e^-r^2, H the Hermite
+// Both read a float table at the grid point r nearest to a = |x| (Erf: to x itself; d = a - r
+// exact, |d| <= h/2) and Taylor's series at r (erf^(n) = D (-1)^(n-1) H_(n-1), D = 2/sqrt(pi) e^-r^2, H the Hermite
 // polynomials):
 //     S = d + c_2 d^2 + c_3 d^3 + ...,  c_2 = -r,  c_3 = (2r^2 - 1) / 3,
 //     erf(r + d) = erf r + D S,   erfc(r + d) = erfc r (1 - Q S),   Q = D / erfc r.
@@ -17,8 +17,8 @@
 //   d^3 / 3 is 2^-15.6 relative). Only the first cells add terms of opposite signs (at r = h,
 //   d = -h/2 erf r is twice the result): the LA error peaks there.
 // Erfc: h = 1/256, a clamped to 9.19 (the screen's end, so that no lane computes with
-//   subnormal numbers, which cost microcode assists), rows {erfc r, Q}. Relative to erfc the n-th term is
-//   about (2rd)^n / n!, 2rd <= 0.036 below the underflow threshold 9.194: LA three terms (the
+//   subnormal numbers, which cost microcode assists), rows {erfc r, Q}. Relative to erfc the
+//   n-th term is about (2rd)^n / n!, 2rd <= 0.036 below the underflow threshold 9.194: LA three terms (the
 //   fourth 2^-23.8 at the far end, 2^-30 below a = 4), EP two (the third 2^-17.6). Q S is at
 //   most 0.036, so the one rounding of 1 - Q S and of the product dominate; the form erfc r
 //   (1 - Q S) keeps every intermediate normal down to the threshold (the slope D itself times d
