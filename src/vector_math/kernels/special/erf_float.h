@@ -26,8 +26,9 @@
 //   formed as (2 and the sign of x) + (erfc a with the sign of x).
 // Indices: t = a / h + 1.5 * 2^23 (+ the row offset of r = 0) rounds to the nearest integer k in
 // its low bits (round to nearest: the kernel frame sets it), r = (t - 1.5 * 2^23) h exactly.
-// Screens: Erf NaN only (the clamp gives +-1 at +-inf; tiny and subnormal arguments take the
-// packed formula, D S rounded once); Erfc, as the double formula's, NaN, -inf and x > 9.19
+// Screens: Erf none (the clamp gives +-1 at +-inf and keeps NaNs, which read one of the zero
+// rows past the table: its arrays have a row for every 12-bit index; tiny and subnormal
+// arguments take the packed formula, D S rounded once); Erfc, as the double formula's, NaN, -inf and x > 9.19
 // (results below the normal range, status 4). The flagged lanes take the per-element
 // routines of erf.h, except Erfc's up to 10.1: the LA formula on rows scaled by 2^64, its result
 // scaled back with one rounding (s_erfc_tail_f; the widened double formula cost about 14 ns a
@@ -92,7 +93,9 @@ QOR_SIMD_INLINE f32x4 erf_series_f(const SErfRows& c, f32x4 r, f32x4 d) {
 template <bool kEP>
 QOR_SIMD_INLINE f32x4 s_erf_f(f32x4 x) {
   const SErfRows& c = opaque(kSErfRows);
-  const f32x4 xc = max(min(x, row(c.erf_top)), row(c.erf_bottom));  // NaN: 4 (the lane is patched)
+  // clamped with NaN kept (minps and maxps return their second operand when one is NaN): a NaN
+  // lane reads some row of the 4096 (its index from the NaN's bits) and gives NaN through d
+  const f32x4 xc = _mm_max_ps(row(c.erf_bottom).v, _mm_min_ps(row(c.erf_top).v, x.v));
   // u = x / h, t holds k + the row offset of r = 0 in its low bits, k = t - magic exactly
   const f32x4 u = xc * row(c.erf_scale[!kEP]);
   const f32x4 t = u + row(c.erf_magic[!kEP]);
@@ -128,16 +131,10 @@ struct SErfF : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static constexpr bool kInlineBlocks = kEP;
   static f32x4 packed(f32x4 x) { return s_erf_f<kEP>(x); }
-  // NaN lanes only: the clamp gives +-1 for +-inf, and the rows' erf 0 = -0 keeps the sign of
-  // +-0 and of the tiniest arguments (subnormal ones included, rounded once by the product D S).
-  static i32x4 lanes(f32x4 x) { return _mm_castps_si128(_mm_cmpunord_ps(x.v, x.v)); }
-  static int screen(f32x4 x) { return mask(lanes(x)); }
-  // Both registers of a block: one mask extraction when no lane is flagged.
-  static int screen_pair(f32x4 x0, f32x4 x1) {
-    const i32x4 b0 = lanes(x0), b1 = lanes(x1);
-    if (__builtin_expect(simd::mask(b0 | b1) == 0, 1)) return 0;
-    return simd::mask(b0) | (simd::mask(b1) << 4);
-  }
+  // Nothing to screen: the clamp gives +-1 for +-inf and keeps NaNs (quieted by the products,
+  // as x + x would), the rows' erf 0 = -0 keeps the sign of +-0 and of the tiniest arguments
+  // (subnormal ones included, rounded once by the product D S).
+  static int screen(f32x4) { return 0; }
   static int element(const float* px, float* r) {
     if (screen(f32x4::splat(*px)) == 0) {
       *r = packed_one<SErfF>(*px);

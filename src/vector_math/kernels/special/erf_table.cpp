@@ -19,11 +19,11 @@ alignas(64) const double kErfTaylor[kErfTaylorRows][8] = {
 #include "vector_math/kernels/special/tables/erf_taylor128.inc"
 };
 
-alignas(64) const float kErfF64[kErfF64Rows][2] = {
+alignas(64) const float kErfF64[kErfFIndexRows][2] = {
 #include "vector_math/kernels/special/tables/erf_f64.inc"
 };
 
-alignas(64) const float kErfF128[kErfF128Rows][2] = {
+alignas(64) const float kErfF128[kErfFIndexRows][2] = {
 #include "vector_math/kernels/special/tables/erf_f128.inc"
 };
 

@@ -23,8 +23,11 @@ alignas(16) extern const double kErfSmall[15];
 inline constexpr int kErfTaylorRows = kErfRows;
 alignas(64) extern const double kErfTaylor[kErfTaylorRows][8];
 inline constexpr int kErfF64Rows = 513, kErfF128Rows = 1025, kErfcF256Rows = 2587, kErfcF256Scaled = 2354;
-alignas(64) extern const float kErfF64[kErfF64Rows][2];
-alignas(64) extern const float kErfF128[kErfF128Rows][2];
+// The Erf arrays have 4096 rows, every index of 12 bits: the rows past the table (zeros) are
+// read by NaN lanes only, whose index comes from the NaN's bits (the kernels need no screen).
+inline constexpr int kErfFIndexRows = 4096;
+alignas(64) extern const float kErfF64[kErfFIndexRows][2];
+alignas(64) extern const float kErfF128[kErfFIndexRows][2];
 alignas(64) extern const float kErfcF256[kErfcF256Rows][2];
 
 }  // namespace qor::vm::special
