@@ -19,6 +19,15 @@
 //   erf_taylor128.inc  for r = k/128, k = 0..3495 (r up to 27.3), the Taylor coefficients c_2 ... c_9
 //                 of erf(r + d) = erf r + 2/sqrt(pi) e^(-r^2) (d + c_2 d^2 + ... ), c_n =
 //                 (-1)^(n-1) H_(n-1)(r) / n! (H the Hermite polynomials), as doubles.
+//   erf_f64.inc, erf_f128.inc  the float rows of single-precision Erf EP and LA (erf_float.h):
+//                 for r = k/64, k = -256..256, and r = k/128, k = -512..512 (r from -4 to 4),
+//                 {RN(erf r), RN(2/sqrt(pi) e^(-r^2) s)} as floats, s = 1/64 for EP (the
+//                 slope per grid step), 1 for LA; erf 0 as -0.
+//   erfc_f256.inc the float rows of single-precision Erfc LA and EP: for r = k/256, k =
+//                 0..2586 (r up to 10.1), {RN(erfc r), RN(2/sqrt(pi) e^(-r^2) / erfc r)} as
+//                 floats (the slope relative to erfc, so that the kernels' products stay
+//                 normal down to erfc's underflow threshold). From k = 2354 on (r = 9.1953,
+//                 erfc r below the normal range) erfc r is scaled by 2^64.
 #include <mpfr.h>
 
 #include <cstdio>
@@ -131,6 +140,41 @@ void small(const std::string& dir) {
   std::fclose(f);
 }
 
+// Float rows {f(r), g(r)} for r = k / 2^shift, k = 0..last: Erf f = erf, g = the slope;
+// Erfc f = erfc, g = the slope / erfc.
+// Rows from k = scaled_from on hold f(r) 2^64; g is multiplied by 2^-gshift.
+void float_rows(const std::string& dir, const char* name, int shift, int first, int last, bool complement,
+                int scaled_from, int gshift = 0) {
+  FILE* f = qor::tools::open_out(dir, name, "tools/gen_erf_table.cpp", static_cast<int>(kBits));
+  mpfr_t r, v, d, s;
+  mpfr_inits2(kBits, r, v, d, s, static_cast<mpfr_ptr>(nullptr));
+  mpfr_const_pi(s, MPFR_RNDN);
+  mpfr_sqrt(s, s, MPFR_RNDN);
+  mpfr_ui_div(s, 2, s, MPFR_RNDN);  // 2/sqrt(pi)
+  for (int k = first; k <= last; ++k) {
+    mpfr_set_si(r, k, MPFR_RNDN);
+    mpfr_div_2ui(r, r, shift, MPFR_RNDN);
+    mpfr_sqr(d, r, MPFR_RNDN);
+    mpfr_neg(d, d, MPFR_RNDN);
+    mpfr_exp(d, d, MPFR_RNDN);
+    mpfr_mul(d, d, s, MPFR_RNDN);
+    mpfr_div_2ui(d, d, gshift, MPFR_RNDN);
+    if (complement) {
+      mpfr_erfc(v, r, MPFR_RNDN);
+      mpfr_div(d, d, v, MPFR_RNDN);
+      if (k >= scaled_from) mpfr_mul_2ui(v, v, 64, MPFR_RNDN);
+    } else {
+      mpfr_erf(v, r, MPFR_RNDN);
+    }
+    // mpfr_get_flt rounds once, subnormal results included; erf 0 is written as -0, so that the
+    // kernels' sum erf r + D S keeps the sign of S = +-0 (-0 + +0 = +0, -0 + -0 = -0)
+    const float fv = !complement && k == 0 ? -0.0f : mpfr_get_flt(v, MPFR_RNDN);
+    std::fprintf(f, "{%af, %af},\n", static_cast<double>(fv), static_cast<double>(mpfr_get_flt(d, MPFR_RNDN)));
+  }
+  mpfr_clears(r, v, d, s, static_cast<mpfr_ptr>(nullptr));
+  std::fclose(f);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,5 +185,8 @@ int main(int argc, char** argv) {
   table(argv[1]);
   small(argv[1]);
   taylor(argv[1]);
+  float_rows(argv[1], "erf_f64.inc", 6, -256, 256, false, 257, 6);
+  float_rows(argv[1], "erf_f128.inc", 7, -512, 512, false, 513);
+  float_rows(argv[1], "erfc_f256.inc", 8, 0, 2586, true, 2354);
   return 0;
 }

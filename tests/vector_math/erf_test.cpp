@@ -285,4 +285,79 @@ TEST(ErfFamily, DoubleErfcThroughItsUnderflowThreshold) {
   sweep_function<double>("Erfc", xs);
 }
 
+// Single-precision Erf and Erfc LA and EP read float rows on three grids (Erf: r = k/64 for EP
+// and k/128 for LA, from -4 to 4, on x itself; Erfc: k/256 up to 9.19, then rows scaled by 2^64
+// up to 10.1 for the per-element routine). Both ends of every cell (the switch at (k + 1/2) h
+// and its neighbours), the clamps and the screen's end, both signs, against MPFR in every slot;
+// the cells' inputs are interleaved so that every block mixes cells far apart (and lanes the
+// screen sends away), and each lane must give what it gives alone.
+template <class T>
+std::vector<T> interleave_far(const std::vector<T>& xs) {
+  std::vector<T> out;
+  const size_t h = xs.size() / 2;
+  for (size_t i = 0; i < h; ++i) out.insert(out.end(), {xs[i], xs[h + i]});
+  if (xs.size() % 2) out.push_back(xs.back());
+  return out;
+}
+std::vector<float> cell_ends(double h, double lo, double hi) {
+  std::vector<float> xs;
+  for (double c = std::ceil(lo / h - 0.5) + 0.5; c * h < hi; c += 1) {
+    const float v = static_cast<float>(c * h);
+    xs.insert(xs.end(), {std::nextafter(v, -INFINITY), v, std::nextafter(v, INFINITY)});
+  }
+  return xs;
+}
+
+TEST(SingleErfFloatRows, EveryCellEndAndMixedBlocksAgainstMpfr) {
+  std::vector<float> e64 = cell_ends(1.0 / 64, -4.05, 4.05), e128 = cell_ends(1.0 / 128, -4.05, 4.05);
+  append(e64, e128);
+  append(e64, {4.0f, -4.0f, std::nextafter(4.0f, 5.0f), std::nextafter(-4.0f, -5.0f), 3.92f, 1e30f, -1e-30f});
+  e64 = interleave_far(e64);
+  sweep_function<float>("Erf", e64);
+  std::vector<float> c = cell_ends(1.0 / 256, -4.2, 10.11);
+  append(c, {9.19f, std::nextafter(9.19f, 0.0f), std::nextafter(9.19f, 10.0f), 10.1f, std::nextafter(10.1f, 11.0f),
+             -9.19f, -20.0f, 1e30f});
+  c = interleave_far(c);
+  sweep_function<float>("Erfc", c);
+  // a lane of each kind in one block, in every order the blocks' positions give
+  const std::vector<float> mix = {0.3f,  9.5f, -0.0f, NAN,   -3.99f, 1e-40f, 10.05f, -7.0f,  9.18f, INFINITY,
+                                  -1e-45f, 2.0f, 9.1934f, -INFINITY, 0.0f, 10.2f, 4.5f,  1.0f / 128, -2.5f};
+  expect_same_alone<float>("Erf", mix);
+  expect_same_alone<float>("Erfc", mix);
+}
+
+// Erf keeps the sign of zero and the relative accuracy of the tiniest arguments (subnormal ones
+// included, where the result is subnormal too) on the packed path, in every slot.
+TEST(SingleErfFloatRows, TinyAndSubnormalArguments) {
+  std::vector<float> xs = log_uniform<float>(-149, -20, qor::test::scaled(2000), 41);
+  append(xs, consecutive<float>(0x1p-149f, 64));
+  append(xs, consecutive<float>(0x1.fffff0p-127f, 32));
+  sweep_function<float>("Erf", both_signs(xs));
+}
+
+// Around erfc's underflow threshold (9.194) every slot reports underflow (status 4) exactly at
+// its results below the normal range, at their own index; the values there (the float
+// per-element routine of LA and EP, its rows scaled by 2^64 from 9.1934 on) meet the contract.
+TEST(SingleErfFloatRows, ErfcThroughItsUnderflowThreshold) {
+  std::vector<float> xs = consecutive<float>(9.188f, qor::test::scale() < 1 ? 2000 : 8000);
+  for (size_t i = 0; i < xs.size(); i += 5) xs[i] = -xs[i];  // lanes of the packed path among them
+  sweep_function<float>("Erfc", xs);
+  for (int s : {LA, HA, EP}) {
+    std::vector<float> r(xs.size());
+    std::vector<int> want, got;
+    {
+      Recording rec;
+      kernel<float>("Erfc", s)(static_cast<int32_t>(xs.size()), xs.data(), r.data());
+      for (const Report& p : reports()) {
+        EXPECT_EQ(p.code, 4);
+        got.push_back(p.index);
+      }
+    }
+    for (size_t i = 0; i < xs.size(); ++i)
+      if (r[i] < 0x1p-126f) want.push_back(static_cast<int>(i));
+    EXPECT_EQ(got, want) << slot_name(s);
+    EXPECT_FALSE(want.empty());
+  }
+}
+
 }  // namespace

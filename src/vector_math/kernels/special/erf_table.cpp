@@ -19,4 +19,16 @@ alignas(64) const double kErfTaylor[kErfTaylorRows][8] = {
 #include "vector_math/kernels/special/tables/erf_taylor128.inc"
 };
 
+alignas(64) const float kErfF64[kErfFIndexRows][2] = {
+#include "vector_math/kernels/special/tables/erf_f64.inc"
+};
+
+alignas(64) const float kErfF128[kErfFIndexRows][2] = {
+#include "vector_math/kernels/special/tables/erf_f128.inc"
+};
+
+alignas(64) const float kErfcF256[kErfcF256Rows][2] = {
+#include "vector_math/kernels/special/tables/erfc_f256.inc"
+};
+
 }  // namespace qor::vm::special

@@ -8,6 +8,9 @@
 // rounding error). From r = 26 on (kErfScaledRow) erfc r and the slope are scaled by 2^128 (and
 // E_lo is 0). For every r also the Taylor coefficients c_2 ... c_9 of erf(r + d) = erf r +
 // D (d + c_2 d^2 + ...), c_n = (-1)^(n-1) H_(n-1)(r) / n!. Defined once in erf_table.cpp.
+// The float rows of single-precision Erf and Erfc LA and EP (erf_float.h): {erf r, D / 64} for
+// r = k/64 (EP) and {erf r, D} for r = k/128 (LA) from -4 to 4 (row 0 at r = -4), {erfc r, D / erfc r} for r = k/256 up to 10.1, each rounded to float once;
+// from row kErfcF256Scaled on (erfc r below the normal range) erfc r is scaled by 2^64.
 #pragma once
 
 namespace qor::vm::special {
@@ -19,5 +22,12 @@ alignas(16) extern const double kErfDlo[kErfRows];
 alignas(16) extern const double kErfSmall[15];
 inline constexpr int kErfTaylorRows = kErfRows;
 alignas(64) extern const double kErfTaylor[kErfTaylorRows][8];
+inline constexpr int kErfF64Rows = 513, kErfF128Rows = 1025, kErfcF256Rows = 2587, kErfcF256Scaled = 2354;
+// The Erf arrays have 4096 rows, every index of 12 bits: the rows past the table (zeros) are
+// read by NaN lanes only, whose index comes from the NaN's bits (the kernels need no screen).
+inline constexpr int kErfFIndexRows = 4096;
+alignas(64) extern const float kErfF64[kErfFIndexRows][2];
+alignas(64) extern const float kErfF128[kErfFIndexRows][2];
+alignas(64) extern const float kErfcF256[kErfcF256Rows][2];
 
 }  // namespace qor::vm::special

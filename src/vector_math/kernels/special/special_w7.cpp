@@ -1,18 +1,18 @@
 // Error-function kernels on the SSE2 path (single and double precision).
 #include "vector_math/frame/kernel_export.h"
 #include "vector_math/kernels/special/erf.h"
+#include "vector_math/kernels/special/erf_float.h"
 #include "vector_math/kernels/special/erfinv.h"
 
 using namespace qor::vm::special;
 using SErfcHA = Erfc<float, kErfHA>;
-using SErfcEP = Erfc<float, kErfEP>;
 using SCdfNormEP = CdfNorm<float, kErfEP>;
 using DErfcHA = Erfc<double, kErfHA>;
 using DErfcEP = Erfc<double, kErfEP>;
 
-QOR_FNX_KERNEL(sErfc, W7LAynn, Erfc<float>)
+QOR_FNX_KERNEL(sErfc, W7LAynn, SErfcF<false>)
 QOR_FNX_KERNEL(sErfc, W7HAynn, SErfcHA)
-QOR_FNX_KERNEL(sErfc, W7EPnnn, SErfcEP)
+QOR_FNX_KERNEL(sErfc, W7EPnnn, SErfcF<true>)
 QOR_FNX_KERNEL(dErfc, W7LAynn, Erfc<double>)
 QOR_FNX_KERNEL(dErfc, W7HAynn, DErfcHA)
 QOR_FNX_KERNEL(dErfc, W7EPnnn, DErfcEP)

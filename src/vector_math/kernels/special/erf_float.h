@@ -1,0 +1,181 @@
+// Single-precision Erf and Erfc, LA and EP slots: float arithmetic on four lanes (HA keeps the
+// widened double formula of erf.h, as do CdfNorm and the per-element routines).
+//
+// Both read a float table at the grid point r nearest to a = |x| (Erf: to x itself; d = a - r
+// exact, |d| <= h/2) and Taylor's series at r (erf^(n) = D (-1)^(n-1) H_(n-1), D = 2/sqrt(pi) e^-r^2, H the Hermite
+// polynomials):
+//     S = d + c_2 d^2 + c_3 d^3 + ...,  c_2 = -r,  c_3 = (2r^2 - 1) / 3,
+//     erf(r + d) = erf r + D S,   erfc(r + d) = erfc r (1 - Q S),   Q = D / erfc r.
+// Erf: x itself clamped to [-4, 4] (erf 3.92 already rounds to 1; the series at a negative r is
+//   the same: c_2 = -r, c_3 even), rows {erf r, D} from r = -4 (EP: {erf r, D h}, and d in grid
+//   steps, 64 x - k, exact), so that no sign operations are needed; erf 0 is stored as -0, so
+//   that +-0 come back unchanged (-0 + -0 = -0). LA: h = 1/128, three
+//   terms with c_3 taken as -1/3, its value at r = 0 (what that drops, D (2/3) r^2 d^3, is at
+//   most 2^-25.6 of erf(r + d), at r = 1; the fourth term, D H_3(r) d^4 / 24, below 2^-36; at r =
+//   0 the series is erf's own, whose next term is 2^-35 relative). EP: h = 1/64, one term, S = d
+//   (the second, D r d^2, is at most 2^-14.5 of erf(r + d), at r = 0.7; at r = 0 the dropped
+//   d^3 / 3 is 2^-15.6 relative). Only the first cells add terms of opposite signs (at r = h,
+//   d = -h/2 erf r is twice the result): the LA error peaks there.
+// Erfc: h = 1/256, a clamped to 9.19 (the screen's end, so that no lane computes with
+//   subnormal numbers, which cost microcode assists), rows {erfc r, Q}. Relative to erfc the
+//   n-th term is about (2rd)^n / n!, 2rd <= 0.036 below the underflow threshold 9.194: LA three terms (the
+//   fourth 2^-23.8 at the far end, 2^-30 below a = 4), EP two (the third 2^-17.6). Q S is at
+//   most 0.036, so the one rounding of 1 - Q S and of the product dominate; the form erfc r
+//   (1 - Q S) keeps every intermediate normal down to the threshold (the slope D itself times d
+//   would be subnormal there, and flushed in the flush-to-zero mode). erfc(-a) = 2 - erfc(a),
+//   formed as (2 and the sign of x) + (erfc a with the sign of x).
+// Indices: t = a / h + 1.5 * 2^23 (+ the row offset of r = 0) rounds to the nearest integer k in
+// its low bits (round to nearest: the kernel frame sets it), r = (t - 1.5 * 2^23) h exactly.
+// Screens: Erf none (the clamp gives +-1 at +-inf and keeps NaNs, which read one of the zero
+// rows past the table: its arrays have a row for every 12-bit index; tiny and subnormal
+// arguments take the packed formula, D S rounded once); Erfc, as the double formula's, NaN, -inf and x > 9.19
+// (results below the normal range, status 4). The flagged lanes take the per-element
+// routines of erf.h, except Erfc's up to 10.1: the LA formula on rows scaled by 2^64, its result
+// scaled back with one rounding (s_erfc_tail_f; the widened double formula cost about 14 ns a
+// lane, 0.8 ns an element on the benchmark's (-4, 10)). An element routine called on an
+// ordinary lane gives the packed result.
+#pragma once
+
+#include "vector_math/kernels/special/erf.h"
+
+namespace qor::vm::special {
+namespace {
+
+// Constant rows (each value four times), read through opaque() as memory operands.
+struct alignas(16) SErfRows {
+  float magic[4];           // 1.5 * 2^23
+  float erf_top[4], erf_bottom[4];  // 4, -4
+  float erf_scale[2][4], erf_magic[2][4], erf_step[4];  // 64, 128; 1.5 * 2^23 + 256, + 512 (EP, LA); 1/128
+  float erfc_top[4], erfc_scale[4], erfc_step[4];     // 9.19, 256, 1/256
+  float two3[4], third[4];  // 2/3, 1/3
+  float one[4], two[4];
+  uint32_t idx[4];          // 0xFFF: k from t's bits
+};
+#define QOR_R4(v) {v, v, v, v}
+inline constexpr SErfRows kSErfRows = {
+    QOR_R4(0x1.8p23f), QOR_R4(4.0f), QOR_R4(-4.0f), {QOR_R4(64.0f), QOR_R4(128.0f)},
+    {QOR_R4(0x1.8p23f + 256.0f), QOR_R4(0x1.8p23f + 512.0f)}, QOR_R4(0x1p-7f),
+    QOR_R4(ErfcLimits<float>::kErfcUnder), QOR_R4(256.0f), QOR_R4(0x1p-8f), QOR_R4(0x1.555556p-1f),
+    QOR_R4(0x1.555556p-2f), QOR_R4(1.0f), QOR_R4(2.0f), QOR_R4(0xFFFu)};
+#undef QOR_R4
+
+// The rows (f, g) of a table of float pairs at the lanes' indices j: the second pair of each
+// half loaded into the upper half of the first (movhps), then two shuffles.
+QOR_SIMD_INLINE void gather_pairs_f(const float (*tab)[2], i32x4 j, f32x4& f, f32x4& g) {
+  uint32_t k[4];
+  lane_indices(j, k);
+  const __m128 p01 = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(tab[k[0]]))),
+                                  reinterpret_cast<const __m64*>(tab[k[1]]));
+  const __m128 p23 = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(tab[k[2]]))),
+                                  reinterpret_cast<const __m64*>(tab[k[3]]));
+  f = _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(2, 0, 2, 0));
+  g = _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 1, 3, 1));
+}
+// The row (f, g) of a's grid point r and d = a - r (exact), for 0 <= a <= top.
+QOR_SIMD_INLINE f32x4 erf_cell_f(const SErfRows& c, const float (*tab)[2], f32x4 a, f32x4 scale, f32x4 step,
+                                  f32x4& r, f32x4& f, f32x4& g) {
+  const f32x4 t = a * scale + row(c.magic);
+  r = (t - row(c.magic)) * step;
+  gather_pairs_f(tab, t.bits() & irow(c.idx), f, g);
+  return a - r;
+}
+// d + c_2 d^2 + c_3 d^3 (LA) or d (EP).
+template <bool kEP>
+QOR_SIMD_INLINE f32x4 erf_series_f(const SErfRows& c, f32x4 r, f32x4 d) {
+  if constexpr (kEP) {
+    return d;
+  } else {
+    const f32x4 c3 = (r * r) * row(c.two3) - row(c.third);
+    return d + (d * d) * (d * c3 - r);
+  }
+}
+
+template <bool kEP>
+QOR_SIMD_INLINE f32x4 s_erf_f(f32x4 x) {
+  const SErfRows& c = opaque(kSErfRows);
+  // clamped with NaN kept (minps and maxps return their second operand when one is NaN): a NaN
+  // lane reads some row of the 4096 (its index from the NaN's bits) and gives NaN through d
+  const f32x4 xc = _mm_max_ps(row(c.erf_bottom).v, _mm_min_ps(row(c.erf_top).v, x.v));
+  // u = x / h, t holds k + the row offset of r = 0 in its low bits, k = t - magic exactly
+  const f32x4 u = xc * row(c.erf_scale[!kEP]);
+  const f32x4 t = u + row(c.erf_magic[!kEP]);
+  const f32x4 kf = t - row(c.erf_magic[!kEP]);
+  f32x4 e, dl;
+  gather_pairs_f(kEP ? kErfF64 : kErfF128, t.bits() & irow(c.idx), e, dl);
+  if constexpr (kEP) {  // in grid steps (the rows' slope is D h)
+    return e + dl * (u - kf);
+  } else {
+    const f32x4 r = kf * row(c.erf_step), d = xc - r;
+    return e + dl * (d - (d * d) * (r + d * row(c.third)));  // c_3 = -1/3 (see the head of the file)
+  }
+}
+
+template <bool kEP>
+QOR_SIMD_INLINE f32x4 s_erfc_f(f32x4 x) {
+  const SErfRows& c = opaque(kSErfRows);
+  const f32x4 a = min(abs(x), row(c.erfc_top));  // NaN: 9.19 (the lane is patched)
+  f32x4 r, e, q;
+  const f32x4 d = erf_cell_f(c, kErfcF256, a, row(c.erfc_scale), row(c.erfc_step), r, e, q);
+  f32x4 s;
+  if constexpr (kEP) s = d - r * (d * d);
+  else s = erf_series_f<false>(c, r, d);
+  const f32x4 y = e * (row(c.one) - q * s);  // normal (e - e (q s) is not near the threshold)
+  const f32x4 neg = sign_bits(x);
+  return (f32x4(_mm_castsi128_ps(_mm_srai_epi32(x.bits().v, 31))) & row(c.two)) + (y | neg);
+}
+
+// Erf and Erfc in float on the packed path; flagged lanes take the widened double families'
+// per-element routines (Erf<float> / Erfc<float>), ordinary ones the packed formula.
+template <bool kEP>
+struct SErfF : FamilyBase<float> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static constexpr bool kInlineBlocks = kEP;
+  static f32x4 packed(f32x4 x) { return s_erf_f<kEP>(x); }
+  // Nothing to screen: the clamp gives +-1 for +-inf and keeps NaNs (quieted by the products,
+  // as x + x would), the rows' erf 0 = -0 keeps the sign of +-0 and of the tiniest arguments
+  // (subnormal ones included, rounded once by the product D S).
+  static int screen(f32x4) { return 0; }
+  static int element(const float* px, float* r) {
+    if (screen(f32x4::splat(*px)) == 0) {
+      *r = packed_one<SErfF>(*px);
+      return kOk;
+    }
+    return Erf<float>::element(px, r);
+  }
+};
+// erfc x for 9.19 < x <= 10.1 (results below the normal range; erfc 10.1 rounds to 0): the LA
+// formula on the rows beyond the packed path's, which hold erfc r 2^64, scaled back with one
+// rounding (rows before kErfcF256Scaled are not scaled).
+inline float s_erfc_tail_f(float x) {
+  const SErfRows& c = opaque(kSErfRows);
+  f32x4 r, e, q;
+  const f32x4 d = erf_cell_f(c, kErfcF256, f32x4::splat(x), row(c.erfc_scale), row(c.erfc_step), r, e, q);
+  const float y = lane0(e * (row(c.one) - q * erf_series_f<false>(c, r, d)));
+  // scaled back in double (exact) and rounded once by the narrowing: a float product with a
+  // subnormal result takes a microcode assist (about 45 cycles measured), the narrowing not
+  if (x * 256.0f + 0.5f < static_cast<float>(kErfcF256Scaled)) return y;
+  double yd = static_cast<double>(y) * 0x1p-64;
+  simd::barrier(yd);  // not folded into a float product
+  return static_cast<float>(yd);
+}
+template <bool kEP>
+struct SErfcF : FamilyBase<float> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static f32x4 packed(f32x4 x) { return s_erfc_f<kEP>(x); }
+  static int screen(f32x4 x) { return Erfc<float>::screen(x); }
+  static int element(const float* px, float* r) {
+    const float x = *px;
+    if (screen(f32x4::splat(x)) == 0) {
+      *r = packed_one<SErfcF>(x);
+      return kOk;
+    }
+    if (x > 0.0f && x <= 10.1f) {  // > 9.19 (not -inf; NaN fails both tests)
+      *r = s_erfc_tail_f(x);
+      return underflow_status(*r);
+    }
+    return Erfc<float>::element(px, r);
+  }
+};
+
+}  // namespace
+}  // namespace qor::vm::special
