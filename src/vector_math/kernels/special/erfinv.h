@@ -113,7 +113,7 @@ struct Pieces<kLog, Central<W...>, S...> {
   // erfinv a from a in [0, 1) and w = -ln(1 - a^2); kLow: the argument is a + al (al below
   // half an ulp of a; it matters in the central pieces only).
   template <bool kLow = false>
-  static QOR_SIMD_INLINE f64x2 eval(f64x2 a, f64x2 w, f64x2 al = f64x2()) {
+  static QOR_SIMD_INLINE f64x2 eval([[maybe_unused]] f64x2 a, f64x2 w, [[maybe_unused]] f64x2 al = f64x2()) {
     f64x2 y = f64x2::splat(0.0), donev = f64x2::splat(0.0);
     int done = 0;
     (central_piece<W, kLow>(w, a, al, y, done, donev), ...);
@@ -125,10 +125,8 @@ struct Pieces<kLog, Central<W...>, S...> {
   }
 };
 using SErfinvHA = Pieces<dlogk_flavour::EP, Central<SErfinvHA_W>, SErfinvHA_S1, SErfinvHA_S2>;
-using DErfinvEP = Pieces<dlogk_flavour::EP, Central<DErfinvEP_W>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
-// The per-element extended-precision routine on every lane (no slot takes it now; kept to measure
-// the packed paths against).
-struct Extended {};
+// The tails of the double EP rows (s from 3.6 on).
+using DErfinvTailsEP = Pieces<dlogk_flavour::EP, Central<>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
 
 // ---- Double precision LA and HA: a double-double last step ---------------------------------
 // The result is formed as yh + yl with an error far below half an ulp before its one rounding
@@ -214,7 +212,7 @@ template <bool kLA, class... W, class... S>
 struct PiecesDD<kLA, Central<W...>, S...> {
   static constexpr bool kShort = kLA;
   // erfinv(a + al) = yh + yl (returned: yh) from w = wh + wl = -ln(1 - (a + al)^2)
-  static QOR_SIMD_INLINE f64x2 eval(f64x2 a, f64x2 al, f64x2 wh, f64x2 wl, f64x2& yl) {
+  static QOR_SIMD_INLINE f64x2 eval([[maybe_unused]] f64x2 a, [[maybe_unused]] f64x2 al, f64x2 wh, f64x2 wl, f64x2& yl) {
     f64x2 yh = f64x2::splat(0.0), donev = f64x2::splat(0.0);
     yl = yh;
     int done = 0;
@@ -233,22 +231,9 @@ struct PiecesDD<kLA, Central<W...>, S...> {
     return yh;
   }
 };
-using DErfinvLA = PiecesDD<true, Central<DErfinvHA_W1, DErfinvHA_W2, DErfinvHA_W3>, DErfinvHA_S1, DErfinvHA_S2,
-                           DErfinvHA_S3, DErfinvHA_S4, DErfinvHA_S5>;
-using DErfinvHA = PiecesDD<false, Central<DErfinvHA_W1, DErfinvHA_W2, DErfinvHA_W3>, DErfinvHA_S1, DErfinvHA_S2,
-                           DErfinvHA_S3, DErfinvHA_S4, DErfinvHA_S5>;
-
-// z = (1 - a)(1 + a) = zh + zl for 0 <= a < 1 (ErfInv): both factors exact in two parts (1 - a
-// is exact from 1/2 on; below, its low part carries what 1 - a^2 needs), their product by
-// Dekker's product and the cross terms (the product of the low parts, below 2^-106, left out).
-QOR_SIMD_INLINE void one_minus_sq(f64x2 a, f64x2& zh, f64x2& zl) {
-  const f64x2 one = f64x2::splat(1.0);
-  f64x2 qh, ql, bh, bl, e;
-  ddx::two_diff(one, a, qh, ql);
-  ddx::fast_two_sum(one, a, bh, bl);
-  ddx::two_prod(qh, bh, zh, e);
-  zl = e + (qh * bl + ql * bh);
-}
+// The tails of the double LA and HA rows (s from 3.6 on).
+using DErfinvTailsLA = PiecesDD<true, Central<>, DErfinvHA_S1, DErfinvHA_S2, DErfinvHA_S3, DErfinvHA_S4, DErfinvHA_S5>;
+using DErfinvTailsHA = PiecesDD<false, Central<>, DErfinvHA_S1, DErfinvHA_S2, DErfinvHA_S3, DErfinvHA_S4, DErfinvHA_S5>;
 
 // q' (2 - q') = zh + zl for q' in (0, 1] exact (ErfcInv, CdfNormInv).
 QOR_SIMD_INLINE void q_times_two_minus_q(f64x2 q, f64x2& zh, f64x2& zl) {
@@ -297,20 +282,17 @@ QOR_SIMD_INLINE f64x2 serfinv_core(f64x2 a, f64x2 q) {
   return P::eval(a, w);
 }
 
-// Double precision, a block of two registers: erfinv (a_i + al_i) with q_i = 1 - a_i - al_i
-// (q_i (1 + a_i) a positive normal number; al_i zero unless kLow).
-template <class P, bool kLow = false>
-QOR_SIMD_INLINE void derfinv_pair(f64x2 a0, f64x2 q0, f64x2 a1, f64x2 q1, f64x2& y0, f64x2& y1,
-                                  f64x2 al0 = f64x2(), f64x2 al1 = f64x2()) {
+// Double precision EP tails, a block of two registers: erfinv(1 - q_i) from z_i = q_i (2 - q_i)
+// (positive normal numbers).
+template <class P>
+QOR_SIMD_INLINE void dtails_ep(const f64x2 (&z)[2], f64x2 (&y)[2]) {
   using namespace exp_log;
-  const f64x2 one = f64x2::splat(1.0);
-  const f64x2 z0 = q0 * (a0 + one), z1 = q1 * (a1 + one);
-  const dlogk::Reduced4 r = dlogk::reduce4(dlogk::high_words(z0, z1));
-  const f64x2 w0 = f64x2::splat(0.0) - dlogk::log2x<BaseE, P::kLogFlavour, 0>(z0, r);
-  const f64x2 w1 = f64x2::splat(0.0) - dlogk::log2x<BaseE, P::kLogFlavour, 1>(z1, r);
-  y0 = P::template eval<kLow>(a0, w0, al0);
-  simd::barrier(y0);
-  y1 = P::template eval<kLow>(a1, w1, al1);
+  const dlogk::Reduced4 r = dlogk::reduce4(dlogk::high_words(z[0], z[1]));
+  const f64x2 w0 = f64x2::splat(0.0) - dlogk::log2x<BaseE, P::kLogFlavour, 0>(z[0], r);
+  const f64x2 w1 = f64x2::splat(0.0) - dlogk::log2x<BaseE, P::kLogFlavour, 1>(z[1], r);
+  y[0] = P::eval(f64x2(), w0);
+  simd::barrier(y[0]);
+  y[1] = P::eval(f64x2(), w1);
 }
 
 // ErfInv on four floats: odd.
@@ -548,6 +530,190 @@ QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
   r1 = y[1];
 }
 
+// ---- Double precision: rows in q ------------------------------------------------------------
+// With t the signed argument of erfinv (ErfInv: x; ErfcInv: 1 - q; CdfNormInv: 2p - 1) and
+// q' = 1 - |t| (ErfInv: 1 - |x|, exact from |x| = 1/2 on; ErfcInv and CdfNormInv: min(q, 2 - q),
+// exact), erfinv t = A g(q') with A = t clamped to [-1/2, 1/2] (t itself, or +-1/2: exact) and
+// g(q') = erfinv(1 - q') / min(1 - q', 1/2). For q' in [2^-20, 1] g is a polynomial of a small
+// degree on each of 32 equal rows of every binade of q' (tables/erfinv_rows.inc): the row is
+// chosen lane by lane from the bits of q' (its exponent and top five fraction bits, one integer
+// register for the four lanes of a block, clamped to the table), the variable is q' less the
+// row's lower end (the same bits: exact), so one gather and one short polynomial serve every
+// lane, with no logarithm. g has its singularity at q' = 0, 64 half-widths away from each row, so
+// the same degree serves every row:
+//   EP: degree 3 (2^-30.6), Horner's scheme;
+//   LA: degree 6 (2^-52.3), Horner's scheme; CdfNormInv multiplies A by sqrt 2 (rounded);
+//   HA: degree 7 (2^-59.2) in powers of q' - mid (the terms beyond c_0 are below 0.0091 of g),
+//       c_0 in two parts c0h + c0l (c0h of 26 bits), A split by Veltkamp's (Ah of 26 bits), and
+//         y = Ah c0h + (Al c0h + A (c0l + t R(t))),
+//       the first product exact: the only rounding of size is the last sum's (half an ulp), the
+//       others sit on terms below 0.01 of y. ErfInv's q' = 1 - |x| below |x| = 1/2 is rounded:
+//       its low part is added to the variable. CdfNormInv has its own rows (g times sqrt 2).
+// Lanes with q' below 2^-20 (s = sqrt(-ln(q' (2 - q'))) above 3.6) take the tail pieces in s of
+// the sections above (EP: exp_log's logarithm; LA, HA: the double-double logarithm and square
+// root), evaluated only for the blocks that hold such a lane and chosen by mask.
+#include "vector_math/kernels/special/tables/erfinv_rows.inc"
+
+// The row offsets (bytes) of the four lanes of a block from the high words h of their q':
+// (h >> (20 - kRowSub)) - (1023 - kRowBinades) 2^kRowSub, clamped to [0, kRows - 1] (16-bit
+// saturating subtraction and minimum: h is first masked below 2^30, which changes no q' <= 1 and
+// keeps what other lanes hold inside the table), times the row size.
+template <int kBytes>
+QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
+  __m128i i = _mm_srli_epi32(_mm_and_si128(h.v, ki<0x3FFFFFFF>()), 20 - kRowSub);
+  i = _mm_subs_epu16(i, ki<(1023 - kRowBinades) << kRowSub>());
+  i = _mm_min_epi16(i, ki<kRows - 1>());
+  static_assert(kRows * kBytes <= 0xFFFF, "offsets in 16 bits");
+  if constexpr ((kBytes & (kBytes - 1)) == 0) i = _mm_slli_epi32(i, std::countr_zero(static_cast<unsigned>(kBytes)));
+  else i = _mm_mullo_epi16(i, ki<kBytes>());
+  lane_indices(i, o);
+}
+
+// Columns kFrom .. kFrom + N - 1 of the rows ra (lane 0) and rb (lane 1), kFrom even.
+template <int kFrom, int N>
+QOR_SIMD_INLINE void row_columns(const double* ra, const double* rb, f64x2 (&c)[N]) {
+  for (int k = 0; k < N; k += 2) {
+    const __m128d ea = _mm_load_pd(ra + kFrom + k), eb = _mm_load_pd(rb + kFrom + k);
+    c[k] = _mm_unpacklo_pd(ea, eb);
+    if (k + 1 < N) c[k + 1] = _mm_unpackhi_pd(ea, eb);
+  }
+}
+// sum c_k v^k by Horner's scheme.
+template <int N>
+QOR_SIMD_INLINE f64x2 horner(const f64x2 (&c)[N], f64x2 v) {
+  f64x2 h = c[N - 1];
+  for (int k = N - 2; k >= 0; --k) h = c[k] + h * v;
+  return h;
+}
+
+// q' less the lower end of its row (exact: the bits below the row's).
+QOR_SIMD_INLINE f64x2 row_offset_in(f64x2 q) {
+  return q - (q & f64x2::from_bits(~((uint64_t{1} << (52 - kRowSub)) - 1)));
+}
+// A = t clamped to [-1/2, 1/2].
+QOR_SIMD_INLINE f64x2 clamp_half(f64x2 t) { return simd::min(simd::max(t, kc<-0.5>()), kc<0.5>()); }
+
+// The slots. eval: y = erfinv t (times sqrt 2: kCdf) for one register from t, q' (and its low
+// part ql where ErfInv's is rounded: HA) and the two rows; tails: erfinv(1 - q') for q' below
+// 2^-20 (unsigned; times sqrt 2: kCdf).
+struct DRowsEP {
+  static constexpr int kBytes = 32;
+  static constexpr bool kLow = false;
+  static const double* table(bool) { return &opaque(DErfinvEP_Rows)[0][0]; }
+  template <bool kCdf>
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 q, f64x2, const double* ra, const double* rb) {
+    f64x2 c[4];
+    row_columns<0, 4>(ra, rb, c);
+    f64x2 a = clamp_half(t);
+    if constexpr (kCdf) a = a * kc<0x1.6a09e667f3bcdp+0>();
+    return a * horner(c, row_offset_in(q));
+  }
+  template <bool kCdf>
+  static void tails(const f64x2 (&q)[2], f64x2 (&y)[2]) {
+    f64x2 z[2];
+    for (int i = 0; i < 2; ++i) z[i] = q[i] * (kc<2.0>() - q[i]);
+    dtails_ep<DErfinvTailsEP>(z, y);
+    if constexpr (kCdf)
+      for (int i = 0; i < 2; ++i) y[i] = y[i] * kc<0x1.6a09e667f3bcdp+0>();
+  }
+};
+
+// LA and HA tails: erfinv(1 - q') = yh + yl from z = q' (2 - q') in two parts; CdfNormInv's
+// times sqrt 2 in two parts (the leading product exact).
+template <class P, bool kCdf>
+QOR_SIMD_INLINE void dtails_dd(const f64x2 (&q)[2], f64x2 (&y)[2]) {
+  const f64x2 a[2] = {}, al[2] = {};
+  f64x2 zh[2], zl[2], yl[2];
+  for (int i = 0; i < 2; ++i) q_times_two_minus_q(q[i], zh[i], zl[i]);
+  derfinv_dd_pair<P>(a, al, zh, zl, y, yl);
+  for (int i = 0; i < 2; ++i) {
+    if constexpr (kCdf) {
+      constexpr double kS2 = 0x1.6a09e667f3bcdp+0, kS2l = -0x1.bdd3413b26456p-54;
+      f64x2 p, pe;
+      ddx::two_prod(y[i], f64x2::splat(kS2), p, pe);
+      y[i] = p + (pe + (y[i] * f64x2::splat(kS2l) + yl[i] * f64x2::splat(kS2)));
+    } else {
+      y[i] = y[i] + yl[i];
+    }
+  }
+}
+
+struct DRowsLA {
+  static constexpr int kBytes = 64;
+  static constexpr bool kLow = false;
+  static const double* table(bool) { return &opaque(DErfinvLA_Rows)[0][0]; }
+  template <bool kCdf>
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 q, f64x2, const double* ra, const double* rb) {
+    f64x2 c[7];
+    row_columns<0, 7>(ra, rb, c);
+    f64x2 a = clamp_half(t);
+    if constexpr (kCdf) a = a * kc<0x1.6a09e667f3bcdp+0>();
+    return a * horner(c, row_offset_in(q));
+  }
+  template <bool kCdf>
+  static void tails(const f64x2 (&q)[2], f64x2 (&y)[2]) {
+    dtails_dd<DErfinvTailsLA, kCdf>(q, y);
+  }
+};
+
+struct DRowsHA {
+  static constexpr int kBytes = 80;
+  static constexpr bool kLow = true;
+  static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvHA_Rows)[0][0] : &opaque(DErfinvHA_Rows)[0][0]; }
+  template <bool kCdf>
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 q, f64x2 ql, const double* ra, const double* rb) {
+    f64x2 c[10];
+    row_columns<0, 10>(ra, rb, c);
+    // the variable from the middle of the row: q' less its row's bits with the next bit set
+    const f64x2 mid = (q & f64x2::from_bits(~((uint64_t{1} << (52 - kRowSub)) - 1))) |
+                      f64x2::from_bits(uint64_t{1} << (51 - kRowSub));
+    const f64x2 v = (q - mid) + ql;
+    f64x2 r = c[9];
+    for (int k = 8; k >= 2; --k) r = c[k] + r * v;
+    const f64x2 rest = c[1] + v * r;
+    const f64x2 a = clamp_half(t);
+    const f64x2 g = a * kc<134217729.0>(), ah = g - (g - a), al = a - ah;
+    return ah * c[0] + (al * c[0] + a * rest);
+  }
+  template <bool kCdf>
+  static void tails(const f64x2 (&q)[2], f64x2 (&y)[2]) {
+    dtails_dd<DErfinvTailsHA, kCdf>(q, y);
+  }
+};
+
+// The tail lanes of a block (mask m: bit per lane; the high words' compare c), computed and
+// put in place with the signs of t.
+template <class S, bool kCdf>
+__attribute__((noinline, cold)) void rows_tails(const f64x2 (&t)[2], const f64x2 (&q)[2], i32x4 c, f64x2 (&y)[2]) {
+  f64x2 r[2];
+  S::template tails<kCdf>(q, r);
+  const f64x2 m[2] = {_mm_castsi128_pd(_mm_unpacklo_epi32(c.v, c.v)), _mm_castsi128_pd(_mm_unpackhi_epi32(c.v, c.v))};
+  for (int i = 0; i < 2; ++i) y[i] = simd::select(m[i], r[i] | sign_bits(t[i]), y[i]);
+}
+
+// erfinv t_i (times sqrt 2: kCdf) for a block of two registers, q_i = 1 - |t_i| (+ ql_i).
+template <class S, bool kCdf>
+QOR_SIMD_INLINE void rows_pair(const f64x2 (&t)[2], const f64x2 (&q)[2], const f64x2 (&ql)[2], f64x2 (&y)[2]) {
+  const i32x4 h = exp_log::dlogk::high_words(q[0], q[1]);
+  uint32_t o[4];
+  row_offsets4<S::kBytes>(h, o);
+  const char* base = reinterpret_cast<const char*>(S::table(kCdf));
+  for (int i = 0; i < 2; ++i) {
+    const double* ra = reinterpret_cast<const double*>(base + o[2 * i]);
+    const double* rb = reinterpret_cast<const double*>(base + o[2 * i + 1]);
+    y[i] = S::template eval<kCdf>(t[i], q[i], ql[i], ra, rb);
+  }
+  const i32x4 c = simd::cmp_gt(i32x4(ki<0x3EB00000>()), h);  // q' < 2^-20 (or not in (0, 1])
+  if (__builtin_expect(mask(c) != 0, 0)) rows_tails<S, kCdf>(t, q, c, y);
+}
+
+// Lanes whose high word u lies in [kLo, kHi] (unsigned; see bits_inside below).
+template <uint32_t kLo, uint32_t kHi>
+QOR_SIMD_INLINE i32x4 words_inside(i32x4 u) {
+  return simd::cmp_gt(i32x4(ki<static_cast<int32_t>((kHi - kLo + 1) ^ 0x80000000u)>()),
+                      u + i32x4(ki<static_cast<int32_t>(0x80000000u - kLo)>()));
+}
+
 // y with erfc y = q, 0 < q < 2, in extended precision.
 inline LD erfcinv_ld(LD q) {
   if (q <= 1) return erfinv_ld(1 - q, q);
@@ -607,14 +773,6 @@ inline int vderfinv_cout_rare(const double* px, double* r) {
   return kOk;
 }
 
-// Ordinary arguments of ErfInv in either precision.
-template <class T>
-inline T erfinv_ordinary(T x) {
-  const LD a = std::fabs(static_cast<LD>(x));
-  const T y = static_cast<T>(erfinv_ld(a, 1 - a));
-  return x < 0 ? -y : y;
-}
-
 // One register of family F: its packed pair on the register twice (kPair), or lane by lane.
 template <class F, bool kPair, class T>
 QOR_SIMD_INLINE typename VecOf<T>::type pair_or_lanes(typename VecOf<T>::type x) {
@@ -627,48 +785,35 @@ QOR_SIMD_INLINE typename VecOf<T>::type pair_or_lanes(typename VecOf<T>::type x)
   }
 }
 
-template <class P>
-inline constexpr bool kIsDD = false;
-template <bool kLA, class C, class... S>
-inline constexpr bool kIsDD<PiecesDD<kLA, C, S...>> = true;
-
-// P: the polynomial set of the slot (DErfinvLA, DErfinvHA, DErfinvEP), or Extended (lane by lane).
-template <class P>
+// ErfInv, S: the rows of the slot (DRowsLA, DRowsHA, DRowsEP).
+template <class S>
 struct DErfInv : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static constexpr bool kPacked = !std::is_same_v<P, Extended>;
-  static f64x2 packed(f64x2 x) { return pair_or_lanes<DErfInv, kPacked, double>(x); }
-  // the lanes the screen flags (patched afterwards) computed as 2^-40 or 1 - 2^-53 (no spurious
-  // exception)
-  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1)
-    requires kPacked
-  {
-    const __m128d top = _mm_set1_pd(0x1.fffffffffffffp-1), low = _mm_set1_pd(0x1p-40);
-    const f64x2 a0 = _mm_min_pd(_mm_max_pd(abs(x0).v, low), top), a1 = _mm_min_pd(_mm_max_pd(abs(x1).v, low), top);
-    if constexpr (kIsDD<P>) {
-      const f64x2 a[2] = {a0, a1}, al[2] = {};
-      f64x2 zh[2], zl[2], y[2], yl[2];
-      for (int i = 0; i < 2; ++i) one_minus_sq(a[i], zh[i], zl[i]);
-      derfinv_dd_pair<P>(a, al, zh, zl, y, yl);
-      r0 = (y[0] + yl[0]) | sign_bits(x0);
-      r1 = (y[1] + yl[1]) | sign_bits(x1);
-    } else {
-      const f64x2 one = f64x2::splat(1.0);
-      derfinv_pair<P>(a0, one - a0, a1, one - a1, r0, r1);
-      r0 = r0 | sign_bits(x0);
-      r1 = r1 | sign_bits(x1);
+  static constexpr bool kInlineBlocks = true;
+  static f64x2 packed(f64x2 x) { return pair_or_lanes<DErfInv, true, double>(x); }
+  // t = x, q' = 1 - |x| (HA: and its low part, non-zero below |x| = 1/2); the lanes the screen
+  // flags (patched afterwards) read rows inside the table whatever they hold
+  static QOR_SIMD_INLINE void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const f64x2 one = kc<1.0>(), t[2] = {x0, x1};
+    f64x2 q[2], ql[2], y[2];
+    for (int i = 0; i < 2; ++i) {
+      const f64x2 a = abs(t[i]);
+      q[i] = one - a;
+      ql[i] = S::kLow ? (one - q[i]) - a : f64x2();  // exact (Fast2Sum)
     }
+    rows_pair<S, false>(t, q, ql, y);
+    r0 = y[0];
+    r1 = y[1];
   }
-  // |x| >= 1 or NaN, |x| < 2^-35
-  static int screen(f64x2 x) {
-    const f64x2 a = abs(x);
-    return mask(simd::cmp_le(kc<0x1p-35>(), a) & simd::cmp_lt(a, kc<1.0>())) ^ 0x3;
+  // |x| >= 1 or NaN, |x| < 2^-35: on the high words, [0x3DC00000, 0x3FEFFFFF] inside
+  static QOR_SIMD_INLINE int screen_pair(f64x2 x0, f64x2 x1) {
+    const i32x4 h = exp_log::dlogk::high_words(x0, x1) & i32x4(ki<0x7FFFFFFF>());
+    return mask(words_inside<0x3DC00000u, 0x3FEFFFFFu>(h)) ^ 0xF;
   }
+  static int screen(f64x2 x) { return screen_pair(x, x) & 0x3; }
   static int element(const double* px, double* r) {
     if (screen(f64x2::splat(*px))) return vderfinv_cout_rare(px, r);
-    // the packed formula: a lane's result does not depend on its place
-    if constexpr (kPacked) *r = packed_one<DErfInv>(*px);
-    else *r = erfinv_ordinary(*px);
+    *r = packed_one<DErfInv>(*px);  // the packed formula: a lane's result does not depend on its place
     return kOk;
   }
 };
@@ -735,72 +880,54 @@ struct SErfInv : FamilyBase<float> {
   }
 };
 
-// ErfcInv (kCdf false) and CdfNormInv (kCdf true); P: the polynomial set of the slot (Extended:
-// lane by lane).
+// The special arguments of ErfcInv (kCdf false) and CdfNormInv (kCdf true) in either
+// precision: sets *r and returns the status for NaN, the ends (poles) and what lies outside;
+// returns -1 for an argument inside the open interval.
+template <class T, bool kCdf>
+inline int inverse_erfc_special(T x, T* r) {
+  const T top = kCdf ? T(1) : T(2);
+  if (std::isnan(x)) {
+    *r = x + x;
+    return kOk;
+  }
+  if (x == T(0) || x == top) {
+    const T s = (x == T(0)) == kCdf ? T(-1) : T(1);  // ErfcInv(0) = +inf, CdfNormInv(0) = -inf
+    *r = div_rt(s, T(0));
+    return kSing;
+  }
+  if (!(x > T(0) && x < top)) {
+    *r = div_rt(T(0), T(0));
+    return kErrDom;
+  }
+  return -1;
+}
+// ErfcInv or CdfNormInv of an ordinary argument in extended precision, rounded once.
+template <class T, bool kCdf>
+inline T inverse_erfc_ld(T x) {
+  const LD q = kCdf ? 2 * static_cast<LD>(x) : static_cast<LD>(x);
+  const LD y = erfcinv_ld(q);
+  return static_cast<T>(kCdf ? 0 - kSqrt2 * y : y);  // +0 at p = 1/2
+}
+
+// Single-precision ErfcInv (kCdf false) and CdfNormInv (kCdf true); P: the polynomial set of the
+// slot.
 template <class T, bool kCdf, class P>
 struct InvErfc : FamilyBase<T> {
+  static_assert(std::is_same_v<T, float>);
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static constexpr bool kPair = std::is_same_v<T, double> && !std::is_same_v<P, Extended>;
   static constexpr bool kInlineBlocks = kIsFloatSet<P>;
   static QOR_SIMD_INLINE V packed(V x) {
     if constexpr (kIsFloatSet<P>) return pair_or_lanes<InvErfc, true, T>(x);
-    else if constexpr (std::is_same_v<T, float>) return serfcinv_packed<P, kCdf>(x);
-    else return pair_or_lanes<InvErfc, kPair, T>(x);
+    else return serfcinv_packed<P, kCdf>(x);
   }
-  // ErfcInv(q) = erfinv(1 - q): 1 - q = t + tl (Fast2Sum; tl is zero from q = 1/2 on), a = |t|
-  // with the low part tl signed alike, q' = min(q, 2 - q) (exact); CdfNormInv(p) = -sqrt(2)
-  // ErfcInv(2p), written 0 - ... so that p = 1/2 gives +0
   static QOR_SIMD_INLINE void packed_pair(V x0, V x1, V& r0, V& r1)
     requires kIsFloatSet<P>
   {
     serfcinv_f<P, kCdf>(x0, x1, r0, r1);
   }
-  static void packed_pair(V x0, V x1, V& r0, V& r1)
-    requires kPair
-  {
-    const f64x2 one = f64x2::splat(1.0), two = f64x2::splat(2.0);
-    f64x2 q[2] = {x0, x1};
-    f64x2 a[2], al[2], qq[2], sg[2];
-    for (int i = 0; i < 2; ++i) {
-      if constexpr (kCdf) q[i] = q[i] + q[i];
-      const f64x2 t = one - q[i];
-      sg[i] = sign_bits(t);
-      a[i] = abs(t);
-      al[i] = _mm_xor_pd(((one - t) - q[i]).v, sg[i].v);
-      qq[i] = simd::min(q[i], two - q[i]);
-    }
-    f64x2 y[2];
-    if constexpr (kIsDD<P>) {
-      f64x2 zh[2], zl[2], yl[2];
-      for (int i = 0; i < 2; ++i) q_times_two_minus_q(qq[i], zh[i], zl[i]);
-      derfinv_dd_pair<P>(a, al, zh, zl, y, yl);
-      for (int i = 0; i < 2; ++i) {
-        if constexpr (kCdf) {  // sqrt 2 (yh + yl) with sqrt 2 in two parts, the product exact
-          constexpr double kS2 = 0x1.6a09e667f3bcdp+0, kS2l = -0x1.bdd3413b26456p-54;
-          f64x2 p, pe;
-          ddx::two_prod(y[i], f64x2::splat(kS2), p, pe);
-          y[i] = p + (pe + (y[i] * f64x2::splat(kS2l) + yl[i] * f64x2::splat(kS2)));
-        } else {
-          y[i] = y[i] + yl[i];
-        }
-      }
-    } else {
-      derfinv_pair<P, true>(a[0], qq[0], a[1], qq[1], y[0], y[1], al[0], al[1]);
-      if constexpr (kCdf)
-        for (int i = 0; i < 2; ++i) y[i] = f64x2::splat(1.4142135623730951) * y[i];
-    }
-    // CdfNormInv(p) = -sqrt(2) ErfcInv(2p), written 0 - ... so that p = 1/2 gives +0
-    r0 = y[0] | sg[0];
-    r1 = y[1] | sg[1];
-    if constexpr (kCdf) {
-      r0 = f64x2::splat(0.0) - r0;
-      r1 = f64x2::splat(0.0) - r1;
-    }
-  }
-  // the open interval (0, 2) or (0, 1); double precision packed: from 2^-1020 (2^-1021) on,
-  // single precision in float (LA, EP): from 2^-126 (2^-127) on, so that q (2 - q) is a normal
-  // number
+  // the open interval (0, 2) or (0, 1); in float (LA, EP): from 2^-126 (2^-127) on, so that
+  // q (2 - q) is a normal number
   // float sets on the bits: [2^-127, 1) is [0x00400000, 0x3F7FFFFF], [2^-126, 2) is
   // [0x00800000, 0x3FFFFFFF]
   static QOR_SIMD_INLINE i32x4 float_set_inside(f32x4 x) {
@@ -815,36 +942,56 @@ struct InvErfc : FamilyBase<T> {
   static int screen(V x) {
     if constexpr (kIsFloatSet<P>) return simd::mask(float_set_inside(x)) ^ 0xF;
     const T top = kCdf ? T(1) : T(2);
-    const T bottom = kPair          ? T(kCdf ? 0x1p-1021 : 0x1p-1020)
-                     : kIsFloatSet<P> ? T(kCdf ? 0x1p-127 : 0x1p-126)
-                                      : std::numeric_limits<T>::denorm_min();
-    return Range<T>::outside(x, bottom, std::nextafter(top, T(0)));
+    return Range<T>::outside(x, std::numeric_limits<T>::denorm_min(), std::nextafter(top, T(0)));
   }
   static int element(const T* px, T* r) {
     const T x = *px;
-    const T top = kCdf ? T(1) : T(2);
-    if (std::isnan(x)) {
-      *r = x + x;
-      return kOk;
-    }
-    if (x == T(0) || x == top) {
-      const T s = (x == T(0)) == kCdf ? T(-1) : T(1);  // ErfcInv(0) = +inf, CdfNormInv(0) = -inf
-      *r = div_rt(s, T(0));
-      return kSing;
-    }
-    if (!(x > T(0) && x < top)) {
-      *r = div_rt(T(0), T(0));
-      return kErrDom;
-    }
+    const int st = inverse_erfc_special<T, kCdf>(x, r);
+    if (st >= 0) return st;
     // the packed formula where it takes x (a lane's result does not depend on its place)
-    if constexpr (!std::is_same_v<P, Extended>)
-      if (!screen(V::splat(x))) {
-        *r = packed_one<InvErfc>(x);
-        return kOk;
-      }
-    const LD q = kCdf ? 2 * static_cast<LD>(x) : static_cast<LD>(x);
-    const LD y = erfcinv_ld(q);
-    *r = static_cast<T>(kCdf ? 0 - kSqrt2 * y : y);  // +0 at p = 1/2
+    if (!screen(V::splat(x))) *r = packed_one<InvErfc>(x);
+    else *r = inverse_erfc_ld<T, kCdf>(x);
+    return kOk;
+  }
+};
+
+// Double-precision ErfcInv (kCdf false) and CdfNormInv (kCdf true); S: the rows of the slot
+// (DRowsLA, DRowsHA, DRowsEP).
+template <bool kCdf, class S>
+struct DInvErfc : FamilyBase<double> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static constexpr bool kInlineBlocks = true;
+  static f64x2 packed(f64x2 x) { return pair_or_lanes<DInvErfc, true, double>(x); }
+  // q = x (ErfcInv) or 2x (CdfNormInv, exact); t = 1 - q (ErfcInv) or q - 1 (CdfNormInv: +0 at
+  // p = 1/2), rounded below q = 1/2 only, where A = +-1/2 whatever it is; q' = min(q, 2 - q)
+  // (exact)
+  static QOR_SIMD_INLINE void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const f64x2 one = kc<1.0>(), two = kc<2.0>(), x[2] = {x0, x1}, ql[2] = {};
+    f64x2 t[2], q[2], y[2];
+    for (int i = 0; i < 2; ++i) {
+      const f64x2 v = kCdf ? x[i] + x[i] : x[i];
+      t[i] = kCdf ? v - one : one - v;
+      q[i] = simd::min(v, two - v);
+    }
+    rows_pair<S, kCdf>(t, q, ql, y);
+    r0 = y[0];
+    r1 = y[1];
+  }
+  // inside: [2^-1020, 2) (ErfcInv) or [2^-1021, 1) (CdfNormInv) on the high words, so that
+  // q' (2 - q') is a normal number for the tails; below, the per-element routine
+  static QOR_SIMD_INLINE int screen_pair(f64x2 x0, f64x2 x1) {
+    const i32x4 h = exp_log::dlogk::high_words(x0, x1);
+    if constexpr (kCdf) return mask(words_inside<0x00200000u, 0x3FEFFFFFu>(h)) ^ 0xF;
+    else return mask(words_inside<0x00300000u, 0x3FFFFFFFu>(h)) ^ 0xF;
+  }
+  static int screen(f64x2 x) { return screen_pair(x, x) & 0x3; }
+  static int element(const double* px, double* r) {
+    const double x = *px;
+    const int st = inverse_erfc_special<double, kCdf>(x, r);
+    if (st >= 0) return st;
+    // the packed formula where it takes x (a lane's result does not depend on its place)
+    if (!screen(f64x2::splat(x))) *r = packed_one<DInvErfc>(x);
+    else *r = inverse_erfc_ld<double, kCdf>(x);
     return kOk;
   }
 };
