@@ -17,8 +17,7 @@
 // The rows of the double-precision kernels (erfinv_rows.inc) take q = 1 - |x| instead (exact
 // where it matters: ErfcInv's q or 2 - q, ErfInv's 1 - |x| from |x| = 1/2 on): the binades
 // [2^e, 2^(e+1)), e = -kRowBinades .. -1, each cut into 2^kRowSub equal rows, and on each row a
-// polynomial of g(q) = erfinv(1 - q) / min(1 - q, 1/2) (erfinv itself times 2 below q = 1/2,
-// erfinv(a) / a above: the kernel multiplies by min(a, 1/2), exact or the argument itself), in
+// polynomial of g(q) = erfinv(1 - q) / (1 - q) (the kernel multiplies by the signed argument), in
 // powers of q - lo (the row's lower end; the kernel forms it exactly from the bits of q) or of
 // q - mid (HA: half the terms' size). The same singularity (at q = 0) is 2^(kRowSub + 1)
 // half-widths from every row, so one degree serves the whole table.
@@ -129,7 +128,7 @@ void report(FILE* f, const Piece& p) {
 // ---- Rows of the double-precision kernels ---------------------------------------------------
 constexpr int kRowBinades = 20, kRowSub = 5, kRows = kRowBinades << kRowSub;
 
-// g(q) = erfinv(1 - q) / min(1 - q, 1/2) for 0 < q <= 1 (q a long double, exact in MPFR).
+// g(q) = erfinv(1 - q) / (1 - q) for 0 < q <= 1 (q a long double, exact in MPFR).
 LD row_target(LD q) {
   mpfr_t m, y, a;
   mpfr_inits2(kBits, m, y, a, static_cast<mpfr_ptr>(nullptr));
@@ -141,8 +140,7 @@ LD row_target(LD q) {
   } else {
     qor::test::vm::ref_erfcinv(y, m, MPFR_RNDN);
     mpfr_ui_sub(a, 1, m, MPFR_RNDN);
-    if (q > 0.5L) mpfr_div(y, y, a, MPFR_RNDN);
-    else mpfr_mul_2ui(y, y, 1, MPFR_RNDN);
+    mpfr_div(y, y, a, MPFR_RNDN);
   }
   const LD r = mpfr_get_ld(y, MPFR_RNDN);
   mpfr_clears(m, y, a, static_cast<mpfr_ptr>(nullptr));
@@ -152,10 +150,13 @@ LD row_target(LD q) {
 struct RowSet {
   const char* name;
   int degree;
-  bool centred;  // powers of q - mid (else q - lo)
+  bool centred;  // powers of q - mid (else q - lo, or of q itself: at0)
   bool split0;   // c_0 as c0h (26 significant bits) + c0l
   LD scale;      // the function times this (sqrt 2: CdfNormInv's rows)
   int width;     // doubles per row (coefficients, then zeros)
+  bool at0 = false;  // powers of q (EP: no subtraction in the kernel; the terms cancel to a few
+                     // bits, far below EP's accuracy)
+  bool half = false;  // in u = q / 2 (CdfNormInv's p' = min(p, 1 - p)): b_k 2^k
 };
 
 // q in row i: [lo, lo + 2^(e - kRowSub)).
@@ -164,10 +165,12 @@ LD row_lo(int i) { return std::ldexp(1.0L + static_cast<LD>(i & ((1 << kRowSub) 
 void write_rows(const char* dir) {
   constexpr LD kS2 = 1.414213562373095048801688724209698079L;
   const RowSet sets[] = {
-      {"DErfinvEP_Rows", 3, false, false, 1, 4},
+      {"DErfinvEP_Rows", 3, false, false, 1, 4, true},
+      {"DCdfinvEP_Rows", 3, false, false, 2 * kS2, 4, true, true},
       {"DErfinvLA_Rows", 6, false, false, 1, 8},
+      {"DCdfinvLA_Rows", 6, false, false, 2 * kS2, 8, false, true},
       {"DErfinvHA_Rows", 7, true, true, 1, 10},
-      {"DCdfinvHA_Rows", 7, true, true, kS2, 10},
+      {"DCdfinvHA_Rows", 7, true, true, 2 * kS2, 10, false, true},
   };
   // the check points of every row (shared by the sets): 33 across the row, its upper end included
   constexpr int kChecks = 33;
@@ -181,7 +184,8 @@ void write_rows(const char* dir) {
                "// Rows of the double-precision ErfInv, ErfcInv, CdfNormInv: q = 1 - |x| in [2^e, 2^(e+1)), e = -%d .. -1,\n"
                "// %d rows a binade, row i covering [lo_i, lo_i + 2^(e-%d)) (i = (e + %d) * %d + the top %d fraction bits\n"
                "// of q); each row the coefficients of (q - lo_i)^k, or of (q - lo_i - 2^(e-%d))^k (HA), of\n"
-               "// erfinv(1 - q) / min(1 - q, 1/2) (times sqrt 2 for CdfNormInv), HA's c_0 in two parts.\n",
+               "// erfinv(1 - q) / (1 - q), HA's c_0 in two parts. CdfNormInv's rows: the same ones in u = q / 2\n"
+               "// (p' = min(p, 1 - p), one binade lower), of 2 sqrt 2 erfinv(1 - 2u) / (1 - 2u).\n",
                kRowBinades, 1 << kRowSub, kRowSub, kRowBinades, 1 << kRowSub, kRowSub, kRowSub + 1);
   std::fprintf(f, "inline constexpr int kRowBinades = %d, kRowSub = %d, kRows = %d;\n", kRowBinades, kRowSub, kRows);
   for (const RowSet& rs : sets) {
@@ -190,11 +194,13 @@ void write_rows(const char* dir) {
     LD worst = 0, worst_q = 0, terms = 0;
     for (int i = 0; i < kRows; ++i) {
       const LD lo = row_lo(i), w = std::ldexp(1.0L, (i >> kRowSub) - kRowBinades - kRowSub);
-      const LD mid = lo + w / 2, ref = rs.centred ? mid : lo;
+      const LD mid = lo + w / 2, ref = rs.centred ? mid : rs.at0 ? 0 : lo;
       std::vector<LD> b = qor::tools::chebyshev_fit(n, mid, w / 2, [&](LD q) { return rs.scale * row_target(q); });
       const LD d = mid - ref;  // powers of q - ref (a Taylor shift by mid - ref)
       for (int k = 0; k < n; ++k)
         for (int j = n - 2; j >= k; --j) b[j] -= d * b[j + 1];
+      if (rs.half)
+        for (int k = 1; k < n; ++k) b[k] = std::ldexp(b[k], k);
       std::vector<double>& o = out[i];
       std::vector<LD> ev(n);  // as evaluated
       for (int k = 0; k < n; ++k) ev[k] = static_cast<double>(b[k]);
@@ -211,11 +217,17 @@ void write_rows(const char* dir) {
       for (int k = 1; k < n; ++k) o.push_back(static_cast<double>(b[k]));
       while (static_cast<int>(o.size()) < rs.width) o.push_back(0.0);
       for (int g = 0; g < kChecks; ++g) {
-        const LD q = lo + w * g / (kChecks - 1), t = q - ref;
+        const LD q = lo + w * g / (kChecks - 1), t = rs.half ? (q - ref) / 2 : q - ref;
         LD s = 0;
         for (int k = n; k-- > 1;) s = s * t + ev[k];
+        LD p = ev[0] + s * t;
+        if (rs.at0) {  // evaluated in double as the kernel does (Horner's scheme)
+          double d = o[rs.degree];
+          for (int k = rs.degree; k-- > 0;) d = o[k] + d * static_cast<double>(rs.half ? q / 2 : q);
+          p = d;
+        }
         const LD ft = rs.scale * checks[static_cast<size_t>(i) * kChecks + g];
-        const LD e = std::fabs((ev[0] + s * t) / ft - 1);
+        const LD e = std::fabs(p / ft - 1);
         if (e > worst) worst = e, worst_q = q;
         terms = std::fmax(terms, std::fabs(s * t / ft));
       }

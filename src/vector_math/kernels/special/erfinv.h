@@ -554,18 +554,59 @@ QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
 // root), evaluated only for the blocks that hold such a lane and chosen by mask.
 #include "vector_math/kernels/special/tables/erfinv_rows.inc"
 
+// The constants of the rows' hot paths: rows of one table read through one hidden pointer (as
+// the float kernels' kFRows below), so that they stay memory operands instead of vectors built
+// from scalars inside the loop.
+inline constexpr uint64_t kRowMaskBits = ~((uint64_t{1} << (52 - kRowSub)) - 1);  // sign, exponent, row bits
+inline constexpr uint64_t kRowMidBit = uint64_t{1} << (51 - kRowSub);             // half a row
+inline constexpr double kDRowValues[] = {0.5, 1.0, 2.0, 0x1.6a09e667f3bcdp+0, 134217729.0,
+                                         std::bit_cast<double>(kRowMaskBits), std::bit_cast<double>(kRowMidBit),
+                                         std::bit_cast<double>(0x7FFFFFFFFFFFFFFFull)};
+inline constexpr int kDRowCount = sizeof(kDRowValues) / sizeof(kDRowValues[0]);
+struct alignas(16) DRowsK {
+  double v[kDRowCount][2];
+};
+inline constexpr DRowsK kDRowsK = [] {
+  DRowsK k{};
+  for (int i = 0; i < kDRowCount; ++i) k.v[i][0] = k.v[i][1] = kDRowValues[i];
+  return k;
+}();
+consteval int drow_index(uint64_t bits) {
+  for (int i = 0; i < kDRowCount; ++i)
+    if (std::bit_cast<uint64_t>(kDRowValues[i]) == bits) return i;
+  return -1;
+}
+template <uint64_t kBits>
+QOR_SIMD_INLINE f64x2 dkb() {
+  static_assert(drow_index(kBits) >= 0, "a constant of kDRowValues");
+  return _mm_load_pd(opaque(kDRowsK).v[drow_index(kBits)]);
+}
+template <double V>
+QOR_SIMD_INLINE f64x2 dk() { return dkb<std::bit_cast<uint64_t>(V)>(); }
+// An integer row (four 32-bit words) read through a hidden pointer.
+template <int32_t V>
+QOR_SIMD_INLINE __m128i dki() { return _mm_load_si128(reinterpret_cast<const __m128i*>(opaque(IRow4<V>::v))); }
+constexpr double kSqrt2D = 0x1.6a09e667f3bcdp+0;
+
 // The row offsets (bytes) of the four lanes of a block from the high words h of their q':
-// (h >> (20 - kRowSub)) - (1023 - kRowBinades) 2^kRowSub, clamped to [0, kRows - 1] (16-bit
-// saturating subtraction and minimum: h is first masked below 2^30, which changes no q' <= 1 and
-// keeps what other lanes hold inside the table), times the row size.
-template <int kBytes>
+// (h >> (20 - kRowSub)) - (1023 - kRowBinades) 2^kRowSub times the row size. kClamp: the index
+// clamped to [0, kRows - 1] (16-bit saturating subtraction and minimum: h is first masked below
+// 2^30, which changes no q' <= 1 and keeps whatever other lanes hold inside the table), for the
+// flagged blocks; the screened ones have every q' in the table.
+inline constexpr int32_t kRowBase = (1023 - kRowBinades) << kRowSub;
+template <int kBytes, bool kClamp, int32_t kBase>
 QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
-  __m128i i = _mm_srli_epi32(_mm_and_si128(h.v, ki<0x3FFFFFFF>()), 20 - kRowSub);
-  i = _mm_subs_epu16(i, ki<(1023 - kRowBinades) << kRowSub>());
-  i = _mm_min_epi16(i, ki<kRows - 1>());
   static_assert(kRows * kBytes <= 0xFFFF, "offsets in 16 bits");
+  __m128i i;
+  if constexpr (kClamp) {
+    i = _mm_srli_epi32(_mm_and_si128(h.v, dki<0x3FFFFFFF>()), 20 - kRowSub);
+    i = _mm_subs_epu16(i, dki<kBase>());
+    i = _mm_min_epi16(i, dki<kRows - 1>());
+  } else {
+    i = _mm_sub_epi32(_mm_srli_epi32(h.v, 20 - kRowSub), dki<kBase>());
+  }
   if constexpr ((kBytes & (kBytes - 1)) == 0) i = _mm_slli_epi32(i, std::countr_zero(static_cast<unsigned>(kBytes)));
-  else i = _mm_mullo_epi16(i, ki<kBytes>());
+  else i = _mm_mullo_epi16(i, dki<kBytes>());
   lane_indices(i, o);
 }
 
@@ -588,30 +629,26 @@ QOR_SIMD_INLINE f64x2 horner(const f64x2 (&c)[N], f64x2 v) {
 
 // q' less the lower end of its row (exact: the bits below the row's).
 QOR_SIMD_INLINE f64x2 row_offset_in(f64x2 q) {
-  return q - (q & f64x2::from_bits(~((uint64_t{1} << (52 - kRowSub)) - 1)));
+  return q - (q & dkb<kRowMaskBits>());
 }
-// A = t clamped to [-1/2, 1/2].
-QOR_SIMD_INLINE f64x2 clamp_half(f64x2 t) { return simd::min(simd::max(t, kc<-0.5>()), kc<0.5>()); }
 
-// The slots. eval: y = erfinv t (times sqrt 2: kCdf) for one register from t, q' (and its low
-// part ql where ErfInv's is rounded: HA) and the two rows; tails: erfinv(1 - q') for q' below
-// 2^-20 (unsigned; times sqrt 2: kCdf).
+// The slots. eval: y = erfinv(t + tl) (times sqrt 2: kCdf) for one register from t + tl (tl:
+// ErfcInv's and CdfNormInv's low part, non-zero only where |t| > 1/2), q' (and its low part ql
+// where ErfInv's is rounded: HA) and the two rows; tails: erfinv(1 - q') for q' below 2^-20
+// (unsigned; times sqrt 2: kCdf).
 struct DRowsEP {
   static constexpr int kBytes = 32;
-  static constexpr bool kLow = false;
-  static const double* table(bool) { return &opaque(DErfinvEP_Rows)[0][0]; }
-  template <bool kCdf>
-  static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 q, f64x2, const double* ra, const double* rb) {
+  static constexpr bool kLow = false, kTl = false;
+  static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvEP_Rows)[0][0] : &opaque(DErfinvEP_Rows)[0][0]; }
+  template <bool kCdf, bool kLowT>
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2, f64x2 q, f64x2, const double* ra, const double* rb) {
     f64x2 c[4];
     row_columns<0, 4>(ra, rb, c);
-    f64x2 a = clamp_half(t);
-    if constexpr (kCdf) a = a * kc<0x1.6a09e667f3bcdp+0>();
-    return a * horner(c, row_offset_in(q));
+    return t * horner(c, q);
   }
   template <bool kCdf>
   static void tails(const f64x2 (&q)[2], f64x2 (&y)[2]) {
-    f64x2 z[2];
-    for (int i = 0; i < 2; ++i) z[i] = q[i] * (kc<2.0>() - q[i]);
+    f64x2 z[2];    for (int i = 0; i < 2; ++i) z[i] = q[i] * (kc<2.0>() - q[i]);
     dtails_ep<DErfinvTailsEP>(z, y);
     if constexpr (kCdf)
       for (int i = 0; i < 2; ++i) y[i] = y[i] * kc<0x1.6a09e667f3bcdp+0>();
@@ -640,15 +677,14 @@ QOR_SIMD_INLINE void dtails_dd(const f64x2 (&q)[2], f64x2 (&y)[2]) {
 
 struct DRowsLA {
   static constexpr int kBytes = 64;
-  static constexpr bool kLow = false;
-  static const double* table(bool) { return &opaque(DErfinvLA_Rows)[0][0]; }
-  template <bool kCdf>
-  static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 q, f64x2, const double* ra, const double* rb) {
+  static constexpr bool kLow = false, kTl = true;
+  static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvLA_Rows)[0][0] : &opaque(DErfinvLA_Rows)[0][0]; }
+  template <bool kCdf, bool kLowT>
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 tl, f64x2 q, f64x2, const double* ra, const double* rb) {
     f64x2 c[7];
     row_columns<0, 7>(ra, rb, c);
-    f64x2 a = clamp_half(t);
-    if constexpr (kCdf) a = a * kc<0x1.6a09e667f3bcdp+0>();
-    return a * horner(c, row_offset_in(q));
+    const f64x2 y = t * horner(c, row_offset_in(q));
+    return kLowT ? y + tl * c[0] : y;
   }
   template <bool kCdf>
   static void tails(const f64x2 (&q)[2], f64x2 (&y)[2]) {
@@ -658,22 +694,21 @@ struct DRowsLA {
 
 struct DRowsHA {
   static constexpr int kBytes = 80;
-  static constexpr bool kLow = true;
+  static constexpr bool kLow = true, kTl = true;
   static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvHA_Rows)[0][0] : &opaque(DErfinvHA_Rows)[0][0]; }
-  template <bool kCdf>
-  static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 q, f64x2 ql, const double* ra, const double* rb) {
+  template <bool kCdf, bool kLowT>
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 tl, f64x2 q, f64x2 ql, const double* ra, const double* rb) {
     f64x2 c[10];
     row_columns<0, 10>(ra, rb, c);
     // the variable from the middle of the row: q' less its row's bits with the next bit set
-    const f64x2 mid = (q & f64x2::from_bits(~((uint64_t{1} << (52 - kRowSub)) - 1))) |
-                      f64x2::from_bits(uint64_t{1} << (51 - kRowSub));
+    const f64x2 mid = (q & dkb<kRowMaskBits>()) | dkb<kRowMidBit>();
     const f64x2 v = (q - mid) + ql;
     f64x2 r = c[9];
     for (int k = 8; k >= 2; --k) r = c[k] + r * v;
     const f64x2 rest = c[1] + v * r;
-    const f64x2 a = clamp_half(t);
-    const f64x2 g = a * kc<134217729.0>(), ah = g - (g - a), al = a - ah;
-    return ah * c[0] + (al * c[0] + a * rest);
+    const f64x2 g = t * dk<134217729.0>(), th = g - (g - t), tm = t - th;
+    if constexpr (kLowT) return th * c[0] + ((tm * c[0] + tl * c[0]) + t * rest);
+    else return th * c[0] + (tm * c[0] + t * rest);
   }
   template <bool kCdf>
   static void tails(const f64x2 (&q)[2], f64x2 (&y)[2]) {
@@ -681,38 +716,54 @@ struct DRowsHA {
   }
 };
 
-// The tail lanes of a block (mask m: bit per lane; the high words' compare c), computed and
-// put in place with the signs of t.
-template <class S, bool kCdf>
-__attribute__((noinline, cold)) void rows_tails(const f64x2 (&t)[2], const f64x2 (&q)[2], i32x4 c, f64x2 (&y)[2]) {
-  f64x2 r[2];
-  S::template tails<kCdf>(q, r);
-  const f64x2 m[2] = {_mm_castsi128_pd(_mm_unpacklo_epi32(c.v, c.v)), _mm_castsi128_pd(_mm_unpackhi_epi32(c.v, c.v))};
-  for (int i = 0; i < 2; ++i) y[i] = simd::select(m[i], r[i] | sign_bits(t[i]), y[i]);
-}
-
-// erfinv t_i (times sqrt 2: kCdf) for a block of two registers, q_i = 1 - |t_i| (+ ql_i).
-template <class S, bool kCdf>
-QOR_SIMD_INLINE void rows_pair(const f64x2 (&t)[2], const f64x2 (&q)[2], const f64x2 (&ql)[2], f64x2 (&y)[2]) {
-  const i32x4 h = exp_log::dlogk::high_words(q[0], q[1]);
+// erfinv(t_i + tl_i) (times sqrt 2: kCdf) for a block of two registers from the rows, q_i =
+// 1 - |t_i| (+ ql_i) with high words h; kClamp: the flagged blocks' offsets.
+template <class S, bool kCdf, bool kLowT, bool kClamp>
+QOR_SIMD_INLINE void rows_pair(const f64x2 (&t)[2], const f64x2 (&tl)[2], const f64x2 (&q)[2], const f64x2 (&ql)[2],
+                               i32x4 h, f64x2& y0, f64x2& y1) {
   uint32_t o[4];
-  row_offsets4<S::kBytes>(h, o);
+  row_offsets4<S::kBytes, kClamp, kCdf ? kRowBase - (1 << kRowSub) : kRowBase>(h, o);
   const char* base = reinterpret_cast<const char*>(S::table(kCdf));
-  for (int i = 0; i < 2; ++i) {
-    const double* ra = reinterpret_cast<const double*>(base + o[2 * i]);
-    const double* rb = reinterpret_cast<const double*>(base + o[2 * i + 1]);
-    y[i] = S::template eval<kCdf>(t[i], q[i], ql[i], ra, rb);
-  }
-  const i32x4 c = simd::cmp_gt(i32x4(ki<0x3EB00000>()), h);  // q' < 2^-20 (or not in (0, 1])
-  if (__builtin_expect(mask(c) != 0, 0)) rows_tails<S, kCdf>(t, q, c, y);
+  const auto row = [&](int k) { return reinterpret_cast<const double*>(base + o[k]); };
+  y0 = S::template eval<kCdf, kLowT>(t[0], tl[0], q[0], ql[0], row(0), row(1));
+  y1 = S::template eval<kCdf, kLowT>(t[1], tl[1], q[1], ql[1], row(2), row(3));
 }
 
 // Lanes whose high word u lies in [kLo, kHi] (unsigned; see bits_inside below).
 template <uint32_t kLo, uint32_t kHi>
 QOR_SIMD_INLINE i32x4 words_inside(i32x4 u) {
-  return simd::cmp_gt(i32x4(ki<static_cast<int32_t>((kHi - kLo + 1) ^ 0x80000000u)>()),
-                      u + i32x4(ki<static_cast<int32_t>(0x80000000u - kLo)>()));
+  return simd::cmp_gt(i32x4(dki<static_cast<int32_t>((kHi - kLo + 1) ^ 0x80000000u)>()),
+                      u + i32x4(dki<static_cast<int32_t>(0x80000000u - kLo)>()));
 }
+// The lanes the rows serve in the screened blocks: q' in [2^-20, 1 - 2^-21) (every row but the
+// top end's neighbourhood, where the flagged blocks clamp), from the high words; CdfNormInv's
+// p' = q' / 2 in [2^-21, 1/2 - 2^-22).
+template <bool kCdf>
+QOR_SIMD_INLINE i32x4 rows_inside(i32x4 h) {
+  if constexpr (kCdf) return words_inside<0x3EA00000u, 0x3FDFFFFEu>(h);
+  else return words_inside<0x3EB00000u, 0x3FEFFFFEu>(h);
+}
+
+// A flagged block: the rows (clamped) for every lane, then the tail pieces for the blocks with
+// a lane whose q' lies below 2^-20 (or is not in (0, 1]: those lanes are the element routine's),
+// chosen by mask, with the signs of t.
+template <class S, bool kCdf, bool kLowT>
+__attribute__((noinline)) void rows_pair_flagged(const f64x2 (&t)[2], const f64x2 (&tl)[2], const f64x2 (&q)[2],
+                                                 const f64x2 (&ql)[2], i32x4 h, f64x2 (&y)[2]) {
+  rows_pair<S, kCdf, kLowT, true>(t, tl, q, ql, h, y[0], y[1]);
+  const i32x4 c = simd::cmp_gt(i32x4(dki<kCdf ? 0x3EA00000 : 0x3EB00000>()), h);
+  if (!mask(c)) return;
+  f64x2 r[2];
+  if constexpr (kCdf) {
+    const f64x2 q2[2] = {q[0] + q[0], q[1] + q[1]};
+    S::template tails<kCdf>(q2, r);
+  } else {
+    S::template tails<kCdf>(q, r);
+  }
+  const f64x2 m[2] = {_mm_castsi128_pd(_mm_unpacklo_epi32(c.v, c.v)), _mm_castsi128_pd(_mm_unpackhi_epi32(c.v, c.v))};
+  for (int i = 0; i < 2; ++i) y[i] = simd::select(m[i], r[i] | sign_bits(t[i]), y[i]);
+}
+
 
 // y with erfc y = q, 0 < q < 2, in extended precision.
 inline LD erfcinv_ld(LD q) {
@@ -785,35 +836,56 @@ QOR_SIMD_INLINE typename VecOf<T>::type pair_or_lanes(typename VecOf<T>::type x)
   }
 }
 
-// ErfInv, S: the rows of the slot (DRowsLA, DRowsHA, DRowsEP).
+// ErfInv, S: the rows of the slot (DRowsLA, DRowsHA, DRowsEP). t = x, q' = 1 - |x| (HA: and
+// its low part, non-zero below |x| = 1/2). The screen passes the lanes the rows serve (q' in
+// [2^-20, 1 - 2^-21): |x| in (2^-21, 1 - 2^-20]); the flagged blocks take the rows clamped to
+// the table and the tails, and leave to the element routine |x| >= 1, NaN and |x| < 2^-35.
 template <class S>
 struct DErfInv : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static constexpr bool kInlineBlocks = true;
-  static f64x2 packed(f64x2 x) { return pair_or_lanes<DErfInv, true, double>(x); }
-  // t = x, q' = 1 - |x| (HA: and its low part, non-zero below |x| = 1/2); the lanes the screen
-  // flags (patched afterwards) read rows inside the table whatever they hold
-  static QOR_SIMD_INLINE void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
-    const f64x2 one = kc<1.0>(), t[2] = {x0, x1};
-    f64x2 q[2], ql[2], y[2];
+  struct Args {
+    f64x2 t[2], tl[2], q[2], ql[2];
+    i32x4 h;  // the high words of q'
+  };
+  static QOR_SIMD_INLINE Args args(f64x2 x0, f64x2 x1) {
+    const f64x2 one = dk<1.0>();
+    Args g{{x0, x1}, {}, {}, {}, {}};
     for (int i = 0; i < 2; ++i) {
-      const f64x2 a = abs(t[i]);
-      q[i] = one - a;
-      ql[i] = S::kLow ? (one - q[i]) - a : f64x2();  // exact (Fast2Sum)
+      const f64x2 a = g.t[i] & dkb<0x7FFFFFFFFFFFFFFFull>();
+      g.q[i] = one - a;
+      if constexpr (S::kLow) g.ql[i] = (one - g.q[i]) - a;  // exact (Fast2Sum)
     }
-    rows_pair<S, false>(t, q, ql, y);
-    r0 = y[0];
-    r1 = y[1];
+    g.h = exp_log::dlogk::high_words(g.q[0], g.q[1]);
+    return g;
   }
-  // |x| >= 1 or NaN, |x| < 2^-35: on the high words, [0x3DC00000, 0x3FEFFFFF] inside
-  static QOR_SIMD_INLINE int screen_pair(f64x2 x0, f64x2 x1) {
-    const i32x4 h = exp_log::dlogk::high_words(x0, x1) & i32x4(ki<0x7FFFFFFF>());
+  static f64x2 packed(f64x2 x) {
+    f64x2 r0, r1;
+    packed_pair_flagged(x, x, r0, r1);
+    return r0;
+  }
+  static QOR_SIMD_INLINE void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const Args g = args(x0, x1);
+    rows_pair<S, false, false, false>(g.t, g.tl, g.q, g.ql, g.h, r0, r1);
+  }
+  static QOR_SIMD_INLINE int screen_pair(f64x2 x0, f64x2 x1) { return mask(rows_inside<false>(args(x0, x1).h)) ^ 0xF; }
+  static int screen(f64x2 x) { return screen_pair(x, x) & 0x3; }
+  // |x| >= 1 or NaN, |x| < 2^-35 (high words of |x| outside [0x3DC00000, 0x3FEFFFFF])
+  static QOR_SIMD_INLINE int rare(f64x2 x0, f64x2 x1) {
+    const i32x4 h = exp_log::dlogk::high_words(x0, x1) & i32x4(dki<0x7FFFFFFF>());
     return mask(words_inside<0x3DC00000u, 0x3FEFFFFFu>(h)) ^ 0xF;
   }
-  static int screen(f64x2 x) { return screen_pair(x, x) & 0x3; }
+  static int packed_pair_flagged(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const Args g = args(x0, x1);
+    f64x2 y[2];
+    rows_pair_flagged<S, false, false>(g.t, g.tl, g.q, g.ql, g.h, y);
+    r0 = y[0];
+    r1 = y[1];
+    return rare(x0, x1);
+  }
   static int element(const double* px, double* r) {
-    if (screen(f64x2::splat(*px))) return vderfinv_cout_rare(px, r);
-    *r = packed_one<DErfInv>(*px);  // the packed formula: a lane's result does not depend on its place
+    if (rare(f64x2::splat(*px), f64x2::splat(*px))) return vderfinv_cout_rare(px, r);
+    *r = packed_one<DErfInv>(*px);  // the blocks' formula: a lane's result does not depend on its place
     return kOk;
   }
 };
@@ -956,42 +1028,70 @@ struct InvErfc : FamilyBase<T> {
 };
 
 // Double-precision ErfcInv (kCdf false) and CdfNormInv (kCdf true); S: the rows of the slot
-// (DRowsLA, DRowsHA, DRowsEP).
+// (DRowsLA, DRowsHA, DRowsEP). q = x (ErfcInv) or 2x (CdfNormInv, exact); t + tl = 1 - q
+// (ErfcInv) or q - 1 (CdfNormInv: +0 at p = 1/2), tl non-zero below q = 1/2 only (LA and HA;
+// EP leaves it out); q' = min(q, 2 - q) (exact). The screen passes the lanes the rows serve
+// (q' in [2^-20, 1 - 2^-21)); the flagged blocks take the rows clamped and the tails, and leave
+// to the element routine the arguments outside [2^-1020, 2) (ErfcInv) or [2^-1021, 1)
+// (CdfNormInv), where q' (2 - q') is not a normal number.
 template <bool kCdf, class S>
 struct DInvErfc : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static constexpr bool kInlineBlocks = true;
-  static f64x2 packed(f64x2 x) { return pair_or_lanes<DInvErfc, true, double>(x); }
-  // q = x (ErfcInv) or 2x (CdfNormInv, exact); t = 1 - q (ErfcInv) or q - 1 (CdfNormInv: +0 at
-  // p = 1/2), rounded below q = 1/2 only, where A = +-1/2 whatever it is; q' = min(q, 2 - q)
-  // (exact)
-  static QOR_SIMD_INLINE void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
-    const f64x2 one = kc<1.0>(), two = kc<2.0>(), x[2] = {x0, x1}, ql[2] = {};
-    f64x2 t[2], q[2], y[2];
+  static constexpr bool kLowT = S::kTl;
+  struct Args {
+    f64x2 t[2], tl[2], q[2], ql[2];
+    i32x4 h;  // the high words of q'
+  };
+  static QOR_SIMD_INLINE Args args(f64x2 x0, f64x2 x1) {
+    const f64x2 one = dk<1.0>(), two = dk<2.0>(), half = dk<0.5>(), x[2] = {x0, x1};
+    Args g{};
     for (int i = 0; i < 2; ++i) {
-      const f64x2 v = kCdf ? x[i] + x[i] : x[i];
-      t[i] = kCdf ? v - one : one - v;
-      q[i] = simd::min(v, two - v);
+      const f64x2 v = x[i];
+      if constexpr (kCdf) {
+        g.t[i] = v - half;
+        if constexpr (kLowT) g.tl[i] = v - (g.t[i] + half);  // exact (Fast2Sum)
+        g.q[i] = simd::min(v, one - v);
+      } else {
+        g.t[i] = one - v;
+        if constexpr (kLowT) g.tl[i] = (one - g.t[i]) - v;  // exact (Fast2Sum)
+        g.q[i] = simd::min(v, two - v);
+      }
     }
-    rows_pair<S, kCdf>(t, q, ql, y);
-    r0 = y[0];
-    r1 = y[1];
+    g.h = exp_log::dlogk::high_words(g.q[0], g.q[1]);
+    return g;
   }
-  // inside: [2^-1020, 2) (ErfcInv) or [2^-1021, 1) (CdfNormInv) on the high words, so that
-  // q' (2 - q') is a normal number for the tails; below, the per-element routine
-  static QOR_SIMD_INLINE int screen_pair(f64x2 x0, f64x2 x1) {
+  static f64x2 packed(f64x2 x) {
+    f64x2 r0, r1;
+    packed_pair_flagged(x, x, r0, r1);
+    return r0;
+  }
+  static QOR_SIMD_INLINE void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const Args g = args(x0, x1);
+    rows_pair<S, kCdf, kLowT, false>(g.t, g.tl, g.q, g.ql, g.h, r0, r1);
+  }
+  static QOR_SIMD_INLINE int screen_pair(f64x2 x0, f64x2 x1) { return mask(rows_inside<kCdf>(args(x0, x1).h)) ^ 0xF; }
+  static int screen(f64x2 x) { return screen_pair(x, x) & 0x3; }
+  // outside [2^-1020, 2) or [2^-1021, 1), on the high words
+  static QOR_SIMD_INLINE int rare(f64x2 x0, f64x2 x1) {
     const i32x4 h = exp_log::dlogk::high_words(x0, x1);
     if constexpr (kCdf) return mask(words_inside<0x00200000u, 0x3FEFFFFFu>(h)) ^ 0xF;
     else return mask(words_inside<0x00300000u, 0x3FFFFFFFu>(h)) ^ 0xF;
   }
-  static int screen(f64x2 x) { return screen_pair(x, x) & 0x3; }
+  static int packed_pair_flagged(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const Args g = args(x0, x1);
+    f64x2 y[2];
+    rows_pair_flagged<S, kCdf, kLowT>(g.t, g.tl, g.q, g.ql, g.h, y);
+    r0 = y[0];
+    r1 = y[1];
+    return rare(x0, x1);
+  }
   static int element(const double* px, double* r) {
     const double x = *px;
     const int st = inverse_erfc_special<double, kCdf>(x, r);
     if (st >= 0) return st;
-    // the packed formula where it takes x (a lane's result does not depend on its place)
-    if (!screen(f64x2::splat(x))) *r = packed_one<DInvErfc>(x);
-    else *r = inverse_erfc_ld<double, kCdf>(x);
+    if (rare(f64x2::splat(x), f64x2::splat(x))) *r = inverse_erfc_ld<double, kCdf>(x);
+    else *r = packed_one<DInvErfc>(x);  // the blocks' formula: a lane's result does not depend on its place
     return kOk;
   }
 };
