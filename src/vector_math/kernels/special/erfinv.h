@@ -559,9 +559,17 @@ QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
 // from scalars inside the loop.
 inline constexpr uint64_t kRowMaskBits = ~((uint64_t{1} << (52 - kRowSub)) - 1);  // sign, exponent, row bits
 inline constexpr uint64_t kRowMidBit = uint64_t{1} << (51 - kRowSub);             // half a row
-inline constexpr double kDRowValues[] = {0.5, 1.0, 2.0, 0x1.6a09e667f3bcdp+0, 134217729.0,
-                                         std::bit_cast<double>(kRowMaskBits), std::bit_cast<double>(kRowMidBit),
-                                         std::bit_cast<double>(0x7FFFFFFFFFFFFFFFull)};
+inline constexpr int32_t kRowBase = (1023 - kRowBinades) << kRowSub;             // the first row's index
+// Four 32-bit words v as two doubles' bits.
+constexpr double words_row(uint32_t v) { return std::bit_cast<double>((uint64_t{v} << 32) | v); }
+inline constexpr double kDRowValues[] = {
+    0.5, 1.0, 2.0, 134217729.0, std::bit_cast<double>(kRowMaskBits), std::bit_cast<double>(kRowMidBit),
+    std::bit_cast<double>(0x7FFFFFFFFFFFFFFFull),
+    // the screens (words_inside) of ErfInv, ErfcInv and CdfNormInv: 0x80000000 - lo, (hi - lo + 1) ^ 0x80000000
+    words_row(0x80000000u - 0x3EB00000u), words_row((0x3FEFFFFEu - 0x3EB00000u + 1) ^ 0x80000000u),
+    words_row(0x80000000u - 0x3EA00000u), words_row((0x3FDFFFFEu - 0x3EA00000u + 1) ^ 0x80000000u),
+    // the row offsets: the first row's index (q', p'), row bytes (HA)
+    words_row(kRowBase), words_row(kRowBase - (1 << kRowSub)), words_row(80), words_row(-32u), words_row(-64u)};
 inline constexpr int kDRowCount = sizeof(kDRowValues) / sizeof(kDRowValues[0]);
 struct alignas(16) DRowsK {
   double v[kDRowCount][2];
@@ -583,17 +591,22 @@ QOR_SIMD_INLINE f64x2 dkb() {
 }
 template <double V>
 QOR_SIMD_INLINE f64x2 dk() { return dkb<std::bit_cast<uint64_t>(V)>(); }
-// An integer row (four 32-bit words) read through a hidden pointer.
+// Four 32-bit words V: a row of the table where it has one, else a row of its own, both read
+// through a hidden pointer.
 template <int32_t V>
-QOR_SIMD_INLINE __m128i dki() { return _mm_load_si128(reinterpret_cast<const __m128i*>(opaque(IRow4<V>::v))); }
-constexpr double kSqrt2D = 0x1.6a09e667f3bcdp+0;
+QOR_SIMD_INLINE __m128i dki() {
+  constexpr int i = drow_index(std::bit_cast<uint64_t>(words_row(static_cast<uint32_t>(V))));
+  if constexpr (i >= 0) return _mm_castpd_si128(_mm_load_pd(opaque(kDRowsK).v[i]));
+  else return _mm_load_si128(reinterpret_cast<const __m128i*>(opaque(IRow4<V>::v)));
+}
 
 // The row offsets (bytes) of the four lanes of a block from the high words h of their q':
 // (h >> (20 - kRowSub)) - (1023 - kRowBinades) 2^kRowSub times the row size. kClamp: the index
 // clamped to [0, kRows - 1] (16-bit saturating subtraction and minimum: h is first masked below
 // 2^30, which changes no q' <= 1 and keeps whatever other lanes hold inside the table), for the
 // flagged blocks; the screened ones have every q' in the table.
-inline constexpr int32_t kRowBase = (1023 - kRowBinades) << kRowSub;
+template <int kBytes>
+inline constexpr bool kPow2Row = (kBytes & (kBytes - 1)) == 0;
 template <int kBytes, bool kClamp, int32_t kBase>
 QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
   static_assert(kRows * kBytes <= 0xFFFF, "offsets in 16 bits");
@@ -602,10 +615,16 @@ QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
     i = _mm_srli_epi32(_mm_and_si128(h.v, dki<0x3FFFFFFF>()), 20 - kRowSub);
     i = _mm_subs_epu16(i, dki<kBase>());
     i = _mm_min_epi16(i, dki<kRows - 1>());
+  } else if constexpr (kPow2Row<kBytes>) {
+    // (h >> (20 - kRowSub)) times the row size at once; the caller's base is moved back kBase rows
+    constexpr int kShift = 20 - kRowSub - std::countr_zero(static_cast<unsigned>(kBytes));
+    i = _mm_and_si128(_mm_srli_epi32(h.v, kShift), dki<-kBytes>());
+    lane_indices(i, o);
+    return;
   } else {
     i = _mm_sub_epi32(_mm_srli_epi32(h.v, 20 - kRowSub), dki<kBase>());
   }
-  if constexpr ((kBytes & (kBytes - 1)) == 0) i = _mm_slli_epi32(i, std::countr_zero(static_cast<unsigned>(kBytes)));
+  if constexpr (kPow2Row<kBytes>) i = _mm_slli_epi32(i, std::countr_zero(static_cast<unsigned>(kBytes)));
   else i = _mm_mullo_epi16(i, dki<kBytes>());
   lane_indices(i, o);
 }
@@ -721,9 +740,12 @@ struct DRowsHA {
 template <class S, bool kCdf, bool kLowT, bool kClamp>
 QOR_SIMD_INLINE void rows_pair(const f64x2 (&t)[2], const f64x2 (&tl)[2], const f64x2 (&q)[2], const f64x2 (&ql)[2],
                                i32x4 h, f64x2& y0, f64x2& y1) {
+  constexpr int32_t kBase = kCdf ? kRowBase - (1 << kRowSub) : kRowBase;
   uint32_t o[4];
-  row_offsets4<S::kBytes, kClamp, kCdf ? kRowBase - (1 << kRowSub) : kRowBase>(h, o);
+  row_offsets4<S::kBytes, kClamp, kBase>(h, o);
   const char* base = reinterpret_cast<const char*>(S::table(kCdf));
+  if constexpr (!kClamp && kPow2Row<S::kBytes>)  // offsets counted from row -kBase
+    base = reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(base) - uintptr_t{kBase} * S::kBytes);
   const auto row = [&](int k) { return reinterpret_cast<const double*>(base + o[k]); };
   y0 = S::template eval<kCdf, kLowT>(t[0], tl[0], q[0], ql[0], row(0), row(1));
   y1 = S::template eval<kCdf, kLowT>(t[1], tl[1], q[1], ql[1], row(2), row(3));
