@@ -696,7 +696,7 @@ QOR_SIMD_INLINE void dtails_dd(const f64x2 (&q)[2], f64x2 (&y)[2]) {
 
 struct DRowsLA {
   static constexpr int kBytes = 64;
-  static constexpr bool kLow = false, kTl = true;
+  static constexpr bool kLow = false, kTl = false;  // t rounded: at most half an ulp more
   static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvLA_Rows)[0][0] : &opaque(DErfinvLA_Rows)[0][0]; }
   template <bool kCdf, bool kLowT>
   static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 tl, f64x2 q, f64x2, const double* ra, const double* rb) {
