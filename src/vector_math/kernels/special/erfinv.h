@@ -29,12 +29,15 @@ namespace {
 using dlogk_flavour = exp_log::dlogk::Flavour;
 
 // ---- Packed paths --------------------------------------------------------------------------
-// With a = |x| (ErfInv) or |1 - q| (ErfcInv, CdfNormInv with q = 2p) and q' = 1 - a (q' = q or
-// 2 - q, exact where it matters), erfinv a is a function of w = -ln(q' (1 + a)) = -ln(1 - a^2),
-// whose product keeps its relative accuracy however small q' is:
-//   w < 6.25 (a < 0.998):  a P_W(w - c), P_W ~ erfinv(a) / a (one piece, or three split at
-//                          w = 1.5 and 3.5 in double LA/HA); an error of w moves P_W by at most
-//                          its slope (below 0.25) times it, so w needs absolute accuracy only;
+// Double precision takes rows of short polynomials in q' = 1 - |t| chosen lane by lane from the
+// bits of q' (section "Double precision: rows in q" below) and, for q' below 2^-20 only, the
+// tail pieces in s = sqrt(w) of this section. Single precision (and those tails) work on
+// w = -ln(q' (1 + a)) = -ln(1 - a^2), a = |x| (ErfInv) or |1 - q| (ErfcInv, CdfNormInv with
+// q = 2p), q' = 1 - a (q or 2 - q, exact where it matters), whose product keeps its relative
+// accuracy however small q' is:
+//   w < 6.25 (a < 0.998):  a P_W(w - c), P_W ~ erfinv(a) / a; an error of w moves P_W by at
+//                          most its slope (below 0.25) times it, so w needs absolute accuracy
+//                          only;
 //   s = sqrt(w) beyond:    P_Si(s - c_i) on consecutive pieces of s (no factor a: a is within
 //                          0.2 % of 1 there).
 // The polynomials interpolate erfinv at Chebyshev nodes (tools/gen_erfinv_poly with MPFR; the
@@ -44,15 +47,15 @@ using dlogk_flavour = exp_log::dlogk::Flavour;
 //     ErfcInv(2^-149): s = 10.14); the logarithm is the EP core of exp_log (about 2^-31);
 //   single precision LA and EP: in float on four lanes (section "Single precision LA and EP"
 //     below; central piece w < 5);
-//   double precision EP (about 2^-29; exp_log's EP logarithm): tails up to s = 27.3 (ErfcInv of
+//   double precision tails, EP (about 2^-29; exp_log's EP logarithm): up to s = 27.3 (ErfcInv of
 //     2^-1020; smaller arguments go to the per-element routine);
-//   double precision LA and HA: one set of about 2^-59 (tails s in [2.5, 4.1], [4.1, 6.1],
+//   double precision tails, LA and HA: one set of about 2^-59 (s in [2.5, 4.1], [4.1, 6.1],
 //     [6.1, 10.2], [10.2, 17], [17, 27.3]), evaluated with a double-double last step (section
-//     "Double precision LA and HA" below): HA about 0.53 ulp; LA takes the same pieces with w
-//     and s rounded to one double each (about 1.8 ulp, 10-20 % faster).
+//     "Double precision LA and HA" below); LA takes the same pieces with w and s rounded to one
+//     double each.
 //   Why not a correction step (Newton or Halley on erf / erfc): the residual erf(y) - a needs
 //     erf to well below half an ulp of a (a double-double erf), which costs more than the whole
-//     polynomial path; the polynomial path measured 0.53 ulp, so no correction is needed.
+//     polynomial path.
 // A block evaluates only the pieces its lanes need (most blocks: the central one alone).
 #include "vector_math/kernels/special/tables/erfinv_poly.inc"
 
@@ -128,21 +131,19 @@ using SErfinvHA = Pieces<dlogk_flavour::EP, Central<SErfinvHA_W>, SErfinvHA_S1, 
 // The tails of the double EP rows (s from 3.6 on).
 using DErfinvTailsEP = Pieces<dlogk_flavour::EP, Central<>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
 
-// ---- Double precision LA and HA: a double-double last step ---------------------------------
-// The result is formed as yh + yl with an error far below half an ulp before its one rounding
-// (CdfNormInv: before the product with sqrt 2, itself formed exactly), so the HA slot's error is
-// about half an ulp (measured 0.53). What a plain double evaluation loses, and what replaces it
-// (the LA slot keeps all but the two-part w and s, see PiecesDD: measured 1.75 ulp):
-//   z = (1 - a)(1 + a) in two parts, zh + zl (ErfInv: 1 - a and 1 + a each exact in two parts,
-//     their product by Dekker's; ErfcInv: q' exact, 2 - q' in two parts, the product likewise);
+// ---- Double precision LA and HA tails: a double-double last step ----------------------------
+// The tail lanes' result is formed as yh + yl with an error far below half an ulp before its
+// one rounding (CdfNormInv: before the product with sqrt 2, itself formed exactly). What a plain
+// double evaluation loses, and what replaces it (the LA slot keeps all but the two-part w and s):
+//   z = q' (2 - q') in two parts, zh + zl (q' exact, 2 - q' in two parts, the product by
+//     Dekker's);
 //   w = -ln z = wh + wl: the HA logarithm's exact leading sum kept apart from its small terms
 //     (ln_dd below; the table logarithm of exp_log with its reduction), plus zl / zh;
 //   s = sqrt w = sh + sl: sl = (wh - sh^2 + wl) / (2 sh) with sh^2 exact;
-//   P(t), t = v - c (v = w or s): t = th + tl exactly (TwoDiff, plus the low part of v), then
+//   P(t), t = s - c: t = th + tl exactly (TwoDiff, plus the low part of s), then
 //     a_0 + a_1 t (a_0, a_1 in two parts; a_1 th exact) + t^2 R(t) + P'(t) tl, the sum of the
 //     leading two by Fast2Sum (|a_1 t| < |a_0| on every piece) and the rest added to its low
-//     part; the pieces' relative errors are about 2^-60 (tables/erfinv_poly.inc);
-//   central pieces: y = (a + al) P with a Ph exact (Dekker).
+//     part; the pieces' relative errors are about 2^-60 (tables/erfinv_poly.inc).
 // The other parts' errors (the logarithm's polynomial, the small terms' roundings, the rest
 // R evaluated in double) stay below about 2^-58 relative.
 namespace ddx = ::qor::vm::trig;
@@ -531,27 +532,32 @@ QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
 }
 
 // ---- Double precision: rows in q ------------------------------------------------------------
-// With t the signed argument of erfinv (ErfInv: x; ErfcInv: 1 - q; CdfNormInv: 2p - 1) and
-// q' = 1 - |t| (ErfInv: 1 - |x|, exact from |x| = 1/2 on; ErfcInv and CdfNormInv: min(q, 2 - q),
-// exact), erfinv t = A g(q') with A = t clamped to [-1/2, 1/2] (t itself, or +-1/2: exact) and
-// g(q') = erfinv(1 - q') / min(1 - q', 1/2). For q' in [2^-20, 1] g is a polynomial of a small
-// degree on each of 32 equal rows of every binade of q' (tables/erfinv_rows.inc): the row is
-// chosen lane by lane from the bits of q' (its exponent and top five fraction bits, one integer
-// register for the four lanes of a block, clamped to the table), the variable is q' less the
-// row's lower end (the same bits: exact), so one gather and one short polynomial serve every
-// lane, with no logarithm. g has its singularity at q' = 0, 64 half-widths away from each row, so
-// the same degree serves every row:
-//   EP: degree 3 (2^-30.6), Horner's scheme;
-//   LA: degree 6 (2^-52.3), Horner's scheme; CdfNormInv multiplies A by sqrt 2 (rounded);
-//   HA: degree 7 (2^-59.2) in powers of q' - mid (the terms beyond c_0 are below 0.0091 of g),
-//       c_0 in two parts c0h + c0l (c0h of 26 bits), A split by Veltkamp's (Ah of 26 bits), and
-//         y = Ah c0h + (Al c0h + A (c0l + t R(t))),
+// With t the signed argument of erfinv (ErfInv: x; ErfcInv: 1 - q; CdfNormInv: p - 1/2, with
+// sqrt 2 and the factor 2 of 2p - 1 in its rows) and q' = 1 - |t| (ErfInv: 1 - |x|, exact from
+// |x| = 1/2 on, HA keeps its low part below; ErfcInv: min(q, 2 - q), exact; CdfNormInv: p' =
+// min(p, 1 - p), exact, the rows one binade lower), erfinv t = t g(q') with g(q') = erfinv(1 -
+// q') / (1 - q'). For q' in [2^-20, 1] g is a polynomial of a small degree on each of 32 equal
+// rows of every binade of q' (tables/erfinv_rows.inc): the row is chosen lane by lane from the
+// bits of q' (its exponent and top five fraction bits: one integer register for the four lanes
+// of a block, a shift and a mask, the four offsets read out two at a time), so one gather and
+// one short polynomial serve every lane, with no logarithm and no branch. g's singularity (at
+// q' = 0) is 64 half-widths away from each row, so one degree serves every row:
+//   EP: degree 3 (2^-30.9), in powers of q' itself (no subtraction; the terms cancel to a few
+//       bits only), Horner's scheme;
+//   LA: degree 6 (2^-52.6), in powers of q' less the row's lower end (the bits of q' below the
+//       row's: exact), Horner's scheme; ErfcInv's t rounded below q = 1/2 (half an ulp);
+//   HA: degree 7 (2^-59.6) in powers of q' - mid (the terms beyond c_0 are below 0.003 of g),
+//       c_0 in two parts c0h + c0l (c0h of 26 bits), t split by Veltkamp's (th of 26 bits), and
+//         y = th c0h + ((tm c0h + tl c0h) + t (c0l + v R(v))),
 //       the first product exact: the only rounding of size is the last sum's (half an ulp), the
-//       others sit on terms below 0.01 of y. ErfInv's q' = 1 - |x| below |x| = 1/2 is rounded:
-//       its low part is added to the variable. CdfNormInv has its own rows (g times sqrt 2).
-// Lanes with q' below 2^-20 (s = sqrt(-ln(q' (2 - q'))) above 3.6) take the tail pieces in s of
-// the sections above (EP: exp_log's logarithm; LA, HA: the double-double logarithm and square
-// root), evaluated only for the blocks that hold such a lane and chosen by mask.
+//       others sit on terms below 0.01 of y. ErfcInv's and CdfNormInv's t carry their low part
+//       tl below q = 1/2; ErfInv's q' below |x| = 1/2 its low part ql (added to v).
+// The screen passes the lanes whose q' lies in [2^-20, 1 - 2^-21) (one compare on the high words
+// the rows' offsets come from); a flagged block (the frame's packed_pair_flagged) reads the
+// rows clamped to the table, and for a lane with q' below 2^-20 (s above 3.6) the tail pieces in
+// s of the sections above (EP: exp_log's logarithm; LA, HA: the double-double logarithm and
+// square root), chosen by mask; the element routine gets only the special arguments, ErfInv's
+// |x| < 2^-35 and the arguments whose q' (2 - q') is not a normal number.
 #include "vector_math/kernels/special/tables/erfinv_rows.inc"
 
 // The constants of the rows' hot paths: rows of one table read through one hidden pointer (as
