@@ -613,7 +613,7 @@ QOR_SIMD_INLINE __m128i dki() {
 // flagged blocks; the screened ones have every q' in the table.
 template <int kBytes>
 inline constexpr bool kPow2Row = (kBytes & (kBytes - 1)) == 0;
-template <int kBytes, bool kClamp, int32_t kBase>
+template <int kBytes, bool kClamp, int32_t kBase, bool kStore = false>
 QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
   static_assert(kRows * kBytes <= 0xFFFF, "offsets in 16 bits");
   __m128i i;
@@ -625,7 +625,13 @@ QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
     // (h >> (20 - kRowSub)) times the row size at once; the caller's base is moved back kBase rows
     constexpr int kShift = 20 - kRowSub - std::countr_zero(static_cast<unsigned>(kBytes));
     i = _mm_and_si128(_mm_srli_epi32(h.v, kShift), dki<-kBytes>());
-    lane_indices(i, o);
+    if constexpr (kStore) {  // through memory: measured 3-4% faster for the EP rows, slower for LA
+      alignas(16) uint32_t w[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(w), i);
+      for (int k = 0; k < 4; ++k) o[k] = w[k];
+    } else {
+      lane_indices(i, o);
+    }
     return;
   } else {
     i = _mm_sub_epi32(_mm_srli_epi32(h.v, 20 - kRowSub), dki<kBase>());
@@ -663,6 +669,7 @@ QOR_SIMD_INLINE f64x2 row_offset_in(f64x2 q) {
 // (unsigned; times sqrt 2: kCdf).
 struct DRowsEP {
   static constexpr int kBytes = 32;
+  static constexpr bool kStoreOffsets = true;  // the screened blocks' offsets through memory
   static constexpr bool kLow = false, kTl = false;
   static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvEP_Rows)[0][0] : &opaque(DErfinvEP_Rows)[0][0]; }
   template <bool kCdf, bool kLowT>
@@ -702,6 +709,7 @@ QOR_SIMD_INLINE void dtails_dd(const f64x2 (&q)[2], f64x2 (&y)[2]) {
 
 struct DRowsLA {
   static constexpr int kBytes = 64;
+  static constexpr bool kStoreOffsets = false;
   static constexpr bool kLow = false, kTl = false;  // t rounded: at most half an ulp more
   static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvLA_Rows)[0][0] : &opaque(DErfinvLA_Rows)[0][0]; }
   template <bool kCdf, bool kLowT>
@@ -719,6 +727,7 @@ struct DRowsLA {
 
 struct DRowsHA {
   static constexpr int kBytes = 80;
+  static constexpr bool kStoreOffsets = false;
   static constexpr bool kLow = true, kTl = true;
   static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvHA_Rows)[0][0] : &opaque(DErfinvHA_Rows)[0][0]; }
   template <bool kCdf, bool kLowT>
@@ -748,7 +757,7 @@ QOR_SIMD_INLINE void rows_pair(const f64x2 (&t)[2], const f64x2 (&tl)[2], const 
                                i32x4 h, f64x2& y0, f64x2& y1) {
   constexpr int32_t kBase = kCdf ? kRowBase - (1 << kRowSub) : kRowBase;
   uint32_t o[4];
-  row_offsets4<S::kBytes, kClamp, kBase>(h, o);
+  row_offsets4<S::kBytes, kClamp, kBase, S::kStoreOffsets>(h, o);
   const char* base = reinterpret_cast<const char*>(S::table(kCdf));
   if constexpr (!kClamp && kPow2Row<S::kBytes>)  // offsets counted from row -kBase
     base = reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(base) - uintptr_t{kBase} * S::kBytes);
