@@ -737,8 +737,8 @@ struct DRowsHA {
     // the variable from the middle of the row: q' less its row's bits with the next bit set
     const f64x2 mid = (q & dkb<kRowMaskBits>()) | dkb<kRowMidBit>();
     const f64x2 v = (q - mid) + ql;
-    f64x2 r = c[9];
-    for (int k = 8; k >= 2; --k) r = c[k] + r * v;
+    f64x2 r = c[8];  // c[9] is the row's padding
+    for (int k = 7; k >= 2; --k) r = c[k] + r * v;
     const f64x2 rest = c[1] + v * r;
     const f64x2 g = t * dk<134217729.0>(), th = g - (g - t), tm = t - th;
     if constexpr (kLowT) return th * c[0] + ((tm * c[0] + tl * c[0]) + t * rest);
