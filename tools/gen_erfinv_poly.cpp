@@ -1,7 +1,8 @@
 // Polynomials of the packed inverse error functions (src/vector_math/kernels/special/erfinv.h),
 // written to src/vector_math/kernels/special/tables/erfinv_poly.inc:
 //
-//   gen_erfinv_poly <out dir>                    the table of the kernels (the pieces below)
+//   gen_erfinv_poly <out dir>                    the tables of the kernels (the pieces and the rows
+//                                                below: erfinv_poly.inc, erfinv_rows.inc)
 //   gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f|z]  one piece, its error only (f: float
 //                                                     coefficients, z: float, in powers of v - lo)
 //
@@ -12,9 +13,19 @@
 // piece (values from the test support's MPFR erfc^-1 at 256 bits), converted to powers of v - c
 // in long double and rounded to double. The report gives the largest relative error of the
 // rounded polynomial (evaluated in long double) on 2001 points of the piece.
+//
+// The rows of the double-precision kernels (erfinv_rows.inc) take q = 1 - |x| instead (exact
+// where it matters: ErfcInv's q or 2 - q, ErfInv's 1 - |x| from |x| = 1/2 on): the binades
+// [2^e, 2^(e+1)), e = -kRowBinades .. -1, each cut into 2^kRowSub equal rows, and on each row a
+// polynomial of g(q) = erfinv(1 - q) / (1 - q) (the kernel multiplies by the signed argument), in
+// powers of q - lo (the row's lower end; the kernel forms it exactly from the bits of q) or of
+// q - mid (HA: half the terms' size). The same singularity (at q = 0) is 2^(kRowSub + 1)
+// half-widths from every row, so one degree serves the whole table.
 #include <mpfr.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -113,6 +124,130 @@ void report(FILE* f, const Piece& p) {
                p.hi, p.degree, p.c, static_cast<double>(std::log2(p.err)));
 }
 
+
+// ---- Rows of the double-precision kernels ---------------------------------------------------
+constexpr int kRowBinades = 20, kRowSub = 5, kRows = kRowBinades << kRowSub;
+
+// g(q) = erfinv(1 - q) / (1 - q) for 0 < q <= 1 (q a long double, exact in MPFR).
+LD row_target(LD q) {
+  mpfr_t m, y, a;
+  mpfr_inits2(kBits, m, y, a, static_cast<mpfr_ptr>(nullptr));
+  mpfr_set_ld(m, q, MPFR_RNDN);
+  if (q == 1) {
+    mpfr_const_pi(y, MPFR_RNDN);
+    mpfr_sqrt(y, y, MPFR_RNDN);
+    mpfr_div_2ui(y, y, 1, MPFR_RNDN);  // the limit sqrt(pi) / 2
+  } else {
+    qor::test::vm::ref_erfcinv(y, m, MPFR_RNDN);
+    mpfr_ui_sub(a, 1, m, MPFR_RNDN);
+    mpfr_div(y, y, a, MPFR_RNDN);
+  }
+  const LD r = mpfr_get_ld(y, MPFR_RNDN);
+  mpfr_clears(m, y, a, static_cast<mpfr_ptr>(nullptr));
+  return r;
+}
+
+struct RowSet {
+  const char* name;
+  int degree;
+  bool centred;  // powers of q - mid (else q - lo, or of q itself: at0)
+  bool split0;   // c_0 as c0h (26 significant bits) + c0l
+  LD scale;      // the function times this (sqrt 2: CdfNormInv's rows)
+  int width;     // doubles per row (coefficients, then zeros)
+  bool at0 = false;  // powers of q (EP: no subtraction in the kernel; the terms cancel to a few
+                     // bits, far below EP's accuracy)
+  bool half = false;  // in u = q / 2 (CdfNormInv's p' = min(p, 1 - p)): b_k 2^k
+};
+
+// q in row i: [lo, lo + 2^(e - kRowSub)).
+LD row_lo(int i) { return std::ldexp(1.0L + static_cast<LD>(i & ((1 << kRowSub) - 1)) / (1 << kRowSub), (i >> kRowSub) - kRowBinades); }
+
+void write_rows(const char* dir) {
+  constexpr LD kS2 = 1.414213562373095048801688724209698079L;
+  const RowSet sets[] = {
+      {"DErfinvEP_Rows", 3, false, false, 1, 4, true},
+      {"DCdfinvEP_Rows", 3, false, false, 2 * kS2, 4, true, true},
+      {"DErfinvLA_Rows", 6, false, false, 1, 8},
+      {"DCdfinvLA_Rows", 6, false, false, 2 * kS2, 8, false, true},
+      {"DErfinvHA_Rows", 7, true, true, 1, 10},
+      {"DCdfinvHA_Rows", 7, true, true, 2 * kS2, 10, false, true},
+  };
+  // the check points of every row (shared by the sets): 33 across the row, its upper end included
+  constexpr int kChecks = 33;
+  std::vector<LD> checks(static_cast<size_t>(kRows) * kChecks);
+  for (int i = 0; i < kRows; ++i) {
+    const LD lo = row_lo(i), w = std::ldexp(1.0L, (i >> kRowSub) - kRowBinades - kRowSub);
+    for (int g = 0; g < kChecks; ++g) checks[static_cast<size_t>(i) * kChecks + g] = row_target(lo + w * g / (kChecks - 1));
+  }
+  FILE* f = qor::tools::open_out(dir, "erfinv_rows.inc", "tools/gen_erfinv_poly", kBits);
+  std::fprintf(f,
+               "// Rows of the double-precision ErfInv, ErfcInv, CdfNormInv: q = 1 - |x| in [2^e, 2^(e+1)), e = -%d .. -1,\n"
+               "// %d rows a binade, row i covering [lo_i, lo_i + 2^(e-%d)) (i = (e + %d) * %d + the top %d fraction bits\n"
+               "// of q); each row the coefficients of (q - lo_i)^k, or of (q - lo_i - 2^(e-%d))^k (HA), of\n"
+               "// erfinv(1 - q) / (1 - q), HA's c_0 in two parts. CdfNormInv's rows: the same ones in u = q / 2\n"
+               "// (p' = min(p, 1 - p), one binade lower), of 2 sqrt 2 erfinv(1 - 2u) / (1 - 2u).\n",
+               kRowBinades, 1 << kRowSub, kRowSub, kRowBinades, 1 << kRowSub, kRowSub, kRowSub + 1);
+  std::fprintf(f, "inline constexpr int kRowBinades = %d, kRowSub = %d, kRows = %d;\n", kRowBinades, kRowSub, kRows);
+  for (const RowSet& rs : sets) {
+    const int n = rs.degree + 1;
+    std::vector<std::vector<double>> out(kRows);
+    LD worst = 0, worst_q = 0, terms = 0;
+    for (int i = 0; i < kRows; ++i) {
+      const LD lo = row_lo(i), w = std::ldexp(1.0L, (i >> kRowSub) - kRowBinades - kRowSub);
+      const LD mid = lo + w / 2, ref = rs.centred ? mid : rs.at0 ? 0 : lo;
+      std::vector<LD> b = qor::tools::chebyshev_fit(n, mid, w / 2, [&](LD q) { return rs.scale * row_target(q); });
+      const LD d = mid - ref;  // powers of q - ref (a Taylor shift by mid - ref)
+      for (int k = 0; k < n; ++k)
+        for (int j = n - 2; j >= k; --j) b[j] -= d * b[j + 1];
+      if (rs.half)
+        for (int k = 1; k < n; ++k) b[k] = std::ldexp(b[k], k);
+      std::vector<double>& o = out[i];
+      std::vector<LD> ev(n);  // as evaluated
+      for (int k = 0; k < n; ++k) ev[k] = static_cast<double>(b[k]);
+      if (rs.split0) {
+        const double c0 = static_cast<double>(b[0]);
+        const double c0h = std::bit_cast<double>(std::bit_cast<uint64_t>(c0) & ~uint64_t{0x7FFFFFF});
+        const double c0l = static_cast<double>(b[0] - c0h);
+        o.push_back(c0h);
+        o.push_back(c0l);
+        ev[0] = static_cast<LD>(c0h) + c0l;
+      } else {
+        o.push_back(static_cast<double>(b[0]));
+      }
+      for (int k = 1; k < n; ++k) o.push_back(static_cast<double>(b[k]));
+      while (static_cast<int>(o.size()) < rs.width) o.push_back(0.0);
+      for (int g = 0; g < kChecks; ++g) {
+        const LD q = lo + w * g / (kChecks - 1), t = rs.half ? (q - ref) / 2 : q - ref;
+        LD s = 0;
+        for (int k = n; k-- > 1;) s = s * t + ev[k];
+        LD p = ev[0] + s * t;
+        if (rs.at0) {  // evaluated in double as the kernel does (Horner's scheme)
+          double d = o[rs.degree];
+          for (int k = rs.degree; k-- > 0;) d = o[k] + d * static_cast<double>(rs.half ? q / 2 : q);
+          p = d;
+        }
+        const LD ft = rs.scale * checks[static_cast<size_t>(i) * kChecks + g];
+        const LD e = std::fabs(p / ft - 1);
+        if (e > worst) worst = e, worst_q = q;
+        terms = std::fmax(terms, std::fabs(s * t / ft));
+      }
+    }
+    char line[200];
+    std::snprintf(line, sizeof line, "// %s: degree %d, relative error 2^%.1f (at q = %Lg), |c_0 - P| / P at most %.4f\n", rs.name,
+                  rs.degree, static_cast<double>(std::log2(worst)), worst_q, static_cast<double>(terms));
+    std::fputs(line, f);
+    std::fputs(line, stdout);
+    std::fprintf(f, "alignas(64) inline constexpr double %s[%d][%d] = {\n", rs.name, kRows, rs.width);
+    for (int i = 0; i < kRows; ++i) {
+      std::fprintf(f, "    {");
+      for (int k = 0; k < rs.width; ++k) std::fprintf(f, "%s%a", k ? ", " : "", out[i][k]);
+      std::fprintf(f, "},\n");
+    }
+    std::fprintf(f, "};\n");
+  }
+  std::fclose(f);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,21 +273,18 @@ int main(int argc, char** argv) {
   //   single precision, evaluated in double: relative errors of about 2^-28 (HA), 2^-23 (LA) and
   //     2^-13 (EP); tails s in [2.5, 4.1] (every float ErfInv argument below 1) and [4.1, 10.2]
   //     (down to ErfcInv(2^-149));
-  //   double precision HA, also serving LA (about 2^-59, a_0 and a_1 in two parts: the kernel's
-  //     double-double last step) and EP (about 2^-29): tails up to s = 27.3 (ErfcInv of 2^-1020;
-  //     below it the per-element routine).
+  //   double precision tails (the rows above cover q from 2^-20 on): HA, also serving LA (about
+  //     2^-59, a_0 and a_1 in two parts: the kernel's double-double last step) and EP (about
+  //     2^-29), up to s = 27.3 (ErfcInv of 2^-1020; below it the per-element routine).
   std::vector<Table> tables = {
       {"SErfinvHA_W", {true, 0, 6.25, 12, {}}},  {"SErfinvHA_S1", {false, 2.5, 4.1, 8, {}}},
       {"SErfinvHA_S2", {false, 4.1, 10.2, 10, {}}},
-      {"DErfinvHA_W1", {true, 0, 1.5, 14, {}, 0, 0, true}},
-      {"DErfinvHA_W2", {true, 1.5, 3.5, 16, {}, 0, 0, true}},
-      {"DErfinvHA_W3", {true, 3.5, 6.25, 16, {}, 0, 0, true}},
       {"DErfinvHA_S1", {false, 2.5, 4.1, 19, {}, 0, 0, true}},
       {"DErfinvHA_S2", {false, 4.1, 6.1, 17, {}, 0, 0, true}},
       {"DErfinvHA_S3", {false, 6.1, 10.2, 18, {}, 0, 0, true}},
       {"DErfinvHA_S4", {false, 10.2, 17, 17, {}, 0, 0, true}},
       {"DErfinvHA_S5", {false, 17, 27.3, 16, {}, 0, 0, true}},
-      {"DErfinvEP_W", {true, 0, 6.25, 13, {}}},    {"DErfinvEP_S1", {false, 2.5, 4.1, 9, {}}},
+      {"DErfinvEP_S1", {false, 2.5, 4.1, 9, {}}},
       {"DErfinvEP_S2", {false, 4.1, 10.2, 11, {}}}, {"DErfinvEP_S3", {false, 10.2, 27.3, 10, {}}},
   };
   // Single LA and EP, float coefficients evaluated in float, in powers of v - lo (LA: a_0 in two
@@ -188,7 +320,10 @@ int main(int argc, char** argv) {
     fit(t.p);
     report(f, t.p);
     report(stdout, t.p);
-    const bool last = k + 1 == tables.size() || (tables[k + 1].p.central && !t.p.central);
+    // the last piece of its set: the next one is central or of another set (name up to '_')
+    const auto set = [](const char* name) { return std::string(name, std::strchr(name, '_')); };
+    const bool last = k + 1 == tables.size() || (tables[k + 1].p.central && !t.p.central) ||
+                      set(tables[k + 1].name) != set(t.name);
     char hi[64];
     if (last) std::snprintf(hi, sizeof hi, "__builtin_inf()");
     else std::snprintf(hi, sizeof hi, "%a", static_cast<double>(t.p.hi));
@@ -216,5 +351,6 @@ int main(int argc, char** argv) {
     std::fprintf(f, "  };\n};\n");
   }
   std::fclose(f);
+  write_rows(argv[1]);
   return 0;
 }

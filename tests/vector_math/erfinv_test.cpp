@@ -4,6 +4,7 @@
 // lanes take different pieces (the tail is chosen lane by lane inside a block), ErfcInv's
 // arguments below 1/2 (1 - q is not exact in float there), and the ends of the float path
 // (ErfcInv from 2^-126 and CdfNormInv from 2^-127 down; below, the per-element routine).
+// Then the double-precision kernels' rows (section at the end).
 #include <cfenv>
 #include <cmath>
 #include <utility>
@@ -196,6 +197,124 @@ TEST(SingleInverseErf, ErfInvAcrossItsRange) {
     both.push_back(-v);
   }
   sweep_function<float>("ErfInv", both);
+}
+
+}  // namespace
+
+// ---- Double precision: rows in q' = 1 - |t| ------------------------------------------------
+// The double kernels choose a row of a polynomial table lane by lane from the bits of q' (32
+// rows a binade, q' from 2^-20 to 1), take the tail pieces in sqrt(-ln(q'(2 - q'))) below 2^-20
+// in the blocks that hold such a lane, and leave the special arguments to the element routine;
+// the screened blocks read the rows unclamped, the flagged ones clamped.
+namespace {
+using namespace vm_test;
+
+std::vector<double> around_d(double x, long n) {
+  for (long i = 0; i < n / 2; ++i) x = std::nextafter(x, 0.0);
+  return consecutive<double>(x, n);
+}
+
+// The same q' as ErfInv (1 - q', both signs), ErfcInv (q', 2 - q') and CdfNormInv (q' / 2,
+// 1 - q' / 2), each followed now and then by a lane of another kind.
+struct Triple {
+  std::vector<double> x, q, p;
+  void add(double qq, const double (&mix)[3]) {
+    const double a = 1 - qq;  // exact from q' = 1/2 on; rounded above (HA's low part of q')
+    x.push_back(a);
+    x.push_back(-a);
+    q.push_back(qq);
+    q.push_back(2 - qq);
+    p.push_back(qq / 2);
+    p.push_back(1 - qq / 2);
+    if (x.size() % 6 == 0) {
+      x.push_back(1 - mix[0]);
+      q.push_back(mix[1]);
+      p.push_back(mix[2]);
+    }
+  }
+  void check() const {
+    for (const auto& [f, v] : {std::pair{"ErfInv", x}, std::pair{"ErfcInv", q}, std::pair{"CdfNormInv", p}}) {
+      sweep_function<double>(f, v);
+      expect_same_alone<double>(f, v);
+    }
+  }
+};
+
+// Both sides of row edges in the first, a middle and the last binades of the table (the first
+// and last rows of a binade, one inside), in blocks with lanes of other rows and of the tails.
+TEST(DoubleInverseErf, RowsAgreeAcrossTheirEdges) {
+  const long n = qor::test::scaled(8, 4);
+  Triple t;
+  const double mix[3] = {0x1p-30, 0.3, 1e-12};
+  for (int e : {-1, -2, -9, -19, -20})
+    for (int k : {0, 1, 17, 31}) {
+      const double lo = std::ldexp(1 + k / 32.0, e);
+      for (double v : around_d(lo, n)) t.add(v, mix);
+    }
+  // ErfInv's own grid near 1 - lo (x exact, q' = 1 - x exact)
+  for (double lo : {0.5, 0.25, 0x1.08p-3, 0x1p-20})
+    for (double v : around_d(1 - lo, n)) t.x.push_back(v);
+  t.check();
+}
+
+// The ends of each path, both sides, in mixed blocks, with no reports: the tails from q' = 2^-20
+// down (ErfInv to 1 - 2^-53, ErfcInv to 2^-1020 and the per-element routine below), the rows'
+// top end (q' = 1 - 2^-21: |x| = 2^-21, ErfcInv 1 -+ 2^-21, CdfNormInv 1/2 -+ 2^-22, where the
+// flagged blocks clamp to the last row), ErfInv's per-element product below 2^-35.
+TEST(DoubleInverseErf, EndsOfTheRowsAndOfTheTails) {
+  const long n = qor::test::scaled(16, 6);
+  std::vector<double> x, q, p;
+  for (double v : {0x1p-20, 0x1p-21, 0x1p-35, 1 - 0x1p-20, 1 - 0x1p-21})
+    for (double w : around_d(v, n)) x.push_back(w), x.push_back(-w);
+  for (double v : {0x1p-20, 2 - 0x1p-20, 1 - 0x1p-21, 1 + 0x1p-21, 0x1p-1020, 1.0})
+    append(q, around_d(v, n));
+  // (p = 1/2 itself, +0 where the reference's -sqrt(2) erfc^-1(1) is -0, is in the special-value table)
+  for (double v : {0x1p-21, 1 - 0x1p-21, 0.5 - 0x1p-22, 0.5 + 0x1p-22, 0x1p-1021, 0.5 - 0x1p-40}) append(p, around_d(v, n));
+  append(x, consecutive<double>(1 - 0x1p-47, n));
+  append(q, log_uniform<double>(-1074, -20, qor::test::scaled(300, 60), 81));
+  append(p, log_uniform<double>(-1074, -21, qor::test::scaled(300, 60), 82));
+  for (const auto& [f, v] : {std::pair{"ErfInv", x}, std::pair{"ErfcInv", q}, std::pair{"CdfNormInv", p}}) {
+    sweep_function<double>(f, v);
+    expect_same_alone<double>(f, v);
+    for (int s : {LA, HA, EP}) {
+      Recording rec;
+      std::vector<double> r(v.size());
+      kernel<double>(f, s)(static_cast<int32_t>(v.size()), v.data(), r.data());
+      EXPECT_TRUE(reports().empty()) << f << " " << slot_name(s);
+    }
+  }
+}
+
+// Every pattern of row, tail and per-element lanes in a block of four (81 blocks, arguments
+// differing from block to block): each lane gets its own path whatever its neighbours take.
+TEST(DoubleInverseErf, EveryMixOfRowTailAndElementLanesInABlock) {
+  std::vector<double> x, q, p;
+  for (int m = 0; m < 81; ++m) {
+    int code = m;
+    for (int j = 0; j < 4; ++j, code /= 3) {
+      const double k = (m * 4 + j) / 324.0;
+      switch (code % 3) {
+        case 0:  // a row
+          x.push_back(0.998 * k - 0.499);
+          q.push_back(0.002 + 1.996 * k);
+          p.push_back(0.001 + 0.998 * k);
+          break;
+        case 1:  // the tails
+          x.push_back(1 - 0x1p-30 * (1 + k));
+          q.push_back(0x1p-400 * (1 + k));
+          p.push_back(1 - 0x1p-40 * (1 + k));
+          break;
+        default:  // the element routine
+          x.push_back(0x1p-40 * (1 + k));
+          q.push_back(0x1p-1060 * (1 + k));
+          p.push_back(0x1p-1070 * (1 + k));
+      }
+    }
+  }
+  for (const auto& [f, v] : {std::pair{"ErfInv", x}, std::pair{"ErfcInv", q}, std::pair{"CdfNormInv", p}}) {
+    sweep_function<double>(f, v);
+    expect_same_alone<double>(f, v);
+  }
 }
 
 }  // namespace

@@ -38,6 +38,17 @@
 //   static int screen_pair(V x0, V x1);                  // screen(x0) | screen(x1) << W
 //   static void packed_pair(V x0, V x1, V& r0, V& r1);   // packed(x0), packed(x1)
 //
+// A Patch family with packed_pair may also give, for the blocks its screen flags, a slower packed
+// formula that handles some of the flagged lanes itself (e.g. the far tails of a function whose
+// fast formula covers only the common arguments), so that the element routine sees only the
+// lanes left:
+//
+//   static int packed_pair_flagged(V x0, V x1, V& r0, V& r1);  // results of the whole block;
+//                                                              // returns the lanes (bitmask)
+//                                                              // left to the element routine
+//
+// Its results on the lanes the screen passes must be packed_pair's, bit for bit.
+//
 // A family whose packed formula learns midway which lanes it cannot handle (Pow: only y log2 x
 // tells whether the result leaves the normal range) may give, instead of or beside screen(),
 // the screen and the formula in one:
@@ -212,6 +223,8 @@ class Frame {
  private:
   static constexpr bool kScreenPair = requires(V v) { F::screen_pair(v, v); };
   static constexpr bool kPackedPair = requires(V v, V& r) { F::packed_pair(v, v, r, r); };
+  static constexpr bool kFlaggedPair = requires(V v, V& r) { F::packed_pair_flagged(v, v, r, r); };
+  static_assert(!kFlaggedPair || (F::kScheme == Scheme::Patch && F::kIn == 1 && F::kOut == 1));
   static constexpr bool kChecked =
       requires(V v, V& r) { F::packed_checked(v, v, r); } || requires(V v, V& r) { F::packed_checked(v, r); };
 
@@ -344,7 +357,14 @@ class Frame {
       x1.store(xs + W);
       y0.store(ys);
       y1.store(ys + W);
-      packed_store2(x0, y0, x1, y1, r1 + i, r2 + i);
+      if constexpr (kFlaggedPair) {
+        V p0, p1;
+        m &= F::packed_pair_flagged(x0, x1, p0, p1);
+        p0.store(r1 + i);
+        p1.store(r1 + i + W);
+      } else {
+        packed_store2(x0, y0, x1, y1, r1 + i, r2 + i);
+      }
       while (m) {
         const int j = __builtin_ctz(static_cast<unsigned>(m));
         m &= m - 1;
@@ -388,7 +408,18 @@ class Frame {
           p1.store(o1 + W);
         } else {
           m = screen2(x0, y0, x1, y1) & ((1 << c) - 1);
-          packed_store2(x0, y0, x1, y1, o1, o2);
+          if constexpr (kFlaggedPair) {
+            if (m) {
+              V p0, p1;
+              m &= F::packed_pair_flagged(x0, x1, p0, p1);
+              p0.store(o1);
+              p1.store(o1 + W);
+            } else {
+              packed_store2(x0, y0, x1, y1, o1, o2);
+            }
+          } else {
+            packed_store2(x0, y0, x1, y1, o1, o2);
+          }
         }
         for (int j = 0; j < c; ++j) {
           r1[i + j] = o1[j];

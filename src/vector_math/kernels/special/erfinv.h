@@ -29,12 +29,15 @@ namespace {
 using dlogk_flavour = exp_log::dlogk::Flavour;
 
 // ---- Packed paths --------------------------------------------------------------------------
-// With a = |x| (ErfInv) or |1 - q| (ErfcInv, CdfNormInv with q = 2p) and q' = 1 - a (q' = q or
-// 2 - q, exact where it matters), erfinv a is a function of w = -ln(q' (1 + a)) = -ln(1 - a^2),
-// whose product keeps its relative accuracy however small q' is:
-//   w < 6.25 (a < 0.998):  a P_W(w - c), P_W ~ erfinv(a) / a (one piece, or three split at
-//                          w = 1.5 and 3.5 in double LA/HA); an error of w moves P_W by at most
-//                          its slope (below 0.25) times it, so w needs absolute accuracy only;
+// Double precision takes rows of short polynomials in q' = 1 - |t| chosen lane by lane from the
+// bits of q' (section "Double precision: rows in q" below) and, for q' below 2^-20 only, the
+// tail pieces in s = sqrt(w) of this section. Single precision (and those tails) work on
+// w = -ln(q' (1 + a)) = -ln(1 - a^2), a = |x| (ErfInv) or |1 - q| (ErfcInv, CdfNormInv with
+// q = 2p), q' = 1 - a (q or 2 - q, exact where it matters), whose product keeps its relative
+// accuracy however small q' is:
+//   w < 6.25 (a < 0.998):  a P_W(w - c), P_W ~ erfinv(a) / a; an error of w moves P_W by at
+//                          most its slope (below 0.25) times it, so w needs absolute accuracy
+//                          only;
 //   s = sqrt(w) beyond:    P_Si(s - c_i) on consecutive pieces of s (no factor a: a is within
 //                          0.2 % of 1 there).
 // The polynomials interpolate erfinv at Chebyshev nodes (tools/gen_erfinv_poly with MPFR; the
@@ -44,15 +47,15 @@ using dlogk_flavour = exp_log::dlogk::Flavour;
 //     ErfcInv(2^-149): s = 10.14); the logarithm is the EP core of exp_log (about 2^-31);
 //   single precision LA and EP: in float on four lanes (section "Single precision LA and EP"
 //     below; central piece w < 5);
-//   double precision EP (about 2^-29; exp_log's EP logarithm): tails up to s = 27.3 (ErfcInv of
+//   double precision tails, EP (about 2^-29; exp_log's EP logarithm): up to s = 27.3 (ErfcInv of
 //     2^-1020; smaller arguments go to the per-element routine);
-//   double precision LA and HA: one set of about 2^-59 (tails s in [2.5, 4.1], [4.1, 6.1],
+//   double precision tails, LA and HA: one set of about 2^-59 (s in [2.5, 4.1], [4.1, 6.1],
 //     [6.1, 10.2], [10.2, 17], [17, 27.3]), evaluated with a double-double last step (section
-//     "Double precision LA and HA" below): HA about 0.53 ulp; LA takes the same pieces with w
-//     and s rounded to one double each (about 1.8 ulp, 10-20 % faster).
+//     "Double precision LA and HA" below); LA takes the same pieces with w and s rounded to one
+//     double each.
 //   Why not a correction step (Newton or Halley on erf / erfc): the residual erf(y) - a needs
 //     erf to well below half an ulp of a (a double-double erf), which costs more than the whole
-//     polynomial path; the polynomial path measured 0.53 ulp, so no correction is needed.
+//     polynomial path.
 // A block evaluates only the pieces its lanes need (most blocks: the central one alone).
 #include "vector_math/kernels/special/tables/erfinv_poly.inc"
 
@@ -113,7 +116,7 @@ struct Pieces<kLog, Central<W...>, S...> {
   // erfinv a from a in [0, 1) and w = -ln(1 - a^2); kLow: the argument is a + al (al below
   // half an ulp of a; it matters in the central pieces only).
   template <bool kLow = false>
-  static QOR_SIMD_INLINE f64x2 eval(f64x2 a, f64x2 w, f64x2 al = f64x2()) {
+  static QOR_SIMD_INLINE f64x2 eval([[maybe_unused]] f64x2 a, f64x2 w, [[maybe_unused]] f64x2 al = f64x2()) {
     f64x2 y = f64x2::splat(0.0), donev = f64x2::splat(0.0);
     int done = 0;
     (central_piece<W, kLow>(w, a, al, y, done, donev), ...);
@@ -125,26 +128,22 @@ struct Pieces<kLog, Central<W...>, S...> {
   }
 };
 using SErfinvHA = Pieces<dlogk_flavour::EP, Central<SErfinvHA_W>, SErfinvHA_S1, SErfinvHA_S2>;
-using DErfinvEP = Pieces<dlogk_flavour::EP, Central<DErfinvEP_W>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
-// The per-element extended-precision routine on every lane (no slot takes it now; kept to measure
-// the packed paths against).
-struct Extended {};
+// The tails of the double EP rows (s from 3.6 on).
+using DErfinvTailsEP = Pieces<dlogk_flavour::EP, Central<>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
 
-// ---- Double precision LA and HA: a double-double last step ---------------------------------
-// The result is formed as yh + yl with an error far below half an ulp before its one rounding
-// (CdfNormInv: before the product with sqrt 2, itself formed exactly), so the HA slot's error is
-// about half an ulp (measured 0.53). What a plain double evaluation loses, and what replaces it
-// (the LA slot keeps all but the two-part w and s, see PiecesDD: measured 1.75 ulp):
-//   z = (1 - a)(1 + a) in two parts, zh + zl (ErfInv: 1 - a and 1 + a each exact in two parts,
-//     their product by Dekker's; ErfcInv: q' exact, 2 - q' in two parts, the product likewise);
+// ---- Double precision LA and HA tails: a double-double last step ----------------------------
+// The tail lanes' result is formed as yh + yl with an error far below half an ulp before its
+// one rounding (CdfNormInv: before the product with sqrt 2, itself formed exactly). What a plain
+// double evaluation loses, and what replaces it (the LA slot keeps all but the two-part w and s):
+//   z = q' (2 - q') in two parts, zh + zl (q' exact, 2 - q' in two parts, the product by
+//     Dekker's);
 //   w = -ln z = wh + wl: the HA logarithm's exact leading sum kept apart from its small terms
 //     (ln_dd below; the table logarithm of exp_log with its reduction), plus zl / zh;
 //   s = sqrt w = sh + sl: sl = (wh - sh^2 + wl) / (2 sh) with sh^2 exact;
-//   P(t), t = v - c (v = w or s): t = th + tl exactly (TwoDiff, plus the low part of v), then
+//   P(t), t = s - c: t = th + tl exactly (TwoDiff, plus the low part of s), then
 //     a_0 + a_1 t (a_0, a_1 in two parts; a_1 th exact) + t^2 R(t) + P'(t) tl, the sum of the
 //     leading two by Fast2Sum (|a_1 t| < |a_0| on every piece) and the rest added to its low
-//     part; the pieces' relative errors are about 2^-60 (tables/erfinv_poly.inc);
-//   central pieces: y = (a + al) P with a Ph exact (Dekker).
+//     part; the pieces' relative errors are about 2^-60 (tables/erfinv_poly.inc).
 // The other parts' errors (the logarithm's polynomial, the small terms' roundings, the rest
 // R evaluated in double) stay below about 2^-58 relative.
 namespace ddx = ::qor::vm::trig;
@@ -214,7 +213,7 @@ template <bool kLA, class... W, class... S>
 struct PiecesDD<kLA, Central<W...>, S...> {
   static constexpr bool kShort = kLA;
   // erfinv(a + al) = yh + yl (returned: yh) from w = wh + wl = -ln(1 - (a + al)^2)
-  static QOR_SIMD_INLINE f64x2 eval(f64x2 a, f64x2 al, f64x2 wh, f64x2 wl, f64x2& yl) {
+  static QOR_SIMD_INLINE f64x2 eval([[maybe_unused]] f64x2 a, [[maybe_unused]] f64x2 al, f64x2 wh, f64x2 wl, f64x2& yl) {
     f64x2 yh = f64x2::splat(0.0), donev = f64x2::splat(0.0);
     yl = yh;
     int done = 0;
@@ -233,22 +232,9 @@ struct PiecesDD<kLA, Central<W...>, S...> {
     return yh;
   }
 };
-using DErfinvLA = PiecesDD<true, Central<DErfinvHA_W1, DErfinvHA_W2, DErfinvHA_W3>, DErfinvHA_S1, DErfinvHA_S2,
-                           DErfinvHA_S3, DErfinvHA_S4, DErfinvHA_S5>;
-using DErfinvHA = PiecesDD<false, Central<DErfinvHA_W1, DErfinvHA_W2, DErfinvHA_W3>, DErfinvHA_S1, DErfinvHA_S2,
-                           DErfinvHA_S3, DErfinvHA_S4, DErfinvHA_S5>;
-
-// z = (1 - a)(1 + a) = zh + zl for 0 <= a < 1 (ErfInv): both factors exact in two parts (1 - a
-// is exact from 1/2 on; below, its low part carries what 1 - a^2 needs), their product by
-// Dekker's product and the cross terms (the product of the low parts, below 2^-106, left out).
-QOR_SIMD_INLINE void one_minus_sq(f64x2 a, f64x2& zh, f64x2& zl) {
-  const f64x2 one = f64x2::splat(1.0);
-  f64x2 qh, ql, bh, bl, e;
-  ddx::two_diff(one, a, qh, ql);
-  ddx::fast_two_sum(one, a, bh, bl);
-  ddx::two_prod(qh, bh, zh, e);
-  zl = e + (qh * bl + ql * bh);
-}
+// The tails of the double LA and HA rows (s from 3.6 on).
+using DErfinvTailsLA = PiecesDD<true, Central<>, DErfinvHA_S1, DErfinvHA_S2, DErfinvHA_S3, DErfinvHA_S4, DErfinvHA_S5>;
+using DErfinvTailsHA = PiecesDD<false, Central<>, DErfinvHA_S1, DErfinvHA_S2, DErfinvHA_S3, DErfinvHA_S4, DErfinvHA_S5>;
 
 // q' (2 - q') = zh + zl for q' in (0, 1] exact (ErfcInv, CdfNormInv).
 QOR_SIMD_INLINE void q_times_two_minus_q(f64x2 q, f64x2& zh, f64x2& zl) {
@@ -297,20 +283,17 @@ QOR_SIMD_INLINE f64x2 serfinv_core(f64x2 a, f64x2 q) {
   return P::eval(a, w);
 }
 
-// Double precision, a block of two registers: erfinv (a_i + al_i) with q_i = 1 - a_i - al_i
-// (q_i (1 + a_i) a positive normal number; al_i zero unless kLow).
-template <class P, bool kLow = false>
-QOR_SIMD_INLINE void derfinv_pair(f64x2 a0, f64x2 q0, f64x2 a1, f64x2 q1, f64x2& y0, f64x2& y1,
-                                  f64x2 al0 = f64x2(), f64x2 al1 = f64x2()) {
+// Double precision EP tails, a block of two registers: erfinv(1 - q_i) from z_i = q_i (2 - q_i)
+// (positive normal numbers).
+template <class P>
+QOR_SIMD_INLINE void dtails_ep(const f64x2 (&z)[2], f64x2 (&y)[2]) {
   using namespace exp_log;
-  const f64x2 one = f64x2::splat(1.0);
-  const f64x2 z0 = q0 * (a0 + one), z1 = q1 * (a1 + one);
-  const dlogk::Reduced4 r = dlogk::reduce4(dlogk::high_words(z0, z1));
-  const f64x2 w0 = f64x2::splat(0.0) - dlogk::log2x<BaseE, P::kLogFlavour, 0>(z0, r);
-  const f64x2 w1 = f64x2::splat(0.0) - dlogk::log2x<BaseE, P::kLogFlavour, 1>(z1, r);
-  y0 = P::template eval<kLow>(a0, w0, al0);
-  simd::barrier(y0);
-  y1 = P::template eval<kLow>(a1, w1, al1);
+  const dlogk::Reduced4 r = dlogk::reduce4(dlogk::high_words(z[0], z[1]));
+  const f64x2 w0 = f64x2::splat(0.0) - dlogk::log2x<BaseE, P::kLogFlavour, 0>(z[0], r);
+  const f64x2 w1 = f64x2::splat(0.0) - dlogk::log2x<BaseE, P::kLogFlavour, 1>(z[1], r);
+  y[0] = P::eval(f64x2(), w0);
+  simd::barrier(y[0]);
+  y[1] = P::eval(f64x2(), w1);
 }
 
 // ErfInv on four floats: odd.
@@ -548,6 +531,277 @@ QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
   r1 = y[1];
 }
 
+// ---- Double precision: rows in q ------------------------------------------------------------
+// With t the signed argument of erfinv (ErfInv: x; ErfcInv: 1 - q; CdfNormInv: p - 1/2, with
+// sqrt 2 and the factor 2 of 2p - 1 in its rows) and q' = 1 - |t| (ErfInv: 1 - |x|, exact from
+// |x| = 1/2 on, HA keeps its low part below; ErfcInv: min(q, 2 - q), exact; CdfNormInv: p' =
+// min(p, 1 - p), exact, the rows one binade lower), erfinv t = t g(q') with g(q') = erfinv(1 -
+// q') / (1 - q'). For q' in [2^-20, 1] g is a polynomial of a small degree on each of 32 equal
+// rows of every binade of q' (tables/erfinv_rows.inc): the row is chosen lane by lane from the
+// bits of q' (its exponent and top five fraction bits: one integer register for the four lanes
+// of a block, a shift and a mask, the four offsets read out two at a time), so one gather and
+// one short polynomial serve every lane, with no logarithm and no branch. g's singularity (at
+// q' = 0) is 64 half-widths away from each row, so one degree serves every row:
+//   EP: degree 3 (2^-30.9), in powers of q' itself (no subtraction; the terms cancel to a few
+//       bits only), Horner's scheme;
+//   LA: degree 6 (2^-52.6), in powers of q' less the row's lower end (the bits of q' below the
+//       row's: exact), Horner's scheme; ErfcInv's t rounded below q = 1/2 (half an ulp);
+//   HA: degree 7 (2^-59.6) in powers of q' - mid (the terms beyond c_0 are below 0.003 of g),
+//       c_0 in two parts c0h + c0l (c0h of 26 bits), t split by Veltkamp's (th of 26 bits), and
+//         y = th c0h + ((tm c0h + tl c0h) + t (c0l + v R(v))),
+//       the first product exact: the only rounding of size is the last sum's (half an ulp), the
+//       others sit on terms below 0.01 of y. ErfcInv's and CdfNormInv's t carry their low part
+//       tl below q = 1/2; ErfInv's q' below |x| = 1/2 its low part ql (added to v).
+// The screen passes the lanes whose q' lies in [2^-20, 1 - 2^-21) (one compare on the high words
+// the rows' offsets come from); a flagged block (the frame's packed_pair_flagged) reads the
+// rows clamped to the table, and for a lane with q' below 2^-20 (s above 3.6) the tail pieces in
+// s of the sections above (EP: exp_log's logarithm; LA, HA: the double-double logarithm and
+// square root), chosen by mask; the element routine gets only the special arguments, ErfInv's
+// |x| < 2^-35 and the arguments whose q' (2 - q') is not a normal number.
+#include "vector_math/kernels/special/tables/erfinv_rows.inc"
+
+// The constants of the rows' hot paths: rows of one table read through one hidden pointer (as
+// the float kernels' kFRows below), so that they stay memory operands instead of vectors built
+// from scalars inside the loop.
+inline constexpr uint64_t kRowMaskBits = ~((uint64_t{1} << (52 - kRowSub)) - 1);  // sign, exponent, row bits
+inline constexpr uint64_t kRowMidBit = uint64_t{1} << (51 - kRowSub);             // half a row
+inline constexpr int32_t kRowBase = (1023 - kRowBinades) << kRowSub;             // the first row's index
+// Four 32-bit words v as two doubles' bits.
+constexpr double words_row(uint32_t v) { return std::bit_cast<double>((uint64_t{v} << 32) | v); }
+inline constexpr double kDRowValues[] = {
+    0.5, 1.0, 2.0, 134217729.0, std::bit_cast<double>(kRowMaskBits), std::bit_cast<double>(kRowMidBit),
+    std::bit_cast<double>(0x7FFFFFFFFFFFFFFFull),
+    // the screens (words_inside) of ErfInv, ErfcInv and CdfNormInv: 0x80000000 - lo, (hi - lo + 1) ^ 0x80000000
+    words_row(0x80000000u - 0x3EB00000u), words_row((0x3FEFFFFEu - 0x3EB00000u + 1) ^ 0x80000000u),
+    words_row(0x80000000u - 0x3EA00000u), words_row((0x3FDFFFFEu - 0x3EA00000u + 1) ^ 0x80000000u),
+    // the row offsets: the first row's index (q', p'), row bytes (HA)
+    words_row(kRowBase), words_row(kRowBase - (1 << kRowSub)), words_row(80), words_row(-32u), words_row(-64u)};
+inline constexpr int kDRowCount = sizeof(kDRowValues) / sizeof(kDRowValues[0]);
+struct alignas(16) DRowsK {
+  double v[kDRowCount][2];
+};
+inline constexpr DRowsK kDRowsK = [] {
+  DRowsK k{};
+  for (int i = 0; i < kDRowCount; ++i) k.v[i][0] = k.v[i][1] = kDRowValues[i];
+  return k;
+}();
+consteval int drow_index(uint64_t bits) {
+  for (int i = 0; i < kDRowCount; ++i)
+    if (std::bit_cast<uint64_t>(kDRowValues[i]) == bits) return i;
+  return -1;
+}
+template <uint64_t kBits>
+QOR_SIMD_INLINE f64x2 dkb() {
+  static_assert(drow_index(kBits) >= 0, "a constant of kDRowValues");
+  return _mm_load_pd(opaque(kDRowsK).v[drow_index(kBits)]);
+}
+template <double V>
+QOR_SIMD_INLINE f64x2 dk() { return dkb<std::bit_cast<uint64_t>(V)>(); }
+// Four 32-bit words V: a row of the table where it has one, else a row of its own, both read
+// through a hidden pointer.
+template <int32_t V>
+QOR_SIMD_INLINE __m128i dki() {
+  constexpr int i = drow_index(std::bit_cast<uint64_t>(words_row(static_cast<uint32_t>(V))));
+  if constexpr (i >= 0) return _mm_castpd_si128(_mm_load_pd(opaque(kDRowsK).v[i]));
+  else return _mm_load_si128(reinterpret_cast<const __m128i*>(opaque(IRow4<V>::v)));
+}
+
+// The row offsets (bytes) of the four lanes of a block from the high words h of their q':
+// (h >> (20 - kRowSub)) - (1023 - kRowBinades) 2^kRowSub times the row size. kClamp: the index
+// clamped to [0, kRows - 1] (16-bit saturating subtraction and minimum: h is first masked below
+// 2^30, which changes no q' <= 1 and keeps whatever other lanes hold inside the table), for the
+// flagged blocks; the screened ones have every q' in the table.
+template <int kBytes>
+inline constexpr bool kPow2Row = (kBytes & (kBytes - 1)) == 0;
+template <int kBytes, bool kClamp, int32_t kBase, bool kStore = false>
+QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
+  static_assert(kRows * kBytes <= 0xFFFF, "offsets in 16 bits");
+  __m128i i;
+  if constexpr (kClamp) {
+    i = _mm_srli_epi32(_mm_and_si128(h.v, dki<0x3FFFFFFF>()), 20 - kRowSub);
+    i = _mm_subs_epu16(i, dki<kBase>());
+    i = _mm_min_epi16(i, dki<kRows - 1>());
+  } else if constexpr (kPow2Row<kBytes>) {
+    // (h >> (20 - kRowSub)) times the row size at once; the caller's base is moved back kBase rows
+    constexpr int kShift = 20 - kRowSub - std::countr_zero(static_cast<unsigned>(kBytes));
+    i = _mm_and_si128(_mm_srli_epi32(h.v, kShift), dki<-kBytes>());
+    if constexpr (kStore) {  // through memory: measured 3-4% faster for the EP rows, slower for LA
+      alignas(16) uint32_t w[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(w), i);
+      for (int k = 0; k < 4; ++k) o[k] = w[k];
+    } else {
+      lane_indices(i, o);
+    }
+    return;
+  } else {
+    i = _mm_sub_epi32(_mm_srli_epi32(h.v, 20 - kRowSub), dki<kBase>());
+  }
+  if constexpr (kPow2Row<kBytes>) i = _mm_slli_epi32(i, std::countr_zero(static_cast<unsigned>(kBytes)));
+  else i = _mm_mullo_epi16(i, dki<kBytes>());
+  lane_indices(i, o);
+}
+
+// Columns kFrom .. kFrom + N - 1 of the rows ra (lane 0) and rb (lane 1), kFrom even.
+template <int kFrom, int N>
+QOR_SIMD_INLINE void row_columns(const double* ra, const double* rb, f64x2 (&c)[N]) {
+  for (int k = 0; k < N; k += 2) {
+    const __m128d ea = _mm_load_pd(ra + kFrom + k), eb = _mm_load_pd(rb + kFrom + k);
+    c[k] = _mm_unpacklo_pd(ea, eb);
+    if (k + 1 < N) c[k + 1] = _mm_unpackhi_pd(ea, eb);
+  }
+}
+// sum c_k v^k by Horner's scheme.
+template <int N>
+QOR_SIMD_INLINE f64x2 horner(const f64x2 (&c)[N], f64x2 v) {
+  f64x2 h = c[N - 1];
+  for (int k = N - 2; k >= 0; --k) h = c[k] + h * v;
+  return h;
+}
+
+// q' less the lower end of its row (exact: the bits below the row's).
+QOR_SIMD_INLINE f64x2 row_offset_in(f64x2 q) {
+  return q - (q & dkb<kRowMaskBits>());
+}
+
+// The slots. eval: y = erfinv(t + tl) (times sqrt 2: kCdf) for one register from t + tl (tl:
+// ErfcInv's and CdfNormInv's low part, non-zero only where |t| > 1/2), q' (and its low part ql
+// where ErfInv's is rounded: HA) and the two rows; tails: erfinv(1 - q') for q' below 2^-20
+// (unsigned; times sqrt 2: kCdf).
+struct DRowsEP {
+  static constexpr int kBytes = 32;
+  static constexpr bool kStoreOffsets = true;  // the screened blocks' offsets through memory
+  static constexpr bool kLow = false, kTl = false;
+  static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvEP_Rows)[0][0] : &opaque(DErfinvEP_Rows)[0][0]; }
+  template <bool kCdf, bool kLowT>
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2, f64x2 q, f64x2, const double* ra, const double* rb) {
+    f64x2 c[4];
+    row_columns<0, 4>(ra, rb, c);
+    return t * horner(c, q);
+  }
+  template <bool kCdf>
+  static void tails(const f64x2 (&q)[2], f64x2 (&y)[2]) {
+    f64x2 z[2];    for (int i = 0; i < 2; ++i) z[i] = q[i] * (kc<2.0>() - q[i]);
+    dtails_ep<DErfinvTailsEP>(z, y);
+    if constexpr (kCdf)
+      for (int i = 0; i < 2; ++i) y[i] = y[i] * kc<0x1.6a09e667f3bcdp+0>();
+  }
+};
+
+// LA and HA tails: erfinv(1 - q') = yh + yl from z = q' (2 - q') in two parts; CdfNormInv's
+// times sqrt 2 in two parts (the leading product exact).
+template <class P, bool kCdf>
+QOR_SIMD_INLINE void dtails_dd(const f64x2 (&q)[2], f64x2 (&y)[2]) {
+  const f64x2 a[2] = {}, al[2] = {};
+  f64x2 zh[2], zl[2], yl[2];
+  for (int i = 0; i < 2; ++i) q_times_two_minus_q(q[i], zh[i], zl[i]);
+  derfinv_dd_pair<P>(a, al, zh, zl, y, yl);
+  for (int i = 0; i < 2; ++i) {
+    if constexpr (kCdf) {
+      constexpr double kS2 = 0x1.6a09e667f3bcdp+0, kS2l = -0x1.bdd3413b26456p-54;
+      f64x2 p, pe;
+      ddx::two_prod(y[i], f64x2::splat(kS2), p, pe);
+      y[i] = p + (pe + (y[i] * f64x2::splat(kS2l) + yl[i] * f64x2::splat(kS2)));
+    } else {
+      y[i] = y[i] + yl[i];
+    }
+  }
+}
+
+struct DRowsLA {
+  static constexpr int kBytes = 64;
+  static constexpr bool kStoreOffsets = false;
+  static constexpr bool kLow = false, kTl = false;  // t rounded: at most half an ulp more
+  static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvLA_Rows)[0][0] : &opaque(DErfinvLA_Rows)[0][0]; }
+  template <bool kCdf, bool kLowT>
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 tl, f64x2 q, f64x2, const double* ra, const double* rb) {
+    f64x2 c[7];
+    row_columns<0, 7>(ra, rb, c);
+    const f64x2 y = t * horner(c, row_offset_in(q));
+    return kLowT ? y + tl * c[0] : y;
+  }
+  template <bool kCdf>
+  static void tails(const f64x2 (&q)[2], f64x2 (&y)[2]) {
+    dtails_dd<DErfinvTailsLA, kCdf>(q, y);
+  }
+};
+
+struct DRowsHA {
+  static constexpr int kBytes = 80;
+  static constexpr bool kStoreOffsets = false;
+  static constexpr bool kLow = true, kTl = true;
+  static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvHA_Rows)[0][0] : &opaque(DErfinvHA_Rows)[0][0]; }
+  template <bool kCdf, bool kLowT>
+  static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 tl, f64x2 q, f64x2 ql, const double* ra, const double* rb) {
+    f64x2 c[10];
+    row_columns<0, 10>(ra, rb, c);
+    // the variable from the middle of the row: q' less its row's bits with the next bit set
+    const f64x2 mid = (q & dkb<kRowMaskBits>()) | dkb<kRowMidBit>();
+    const f64x2 v = (q - mid) + ql;
+    f64x2 r = c[8];  // c[9] is the row's padding
+    for (int k = 7; k >= 2; --k) r = c[k] + r * v;
+    const f64x2 rest = c[1] + v * r;
+    const f64x2 g = t * dk<134217729.0>(), th = g - (g - t), tm = t - th;
+    if constexpr (kLowT) return th * c[0] + ((tm * c[0] + tl * c[0]) + t * rest);
+    else return th * c[0] + (tm * c[0] + t * rest);
+  }
+  template <bool kCdf>
+  static void tails(const f64x2 (&q)[2], f64x2 (&y)[2]) {
+    dtails_dd<DErfinvTailsHA, kCdf>(q, y);
+  }
+};
+
+// erfinv(t_i + tl_i) (times sqrt 2: kCdf) for a block of two registers from the rows, q_i =
+// 1 - |t_i| (+ ql_i) with high words h; kClamp: the flagged blocks' offsets.
+template <class S, bool kCdf, bool kLowT, bool kClamp>
+QOR_SIMD_INLINE void rows_pair(const f64x2 (&t)[2], const f64x2 (&tl)[2], const f64x2 (&q)[2], const f64x2 (&ql)[2],
+                               i32x4 h, f64x2& y0, f64x2& y1) {
+  constexpr int32_t kBase = kCdf ? kRowBase - (1 << kRowSub) : kRowBase;
+  uint32_t o[4];
+  row_offsets4<S::kBytes, kClamp, kBase, S::kStoreOffsets>(h, o);
+  const char* base = reinterpret_cast<const char*>(S::table(kCdf));
+  if constexpr (!kClamp && kPow2Row<S::kBytes>)  // offsets counted from row -kBase
+    base = reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(base) - uintptr_t{kBase} * S::kBytes);
+  const auto row = [&](int k) { return reinterpret_cast<const double*>(base + o[k]); };
+  y0 = S::template eval<kCdf, kLowT>(t[0], tl[0], q[0], ql[0], row(0), row(1));
+  y1 = S::template eval<kCdf, kLowT>(t[1], tl[1], q[1], ql[1], row(2), row(3));
+}
+
+// Lanes whose high word u lies in [kLo, kHi] (unsigned; see bits_inside below).
+template <uint32_t kLo, uint32_t kHi>
+QOR_SIMD_INLINE i32x4 words_inside(i32x4 u) {
+  return simd::cmp_gt(i32x4(dki<static_cast<int32_t>((kHi - kLo + 1) ^ 0x80000000u)>()),
+                      u + i32x4(dki<static_cast<int32_t>(0x80000000u - kLo)>()));
+}
+// The lanes the rows serve in the screened blocks: q' in [2^-20, 1 - 2^-21) (every row but the
+// top end's neighbourhood, where the flagged blocks clamp), from the high words; CdfNormInv's
+// p' = q' / 2 in [2^-21, 1/2 - 2^-22).
+template <bool kCdf>
+QOR_SIMD_INLINE i32x4 rows_inside(i32x4 h) {
+  if constexpr (kCdf) return words_inside<0x3EA00000u, 0x3FDFFFFEu>(h);
+  else return words_inside<0x3EB00000u, 0x3FEFFFFEu>(h);
+}
+
+// A flagged block: the rows (clamped) for every lane, then the tail pieces for the blocks with
+// a lane whose q' lies below 2^-20 (or is not in (0, 1]: those lanes are the element routine's),
+// chosen by mask, with the signs of t.
+template <class S, bool kCdf, bool kLowT>
+__attribute__((noinline)) void rows_pair_flagged(const f64x2 (&t)[2], const f64x2 (&tl)[2], const f64x2 (&q)[2],
+                                                 const f64x2 (&ql)[2], i32x4 h, f64x2 (&y)[2]) {
+  rows_pair<S, kCdf, kLowT, true>(t, tl, q, ql, h, y[0], y[1]);
+  const i32x4 c = simd::cmp_gt(i32x4(dki<kCdf ? 0x3EA00000 : 0x3EB00000>()), h);
+  if (!mask(c)) return;
+  f64x2 r[2];
+  if constexpr (kCdf) {
+    const f64x2 q2[2] = {q[0] + q[0], q[1] + q[1]};
+    S::template tails<kCdf>(q2, r);
+  } else {
+    S::template tails<kCdf>(q, r);
+  }
+  const f64x2 m[2] = {_mm_castsi128_pd(_mm_unpacklo_epi32(c.v, c.v)), _mm_castsi128_pd(_mm_unpackhi_epi32(c.v, c.v))};
+  for (int i = 0; i < 2; ++i) y[i] = simd::select(m[i], r[i] | sign_bits(t[i]), y[i]);
+}
+
+
 // y with erfc y = q, 0 < q < 2, in extended precision.
 inline LD erfcinv_ld(LD q) {
   if (q <= 1) return erfinv_ld(1 - q, q);
@@ -607,14 +861,6 @@ inline int vderfinv_cout_rare(const double* px, double* r) {
   return kOk;
 }
 
-// Ordinary arguments of ErfInv in either precision.
-template <class T>
-inline T erfinv_ordinary(T x) {
-  const LD a = std::fabs(static_cast<LD>(x));
-  const T y = static_cast<T>(erfinv_ld(a, 1 - a));
-  return x < 0 ? -y : y;
-}
-
 // One register of family F: its packed pair on the register twice (kPair), or lane by lane.
 template <class F, bool kPair, class T>
 QOR_SIMD_INLINE typename VecOf<T>::type pair_or_lanes(typename VecOf<T>::type x) {
@@ -627,48 +873,56 @@ QOR_SIMD_INLINE typename VecOf<T>::type pair_or_lanes(typename VecOf<T>::type x)
   }
 }
 
-template <class P>
-inline constexpr bool kIsDD = false;
-template <bool kLA, class C, class... S>
-inline constexpr bool kIsDD<PiecesDD<kLA, C, S...>> = true;
-
-// P: the polynomial set of the slot (DErfinvLA, DErfinvHA, DErfinvEP), or Extended (lane by lane).
-template <class P>
+// ErfInv, S: the rows of the slot (DRowsLA, DRowsHA, DRowsEP). t = x, q' = 1 - |x| (HA: and
+// its low part, non-zero below |x| = 1/2). The screen passes the lanes the rows serve (q' in
+// [2^-20, 1 - 2^-21): |x| in (2^-21, 1 - 2^-20]); the flagged blocks take the rows clamped to
+// the table and the tails, and leave to the element routine |x| >= 1, NaN and |x| < 2^-35.
+template <class S>
 struct DErfInv : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static constexpr bool kPacked = !std::is_same_v<P, Extended>;
-  static f64x2 packed(f64x2 x) { return pair_or_lanes<DErfInv, kPacked, double>(x); }
-  // the lanes the screen flags (patched afterwards) computed as 2^-40 or 1 - 2^-53 (no spurious
-  // exception)
-  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1)
-    requires kPacked
-  {
-    const __m128d top = _mm_set1_pd(0x1.fffffffffffffp-1), low = _mm_set1_pd(0x1p-40);
-    const f64x2 a0 = _mm_min_pd(_mm_max_pd(abs(x0).v, low), top), a1 = _mm_min_pd(_mm_max_pd(abs(x1).v, low), top);
-    if constexpr (kIsDD<P>) {
-      const f64x2 a[2] = {a0, a1}, al[2] = {};
-      f64x2 zh[2], zl[2], y[2], yl[2];
-      for (int i = 0; i < 2; ++i) one_minus_sq(a[i], zh[i], zl[i]);
-      derfinv_dd_pair<P>(a, al, zh, zl, y, yl);
-      r0 = (y[0] + yl[0]) | sign_bits(x0);
-      r1 = (y[1] + yl[1]) | sign_bits(x1);
-    } else {
-      const f64x2 one = f64x2::splat(1.0);
-      derfinv_pair<P>(a0, one - a0, a1, one - a1, r0, r1);
-      r0 = r0 | sign_bits(x0);
-      r1 = r1 | sign_bits(x1);
+  static constexpr bool kInlineBlocks = true;
+  struct Args {
+    f64x2 t[2], tl[2], q[2], ql[2];
+    i32x4 h;  // the high words of q'
+  };
+  static QOR_SIMD_INLINE Args args(f64x2 x0, f64x2 x1) {
+    const f64x2 one = dk<1.0>();
+    Args g{{x0, x1}, {}, {}, {}, {}};
+    for (int i = 0; i < 2; ++i) {
+      const f64x2 a = g.t[i] & dkb<0x7FFFFFFFFFFFFFFFull>();
+      g.q[i] = one - a;
+      if constexpr (S::kLow) g.ql[i] = (one - g.q[i]) - a;  // exact (Fast2Sum)
     }
+    g.h = exp_log::dlogk::high_words(g.q[0], g.q[1]);
+    return g;
   }
-  // |x| >= 1 or NaN, |x| < 2^-35
-  static int screen(f64x2 x) {
-    const f64x2 a = abs(x);
-    return mask(simd::cmp_le(kc<0x1p-35>(), a) & simd::cmp_lt(a, kc<1.0>())) ^ 0x3;
+  static f64x2 packed(f64x2 x) {
+    f64x2 r0, r1;
+    packed_pair_flagged(x, x, r0, r1);
+    return r0;
+  }
+  static QOR_SIMD_INLINE void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const Args g = args(x0, x1);
+    rows_pair<S, false, false, false>(g.t, g.tl, g.q, g.ql, g.h, r0, r1);
+  }
+  static QOR_SIMD_INLINE int screen_pair(f64x2 x0, f64x2 x1) { return mask(rows_inside<false>(args(x0, x1).h)) ^ 0xF; }
+  static int screen(f64x2 x) { return screen_pair(x, x) & 0x3; }
+  // |x| >= 1 or NaN, |x| < 2^-35 (high words of |x| outside [0x3DC00000, 0x3FEFFFFF])
+  static QOR_SIMD_INLINE int rare(f64x2 x0, f64x2 x1) {
+    const i32x4 h = exp_log::dlogk::high_words(x0, x1) & i32x4(dki<0x7FFFFFFF>());
+    return mask(words_inside<0x3DC00000u, 0x3FEFFFFFu>(h)) ^ 0xF;
+  }
+  static int packed_pair_flagged(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const Args g = args(x0, x1);
+    f64x2 y[2];
+    rows_pair_flagged<S, false, false>(g.t, g.tl, g.q, g.ql, g.h, y);
+    r0 = y[0];
+    r1 = y[1];
+    return rare(x0, x1);
   }
   static int element(const double* px, double* r) {
-    if (screen(f64x2::splat(*px))) return vderfinv_cout_rare(px, r);
-    // the packed formula: a lane's result does not depend on its place
-    if constexpr (kPacked) *r = packed_one<DErfInv>(*px);
-    else *r = erfinv_ordinary(*px);
+    if (rare(f64x2::splat(*px), f64x2::splat(*px))) return vderfinv_cout_rare(px, r);
+    *r = packed_one<DErfInv>(*px);  // the blocks' formula: a lane's result does not depend on its place
     return kOk;
   }
 };
@@ -735,72 +989,54 @@ struct SErfInv : FamilyBase<float> {
   }
 };
 
-// ErfcInv (kCdf false) and CdfNormInv (kCdf true); P: the polynomial set of the slot (Extended:
-// lane by lane).
+// The special arguments of ErfcInv (kCdf false) and CdfNormInv (kCdf true) in either
+// precision: sets *r and returns the status for NaN, the ends (poles) and what lies outside;
+// returns -1 for an argument inside the open interval.
+template <class T, bool kCdf>
+inline int inverse_erfc_special(T x, T* r) {
+  const T top = kCdf ? T(1) : T(2);
+  if (std::isnan(x)) {
+    *r = x + x;
+    return kOk;
+  }
+  if (x == T(0) || x == top) {
+    const T s = (x == T(0)) == kCdf ? T(-1) : T(1);  // ErfcInv(0) = +inf, CdfNormInv(0) = -inf
+    *r = div_rt(s, T(0));
+    return kSing;
+  }
+  if (!(x > T(0) && x < top)) {
+    *r = div_rt(T(0), T(0));
+    return kErrDom;
+  }
+  return -1;
+}
+// ErfcInv or CdfNormInv of an ordinary argument in extended precision, rounded once.
+template <class T, bool kCdf>
+inline T inverse_erfc_ld(T x) {
+  const LD q = kCdf ? 2 * static_cast<LD>(x) : static_cast<LD>(x);
+  const LD y = erfcinv_ld(q);
+  return static_cast<T>(kCdf ? 0 - kSqrt2 * y : y);  // +0 at p = 1/2
+}
+
+// Single-precision ErfcInv (kCdf false) and CdfNormInv (kCdf true); P: the polynomial set of the
+// slot.
 template <class T, bool kCdf, class P>
 struct InvErfc : FamilyBase<T> {
+  static_assert(std::is_same_v<T, float>);
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static constexpr bool kPair = std::is_same_v<T, double> && !std::is_same_v<P, Extended>;
   static constexpr bool kInlineBlocks = kIsFloatSet<P>;
   static QOR_SIMD_INLINE V packed(V x) {
     if constexpr (kIsFloatSet<P>) return pair_or_lanes<InvErfc, true, T>(x);
-    else if constexpr (std::is_same_v<T, float>) return serfcinv_packed<P, kCdf>(x);
-    else return pair_or_lanes<InvErfc, kPair, T>(x);
+    else return serfcinv_packed<P, kCdf>(x);
   }
-  // ErfcInv(q) = erfinv(1 - q): 1 - q = t + tl (Fast2Sum; tl is zero from q = 1/2 on), a = |t|
-  // with the low part tl signed alike, q' = min(q, 2 - q) (exact); CdfNormInv(p) = -sqrt(2)
-  // ErfcInv(2p), written 0 - ... so that p = 1/2 gives +0
   static QOR_SIMD_INLINE void packed_pair(V x0, V x1, V& r0, V& r1)
     requires kIsFloatSet<P>
   {
     serfcinv_f<P, kCdf>(x0, x1, r0, r1);
   }
-  static void packed_pair(V x0, V x1, V& r0, V& r1)
-    requires kPair
-  {
-    const f64x2 one = f64x2::splat(1.0), two = f64x2::splat(2.0);
-    f64x2 q[2] = {x0, x1};
-    f64x2 a[2], al[2], qq[2], sg[2];
-    for (int i = 0; i < 2; ++i) {
-      if constexpr (kCdf) q[i] = q[i] + q[i];
-      const f64x2 t = one - q[i];
-      sg[i] = sign_bits(t);
-      a[i] = abs(t);
-      al[i] = _mm_xor_pd(((one - t) - q[i]).v, sg[i].v);
-      qq[i] = simd::min(q[i], two - q[i]);
-    }
-    f64x2 y[2];
-    if constexpr (kIsDD<P>) {
-      f64x2 zh[2], zl[2], yl[2];
-      for (int i = 0; i < 2; ++i) q_times_two_minus_q(qq[i], zh[i], zl[i]);
-      derfinv_dd_pair<P>(a, al, zh, zl, y, yl);
-      for (int i = 0; i < 2; ++i) {
-        if constexpr (kCdf) {  // sqrt 2 (yh + yl) with sqrt 2 in two parts, the product exact
-          constexpr double kS2 = 0x1.6a09e667f3bcdp+0, kS2l = -0x1.bdd3413b26456p-54;
-          f64x2 p, pe;
-          ddx::two_prod(y[i], f64x2::splat(kS2), p, pe);
-          y[i] = p + (pe + (y[i] * f64x2::splat(kS2l) + yl[i] * f64x2::splat(kS2)));
-        } else {
-          y[i] = y[i] + yl[i];
-        }
-      }
-    } else {
-      derfinv_pair<P, true>(a[0], qq[0], a[1], qq[1], y[0], y[1], al[0], al[1]);
-      if constexpr (kCdf)
-        for (int i = 0; i < 2; ++i) y[i] = f64x2::splat(1.4142135623730951) * y[i];
-    }
-    // CdfNormInv(p) = -sqrt(2) ErfcInv(2p), written 0 - ... so that p = 1/2 gives +0
-    r0 = y[0] | sg[0];
-    r1 = y[1] | sg[1];
-    if constexpr (kCdf) {
-      r0 = f64x2::splat(0.0) - r0;
-      r1 = f64x2::splat(0.0) - r1;
-    }
-  }
-  // the open interval (0, 2) or (0, 1); double precision packed: from 2^-1020 (2^-1021) on,
-  // single precision in float (LA, EP): from 2^-126 (2^-127) on, so that q (2 - q) is a normal
-  // number
+  // the open interval (0, 2) or (0, 1); in float (LA, EP): from 2^-126 (2^-127) on, so that
+  // q (2 - q) is a normal number
   // float sets on the bits: [2^-127, 1) is [0x00400000, 0x3F7FFFFF], [2^-126, 2) is
   // [0x00800000, 0x3FFFFFFF]
   static QOR_SIMD_INLINE i32x4 float_set_inside(f32x4 x) {
@@ -815,36 +1051,84 @@ struct InvErfc : FamilyBase<T> {
   static int screen(V x) {
     if constexpr (kIsFloatSet<P>) return simd::mask(float_set_inside(x)) ^ 0xF;
     const T top = kCdf ? T(1) : T(2);
-    const T bottom = kPair          ? T(kCdf ? 0x1p-1021 : 0x1p-1020)
-                     : kIsFloatSet<P> ? T(kCdf ? 0x1p-127 : 0x1p-126)
-                                      : std::numeric_limits<T>::denorm_min();
-    return Range<T>::outside(x, bottom, std::nextafter(top, T(0)));
+    return Range<T>::outside(x, std::numeric_limits<T>::denorm_min(), std::nextafter(top, T(0)));
   }
   static int element(const T* px, T* r) {
     const T x = *px;
-    const T top = kCdf ? T(1) : T(2);
-    if (std::isnan(x)) {
-      *r = x + x;
-      return kOk;
-    }
-    if (x == T(0) || x == top) {
-      const T s = (x == T(0)) == kCdf ? T(-1) : T(1);  // ErfcInv(0) = +inf, CdfNormInv(0) = -inf
-      *r = div_rt(s, T(0));
-      return kSing;
-    }
-    if (!(x > T(0) && x < top)) {
-      *r = div_rt(T(0), T(0));
-      return kErrDom;
-    }
+    const int st = inverse_erfc_special<T, kCdf>(x, r);
+    if (st >= 0) return st;
     // the packed formula where it takes x (a lane's result does not depend on its place)
-    if constexpr (!std::is_same_v<P, Extended>)
-      if (!screen(V::splat(x))) {
-        *r = packed_one<InvErfc>(x);
-        return kOk;
+    if (!screen(V::splat(x))) *r = packed_one<InvErfc>(x);
+    else *r = inverse_erfc_ld<T, kCdf>(x);
+    return kOk;
+  }
+};
+
+// Double-precision ErfcInv (kCdf false) and CdfNormInv (kCdf true); S: the rows of the slot
+// (DRowsLA, DRowsHA, DRowsEP). q = x (ErfcInv) or 2x (CdfNormInv, exact); t + tl = 1 - q
+// (ErfcInv) or q - 1 (CdfNormInv: +0 at p = 1/2), tl non-zero below q = 1/2 only (LA and HA;
+// EP leaves it out); q' = min(q, 2 - q) (exact). The screen passes the lanes the rows serve
+// (q' in [2^-20, 1 - 2^-21)); the flagged blocks take the rows clamped and the tails, and leave
+// to the element routine the arguments outside [2^-1020, 2) (ErfcInv) or [2^-1021, 1)
+// (CdfNormInv), where q' (2 - q') is not a normal number.
+template <bool kCdf, class S>
+struct DInvErfc : FamilyBase<double> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static constexpr bool kInlineBlocks = true;
+  static constexpr bool kLowT = S::kTl;
+  struct Args {
+    f64x2 t[2], tl[2], q[2], ql[2];
+    i32x4 h;  // the high words of q'
+  };
+  static QOR_SIMD_INLINE Args args(f64x2 x0, f64x2 x1) {
+    const f64x2 one = dk<1.0>(), two = dk<2.0>(), half = dk<0.5>(), x[2] = {x0, x1};
+    Args g{};
+    for (int i = 0; i < 2; ++i) {
+      const f64x2 v = x[i];
+      if constexpr (kCdf) {
+        g.t[i] = v - half;
+        if constexpr (kLowT) g.tl[i] = v - (g.t[i] + half);  // exact (Fast2Sum)
+        g.q[i] = simd::min(v, one - v);
+      } else {
+        g.t[i] = one - v;
+        if constexpr (kLowT) g.tl[i] = (one - g.t[i]) - v;  // exact (Fast2Sum)
+        g.q[i] = simd::min(v, two - v);
       }
-    const LD q = kCdf ? 2 * static_cast<LD>(x) : static_cast<LD>(x);
-    const LD y = erfcinv_ld(q);
-    *r = static_cast<T>(kCdf ? 0 - kSqrt2 * y : y);  // +0 at p = 1/2
+    }
+    g.h = exp_log::dlogk::high_words(g.q[0], g.q[1]);
+    return g;
+  }
+  static f64x2 packed(f64x2 x) {
+    f64x2 r0, r1;
+    packed_pair_flagged(x, x, r0, r1);
+    return r0;
+  }
+  static QOR_SIMD_INLINE void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const Args g = args(x0, x1);
+    rows_pair<S, kCdf, kLowT, false>(g.t, g.tl, g.q, g.ql, g.h, r0, r1);
+  }
+  static QOR_SIMD_INLINE int screen_pair(f64x2 x0, f64x2 x1) { return mask(rows_inside<kCdf>(args(x0, x1).h)) ^ 0xF; }
+  static int screen(f64x2 x) { return screen_pair(x, x) & 0x3; }
+  // outside [2^-1020, 2) or [2^-1021, 1), on the high words
+  static QOR_SIMD_INLINE int rare(f64x2 x0, f64x2 x1) {
+    const i32x4 h = exp_log::dlogk::high_words(x0, x1);
+    if constexpr (kCdf) return mask(words_inside<0x00200000u, 0x3FEFFFFFu>(h)) ^ 0xF;
+    else return mask(words_inside<0x00300000u, 0x3FFFFFFFu>(h)) ^ 0xF;
+  }
+  static int packed_pair_flagged(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    const Args g = args(x0, x1);
+    f64x2 y[2];
+    rows_pair_flagged<S, kCdf, kLowT>(g.t, g.tl, g.q, g.ql, g.h, y);
+    r0 = y[0];
+    r1 = y[1];
+    return rare(x0, x1);
+  }
+  static int element(const double* px, double* r) {
+    const double x = *px;
+    const int st = inverse_erfc_special<double, kCdf>(x, r);
+    if (st >= 0) return st;
+    if (rare(f64x2::splat(x), f64x2::splat(x))) *r = inverse_erfc_ld<double, kCdf>(x);
+    else *r = packed_one<DInvErfc>(x);  // the blocks' formula: a lane's result does not depend on its place
     return kOk;
   }
 };
