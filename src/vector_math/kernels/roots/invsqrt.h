@@ -88,7 +88,7 @@ struct DInvSqrt : FamilyBase<double> {
       return y0 + y0 * (e * kc<0.5>());
     }
   }
-  static int screen(f64x2 x) { return sign_lanes(x) | abs_high_outside(x, 0x07B00000, 0x7E0FFFFF); }
+  static int screen(f64x2 x) { return sign_lanes(x) | abs_high_outside(x, 0x07B00000, 0x7DFFFFFF); }
   static int element(const double* px, double* r) {
     const double x = *px;
     int status;
