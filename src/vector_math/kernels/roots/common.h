@@ -45,14 +45,15 @@ QOR_SIMD_INLINE int sign_lanes(f64x2 x) { return mask(x); }
 QOR_SIMD_INLINE int sign_lanes(f32x4 x) { return mask(x); }
 // Lanes whose pattern read as a signed integer is below 1: negative, -0 and +0.
 QOR_SIMD_INLINE int not_positive_lanes(f32x4 x) { return mask(cmp_gt(i32x4::splat(1), x.bits())); }
-// Lanes of a double vector whose |x| high word h lies outside [lo, hi]: h - lo above hi - lo as
-// unsigned words, compared as signed ones after adding 2^31 to both. movmskpd reads the compare
-// of the high words only.
-QOR_SIMD_INLINE int abs_high_outside(f64x2 x, int32_t lo, int32_t hi) {
-  const __m128i d = _mm_add_epi32(abs(x).bits().v, _mm_set1_epi32(static_cast<int32_t>(0x80000000u - static_cast<uint32_t>(lo))));
+// Lanes of a double vector whose high word h (of x, or of |x|) lies outside [lo, hi]: h - lo above
+// hi - lo as unsigned words, compared as signed ones after adding 2^31 to both (with lo > 0, the
+// negative numbers of x are outside too). movmskpd reads the compare of the high words only.
+QOR_SIMD_INLINE int high_outside(f64x2 x, int32_t lo, int32_t hi) {
+  const __m128i d = _mm_add_epi32(x.bits().v, _mm_set1_epi32(static_cast<int32_t>(0x80000000u - static_cast<uint32_t>(lo))));
   const __m128i limit = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(hi - lo) + 0x80000000u));
   return _mm_movemask_pd(_mm_castsi128_pd(_mm_cmpgt_epi32(d, limit)));
 }
+QOR_SIMD_INLINE int abs_high_outside(f64x2 x, int32_t lo, int32_t hi) { return high_outside(abs(x), lo, hi); }
 // Lanes of a float vector that are zero, infinite or NaN.
 QOR_SIMD_INLINE int zero_inf_nan_lanes(f32x4 x) {
   const i32x4 a = abs(x).bits();

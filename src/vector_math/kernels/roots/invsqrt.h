@@ -120,7 +120,7 @@ struct DInvSqrt : FamilyBase<double> {
       return y + y * (e * (row(c.half) + e * row(c.three_eighths)));
     }
   }
-  static int screen(f64x2 x) { return sign_lanes(x) | abs_high_outside(x, 0x07B00000, 0x7DFFFFFF); }
+  static int screen(f64x2 x) { return high_outside(x, 0x07B00000, 0x7DFFFFFF); }  // negatives too
   static int element(const double* px, double* r) {
     const double x = *px;
     int status;
