@@ -132,6 +132,8 @@ enum class DCbrtSlot { kEP, kLA, kHA };
 template <DCbrtSlot kSlot>
 struct DCbrtF : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Recompute;
+  // EP: the block loop keeps the rows in registers (about 2% faster measured; LA and HA no faster)
+  static constexpr bool kInlineBlocks = kSlot == DCbrtSlot::kEP;
   static f64x2 packed(f64x2 x) {
     const DCbrtRows& c = opaque(kDCbrtRows);
     const f64x2 a = x & row(c.abs);
