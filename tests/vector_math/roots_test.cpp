@@ -20,9 +20,10 @@ TEST(Roots, SpecialValuesAndStatusesInEverySlot) {
       {"InvCbrt", -0.0, -INFINITY, 2},    {"InvCbrt", -INFINITY, -0.0, 0}, {"InvCbrt", -0.125, -2.0, 0},
       {"InvCbrt", 0x1p-147, 0x1p49, 0},   {"InvCbrt", NAN, NAN, 0},
   });
-  // exact cubes: every double slot (one kernel of HA accuracy); single precision in the test below
-  check_special<double>({"Cbrt", -27.0, -3.0, 0});
-  check_special<double>({"Cbrt", 0x1p-147, 0x1p-49, 0});
+  // exact cubes: HA (the LA and EP slots are held to their contracts by the sweeps below and the
+  // accuracy test); single precision in the test below
+  EXPECT_EQ(one<double>(kernel<double>("Cbrt", HA), -27.0), -3.0);
+  EXPECT_EQ(one<double>(kernel<double>("Cbrt", HA), 0x1p-147), 0x1p-49);
   // exact cubes and squares far out in double precision, through the scaled per-element paths
   EXPECT_EQ(one<double>(kernel<double>("Cbrt", HA), 0x1p-1074), 0x1p-358);
   EXPECT_EQ(one<double>(kernel<double>("Cbrt", HA), -0x1p1020), -0x1p340);
@@ -84,33 +85,63 @@ TEST(SInv, ApproximateReciprocalOfEPAndItsRange) {
 }
 
 // The double-precision roots scale arguments outside [2^-900, 2^993) in the per-element routine:
-// runs across both edges, in blocks and alone, against MPFR (correctly rounded but for rare
+// runs across both edges (and 2^994, the end of the binade the screen must not let through), in
+// blocks and alone, against MPFR (correctly rounded but for rare
 // cases within 2^-60 of a midpoint, which these runs meet: the results near 2^-1022 lie close to
 // midpoints by construction).
 TEST(DRoots, ScaledEdgesAreCorrectlyRoundedInBlocksAndAlone) {
   std::vector<double> xs;
-  for (double b : {0x1p-900, 0x1p993, 0x1p-1022, 0x1.8p-1070})
+  for (double b : {0x1p-900, 0x1p993, 0x1p994, 0x1p-1022, 0x1.8p-1070})
     for (double s : {1.0, -1.0}) append(xs, consecutive<double>(s * b * (1 - 0x1p-48), 400));
-  for (const char* f : {"Cbrt", "InvCbrt"}) sweep_function<double>(f, xs, 0.5001);
+  for (const char* f : {"Cbrt", "InvCbrt"}) {
+    sweep_function<double>(f, xs, 0.5001);
+    // the screen and the per-element routine agree on where scaling starts: the EP and LA slots
+    // (not correctly rounded) give other bits for a scaled argument
+    expect_same_alone(f, xs);
+  }
   std::vector<double> pos;
   for (double v : xs)
     if (v > 0) pos.push_back(v);
   sweep_function<double>("InvSqrt", pos, 0.5001);
+  expect_same_alone("InvSqrt", pos);
   for (double v : {0x1p-900 * (1 - 0x1p-52), 0x1p993, 0x1.23456789p-1050}) {
     const double c = one<double>(kernel<double>("Cbrt", HA), v);
     EXPECT_LE(qor::test::ulp_error(mpfr_cbrt, v, c).ulps, 0.5001) << v;
   }
 }
 
-// Single InvSqrt HA refines the approximate reciprocal square root (whose range is the normal
-// floats: subnormals go to the per-element routine) in double precision, and the approximation's
-// error pattern repeats every two binades: runs across 2^-126, the powers of two around 1 and the
-// top of the range, in blocks and alone, against MPFR (correctly rounded but within 2^-43 of a
-// midpoint).
+// Single InvSqrt HA refines the approximate reciprocal square root in single precision on
+// [2^-100, 2^100) (the rest goes to the per-element routine), and the approximation's error
+// pattern repeats every two binades: runs across 2^-126, both ends of the packed range, the
+// powers of two around 1 and the top of the range, in blocks and alone, against MPFR (within 0.5
+// ulp plus about 2^-10).
 TEST(SInvSqrt, RefinedApproximationAcrossTheSubnormalSeamAndTheBinades) {
   std::vector<float> xs;
-  for (float b : {0x1p-126f, 0.5f, 1.0f, 2.0f, 4.0f, 0x1.fffe00p127f}) append(xs, consecutive<float>(b * (1 - 0x1p-19f), 64));
-  sweep_function<float>("InvSqrt", xs, 0.5001);
+  for (float b : {0x1p-126f, 0x1p-100f, 0.5f, 1.0f, 2.0f, 4.0f, 0x1p100f, 0x1.fffe00p127f})
+    append(xs, consecutive<float>(b * (1 - 0x1p-19f), 64));
+  sweep_function<float>("InvSqrt", xs, 0.5008);
+  expect_same_alone("InvSqrt", xs);
+}
+
+// Single InvSqrt HA splits x and y^2 into 12-bit halves: the low halves are a few ulps of their
+// numbers at least, normal only while x and 1/x stay inside the packed range. In the flush modes
+// (denormals read as zero) a subnormal low half would drop a term of the residual: arguments at
+// both sides of the ends of the range and in between, some with low halves of a single last
+// bit, against MPFR.
+TEST(SInvSqrt, LowHalvesStayNormalInTheFlushModes) {
+  std::vector<float> xs;
+  for (float b : {0x1p-126f, 0x1p-113f, 0x1p-100f, 0x1p-90f, 1.0f, 0x1p90f, 0x1p99f, 0x1p110f, 0x1p126f}) {
+    append(xs, consecutive<float>(b, 16));
+    append(xs, consecutive<float>(b * 1.5f * (1 - 0x1p-18f), 16));
+    append(xs, consecutive<float>(b * 2 * (1 - 0x1p-20f), 16));
+  }
+  const uint32_t old = qor_fnx_kernel_GetMode();
+  qor_fnx_kernel_SetMode(QOR_FNX_DENORMAL_FLUSH | QOR_FNX_ERRMODE_IGNORE);
+  std::vector<float> r(xs.size());
+  kernel<float>("InvSqrt", HA)(static_cast<int32_t>(xs.size()), xs.data(), r.data());
+  qor_fnx_kernel_SetMode(QOR_FNX_DENORMAL_KEEP | (old & QOR_FNX_ERRMODE_MASK));
+  const auto f = find_reference("InvSqrt")->mpfr.f1;
+  for (size_t i = 0; i < xs.size(); ++i) EXPECT_LE(qor::test::ulp_error(f, xs[i], r[i]).ulps, 0.5008) << xs[i];
 }
 
 // Double Cbrt's seed divides the exponent by 3, so its error pattern changes at every binade and
@@ -131,6 +162,17 @@ TEST(DRoots, CbrtAcrossTheExponentResiduesAndOnExactCubes) {
   std::vector<double> r(cubes.size());
   kernel<double>("Cbrt", HA)(static_cast<int32_t>(cubes.size()), cubes.data(), r.data());
   for (size_t i = 0; i < r.size(); ++i) EXPECT_EQ(r[i], roots[i]) << cubes[i];
+}
+
+// Double Cbrt's seed has a residual e = 1 - |x| z0^3 that sweeps [-0.102, 0.102] once per three
+// binades, and every slot evaluates a polynomial in e fitted on just that interval: every slot
+// over three whole binades near 1 and at both ends of the packed range, dense enough to meet the
+// extremes of e, against MPFR and the slots' contracts (HA within 0.5 ulp plus 2^-14).
+TEST(DRoots, CbrtEverySlotOverWholeSeedPeriods) {
+  std::vector<double> xs;
+  for (int e0 : {-900, -1, 990})
+    for (double v : uniform<double>(0, 3, 6000, 1000 + e0)) xs.push_back(std::ldexp(std::exp2(v), e0));
+  sweep_function<double>("Cbrt", xs, 0.50007);
 }
 
 // Single Cbrt's LA and EP slots compute in float from a seed that divides the bits by 3 (its error

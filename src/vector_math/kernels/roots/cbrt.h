@@ -6,13 +6,15 @@
 //     midpoint). |x| outside [2^-120, 2^120) (zeros, subnormals, infinities, NaNs included) goes
 //     to the per-element routine, which scales x by 2^+-72 and the result by 2^-+24 (exactly).
 //     Replaced: two Halley steps in double on the widened lanes in every slot (1.3-1.9x slower).
-//   double (HA, and the LA kernel in the LA and EP slots: one kernel of HA accuracy):
-//     y0 = |x| z^2 with z ~ |x|^(-1/3) from the division-free seed and steps of common.h, then
-//     y0 - (y0^3 - |x|) z^2 / 3 with the residual formed almost exactly (cbrt_correct): within
-//     0.5 ulp plus about 2^-16 ulp (the Dekker residual before: a few 2^-90); the sign of x put
-//     back. No division and no two-products (the Halley steps and Dekker residual it replaced
-//     took three divisions): about 1.3x faster. |x| outside [2^-900, 2^993) goes to the
-//     per-element routine, which scales it by 2^+-300 (results by 2^-+100).
+//   double (one kernel per slot, DCbrtF below): z0 ~ |x|^(-1/3) from the bits, w = |x| z0^2 and
+//     e = 1 - |x| z0^3 (|e| < 0.103), then y0 = w Q(e) with Q a polynomial for (1 - e)^(-2/3):
+//     EP y0 (degree 6: 2^-30.4 relative); LA one Newton step y0 - (y0^3 - |x|) f, f = z0^2 Q / 3
+//     ~ 1 / (3 y0^2), with y0^3 in plain products (below 0.96 ulp); HA Q of degree 7 (2^-34.7)
+//     and the residual formed almost exactly (y0 split into 17 + 36 bits: within 0.5 ulp plus
+//     about 2^-15 ulp). No division. Replaced: one kernel of HA accuracy in every slot (two
+//     series steps for |x|^(-1/3) to 2^-52, then the same correction: 1.3-1.9x libmvec's time).
+//     |x| outside [2^-900, 2^993) goes to the per-element routine, which scales it by 2^+-300
+//     (results by 2^-+100).
 #pragma once
 
 #include "vector_math/kernels/roots/common.h"
@@ -88,18 +90,95 @@ using SCbrtEP = SCbrtF<SCbrtSlot::kEP>;
 using SCbrtLA = SCbrtF<SCbrtSlot::kLA>;
 using SCbrtHA = SCbrtF<SCbrtSlot::kHA>;
 
-struct DCbrt : FamilyBase<double> {
+// Double cube root, a = |x| in [2^-900, 2^993):
+//   seed:  the bits of z0 are 0x553EE940 2^32 - h (2^32 + 2) / 3, h the high word of a (one
+//          pmuludq: the classical inverse-cube-root bit trick with the fraction of h / 3 kept in
+//          the low word; the bias centres e): e = 1 - a z0^3 lies in [-0.10196, 0.10209] (every
+//          high word of three binades, either extreme low word; the pattern repeats every third
+//          binade up to a drift below 2^-21 relative in z0);
+//   Q:     minimax (Remez, relative error) for (1 - e)^(-2/3) on [-0.1022, 0.1023], evaluated
+//          in Estrin's scheme: degree 6 within 2^-30.40, degree 7 within 2^-34.74 (with the
+//          coefficients rounded to double), so y0 = w Q(e) carries that error plus a few
+//          roundings (EP: about 2^-29.5 measured);
+//   LA:    y = y0 - (y0^3 - a) f, f = z0^2 Q / 3: the residual's two roundings give about
+//          2^-52 a, a third of an ulp in y; the step leaves (2^-30)^2;
+//   HA:    y0 = yh + yl with yh its top 17 bits: yh^3 (51 bits) is exact and within 2^-16 of a
+//          (yh^3 - a exact), the terms with yl add roundings near 2^-69 a; f is within 2^-34
+//          of 1 / (3 y0^2), so the correction (about 2^-34 y) is off by about 2^-67 y: within
+//          0.5 ulp plus about 2^-15 ulp.
+// (Two Halley steps from a cube-root seed were measured 1.2x slower for EP: two divisions; the
+// same polynomial in Horner's scheme 1.25x slower: one long chain of dependent operations.)
+struct alignas(16) DCbrtRows {
+  uint64_t abs[2];
+  uint64_t bias[2];   // 0x553EE940 in the high words
+  uint64_t third[2];  // (2^32 + 2) / 3 in the low words
+  double one[2];
+  double q6[7][2];
+  double q7[8][2];
+  uint64_t top17[2];
+  double three[2], one_third[2];
+};
+inline constexpr DCbrtRows kDCbrtRows = {
+    QOR_ROW2(0x7FFFFFFFFFFFFFFFull), QOR_ROW2(0x553EE94000000000ull), QOR_ROW2(0x55555556ull), QOR_ROW2(1.0),
+    {QOR_ROW2(0x1.ffffffffcc31ap-1), QOR_ROW2(0x1.555556f4efeaep-1), QOR_ROW2(0x1.1c71ca1328181p-1),
+     QOR_ROW2(0x1.f9a423f7df1b4p-2), QOR_ROW2(0x1.cf7dd36faccfcp-2), QOR_ROW2(0x1.b7d8714e9006ap-2),
+     QOR_ROW2(0x1.a0416576e9d85p-2)},
+    {QOR_ROW2(0x1.ffffffffb39d2p-1), QOR_ROW2(0x1.555555545594ep-1), QOR_ROW2(0x1.1c71caacad909p-1),
+     QOR_ROW2(0x1.f9addf01fd657p-2), QOR_ROW2(0x1.cf7cb92e9bbb2p-2), QOR_ROW2(0x1.b092c3731097ap-2),
+     QOR_ROW2(0x1.a081ca02f5ca2p-2), QOR_ROW2(0x1.8d8074a6b987ep-2)},
+    QOR_ROW2(0xFFFFFFF000000000ull), QOR_ROW2(3.0), QOR_ROW2(1.0 / 3.0)};
+
+enum class DCbrtSlot { kEP, kLA, kHA };
+template <DCbrtSlot kSlot>
+struct DCbrtF : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Recompute;
+  // EP: the block loop keeps the rows in registers (about 2% faster measured; LA and HA no faster)
+  static constexpr bool kInlineBlocks = kSlot == DCbrtSlot::kEP;
   static f64x2 packed(f64x2 x) {
-    const f64x2 a = abs(x);
-    return cbrt_correct(a, inv_cbrt52(a)) | sign_bits(x);
+    const DCbrtRows& c = opaque(kDCbrtRows);
+    const f64x2 a = x & row(c.abs);
+    const __m128i h3 = _mm_mul_epu32(_mm_srli_epi64(a.bits().v, 32), irow(c.third).v);
+    const f64x2 z0 = _mm_castsi128_pd(_mm_sub_epi64(irow(c.bias).v, h3));
+    const f64x2 z02 = z0 * z0;
+    const f64x2 w = a * z02;
+    const f64x2 e = row(c.one) - (a * z0) * z02;
+    const f64x2 e2 = e * e, e4 = e2 * e2;
+    f64x2 q;
+    if constexpr (kSlot == DCbrtSlot::kHA) {
+      const auto& k = c.q7;
+      q = ((row(k[0]) + e * row(k[1])) + e2 * (row(k[2]) + e * row(k[3]))) +
+          e4 * ((row(k[4]) + e * row(k[5])) + e2 * (row(k[6]) + e * row(k[7])));
+    } else {
+      const auto& k = c.q6;
+      q = ((row(k[0]) + e * row(k[1])) + e2 * (row(k[2]) + e * row(k[3]))) +
+          e4 * ((row(k[4]) + e * row(k[5])) + e2 * row(k[6]));
+    }
+    const f64x2 y0 = w * q;
+    f64x2 y = y0;
+    if constexpr (kSlot != DCbrtSlot::kEP) {
+      const f64x2 f = (z02 * row(c.one_third)) * q;
+      if constexpr (kSlot == DCbrtSlot::kLA) {
+        y = y0 - ((y0 * y0) * y0 - a) * f;
+      } else {
+        const f64x2 yh = y0 & row(c.top17);
+        const f64x2 yl = y0 - yh;
+        const f64x2 h2 = yh * yh;
+        const f64x2 three = row(c.three);
+        const f64x2 r = (h2 * yh - a) + yl * (three * h2 + yl * (three * yh + yl));
+        y = y0 - r * f;
+      }
+    }
+    return y | andnot(row(c.abs), x);
   }
-  static int screen(f64x2 x) { return abs_high_outside(x, 0x07B00000, 0x7E0FFFFF); }
+  static int screen(f64x2 x) { return abs_high_outside(x, 0x07B00000, 0x7DFFFFFF); }
   static int element(const double* px, double* r) {
-    *r = scaled_cbrt_element<DCbrt>(*px, 0x1p-900, 0x1p993, 0x1p100);
+    *r = scaled_cbrt_element<DCbrtF>(*px, 0x1p-900, 0x1p993, 0x1p100);
     return kOk;
   }
 };
+using DCbrtEP = DCbrtF<DCbrtSlot::kEP>;
+using DCbrtLA = DCbrtF<DCbrtSlot::kLA>;
+using DCbrtHA = DCbrtF<DCbrtSlot::kHA>;
 
 }  // namespace
 }  // namespace qor::vm::roots

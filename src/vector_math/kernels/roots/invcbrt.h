@@ -49,7 +49,7 @@ struct DInvCbrt : FamilyBase<double> {
     const f64x2 e = (p - kc<1.0>()) + (pl + a * (cl + sl * z0));
     return (z0 - z0 * e * kc<1.0 / 3.0>()) | sign_bits(x);
   }
-  static int screen(f64x2 x) { return abs_high_outside(x, 0x07B00000, 0x7E0FFFFF); }
+  static int screen(f64x2 x) { return abs_high_outside(x, 0x07B00000, 0x7DFFFFFF); }
   static int element(const double* px, double* r) {
     const double x = *px;
     int status;

@@ -1,19 +1,18 @@
 // InvSqrt: 1/sqrt(x).
-//   single HA: the approximate reciprocal square root (rsqrtps, relative error below 1.5 2^-12)
-//     refined in double precision on widened lanes by the series of (1 - e)^(-1/2) to e^3,
-//     e = 1 - x y0^2 (truncation below 2^-43, the rest below 2^-51), rounded once to single:
-//     within 0.5 ulp plus 2^-19, and correctly rounded except within 2^-43 of a midpoint (the
-//     approximation differs between processors, so such rare results may too). No square root
-//     or division: about 3x faster than the double quotient it replaced. Subnormal arguments go
-//     to the per-element routine (1 / sqrt in double, rounded once).
+//   single HA: the approximate reciprocal square root (rsqrtps) cut to 12 bits and corrected in
+//     single precision with the residual 1 - x y^2 from four exact products and the series of
+//     (1 - e)^(-1/2) to e^3 (SInvSqrt below): within 0.5 ulp plus about 2^-10 ulp, no square
+//     root or division. (Replaced: the same series in double precision on widened lanes, 1.4x
+//     slower.) Arguments outside [2^-100, 2^100) go to the per-element routine (1 / sqrt in
+//     double, rounded once).
 //   single LA (LA and EP slots): 1 / sqrt(x) in single precision (sqrtps, divps), two
 //     roundings: below 1.5 ulp (about 22.4 correct bits), as fast as the two instructions.
-//   double HA: y0 = 1 / sqrt(x) (within about 1 ulp), then y = y0 + y0 e / 2 with
-//     e = 1 - x y0^2 formed exactly (two-products): within 0.5 ulp plus a few 2^-100.
+//   double HA: y = 1 / sqrt(x) cut to 26 bits, then y (1 + e/2 + 3e^2/8) with e = 1 - x y^2
+//     from four exact products (DInvSqrt below): within 0.5 ulp plus about 2^-20 ulp.
 //   double LA (LA and EP slots): 1 / sqrt(x) alone, two roundings: below 1.5 ulp.
 // Per element: NaN itself; +-0: +-inf, status 2; negative: NaN, status 1; +inf: +0. The double
 // kernels also send |x| outside [2^-900, 2^993) there, where the argument is scaled by an even
-// power of two for the packed formula (the two-products need factors below 2^995).
+// power of two for the packed formula.
 #pragma once
 
 #include "vector_math/kernels/roots/common.h"
@@ -38,32 +37,52 @@ inline bool invsqrt_special(T x, T* r, int* status) {
   return true;
 }
 
+// Single HA, all in single precision: y = rsqrtps(x) cut to its top 12 bits (within 2^-10.2
+// relative), so that y^2 (24 bits) is exact and x y^2 splits into four exact products (x and y^2
+// cut into 12 + 12 bits); e = 1 - x y^2 (|e| < 2^-9.2; 1 - xh th exact, the other three summed
+// first: about 2^-34 absolute), then y (1 + e/2 + 3e^2/8 + 5e^3/16) (the next term below 2^-38),
+// the correction (about 2^-10 y) evaluated in single precision (2^-33 y): within 0.5 ulp plus
+// about 2^-10 ulp. The products of the low parts stay normal, also in the flush-to-zero modes,
+// for x in [2^-100, 2^100): the screen sends the rest to the per-element routine (1 / sqrt in
+// double precision, rounded once).
+struct alignas(16) SInvSqrtRows {
+  uint32_t top12[4];
+  float one[4], c1[4], c2[4], c3[4];
+};
+inline constexpr SInvSqrtRows kSInvSqrtRows = {QOR_ROW4(0xFFFFF000u), QOR_ROW4(1.0f), QOR_ROW4(0.5f), QOR_ROW4(0.375f),
+                                               QOR_ROW4(0.3125f)};
+
 struct SInvSqrt : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  // e = 1 - x y0^2 (y0^2 exact, the product rounded once: 2^-53 absolute) and
-  // (1 - e)^(-1/2) = 1 + e/2 + 3e^2/8 + 5e^3/16 + 35e^4/128 + ...
-  static f64x2 half(f64x2 x, f64x2 y0) {
-    const f64x2 e = kc<1.0>() - x * (y0 * y0);
-    return y0 + y0 * (e * (kc<0.5>() + e * (kc<0.375>() + e * kc<0.3125>())));
-  }
+  static constexpr bool kInlineBlocks = true;
   static f32x4 packed(f32x4 x) {
-    const f32x4 y0 = _mm_rsqrt_ps(x.v);
-    return narrow(half(widen_lo(x), widen_lo(y0)), half(widen_hi(x), widen_hi(y0)));
+    const SInvSqrtRows& c = opaque(kSInvSqrtRows);
+    const f32x4 m = row(c.top12);
+    const f32x4 y = f32x4(_mm_rsqrt_ps(x.v)) & m;
+    const f32x4 t = y * y;
+    const f32x4 xh = x & m, xl = x - xh, th = t & m, tl = t - th;
+    const f32x4 e = (row(c.one) - xh * th) - ((xh * tl + xl * th) + xl * tl);
+    return y + y * (e * (row(c.c1) + e * (row(c.c2) + e * row(c.c3))));
   }
-  // zeros, negatives and subnormals (the approximation's range is the normal floats), +inf, NaN
+  // outside [2^-100, 2^100) (zeros, negatives, subnormals, +inf, NaN included): the pattern
+  // minus 2^-100's above the width of the range as unsigned words, compared as signed ones after
+  // adding 2^31 to both
   static int screen(f32x4 x) {
-    return mask(cmp_gt(i32x4::splat(0x00800000), x.bits())) | mask_abs_above(x, 0x7F7FFFFF);
+    const __m128i d = _mm_add_epi32(x.bits().v, _mm_set1_epi32(static_cast<int32_t>(0x80000000u - 0x0D800000u)));
+    const __m128i limit = _mm_set1_epi32(static_cast<int32_t>(0x71800000u - 0x0D800000u - 1u + 0x80000000u));
+    return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(d, limit)));
   }
   static int element(const float* x, float* r) {
     int status;
     if (invsqrt_special(*x, r, &status)) return status;
-    if (*x < 0x1p-126f) *r = static_cast<float>(1.0 / std::sqrt(static_cast<double>(*x)));
+    if (*x < 0x1p-100f || *x >= 0x1p100f) *r = static_cast<float>(1.0 / std::sqrt(static_cast<double>(*x)));
     else *r = packed_one<SInvSqrt>(*x);
     return status;
   }
 };
 
 struct SInvSqrtLA : SInvSqrt {
+  static constexpr bool kInlineBlocks = false;
   static f32x4 packed(f32x4 x) { return f32x4::splat(1.0f) / sqrt(x); }
   static int screen(f32x4 x) { return not_positive_lanes(x) | mask_abs_above(x, 0x7F7FFFFF); }
   static int element(const float* x, float* r) {
@@ -73,22 +92,35 @@ struct SInvSqrtLA : SInvSqrt {
   }
 };
 
+// Double HA: y = 1 / sqrt(x) cut to its top 26 bits (within 2^-25 relative), so that y^2 is
+// exact and x y^2 splits into four exact products (x and y^2 cut into 26 + 27 and 26 + 26 bits):
+// e = 1 - x y^2 within about 2^-76 (|e| < 2^-24, 1 - xh th exact), then y (1 + e/2 + 3e^2/8)
+// (the next term below 2^-73): within 0.5 ulp plus about 2^-20 ulp. (Replaced: the rounded
+// quotient and two Dekker two-products, 1.6x slower.)
+struct alignas(16) DInvSqrtRows {
+  uint64_t top26[2];
+  double one[2], half[2], three_eighths[2];
+};
+inline constexpr DInvSqrtRows kDInvSqrtRows = {QOR_ROW2(0xFFFFFFFFF8000000ull), QOR_ROW2(1.0), QOR_ROW2(0.5),
+                                               QOR_ROW2(0.375)};
+
 template <bool kCorrect>
 struct DInvSqrt : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Recompute;
   static f64x2 packed(f64x2 x) {
-    const f64x2 y0 = kc<1.0>() / sqrt(x);
     if constexpr (!kCorrect) {
-      return y0;
+      return kc<1.0>() / sqrt(x);
     } else {
-      f64x2 t, tl, p, pl;
-      two_prod(y0, y0, t, tl);
-      two_prod(x, t, p, pl);
-      const f64x2 e = (kc<1.0>() - p) - (pl + x * tl);
-      return y0 + y0 * (e * kc<0.5>());
+      const DInvSqrtRows& c = opaque(kDInvSqrtRows);
+      const f64x2 m = row(c.top26);
+      const f64x2 y = (row(c.one) / sqrt(x)) & m;
+      const f64x2 t = y * y;
+      const f64x2 xh = x & m, xl = x - xh, th = t & m, tl = t - th;
+      const f64x2 e = (((row(c.one) - xh * th) - xh * tl) - xl * th) - xl * tl;
+      return y + y * (e * (row(c.half) + e * row(c.three_eighths)));
     }
   }
-  static int screen(f64x2 x) { return sign_lanes(x) | abs_high_outside(x, 0x07B00000, 0x7E0FFFFF); }
+  static int screen(f64x2 x) { return high_outside(x, 0x07B00000, 0x7DFFFFFF); }  // negatives too
   static int element(const double* px, double* r) {
     const double x = *px;
     int status;
