@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <mpfr.h>
 
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -155,6 +156,18 @@ const Function& function(const char* func) {
 template <class T>
 Kernel<T> kernel(const char* func, int slot) {
   return function<T>(func).template slot<Kernel<T>>(slot);
+}
+
+// Every slot of func on the block x raises none of the invalid, divide-by-zero and overflow
+// flags (arguments whose results are ordinary must not raise them on the way).
+template <class T>
+void expect_no_spurious_flags(const char* func, const std::vector<T>& x) {
+  for (int slot : {LA, HA, EP}) {
+    std::vector<T> r(x.size());
+    std::feclearexcept(FE_ALL_EXCEPT);
+    kernel<T>(func, slot)(static_cast<int32_t>(x.size()), x.data(), r.data());
+    EXPECT_EQ(std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW), 0) << func << " " << slot_name(slot) << " " << sizeof(T);
+  }
 }
 
 // The three slots of a one-argument function with their contracts; HA held to `ha` ulps.

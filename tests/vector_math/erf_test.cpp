@@ -238,14 +238,8 @@ TEST(InverseErfFamily, OrdinaryBlocksRaiseNoSpuriousFlags) {
   const std::vector<double> x = {0.5, 1 - 0x1p-53, 1e-20, -0.999999, 0.3, -0.99, 0x1p-35, -0.7};
   std::vector<double> p(q.size());
   for (size_t i = 0; i < q.size(); ++i) p[i] = q[i] / 2;
-  for (int s : {LA, HA, EP}) {
-    for (const auto& [f, v] : {std::pair{"ErfcInv", q}, std::pair{"CdfNormInv", p}, std::pair{"ErfInv", x}}) {
-      std::vector<double> r(v.size());
-      std::feclearexcept(FE_ALL_EXCEPT);
-      kernel<double>(f, s)(static_cast<int32_t>(v.size()), v.data(), r.data());
-      EXPECT_EQ(std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW), 0) << f << " " << slot_name(s);
-    }
-  }
+  for (const auto& [f, v] : {std::pair{"ErfcInv", q}, std::pair{"CdfNormInv", p}, std::pair{"ErfInv", x}})
+    expect_no_spurious_flags<double>(f, v);
 }
 
 TEST(InverseErfFamily, ExtremeArgumentsInMixedBlocks) {

@@ -172,14 +172,8 @@ TEST(SingleInverseErf, OrdinaryBlocksRaiseNoSpuriousFlags) {
   const std::vector<float> q = {1.0f, 0x1p-140f, 1.0f, 2 - 0x1p-23f, 1e-30f, 1 + 0x1p-23f, 0.5f, 0x1p-126f, 1.0f};
   std::vector<float> p(q.size());
   for (size_t i = 0; i < q.size(); ++i) p[i] = q[i] / 2;
-  for (int s : {LA, HA, EP}) {
-    for (const auto& [f, v] : {std::pair{"ErfInv", x}, std::pair{"ErfcInv", q}, std::pair{"CdfNormInv", p}}) {
-      std::vector<float> r(v.size());
-      std::feclearexcept(FE_ALL_EXCEPT);
-      kernel<float>(f, s)(static_cast<int32_t>(v.size()), v.data(), r.data());
-      EXPECT_EQ(std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW), 0) << f << " " << slot_name(s);
-    }
-  }
+  for (const auto& [f, v] : {std::pair{"ErfInv", x}, std::pair{"ErfcInv", q}, std::pair{"CdfNormInv", p}})
+    expect_no_spurious_flags<float>(f, v);
 }
 
 // ErfInv over the whole float range of its argument: near 0 (w nearly 0, subnormals), the
