@@ -333,7 +333,11 @@ TEST(SingleErfFloatRows, TinyAndSubnormalArguments) {
 // its results below the normal range, at their own index; the values there (the float
 // per-element routine of LA and EP, its rows scaled by 2^64 from 9.1934 on) meet the contract.
 TEST(SingleErfFloatRows, ErfcThroughItsUnderflowThreshold) {
-  std::vector<float> xs = consecutive<float>(9.188f, qor::test::scale() < 1 ? 2000 : 8000);
+  // across the packed path's end (9.19), then from below the scaled rows (9.1934) through the
+  // threshold (9.19455): the second run must reach it at every test scale
+  const bool small = qor::test::scale() < 1;
+  std::vector<float> xs = consecutive<float>(9.1898f, small ? 500 : 2000);
+  append(xs, consecutive<float>(9.1930f, small ? 2000 : 6000));
   for (size_t i = 0; i < xs.size(); i += 5) xs[i] = -xs[i];  // lanes of the packed path among them
   sweep_function<float>("Erfc", xs);
   for (int s : {LA, HA, EP}) {
