@@ -16,32 +16,15 @@ namespace qor::vm::hyperbolic {
 // private to each code-path file that includes it (see kernel_frame.h)
 namespace {
 
-struct DCosh : FamilyBase<double> {
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static constexpr bool kInlineBlocks = true;
-  static int screen_pair(f64x2 x0, f64x2 x1) { return exp_log::mask_pair_abs_high_above(x0, x1, 0x40862000 - 1); }
-  static f64x2 packed(f64x2 x) { return eval(x); }
-  // Both registers of a block inline, so that their independent chains interleave.
-  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
-    r0 = eval(x0);
-    r1 = eval(x1);
-  }
+struct DCoshFormula {
   static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
     const HalfExps e = half_exps(abs(x));
     const f64x2 s = e.tp + e.tm;  // Fast2Sum: tp >= tm
     const f64x2 se = (e.tp - s) + e.tm;
     return s + (se + (e.pl + e.ml));
   }
-  static int screen(f64x2 x) { return simd::mask_abs_high_above(x, 0x40862000 - 1); }
-  static int element(const double* px, double* r) {
-    const double x = *px;
-    if (std::fabs(x) < 708.0) {
-      *r = packed_one<DCosh>(x);
-      return kOk;
-    }
-    return large_half_exp(x, 1.0, r);
-  }
 };
+using DCosh = HalfExpFamily<DCoshFormula, false>;
 using SCosh = SViaD<DCosh, AbsAbove<0x42B20000>>;
 
 }  // namespace

@@ -130,51 +130,22 @@ QOR_SIMD_INLINE SplitEP split_ep(f64x2 x) {
   o.h = u2 * row(c.half);
   return o;
 }
-struct DSinhEP : DSinh {
-  static constexpr bool kInlineBlocks = true;
-  // A flagged block is recomputed element by element: this formula below 708, the HA
-  // routine beyond (and for NaN), as in a clean block and in the tail.
-  static int element(const double* px, double* r) {
-    if (std::fabs(*px) < 708.0) {
-      *r = packed_one<DSinhEP>(*px);
-      return kOk;
-    }
-    return DSinh::element(px, r);
-  }
-  static int screen_pair(f64x2 x0, f64x2 x1) { return exp_log::mask_pair_abs_high_above(x0, x1, 0x40862000 - 1); }
-  static f64x2 packed(f64x2 x) { return eval(x); }
-  // Both registers of a block inline, so that their independent chains interleave.
-  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
-    r0 = eval(x0);
-    r1 = eval(x1);
-  }
+// EP: the split formula below 708 (packed, per element in a flagged block and in the tail), the HA
+// routine beyond and for NaN.
+struct DSinhEPFormula {
   static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
     const SplitEP e = split_ep(x);
     return e.dp * e.s - (e.nm + e.nm * e.h);
   }
 };
-struct DCoshEP : DCosh {
-  static constexpr bool kInlineBlocks = true;
-  // A flagged block is recomputed element by element: this formula below 708, the HA
-  // routine beyond (and for NaN), as in a clean block and in the tail.
-  static int element(const double* px, double* r) {
-    if (std::fabs(*px) < 708.0) {
-      *r = packed_one<DCoshEP>(*px);
-      return kOk;
-    }
-    return DCosh::element(px, r);
-  }
-  static int screen_pair(f64x2 x0, f64x2 x1) { return exp_log::mask_pair_abs_high_above(x0, x1, 0x40862000 - 1); }
-  static f64x2 packed(f64x2 x) { return eval(x); }
-  static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
-    r0 = eval(x0);
-    r1 = eval(x1);
-  }
+struct DCoshEPFormula {
   static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
     const SplitEP e = split_ep(x);
     return e.dp + (e.dp * e.h - e.nm * e.s);
   }
 };
+using DSinhEP = HalfExpFamily<DSinhEPFormula, true>;
+using DCoshEP = HalfExpFamily<DCoshEPFormula, false>;
 
 struct DAcoshLA : LAOf<DAcosh> {
   static f64x2 packed(f64x2 x) {

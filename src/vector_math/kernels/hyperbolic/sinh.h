@@ -48,16 +48,31 @@ inline constexpr DSinhRows kDSinh = {
      QOR_ROW2(1.0 / 6227020800)},
 };
 
-struct DSinh : FamilyBase<double> {
+// A double Sinh or Cosh family: Formula::eval below 708, packed (both registers of a block inline,
+// so that their independent chains interleave) and per element alike; the large-argument routine
+// beyond and for NaN. Odd: the large routine takes x's sign.
+template <class Formula, bool kOdd>
+struct HalfExpFamily : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Recompute;
   static constexpr bool kInlineBlocks = true;
+  static int screen(f64x2 x) { return simd::mask_abs_high_above(x, 0x40862000 - 1); }  // |x| >= 708
   static int screen_pair(f64x2 x0, f64x2 x1) { return exp_log::mask_pair_abs_high_above(x0, x1, 0x40862000 - 1); }
-  static f64x2 packed(f64x2 x) { return eval(x); }
-  // Both registers of a block inline, so that their independent chains interleave.
+  static f64x2 packed(f64x2 x) { return Formula::eval(x); }
   static void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
-    r0 = eval(x0);
-    r1 = eval(x1);
+    r0 = Formula::eval(x0);
+    r1 = Formula::eval(x1);
   }
+  static int element(const double* px, double* r) {
+    const double x = *px;
+    if (std::fabs(x) < 708.0) {
+      *r = packed_one<HalfExpFamily>(x);
+      return kOk;
+    }
+    return large_half_exp(x, kOdd && std::signbit(x) ? -1.0 : 1.0, r);
+  }
+};
+
+struct DSinhFormula {
   static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
     const auto& c = opaque(kDSinh);
     const f64x2 a = abs(x);
@@ -75,16 +90,8 @@ struct DSinh : FamilyBase<double> {
     }
     return y | sign_bits(x);
   }
-  static int screen(f64x2 x) { return simd::mask_abs_high_above(x, 0x40862000 - 1); }  // |x| >= 708
-  static int element(const double* px, double* r) {
-    const double x = *px;
-    if (std::fabs(x) < 708.0) {
-      *r = packed_one<DSinh>(x);
-      return kOk;
-    }
-    return large_half_exp(x, std::signbit(x) ? -1.0 : 1.0, r);
-  }
 };
+using DSinh = HalfExpFamily<DSinhFormula, true>;
 using SSinh = SViaD<DSinh, AbsAbove<0x42B20000>>;  // |x| > 89
 
 }  // namespace
