@@ -189,6 +189,32 @@ TEST(Hyperbolic, DoubleMixedLanesMatchSingleElements) {
   }
 }
 
+// The double inverse functions' LA and EP formulas (log1p of an argument in plain double) meet
+// their other pieces at 2^-28 (Atanh: x itself), 2^-5 (Asinh EP: the series), 1/2 and 1
+// (Atanh's 1 - a, Acosh's d = x - 1) and 2^28 (Asinh, Acosh: ln x + ln 2): runs across each
+// against MPFR in every slot, and blocks mixing every piece with the lanes the per-element
+// routines take (outside the domain, +-1 for Atanh, infinities, NaN) give each lane the bits
+// it gets alone.
+TEST(Hyperbolic, DoubleInverseSeamsAndMixedLanes) {
+  const std::vector<double> in = seam_runs<double>({0x1p-28, 0x1p-5, 0.5, 1.0, 2.0, 0x1p28});
+  for (const char* f : {"Asinh", "Acosh", "Atanh"}) sweep_function<double>(f, in);
+  const double pieces[] = {0x1p-30, -0.03, 0.2, -0.75, 1.0 - 0x1p-40, 1.0 + 0x1p-40, 3.5, -1.0, 2.5e8, 1e300, INFINITY, NAN, 0.0};
+  std::vector<double> x;
+  for (int rot = 0; rot < 13; ++rot)
+    for (int i = 0; i < 13; ++i) x.push_back(pieces[(i * 5 + rot) % 13]);
+  for (const char* f : {"Asinh", "Acosh", "Atanh"})
+    for (int s : {LA, HA, EP}) {
+      std::vector<double> r(x.size());
+      qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_IGNORE);
+      kernel<double>(f, s)(static_cast<int32_t>(x.size()), x.data(), r.data());
+      for (size_t i = 0; i < x.size(); ++i) {
+        const double e = one<double>(kernel<double>(f, s), x[i]);
+        EXPECT_EQ(std::bit_cast<uint64_t>(r[i]), std::bit_cast<uint64_t>(e)) << f << " slot " << s << " x = " << x[i];
+      }
+      qor_fnx_kernel_SetMode(QOR_FNX_ERRMODE_DEFAULT);
+    }
+}
+
 // Sinh and Tanh are odd and Cosh even to the bit in every slot: the EP kernels of Sinh and Cosh
 // reduce x itself (N and u change sign with x, the table row of N mod 256 and both scales
 // follow), so a reduction that rounded -x differently from x, or a row taken for the wrong

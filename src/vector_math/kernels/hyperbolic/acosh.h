@@ -17,20 +17,30 @@ namespace {
 struct DAcosh : FamilyBase<double> {
   static constexpr Scheme kScheme = Scheme::Recompute;
   static f64x2 packed(f64x2 x) {
+    const f64x2 split = f64x2::from_bits(0xFFFFFFFFF8000000ull);  // the leading 26 bits
     const f64x2 huge = cmp_le(kc<0x1p28>(), x);
     const f64x2 xm = min(x, kc<0x1p28>());
-    f64x2 ph, pl, bh, be, sh, sl, yh, ye;
-    two_prod(xm, xm, ph, pl);
-    two_sum(ph, kc<-1.0>(), bh, be);
-    const f64x2 bl = be + pl;
-    // bh + bl = x^2 - 1 > 0 (x = 1 gives 0: the root is 0 and y = 1)
+    // x^2 = ph + pl (Dekker's square on a 26-bit split), x^2 - 1 = bh + bl (Fast2Sum: ph >= 1)
+    const f64x2 x1 = xm & split, x2 = xm - x1;
+    const f64x2 ph = xm * xm;
+    const f64x2 pl = ((x1 * x1 - ph) + (x1 + x1) * x2) + x2 * x2;
+    const f64x2 bh = ph - kc<1.0>();
+    const f64x2 bl = ((ph - bh) - kc<1.0>()) + pl;
+    // sqrt(bh + bl) = sh + sl: the root and its residual (bh - s1^2 exact, s1 the root's leading
+    // 26 bits). One division serves the residual and, for x >= 2^28, the term -1 / (4x).
+    // x = 1 gives bh = 0: the root is 0 and y = 1.
     const f64x2 zero = cmp_eq(bh, f64x2());
-    sqrt_dd(select(zero, kc<1.0>(), bh), bl, sh, sl);
-    sh = andnot(zero, sh);
-    sl = andnot(zero, sl);
-    two_sum(xm, sh, yh, ye);
+    const f64x2 sh = roots::sqrt(select(zero, kc<1.0>(), bh));
+    const f64x2 s1 = sh & split, s2 = sh - s1;
+    const f64x2 res = (((bh - s1 * s1) - (s1 + s1) * s2) - s2 * s2) + bl;
+    const f64x2 q = kc<1.0>() / select(huge, x, sh + sh);
+    const f64x2 sr = andnot(zero, sh);
+    const f64x2 sl = andnot(zero, res * q);
+    // y = x + sh + sl, x >= sh (Fast2Sum)
+    const f64x2 yh = xm + sr;
+    const f64x2 ye = sr - (yh - xm);
     const f64x2 hi = select(huge, x, yh);
-    const f64x2 lo = select(huge, kc<-0.25>() / x, ye + sl);
+    const f64x2 lo = select(huge, kc<-0.25>() * q, ye + sl);
     return ln_dd(hi, lo, huge & kc<1.0>());
   }
   // x outside [1, 2^1024) (NaN included)

@@ -1,5 +1,5 @@
-// Double-precision Sinh, Cosh, Tanh and Acosh for the LA and EP slots: plain double arithmetic on the
-// LA exponential (exp_log/exp.h, DExpLACore: within about 1.3 ulp), with a = |x|:
+// Double-precision Sinh, Cosh, Tanh, Acosh (LA and EP), Asinh and Atanh (EP). Sinh, Cosh, Tanh:
+// plain double arithmetic on the LA exponential (exp_log/exp.h, DExpLACore: within about 1.3 ulp), with a = |x|:
 //   Sinh: a < 1: a + a^3 P(a^2), the Taylor series to a^21 / 21! (truncation below 2^-65
 //         relative); otherwise (E - 1/E) / 2 with E = e^a, which cancels by at most a factor
 //         1.31 there: within about 2.3 ulp.
@@ -17,14 +17,27 @@
 //   no division, no selection: at N = 0, dm = 0 and sinh a = S is the series of a itself; at
 //   N = 1 dm carries the table roundings against 0.0027, about 2^-44.5. Within about 2^-40
 //   relative (26 bits needed).
-// Acosh: log1p(t) (common.h: 1 + t carried exactly into the logarithm's LA core) with d = x - 1
-//   and t = d + sqrt(d (2 + d)); from 2^28 on, ln(x) + ln 2: within about 2.1 ulp.
+// Acosh LA: log1p(t) by the LA logarithm (exp_log/log1p.h: 1 + t rounded, its rounding error
+//   joined to the reduced argument) with t as for EP below: within about 2.5 ulp.
+// EP of Asinh, Acosh, Atanh: log1p(t) by the EP logarithm (the same with a cubic on the row's
+//   interval: about 2^-33 relative) of an argument t in plain double arithmetic, both registers
+//   of a block inline:
+//     Asinh: t = a + (sqrt(1 + a^2) - 1) (absolute error about 2^-52 against t >= a); a < 2^-5:
+//            a - a^3 / 6 + 3 a^5 / 40 (truncation below 2^-34 relative);
+//     Acosh: d = x - 1, t = d + sqrt(d (2 + d)) (d exact below 2, nothing cancels near 1);
+//     Atanh: log1p(2a / (1 - a)) / 2 (1 - a exact from 1/2 on); a < 2^-28: a itself;
+//   from 2^28 on (Asinh, Acosh) ln(a) + ln 2, the ln 2 as one more in the logarithm's exponent.
+//   About 2^-32 relative (26 bits needed).
 // The screens and per-element routines are the HA kernels' (|x| >= 708 for Sinh and Cosh, NaN
-// and infinities for Tanh), so overflow and the special values are handled as there.
+// and infinities for Tanh, the domains of the inverse functions), so overflow and the special
+// values are handled as there.
 #pragma once
 
 #include "vector_math/kernels/exp_log/exp.h"
+#include "vector_math/kernels/exp_log/log1p.h"
 #include "vector_math/kernels/hyperbolic/acosh.h"
+#include "vector_math/kernels/hyperbolic/asinh.h"
+#include "vector_math/kernels/hyperbolic/atanh.h"
 #include "vector_math/kernels/hyperbolic/common.h"
 #include "vector_math/kernels/hyperbolic/cosh.h"
 #include "vector_math/kernels/hyperbolic/single_plain.h"
@@ -147,15 +160,77 @@ struct DCoshEPFormula {
 using DSinhEP = HalfExpFamily<DSinhEPFormula, true>;
 using DCoshEP = HalfExpFamily<DCoshEPFormula, false>;
 
-struct DAcoshLA : LAOf<DAcosh> {
+
+// log1p(t) + add ln 2 for both registers of a block (t >= 0, add 0 or 1), by the LA or EP core.
+template <exp_log::dlogk::Flavour kF>
+QOR_SIMD_INLINE void log1p_pair(f64x2 t0, f64x2 t1, f64x2 add0, f64x2 add1, f64x2& r0, f64x2& r1) {
+  using namespace exp_log::dlogk;
+  const f64x2 y0 = t0 + kc<1.0>(), y1 = t1 + kc<1.0>();
+  const Reduced4 q = reduce4(high_words(y0, y1));
+  r0 = log1p2<kF>(t0, y0, q.k0 + add0, q.o[0], q.o[1]);
+  r1 = log1p2<kF>(t1, y1, q.k1 + add1, q.o[2], q.o[3]);
+}
+
+// An inverse hyperbolic function's LA or EP family: Arg::arg gives log1p's argument and the ln 2
+// count of a register, Arg::finish the result from the logarithm.
+template <class HA, class Arg, exp_log::dlogk::Flavour kF = exp_log::dlogk::Flavour::EP>
+struct InverseViaLog1p : LAOf<HA> {
+  static constexpr bool kInlineBlocks = true;
+  static QOR_SIMD_INLINE void packed_pair(f64x2 x0, f64x2 x1, f64x2& r0, f64x2& r1) {
+    f64x2 t0, t1, k0, k1;
+    Arg::arg(x0, t0, k0);
+    Arg::arg(x1, t1, k1);
+    log1p_pair<kF>(t0, t1, k0, k1, r0, r1);
+    r0 = Arg::finish(x0, r0);
+    r1 = Arg::finish(x1, r1);
+  }
   static f64x2 packed(f64x2 x) {
-    const f64x2 huge = cmp_le(kc<0x1p28>(), x);
-    const f64x2 d = max(min(x, kc<0x1p28>()) - kc<1.0>(), f64x2());  // flagged lanes below 1: 0
-    const f64x2 xm = min(x, kc<0x1.fffffffffffffp1023>());  // +inf (flagged) raises nothing
-    const f64x2 t = select(huge, xm - kc<1.0>(), d + roots::sqrt(d * (kc<2.0>() + d)));
-    return log1p_plain(t) + (huge & kc<0.6931471805599453>());
+    f64x2 r0, r1;
+    packed_pair(x, x, r0, r1);
+    return r0;
   }
 };
+
+struct AsinhEPArg {
+  static QOR_SIMD_INLINE void arg(f64x2 x, f64x2& t, f64x2& k) {
+    const f64x2 a = abs(x);
+    const f64x2 huge = cmp_le(kc<0x1p28>(), a);
+    const f64x2 am = min(a, kc<0x1p28>());
+    const f64x2 s = roots::sqrt(am * am + kc<1.0>());
+    t = select(huge, min(a, kc<0x1.fffffffffffffp1023>()) - kc<1.0>(), am + (s - kc<1.0>()));
+    k = huge & kc<1.0>();
+  }
+  static QOR_SIMD_INLINE f64x2 finish(f64x2 x, f64x2 r) {
+    const f64x2 a = abs(x);
+    const f64x2 z = a * a;
+    const f64x2 series = a + (a * z) * (kc<-1.0 / 6>() + z * kc<3.0 / 40>());
+    return select(cmp_lt(a, kc<0x1p-5>()), series, r) | sign_bits(x);
+  }
+};
+struct AcoshArg {
+  static QOR_SIMD_INLINE void arg(f64x2 x, f64x2& t, f64x2& k) {
+    const f64x2 huge = cmp_le(kc<0x1p28>(), x);
+    const f64x2 d = max(min(x, kc<0x1p28>()) - kc<1.0>(), f64x2());  // flagged lanes below 1: 0
+    t = select(huge, min(x, kc<0x1.fffffffffffffp1023>()) - kc<1.0>(), d + roots::sqrt(d * (kc<2.0>() + d)));
+    k = huge & kc<1.0>();
+  }
+  static QOR_SIMD_INLINE f64x2 finish(f64x2, f64x2 r) { return r; }
+};
+struct AtanhEPArg {
+  static QOR_SIMD_INLINE void arg(f64x2 x, f64x2& t, f64x2& k) {
+    const f64x2 a = min(abs(x), kc<0x1.fffffffffffffp-1>());  // flagged lanes |x| >= 1: no division by 0
+    t = (a + a) / (kc<1.0>() - a);
+    k = f64x2();
+  }
+  static QOR_SIMD_INLINE f64x2 finish(f64x2 x, f64x2 r) {
+    const f64x2 a = abs(x);
+    return select(cmp_lt(a, kc<0x1p-28>()), a, r * kc<0.5>()) | sign_bits(x);
+  }
+};
+using DAsinhEP = InverseViaLog1p<DAsinh, AsinhEPArg>;
+using DAcoshEP = InverseViaLog1p<DAcosh, AcoshArg>;
+using DAcoshLA = InverseViaLog1p<DAcosh, AcoshArg, exp_log::dlogk::Flavour::LA>;
+using DAtanhEP = InverseViaLog1p<DAtanh, AtanhEPArg>;
 
 }  // namespace
 }  // namespace qor::vm::hyperbolic
