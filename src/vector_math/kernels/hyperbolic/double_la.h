@@ -194,11 +194,13 @@ struct InverseViaLog1p : LAOf<HA> {
 struct AsinhEPArg {
   static QOR_SIMD_INLINE void arg(f64x2 x, f64x2& t, f64x2& k) {
     const f64x2 a = abs(x);
+    t = a + (roots::sqrt(a * a + kc<1.0>()) - kc<1.0>());
+    k = f64x2();
     const f64x2 huge = cmp_le(kc<0x1p28>(), a);
-    const f64x2 am = min(a, kc<0x1p28>());
-    const f64x2 s = roots::sqrt(am * am + kc<1.0>());
-    t = select(huge, min(a, kc<0x1.fffffffffffffp1023>()) - kc<1.0>(), am + (s - kc<1.0>()));
-    k = huge & kc<1.0>();
+    if (mask(huge)) {  // only where a lane needs it
+      t = select(huge, min(a, kc<0x1.fffffffffffffp1023>()) - kc<1.0>(), t);
+      k = huge & kc<1.0>();
+    }
   }
   static QOR_SIMD_INLINE f64x2 finish(f64x2 x, f64x2 r) {
     const f64x2 a = abs(x);
@@ -208,11 +210,16 @@ struct AsinhEPArg {
   }
 };
 struct AcoshArg {
+  // Lanes below 1 (flagged) give NaN here and raise invalid, as their per-element result does.
   static QOR_SIMD_INLINE void arg(f64x2 x, f64x2& t, f64x2& k) {
+    const f64x2 d = x - kc<1.0>();
+    t = d + roots::sqrt(d * (kc<2.0>() + d));
+    k = f64x2();
     const f64x2 huge = cmp_le(kc<0x1p28>(), x);
-    const f64x2 d = max(min(x, kc<0x1p28>()) - kc<1.0>(), f64x2());  // flagged lanes below 1: 0
-    t = select(huge, min(x, kc<0x1.fffffffffffffp1023>()) - kc<1.0>(), d + roots::sqrt(d * (kc<2.0>() + d)));
-    k = huge & kc<1.0>();
+    if (mask(huge)) {  // only where a lane needs it
+      t = select(huge, min(x, kc<0x1.fffffffffffffp1023>()) - kc<1.0>(), t);
+      k = huge & kc<1.0>();
+    }
   }
   static QOR_SIMD_INLINE f64x2 finish(f64x2, f64x2 r) { return r; }
 };
