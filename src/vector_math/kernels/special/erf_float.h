@@ -235,13 +235,29 @@ QOR_SIMD_INLINE void gather_quads_f(const float (*tab)[4], i32x4 j, f32x4& c0, f
   if (c3 != nullptr) *c3 = _mm_movehl_ps(h23, h01);
 }
 
+// The same as two pairs of columns (c0, c1) and (c2, c3): eight 8-byte loads, four shuffles.
+QOR_SIMD_INLINE void gather_quads_as_pairs_f(const float (*tab)[4], i32x4 j, f32x4& c0, f32x4& c1, f32x4& c2,
+                                             f32x4& c3) {
+  uint32_t k[4];
+  lane_indices(j, k);
+  const float(*p)[2] = reinterpret_cast<const float(*)[2]>(tab);  // rows 2k, 2k + 1 of pairs
+  auto lo = [&](int i, int h) { return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p[2 * k[i] + h]))); };
+  auto hi = [&](__m128 v, int i, int h) { return _mm_loadh_pi(v, reinterpret_cast<const __m64*>(p[2 * k[i] + h])); };
+  const __m128 a01 = hi(lo(0, 0), 1, 0), a23 = hi(lo(2, 0), 3, 0);
+  const __m128 b01 = hi(lo(0, 1), 1, 1), b23 = hi(lo(2, 1), 3, 1);
+  c0 = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(2, 0, 2, 0));
+  c1 = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(3, 1, 3, 1));
+  c2 = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(2, 0, 2, 0));
+  c3 = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
+}
+
 QOR_SIMD_INLINE f32x4 s_erf_ha_f(f32x4 x) {
   const SErfHARows& c = opaque(kSErfHARows);
   const f32x4 xc = _mm_max_ps(row(c.erf_bottom).v, _mm_min_ps(row(c.erf_top).v, x.v));  // NaN kept
   const f32x4 t = xc * row(c.erf_scale) + row(c.erf_magic);
   const f32x4 r = (t - row(c.erf_magic)) * row(c.erf_step), d = xc - r;
   f32x4 eh, el, dp, dd;
-  gather_quads_f(kErfFHA128, t.bits() & irow(c.idx), eh, el, dp, &dd);
+  gather_quads_as_pairs_f(kErfFHA128, t.bits() & irow(c.idx), eh, el, dp, dd);
   // everything but the rows' values is formed while the rows load: d^2 (c_3 d - r), and 9x/8 = s +
   // e exactly (Fast2Sum) in the rows that add it (|r| <= 1/8), 0 in the others
   const f32x4 q2 = d * (d * (((r * r) * row(c.two3) - row(c.third)) * d - r));
