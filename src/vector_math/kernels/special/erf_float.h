@@ -192,9 +192,9 @@ struct SErfcF : FamilyBase<float> {
 //         - 9/8) x - x^3 / (3 sqrt(pi)) ...), where A = erf r and D S would nearly cancel in the
 //         first cells and x + (erf x - x), the rounded part 0.11 of the result, reached 0.72 ulp.
 //         (E_hi is +-0 in the second kind of rows, told apart by |r| <= 1/8.) The screen sends
-//         NaN and |x| < 2^-60 to the per-element routine (there d^2 would underflow and raise a
-//         spurious underflow flag, and below 2^-123 rounding x/8 or B to the subnormal grid
-//         would cost up to 1/4 ulp).
+//         NaN and |x| < 2^-40 to the per-element routine, 2/sqrt(pi) x rounded once (there d^3
+//         would underflow and raise a spurious underflow flag, and below 2^-123 rounding x/8 or
+//         B to the subnormal grid would cost up to 1/4 ulp).
 //   Erfc: h = 1/256 on x itself clamped to [-4, 10.1] (rows from r = -4: erfc(-4) already
 //         rounds to 2), four terms (the fifth, about (2rd)^5 / 5! relative, is below 2^-30 up to
 //         10.1), erfc x = (H + H t) 2^-64 with t = L - Q S (erfc r 2^64 = H (1 + L)): every
@@ -205,7 +205,7 @@ struct SErfcF : FamilyBase<float> {
 struct alignas(16) SErfHARows {
   float erf_top[4], erf_bottom[4], erf_scale[4], erf_magic[4], erf_step[4];  // 4, -4, 128, 1.5 * 2^23 + 512, 1/128
   float erfc_top[4], erfc_bottom[4], erfc_scale[4], erfc_magic[4], erfc_step[4];  // 10.1, -4, 256, 1.5 * 2^23 + 1024, 1/256
-  float two3[4], third[4], half[4], tiny[4], unscale[4], erf_tiny[4], eighth[4];  // 2/3, 1/3, 1/2, 2^-40, 2^-64, 2^-60, 1/8
+  float two3[4], third[4], half[4], tiny[4], unscale[4], erf_tiny[4], eighth[4];  // 2/3, 1/3, 1/2, 2^-40, 2^-64, 2^-40, 1/8
   uint32_t idx[4];                                         // 0xFFF
 };
 #define QOR_R4(v) {v, v, v, v}
@@ -213,7 +213,7 @@ inline constexpr SErfHARows kSErfHARows = {
     QOR_R4(4.0f), QOR_R4(-4.0f), QOR_R4(128.0f), QOR_R4(0x1.8p23f + 512.0f), QOR_R4(0x1p-7f),
     QOR_R4(10.1f), QOR_R4(-4.0f), QOR_R4(256.0f), QOR_R4(0x1.8p23f + 1024.0f), QOR_R4(0x1p-8f),
     QOR_R4(0x1.555556p-1f), QOR_R4(0x1.555556p-2f), QOR_R4(0.5f), QOR_R4(0x1p-40f), QOR_R4(0x1p-64f),
-    QOR_R4(0x1p-60f), QOR_R4(0.125f), QOR_R4(0xFFFu)};
+    QOR_R4(0x1p-40f), QOR_R4(0.125f), QOR_R4(0xFFFu)};
 #undef QOR_R4
 
 // The columns c0, c1, c2 (and c3) of the rows of a table of float quadruples at the lanes'
@@ -253,7 +253,9 @@ QOR_SIMD_INLINE void gather_quads_as_pairs_f(const float (*tab)[4], i32x4 j, f32
 
 QOR_SIMD_INLINE f32x4 s_erf_ha_f(f32x4 x) {
   const SErfHARows& c = opaque(kSErfHARows);
-  const f32x4 xc = _mm_max_ps(row(c.erf_bottom).v, _mm_min_ps(row(c.erf_top).v, x.v));  // NaN kept
+  // the screened lanes (NaN, |x| < 2^-40) computed as 0, without flags
+  const f32x4 xs = x & cmp_le(row(c.erf_tiny), abs(x));
+  const f32x4 xc = _mm_max_ps(row(c.erf_bottom).v, _mm_min_ps(row(c.erf_top).v, xs.v));
   const f32x4 t = xc * row(c.erf_scale) + row(c.erf_magic);
   const f32x4 r = (t - row(c.erf_magic)) * row(c.erf_step), d = xc - r;
   f32x4 eh, el, dp, dd;
@@ -302,14 +304,21 @@ inline float s_erfc_ha_tail_f(float x) {
 struct SErfHAF : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static f32x4 packed(f32x4 x) { return s_erf_ha_f(x); }
-  // NaN and |x| < 2^-60 (per element: the x87 formula of common.h, rounded once)
+  // NaN and |x| < 2^-40: there erf x = 2/sqrt(pi) x (1 - x^2/3 ...) is the product rounded once
+  // (in double, then narrowed: subnormal results rounded once, and no underflow flag for normal ones)
   static int screen(f32x4 x) { return mask(cmp_le(row(opaque(kSErfHARows).erf_tiny), abs(x))) ^ 0xF; }
   static int element(const float* px, float* r) {
-    if (screen(f32x4::splat(*px)) == 0) {
-      *r = packed_one<SErfHAF>(*px);
-      return kOk;
+    const float x = *px;
+    if (screen(f32x4::splat(x)) == 0) {
+      *r = packed_one<SErfHAF>(x);
+    } else if (x != x) {
+      *r = x + x;
+    } else {
+      double y = static_cast<double>(x) * 0x1.20dd750429b6dp+0;  // 2/sqrt(pi)
+      simd::barrier(y);
+      *r = static_cast<float>(y);
     }
-    return Erf<float>::element(px, r);
+    return kOk;
   }
 };
 struct SErfcHAF : FamilyBase<float> {

@@ -31,7 +31,7 @@ alignas(64) const float kErfcF256[kErfcF256Rows][2] = {
 #include "vector_math/kernels/special/tables/erfc_f256.inc"
 };
 
-alignas(64) const float kErfFHA128[kErfFIndexRows][4] = {
+alignas(64) const float kErfFHA128[kErfFHARows][4] = {
 #include "vector_math/kernels/special/tables/erf_fha128.inc"
 };
 
