@@ -203,15 +203,15 @@ struct SErfcF : FamilyBase<float> {
 //         from 2^-25 on; d^2 would underflow). The flagged lanes (9.19 < x <= 10.1) form H + H
 //         t and the scaling in double and round once (s_erfc_ha_tail_f).
 struct alignas(16) SErfHARows {
-  float erf_top[4], erf_bottom[4], erf_scale[4], erf_magic[4], erf_step[4];  // 4, -4, 128, 1.5 * 2^23 + 512, 1/128
-  float erfc_top[4], erfc_bottom[4], erfc_scale[4], erfc_magic[4], erfc_step[4];  // 10.1, -4, 256, 1.5 * 2^23 + 1024, 1/256
+  float erf_top[4], erf_bottom[4], erf_magic[4];     // 4, -4, 1.5 * 2^16 + 4 (its ulp 1/128)
+  float erfc_top[4], erfc_bottom[4], erfc_magic[4];  // 10.1, -4, 1.5 * 2^15 + 4 (its ulp 1/256)
   float two3[4], third[4], half[4], tiny[4], unscale[4], erf_tiny[4], eighth[4];  // 2/3, 1/3, 1/2, 2^-40, 2^-64, 2^-40, 1/8
   uint32_t idx[4];                                         // 0xFFF
 };
 #define QOR_R4(v) {v, v, v, v}
 inline constexpr SErfHARows kSErfHARows = {
-    QOR_R4(4.0f), QOR_R4(-4.0f), QOR_R4(128.0f), QOR_R4(0x1.8p23f + 512.0f), QOR_R4(0x1p-7f),
-    QOR_R4(10.1f), QOR_R4(-4.0f), QOR_R4(256.0f), QOR_R4(0x1.8p23f + 1024.0f), QOR_R4(0x1p-8f),
+    QOR_R4(4.0f), QOR_R4(-4.0f), QOR_R4(0x1.8p16f + 4.0f),
+    QOR_R4(10.1f), QOR_R4(-4.0f), QOR_R4(0x1.8p15f + 4.0f),
     QOR_R4(0x1.555556p-1f), QOR_R4(0x1.555556p-2f), QOR_R4(0.5f), QOR_R4(0x1p-40f), QOR_R4(0x1p-64f),
     QOR_R4(0x1p-40f), QOR_R4(0.125f), QOR_R4(0xFFFu)};
 #undef QOR_R4
@@ -253,27 +253,27 @@ QOR_SIMD_INLINE void gather_quads_as_pairs_f(const float (*tab)[4], i32x4 j, f32
 
 QOR_SIMD_INLINE f32x4 s_erf_ha_f(f32x4 x) {
   const SErfHARows& c = opaque(kSErfHARows);
-  // the screened lanes (NaN, |x| < 2^-40) computed as 0, without flags
-  const f32x4 xs = x & cmp_le(row(c.erf_tiny), abs(x));
-  const f32x4 xc = _mm_max_ps(row(c.erf_bottom).v, _mm_min_ps(row(c.erf_top).v, xs.v));
-  const f32x4 t = xc * row(c.erf_scale) + row(c.erf_magic);
-  const f32x4 r = (t - row(c.erf_magic)) * row(c.erf_step), d = xc - r;
+  // the kernel's speed is the latency of x -> index -> rows -> sum: t = x + 1.5 * 2^16 + 4 rounds to
+  // the grid k/128 (its low bits hold k + 512), no product on the way; NaN lanes read r = 4
+  const f32x4 xc = _mm_max_ps(_mm_min_ps(x.v, row(c.erf_top).v), row(c.erf_bottom).v);
+  const f32x4 t = xc + row(c.erf_magic);
   f32x4 eh, el, dp, dd;
   gather_quads_as_pairs_f(kErfFHA128, t.bits() & irow(c.idx), eh, el, dp, dd);
   // everything but the rows' values is formed while the rows load: d^2 (c_3 d - r), and 9x/8 = s +
-  // e exactly (Fast2Sum) in the rows that add it (|r| <= 1/8), 0 in the others
+  // e exactly (Fast2Sum) in the rows that add it (|r| <= 1/8), 0 in the others; the screened lanes
+  // (NaN, |x| < 2^-40) with d = 0 and no 9x/8, so that they raise no flag
+  const f32x4 live = cmp_le(row(c.erf_tiny), abs(x)), r = t - row(c.erf_magic), d = (xc - r) & live;
   const f32x4 q2 = d * (d * (((r * r) * row(c.two3) - row(c.third)) * d - r));
-  const f32x4 xm = xc & cmp_le(abs(r), row(c.eighth)), x8 = xm * row(c.eighth), s = xm + x8;
+  const f32x4 xm = xc & (cmp_le(abs(r), row(c.eighth)) & live), x8 = xm * row(c.eighth), s = xm + x8;
   const f32x4 e = (xm - s) + x8;
   return (s + eh) + ((el + e) + (d * dp + dd * q2));
 }
-
 // erfc x = (H + H t) 2^-64 for -4 <= x <= 10.1: H and t.
 QOR_SIMD_INLINE f32x4 s_erfc_ha_parts_f(f32x4 x, f32x4& t) {
   const SErfHARows& c = opaque(kSErfHARows);
   const f32x4 xc = _mm_max_ps(_mm_min_ps(x.v, row(c.erfc_top).v), row(c.erfc_bottom).v);  // NaN: 10.1 (flagged)
-  const f32x4 u = xc * row(c.erfc_scale) + row(c.erfc_magic);
-  const f32x4 r = (u - row(c.erfc_magic)) * row(c.erfc_step);
+  const f32x4 u = xc + row(c.erfc_magic);  // rounded to k/256, k + 1024 in the low bits
+  const f32x4 r = u - row(c.erfc_magic);
   const f32x4 d = (xc & cmp_le(row(c.tiny), abs(xc))) - r;  // tiny x: r = 0, d = 0
   f32x4 h, l, q;
   gather_quads_f(kErfcFHA256, u.bits() & irow(c.idx), h, l, q);
