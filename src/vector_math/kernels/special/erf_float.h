@@ -177,5 +177,171 @@ struct SErfcF : FamilyBase<float> {
   }
 };
 
+// ---- HA ------------------------------------------------------------------------------------
+// The same Taylor steps with the table values carried to about 48 bits and one more term where
+// it matters, the result rounded once from a sum whose small part carries every other error:
+//   Erf:  h = 1/128 on x itself clamped to [-4, 4], S = d - r d^2 + c_3 d^3 (c_3 = (2r^2 - 1)/3
+//         from r; the fourth term is below 2^-36 of erf), erf x = A + B with
+//           |r| > 1/8:  A = E_hi,  B = E_lo + d (D + D (d (c_3 d - r)))   (E_hi + E_lo = erf r),
+//           |r| <= 1/8: A = 9x/8,  B = E_lo + d (D' + D (d (c_3 d - r)))  (E_lo = erf r - 9r/8,
+//                                                                         D' = D - 9/8),
+//         9x/8 formed exactly as a sum s + e (x/8 exact, Fast2Sum) and the sum taken as s + (e +
+//         B), the parts of B summed as (E_lo + e) + (d D' + D d^2 (c_3 d - r)) (the products
+//         need only the rows, the rest is formed while they load). So the rounded part B stays below 0.031 of erf x in the first kind (|D S| <= D/256
+//         against erf x >= erf(1/8 - 1/256)) and below 0.01 in the second (erf x - 9x/8 = (2/sqrt(pi)
+//         - 9/8) x - x^3 / (3 sqrt(pi)) ...), where A = erf r and D S would nearly cancel in the
+//         first cells and x + (erf x - x), the rounded part 0.11 of the result, reached 0.72 ulp.
+//         (E_hi is +-0 in the second kind of rows, told apart by |r| <= 1/8.) The screen sends
+//         NaN and |x| < 2^-40 to the per-element routine, 2/sqrt(pi) x rounded once (there d^3
+//         would underflow and raise a spurious underflow flag, and below 2^-123 rounding x/8 or
+//         B to the subnormal grid would cost up to 1/4 ulp).
+//   Erfc: h = 1/256 on x itself clamped to [-4, 10.1] (rows from r = -4: erfc(-4) already
+//         rounds to 2), four terms (the fifth, about (2rd)^5 / 5! relative, is below 2^-30 up to
+//         10.1), erfc x = (H + H t) 2^-64 with t = L - Q S (erfc r 2^64 = H (1 + L)): every
+//         intermediate normal up to 10.1, and the final scaling exact wherever the result is
+//         normal (x <= 9.19, the screen's end). |x| below 2^-40 is taken as 0 (erfc rounds to 1
+//         from 2^-25 on; d^2 would underflow). The flagged lanes (9.19 < x <= 10.1) form H + H
+//         t and the scaling in double and round once (s_erfc_ha_tail_f).
+struct alignas(16) SErfHARows {
+  float erf_top[4], erf_bottom[4], erf_magic[4];     // 4, -4, 1.5 * 2^16 + 4 (its ulp 1/128)
+  float erfc_top[4], erfc_bottom[4], erfc_magic[4], erfc_under[4];  // 10.1, -4, 1.5 * 2^15 + 4 (its ulp 1/256), 9.19
+  float two3[4], third[4], half[4], tiny[4], unscale[4], erf_tiny[4], eighth[4];  // 2/3, 1/3, 1/2, 2^-40, 2^-64, 2^-40, 1/8
+  uint32_t idx[4];                                         // 0xFFF
+};
+#define QOR_R4(v) {v, v, v, v}
+inline constexpr SErfHARows kSErfHARows = {
+    QOR_R4(4.0f), QOR_R4(-4.0f), QOR_R4(0x1.8p16f + 4.0f),
+    QOR_R4(10.1f), QOR_R4(-4.0f), QOR_R4(0x1.8p15f + 4.0f), QOR_R4(ErfcLimits<float>::kErfcUnder),
+    QOR_R4(0x1.555556p-1f), QOR_R4(0x1.555556p-2f), QOR_R4(0.5f), QOR_R4(0x1p-40f), QOR_R4(0x1p-64f),
+    QOR_R4(0x1p-40f), QOR_R4(0.125f), QOR_R4(0xFFFu)};
+#undef QOR_R4
+
+// The columns c0, c1, c2 (and c3) of the rows of a table of float quadruples at the lanes'
+// indices j (four 16-byte loads and a transposition).
+QOR_SIMD_INLINE void gather_quads_f(const float (*tab)[4], i32x4 j, f32x4& c0, f32x4& c1, f32x4& c2,
+                                    f32x4* c3 = nullptr) {
+  uint32_t k[4];
+  lane_indices(shl(j, 4), k);  // byte offsets (one shift for the four lanes)
+  const char* b = reinterpret_cast<const char*>(tab);
+  const __m128 e0 = _mm_load_ps(reinterpret_cast<const float*>(b + k[0]));
+  const __m128 e1 = _mm_load_ps(reinterpret_cast<const float*>(b + k[1]));
+  const __m128 e2 = _mm_load_ps(reinterpret_cast<const float*>(b + k[2]));
+  const __m128 e3 = _mm_load_ps(reinterpret_cast<const float*>(b + k[3]));
+  const __m128 l01 = _mm_unpacklo_ps(e0, e1), l23 = _mm_unpacklo_ps(e2, e3);  // a0 a1 b0 b1, a2 a3 b2 b3
+  const __m128 h01 = _mm_unpackhi_ps(e0, e1), h23 = _mm_unpackhi_ps(e2, e3);  // c0 c1 d0 d1, c2 c3 d2 d3
+  c0 = _mm_movelh_ps(l01, l23);
+  c1 = _mm_movehl_ps(l23, l01);
+  c2 = _mm_movelh_ps(h01, h23);
+  if (c3 != nullptr) *c3 = _mm_movehl_ps(h23, h01);
+}
+
+// The same as two pairs of columns (c0, c1) and (c2, c3): eight 8-byte loads, four shuffles.
+QOR_SIMD_INLINE void gather_quads_as_pairs_f(const float (*tab)[4], i32x4 j, f32x4& c0, f32x4& c1, f32x4& c2,
+                                             f32x4& c3) {
+  uint32_t k[4];
+  lane_indices(j, k);
+  const float(*p)[2] = reinterpret_cast<const float(*)[2]>(tab);  // rows 2k, 2k + 1 of pairs
+  auto lo = [&](int i, int h) { return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p[2 * k[i] + h]))); };
+  auto hi = [&](__m128 v, int i, int h) { return _mm_loadh_pi(v, reinterpret_cast<const __m64*>(p[2 * k[i] + h])); };
+  const __m128 a01 = hi(lo(0, 0), 1, 0), a23 = hi(lo(2, 0), 3, 0);
+  const __m128 b01 = hi(lo(0, 1), 1, 1), b23 = hi(lo(2, 1), 3, 1);
+  c0 = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(2, 0, 2, 0));
+  c1 = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(3, 1, 3, 1));
+  c2 = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(2, 0, 2, 0));
+  c3 = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
+}
+
+QOR_SIMD_INLINE f32x4 s_erf_ha_f(f32x4 x) {
+  const SErfHARows& c = opaque(kSErfHARows);
+  // the kernel's speed is the latency of x -> index -> rows -> sum: t = x + 1.5 * 2^16 + 4 rounds to
+  // the grid k/128 (its low bits hold k + 512), no product on the way; NaN lanes read r = 4
+  const f32x4 xc = _mm_max_ps(_mm_min_ps(x.v, row(c.erf_top).v), row(c.erf_bottom).v);
+  const f32x4 t = xc + row(c.erf_magic);
+  f32x4 eh, el, dp, dd;
+  gather_quads_as_pairs_f(kErfFHA128, t.bits() & irow(c.idx), eh, el, dp, dd);
+  // everything but the rows' values is formed while the rows load: d^2 (c_3 d - r), and 9x/8 = s +
+  // e exactly (Fast2Sum) in the rows that add it (|r| <= 1/8), 0 in the others; the screened lanes
+  // (NaN, |x| < 2^-40) with d = 0 and no 9x/8, so that they raise no flag
+  const f32x4 live = cmp_le(row(c.erf_tiny), abs(x)), r = t - row(c.erf_magic), d = (xc - r) & live;
+  const f32x4 q2 = d * (d * (((r * r) * row(c.two3) - row(c.third)) * d - r));
+  const f32x4 xm = xc & (cmp_le(abs(r), row(c.eighth)) & live), x8 = xm * row(c.eighth), s = xm + x8;
+  const f32x4 e = (xm - s) + x8;
+  return (s + eh) + ((el + e) + (d * dp + dd * q2));
+}
+// erfc x = (H + H t) 2^-64 for -4 <= x <= top: H and t. The packed path clamps at 9.19 (the
+// screen's end), so that its last product has no subnormal result (a microcode assist, measured
+// at about 1.8 ns an element on (-4, 10)); the per-element routine of the flagged lanes at 10.1.
+template <bool kTail = false>
+QOR_SIMD_INLINE f32x4 s_erfc_ha_parts_f(f32x4 x, f32x4& t) {
+  const SErfHARows& c = opaque(kSErfHARows);
+  const f32x4 top = kTail ? row(c.erfc_top) : row(c.erfc_under);
+  const f32x4 xc = _mm_max_ps(_mm_min_ps(x.v, top.v), row(c.erfc_bottom).v);  // NaN: top (flagged)
+  const f32x4 u = xc + row(c.erfc_magic);  // rounded to k/256, k + 1024 in the low bits
+  const f32x4 r = u - row(c.erfc_magic);
+  const f32x4 d = (xc & cmp_le(row(c.tiny), abs(xc))) - r;  // tiny x: r = 0, d = 0
+  f32x4 h, l, q;
+  gather_quads_f(kErfcFHA256, u.bits() & irow(c.idx), h, l, q);
+  const f32x4 r2 = r * r;
+  const f32x4 c4 = r * (row(c.half) - r2 * row(c.third));  // r (3 - 2 r^2) / 6
+  const f32x4 c3 = r2 * row(c.two3) - row(c.third);         // (2 r^2 - 1) / 3
+  const f32x4 p = d * (c3 + d * c4) - r;                     // c_2 + c_3 d + c_4 d^2
+  const f32x4 s = d + (d * d) * p;
+  t = l - q * s;
+  return h;
+}
+QOR_SIMD_INLINE f32x4 s_erfc_ha_f(f32x4 x) {
+  f32x4 t;
+  const f32x4 h = s_erfc_ha_parts_f(x, t);
+  return (h + h * t) * row(opaque(kSErfHARows).unscale);
+}
+// erfc x for 9.19 < x <= 10.1 (results at and below the normal range's end): H + H t and the
+// scaling in double (both exact but for one rounding of the sum), narrowed once.
+inline float s_erfc_ha_tail_f(float x) {
+  f32x4 t;
+  const f32x4 h = s_erfc_ha_parts_f<true>(f32x4::splat(x), t);
+  const double hd = static_cast<double>(lane0(h));
+  double yd = (hd + hd * static_cast<double>(lane0(t))) * 0x1p-64;
+  simd::barrier(yd);
+  return static_cast<float>(yd);
+}
+
+struct SErfHAF : FamilyBase<float> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static f32x4 packed(f32x4 x) { return s_erf_ha_f(x); }
+  // NaN and |x| < 2^-40: there erf x = 2/sqrt(pi) x (1 - x^2/3 ...) is the product rounded once
+  // (in double, then narrowed: subnormal results rounded once, and no underflow flag for normal ones)
+  static int screen(f32x4 x) { return mask(cmp_le(row(opaque(kSErfHARows).erf_tiny), abs(x))) ^ 0xF; }
+  static int element(const float* px, float* r) {
+    const float x = *px;
+    if (screen(f32x4::splat(x)) == 0) {
+      *r = packed_one<SErfHAF>(x);
+    } else if (x != x) {
+      *r = x + x;
+    } else {
+      double y = static_cast<double>(x) * 0x1.20dd750429b6dp+0;  // 2/sqrt(pi)
+      simd::barrier(y);
+      *r = static_cast<float>(y);
+    }
+    return kOk;
+  }
+};
+struct SErfcHAF : FamilyBase<float> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static f32x4 packed(f32x4 x) { return s_erfc_ha_f(x); }
+  static int screen(f32x4 x) { return Erfc<float>::screen(x); }
+  static int element(const float* px, float* r) {
+    const float x = *px;
+    if (screen(f32x4::splat(x)) == 0) {
+      *r = packed_one<SErfcHAF>(x);
+      return kOk;
+    }
+    if (x > 0.0f && x <= 10.1f) {  // > 9.19 (not -inf; NaN fails both tests)
+      *r = s_erfc_ha_tail_f(x);
+      return underflow_status(*r);
+    }
+    return Erfc<float>::element(px, r);
+  }
+};
+
 }  // namespace
 }  // namespace qor::vm::special

@@ -31,4 +31,12 @@ alignas(64) const float kErfcF256[kErfcF256Rows][2] = {
 #include "vector_math/kernels/special/tables/erfc_f256.inc"
 };
 
+alignas(64) const float kErfFHA128[kErfFHARows][4] = {
+#include "vector_math/kernels/special/tables/erf_fha128.inc"
+};
+
+alignas(64) const float kErfcFHA256[kErfcFHARows][4] = {
+#include "vector_math/kernels/special/tables/erfc_fha256.inc"
+};
+
 }  // namespace qor::vm::special

@@ -4,7 +4,7 @@
 #include "vector_math/kernels/special/erf_float.h"
 
 using namespace qor::vm::special;
-using SErfHA = Erf<float, kErfHA>;
+using SErfHA = SErfHAF;
 using DErfHA = Erf<double, kErfHA>;
 using DErfEP = Erf<double, kErfEP>;
 using DCdfNormHA = CdfNorm<double, kErfHA>;

@@ -5,7 +5,7 @@
 #include "vector_math/kernels/special/erfinv.h"
 
 using namespace qor::vm::special;
-using SErfcHA = Erfc<float, kErfHA>;
+using SErfcHA = SErfcHAF;
 using SCdfNormEP = CdfNorm<float, kErfEP>;
 using DErfcHA = Erfc<double, kErfHA>;
 using DErfcEP = Erfc<double, kErfEP>;
