@@ -53,6 +53,7 @@
 #include <type_traits>
 
 #include "vector_math/kernels/special/common.h"
+#include "vector_math/kernels/special/erf_poly.h"
 #include "vector_math/kernels/special/erf_table.h"
 
 namespace qor::vm::special {
@@ -349,7 +350,7 @@ struct Erf : FamilyBase<T> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static V packed(V x) {
     if constexpr (std::is_same_v<T, float>) return s_erf_packed<0, kSlot>(x);
-    else return d_erf_packed<kSlot>(x);
+    else return d_erf_poly<kSlot>(x);
   }
   static int screen(V x) { return erf_screen<T>(x); }
   static int element(const T* px, T* r) {
@@ -379,7 +380,8 @@ struct Erfc : FamilyBase<T> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static V packed(V x) {
     if constexpr (std::is_same_v<T, float>) return s_erf_packed<1, kSlot>(x);
-    else return d_erfc_packed<kSlot>(x);
+    else if constexpr (kSlot == kErfHA) return d_erfc_packed<kSlot>(x);
+    else return d_erfc_poly<kSlot>(x);
   }
   static int screen(V x) { return Range<T>::outside(x, -std::numeric_limits<T>::max(), ErfcLimits<T>::kErfcUnder); }
   static int element(const T* px, T* r) {
