@@ -75,7 +75,18 @@ QOR_SIMD_INLINE f64x2 estrin(const f64x2 (&c)[M], f64x2 d) {
   }
 }
 
-inline constexpr int kErfPolyEPSlot = 2;  // kErfEP of erf.h
+// 2^n T for N = 1024 n + j in the low bits of t (the biased 1024-entry table of exp_log).
+QOR_SIMD_INLINE f64x2 t1024_scaled_impl(f64x2 t) {
+  const __m128i o = _mm_slli_epi32(_mm_and_si128(t.bits().v, _mm_set1_epi32(1023)), 3);
+  const char* base = reinterpret_cast<const char*>(exp_log::kDExpT1024.e);
+  const uint32_t o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
+  const uint32_t o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
+  const f64x2 b = _mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(base + o0)),
+                               reinterpret_cast<const double*>(base + o1));
+  return (b.bits() + simd::shl(t.bits(), 42)).as_f64();
+}
+
+inline constexpr int kErfPolyHASlot = 1, kErfPolyEPSlot = 2;  // kErfHA, kErfEP of erf.h
 
 // erf x. EP: m f(d) with f of degree 3. LA and HA: f = c_0h + c_0l + d R(d) (c_0h of 24 bits,
 // R of degree 7: 2^-59 with the pair), m = m_h + m_l (Veltkamp's split, 26 bits in m_h), and
@@ -96,6 +107,7 @@ QOR_SIMD_INLINE f64x2 d_erf_poly(f64x2 x) {
     f64x2 c[10];
     poly_coeffs<5>(b0, b1, c);
     const f64x2 r = estrin<8, 2>(c, d);
+    if constexpr (kSlot != kErfPolyHASlot) return (m * c[0] + m * (c[1] + d * r)) | sgn;  // m c_0h rounded
     const f64x2 s = m * row(opaque(Row2<134217729.0>::v)), mh = s - (s - m), ml = m - mh;
     return (mh * c[0] + (ml * c[0] + m * (c[1] + d * r))) | sgn;
   }
@@ -131,14 +143,11 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     const f64x2 s = a * row(opaque(Row2<134217729.0>::v)), ah = s - (s - a), al = a - ah;
     const f64x2 lo = ((ah * ah - hi) + (ah + ah) * al) + al * al;
     const f64x2 z = f64x2() - hi;
-    const f64x2 t = z * row(c.inv_ln2_256) + row(c.sh52);
+    const f64x2 t = z * row(c.inv_ln2_1024) + row(c.sh52);
     const f64x2 n = t - row(c.sh52);
-    const f64x2 r = ((z - n * row(c.ln2_256_hi)) - n * row(c.ln2_256_lo)) - lo;
-    f64x2 bt, lt;
-    gather_rows<255>(kDExpT256.e, t, bt, lt);
-    const f64x2 ts = exp_log::t256_scaled(bt, t);
-    const f64x2 p = r + (r * r) * (row(c.em1[0]) + r * row(c.em1[1]) + (r * r) * row(c.em1[2]));
-    const f64x2 q = lt + p;
+    const f64x2 r = ((z - n * row(c.ln2_1024_hi)) - n * row(c.ln2_1024_lo)) - lo;
+    const f64x2 ts = t1024_scaled_impl(t);
+    const f64x2 q = r + (r * r) * (row(c.em3[0]) + r * row(c.em3[1]));
     y = ts * k[0] + ts * (w + q * (k[0] + w));
   }
   const f64x2 kk = _mm_castsi128_pd(_mm_srli_epi64(_mm_castpd_si128(sgn.v), 1));
