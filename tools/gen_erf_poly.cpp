@@ -9,6 +9,8 @@
 // so that the kernel finds k by rounding a / h and d = a - c exactly):
 //   f(v) = erf(v) / v on [0, 6]          (the kernel takes erf x = x f(|x|) with |x| clamped at 6);
 //   x(v) = e^(v^2) erfc(v) on [0, 26.5]  (the kernel takes erfc a = e^(-a^2) x(a)).
+// Kinds F and X are f and x with the constant term as a pair (24 leading bits and the rest), for
+// the kernels that form m c_0 or 2^n T c_0 exactly. Row 0 of x and X holds x(0) = 1 exactly.
 // Each piece's polynomial interpolates the function (MPFR, 256 bits) at the Chebyshev nodes of the
 // piece (chebyshev_fit), in powers of d = v - c, rounded to double; rows hold the coefficients
 // a_0 .. a_n padded with zeros to an even count. The report gives each table's largest relative
@@ -77,6 +79,10 @@ void build(Table& t) {
       row[0] = static_cast<double>(static_cast<float>(h0));  // 24 bits: m_hi c_0 is exact
       row[1] = static_cast<double>(mono[0] - row[0]);
     }
+    if (t.kind != 'f' && t.kind != 'F' && k == 0) {  // erfc 0 = 1 exactly (the interpolant's value moves by its error)
+      row[0] = 1.0;
+      if (split) row[1] = 0.0;
+    }
     for (int g = 0; g <= kPoints; ++g) {
       const LD d = -h / 2 + h * g / kPoints;
       if (c + d < 0) continue;
@@ -133,6 +139,7 @@ int main(int argc, char** argv) {
       {"kErfPolyEP", {'f', -5, 3, 6.0L, {}}},
       {"kErfcxPolyLA", {'x', -3, 9, 26.5L, {}}},
       {"kErfcxPolyEP", {'x', -3, 5, 26.5L, {}}},
+      {"kErfcxPolyHA", {'X', -3, 10, 26.5L, {}}},
   };
   for (auto& s : specs) {
     build(s.t);

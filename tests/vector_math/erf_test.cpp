@@ -359,3 +359,24 @@ TEST(SingleErfFloatRows, ErfcThroughItsUnderflowThreshold) {
 }
 
 }  // namespace
+
+// Double Erf (every slot) and double Erfc LA and EP choose a polynomial per lane on uniform
+// pieces (Erf: h = 1/16 in LA and HA, 1/32 in EP, |x| clamped at 6; Erfc: h = 1/8 up to the screen
+// at 26.5, negative arguments through 2 - erfc |x|). Both ends of every piece (the switch at
+// (k + 1/2) h and the doubles beside it), the clamp and the screen, both signs, in blocks that
+// mix pieces far apart, against MPFR in every slot; each lane gives what it gives alone.
+TEST(ErfFamily, DoublePolynomialPieceEndsAgainstMpfr) {
+  auto piece_ends = [](double h, double top, std::initializer_list<double> extra) {
+    std::vector<double> xs;
+    auto around = [&](double v) { xs.insert(xs.end(), {std::nextafter(v, 0.0), v, std::nextafter(v, INFINITY)}); };
+    for (double c = 0.5; c * h < top; c += 1) around(c * h);
+    for (double v : extra) around(v);
+    return interleave_far(both_signs(xs));
+  };
+  const std::vector<double> e = piece_ends(1.0 / 32, 6.0, {6.0, 5.93, 0x1p-1000, 0x1p-30});
+  const std::vector<double> c = piece_ends(1.0 / 8, 26.5, {26.5, 26.55, 0x1p-60});
+  sweep_function<double>("Erf", e);
+  sweep_function<double>("Erfc", c);
+  expect_same_alone<double>("Erf", e);
+  expect_same_alone<double>("Erfc", c);
+}
