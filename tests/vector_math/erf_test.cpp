@@ -380,3 +380,17 @@ TEST(ErfFamily, DoublePolynomialPieceEndsAgainstMpfr) {
   expect_same_alone<double>("Erf", e);
   expect_same_alone<double>("Erfc", c);
 }
+
+// The pieces' clamps must keep every lane's row inside its table: NaNs, infinities, the largest
+// doubles and arguments just past the clamps (6 for Erf, 26.5 for Erfc and its negative side),
+// in blocks with ordinary lanes, give the values MPFR gives and what each gives alone.
+TEST(ErfFamily, DoublePolynomialClampsInMixedBlocks) {
+  const double big = std::numeric_limits<double>::max();
+  const std::vector<double> xs = {NAN,    0.7,  INFINITY, -1.3, -INFINITY, 2.2,    big,     -big,
+                                  6.0001, -0.4, 1e300,    3.1,  -26.5001,  -6.01,  26.5001, 0.03,
+                                  -0.0,   4.9,  0x1p-1074, 1.1, -1e-300,   -26.49, 25.99,   -5.99};
+  for (const char* f : {"Erf", "Erfc"}) {
+    sweep_function<double>(f, xs);
+    expect_same_alone<double>(f, xs);
+  }
+}
