@@ -91,7 +91,7 @@ QOR_SIMD_INLINE f64x2 t1024_scaled_impl(f64x2 t) {
 inline constexpr int kErfPolyHASlot = 1, kErfPolyEPSlot = 2;  // kErfHA, kErfEP of erf.h
 
 // erf x. EP: m f(d) with f of degree 3. LA and HA: f = c_0h + c_0l + d R(d) (c_0h of 24 bits,
-// R of degree 7: 2^-59 with the pair), m = m_h + m_l (Veltkamp's split, 26 bits in m_h), and
+// R of degree 7: 2^-59 with the pair), m = m_h + m_l (m_h its 26 leading bits, by a mask), and
 //     erf = m_h c_0h + (m_l c_0h + m (c_0l + d R))
 // with both products by c_0h exact: the one rounding that matters is the last sum's (|d R| is
 // at most 0.03 of f on pieces of 1/16), so the error stays near half an ulp.
@@ -110,7 +110,7 @@ QOR_SIMD_INLINE f64x2 d_erf_poly(f64x2 x) {
     poly_coeffs<5>(b0, b1, c);
     const f64x2 r = estrin<8, 2>(c, d);
     if constexpr (kSlot != kErfPolyHASlot) return (m * c[0] + m * (c[1] + d * r)) | sgn;  // m c_0h rounded
-    const f64x2 s = m * row(opaque(Row2<134217729.0>::v)), mh = s - (s - m), ml = m - mh;
+    const f64x2 mh = m & row(opaque(exp_log::kDExpFast).split26), ml = m - mh;  // 26 bits and the rest
     return (mh * c[0] + (ml * c[0] + m * (c[1] + d * r))) | sgn;
   }
 }
