@@ -378,3 +378,38 @@ TEST(SingleErfFloatRows, ErfcThroughItsUnderflowThreshold) {
 }
 
 }  // namespace
+
+// Double Erf (every slot) and double Erfc LA and EP choose a polynomial per lane on uniform
+// pieces (Erf: h = 1/16 in LA and HA, 1/32 in EP, |x| clamped at 6; Erfc: h = 1/8 up to the screen
+// at 26.5, negative arguments through 2 - erfc |x|). Both ends of every piece (the switch at
+// (k + 1/2) h and the doubles beside it), the clamp and the screen, both signs, in blocks that
+// mix pieces far apart, against MPFR in every slot; each lane gives what it gives alone.
+TEST(ErfFamily, DoublePolynomialPieceEndsAgainstMpfr) {
+  auto piece_ends = [](double h, double top, std::initializer_list<double> extra) {
+    std::vector<double> xs;
+    auto around = [&](double v) { xs.insert(xs.end(), {std::nextafter(v, 0.0), v, std::nextafter(v, INFINITY)}); };
+    for (double c = 0.5; c * h < top; c += 1) around(c * h);
+    for (double v : extra) around(v);
+    return interleave_far(both_signs(xs));
+  };
+  const std::vector<double> e = piece_ends(1.0 / 32, 6.0, {6.0, 5.93, 0x1p-1000, 0x1p-30});
+  const std::vector<double> c = piece_ends(1.0 / 8, 26.5, {26.5, 26.55, 0x1p-60});
+  sweep_function<double>("Erf", e);
+  sweep_function<double>("Erfc", c);
+  expect_same_alone<double>("Erf", e);
+  expect_same_alone<double>("Erfc", c);
+}
+
+// The pieces' clamps must keep every lane's row inside its table: NaNs, infinities, the largest
+// doubles and arguments just past the clamps (6 for Erf, 26.5 for Erfc and its negative side),
+// in blocks with ordinary lanes, give the values MPFR gives and what each gives alone.
+TEST(ErfFamily, DoublePolynomialClampsInMixedBlocks) {
+  const double big = std::numeric_limits<double>::max();
+  const std::vector<double> xs = {NAN,    0.7,  INFINITY, -1.3, -INFINITY, 2.2,    big,     -big,
+                                  6.0001, -0.4, 1e300,    3.1,  -26.5001,  -6.01,  26.5001, 0.03,
+                                  -0.0,   4.9,  0x1p-1074, 1.1, -1e-300,   -26.49, 25.99,   -5.99};
+  for (const char* f : {"Erf", "Erfc"}) {
+    sweep_function<double>(f, xs);
+    expect_same_alone<double>(f, xs);
+  }
+}

@@ -10,6 +10,9 @@
 //            -12.99 in single); below it status 4 as for Erfc. -inf gives 0 and +inf 1 without
 //            a report.
 //
+// Double Erf and Erfc take their own packed formulas (piecewise polynomials per lane,
+// erf_poly.h); the table-and-series formula below serves single precision (HA, and CdfNorm),
+// double CdfNorm, and the per-element routine of double Erfc beyond its screen (26.5 < x <= 27.3).
 // Packed formula (both precisions; single precision evaluates in double on widened lanes and
 // rounds once). With a = |x| (or |t|, t = -x/sqrt 2), r = k/128 the nearest grid point, d = a - r
 // (|d| <= 1/256), the table of erf_table.h gives erfc r = C_hi + C_lo, erf r = RN(1 - C_hi) +
@@ -30,9 +33,6 @@
 // below half of erf(r + d). Then
 //     erfc(a)  = C_hi + (C_lo - D S),      erf(a) = RN(1 - C_hi) + (E_lo + D S),
 //     erfc(-a) = 2 - erfc(a)  (2 - RN(C_hi - D S) with its rounding error, Fast2Sum).
-// Double Erf below a = 1/4 (where the slope term is not small against erf) uses the Taylor series
-// instead: erf x = x + x q(x^2), q(x^2) = (2/sqrt(pi) - 1) + a_1 x^2 + ... + a_9 x^18 (truncation
-// below 2^-66), so that only the small term x q carries rounding errors.
 // Double CdfNorm forms t = -x/sqrt 2 as th + tl (Dekker's product with 1/sqrt 2 as two doubles)
 // and puts tl into d: d = (|th| - r) + sign(th) tl. Single precision takes t = -x/sqrt 2 rounded
 // in double (its relative error 2^-53 costs at most 2 t^2 2^-53 < 2^-45 in erfc).
@@ -53,6 +53,7 @@
 #include <type_traits>
 
 #include "vector_math/kernels/special/common.h"
+#include "vector_math/kernels/special/erf_poly.h"
 #include "vector_math/kernels/special/erf_table.h"
 
 namespace qor::vm::special {
@@ -211,18 +212,15 @@ QOR_SIMD_INLINE f64x2 erf_dlo(uint32_t o0, uint32_t o1) {
                       reinterpret_cast<const double*>(base + (o1 >> 2)));
 }
 
-// Below 6 erf alone (kErfOnly) needs 6 terms, not 8: against erf a >= 0.27 the seventh is below
-// 2^-59 (|D T_7| <= 1.13 * 120 * 2^-56 / 7!, the Hermite function e^-r^2 |H_6(r)| staying
-// below 120), while relative to erfc a it reaches about (2rd)^7 / 7!, 2^-40 at a = 6.
 // The slope term D S = ph + pl for d = dh + dl (dh exact, dl a small correction): LA/EP and HA
 // below 6 one product (pl = 0); HA beyond 6 ph = D' dh exactly, D' the 11 leading bits of D
 // (Veltkamp's split): from a = 6 on, dh = a - r is a multiple of 2^-50 below 2^-8 (at most 42
 // bits), so the product has at most 53 bits, and (beyond the scaled rows' start, D >= 2^-940,
 // dh >= 2^-48 or 0) stays normal; the rest, (D - D') dh + D_lo dh + D (dl + tail), in pl.
-template <int kSlot, bool kErfOnly>
+template <int kSlot>
 QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const ErfRowD& w, uint32_t o0,
                                      uint32_t o1, f64x2& pl) {
-  constexpr int kNear = kSlot == kErfEP ? 4 : kErfOnly ? 6 : 8;
+  constexpr int kNear = kSlot == kErfEP ? 4 : 8;
   constexpr int kFar = kSlot == kErfHA ? 13 : kSlot == kErfLA ? 11 : 7;
   const f64x2 d = dh + dl, far = cmp_le(km<6.0>(), a);
   const int mf = mask(far);
@@ -239,13 +237,13 @@ QOR_SIMD_INLINE f64x2 erf_slope_term(f64x2 a, f64x2 r, f64x2 dh, f64x2 dl, const
 }
 
 // The row of a's grid point and the slope term ph + pl there, d = (a - r) + dl.
-template <int kSlot, bool kErfOnly = false>
+template <int kSlot>
 QOR_SIMD_INLINE ErfRowD erf_at(f64x2 a, f64x2 dl, f64x2& ph, f64x2& pl) {
   f64x2 r;
   uint32_t o0, o1;
   const f64x2 dh = erf_grid(a, r, o0, o1);
   const ErfRowD w = erf_row_d(o0, o1);
-  ph = erf_slope_term<kSlot, kErfOnly>(a, r, dh, dl, w, o0, o1, pl);
+  ph = erf_slope_term<kSlot>(a, r, dh, dl, w, o0, o1, pl);
   return w;
 }
 
@@ -263,37 +261,6 @@ QOR_SIMD_INLINE f64x2 d_erfc_combine(const ErfRowD& w, f64x2 ph, f64x2 pl, f64x2
   const f64x2 e = d_erfc_pos_parts(w, ph, pl, s);
   const f64x2 h = two - s, l = (two - h) - s;
   return select(neg, h + (l - e), s + e);
-}
-
-// Double precision erf x.
-template <int kSlot>
-QOR_SIMD_INLINE f64x2 d_erf_packed(f64x2 x) {
-  const f64x2 a = min(abs(x), km<6.0>()), sgn = sign_bits(x);
-  const f64x2 small = cmp_lt(a, km<0.25>());
-  const int m = mask(small);
-  f64x2 ys;
-  if (m != 0) {  // a + a q(a^2) = a + a (c_hi + (c_lo + a^2 (a_1 + ...)))
-    const f64x2 z = a * a;
-    f64x2 q = f64x2::splat(kErfSmall[9]);
-    for (int n = 8; n >= 1; --n) q = q * z + f64x2::splat(kErfSmall[n]);
-    const f64x2 ql = q * z + f64x2::splat(kErfSmall[14]);
-    if constexpr (kSlot == kErfHA) {  // a c_hi exactly (Dekker), a + its high part with its error (Fast2Sum)
-      f64x2 bl;
-      const f64x2 bh = two_prod(a, f64x2::splat(kErfSmall[0]), bl);
-      const f64x2 s = a + bh;
-      ys = s + (((a - s) + bh) + (bl + a * ql));
-    } else {
-      ys = a + (a * f64x2::splat(kErfSmall[0]) + a * ql);
-    }
-    if (m == 3) return ys | sgn;
-  }
-  f64x2 ph, pl;
-  const ErfRowD w = erf_at<kSlot, true>(a, f64x2(), ph, pl);
-  // erf a = RN(1 - C_hi) + E_lo + ph + pl (E >= 0.27 against |ph| < 0.005: Fast2Sum)
-  const f64x2 eh = km<1.0>() - w.ch, s = eh + ph;
-  f64x2 y = s + (((eh - s) + ph) + (w.el + pl));
-  if (m != 0) y = select(small, ys, y);
-  return y | sgn;
 }
 
 // Double precision erfc x for x <= 27.3. The rows from r = 26 on (a >= 25.99609375) are scaled
@@ -349,7 +316,7 @@ struct Erf : FamilyBase<T> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static V packed(V x) {
     if constexpr (std::is_same_v<T, float>) return s_erf_packed<0, kSlot>(x);
-    else return d_erf_packed<kSlot>(x);
+    else return d_erf_poly<kSlot>(x);
   }
   static int screen(V x) { return erf_screen<T>(x); }
   static int element(const T* px, T* r) {
@@ -379,7 +346,7 @@ struct Erfc : FamilyBase<T> {
   static constexpr Scheme kScheme = Scheme::Patch;
   static V packed(V x) {
     if constexpr (std::is_same_v<T, float>) return s_erf_packed<1, kSlot>(x);
-    else return d_erfc_packed<kSlot>(x);
+    else return d_erfc_poly<kSlot>(x);
   }
   static int screen(V x) { return Range<T>::outside(x, -std::numeric_limits<T>::max(), ErfcLimits<T>::kErfcUnder); }
   static int element(const T* px, T* r) {

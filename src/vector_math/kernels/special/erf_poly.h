@@ -1,0 +1,190 @@
+// Double-precision Erf and Erfc (every slot): piecewise polynomials (tables/erf_poly.inc, from
+// tools/gen_erf_poly.cpp) on uniform pieces [c - h/2, c + h/2], c = k h, chosen per lane. With
+// a = |x| clamped (NaN to the clamp), k = round(a / h) through the shifter 1.5 * 2^52 (k in the
+// low word), c = k h and d = a - c exactly (h is a power of two and c <= 2a; piece 0 is centred
+// at 0, so d = a there), one row of coefficients is read per lane and
+//
+//   Erf:  erf x = sign(x) m f_k(d),  m = min(a, 6),  f_k ~ erf(v) / v on the piece (LA and HA:
+//         h = 1/16, degree 8, 2^-59 with c_0 as a pair; EP: h = 1/32, degree 3, 2^-30.3).
+//         erf(6) rounds to 1, so the clamp gives +-1 beyond 6. The relative error holds down to
+//         0 (no cancellation: f stays near 2/sqrt(pi) there).
+//   Erfc: erfc a = e^(-a^2) g_k(d),  g_k ~ e^(v^2) erfc(v) on the piece (a <= 26.5, h = 1/8;
+//         HA degree 10 with c_0 as a pair, 2^-57.4; LA degree 9, 2^-53.1; EP degree 5, 2^-31.5),
+//         and erfc(-a) = 2 - erfc a, formed as K + (y ^ s) with s the sign bit of x and
+//         K = s >> 1 (2.0 for a negative x, 0 else; HA: Fast2Sum).
+//         HA and LA: a^2 = hi + lo exactly (Veltkamp's split and Dekker's product) and
+//         e^-(hi + lo) = 2^n T (1 + q) from exp_log's tables: N = round(-hi 2^j / ln 2),
+//         r = ((-hi - N C1) - N C2) - lo; HA the 256-entry table of 27-bit T with its relative
+//         error L (q = L + p + L p, p ~ e^r - 1 of degree 5), LA the 1024-entry table of T
+//         (q = p of degree 3, T's rounding left in). EP: e^-hi from the 256-entry table with two
+//         Taylor terms of 2^(f/256) (2^-31; hi's rounding costs 2^-43 at a = 26.5).
+//         Every intermediate stays normal up to 26.5 (e^-702.25 = 2^-1013.1, the result 2^-1018.7).
+// The screens stay those of erf.h: Erfc's lanes beyond 26.5 (subnormal results, status 4) go to
+// its per-element routine (erf.h's table formula, scaled).
+#pragma once
+
+#include "vector_math/kernels/exp_log/dexp_core.h"
+#include "vector_math/kernels/special/common.h"
+
+namespace qor::vm::special {
+namespace {
+
+#include "vector_math/kernels/special/tables/erf_poly.inc"
+
+constexpr double erf_pow2(int e) { return e >= 0 ? (e == 0 ? 1.0 : 2.0 * erf_pow2(e - 1)) : 0.5 * erf_pow2(e + 1); }
+
+// Row k of a table for both lanes: the byte offsets, and the columns 2j, 2j + 1.
+template <int kLog2h>
+QOR_SIMD_INLINE f64x2 poly_piece(f64x2 a, size_t row_bytes, const char*& b0, const char*& b1, const char* base) {
+  const f64x2 sh = row(opaque(Row2<0x1.8p52>::v));
+  const f64x2 t = a * row(opaque(Row2<erf_pow2(-kLog2h)>::v)) + sh;
+  const f64x2 c = (t - sh) * row(opaque(Row2<erf_pow2(kLog2h)>::v));
+  const __m128i k = t.bits().v;
+  b0 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(k)) * row_bytes;
+  b1 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(k, _MM_SHUFFLE(3, 2, 3, 2)))) * row_bytes;
+  return a - c;
+}
+QOR_SIMD_INLINE void poly_cols(const char* b0, const char* b1, int j, f64x2& p, f64x2& q) {
+  const __m128d e0 = _mm_load_pd(reinterpret_cast<const double*>(b0 + 16 * j));
+  const __m128d e1 = _mm_load_pd(reinterpret_cast<const double*>(b1 + 16 * j));
+  p = _mm_unpacklo_pd(e0, e1);
+  q = _mm_unpackhi_pd(e0, e1);
+}
+// The 2M coefficients of both lanes' rows.
+template <int M>
+QOR_SIMD_INLINE void poly_coeffs(const char* b0, const char* b1, f64x2 (&c)[2 * M]) {
+#pragma GCC unroll 5
+  for (int j = 0; j < M; ++j) poly_cols(b0, b1, j, c[2 * j], c[2 * j + 1]);
+}
+// c[i0] + c[i0 + 1] d + ... + c[i0 + n - 1] d^(n-1) by Estrin's scheme (n = 4, 6, 8, 9, 10).
+template <int n, int i0, int M>
+QOR_SIMD_INLINE f64x2 estrin(const f64x2 (&c)[M], f64x2 d) {
+  static_assert(n == 4 || n == 6 || n == 8 || n == 9 || n == 10);
+  const f64x2 d2 = d * d;
+  const f64x2 e0 = c[i0] + c[i0 + 1] * d, e1 = c[i0 + 2] + c[i0 + 3] * d;
+  if constexpr (n == 4) {
+    return e0 + e1 * d2;
+  } else {
+    const f64x2 d4 = d2 * d2, e2 = c[i0 + 4] + c[i0 + 5] * d;
+    if constexpr (n == 6) {
+      return (e0 + e1 * d2) + e2 * d4;
+    } else {
+      const f64x2 e3 = c[i0 + 6] + c[i0 + 7] * d;
+      if constexpr (n == 8) return (e0 + e1 * d2) + (e2 + e3 * d2) * d4;
+      else if constexpr (n == 9) return (e0 + e1 * d2) + ((e2 + e3 * d2) + c[i0 + 8] * d4) * d4;
+      else return (e0 + e1 * d2) + ((e2 + e3 * d2) + (c[i0 + 8] + c[i0 + 9] * d) * d4) * d4;
+    }
+  }
+}
+
+// 2^n T for N = 1024 n + j in the low bits of t (the biased 1024-entry table of exp_log).
+QOR_SIMD_INLINE f64x2 t1024_scaled_impl(f64x2 t) {
+  const __m128i o = _mm_slli_epi32(_mm_and_si128(t.bits().v, _mm_set1_epi32(1023)), 3);
+  const char* base = reinterpret_cast<const char*>(exp_log::kDExpT1024.e);
+  const uint32_t o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
+  const uint32_t o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
+  const f64x2 b = _mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(base + o0)),
+                               reinterpret_cast<const double*>(base + o1));
+  return (b.bits() + simd::shl(t.bits(), 42)).as_f64();
+}
+
+inline constexpr int kErfPolyHASlot = 1, kErfPolyEPSlot = 2;  // kErfHA, kErfEP of erf.h
+
+// erf x. EP: m f(d) with f of degree 3. LA and HA: f = c_0h + c_0l + d R(d) (c_0h of 24 bits,
+// R of degree 7: 2^-59 with the pair), m = m_h + m_l (m_h its 26 leading bits, by a mask), and
+//     erf = m_h c_0h + (m_l c_0h + m (c_0l + d R))
+// with both products by c_0h exact: the one rounding that matters is the last sum's (|d R| is
+// at most 0.03 of f on pieces of 1/16), so the error stays near half an ulp.
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 d_erf_poly(f64x2 x) {
+  const f64x2 sgn = sign_bits(x), m = min(abs(x), row(opaque(Row2<6.0>::v)));
+  const char *b0, *b1;
+  if constexpr (kSlot == kErfPolyEPSlot) {
+    const f64x2 d = poly_piece<-5>(m, sizeof(kErfPolyEP[0]), b0, b1, reinterpret_cast<const char*>(kErfPolyEP));
+    f64x2 c[4];
+    poly_coeffs<2>(b0, b1, c);
+    return (m * estrin<4, 0>(c, d)) | sgn;
+  } else {
+    const f64x2 d = poly_piece<-4>(m, sizeof(kErfPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfPolyHA));
+    f64x2 c[10];
+    poly_coeffs<5>(b0, b1, c);
+    const f64x2 r = estrin<8, 2>(c, d);
+    if constexpr (kSlot != kErfPolyHASlot) return (m * c[0] + m * (c[1] + d * r)) | sgn;  // m c_0h rounded
+    const f64x2 mh = m & row(opaque(exp_log::kDExpFast).split26), ml = m - mh;  // 26 bits and the rest
+    return (mh * c[0] + (ml * c[0] + m * (c[1] + d * r))) | sgn;
+  }
+}
+
+// erfc x for x <= 26.5. HA: g = c_0h + c_0l + w (c_0h of 24 bits, w = d R(d), R of degree 9:
+// 2^-57.4), e^-(hi + lo) = 2^n T (1 + q) with T of 27 bits (exp_log's Expm1 table, q = L + p + L p,
+// p of degree 5), so that the leading product 2^n T c_0h is exact and
+//     erfc a = 2^n T c_0h + 2^n T (c_0l + w + q g),
+// the second part at most 0.08 of the first; erfc(-a) = 2 - that with Fast2Sum. EP: u + u q with u = 2^n T g, g of degree 5. LA: g = c_0 + w, w = d R(d)
+// (R of degree 8), and erfc = 2^n T c_0 + 2^n T (w + q g): the sums that round at the size of the
+// result are the last one and the product by c_0.
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
+  using exp_log::kDExpFast;
+  using exp_log::kDExpT256;
+  const auto& c = opaque(kDExpFast);
+  const f64x2 sgn = sign_bits(x), a = min(abs(x), row(opaque(Row2<26.5>::v)));
+  const char *b0, *b1;
+  f64x2 y;
+  const f64x2 hi = a * a;
+  if constexpr (kSlot == kErfPolyHASlot) {
+    const f64x2 d = poly_piece<-3>(a, sizeof(kErfcxPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyHA));
+    f64x2 k[12];
+    poly_coeffs<6>(b0, b1, k);
+    const f64x2 w2 = (d * d) * estrin<9, 3>(k, d);  // c_2 d^2 + ... (c_1 d rounds on its own)
+    const f64x2 s = a * row(opaque(Row2<134217729.0>::v)), ah = s - (s - a), al = a - ah;
+    const f64x2 lo = ((ah * ah - hi) + (ah + ah) * al) + al * al;
+    const f64x2 z = f64x2() - hi;
+    const f64x2 t = z * row(c.inv_ln2_256) + row(c.sh52);
+    const f64x2 n = t - row(c.sh52);
+    const f64x2 r = ((z - n * row(c.ln2_256_hi)) - n * row(c.ln2_256_lo)) - lo;
+    f64x2 bt, lt;
+    gather_rows<255>(exp_log::kDExpm1T256.e, t, bt, lt);
+    const f64x2 ts = exp_log::t256_scaled(bt, t);  // 2^n T, T of 27 bits
+    const f64x2 r2 = r * r;
+    const f64x2 p = r + r2 * ((row(c.xm1[0]) + r * row(c.xm1[1])) + r2 * (row(c.xm1[2]) + r * row(c.xm1[3])));
+    const f64x2 q = (lt + p) + lt * p;
+    const f64x2 big = ts * k[0];  // exact
+    const f64x2 w = k[2] * d + w2;
+    const f64x2 kw = k[1] + w;  // c_0l is up to 2^-25 of c_0: q g needs it
+    const f64x2 rest = ts * ((k[2] * d + (k[1] + w2)) + q * (k[0] + kw));
+    // erfc a = big + rest; erfc -a = 2 - big - rest (Fast2Sum: 2 >= big)
+    const f64x2 kk = _mm_castsi128_pd(_mm_srli_epi64(_mm_castpd_si128(sgn.v), 1));
+    const f64x2 bs = _mm_xor_pd(big.v, sgn.v), rs = _mm_xor_pd(rest.v, sgn.v);
+    const f64x2 h = kk + bs, l = (kk - h) + bs;
+    return h + (l + rs);
+  } else if constexpr (kSlot == kErfPolyEPSlot) {
+    const f64x2 d = poly_piece<-3>(a, sizeof(kErfcxPolyEP[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyEP));
+    f64x2 k[6];
+    poly_coeffs<3>(b0, b1, k);
+    const f64x2 g = estrin<6, 0>(k, d);
+    f64x2 ts, f;
+    exp_log::ep256_reduce(c, f64x2() - hi, ts, f);
+    const f64x2 u = ts * g;
+    y = u + u * (f * (row(c.ep256[0]) + f * row(c.ep256[1])));
+  } else {
+    const f64x2 d = poly_piece<-3>(a, sizeof(kErfcxPolyLA[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyLA));
+    f64x2 k[10];
+    poly_coeffs<5>(b0, b1, k);
+    const f64x2 w = d * estrin<9, 1>(k, d);
+    // lo = a^2 - hi exactly (a = ah + al, halves of 26 and 27 bits)
+    const f64x2 s = a * row(opaque(Row2<134217729.0>::v)), ah = s - (s - a), al = a - ah;
+    const f64x2 lo = ((ah * ah - hi) + (ah + ah) * al) + al * al;
+    const f64x2 z = f64x2() - hi;
+    const f64x2 t = z * row(c.inv_ln2_1024) + row(c.sh52);
+    const f64x2 n = t - row(c.sh52);
+    const f64x2 r = ((z - n * row(c.ln2_1024_hi)) - n * row(c.ln2_1024_lo)) - lo;
+    const f64x2 ts = t1024_scaled_impl(t);
+    const f64x2 q = r + (r * r) * (row(c.em3[0]) + r * row(c.em3[1]));
+    y = ts * k[0] + ts * (w + q * (k[0] + w));
+  }
+  const f64x2 kk = _mm_castsi128_pd(_mm_srli_epi64(_mm_castpd_si128(sgn.v), 1));
+  return kk + f64x2(_mm_xor_pd(y.v, sgn.v));
+}
+
+}  // namespace
+}  // namespace qor::vm::special

@@ -1,0 +1,150 @@
+// Piecewise polynomials of the packed double-precision Erf and Erfc LA and EP kernels
+// (src/vector_math/kernels/special/erf_poly.h), written to
+// src/vector_math/kernels/special/tables/erf_poly.inc:
+//
+//   gen_erf_poly <out dir>                          the tables of the kernels (below)
+//   gen_erf_poly try <f|x> <log2 h> <degree> <end>  one table's largest relative error only
+//
+// Two functions, each on uniform pieces [c - h/2, c + h/2], c = k h, k = 0 .. K (h a power of two,
+// so that the kernel finds k by rounding a / h and d = a - c exactly):
+//   f(v) = erf(v) / v on [0, 6]          (the kernel takes erf x = x f(|x|) with |x| clamped at 6);
+//   x(v) = e^(v^2) erfc(v) on [0, 26.5]  (the kernel takes erfc a = e^(-a^2) x(a)).
+// Kinds F and X are f and x with the constant term as a pair (24 leading bits and the rest), for
+// the kernels that form m c_0 or 2^n T c_0 exactly. Row 0 of x and X holds x(0) = 1 exactly.
+// Each piece's polynomial interpolates the function (MPFR, 256 bits) at the Chebyshev nodes of the
+// piece (chebyshev_fit), in powers of d = v - c, rounded to double; rows hold the coefficients
+// a_0 .. a_n padded with zeros to an even count. The report gives each table's largest relative
+// error of the rounded polynomial (evaluated in long double on 401 points a piece).
+#include <mpfr.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "table_out.h"
+
+namespace {
+
+using LD = long double;
+constexpr int kBits = 256;
+int kPoints = 400;  // error samples a piece (try: 60)
+
+LD target_ld(char kind, LD v) {
+  mpfr_t m, y, t;
+  mpfr_inits2(kBits, m, y, t, static_cast<mpfr_ptr>(nullptr));
+  mpfr_set_ld(m, v, MPFR_RNDN);
+  if (kind == 'f' || kind == 'F') {  // F, X: the same functions, c_0 as a pair
+    if (v == 0) {
+      mpfr_const_pi(t, MPFR_RNDN);
+      mpfr_rec_sqrt(y, t, MPFR_RNDN);
+      mpfr_mul_2si(y, y, 1, MPFR_RNDN);
+    } else {
+      mpfr_erf(y, m, MPFR_RNDN);
+      mpfr_div(y, y, m, MPFR_RNDN);
+    }
+  } else {
+    mpfr_erfc(y, m, MPFR_RNDN);
+    mpfr_sqr(t, m, MPFR_RNDN);
+    mpfr_exp(t, t, MPFR_RNDN);
+    mpfr_mul(y, y, t, MPFR_RNDN);
+  }
+  const LD r = mpfr_get_ld(y, MPFR_RNDN);
+  mpfr_clears(m, y, t, static_cast<mpfr_ptr>(nullptr));
+  return r;
+}
+
+struct Table {
+  char kind;
+  int log2h, degree;
+  LD end;
+  std::vector<std::vector<double>> rows;
+  LD err = 0;
+  int worst = 0;
+};
+
+void build(Table& t) {
+  const LD h = std::ldexp(1.0L, t.log2h);
+  const int kmax = static_cast<int>(std::ceil(t.end / h));
+  const bool split = t.kind == 'F' || t.kind == 'X';  // c_0 as a pair: 24 leading bits and the rest
+  const int width = (t.degree + 2 + split) / 2 * 2;
+  for (int k = 0; k <= kmax; ++k) {
+    const LD c = k * h;
+    const std::vector<LD> mono = qor::tools::chebyshev_fit(t.degree + 1, c, h / 2, [&](LD v) { return target_ld(t.kind, v); });
+    std::vector<double> row(width, 0.0);
+    for (int i = 0; i <= t.degree; ++i) row[i + (i > 0 && split)] = static_cast<double>(mono[i]);
+    if (split) {
+      const double h0 = static_cast<double>(mono[0]);
+      row[0] = static_cast<double>(static_cast<float>(h0));  // 24 bits: m_hi c_0 is exact
+      row[1] = static_cast<double>(mono[0] - row[0]);
+    }
+    if (t.kind != 'f' && t.kind != 'F' && k == 0) {  // erfc 0 = 1 exactly (the interpolant's value moves by its error)
+      row[0] = 1.0;
+      if (split) row[1] = 0.0;
+    }
+    for (int g = 0; g <= kPoints; ++g) {
+      const LD d = -h / 2 + h * g / kPoints;
+      if (c + d < 0) continue;
+      LD s = 0;
+      for (int i = t.degree; i >= 1; --i) s = s * d + row[i + split];
+      s = s * d + (split ? static_cast<LD>(row[0]) + row[1] : static_cast<LD>(row[0]));
+      const LD e = std::fabs(s / target_ld(t.kind, c + d) - 1);
+      if (e > t.err) {
+        t.err = e;
+        t.worst = k;
+      }
+    }
+    t.rows.push_back(row);
+  }
+}
+
+void report(FILE* f, const Table& t) {
+  std::fprintf(f, "// %c: h = 2^%d, degree %d, %zu rows up to %Lg: relative error 2^%.2f (worst row %d)\n", t.kind, t.log2h,
+               t.degree, t.rows.size(), t.end, static_cast<double>(std::log2(t.err)), t.worst);
+}
+
+void write(FILE* f, const char* name, const Table& t) {
+  report(f, t);
+  std::fprintf(f, "alignas(64) inline constexpr double %s[%zu][%zu] = {\n", name, t.rows.size(), t.rows[0].size());
+  for (const auto& row : t.rows) {
+    std::fprintf(f, "    {");
+    for (size_t i = 0; i < row.size(); ++i) std::fprintf(f, i ? ", %a" : "%a", row[i]);
+    std::fprintf(f, "},\n");
+  }
+  std::fprintf(f, "};\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 6 && !std::strcmp(argv[1], "try")) {
+    kPoints = 60;
+    Table t{argv[2][0], std::atoi(argv[3]), std::atoi(argv[4]), std::strtold(argv[5], nullptr), {}};
+    build(t);
+    report(stdout, t);
+    return 0;
+  }
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: gen_erf_poly <out dir> | gen_erf_poly try <f|x> <log2 h> <degree> <end>\n");
+    return 1;
+  }
+  FILE* f = qor::tools::open_out(argv[1], "erf_poly.inc", "tools/gen_erf_poly", kBits);
+  struct Spec {
+    const char* name;
+    Table t;
+  };
+  Spec specs[] = {
+      {"kErfPolyHA", {'F', -4, 8, 6.0L, {}}},
+      {"kErfPolyEP", {'f', -5, 3, 6.0L, {}}},
+      {"kErfcxPolyLA", {'x', -3, 9, 26.5L, {}}},
+      {"kErfcxPolyEP", {'x', -3, 5, 26.5L, {}}},
+      {"kErfcxPolyHA", {'X', -3, 10, 26.5L, {}}},
+  };
+  for (auto& s : specs) {
+    build(s.t);
+    write(f, s.name, s.t);
+  }
+  std::fclose(f);
+  return 0;
+}
