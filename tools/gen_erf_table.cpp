@@ -12,10 +12,6 @@
 //                 C_lo, D and D_lo; E_lo is 0 there): the Erfc kernel scales its result back.
 //   erf_dlo128.inc D_lo = RN(2/sqrt(pi) e^(-r^2) - D) for the same r (the double-precision HA
 //                 kernels carry the slope as D + D_lo).
-//   erf_small.inc the Taylor coefficients of (erf x - x) / x = (2/sqrt(pi) - 1) + sum_{n >= 1}
-//                 a_n x^(2n), a_n = 2/sqrt(pi) (-1)^n / (n! (2n + 1)), as doubles: a_0 - 1, a_1,
-//                 ..., a_13 (the series on |x| <= 1/2, truncation below 2^-70 relative), then
-//                 the rounding error of the first, RN(2/sqrt(pi) - 1 - RN(2/sqrt(pi) - 1)).
 //   erf_taylor128.inc  for r = k/128, k = 0..3495 (r up to 27.3), the Taylor coefficients c_2 ... c_9
 //                 of erf(r + d) = erf r + 2/sqrt(pi) e^(-r^2) (d + c_2 d^2 + ... ), c_n =
 //                 (-1)^(n-1) H_(n-1)(r) / n! (H the Hermite polynomials), as doubles.
@@ -49,7 +45,6 @@ namespace {
 constexpr mpfr_prec_t kBits = 256;
 constexpr int kRows = 3496;
 constexpr int kScaledFrom = 3328;  // rows scaled by 2^128
-constexpr int kSmall = 14;
 constexpr int kTaylorRows = kRows;  // r = 0 ... 27.3 (single precision reads up to 10.1)
 constexpr int kTaylorLast = 9;    // c_2 ... c_9
 
@@ -117,35 +112,6 @@ void taylor(const std::string& dir) {
     }
   }
   mpfr_clears(r, hp, hc, hn, c, fact, static_cast<mpfr_ptr>(nullptr));
-  std::fclose(f);
-}
-
-void small(const std::string& dir) {
-  FILE* f = qor::tools::open_out(dir, "erf_small.inc", "tools/gen_erf_table.cpp", static_cast<int>(kBits));
-  mpfr_t a, s;
-  mpfr_inits2(kBits, a, s, static_cast<mpfr_ptr>(nullptr));
-  mpfr_const_pi(s, MPFR_RNDN);
-  mpfr_sqrt(s, s, MPFR_RNDN);
-  mpfr_ui_div(s, 2, s, MPFR_RNDN);
-  mpfr_set(a, s, MPFR_RNDN);  // 2/sqrt(pi) (-1)^n / n!
-  double lo = 0;
-  for (int n = 0; n < kSmall; ++n) {
-    if (n > 0) {
-      mpfr_div_si(a, a, -n, MPFR_RNDN);
-    }
-    mpfr_t c;
-    mpfr_init2(c, kBits);
-    mpfr_div_ui(c, a, 2 * n + 1, MPFR_RNDN);
-    if (n == 0) mpfr_sub_ui(c, c, 1, MPFR_RNDN);
-    std::fprintf(f, "%a,\n", mpfr_get_d(c, MPFR_RNDN));
-    if (n == 0) {
-      mpfr_sub_d(s, c, mpfr_get_d(c, MPFR_RNDN), MPFR_RNDN);
-      lo = mpfr_get_d(s, MPFR_RNDN);
-    }
-    mpfr_clear(c);
-  }
-  std::fprintf(f, "%a,\n", lo);
-  mpfr_clears(a, s, static_cast<mpfr_ptr>(nullptr));
   std::fclose(f);
 }
 
@@ -242,7 +208,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   table(argv[1]);
-  small(argv[1]);
   taylor(argv[1]);
   float_rows(argv[1], "erf_f64.inc", 6, -256, 256, false, 257, 6);
   float_rows(argv[1], "erf_f128.inc", 7, -512, 512, false, 513);

@@ -11,10 +11,6 @@ alignas(16) const double kErfDlo[kErfRows] = {
 #include "vector_math/kernels/special/tables/erf_dlo128.inc"
 };
 
-alignas(16) const double kErfSmall[15] = {
-#include "vector_math/kernels/special/tables/erf_small.inc"
-};
-
 alignas(64) const double kErfTaylor[kErfTaylorRows][8] = {
 #include "vector_math/kernels/special/tables/erf_taylor128.inc"
 };

@@ -3,10 +3,8 @@
 //   C_hi + C_lo = erfc r (C_lo the rounding error of C_hi),
 //   D           = 2/sqrt(pi) e^(-r^2) rounded (the slope of erf at r),
 //   E_lo        = erf r - RN(1 - C_hi) rounded, so that erf r = RN(1 - C_hi) + E_lo;
-// D_lo = the rounding error of D (for the double-precision HA kernels); and the Taylor
-// coefficients of (erf x - x) / x in x^2 (the first, 2/sqrt(pi) - 1, followed at index 14 by its
-// rounding error). From r = 26 on (kErfScaledRow) erfc r and the slope are scaled by 2^128 (and
-// E_lo is 0). For every r also the Taylor coefficients c_2 ... c_9 of erf(r + d) = erf r +
+// D_lo = the rounding error of D (for the double-precision HA kernels). From r = 26 on
+// (kErfScaledRow) erfc r and the slope are scaled by 2^128 (and E_lo is 0). For every r also the Taylor coefficients c_2 ... c_9 of erf(r + d) = erf r +
 // D (d + c_2 d^2 + ...), c_n = (-1)^(n-1) H_(n-1)(r) / n!. Defined once in erf_table.cpp.
 // The float rows of single-precision Erf and Erfc LA and EP (erf_float.h): {erf r, D / 64} for
 // r = k/64 (EP) and {erf r, D} for r = k/128 (LA) from -4 to 4 (row 0 at r = -4), {erfc r, D / erfc r} for r = k/256 up to 10.1, each rounded to float once;
@@ -19,7 +17,6 @@ inline constexpr int kErfRows = 3496;
 inline constexpr int kErfScaledRow = 3328;
 alignas(32) extern const double kErfT128[kErfRows][4];
 alignas(16) extern const double kErfDlo[kErfRows];
-alignas(16) extern const double kErfSmall[15];
 inline constexpr int kErfTaylorRows = kErfRows;
 alignas(64) extern const double kErfTaylor[kErfTaylorRows][8];
 inline constexpr int kErfF64Rows = 513, kErfF128Rows = 1025, kErfcF256Rows = 2587, kErfcF256Scaled = 2354;
