@@ -114,8 +114,8 @@ struct FCoshHA {
   }
 };
 
-using SSinhHA = SFloat<FSinhHA, SSinhPlain, ClampMoves>;  // |x| > 87.5, NaN
-using SCoshHA = SFloat<FCoshHA, SCoshPlain, ClampMoves>;
+using SSinhHA = SFloat<FSinhHA, SSinh, ClampMoves>;  // |x| > 87.5, NaN
+using SCoshHA = SFloat<FCoshHA, SCosh, ClampMoves>;
 
 }  // namespace
 }  // namespace qor::vm::hyperbolic
