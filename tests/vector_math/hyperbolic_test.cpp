@@ -58,7 +58,7 @@ TEST(Hyperbolic, OverflowThresholdsAndTheLastFiniteResults) {
 }
 
 // Flagged lanes (overflow, pole, domain) among ordinary ones: each reported with its index, the
-// ordinary lanes keep their packed results.
+// ordinary lanes keep their packed results (the results one element at a time).
 TEST(Hyperbolic, FlaggedLanesAmongOrdinaryOnes) {
   struct Case {
     const char* f;
@@ -77,6 +77,25 @@ TEST(Hyperbolic, FlaggedLanesAmongOrdinaryOnes) {
     EXPECT_EQ(reports()[2].index, 10);
     for (const Report& p : reports()) EXPECT_EQ(p.code, c.code);
     for (int i : {0, 2, 5, 7, 9}) EXPECT_EQ(r[i], one<double>(kernel<double>(c.f, HA), c.good)) << c.f;
+  }
+  // Single Sinh and Cosh, every slot: the float kernels flag the lanes their clamp at 87.5 moves
+  // (here overflowing ones, and one that is finite through the per-element routine) among lanes
+  // on both sides of the n = 0 / n = 1 seam of the reduction, in one block
+  for (const char* f : {"Sinh", "Cosh"}) {
+    for (int s : {LA, HA, EP}) {
+      std::vector<float> x = {0.3f, -100.0f, -0.4f, 0.35f, 1.25f, -2.5f, 95.0f, 0.0f, 8.7f, -0.3466f, -88.5f};
+      std::vector<float> r(x.size());
+      Recording rec;
+      kernel<float>(f, s)(static_cast<int>(x.size()), x.data(), r.data());
+      ASSERT_EQ(reports().size(), 2u) << f << " " << s;
+      EXPECT_EQ(reports()[0].index, 1);
+      EXPECT_EQ(reports()[1].index, 6);
+      for (const Report& p : reports()) EXPECT_EQ(p.code, 3);
+      EXPECT_EQ(r[1], std::string(f) == "Sinh" ? -INFINITY : INFINITY) << f;
+      EXPECT_EQ(r[6], INFINITY) << f;
+      EXPECT_TRUE(std::isfinite(r[10])) << f;
+      for (size_t i = 0; i < x.size(); ++i) EXPECT_EQ(r[i], one<float>(kernel<float>(f, s), x[i])) << f << " " << i;
+    }
   }
 }
 
