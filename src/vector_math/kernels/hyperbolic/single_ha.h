@@ -12,7 +12,9 @@
 // The leading terms Dm + Dp rh (Sinh), Dp + Dm rh (Cosh) are formed exactly:
 //   - the product P = Dp rh (Q = Dm rh) rounded, its error e = (Hp rh - P) + Hm rh (Hp rh exact,
 //     a power of 2 times rh; Hp rh - P exact by Sterbenz: P is within a factor 1.25 of Hp rh);
-//     rounded once more, but e is below an ulp of P;
+//     rounded once more, but e is below an ulp of P (Hm held at 2^-64 or above in Hm rh, so
+//     that no subnormal intermediate, and no denormal-operand flag, arises for n >= 125, where
+//     the term is far below the result's ulp);
 //   - Dm (Dp) rounded for n >= 13, its error (Hp - Dm) - Hm exact (Fast2Sum);
 //   - the sum Dm + P = s + se by Fast2Sum (|Dm| >= |P|: Dm >= 0.75 2^n, |P| <= 0.44 2^n; at n = 0,
 //     Dm = 0 and s = P = 2 rh = 2a exactly).
@@ -36,6 +38,7 @@ struct alignas(16) SHypHARows {
   float s[3][4];               // sinh r - r = r^3 (s[0] + s[1] r^2 + s[2] r^4): 1/3!, 1/5!, 1/7!
   float c[3][4];               // cosh r - 1 = r^2 (c[0] + c[1] r^2 + c[2] r^4), minimax (2^-30)
   float half[4];
+  float hm_floor[4];  // 2^-64: 2^-n rh for n > 64 is far below the result's ulp
   // a / ln 2 + magic rounds to n + 127 in the low bits (its ulp 1), which shifted by 23 is 2^n;
   // 254 << 23 less that is 2^-n.
   float magic[4];
@@ -50,6 +53,7 @@ inline constexpr SHypHARows kSHypHARows = {
     {QOR_R4(0x1.555556p-3f), QOR_R4(0x1.111112p-7f), QOR_R4(0x1.a01a02p-13f)},
     {QOR_R4(0x1p-1f), QOR_R4(0x1.55548p-5f), QOR_R4(0x1.6d9626p-10f)},
     QOR_R4(0.5f),
+    QOR_R4(0x1p-64f),
     QOR_R4(0x1.8p23f + 127.0f),
     QOR_R4(254u << 23),
     QOR_R4(0x80000000u)};
@@ -58,6 +62,7 @@ inline constexpr SHypHARows kSHypHARows = {
 // The shared reduction of a = |x| (0 <= a <= 87.5).
 struct SplitHA {
   f32x4 hp, hm;  // 2^n, 2^-n
+  f32x4 hmrh;    // 2^-n rh, 2^-n taken no lower than 2^-64 (no subnormal for large n)
   f32x4 rh;      // a - n A_hi (exact)
   f32x4 cm1;     // cosh r - 1
   f32x4 sl;      // rl + st: sinh r = rh + sl
@@ -70,6 +75,7 @@ QOR_SIMD_INLINE SplitHA split_ha(const SHypHARows& c, f32x4 a) {
   o.hm = (irow(c.bias2) - hpi).as_f32();
   const f32x4 nf = t - row(c.magic);  // n (exact)
   o.rh = a - nf * row(c.ln2_hi);
+  o.hmrh = max(o.hm, row(c.hm_floor)) * o.rh;
   const f32x4 rl = f32x4() - nf * row(c.ln2_lo);
   const f32x4 r = o.rh + rl;
   const f32x4 r2 = r * r;
@@ -89,7 +95,7 @@ struct FSinhHA {
     const f32x4 dm = e.hp - e.hm;
     const f32x4 dme = (e.hp - dm) - e.hm;  // Fast2Sum: hp >= hm
     const f32x4 p = dp * e.rh;
-    const f32x4 pe = (e.hp * e.rh - p) + e.hm * e.rh;
+    const f32x4 pe = (e.hp * e.rh - p) + e.hmrh;
     const f32x4 s = dm + p;  // Fast2Sum: dm >= |p|, or dm = 0
     const f32x4 se = (dm - s) + p;
     const f32x4 rest = ((se + pe) + dme) + (dm * e.cm1 + dp * e.sl);
@@ -106,7 +112,7 @@ struct FCoshHA {
     const f32x4 dm = e.hp - e.hm;
     const f32x4 dpe = (e.hp - dp) + e.hm;  // Fast2Sum: hp >= hm
     const f32x4 q = dm * e.rh;
-    const f32x4 qe = (e.hp * e.rh - q) - e.hm * e.rh;
+    const f32x4 qe = (e.hp * e.rh - q) - e.hmrh;
     const f32x4 s = dp + q;  // Fast2Sum: dp > |q|
     const f32x4 se = (dp - s) + q;
     const f32x4 rest = ((se + qe) + dpe) + (dp * e.cm1 + dm * e.sl);
