@@ -5,9 +5,9 @@
 //     corrections are the even part of the series). a >= 708 (and NaN) goes to the
 //     per-element routine of sinh.h: e^a / 2, overflow beyond 710.4758600739439 (status 3).
 //   double LA and EP: double_la.h.
-//   single (every slot): a plain double formula on widened lanes (single_plain.h); the lanes it
-//     sends away take this double formula per element, rounded once (overflow beyond
-//     89.41599, status 3).
+//   single: float arithmetic on four lanes (single_float.h LA and EP, single_ha.h HA); the
+//     lanes they send away (|x| > 87.5, NaN, infinities) take this double formula per element,
+//     rounded once (overflow beyond 89.41599, status 3).
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/sinh.h"

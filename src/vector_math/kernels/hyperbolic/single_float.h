@@ -1,5 +1,6 @@
 // Single-precision hyperbolic functions and their inverses in float arithmetic on four lanes
-// (the LA and EP slots; HA keeps the widened double formulas of single_plain.h).
+// (the LA and EP slots; HA: single_ha.h for Sinh and Cosh, the widened double formulas of
+// single_plain.h for the others).
 //
 // Sinh, Cosh and Tanh share one table-free split exponential of a = x clamped to [-87.5, 87.5]
 // (Sinh, Cosh: n, r, S and dm below change sign with x, so the formulas need no sign
@@ -283,9 +284,9 @@ struct SFloat : FamilyBase<float> {
   }
 };
 template <bool kEP>
-using SSinhF = SFloat<FSinh<kEP>, SSinhPlain, ClampMoves>;  // |x| > 87.5, NaN
+using SSinhF = SFloat<FSinh<kEP>, SSinh, ClampMoves>;  // |x| > 87.5, NaN
 template <bool kEP>
-using SCoshF = SFloat<FCosh<kEP>, SCoshPlain, ClampMoves>;
+using SCoshF = SFloat<FCosh<kEP>, SCosh, ClampMoves>;
 template <bool kEP>
 using STanhF = SFloat<FTanh<kEP>, STanhPlain, NanOnly>;
 using SAsinhF = SFloat<FAsinh, SAsinhPlain, AbsAbove<0x5D800000>>;  // |x| > 2^60

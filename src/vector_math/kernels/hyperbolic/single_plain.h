@@ -1,10 +1,10 @@
-// Single-precision hyperbolic functions and their inverses in plain double arithmetic on widened lanes, rounded once
-// (every slot). Sinh, Cosh and Tanh share one split exponential (exp_split below: e^a and e^-a
-// as table values times cosh u +- sinh u of a reduced u), a = |x|:
-//   Sinh: dm C + dp S;  Cosh: dp C + dm S;  Tanh: their quotient, a clamped to 20.
-// No series of a, no selection and no reciprocal of e^a: near 0 the formula is the series of a
-// itself, so nothing cancels (this replaced (E -+ 1/E) / 2 on the single powers' 2^t with a
-// Taylor branch: about 1.6x faster).
+// Single-precision Tanh (HA) and the inverse hyperbolic functions (the HA slots they hold) in plain
+// double arithmetic on widened lanes, rounded once. Tanh takes a split exponential (exp_split
+// below: e^a and e^-a as table values times cosh u +- sinh u of a reduced u), a = |x| clamped to
+// 20, as the quotient (dm C + dp S) / (dp C + dm S) = sinh a / cosh a. No series of a, no
+// selection and no reciprocal of e^a: near 0 the formula is the series of a itself, so nothing
+// cancels. (Sinh and Cosh HA compute in float with their leading terms carried exactly,
+// single_ha.h.)
 // The inverse functions are logarithms of 1 + t with t formed without cancellation, 1 + t carried
 // as an exact sum yh + yl (TwoSum) into the double logarithm's LA core with its low-part
 // correction (exp_log/dlog_core.h, ln_la2: below 1.5 double ulp, and relative near 1):
@@ -13,11 +13,10 @@
 //   Atanh: t = 2a / (1 - a) (1 - a exact), the logarithm halved.
 // So every double result is within about 2^-42 relative of the exact value and the float result
 // is the correctly rounded one except within that distance of a midpoint between floats, and
-// then within 0.5 + 2^-18 ulp. Sinh and Cosh send |x| > 88 (and NaN, infinities) to the double
-// formula's per-element routine (e^88 is below the float and 2^t ranges; overflow is judged
-// there); the others send what their double formulas' screens send (NaN, infinities, the poles
-// and arguments outside the domain). Arguments are clamped inside the domain first, so that the
-// lanes sent away raise no spurious flags on the packed path.
+// then within 0.5 + 2^-18 ulp. The kernels send what their double formulas' screens send (NaN,
+// infinities, the poles and arguments outside the domain) to the double formula's per-element
+// routine. Arguments are clamped inside the domain first, so that the lanes sent away raise no
+// spurious flags on the packed path.
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/acosh.h"
@@ -83,18 +82,6 @@ QOR_SIMD_INLINE ExpSplit exp_split(f64x2 a) {
   return o;
 }
 
-struct PlainSinh {
-  static QOR_SIMD_INLINE f64x2 half(f64x2 x) {
-    const ExpSplit e = exp_split(abs(x));
-    return (e.dm * e.c + e.dp * e.s) | sign_bits(x);
-  }
-};
-struct PlainCosh {
-  static QOR_SIMD_INLINE f64x2 half(f64x2 x) {
-    const ExpSplit e = exp_split(abs(x));
-    return e.dp * e.c + e.dm * e.s;
-  }
-};
 struct PlainTanh {
   static QOR_SIMD_INLINE f64x2 half(f64x2 x) {
     // beyond 20 the quotient rounds to 1 in single precision
@@ -129,8 +116,6 @@ template <class Plain, class D, class Screen>
 struct SPlain : SViaD<D, Screen> {
   static f32x4 packed(f32x4 x) { return narrow(Plain::half(widen_lo(x)), Plain::half(widen_hi(x))); }
 };
-using SSinhPlain = SPlain<PlainSinh, DSinh, AbsAbove<0x42B00000>>;  // |x| > 88
-using SCoshPlain = SPlain<PlainCosh, DCosh, AbsAbove<0x42B00000>>;
 using STanhPlain = SPlain<PlainTanh, DTanh, NanOrInf>;
 using SAsinhPlain = SPlain<PlainAsinh, DAsinh, NanOrInf>;
 using SAcoshPlain = SPlain<PlainAcosh, DAcosh, OutsideClosedOpen<1.0f, INFINITY>>;

@@ -9,9 +9,9 @@
 //     per-element routine: e^a / 2 with two-step scaling up to the overflow threshold
 //     710.4758600739439, beyond it +-inf with status 3.
 //   double LA and EP: double_la.h.
-//   single (every slot): a plain double formula on widened lanes (single_plain.h); the lanes it
-//     sends away take this double formula per element, rounded once (overflow beyond
-//     89.41599, status 3).
+//   single: float arithmetic on four lanes (single_float.h LA and EP, single_ha.h HA); the
+//     lanes they send away (|x| > 87.5, NaN, infinities) take this double formula per element,
+//     rounded once (overflow beyond 89.41599, status 3).
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/common.h"

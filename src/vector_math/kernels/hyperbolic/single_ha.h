@@ -1,0 +1,127 @@
+// Single-precision Sinh and Cosh HA in float arithmetic on four lanes, the leading terms carried
+// exactly and the small ones summed once at the end (the LA kernels of single_float.h round
+// every term; the widened double formulas of single_plain.h pay for two registers).
+//
+// a = |x| clamped to 87.5 (the lanes the clamp moves take the double formula per element),
+// n = round(a / ln 2) through a magic number (0 <= n <= 126), 2^n and 2^-n from its low bits
+// (Hp, Hm, both normal), r = a - n ln 2 as rh + rl (Cody-Waite: ln 2 = A_hi + A_lo with A_hi a
+// multiple of 2^-16, so that rh = a - n A_hi is exact; rl = -n A_lo), |r| <= ln 2 / 2,
+//     2 sinh a = Dm C + Dp S,  2 cosh a = Dp C + Dm S,  Dp = Hp + Hm, Dm = Hp - Hm,
+//     C = cosh r = 1 + cm1, S = sinh r = rh + (rl + st),  st = r^3 (1/6 + r^2/120 + r^4/5040)
+// (cm1 the LA kernels' minimax polynomial: 2^-30 of cosh r; the Taylor st: 2^-30.7 of r).
+// The leading terms Dm + Dp rh (Sinh), Dp + Dm rh (Cosh) are formed exactly:
+//   - the product P = Dp rh (Q = Dm rh) rounded, its error e = (Hp rh - P) + Hm rh (Hp rh exact,
+//     a power of 2 times rh; Hp rh - P exact by Sterbenz: P is within a factor 1.25 of Hp rh);
+//     rounded once more, but e is below an ulp of P (Hm held at 2^-64 or above in Hm rh, so
+//     that no subnormal intermediate, and no denormal-operand flag, arises for n >= 125, where
+//     the term is far below the result's ulp);
+//   - Dm (Dp) rounded for n >= 13, its error (Hp - Dm) - Hm exact (Fast2Sum);
+//   - the sum Dm + P = s + se by Fast2Sum (|Dm| >= |P|: Dm >= 0.75 2^n, |P| <= 0.44 2^n; at n = 0,
+//     Dm = 0 and s = P = 2 rh = 2a exactly).
+// The rest, Dm cm1 + Dp (rl + st) (Sinh) or Dp cm1 + Dm (rl + st) (Cosh), is at most about 0.13
+// (Sinh, n = 1, r = -ln 2 / 2: the leading sum cancels by a factor 2.2 there) or 0.07 (Cosh) of
+// the result, so its few roundings cost a fraction of an ulp; the result is rounded once, then
+// halved (exact: at n = 0 everything is a multiple of the subnormal spacing times 2, so that
+// subnormal arguments come back unchanged). Sinh takes x's sign at the end (-0 stays -0).
+#pragma once
+
+#include "vector_math/kernels/hyperbolic/single_float.h"
+
+namespace qor::vm::hyperbolic {
+// private to each code-path file that includes it (see kernel_frame.h)
+namespace {
+
+// Constant rows (each value four times), read through opaque() as memory operands.
+struct alignas(16) SHypHARows {
+  float log2e[4];
+  float ln2_hi[4], ln2_lo[4];  // ln 2 = A_hi + A_lo, A_hi a multiple of 2^-16
+  float s[3][4];               // sinh r - r = r^3 (s[0] + s[1] r^2 + s[2] r^4): 1/3!, 1/5!, 1/7!
+  float c[3][4];               // cosh r - 1 = r^2 (c[0] + c[1] r^2 + c[2] r^4), minimax (2^-30)
+  float half[4];
+  float hm_floor[4];  // 2^-64: 2^-n rh for n > 64 is far below the result's ulp
+  // a / ln 2 + magic rounds to n + 127 in the low bits (its ulp 1), which shifted by 23 is 2^n;
+  // 254 << 23 less that is 2^-n.
+  float magic[4];
+  uint32_t bias2[4];
+  uint32_t sign[4];
+};
+#define QOR_R4(v) {v, v, v, v}
+inline constexpr SHypHARows kSHypHARows = {
+    QOR_R4(0x1.715476p0f),
+    QOR_R4(0x1.62e4p-1f),
+    QOR_R4(0x1.7f7d1cp-20f),
+    {QOR_R4(0x1.555556p-3f), QOR_R4(0x1.111112p-7f), QOR_R4(0x1.a01a02p-13f)},
+    {QOR_R4(0x1p-1f), QOR_R4(0x1.55548p-5f), QOR_R4(0x1.6d9626p-10f)},
+    QOR_R4(0.5f),
+    QOR_R4(0x1p-64f),
+    QOR_R4(0x1.8p23f + 127.0f),
+    QOR_R4(254u << 23),
+    QOR_R4(0x80000000u)};
+#undef QOR_R4
+
+// The shared reduction of a = |x| (0 <= a <= 87.5).
+struct SplitHA {
+  f32x4 hp, hm;  // 2^n, 2^-n
+  f32x4 hmrh;    // 2^-n rh, 2^-n taken no lower than 2^-64 (no subnormal for large n)
+  f32x4 rh;      // a - n A_hi (exact)
+  f32x4 cm1;     // cosh r - 1
+  f32x4 sl;      // rl + st: sinh r = rh + sl
+};
+QOR_SIMD_INLINE SplitHA split_ha(const SHypHARows& c, f32x4 a) {
+  SplitHA o;
+  const f32x4 t = a * row(c.log2e) + row(c.magic);
+  const i32x4 hpi = simd::shl(t.bits(), 23);
+  o.hp = hpi.as_f32();
+  o.hm = (irow(c.bias2) - hpi).as_f32();
+  const f32x4 nf = t - row(c.magic);  // n (exact)
+  o.rh = a - nf * row(c.ln2_hi);
+  o.hmrh = max(o.hm, row(c.hm_floor)) * o.rh;
+  const f32x4 rl = f32x4() - nf * row(c.ln2_lo);
+  const f32x4 r = o.rh + rl;
+  const f32x4 r2 = r * r;
+  const f32x4 st = (r * r2) * (row(c.s[0]) + r2 * (row(c.s[1]) + r2 * row(c.s[2])));
+  o.sl = rl + st;
+  o.cm1 = r2 * (row(c.c[0]) + r2 * (row(c.c[1]) + r2 * row(c.c[2])));
+  return o;
+}
+
+struct FSinhHA {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(ClampMoves::clamp(x)); }
+  static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 xc) {
+    const SHypHARows& c = opaque(kSHypHARows);
+    const f32x4 a = andnot(row(c.sign), xc);
+    const SplitHA e = split_ha(c, a);
+    const f32x4 dp = e.hp + e.hm;
+    const f32x4 dm = e.hp - e.hm;
+    const f32x4 dme = (e.hp - dm) - e.hm;  // Fast2Sum: hp >= hm
+    const f32x4 p = dp * e.rh;
+    const f32x4 pe = (e.hp * e.rh - p) + e.hmrh;
+    const f32x4 s = dm + p;  // Fast2Sum: dm >= |p|, or dm = 0
+    const f32x4 se = (dm - s) + p;
+    const f32x4 rest = ((se + pe) + dme) + (dm * e.cm1 + dp * e.sl);
+    return ((s + rest) * row(c.half)) | (xc & row(c.sign));
+  }
+};
+struct FCoshHA {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(ClampMoves::clamp(x)); }
+  static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 xc) {
+    const SHypHARows& c = opaque(kSHypHARows);
+    const f32x4 a = andnot(row(c.sign), xc);
+    const SplitHA e = split_ha(c, a);
+    const f32x4 dp = e.hp + e.hm;
+    const f32x4 dm = e.hp - e.hm;
+    const f32x4 dpe = (e.hp - dp) + e.hm;  // Fast2Sum: hp >= hm
+    const f32x4 q = dm * e.rh;
+    const f32x4 qe = (e.hp * e.rh - q) - e.hmrh;
+    const f32x4 s = dp + q;  // Fast2Sum: dp > |q|
+    const f32x4 se = (dp - s) + q;
+    const f32x4 rest = ((se + qe) + dpe) + (dp * e.cm1 + dm * e.sl);
+    return (s + rest) * row(c.half);
+  }
+};
+
+using SSinhHA = SFloat<FSinhHA, SSinh, ClampMoves>;  // |x| > 87.5, NaN
+using SCoshHA = SFloat<FCoshHA, SCosh, ClampMoves>;
+
+}  // namespace
+}  // namespace qor::vm::hyperbolic
