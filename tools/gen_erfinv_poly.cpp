@@ -248,6 +248,91 @@ void write_rows(const char* dir) {
   std::fclose(f);
 }
 
+
+// ---- Rows of the single-precision HA and LA kernels -------------------------------------------
+// The same g(q') in float: q' in [2^-20, 1] (plus one row at q' = 1 itself: the binade above,
+// where g, even in 1 - q', goes on smoothly), 2^kFRowSub rows a binade, each the coefficients of
+// (q' - lo)^k in float with c_0 = c0h + c0l (c0h of 12 significant bits: t c0h is exact for a
+// t of 12 bits), four floats a row: c0h, c0l, c_1, c_2 (degree 2). CdfNormInv's rows in u =
+// q' / 2 as the double ones.
+constexpr int kFRowSub = 7, kFRows = (kRowBinades << kFRowSub) + 1;
+
+LD frow_lo(int i) {
+  return std::ldexp(1.0L + static_cast<LD>(i & ((1 << kFRowSub) - 1)) / (1 << kFRowSub), (i >> kFRowSub) - kRowBinades);
+}
+
+struct FRowFit {
+  std::vector<float> c;  // c0h, c0l, c_1 .. c_degree
+  LD err = 0, terms = 0;
+};
+
+// One float row of degree d on [lo, lo + w) of scale * g (in u = q / 2: half).
+FRowFit fit_frow(LD lo, LD w, int d, LD scale, bool half) {
+  const int n = d + 1;
+  const LD mid = lo + w / 2;
+  std::vector<LD> b = qor::tools::chebyshev_fit(n, mid, w / 2, [&](LD q) { return scale * row_target(q); });
+  for (int k = 0; k < n; ++k)  // powers of q - lo
+    for (int j = n - 2; j >= k; --j) b[j] -= (mid - lo) * b[j + 1];
+  if (half)
+    for (int k = 1; k < n; ++k) b[k] = std::ldexp(b[k], k);
+  FRowFit r;
+  const float c0 = static_cast<float>(b[0]);
+  const float c0h = std::bit_cast<float>(std::bit_cast<uint32_t>(c0) & ~uint32_t{0xFFF});  // 12 significant bits
+  const float c0l = static_cast<float>(b[0] - c0h);
+  r.c = {c0h, c0l};
+  for (int k = 1; k < n; ++k) r.c.push_back(static_cast<float>(b[k]));
+  constexpr int kChecks = 65;
+  for (int g = 0; g < kChecks; ++g) {
+    const LD q = lo + w * g / (kChecks - 1), v = half ? (q - lo) / 2 : q - lo;
+    LD s = 0;
+    for (int k = n; k-- > 1;) s = s * v + r.c[k + 1];
+    const LD p = (static_cast<LD>(c0h) + c0l) + s * v, f = scale * row_target(q);
+    r.err = std::fmax(r.err, std::fabs(p / f - 1));
+    r.terms = std::fmax(r.terms, std::fabs(s * v / f));
+  }
+  return r;
+}
+
+void write_frows(const char* dir, int degree) {
+  constexpr LD kS2 = 1.414213562373095048801688724209698079L;
+  FILE* f = dir ? qor::tools::open_out(dir, "erfinv_frows.inc", "tools/gen_erfinv_poly", kBits) : nullptr;
+  if (f) {
+    std::fprintf(f,
+                 "// Rows of the single-precision ErfInv, ErfcInv, CdfNormInv (HA, LA): q' = 1 - |t| in [2^e, 2^(e+1)),\n"
+                 "// e = -%d .. -1, %d rows a binade, row i covering [lo_i, lo_i + 2^(e-%d)) (i = (e + %d) * %d + the top\n"
+                 "// %d fraction bits of q'), and row %d at q' = 1; each row c0h, c0l, c_1, c_2: g(q') = erfinv(1 - q') /\n"
+                 "// (1 - q') = (c0h + c0l) + c_1 v + c_2 v^2, v = q' - lo_i, c0h of 12 significant bits. CdfNormInv's\n"
+                 "// rows: the same ones in u = q' / 2 (p', one binade lower), of 2 sqrt 2 erfinv(1 - 2u) / (1 - 2u).\n",
+                 kRowBinades, 1 << kFRowSub, kFRowSub, kRowBinades, 1 << kFRowSub, kFRowSub, kFRows - 1);
+    std::fprintf(f, "inline constexpr int kFRowSub = %d, kFRowCount = %d;\n", kFRowSub, kFRows);
+  }
+  for (int cdf = 0; cdf < 2; ++cdf) {
+    const char* name = cdf ? "SCdfinv_FRows" : "SErfinv_FRows";
+    std::vector<FRowFit> rows;
+    LD worst = 0, worst_q = 0, terms = 0;
+    for (int i = 0; i < kFRows; ++i) {
+      const LD lo = frow_lo(i), w = std::ldexp(1.0L, (i >> kFRowSub) - kRowBinades - kFRowSub);
+      rows.push_back(fit_frow(lo, w, degree, cdf ? 2 * kS2 : 1, cdf));
+      if (rows.back().err > worst) worst = rows.back().err, worst_q = lo;
+      terms = std::fmax(terms, rows.back().terms);
+    }
+    char line[200];
+    std::snprintf(line, sizeof line, "// %s: degree %d, relative error 2^%.1f (row from q = %Lg), |P - c_0| / P at most %.4f\n",
+                  name, degree, static_cast<double>(std::log2(worst)), worst_q, static_cast<double>(terms));
+    std::fputs(line, stdout);
+    if (!f) continue;
+    std::fputs(line, f);
+    std::fprintf(f, "alignas(64) inline constexpr float %s[%d][%d] = {\n", name, kFRows, degree + 2);
+    for (const FRowFit& r : rows) {
+      std::fprintf(f, "    {");
+      for (size_t k = 0; k < r.c.size(); ++k) std::fprintf(f, "%s%af", k ? ", " : "", static_cast<double>(r.c[k]));
+      std::fprintf(f, "},\n");
+    }
+    std::fprintf(f, "};\n");
+  }
+  if (f) std::fclose(f);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -258,6 +343,10 @@ int main(int argc, char** argv) {
     p.dd = !p.fl;
     fit(p);
     report(stdout, p);
+    return 0;
+  }
+  if (argc == 3 && !std::strcmp(argv[1], "frows")) {  // the float rows' errors at a degree, no output
+    write_frows(nullptr, std::atoi(argv[2]));
     return 0;
   }
   if (argc != 2) {
@@ -352,5 +441,6 @@ int main(int argc, char** argv) {
   }
   std::fclose(f);
   write_rows(argv[1]);
+  write_frows(argv[1], 2);
   return 0;
 }

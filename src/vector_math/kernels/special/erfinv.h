@@ -1133,5 +1133,147 @@ struct DInvErfc : FamilyBase<double> {
   }
 };
 
+
+// ---- Single precision HA and LA: float rows in q' -------------------------------------------
+// The double kernels' scheme in float, one kernel for both slots: erfinv t = t g(q') with g's
+// row chosen lane by lane from the bits of q' (tables/erfinv_frows.inc: 128 rows a binade of q'
+// from 2^-20 to 1, and one row at q' = 1; degree 2, 2^-29.5 relative), no logarithm. With
+// c_0 = c0h + c0l (c0h of 12 significant bits) and v = q' - lo (exact; ErfInv adds the low part
+// ql of 1 - |x| below |x| = 1/2), t split by Veltkamp's (th of 12 bits, tm the rest):
+//   y = th c0h + ((tm + tl) c0h + t (c0l + v (c_1 + c_2 v))),
+// th c0h exact and every other term below about 2^-8 of y (|c_1 v + c_2 v^2| < 0.0015 c_0), so
+// the last sum is the only rounding of size: about 0.5 ulp plus the rows' 2^-29.5. t + tl is the
+// signed argument of erfinv exactly (ErfInv: x; ErfcInv: 1 - q; CdfNormInv: p - 1/2, its rows
+// times 2 sqrt 2 in p' = min(p, 1 - p)). The screen passes q' in [2^-20, 1] (ErfInv: |x| in
+// [2^-100, 1 - 2^-20], so that th c0h stays exact); a flagged block takes the rows clamped for its
+// ordinary lanes and, for the others, the double EP kernel of the same function on the widened
+// lanes (its tails below q' = 2^-20 about 2^-29 relative, then rounded to float), whose element
+// routine takes the special values.
+#include "vector_math/kernels/special/tables/erfinv_frows.inc"
+
+// kKind: 0 ErfInv, 1 ErfcInv, 2 CdfNormInv; D: the double EP family of the same function.
+template <int kKind, class D>
+struct SRows : FamilyBase<float> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static constexpr bool kInlineBlocks = true;
+  static constexpr int kRowShift = 23 - kFRowSub;                            // q' bits to row index
+  static constexpr int32_t kBase = (127 - kRowBinades - (kKind == 2)) << kFRowSub;  // first row's index
+  static constexpr int kLast = kFRowCount - 1;
+  static const float* table() { return &opaque(kKind == 2 ? SCdfinv_FRows : SErfinv_FRows)[0][0]; }
+
+  struct Args {
+    f32x4 t, tl, q, ql;
+  };
+  static QOR_SIMD_INLINE Args args(f32x4 x) {
+    Args g;
+    if constexpr (kKind == 0) {
+      const f32x4 a = abs(x);
+      g.t = x;
+      g.q = fk<1.0f>() - a;
+      g.ql = (fk<1.0f>() - g.q) - a;  // exact (Fast2Sum)
+    } else if constexpr (kKind == 1) {
+      g.t = fk<1.0f>() - x;
+      g.tl = (fk<1.0f>() - g.t) - x;  // exact (Fast2Sum; 0 from x = 1/2 on)
+      g.q = simd::min(x, fk<2.0f>() - x);
+    } else {
+      g.t = x - fk<0.5f>();
+      g.tl = x - (g.t + fk<0.5f>());  // exact
+      g.q = simd::min(x, fk<1.0f>() - x);
+    }
+    return g;
+  }
+
+  // The lanes of the rows: q' in [2^-20, 1] (p' in [2^-21, 1/2]) on x's bits.
+  static QOR_SIMD_INLINE i32x4 inside(f32x4 x) {
+    if constexpr (kKind == 0) {
+      const i32x4 u = (x.bits() & i32x4(ki<0x7FFFFFFF>())) + i32x4(ki<static_cast<int32_t>(0x80000000u - 0x0D800000u)>());
+      return simd::cmp_gt(i32x4(ki<static_cast<int32_t>((0x3F7FFFF0u - 0x0D800000u + 1) ^ 0x80000000u)>()), u);  // [2^-100, 1 - 2^-20]
+    } else if constexpr (kKind == 1) {
+      return bits_inside<0x35800000u, 0x3FFFFFF8u>(x);  // [2^-20, 2 - 2^-20]
+    } else {
+      return bits_inside<0x35000000u, 0x3F7FFFF8u>(x);  // [2^-21, 1 - 2^-21]
+    }
+  }
+
+  // y for one register from its rows (offsets o, bytes from base).
+  static QOR_SIMD_INLINE f32x4 eval(const Args& g, const char* base, const uint32_t (&o)[4]) {
+    __m128 r0 = _mm_load_ps(reinterpret_cast<const float*>(base + o[0]));
+    __m128 r1 = _mm_load_ps(reinterpret_cast<const float*>(base + o[1]));
+    __m128 r2 = _mm_load_ps(reinterpret_cast<const float*>(base + o[2]));
+    __m128 r3 = _mm_load_ps(reinterpret_cast<const float*>(base + o[3]));
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);  // c0h, c0l, c_1, c_2
+    const f32x4 c0h = r0, c0l = r1, c1 = r2, c2 = r3;
+    const f32x4 lo = g.q & f32x4(_mm_castsi128_ps(ki<static_cast<int32_t>(~((1u << kRowShift) - 1))>()));
+    f32x4 v = g.q - lo;  // exact
+    if constexpr (kKind == 0) v = v + g.ql;
+    const f32x4 s = c0l + v * (c1 + v * c2);
+    const f32x4 gt = g.t * fk<4097.0f>(), th = gt - (gt - g.t), tm = g.t - th;
+    const f32x4 tt = kKind == 0 ? tm : tm + g.tl;
+    return th * c0h + (tt * c0h + g.t * s);
+  }
+
+  // Row offsets (bytes) of the four lanes: unclamped counted from row -kBase, or clamped to
+  // [0, kLast] (16-bit saturating subtraction and minimum on the masked bits) from row 0.
+  template <bool kClamp>
+  static QOR_SIMD_INLINE void offsets(f32x4 q, uint32_t (&o)[4]) {
+    __m128i i;
+    if constexpr (kClamp) {
+      i = _mm_srli_epi32(_mm_and_si128(q.bits().v, ki<0x3FFFFFFF>()), kRowShift);
+      i = _mm_subs_epu16(i, ki<kBase>());
+      i = _mm_min_epi16(i, ki<kLast>());
+      i = _mm_slli_epi32(i, 4);
+    } else {
+      i = _mm_and_si128(_mm_srli_epi32(q.bits().v, kRowShift - 4), ki<-16>());
+    }
+    lane_indices(i32x4(i), o);
+  }
+
+  template <bool kClamp>
+  static QOR_SIMD_INLINE void rows2(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
+    const Args g0 = args(x0), g1 = args(x1);
+    uint32_t o0[4], o1[4];
+    offsets<kClamp>(g0.q, o0);
+    offsets<kClamp>(g1.q, o1);
+    const char* base = reinterpret_cast<const char*>(table());
+    if constexpr (!kClamp) base = reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(base) - uintptr_t{kBase} * 16);
+    r0 = eval(g0, base, o0);
+    r1 = eval(g1, base, o1);
+  }
+
+  static QOR_SIMD_INLINE void packed_pair(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) { rows2<false>(x0, x1, r0, r1); }
+  static f32x4 packed(f32x4 x) {
+    f32x4 r0, r1;
+    packed_pair_flagged(x, x, r0, r1);
+    return r0;
+  }
+  static QOR_SIMD_INLINE int screen_pair(f32x4 x0, f32x4 x1) { return pair_outside(inside(x0), inside(x1)); }
+  static int screen(f32x4 x) { return simd::mask(inside(x)) ^ 0xF; }
+  // The rows (clamped) for the ordinary lanes, the double EP kernel for the others (their
+  // arguments replaced by 1/2 in the rows: no flags from infinities or huge values).
+  static __attribute__((noinline)) int packed_pair_flagged(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
+    const i32x4 in0 = inside(x0), in1 = inside(x1);
+    const f32x4 h = fk<0.5f>();
+    const f32x4 s0 = simd::select(f32x4(_mm_castsi128_ps(in0.v)), x0, h);
+    const f32x4 s1 = simd::select(f32x4(_mm_castsi128_ps(in1.v)), x1, h);
+    rows2<true>(s0, s1, r0, r1);
+    const int out = (simd::mask(in0) | (simd::mask(in1) << 4)) ^ 0xFF;
+    if (!out) return 0;
+    f64x2 d[4];
+    const int m0 = D::packed_pair_flagged(widen_lo(x0), widen_hi(x0), d[0], d[1]);
+    const int m1 = D::packed_pair_flagged(widen_lo(x1), widen_hi(x1), d[2], d[3]);
+    r0 = simd::select(f32x4(_mm_castsi128_ps(in0.v)), r0, narrow(d[0], d[1]));
+    r1 = simd::select(f32x4(_mm_castsi128_ps(in1.v)), r1, narrow(d[2], d[3]));
+    return (m0 | (m1 << 4)) & out;
+  }
+  // The lanes the double kernel leaves (special values; ErfInv below 2^-35): its element routine.
+  static int element(const float* px, float* r) {
+    const double xd = *px;
+    double rd;
+    const int st = D::element(&xd, &rd);
+    *r = static_cast<float>(rd);
+    return st;
+  }
+};
+
 }  // namespace
 }  // namespace qor::vm::special
