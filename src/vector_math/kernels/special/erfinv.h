@@ -645,7 +645,10 @@ QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
 template <int kFrom, int N>
 QOR_SIMD_INLINE void row_columns(const double* ra, const double* rb, f64x2 (&c)[N]) {
   for (int k = 0; k < N; k += 2) {
-    const __m128d ea = _mm_load_pd(ra + kFrom + k), eb = _mm_load_pd(rb + kFrom + k);
+    __m128d ea = _mm_load_pd(ra + kFrom + k), eb = _mm_load_pd(rb + kFrom + k);
+    // one load a pair of coefficients and a shuffle each (GCC otherwise loads every half anew:
+    // movapd + movhpd, two loads a coefficient)
+    asm("" : "+x"(ea), "+x"(eb));
     c[k] = _mm_unpacklo_pd(ea, eb);
     if (k + 1 < N) c[k + 1] = _mm_unpackhi_pd(ea, eb);
   }
