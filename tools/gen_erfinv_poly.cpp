@@ -2,9 +2,11 @@
 // written to src/vector_math/kernels/special/tables/erfinv_poly.inc:
 //
 //   gen_erfinv_poly <out dir>                    the tables of the kernels (the pieces and the rows
-//                                                below: erfinv_poly.inc, erfinv_rows.inc)
+//                                                below: erfinv_poly.inc, erfinv_rows.inc,
+//                                                erfinv_frows.inc)
 //   gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f|z]  one piece, its error only (f: float
 //                                                     coefficients, z: float, in powers of v - lo)
+//   gen_erfinv_poly frows <degree>               the float rows' errors at that degree only
 //
 // With w = -ln((1 - x)(1 + x)) and s = sqrt(w), erfinv x is approximated
 //   central (w in [0, 6.25]):  x P(w - c),  P ~ erfinv(x) / x (sqrt(pi)/2 at w = 0);
@@ -359,15 +361,10 @@ int main(int argc, char** argv) {
   };
   // Per slot set: the central piece, then the tails (each up to the next one's lower end, the
   // last one up to the end of the domain).
-  //   single precision, evaluated in double: relative errors of about 2^-28 (HA), 2^-23 (LA) and
-  //     2^-13 (EP); tails s in [2.5, 4.1] (every float ErfInv argument below 1) and [4.1, 10.2]
-  //     (down to ErfcInv(2^-149));
   //   double precision tails (the rows above cover q from 2^-20 on): HA, also serving LA (about
   //     2^-59, a_0 and a_1 in two parts: the kernel's double-double last step) and EP (about
   //     2^-29), up to s = 27.3 (ErfcInv of 2^-1020; below it the per-element routine).
   std::vector<Table> tables = {
-      {"SErfinvHA_W", {true, 0, 6.25, 12, {}}},  {"SErfinvHA_S1", {false, 2.5, 4.1, 8, {}}},
-      {"SErfinvHA_S2", {false, 4.1, 10.2, 10, {}}},
       {"DErfinvHA_S1", {false, 2.5, 4.1, 19, {}, 0, 0, true}},
       {"DErfinvHA_S2", {false, 4.1, 6.1, 17, {}, 0, 0, true}},
       {"DErfinvHA_S3", {false, 6.1, 10.2, 18, {}, 0, 0, true}},
@@ -376,16 +373,15 @@ int main(int argc, char** argv) {
       {"DErfinvEP_S1", {false, 2.5, 4.1, 9, {}}},
       {"DErfinvEP_S2", {false, 4.1, 10.2, 11, {}}}, {"DErfinvEP_S3", {false, 10.2, 27.3, 10, {}}},
   };
-  // Single LA and EP, float coefficients evaluated in float, in powers of v - lo (LA: a_0 in two
-  // parts, a0 + a0l: its rounding would cost up to half an ulp); the CdfNormInv sets are the same
-  // functions times sqrt 2 (no rounding of a product with sqrt 2 afterwards).
+  // Single EP, float coefficients evaluated in float, in powers of v - lo; the CdfNormInv sets are
+  // the same functions times sqrt 2 (no rounding of a product with sqrt 2 afterwards). (Single HA
+  // and LA take the float rows of write_frows.)
   constexpr LD kS2 = 1.414213562373095048801688724209698079L;
   struct FPiece {
     const char* name;  // after "SErfinv" / "SCdfinv"
     Piece p;
   };
   const FPiece fpieces[] = {
-      {"LA_W", {true, 0, 5, 9, {}}},   {"LA_S1", {false, 2.2, 4.1, 8, {}}}, {"LA_S2", {false, 4.1, 9.4, 10, {}}},
       {"EP_W", {true, 0, 5, 4, {}}},   {"EP_S1", {false, 2.2, 4.1, 3, {}}}, {"EP_S2", {false, 4.1, 9.4, 4, {}}},
   };
   std::vector<std::string> fnames;
@@ -397,7 +393,7 @@ int main(int argc, char** argv) {
       p.fl = true;
       p.at_lo = true;
       p.scale = cdf ? kS2 : 1;
-      p.split0 = fp.name[0] == 'L';  // LA
+      p.split0 = false;
       ftables.push_back({nullptr, p});
     }
   for (size_t k = 0; k < ftables.size(); ++k) ftables[k].name = fnames[k].c_str();
@@ -422,7 +418,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < t.p.a.size(); ++i) std::fprintf(f, "      {%a, %a},\n", t.p.a[i], t.p.a[i]);
     std::fprintf(f, "  };\n};\n");
   }
-  std::fprintf(f, "// Single precision LA and EP (float coefficients of (v - c)^i, each four times).\n");
+  std::fprintf(f, "// Single precision EP (float coefficients of (v - c)^i, each four times).\n");
   for (size_t k = 0; k < ftables.size(); ++k) {
     Table& t = ftables[k];
     fit(t.p);
