@@ -1011,7 +1011,7 @@ struct DInvErfc : FamilyBase<double> {
 // c_0 = c0h + c0l (c0h of 12 significant bits) and v = q' - lo (exact; ErfInv adds the low part
 // ql of 1 - |x| below |x| = 1/2), t split by Veltkamp's (th of 12 bits, tm the rest):
 //   y = th c0h + ((tm + tl) c0h + t (c0l + v (c_1 + c_2 v))),
-// th c0h exact and every other term below about 2^-8 of y (|c_1 v + c_2 v^2| < 0.0015 c_0), so
+// th c0h exact and every other term below about 2^-9 of y (|c_1 v + c_2 v^2| < 0.0015 c_0), so
 // the last sum is the only rounding of size: about 0.5 ulp plus the rows' 2^-29.5. t + tl is the
 // signed argument of erfinv exactly (ErfInv: x; ErfcInv: 1 - q; CdfNormInv: p - 1/2, its rows
 // times 2 sqrt 2 in p' = min(p, 1 - p)). The screen passes q' in [2^-20, 1] (ErfInv: |x| in
