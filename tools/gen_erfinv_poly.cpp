@@ -2,9 +2,11 @@
 // written to src/vector_math/kernels/special/tables/erfinv_poly.inc:
 //
 //   gen_erfinv_poly <out dir>                    the tables of the kernels (the pieces and the rows
-//                                                below: erfinv_poly.inc, erfinv_rows.inc)
+//                                                below: erfinv_poly.inc, erfinv_rows.inc,
+//                                                erfinv_frows.inc)
 //   gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f|z]  one piece, its error only (f: float
 //                                                     coefficients, z: float, in powers of v - lo)
+//   gen_erfinv_poly frows <degree>               the float rows' errors at that degree only
 //
 // With w = -ln((1 - x)(1 + x)) and s = sqrt(w), erfinv x is approximated
 //   central (w in [0, 6.25]):  x P(w - c),  P ~ erfinv(x) / x (sqrt(pi)/2 at w = 0);
@@ -248,6 +250,91 @@ void write_rows(const char* dir) {
   std::fclose(f);
 }
 
+
+// ---- Rows of the single-precision HA and LA kernels -------------------------------------------
+// The same g(q') in float: q' in [2^-20, 1] (plus one row at q' = 1 itself: the binade above,
+// where g, even in 1 - q', goes on smoothly), 2^kFRowSub rows a binade, each the coefficients of
+// (q' - lo)^k in float with c_0 = c0h + c0l (c0h of 12 significant bits: t c0h is exact for a
+// t of 12 bits), four floats a row: c0h, c0l, c_1, c_2 (degree 2). CdfNormInv's rows in u =
+// q' / 2 as the double ones.
+constexpr int kFRowSub = 7, kFRows = (kRowBinades << kFRowSub) + 1;
+
+LD frow_lo(int i) {
+  return std::ldexp(1.0L + static_cast<LD>(i & ((1 << kFRowSub) - 1)) / (1 << kFRowSub), (i >> kFRowSub) - kRowBinades);
+}
+
+struct FRowFit {
+  std::vector<float> c;  // c0h, c0l, c_1 .. c_degree
+  LD err = 0, terms = 0;
+};
+
+// One float row of degree d on [lo, lo + w) of scale * g (in u = q / 2: half).
+FRowFit fit_frow(LD lo, LD w, int d, LD scale, bool half) {
+  const int n = d + 1;
+  const LD mid = lo + w / 2;
+  std::vector<LD> b = qor::tools::chebyshev_fit(n, mid, w / 2, [&](LD q) { return scale * row_target(q); });
+  for (int k = 0; k < n; ++k)  // powers of q - lo
+    for (int j = n - 2; j >= k; --j) b[j] -= (mid - lo) * b[j + 1];
+  if (half)
+    for (int k = 1; k < n; ++k) b[k] = std::ldexp(b[k], k);
+  FRowFit r;
+  const float c0 = static_cast<float>(b[0]);
+  const float c0h = std::bit_cast<float>(std::bit_cast<uint32_t>(c0) & ~uint32_t{0xFFF});  // 12 significant bits
+  const float c0l = static_cast<float>(b[0] - c0h);
+  r.c = {c0h, c0l};
+  for (int k = 1; k < n; ++k) r.c.push_back(static_cast<float>(b[k]));
+  constexpr int kChecks = 65;
+  for (int g = 0; g < kChecks; ++g) {
+    const LD q = lo + w * g / (kChecks - 1), v = half ? (q - lo) / 2 : q - lo;
+    LD s = 0;
+    for (int k = n; k-- > 1;) s = s * v + r.c[k + 1];
+    const LD p = (static_cast<LD>(c0h) + c0l) + s * v, f = scale * row_target(q);
+    r.err = std::fmax(r.err, std::fabs(p / f - 1));
+    r.terms = std::fmax(r.terms, std::fabs(s * v / f));
+  }
+  return r;
+}
+
+void write_frows(const char* dir, int degree) {
+  constexpr LD kS2 = 1.414213562373095048801688724209698079L;
+  FILE* f = dir ? qor::tools::open_out(dir, "erfinv_frows.inc", "tools/gen_erfinv_poly", kBits) : nullptr;
+  if (f) {
+    std::fprintf(f,
+                 "// Rows of the single-precision ErfInv, ErfcInv, CdfNormInv (HA, LA): q' = 1 - |t| in [2^e, 2^(e+1)),\n"
+                 "// e = -%d .. -1, %d rows a binade, row i covering [lo_i, lo_i + 2^(e-%d)) (i = (e + %d) * %d + the top\n"
+                 "// %d fraction bits of q'), and row %d at q' = 1; each row c0h, c0l, c_1, c_2: g(q') = erfinv(1 - q') /\n"
+                 "// (1 - q') = (c0h + c0l) + c_1 v + c_2 v^2, v = q' - lo_i, c0h of 12 significant bits. CdfNormInv's\n"
+                 "// rows: the same ones in u = q' / 2 (p', one binade lower), of 2 sqrt 2 erfinv(1 - 2u) / (1 - 2u).\n",
+                 kRowBinades, 1 << kFRowSub, kFRowSub, kRowBinades, 1 << kFRowSub, kFRowSub, kFRows - 1);
+    std::fprintf(f, "inline constexpr int kFRowSub = %d, kFRowCount = %d;\n", kFRowSub, kFRows);
+  }
+  for (int cdf = 0; cdf < 2; ++cdf) {
+    const char* name = cdf ? "SCdfinv_FRows" : "SErfinv_FRows";
+    std::vector<FRowFit> rows;
+    LD worst = 0, worst_q = 0, terms = 0;
+    for (int i = 0; i < kFRows; ++i) {
+      const LD lo = frow_lo(i), w = std::ldexp(1.0L, (i >> kFRowSub) - kRowBinades - kFRowSub);
+      rows.push_back(fit_frow(lo, w, degree, cdf ? 2 * kS2 : 1, cdf));
+      if (rows.back().err > worst) worst = rows.back().err, worst_q = lo;
+      terms = std::fmax(terms, rows.back().terms);
+    }
+    char line[200];
+    std::snprintf(line, sizeof line, "// %s: degree %d, relative error 2^%.1f (row from q = %Lg), |P - c_0| / P at most %.4f\n",
+                  name, degree, static_cast<double>(std::log2(worst)), worst_q, static_cast<double>(terms));
+    std::fputs(line, stdout);
+    if (!f) continue;
+    std::fputs(line, f);
+    std::fprintf(f, "alignas(64) inline constexpr float %s[%d][%d] = {\n", name, kFRows, degree + 2);
+    for (const FRowFit& r : rows) {
+      std::fprintf(f, "    {");
+      for (size_t k = 0; k < r.c.size(); ++k) std::fprintf(f, "%s%af", k ? ", " : "", static_cast<double>(r.c[k]));
+      std::fprintf(f, "},\n");
+    }
+    std::fprintf(f, "};\n");
+  }
+  if (f) std::fclose(f);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -260,6 +347,10 @@ int main(int argc, char** argv) {
     report(stdout, p);
     return 0;
   }
+  if (argc == 3 && !std::strcmp(argv[1], "frows")) {  // the float rows' errors at a degree, no output
+    write_frows(nullptr, std::atoi(argv[2]));
+    return 0;
+  }
   if (argc != 2) {
     std::fprintf(stderr, "usage: gen_erfinv_poly <out dir> | gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f|z]\n");
     return 1;
@@ -270,15 +361,10 @@ int main(int argc, char** argv) {
   };
   // Per slot set: the central piece, then the tails (each up to the next one's lower end, the
   // last one up to the end of the domain).
-  //   single precision, evaluated in double: relative errors of about 2^-28 (HA), 2^-23 (LA) and
-  //     2^-13 (EP); tails s in [2.5, 4.1] (every float ErfInv argument below 1) and [4.1, 10.2]
-  //     (down to ErfcInv(2^-149));
   //   double precision tails (the rows above cover q from 2^-20 on): HA, also serving LA (about
   //     2^-59, a_0 and a_1 in two parts: the kernel's double-double last step) and EP (about
   //     2^-29), up to s = 27.3 (ErfcInv of 2^-1020; below it the per-element routine).
   std::vector<Table> tables = {
-      {"SErfinvHA_W", {true, 0, 6.25, 12, {}}},  {"SErfinvHA_S1", {false, 2.5, 4.1, 8, {}}},
-      {"SErfinvHA_S2", {false, 4.1, 10.2, 10, {}}},
       {"DErfinvHA_S1", {false, 2.5, 4.1, 19, {}, 0, 0, true}},
       {"DErfinvHA_S2", {false, 4.1, 6.1, 17, {}, 0, 0, true}},
       {"DErfinvHA_S3", {false, 6.1, 10.2, 18, {}, 0, 0, true}},
@@ -287,16 +373,15 @@ int main(int argc, char** argv) {
       {"DErfinvEP_S1", {false, 2.5, 4.1, 9, {}}},
       {"DErfinvEP_S2", {false, 4.1, 10.2, 11, {}}}, {"DErfinvEP_S3", {false, 10.2, 27.3, 10, {}}},
   };
-  // Single LA and EP, float coefficients evaluated in float, in powers of v - lo (LA: a_0 in two
-  // parts, a0 + a0l: its rounding would cost up to half an ulp); the CdfNormInv sets are the same
-  // functions times sqrt 2 (no rounding of a product with sqrt 2 afterwards).
+  // Single EP, float coefficients evaluated in float, in powers of v - lo; the CdfNormInv sets are
+  // the same functions times sqrt 2 (no rounding of a product with sqrt 2 afterwards). (Single HA
+  // and LA take the float rows of write_frows.)
   constexpr LD kS2 = 1.414213562373095048801688724209698079L;
   struct FPiece {
     const char* name;  // after "SErfinv" / "SCdfinv"
     Piece p;
   };
   const FPiece fpieces[] = {
-      {"LA_W", {true, 0, 5, 9, {}}},   {"LA_S1", {false, 2.2, 4.1, 8, {}}}, {"LA_S2", {false, 4.1, 9.4, 10, {}}},
       {"EP_W", {true, 0, 5, 4, {}}},   {"EP_S1", {false, 2.2, 4.1, 3, {}}}, {"EP_S2", {false, 4.1, 9.4, 4, {}}},
   };
   std::vector<std::string> fnames;
@@ -308,7 +393,7 @@ int main(int argc, char** argv) {
       p.fl = true;
       p.at_lo = true;
       p.scale = cdf ? kS2 : 1;
-      p.split0 = fp.name[0] == 'L';  // LA
+      p.split0 = false;
       ftables.push_back({nullptr, p});
     }
   for (size_t k = 0; k < ftables.size(); ++k) ftables[k].name = fnames[k].c_str();
@@ -333,7 +418,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < t.p.a.size(); ++i) std::fprintf(f, "      {%a, %a},\n", t.p.a[i], t.p.a[i]);
     std::fprintf(f, "  };\n};\n");
   }
-  std::fprintf(f, "// Single precision LA and EP (float coefficients of (v - c)^i, each four times).\n");
+  std::fprintf(f, "// Single precision EP (float coefficients of (v - c)^i, each four times).\n");
   for (size_t k = 0; k < ftables.size(); ++k) {
     Table& t = ftables[k];
     fit(t.p);
@@ -352,5 +437,6 @@ int main(int argc, char** argv) {
   }
   std::fclose(f);
   write_rows(argv[1]);
+  write_frows(argv[1], 2);
   return 0;
 }

@@ -1,9 +1,10 @@
-// The single-precision inverse error functions in float arithmetic (LA, EP; HA too, whose path
-// is unchanged, since every sweep runs all three slots) against MPFR where those formulas can go
-// wrong: the seams between their pieces (w = -ln(1 - a^2) = 5, s = sqrt(w) = 4.1), blocks whose
-// lanes take different pieces (the tail is chosen lane by lane inside a block), ErfcInv's
-// arguments below 1/2 (1 - q is not exact in float there), and the ends of the float path
-// (ErfcInv from 2^-126 and CdfNormInv from 2^-127 down; below, the per-element routine).
+// The single-precision inverse error functions against MPFR where their formulas can go wrong.
+// EP computes in float with a logarithm: the seams between its pieces (w = -ln(1 - a^2) = 5,
+// s = sqrt(w) = 4.1), blocks whose lanes take different pieces, ErfcInv's arguments below 1/2
+// (1 - q is not exact in float there), and the ends of the float path (ErfcInv from 2^-126 and
+// CdfNormInv from 2^-127 down; below, the per-element routine). HA and LA (one kernel) take float
+// rows in q' = 1 - |t| from 2^-20 to 1 and the double EP kernel for the other lanes of a flagged
+// block: the rows' edges and the ends of their screen. Every sweep runs all three slots.
 // Then the double-precision kernels' rows (section at the end).
 #include <cfenv>
 #include <cmath>
@@ -174,6 +175,45 @@ TEST(SingleInverseErf, OrdinaryBlocksRaiseNoSpuriousFlags) {
   for (size_t i = 0; i < q.size(); ++i) p[i] = q[i] / 2;
   for (const auto& [f, v] : {std::pair{"ErfInv", x}, std::pair{"ErfcInv", q}, std::pair{"CdfNormInv", p}})
     expect_no_spurious_flags<float>(f, v);
+}
+
+// The float rows of HA and LA (128 a binade of q'): both sides of row edges in the first, a
+// middle and the last binades (a binade's first and last rows, one inside), q' = 1 (the row of
+// its own: |x| below 2^-25), ErfInv around |x| = 1/2 (where q' = 1 - |x| starts to round and its
+// low part enters), and the ends of the rows' screen (q' = 2^-20, p' = 2^-21, ErfInv's |x| =
+// 2^-100), each in blocks with lanes of the double kernel; each element alone as in its block.
+TEST(SingleInverseErf, FloatRowsAgreeAcrossTheirEdgesAndEnds) {
+  const long n = qor::test::scaled(8, 4);
+  std::vector<float> x, q, p;
+  const auto add_q = [&](float qq) {  // q' exact in each function's argument
+    x.push_back(1 - qq);
+    x.push_back(qq - 1);
+    q.push_back(qq);
+    q.push_back(2 - qq);
+    p.push_back(qq / 2);
+    p.push_back(1 - qq / 2);
+  };
+  for (int e : {-1, -2, -11, -20})
+    for (int k : {0, 1, 77, 127})
+      for (float v : around(std::ldexp(1 + k / 128.0f, e), n)) add_q(v);
+  for (float v : around(1.0f, n)) add_q(v);  // q' = 1 and just below (ErfcInv 1 +- ulp)
+  append(x, around(0.5f, n));
+  append(x, around(-0.5f, n));
+  append(x, around(0x1p-25f, n));
+  append(x, around(0x1p-100f, n));
+  append(x, around(-0x1p-100f, n));
+  append(x, log_uniform<float>(-126, -60, qor::test::scaled(200, 50), 77));
+  append(p, around(0.5f, n));
+  // (p = 1/2 itself, +0 where the reference's -sqrt(2) erfc^-1(1) is -0, is in the special-value table)
+  std::erase(p, 0.5f);
+  // lanes of the double kernel: tails, ErfInv's element routine below 2^-35, subnormal arguments
+  x = interleave(x, {1 - 0x1p-22f, 0x1p-40f, -0x1p-140f});
+  q = interleave(q, {0x1p-30f, 2 - 0x1p-22f, 0x1p-140f});
+  p = interleave(p, {0x1p-60f, 1 - 0x1p-23f, 0x1p-148f});
+  for (const auto& [f, v] : {std::pair{"ErfInv", x}, std::pair{"ErfcInv", q}, std::pair{"CdfNormInv", p}}) {
+    sweep_function<float>(f, v);
+    expect_same_alone<float>(f, v);
+  }
 }
 
 // ErfInv over the whole float range of its argument: near 0 (w nearly 0, subnormals), the

@@ -1,12 +1,13 @@
 // ErfInv, ErfcInv and CdfNormInv (single and double precision). Every slot takes the packed
 // polynomial paths below; the per-element routines (the lanes the screens send away: double
 // ErfInv below 2^-35, double ErfcInv below 2^-1020 and CdfNormInv below 2^-1021, the special
-// values; single ErfcInv below 2^-126 and CdfNormInv below 2^-127 in LA and EP) are the Halley
+// values; single ErfcInv below 2^-126 and CdfNormInv below 2^-127 in EP) are the Halley
 // iterations of common.h in extended precision, rounded once, with these results:
 //   ErfInv(x), |x| < 1: odd; on erf for |x| < 1/2 and on erfc(y) = 1 - |x| (exact) beyond, so
 //     that arguments near +-1 keep their accuracy. Double precision sends |x| >= 1, |x| < 2^-35,
 //     infinities and NaNs to vderfinv_cout_rare (below); single precision sends |x| >= 1 and NaNs
-//     to its per-element routine, with the same results and statuses.
+//     to its per-element routine (HA and LA: the double EP kernel's), with the same results and
+//     statuses.
 //   ErfcInv(q), 0 < q < 2: erfc y = q for q < 1/2 (also the tiniest q: ErfcInv(1e-300) =
 //     26.209...), erf y = 1 - q for 1/2 <= q <= 1, and -ErfcInv(2 - q) above 1 (2 - q exact).
 //     q = 0: +inf, q = 2: -inf, status 2; q outside [0, 2] (and infinities): NaN, status 1.
@@ -29,9 +30,10 @@ namespace {
 using dlogk_flavour = exp_log::dlogk::Flavour;
 
 // ---- Packed paths --------------------------------------------------------------------------
-// Double precision takes rows of short polynomials in q' = 1 - |t| chosen lane by lane from the
-// bits of q' (section "Double precision: rows in q" below) and, for q' below 2^-20 only, the
-// tail pieces in s = sqrt(w) of this section. Single precision (and those tails) work on
+// Double precision and single HA and LA take rows of short polynomials in q' = 1 - |t| chosen
+// lane by lane from the bits of q' (sections "Double precision: rows in q" and "Single precision
+// HA and LA" below) and, for q' below 2^-20 only, the double tail pieces in s = sqrt(w) of this
+// section (single HA and LA: the double EP kernel's). Single EP (and those tails) work on
 // w = -ln(q' (1 + a)) = -ln(1 - a^2), a = |x| (ErfInv) or |1 - q| (ErfcInv, CdfNormInv with
 // q = 2p), q' = 1 - a (q or 2 - q, exact where it matters), whose product keeps its relative
 // accuracy however small q' is:
@@ -42,11 +44,8 @@ using dlogk_flavour = exp_log::dlogk::Flavour;
 //                          0.2 % of 1 there).
 // The polynomials interpolate erfinv at Chebyshev nodes (tools/gen_erfinv_poly with MPFR; the
 // pieces and errors are listed in tables/erfinv_poly.inc), one set per slot and precision:
-//   single precision HA (double evaluation on the widened lanes, rounded once): about 2^-28;
-//     tails s in [2.5, 4.1] (every float ErfInv argument below 1) and beyond (to
-//     ErfcInv(2^-149): s = 10.14); the logarithm is the EP core of exp_log (about 2^-31);
-//   single precision LA and EP: in float on four lanes (section "Single precision LA and EP"
-//     below; central piece w < 5);
+//   single precision EP: in float on four lanes (section "Single precision EP" below; central
+//     piece w < 5);
 //   double precision tails, EP (about 2^-29; exp_log's EP logarithm): up to s = 27.3 (ErfcInv of
 //     2^-1020; smaller arguments go to the per-element routine);
 //   double precision tails, LA and HA: one set of about 2^-59 (s in [2.5, 4.1], [4.1, 6.1],
@@ -127,7 +126,6 @@ struct Pieces<kLog, Central<W...>, S...> {
     return y;
   }
 };
-using SErfinvHA = Pieces<dlogk_flavour::EP, Central<SErfinvHA_W>, SErfinvHA_S1, SErfinvHA_S2>;
 // The tails of the double EP rows (s from 3.6 on).
 using DErfinvTailsEP = Pieces<dlogk_flavour::EP, Central<>, DErfinvEP_S1, DErfinvEP_S2, DErfinvEP_S3>;
 
@@ -275,14 +273,6 @@ QOR_SIMD_INLINE void derfinv_dd_pair(const f64x2 (&a)[2], const f64x2 (&al)[2], 
   }
 }
 
-// erfinv a for 0 <= a < 1, q = 1 - a (both doubles from float arguments).
-template <class P>
-QOR_SIMD_INLINE f64x2 serfinv_core(f64x2 a, f64x2 q) {
-  using namespace exp_log;
-  const f64x2 w = f64x2::splat(0.0) - dlog_ep<BaseE>(dlog_reduce(q * (a + f64x2::splat(1.0))));
-  return P::eval(a, w);
-}
-
 // Double precision EP tails, a block of two registers: erfinv(1 - q_i) from z_i = q_i (2 - q_i)
 // (positive normal numbers).
 template <class P>
@@ -296,57 +286,22 @@ QOR_SIMD_INLINE void dtails_ep(const f64x2 (&z)[2], f64x2 (&y)[2]) {
   y[1] = P::eval(f64x2(), w1);
 }
 
-// ErfInv on four floats: odd.
-template <class P>
-QOR_SIMD_INLINE f32x4 serfinv_packed(f32x4 x) {
-  const f64x2 one = f64x2::splat(1.0);
-  f64x2 r[2];
-  for (int h = 0; h < 2; ++h) {
-    const f64x2 xd = h ? widen_hi(x) : widen_lo(x);
-    const f64x2 a = abs(xd);
-    r[h] = serfinv_core<P>(a, one - a) | sign_bits(xd);
-  }
-  return narrow(r[0], r[1]);
-}
-
-// ErfcInv (kCdf false) or CdfNormInv (kCdf true) on four floats in (0, 2) / (0, 1).
-template <class P, bool kCdf>
-QOR_SIMD_INLINE f32x4 serfcinv_packed(f32x4 x) {
-  const f64x2 one = f64x2::splat(1.0), two = f64x2::splat(2.0);
-  f64x2 r[2];
-  for (int h = 0; h < 2; ++h) {
-    f64x2 q = h ? widen_hi(x) : widen_lo(x);
-    if constexpr (kCdf) q = q + q;
-    const f64x2 t = one - q;                 // exact from 2^-29 on; erfc^-1 q = erfinv t
-    const f64x2 qq = simd::min(q, two - q);  // 1 - |t|, exact
-    const f64x2 y = serfinv_core<P>(abs(t), qq) | sign_bits(t);
-    // CdfNormInv = -sqrt(2) erfinv t, written 0 - ... so that p = 1/2 gives +0
-    r[h] = kCdf ? f64x2::splat(0.0) - f64x2::splat(1.4142135623730951) * y : y;
-  }
-  return narrow(r[0], r[1]);
-}
-
-// ---- Single precision LA and EP: float arithmetic on four lanes ----------------------------
-// The same shape in float (no widening): z = (1 - a)(1 + a) (ErfInv; 1 - a exact from 1/2 on)
-// or q' (2 - q') (ErfcInv, CdfNormInv), each factor within half an ulp, so w = -ln z has an
-// absolute error of about 2^-24 where w is small (all the central piece needs) and a relative
-// one of about 2^-24 in the tails (z is a normal number: the screens send ErfcInv below 2^-126
-// and CdfNormInv below 2^-127 to the per-element routine). The logarithm: z = 2^k m, m in
-// [sqrt(1/2), sqrt(2)), f = m - 1 exact, ln z = k ln2_hi (exact) + (log1p(f) + k ln2_lo) with
-// exp_log's single-precision polynomials of log1p (LA: f + f^2 Q(f), 2^-25 relative; EP:
-// f R(f), 2^-11.5, and k ln 2 rounded once). Two pieces cover ErfInv (Giles' split): w < 5, a P_W(w); s = sqrt(w) in
-// [2.2, 4.1], P_S1(s - 2.2) (up to ErfInv(1 - 2^-24), s = 4.08); ErfcInv's smaller arguments
-// (to s = 9.3) take a third, P_S2(s - 4.1). Each polynomial is in powers of its variable minus
-// the piece's lower end (every term adds: no cancellation at either end), with float
-// coefficients (tables/erfinv_poly.inc: about 2^-26 relative for LA, with a_0 in two parts;
-// 2^-14 for EP). CdfNormInv has its own sets, the functions times sqrt 2 (no product with sqrt 2
-// rounded). LA tails take s in two parts: w's rounding error (its exact leading term k ln2_hi
-// kept apart) and sqrt's, recovered with s^2 exact by Veltkamp's split, enter through the
-// piece's slope a_1. A block computes the central piece on both registers and the tail pieces
-// only when one of its lanes needs them (the lanes then chosen by mask: the same bits wherever
-// the lane sits). The result's sign comes from the signed argument (x, 1 - q, or q - 1 for
-// CdfNormInv) that multiplies the central piece, and is set on the tail lanes only. LA
-// measured 2.4 ulp (ErfInv), 3.0 (ErfcInv), 2.7 (CdfNormInv), EP 13.8 bits.
+// ---- Single precision EP: float arithmetic on four lanes ------------------------------------
+// z = (1 - a)(1 + a) (ErfInv; 1 - a exact from 1/2 on) or q' (2 - q') (ErfcInv, CdfNormInv),
+// each factor within half an ulp, so w = -ln z has an absolute error of about 2^-24 where w is
+// small (all the central piece needs) and a relative one of about 2^-24 in the tails (z is a
+// normal number: the screens send ErfcInv below 2^-126 and CdfNormInv below 2^-127 to the
+// per-element routine). The logarithm: z = 2^k m, m in [sqrt(1/2), sqrt(2)), f = m - 1 exact,
+// ln z = k ln 2 (rounded once) + f R(f) (exp_log's EP polynomial, 2^-11.5). Two pieces cover
+// ErfInv (Giles' split): w < 5, a P_W(w); s = sqrt(w) in [2.2, 4.1], P_S1(s - 2.2) (up to
+// ErfInv(1 - 2^-24), s = 4.08); ErfcInv's smaller arguments (to s = 9.3) take a third,
+// P_S2(s - 4.1). Each polynomial is in powers of its variable minus the piece's lower end (every
+// term adds: no cancellation at either end), with float coefficients (tables/erfinv_poly.inc:
+// about 2^-14). CdfNormInv has its own sets, the functions times sqrt 2 (no product with sqrt 2
+// rounded). A block computes the central piece on both registers and the tail pieces only when
+// one of its lanes needs them (the lanes then chosen by mask: the same bits wherever the lane
+// sits). The result's sign comes from the signed argument (x, 1 - q, or q - 1 for CdfNormInv)
+// that multiplies the central piece, and is set on the tail lanes only. Measured 13.8 bits.
 // A float constant in every lane, one aligned 16-byte row (a memory operand); v's sign.
 template <float V>
 struct FRow4 {
@@ -388,72 +343,38 @@ QOR_SIMD_INLINE f32x4 fhorner(f32x4 t) {
   return h;
 }
 
-// One float piece at v (+ vl, kLow): a_0 + ((a0l + a_1 vl) + t R(t)), t = v - c (exact: c is
-// the piece's lower end), vl below half an ulp of v; the EP sets have a0l = 0.
-template <class P, bool kLow = false>
-QOR_SIMD_INLINE f32x4 fpiece(f32x4 v, f32x4 vl = f32x4()) {
+// One float piece at v: a_0 + t R(t), t = v - c (exact: c is the piece's lower end).
+template <class P>
+QOR_SIMD_INLINE f32x4 fpiece(f32x4 v) {
   const auto& a = opaque(P::a);
   const f32x4 t = P::c == 0.0f ? v : v - fk<P::c>();
-  const f32x4 r = t * fhorner<P, 1>(t);
-  if constexpr (kLow) return row(a[0]) + ((fk<P::a0l>() + row(a[1]) * vl) + r);
-  else if constexpr (P::a0l != 0.0f) return row(a[0]) + (fk<P::a0l>() + r);
-  else return row(a[0]) + r;
+  return row(a[0]) + t * fhorner<P, 1>(t);
 }
 
-// -ln z = hi - lo for positive normal floats z (see above); returns w = RN(hi - lo), hi exact.
-template <bool kLA>
-QOR_SIMD_INLINE f32x4 neg_ln_f(f32x4 z, f32x4& hi, f32x4& lo) {
+// -ln z for positive normal floats z (see above).
+QOR_SIMD_INLINE f32x4 neg_ln_f(f32x4 z) {
   const i32x4 off = ki<0x3F3504F3>();
   const i32x4 t = z.bits() - off;
   const f32x4 kf = simd::to_float(simd::shr_arith(t, 23));
   const f32x4 f = ((t & i32x4(ki<0x007FFFFF>())) + off).as_f32() - fk<1.0f>();  // exact
-  f32x4 l;
-  if constexpr (kLA) {
-    const auto& c = opaque(exp_log::kSLnLARows).c;
-    const f32x4 f2 = f * f, f4 = f2 * f2;
-    const f32x4 q01 = row(c[0]) + row(c[1]) * f, q23 = row(c[2]) + row(c[3]) * f;
-    const f32x4 q45 = row(c[4]) + row(c[5]) * f, q67 = row(c[6]) + row(c[7]) * f;
-    l = f + f2 * ((q01 + q23 * f2) + f4 * (q45 + q67 * f2));
-  } else {
-    const auto& c = opaque(exp_log::kSLnEPRows).c;
-    const f32x4 f2 = f * f;
-    l = f * ((row(c[0]) + row(c[1]) * f) + f2 * (row(c[2]) + row(c[3]) * f));
-  }
-  constexpr float kLn2Hi = 0x1.62e4p-1f, kLn2Lo = 0x1.7f7d1cp-20f;  // k ln2_hi exact for |k| < 2^8
-  if constexpr (kLA) {
-    hi = kf * fk<-kLn2Hi>();
-    lo = l + kf * fk<kLn2Lo>();
-    return hi - lo;
-  } else {
-    // EP: k ln 2 rounded once (2^-24 relative: w is either that small in absolute terms, k = 0
-    // giving w = -l, or at least ln 2 / 2)
-    hi = kf * fk<-0x1.62e430p-1f>();
-    lo = l;
-    return hi - l;
-  }
-}
-template <bool kLA>
-QOR_SIMD_INLINE f32x4 neg_ln_f(f32x4 z) {
-  f32x4 hi, lo;
-  return neg_ln_f<kLA>(z, hi, lo);
+  const auto& c = opaque(exp_log::kSLnEPRows).c;
+  const f32x4 f2 = f * f;
+  const f32x4 l = f * ((row(c[0]) + row(c[1]) * f) + f2 * (row(c[2]) + row(c[3]) * f));
+  // k ln 2 rounded once (2^-24 relative: w is either that small in absolute terms, k = 0 giving
+  // w = -l, or at least ln 2 / 2)
+  return kf * fk<-0x1.62e430p-1f>() - l;
 }
 
 // A float set: the central piece W (in w), the tails S1, S2 (in s).
-template <bool kLA, class W, class S1, class S2>
+template <class W, class S1, class S2>
 struct FPieces {
-  // erfinv(a + al) (times the set's factor) from w = -ln(1 - (a + al)^2), a signed (the
-  // pieces are even in a: the central one is multiplied by a, the tails take a's sign); al
-  // matters in the central piece only (kLow: ErfcInv's 1 - q below 1/2, not exact in float;
-  // al has a's sign, and is 0 where a < 0). LA tails: s in
-  // two parts, s + sl = sqrt(w_hi - w_lo) (w's rounding error and sqrt's recovered: s^2 exact
-  // by Veltkamp's split), sl entering through the piece's slope a_1 (about 1).
-  template <bool kLow>
-  static QOR_SIMD_INLINE void eval2(const f32x4 (&a)[2], const f32x4 (&al)[2], const f32x4 (&z)[2], f32x4 (&y)[2]) {
+  // erfinv a (times the set's factor) from w = -ln(1 - a^2), a signed (the pieces are even in
+  // a: the central one is multiplied by a, the tails take a's sign).
+  static QOR_SIMD_INLINE void eval2(const f32x4 (&a)[2], const f32x4 (&z)[2], f32x4 (&y)[2]) {
     f32x4 w[2], tail[2];
     for (int i = 0; i < 2; ++i) {
-      w[i] = neg_ln_f<kLA>(z[i]);
-      const f32x4 p = fpiece<W>(w[i]);
-      y[i] = kLow ? a[i] * p + al[i] * p : a[i] * p;
+      w[i] = neg_ln_f(z[i]);
+      y[i] = a[i] * fpiece<W>(w[i]);
       tail[i] = simd::cmp_le(fk<W::hi>(), w[i]);
     }
     if (__builtin_expect(simd::mask(tail[0] | tail[1]) != 0, 0))
@@ -461,36 +382,18 @@ struct FPieces {
   }
   // the tail pieces from z (w computed again: nothing of the central evaluation kept alive)
   static QOR_SIMD_INLINE f32x4 tails(f32x4 z) {
-    f32x4 whi, wlo;
-    const f32x4 w = neg_ln_f<kLA>(z, whi, wlo);
-    const f32x4 s = _mm_sqrt_ps(w.v);
-    f32x4 sl = f32x4();
-    if constexpr (kLA) {
-      const f32x4 wl = (whi - w) - wlo;  // exact (w >= 5: |whi| > |wlo|)
-      const f32x4 c = s * fk<4097.0f>(), sh = c - (c - s), st = s - sh;
-      const f32x4 pp = s * s, pe = ((sh * sh - pp) + (sh + sh) * st) + st * st;
-      // the divisor kept from 0 (w = 0 in a central lane: no 0 / 0)
-      sl = (((w - pp) - pe) + wl) / simd::max(s + s, fk<1.0f>());
-    }
-    f32x4 yt = fpiece<S1, kLA>(s, sl);
+    const f32x4 s = _mm_sqrt_ps(neg_ln_f(z).v);
+    f32x4 yt = fpiece<S1>(s);
     const f32x4 far = simd::cmp_le(fk<S1::hi>(), s);
-    if (simd::mask(far)) yt = simd::select(far, fpiece<S2, kLA>(s, sl), yt);
+    if (simd::mask(far)) yt = simd::select(far, fpiece<S2>(s), yt);
     return yt;
   }
 };
-template <bool kLA, class W, class S1, class S2, class Cdf>
-struct FSet : FPieces<kLA, W, S1, S2> {
-  static constexpr bool kLAFlag = kLA;
+template <class W, class S1, class S2, class Cdf>
+struct FSet : FPieces<W, S1, S2> {
   using CdfSet = Cdf;  // CdfNormInv's pieces (the same times sqrt 2)
 };
-using SErfinvLA = FSet<true, SErfinvLA_W, SErfinvLA_S1, SErfinvLA_S2,
-                       FPieces<true, SCdfinvLA_W, SCdfinvLA_S1, SCdfinvLA_S2>>;
-using SErfinvEP = FSet<false, SErfinvEP_W, SErfinvEP_S1, SErfinvEP_S2,
-                       FPieces<false, SCdfinvEP_W, SCdfinvEP_S1, SCdfinvEP_S2>>;
-template <class P>
-inline constexpr bool kIsFloatSet = false;
-template <bool kLA, class W, class S1, class S2, class Cdf>
-inline constexpr bool kIsFloatSet<FSet<kLA, W, S1, S2, Cdf>> = true;
+using SErfinvEP = FSet<SErfinvEP_W, SErfinvEP_S1, SErfinvEP_S2, FPieces<SCdfinvEP_W, SCdfinvEP_S1, SCdfinvEP_S2>>;
 
 // ErfInv on two registers of four floats (float sets): odd, x itself times the central piece
 // ((1 - x)(1 + x) is the product for |x|, its factors swapped for x < 0).
@@ -499,34 +402,27 @@ QOR_SIMD_INLINE void serfinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
   const f32x4 one = fk<1.0f>(), x[2] = {x0, x1};
   f32x4 z[2], y[2];
   for (int i = 0; i < 2; ++i) z[i] = (one - x[i]) * (one + x[i]);
-  P::template eval2<false>(x, x, z, y);
+  P::eval2(x, z, y);
   r0 = y[0];
   r1 = y[1];
 }
 
 // ErfcInv (kCdf false) or CdfNormInv (kCdf true) on two registers of four floats (float sets)
-// in [2^-126, 2) / [2^-127, 1): erfinv t with t = 1 - q = a + al (al = (1 - t) - q exact:
-// zero from q = 1/2 on), q' = min(q, 2 - q) exact. CdfNormInv = -sqrt(2) erfinv t takes
-// a = q - 1 = -t (the same rounding, and +0 at p = 1/2) and al = q - (1 + a) = -al: no sign
-// operations.
+// in [2^-126, 2) / [2^-127, 1): erfinv t with t = 1 - q (rounded below q = 1/2: EP's few bits
+// do not see it), q' = min(q, 2 - q) exact. CdfNormInv = -sqrt(2) erfinv t takes a = q - 1 =
+// -t (the same rounding, and +0 at p = 1/2): no sign operations.
 template <class P, bool kCdf>
 QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
   const f32x4 one = fk<1.0f>(), two = fk<2.0f>(), x[2] = {x0, x1};
-  f32x4 a[2], al[2], z[2], y[2];
+  f32x4 a[2], z[2], y[2];
   for (int i = 0; i < 2; ++i) {
     const f32x4 q = kCdf ? x[i] + x[i] : x[i];
-    if constexpr (kCdf) {
-      a[i] = q - one;
-      al[i] = q - (one + a[i]);
-    } else {
-      a[i] = one - q;
-      al[i] = (one - a[i]) - q;
-    }
+    a[i] = kCdf ? q - one : one - q;
     const f32x4 qq = simd::min(q, two - q);
     z[i] = qq * (two - qq);
   }
   using E = std::conditional_t<kCdf, typename P::CdfSet, P>;
-  E::template eval2<P::kLAFlag>(a, al, z, y);
+  E::eval2(a, z, y);
   r0 = y[0];
   r1 = y[1];
 }
@@ -645,7 +541,10 @@ QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
 template <int kFrom, int N>
 QOR_SIMD_INLINE void row_columns(const double* ra, const double* rb, f64x2 (&c)[N]) {
   for (int k = 0; k < N; k += 2) {
-    const __m128d ea = _mm_load_pd(ra + kFrom + k), eb = _mm_load_pd(rb + kFrom + k);
+    __m128d ea = _mm_load_pd(ra + kFrom + k), eb = _mm_load_pd(rb + kFrom + k);
+    // one load a pair of coefficients and a shuffle each (GCC otherwise loads every half anew:
+    // movapd + movhpd, two loads a coefficient)
+    asm("" : "+x"(ea), "+x"(eb));
     c[k] = _mm_unpacklo_pd(ea, eb);
     if (k + 1 < N) c[k + 1] = _mm_unpackhi_pd(ea, eb);
   }
@@ -946,33 +845,20 @@ QOR_SIMD_INLINE int pair_outside(i32x4 in0, i32x4 in1) {
   return (simd::mask(in0) | (simd::mask(in1) << 4)) ^ 0xFF;
 }
 
-// P: the polynomial set of the slot (SErfinvHA, SErfinvLA, SErfinvEP).
+// The EP slot: P the float set (SErfinvEP).
 template <class P>
 struct SErfInv : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static constexpr bool kInlineBlocks = kIsFloatSet<P>;
+  static constexpr bool kInlineBlocks = true;
   static QOR_SIMD_INLINE f32x4 packed(f32x4 x) {
-    if constexpr (kIsFloatSet<P>) {
-      f32x4 r0, r1;
-      serfinv_f<P>(x, x, r0, r1);
-      return r0;
-    } else {
-      return serfinv_packed<P>(x);
-    }
+    f32x4 r0, r1;
+    serfinv_f<P>(x, x, r0, r1);
+    return r0;
   }
-  static QOR_SIMD_INLINE void packed_pair(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1)
-    requires kIsFloatSet<P>
-  {
-    serfinv_f<P>(x0, x1, r0, r1);
-  }
-  // |x| < 1 (float sets: on the bits, 0x3F7FFFFF the float below 1)
-  static int screen(f32x4 x) {
-    if constexpr (kIsFloatSet<P>) return simd::mask(abs_bits_inside<0x3F7FFFFF>(x)) ^ 0xF;
-    else return Range<float>::outside(x, -0x1.fffffep-1f, 0x1.fffffep-1f);
-  }
-  static int screen_pair(f32x4 x0, f32x4 x1)
-    requires kIsFloatSet<P>
-  {
+  static QOR_SIMD_INLINE void packed_pair(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) { serfinv_f<P>(x0, x1, r0, r1); }
+  // |x| < 1 (on the bits, 0x3F7FFFFF the float below 1)
+  static int screen(f32x4 x) { return simd::mask(abs_bits_inside<0x3F7FFFFF>(x)) ^ 0xF; }
+  static int screen_pair(f32x4 x0, f32x4 x1) {
     return pair_outside(abs_bits_inside<0x3F7FFFFF>(x0), abs_bits_inside<0x3F7FFFFF>(x1));
   }
   static int element(const float* px, float* r) {
@@ -1018,41 +904,25 @@ inline T inverse_erfc_ld(T x) {
   return static_cast<T>(kCdf ? 0 - kSqrt2 * y : y);  // +0 at p = 1/2
 }
 
-// Single-precision ErfcInv (kCdf false) and CdfNormInv (kCdf true); P: the polynomial set of the
-// slot.
+// Single-precision ErfcInv (kCdf false) and CdfNormInv (kCdf true), the EP slot: P the float set
+// (SErfinvEP).
 template <class T, bool kCdf, class P>
 struct InvErfc : FamilyBase<T> {
   static_assert(std::is_same_v<T, float>);
   using V = typename VecOf<T>::type;
   static constexpr Scheme kScheme = Scheme::Recompute;
-  static constexpr bool kInlineBlocks = kIsFloatSet<P>;
-  static QOR_SIMD_INLINE V packed(V x) {
-    if constexpr (kIsFloatSet<P>) return pair_or_lanes<InvErfc, true, T>(x);
-    else return serfcinv_packed<P, kCdf>(x);
-  }
-  static QOR_SIMD_INLINE void packed_pair(V x0, V x1, V& r0, V& r1)
-    requires kIsFloatSet<P>
-  {
-    serfcinv_f<P, kCdf>(x0, x1, r0, r1);
-  }
-  // the open interval (0, 2) or (0, 1); in float (LA, EP): from 2^-126 (2^-127) on, so that
-  // q (2 - q) is a normal number
-  // float sets on the bits: [2^-127, 1) is [0x00400000, 0x3F7FFFFF], [2^-126, 2) is
+  static constexpr bool kInlineBlocks = true;
+  static QOR_SIMD_INLINE V packed(V x) { return pair_or_lanes<InvErfc, true, T>(x); }
+  static QOR_SIMD_INLINE void packed_pair(V x0, V x1, V& r0, V& r1) { serfcinv_f<P, kCdf>(x0, x1, r0, r1); }
+  // the open interval (0, 2) or (0, 1) from 2^-126 (2^-127) on, so that q (2 - q) is a normal
+  // number, on the bits: [2^-127, 1) is [0x00400000, 0x3F7FFFFF], [2^-126, 2) is
   // [0x00800000, 0x3FFFFFFF]
   static QOR_SIMD_INLINE i32x4 float_set_inside(f32x4 x) {
     if constexpr (kCdf) return bits_inside<0x00400000u, 0x3F7FFFFFu>(x);
     else return bits_inside<0x00800000u, 0x3FFFFFFFu>(x);
   }
-  static int screen_pair(V x0, V x1)
-    requires kIsFloatSet<P>
-  {
-    return pair_outside(float_set_inside(x0), float_set_inside(x1));
-  }
-  static int screen(V x) {
-    if constexpr (kIsFloatSet<P>) return simd::mask(float_set_inside(x)) ^ 0xF;
-    const T top = kCdf ? T(1) : T(2);
-    return Range<T>::outside(x, std::numeric_limits<T>::denorm_min(), std::nextafter(top, T(0)));
-  }
+  static int screen_pair(V x0, V x1) { return pair_outside(float_set_inside(x0), float_set_inside(x1)); }
+  static int screen(V x) { return simd::mask(float_set_inside(x)) ^ 0xF; }
   static int element(const T* px, T* r) {
     const T x = *px;
     const int st = inverse_erfc_special<T, kCdf>(x, r);
@@ -1130,6 +1000,148 @@ struct DInvErfc : FamilyBase<double> {
     if (rare(f64x2::splat(x), f64x2::splat(x))) *r = inverse_erfc_ld<double, kCdf>(x);
     else *r = packed_one<DInvErfc>(x);  // the blocks' formula: a lane's result does not depend on its place
     return kOk;
+  }
+};
+
+
+// ---- Single precision HA and LA: float rows in q' -------------------------------------------
+// The double kernels' scheme in float, one kernel for both slots: erfinv t = t g(q') with g's
+// row chosen lane by lane from the bits of q' (tables/erfinv_frows.inc: 128 rows a binade of q'
+// from 2^-20 to 1, and one row at q' = 1; degree 2, 2^-29.5 relative), no logarithm. With
+// c_0 = c0h + c0l (c0h of 12 significant bits) and v = q' - lo (exact; ErfInv adds the low part
+// ql of 1 - |x| below |x| = 1/2), t split by Veltkamp's (th of 12 bits, tm the rest):
+//   y = th c0h + ((tm + tl) c0h + t (c0l + v (c_1 + c_2 v))),
+// th c0h exact and every other term below about 2^-9 of y (|c_1 v + c_2 v^2| < 0.0015 c_0), so
+// the last sum is the only rounding of size: about 0.5 ulp plus the rows' 2^-29.5. t + tl is the
+// signed argument of erfinv exactly (ErfInv: x; ErfcInv: 1 - q; CdfNormInv: p - 1/2, its rows
+// times 2 sqrt 2 in p' = min(p, 1 - p)). The screen passes q' in [2^-20, 1] (ErfInv: |x| in
+// [2^-100, 1 - 2^-20], so that th c0h stays exact); a flagged block takes the rows clamped for its
+// ordinary lanes and, for the others, the double EP kernel of the same function on the widened
+// lanes (its tails below q' = 2^-20 about 2^-29 relative, then rounded to float), whose element
+// routine takes the special values.
+#include "vector_math/kernels/special/tables/erfinv_frows.inc"
+
+// kKind: 0 ErfInv, 1 ErfcInv, 2 CdfNormInv; D: the double EP family of the same function.
+template <int kKind, class D>
+struct SRows : FamilyBase<float> {
+  static constexpr Scheme kScheme = Scheme::Patch;
+  static constexpr bool kInlineBlocks = true;
+  static constexpr int kRowShift = 23 - kFRowSub;                            // q' bits to row index
+  static constexpr int32_t kBase = (127 - kRowBinades - (kKind == 2)) << kFRowSub;  // first row's index
+  static constexpr int kLast = kFRowCount - 1;
+  static const float* table() { return &opaque(kKind == 2 ? SCdfinv_FRows : SErfinv_FRows)[0][0]; }
+
+  struct Args {
+    f32x4 t, tl, q, ql;
+  };
+  static QOR_SIMD_INLINE Args args(f32x4 x) {
+    Args g;
+    if constexpr (kKind == 0) {
+      const f32x4 a = abs(x);
+      g.t = x;
+      g.q = fk<1.0f>() - a;
+      g.ql = (fk<1.0f>() - g.q) - a;  // exact (Fast2Sum)
+    } else if constexpr (kKind == 1) {
+      g.t = fk<1.0f>() - x;
+      g.tl = (fk<1.0f>() - g.t) - x;  // exact (Fast2Sum; 0 from x = 1/2 on)
+      g.q = simd::min(x, fk<2.0f>() - x);
+    } else {
+      g.t = x - fk<0.5f>();
+      g.tl = x - (g.t + fk<0.5f>());  // exact
+      g.q = simd::min(x, fk<1.0f>() - x);
+    }
+    return g;
+  }
+
+  // The lanes of the rows: q' in [2^-20, 1] (p' in [2^-21, 1/2]) on x's bits.
+  static QOR_SIMD_INLINE i32x4 inside(f32x4 x) {
+    if constexpr (kKind == 0) {
+      const i32x4 u = (x.bits() & i32x4(ki<0x7FFFFFFF>())) + i32x4(ki<static_cast<int32_t>(0x80000000u - 0x0D800000u)>());
+      return simd::cmp_gt(i32x4(ki<static_cast<int32_t>((0x3F7FFFF0u - 0x0D800000u + 1) ^ 0x80000000u)>()), u);  // [2^-100, 1 - 2^-20]
+    } else if constexpr (kKind == 1) {
+      return bits_inside<0x35800000u, 0x3FFFFFF8u>(x);  // [2^-20, 2 - 2^-20]
+    } else {
+      return bits_inside<0x35000000u, 0x3F7FFFF8u>(x);  // [2^-21, 1 - 2^-21]
+    }
+  }
+
+  // y for one register from its rows (offsets o, bytes from base).
+  static QOR_SIMD_INLINE f32x4 eval(const Args& g, const char* base, const uint32_t (&o)[4]) {
+    __m128 r0 = _mm_load_ps(reinterpret_cast<const float*>(base + o[0]));
+    __m128 r1 = _mm_load_ps(reinterpret_cast<const float*>(base + o[1]));
+    __m128 r2 = _mm_load_ps(reinterpret_cast<const float*>(base + o[2]));
+    __m128 r3 = _mm_load_ps(reinterpret_cast<const float*>(base + o[3]));
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);  // c0h, c0l, c_1, c_2
+    const f32x4 c0h = r0, c0l = r1, c1 = r2, c2 = r3;
+    const f32x4 lo = g.q & f32x4(_mm_castsi128_ps(ki<static_cast<int32_t>(~((1u << kRowShift) - 1))>()));
+    f32x4 v = g.q - lo;  // exact
+    if constexpr (kKind == 0) v = v + g.ql;
+    const f32x4 s = c0l + v * (c1 + v * c2);
+    const f32x4 gt = g.t * fk<4097.0f>(), th = gt - (gt - g.t), tm = g.t - th;
+    const f32x4 tt = kKind == 0 ? tm : tm + g.tl;
+    return th * c0h + (tt * c0h + g.t * s);
+  }
+
+  // Row offsets (bytes) of the four lanes: unclamped counted from row -kBase, or clamped to
+  // [0, kLast] (16-bit saturating subtraction and minimum on the masked bits) from row 0.
+  template <bool kClamp>
+  static QOR_SIMD_INLINE void offsets(f32x4 q, uint32_t (&o)[4]) {
+    __m128i i;
+    if constexpr (kClamp) {
+      i = _mm_srli_epi32(_mm_and_si128(q.bits().v, ki<0x3FFFFFFF>()), kRowShift);
+      i = _mm_subs_epu16(i, ki<kBase>());
+      i = _mm_min_epi16(i, ki<kLast>());
+      i = _mm_slli_epi32(i, 4);
+    } else {
+      i = _mm_and_si128(_mm_srli_epi32(q.bits().v, kRowShift - 4), ki<-16>());
+    }
+    lane_indices(i32x4(i), o);
+  }
+
+  template <bool kClamp>
+  static QOR_SIMD_INLINE void rows2(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
+    const Args g0 = args(x0), g1 = args(x1);
+    uint32_t o0[4], o1[4];
+    offsets<kClamp>(g0.q, o0);
+    offsets<kClamp>(g1.q, o1);
+    const char* base = reinterpret_cast<const char*>(table());
+    if constexpr (!kClamp) base = reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(base) - uintptr_t{kBase} * 16);
+    r0 = eval(g0, base, o0);
+    r1 = eval(g1, base, o1);
+  }
+
+  static QOR_SIMD_INLINE void packed_pair(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) { rows2<false>(x0, x1, r0, r1); }
+  static f32x4 packed(f32x4 x) {
+    f32x4 r0, r1;
+    packed_pair_flagged(x, x, r0, r1);
+    return r0;
+  }
+  static QOR_SIMD_INLINE int screen_pair(f32x4 x0, f32x4 x1) { return pair_outside(inside(x0), inside(x1)); }
+  static int screen(f32x4 x) { return simd::mask(inside(x)) ^ 0xF; }
+  // The rows (clamped) for the ordinary lanes, the double EP kernel for the others (their
+  // arguments replaced by 1/2 in the rows: no flags from infinities or huge values).
+  static __attribute__((noinline)) int packed_pair_flagged(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
+    const i32x4 in0 = inside(x0), in1 = inside(x1);
+    const f32x4 h = fk<0.5f>();
+    const f32x4 s0 = simd::select(f32x4(_mm_castsi128_ps(in0.v)), x0, h);
+    const f32x4 s1 = simd::select(f32x4(_mm_castsi128_ps(in1.v)), x1, h);
+    rows2<true>(s0, s1, r0, r1);
+    const int out = (simd::mask(in0) | (simd::mask(in1) << 4)) ^ 0xFF;
+    if (!out) return 0;
+    f64x2 d[4];
+    const int m0 = D::packed_pair_flagged(widen_lo(x0), widen_hi(x0), d[0], d[1]);
+    const int m1 = D::packed_pair_flagged(widen_lo(x1), widen_hi(x1), d[2], d[3]);
+    r0 = simd::select(f32x4(_mm_castsi128_ps(in0.v)), r0, narrow(d[0], d[1]));
+    r1 = simd::select(f32x4(_mm_castsi128_ps(in1.v)), r1, narrow(d[2], d[3]));
+    return (m0 | (m1 << 4)) & out;
+  }
+  // The lanes the double kernel leaves (special values; ErfInv below 2^-35): its element routine.
+  static int element(const float* px, float* r) {
+    const double xd = *px;
+    double rd;
+    const int st = D::element(&xd, &rd);
+    *r = static_cast<float>(rd);
+    return st;
   }
 };
 
