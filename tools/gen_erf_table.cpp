@@ -115,6 +115,22 @@ void taylor(const std::string& dir) {
   std::fclose(f);
 }
 
+// s = 2/sqrt(pi).
+void two_over_sqrt_pi(mpfr_t s) {
+  mpfr_const_pi(s, MPFR_RNDN);
+  mpfr_sqrt(s, s, MPFR_RNDN);
+  mpfr_ui_div(s, 2, s, MPFR_RNDN);
+}
+// r = k 2^-shift and d = s e^(-r^2), the slope of erf at r (s = 2/sqrt(pi)).
+void grid_point_and_slope(mpfr_t r, mpfr_t d, mpfr_t s, int k, int shift) {
+  mpfr_set_si(r, k, MPFR_RNDN);
+  mpfr_div_2ui(r, r, shift, MPFR_RNDN);
+  mpfr_sqr(d, r, MPFR_RNDN);
+  mpfr_neg(d, d, MPFR_RNDN);
+  mpfr_exp(d, d, MPFR_RNDN);
+  mpfr_mul(d, d, s, MPFR_RNDN);
+}
+
 // Float rows {f(r), g(r)} for r = k / 2^shift, k = 0..last: Erf f = erf, g = the slope;
 // Erfc f = erfc, g = the slope / erfc.
 // Rows from k = scaled_from on hold f(r) 2^64; g is multiplied by 2^-gshift.
@@ -123,16 +139,9 @@ void float_rows(const std::string& dir, const char* name, int shift, int first, 
   FILE* f = qor::tools::open_out(dir, name, "tools/gen_erf_table.cpp", static_cast<int>(kBits));
   mpfr_t r, v, d, s;
   mpfr_inits2(kBits, r, v, d, s, static_cast<mpfr_ptr>(nullptr));
-  mpfr_const_pi(s, MPFR_RNDN);
-  mpfr_sqrt(s, s, MPFR_RNDN);
-  mpfr_ui_div(s, 2, s, MPFR_RNDN);  // 2/sqrt(pi)
+  two_over_sqrt_pi(s);
   for (int k = first; k <= last; ++k) {
-    mpfr_set_si(r, k, MPFR_RNDN);
-    mpfr_div_2ui(r, r, shift, MPFR_RNDN);
-    mpfr_sqr(d, r, MPFR_RNDN);
-    mpfr_neg(d, d, MPFR_RNDN);
-    mpfr_exp(d, d, MPFR_RNDN);
-    mpfr_mul(d, d, s, MPFR_RNDN);
+    grid_point_and_slope(r, d, s, k, shift);
     mpfr_div_2ui(d, d, gshift, MPFR_RNDN);
     if (complement) {
       mpfr_erfc(v, r, MPFR_RNDN);
@@ -155,16 +164,9 @@ void float_rows_ha(const std::string& dir, const char* name, int shift, int firs
   FILE* f = qor::tools::open_out(dir, name, "tools/gen_erf_table.cpp", static_cast<int>(kBits));
   mpfr_t r, v, d, s, w;
   mpfr_inits2(kBits, r, v, d, s, w, static_cast<mpfr_ptr>(nullptr));
-  mpfr_const_pi(s, MPFR_RNDN);
-  mpfr_sqrt(s, s, MPFR_RNDN);
-  mpfr_ui_div(s, 2, s, MPFR_RNDN);  // 2/sqrt(pi)
+  two_over_sqrt_pi(s);
   for (int k = first; k <= last; ++k) {
-    mpfr_set_si(r, k, MPFR_RNDN);
-    mpfr_div_2ui(r, r, shift, MPFR_RNDN);
-    mpfr_sqr(d, r, MPFR_RNDN);
-    mpfr_neg(d, d, MPFR_RNDN);
-    mpfr_exp(d, d, MPFR_RNDN);
-    mpfr_mul(d, d, s, MPFR_RNDN);  // the slope D
+    grid_point_and_slope(r, d, s, k, shift);  // the slope D
     float c0, c1, c2, c3;
     if (complement) {
       mpfr_erfc(v, r, MPFR_RNDN);

@@ -158,24 +158,28 @@ inline float s_erfc_tail_f(float x) {
   simd::barrier(yd);  // not folded into a float product
   return static_cast<float>(yd);
 }
-template <bool kEP>
-struct SErfcF : FamilyBase<float> {
+// A float Erfc family: Packed on the packed path, Tail for the lanes in (9.19, 10.1] (subnormal
+// results, status 4), the double routine of Erfc<float> for the rest.
+template <f32x4 (*Packed)(f32x4), float (*Tail)(float)>
+struct SErfcFloat : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static f32x4 packed(f32x4 x) { return s_erfc_f<kEP>(x); }
+  static f32x4 packed(f32x4 x) { return Packed(x); }
   static int screen(f32x4 x) { return Erfc<float>::screen(x); }
   static int element(const float* px, float* r) {
     const float x = *px;
     if (screen(f32x4::splat(x)) == 0) {
-      *r = packed_one<SErfcF>(x);
+      *r = packed_one<SErfcFloat>(x);
       return kOk;
     }
     if (x > 0.0f && x <= 10.1f) {  // > 9.19 (not -inf; NaN fails both tests)
-      *r = s_erfc_tail_f(x);
+      *r = Tail(x);
       return underflow_status(*r);
     }
     return Erfc<float>::element(px, r);
   }
 };
+template <bool kEP>
+using SErfcF = SErfcFloat<s_erfc_f<kEP>, s_erfc_tail_f>;
 
 // ---- HA ------------------------------------------------------------------------------------
 // The same Taylor steps with the table values carried to about 48 bits and one more term where
@@ -325,23 +329,7 @@ struct SErfHAF : FamilyBase<float> {
     return kOk;
   }
 };
-struct SErfcHAF : FamilyBase<float> {
-  static constexpr Scheme kScheme = Scheme::Patch;
-  static f32x4 packed(f32x4 x) { return s_erfc_ha_f(x); }
-  static int screen(f32x4 x) { return Erfc<float>::screen(x); }
-  static int element(const float* px, float* r) {
-    const float x = *px;
-    if (screen(f32x4::splat(x)) == 0) {
-      *r = packed_one<SErfcHAF>(x);
-      return kOk;
-    }
-    if (x > 0.0f && x <= 10.1f) {  // > 9.19 (not -inf; NaN fails both tests)
-      *r = s_erfc_ha_tail_f(x);
-      return underflow_status(*r);
-    }
-    return Erfc<float>::element(px, r);
-  }
-};
+using SErfcHAF = SErfcFloat<s_erfc_ha_f, s_erfc_ha_tail_f>;
 
 }  // namespace
 }  // namespace qor::vm::special

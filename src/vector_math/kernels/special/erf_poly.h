@@ -115,6 +115,12 @@ QOR_SIMD_INLINE f64x2 d_erf_poly(f64x2 x) {
   }
 }
 
+// a^2 - hi exactly for hi = a^2 rounded (Dekker: a = ah + al, halves of 26 and 27 bits).
+QOR_SIMD_INLINE f64x2 square_error(f64x2 a, f64x2 hi) {
+  const f64x2 s = a * row(opaque(Row2<134217729.0>::v)), ah = s - (s - a), al = a - ah;
+  return ((ah * ah - hi) + (ah + ah) * al) + al * al;
+}
+
 // erfc x for x <= 26.5. HA: g = c_0h + c_0l + w (c_0h of 24 bits, w = d R(d), R of degree 9:
 // 2^-57.4), e^-(hi + lo) = 2^n T (1 + q) with T of 27 bits (exp_log's Expm1 table, q = L + p + L p,
 // p of degree 5), so that the leading product 2^n T c_0h is exact and
@@ -136,8 +142,7 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     f64x2 k[12];
     poly_coeffs<6>(b0, b1, k);
     const f64x2 w2 = (d * d) * estrin<9, 3>(k, d);  // c_2 d^2 + ... (c_1 d rounds on its own)
-    const f64x2 s = a * row(opaque(Row2<134217729.0>::v)), ah = s - (s - a), al = a - ah;
-    const f64x2 lo = ((ah * ah - hi) + (ah + ah) * al) + al * al;
+    const f64x2 lo = square_error(a, hi);
     const f64x2 z = f64x2() - hi;
     const f64x2 t = z * row(c.inv_ln2_256) + row(c.sh52);
     const f64x2 n = t - row(c.sh52);
@@ -171,9 +176,7 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     f64x2 k[10];
     poly_coeffs<5>(b0, b1, k);
     const f64x2 w = d * estrin<9, 1>(k, d);
-    // lo = a^2 - hi exactly (a = ah + al, halves of 26 and 27 bits)
-    const f64x2 s = a * row(opaque(Row2<134217729.0>::v)), ah = s - (s - a), al = a - ah;
-    const f64x2 lo = ((ah * ah - hi) + (ah + ah) * al) + al * al;
+    const f64x2 lo = square_error(a, hi);
     const f64x2 z = f64x2() - hi;
     const f64x2 t = z * row(c.inv_ln2_1024) + row(c.sh52);
     const f64x2 n = t - row(c.sh52);
