@@ -82,7 +82,8 @@ void call(FuzzedDataProvider& in, const Fn& f) {
     if (kernel) width = in.PickValueInArray({1, 0, 2, -1});
     const int64_t low = in.ConsumeIntegralInRange<int64_t>(-3, 600);
     int64_t n = low;
-    if (width == 1 && in.ConsumeBool()) n = int64_t(uint64_t(in.ConsumeIntegralInRange<uint32_t>(1, 0xFFFFFFFFu)) << 32) + low;
+    if (width == 1 && in.ConsumeBool())  // high half set: the sum wraps in unsigned arithmetic
+      n = int64_t((uint64_t(in.ConsumeIntegralInRange<uint32_t>(1, 0xFFFFFFFFu)) << 32) + uint64_t(low));
     const int64_t m = std::max<int64_t>(low, 0);
     const int64_t inc = in.ConsumeIntegralInRange<int64_t>(0, 4);
     const size_t strided = size_t(m > 0 ? (m - 1) * inc + 1 : 1);
