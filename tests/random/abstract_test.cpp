@@ -98,6 +98,20 @@ TEST(Abstract, CreationRefusesBadArgumentsWithoutAllocating) {
             1);
 }
 
+// A callback's number below its stream's interval maps below a; with a = -2^31 its floor is
+// outside the 32-bit range and the integer uniform gives -2^31 (once an undefined conversion).
+TEST(Abstract, IntegerUniformKeepsValuesBelowTheRangeAtItsEnd) {
+  g_feed = Feeder{};
+  double db[4];
+  HoxStream d = nullptr;
+  ASSERT_EQ(__hoxdNewAbstractStream(&d, 4, db, 1.0, 9.0, feed<double>), 0);
+  int32_t r[3];
+  const int32_t a = INT32_MIN;
+  ASSERT_EQ(_hoxiRngUniform(0, d, 3, r, a, a + 4), 0);  // fed 0, 1, 2: a - 1/2, a, a + 1/2
+  for (int32_t v : r) EXPECT_EQ(v, a);
+  __hoxDeleteStream(&d);
+}
+
 TEST(Abstract, RealKindsMapTheirIntervalAndRefuseOtherTypes) {
   g_feed = Feeder{};
   double db[8];

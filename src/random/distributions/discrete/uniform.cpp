@@ -22,9 +22,10 @@ extern "C" QOR_API int32_t _hoxiRngUniform(int32_t method, HoxStream stream, int
       // floor(u) as truncation, minus one where truncation went up (negative u). A value no
       // 32-bit integer holds (only an abstract stream's callback can produce one: NaN, or a
       // number outside the stream's own interval) is taken as a, or as the nearest end of the
-      // 32-bit range, instead of an undefined conversion.
+      // 32-bit range, instead of an undefined conversion (below -2^31 included: its floor is
+      // out of range even where the truncation is not).
       double v = u[i];
-      if (!(v > -2147483649.0 && v < 2147483648.0)) v = std::isnan(v) ? double(a) : v < 0 ? -2147483648.0 : 2147483647.0;
+      if (!(v >= -2147483648.0 && v < 2147483648.0)) v = std::isnan(v) ? double(a) : v < 0 ? -2147483648.0 : 2147483647.0;
       int32_t t = static_cast<int32_t>(v);
       if (double(t) > v) --t;
       r[done + i] = t;
