@@ -231,20 +231,42 @@ inline void cov_corrections(int64_t q, double* C, const double* e, const double*
 
 // ---- variable-by-row storage -----------------------------------------------------------------
 
-template <class T, Mode M, bool Wt, int RR, int CC, bool COV>
-void rows_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
-  if constexpr (Wt) {  // observations of zero weight at the start of a block are passed over
+// What both storage layouts need of a block [j0, j1) of thread t's part: its first observation
+// of non-zero weight (those of zero weight at its start are passed over), its length, weights
+// and the fractions of the merged weight. False when the block adds nothing (only zero weights).
+template <class T>
+struct BlockHead {
+  int64_t j0, B;
+  const T* w;  // the block's weights (null without weights)
+  double Wb, Vb, Wa, W, fa, fb;
+};
+template <class T, bool Wt, bool COV>
+inline bool block_head(Ctx<T>& c, int t, int64_t j0, int64_t j1, BlockHead<T>& h) {
+  if constexpr (Wt) {
     while (j0 < j1 && c.w[j0] == 0) ++j0;
-    if (j0 == j1) return;
+    if (j0 == j1) return false;
   }
+  h.j0 = j0;
+  h.B = j1 - j0;
+  h.w = Wt ? c.w + j0 : nullptr;
+  block_weights<T, Wt, COV>(h.w, h.B, c.scr[t].sw, h.Wb, h.Vb);
+  if (h.Wb == 0) return false;
+  h.Wa = c.parts[t].W;
+  h.W = h.Wa + h.Wb;
+  h.fa = h.Wa / h.W;
+  h.fb = h.Wb / h.W;
+  return true;
+}
+
+template <class T, Mode M, bool Wt, int RR, int CC, bool COV>
+void rows_block(Ctx<T>& c, int t, int64_t j0_, int64_t j1) {
+  BlockHead<T> h;
+  if (!block_head<T, Wt, COV>(c, t, j0_, j1, h)) return;
   Part& a = c.parts[t];
   Scratch& s = c.scr[t];
-  const int64_t B = j1 - j0, q = c.q;
-  const T* w = Wt ? c.w + j0 : nullptr;
-  double Wb, Vb;
-  block_weights<T, Wt, COV>(w, B, s.sw, Wb, Vb);
-  if (Wb == 0) return;  // only zero weights: nothing to add
-  const double Wa = a.W, W = Wa + Wb, fa = Wa / W, fb = Wb / W;
+  const int64_t j0 = h.j0, B = h.B, q = c.q;
+  const T* w = h.w;
+  const double Wb = h.Wb, Vb = h.Vb, Wa = h.Wa, W = h.W, fa = h.fa, fb = h.fb;
   double* e = s.t[0];
   double* dl = s.t[1];
   for (int64_t k = 0; k < q; ++k) {
@@ -480,19 +502,14 @@ inline void col_dev_sse2(const double* __restrict x, int64_t ld, int64_t q, int6
 // selected entries are first gathered into s.xc.
 
 template <class T, Mode M, bool Wt, int RR, int CC, bool COV>
-void cols_block(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
-  if constexpr (Wt) {  // observations of zero weight at the start of a block are passed over
-    while (j0 < j1 && c.w[j0] == 0) ++j0;
-    if (j0 == j1) return;
-  }
+void cols_block(Ctx<T>& c, int t, int64_t j0_, int64_t j1) {
+  BlockHead<T> h;
+  if (!block_head<T, Wt, COV>(c, t, j0_, j1, h)) return;
   Part& a = c.parts[t];
   Scratch& s = c.scr[t];
-  const int64_t B = j1 - j0, q = c.q;
-  const T* w = Wt ? c.w + j0 : nullptr;
-  double Wb, Vb;
-  block_weights<T, Wt, COV>(w, B, s.sw, Wb, Vb);
-  if (Wb == 0) return;
-  const double Wa = a.W, W = Wa + Wb, fa = Wa / W, fb = Wb / W;
+  const int64_t j0 = h.j0, B = h.B, q = c.q;
+  const T* w = h.w;
+  const double Wb = h.Wb, Vb = h.Vb, Wa = h.Wa, W = h.W, fa = h.fa, fb = h.fb;
   const T* xb;
   int64_t ld;
   if (c.all_selected) {
