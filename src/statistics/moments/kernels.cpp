@@ -234,8 +234,11 @@ inline void cov_corrections(int64_t q, double* C, const double* e, const double*
 // What both storage layouts need of a block [j0, j1) of thread t's part: its first observation
 // of non-zero weight (those of zero weight at its start are passed over), its length, weights
 // and the fractions of the merged weight. False when the block adds nothing (only zero weights).
+// Taken apart by a structured binding at the head of each layout's block routine.
 template <class T>
 struct BlockHead {
+  Part* a;     // thread t's part
+  Scratch* s;  // and its scratch
   int64_t j0, B;
   const T* w;  // the block's weights (null without weights)
   double Wb, Vb, Wa, W, fa, fb;
@@ -246,12 +249,14 @@ inline bool block_head(Ctx<T>& c, int t, int64_t j0, int64_t j1, BlockHead<T>& h
     while (j0 < j1 && c.w[j0] == 0) ++j0;
     if (j0 == j1) return false;
   }
+  h.a = &c.parts[t];
+  h.s = &c.scr[t];
   h.j0 = j0;
   h.B = j1 - j0;
   h.w = Wt ? c.w + j0 : nullptr;
-  block_weights<T, Wt, COV>(h.w, h.B, c.scr[t].sw, h.Wb, h.Vb);
+  block_weights<T, Wt, COV>(h.w, h.B, h.s->sw, h.Wb, h.Vb);
   if (h.Wb == 0) return false;
-  h.Wa = c.parts[t].W;
+  h.Wa = h.a->W;
   h.W = h.Wa + h.Wb;
   h.fa = h.Wa / h.W;
   h.fb = h.Wb / h.W;
@@ -262,11 +267,10 @@ template <class T, Mode M, bool Wt, int RR, int CC, bool COV>
 void rows_block(Ctx<T>& c, int t, int64_t j0_, int64_t j1) {
   BlockHead<T> h;
   if (!block_head<T, Wt, COV>(c, t, j0_, j1, h)) return;
-  Part& a = c.parts[t];
-  Scratch& s = c.scr[t];
-  const int64_t j0 = h.j0, B = h.B, q = c.q;
-  const T* w = h.w;
-  const double Wb = h.Wb, Vb = h.Vb, Wa = h.Wa, W = h.W, fa = h.fa, fb = h.fb;
+  const auto [pa, ps, j0, B, w, Wb, Vb, Wa, W, fa, fb] = h;
+  Part& a = *pa;
+  Scratch& s = *ps;
+  const int64_t q = c.q;
   double* e = s.t[0];
   double* dl = s.t[1];
   for (int64_t k = 0; k < q; ++k) {
@@ -505,11 +509,10 @@ template <class T, Mode M, bool Wt, int RR, int CC, bool COV>
 void cols_block(Ctx<T>& c, int t, int64_t j0_, int64_t j1) {
   BlockHead<T> h;
   if (!block_head<T, Wt, COV>(c, t, j0_, j1, h)) return;
-  Part& a = c.parts[t];
-  Scratch& s = c.scr[t];
-  const int64_t j0 = h.j0, B = h.B, q = c.q;
-  const T* w = h.w;
-  const double Wb = h.Wb, Vb = h.Vb, Wa = h.Wa, W = h.W, fa = h.fa, fb = h.fb;
+  const auto [pa, ps, j0, B, w, Wb, Vb, Wa, W, fa, fb] = h;
+  Part& a = *pa;
+  Scratch& s = *ps;
+  const int64_t q = c.q;
   const T* xb;
   int64_t ld;
   if (c.all_selected) {
