@@ -12,6 +12,7 @@
 #include <xmmintrin.h>
 
 #include <cstring>
+#include <optional>
 #include <type_traits>
 
 #include "qor/service.h"
@@ -237,40 +238,32 @@ inline void cov_corrections(int64_t q, double* C, const double* e, const double*
 // Taken apart by a structured binding at the head of each layout's block routine.
 template <class T>
 struct BlockHead {
-  Part* a;     // thread t's part
-  Scratch* s;  // and its scratch
-  int64_t j0, B;
+  Part& a;     // thread t's part
+  Scratch& s;  // and its scratch
+  int64_t j0, B, q;
   const T* w;  // the block's weights (null without weights)
   double Wb, Vb, Wa, W, fa, fb;
 };
 template <class T, bool Wt, bool COV>
-inline bool block_head(Ctx<T>& c, int t, int64_t j0, int64_t j1, BlockHead<T>& h) {
+inline std::optional<BlockHead<T>> block_head(Ctx<T>& c, int t, int64_t j0, int64_t j1) {
   if constexpr (Wt) {
     while (j0 < j1 && c.w[j0] == 0) ++j0;
-    if (j0 == j1) return false;
+    if (j0 == j1) return std::nullopt;
   }
-  h.a = &c.parts[t];
-  h.s = &c.scr[t];
-  h.j0 = j0;
-  h.B = j1 - j0;
-  h.w = Wt ? c.w + j0 : nullptr;
-  block_weights<T, Wt, COV>(h.w, h.B, h.s->sw, h.Wb, h.Vb);
-  if (h.Wb == 0) return false;
-  h.Wa = h.a->W;
-  h.W = h.Wa + h.Wb;
-  h.fa = h.Wa / h.W;
-  h.fb = h.Wb / h.W;
-  return true;
+  const int64_t B = j1 - j0;
+  const T* w = Wt ? c.w + j0 : nullptr;
+  double Wb, Vb;
+  block_weights<T, Wt, COV>(w, B, c.scr[t].sw, Wb, Vb);
+  if (Wb == 0) return std::nullopt;
+  const double Wa = c.parts[t].W, W = Wa + Wb;
+  return BlockHead<T>{c.parts[t], c.scr[t], j0, B, c.q, w, Wb, Vb, Wa, W, Wa / W, Wb / W};
 }
 
 template <class T, Mode M, bool Wt, int RR, int CC, bool COV>
 void rows_block(Ctx<T>& c, int t, int64_t j0_, int64_t j1) {
-  BlockHead<T> h;
-  if (!block_head<T, Wt, COV>(c, t, j0_, j1, h)) return;
-  const auto [pa, ps, j0, B, w, Wb, Vb, Wa, W, fa, fb] = h;
-  Part& a = *pa;
-  Scratch& s = *ps;
-  const int64_t q = c.q;
+  const auto head = block_head<T, Wt, COV>(c, t, j0_, j1);
+  if (!head) return;
+  const auto& [a, s, j0, B, q, w, Wb, Vb, Wa, W, fa, fb] = *head;
   double* e = s.t[0];
   double* dl = s.t[1];
   for (int64_t k = 0; k < q; ++k) {
@@ -507,12 +500,9 @@ inline void col_dev_sse2(const double* __restrict x, int64_t ld, int64_t q, int6
 
 template <class T, Mode M, bool Wt, int RR, int CC, bool COV>
 void cols_block(Ctx<T>& c, int t, int64_t j0_, int64_t j1) {
-  BlockHead<T> h;
-  if (!block_head<T, Wt, COV>(c, t, j0_, j1, h)) return;
-  const auto [pa, ps, j0, B, w, Wb, Vb, Wa, W, fa, fb] = h;
-  Part& a = *pa;
-  Scratch& s = *ps;
-  const int64_t q = c.q;
+  const auto head = block_head<T, Wt, COV>(c, t, j0_, j1);
+  if (!head) return;
+  const auto& [a, s, j0, B, q, w, Wb, Vb, Wa, W, fa, fb] = *head;
   const T* xb;
   int64_t ld;
   if (c.all_selected) {
