@@ -157,6 +157,29 @@ TEST(Hyperbolic, SingleFloatKernelSeams) {
   sweep_function<float>("Atanh", atanh);
 }
 
+// The HA slots' own seams (single_plain.h, single_ha.h), runs of consecutive floats across each,
+// both signs interleaved in a block, against MPFR: Asinh leaves a - a^3/6 for the logarithm at
+// 2^-12; the table-free logarithm steps its exponent where y = a + sqrt(1 + a^2) (Acosh:
+// x + sqrt(x^2 - 1)) crosses sqrt(2) 2^j, where m - 1 changes sign and k ln 2 starts to carry the
+// result; Atanh takes k from the float quotient (1 + a) / (1 - a), so its steps sit where that
+// quotient crosses sqrt(2) 2^j (a rounded quotient on the wrong side leaves |s| a little above
+// its bound, which the series must still cover); Tanh HA steps n = round(2|x| / ln 2) at odd
+// multiples of ln 2 / 4, where e^r - 1 turns negative and 2^n u and 2^n - 1 cancel most. The
+// inverses round a double result within about 2^-39 of the exact value (0.51 allows for the
+// midpoint cases), Tanh its double quotient of an E within about 2^-28.5 (0.6, the aim).
+TEST(Hyperbolic, SingleHighAccuracySeams) {
+  sweep_function<float>("Asinh", seam_runs<float>({0x1p-12f, 0x1.6a09e6p-2f, 0x1.3cc8aap+0f, 0x1.5eb998p+1f}), 0.51);
+  std::vector<float> acosh;
+  for (float seam : {0x1.0f876cp+0f, 0x1.974b24p+0f}) {
+    float lo = seam;
+    for (int i = 0; i < 40; ++i) lo = std::nextafter(lo, 0.0f);
+    append(acosh, consecutive<float>(lo, 80));
+  }
+  sweep_function<float>("Acosh", acosh, 0.51);
+  sweep_function<float>("Atanh", seam_runs<float>({0x1.5f619ap-3f, 0x1.e90df2p-2f, 0x1.662c7p-1f, 0x1.ffffd2p-1f}), 0.51);
+  sweep_function<float>("Tanh", seam_runs<float>({0x1.62e43p-3f, 0x1.0a2b24p-1f, 0x1.bb9d3cp-1f, 0x1.e7f9c2p+0f, 10.0f}), 0.6);
+}
+
 // Near 0 the odd functions keep their relative accuracy (nothing cancels, and r^2 underflowing
 // to a subnormal or to 0 does no harm), subnormal arguments included; Cosh and Acosh near their
 // minimum. Each slot is held to its contract against MPFR.

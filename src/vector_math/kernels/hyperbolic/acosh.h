@@ -4,8 +4,9 @@
 //     logarithm of common.h: within about 0.52 ulp. x >= 2^28: y = 2 (x - 1 / (4x)), the factor
 //     2 as one more ln 2.
 // Per element: x < 1 (and -inf): NaN, status 1; NaN: itself; +inf: +inf.
-//   single (every slot): a plain double formula on widened lanes (single_plain.h); the lanes it
-//     sends away take this double formula per element, rounded once.
+//   single: HA a plain double formula on widened lanes (single_plain.h), LA and EP float
+//     (single_float.h); the lanes
+//     they send away take this double formula per element, rounded once.
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/common.h"

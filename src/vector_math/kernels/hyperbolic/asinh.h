@@ -4,8 +4,9 @@
 //     ln(1 + small) accurate near 0: within about 0.52 ulp. a >= 2^28: y = 2 (a + 1 / (4a)),
 //     the factor 2 added as one more ln 2 (no overflow up to the largest double). a < 2^-28:
 //     a itself (the next term is below 2^-56 a). NaN and infinities per element (themselves).
-//   single (every slot): a plain double formula on widened lanes (single_plain.h); the lanes it
-//     sends away take this double formula per element, rounded once.
+//   single: HA a plain double formula on widened lanes (single_plain.h), LA and EP float
+//     (single_float.h); the lanes
+//     they send away take this double formula per element, rounded once.
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/common.h"

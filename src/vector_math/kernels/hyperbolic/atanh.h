@@ -3,8 +3,9 @@
 //     as double-doubles, through the logarithm of common.h: within about 0.52 ulp, also near 0
 //     and near 1. a < 2^-28: a itself.
 // Per element: |x| = 1: +-inf, status 2; |x| > 1 (and infinities): NaN, status 1; NaN: itself.
-//   single (every slot): a plain double formula on widened lanes (single_plain.h); the lanes it
-//     sends away take this double formula per element, rounded once.
+//   single: HA a plain double formula on widened lanes (single_plain.h), LA and EP float
+//     (single_float.h); the lanes
+//     they send away take this double formula per element, rounded once.
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/common.h"

@@ -1,6 +1,6 @@
 // Single-precision hyperbolic functions and their inverses in float arithmetic on four lanes
-// (the LA and EP slots; HA: single_ha.h for Sinh and Cosh, the widened double formulas of
-// single_plain.h for the others).
+// (the LA and EP slots; HA: single_ha.h for Sinh, Cosh and Tanh, the widened double formulas of
+// single_plain.h for the inverses).
 //
 // Sinh, Cosh and Tanh share one table-free split exponential of a = x clamped to [-87.5, 87.5]
 // (Sinh, Cosh: n, r, S and dm below change sign with x, so the formulas need no sign
@@ -288,7 +288,7 @@ using SSinhF = SFloat<FSinh<kEP>, SSinh, ClampMoves>;  // |x| > 87.5, NaN
 template <bool kEP>
 using SCoshF = SFloat<FCosh<kEP>, SCosh, ClampMoves>;
 template <bool kEP>
-using STanhF = SFloat<FTanh<kEP>, STanhPlain, NanOnly>;
+using STanhF = SFloat<FTanh<kEP>, STanh, NanOnly>;
 using SAsinhF = SFloat<FAsinh, SAsinhPlain, AbsAbove<0x5D800000>>;  // |x| > 2^60
 using SAcoshF = SFloat<FAcosh, SAcoshPlain, OutsideClosedOpen<1.0f, 0x1p60f>>;
 using SAtanhF = SFloat<FAtanh, SAtanhPlain, AbsAbove<0x3F7FFFFF>>;  // |x| >= 1

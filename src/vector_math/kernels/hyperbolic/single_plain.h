@@ -1,53 +1,42 @@
-// Single-precision Tanh (HA) and the inverse hyperbolic functions (the HA slots they hold) in plain
-// double arithmetic on widened lanes, rounded once. Tanh takes a split exponential (exp_split
-// below: e^a and e^-a as table values times cosh u +- sinh u of a reduced u), a = |x| clamped to
-// 20, as the quotient (dm C + dp S) / (dp C + dm S) = sinh a / cosh a. No series of a, no
-// selection and no reciprocal of e^a: near 0 the formula is the series of a itself, so nothing
-// cancels. (Sinh and Cosh HA compute in float with their leading terms carried exactly,
-// single_ha.h.)
-// The inverse functions are logarithms of 1 + t with t formed without cancellation, 1 + t carried
-// as an exact sum yh + yl (TwoSum) into the double logarithm's LA core with its low-part
-// correction (exp_log/dlog_core.h, ln_la2: below 1.5 double ulp, and relative near 1):
-//   Asinh: t = a + a^2 / (1 + sqrt(1 + a^2)) (a^2 cannot overflow for a float a);
-//   Acosh: d = a - 1 (exact), t = d + sqrt(d (2 + d)) (d (2 + d) exact: at most 49 bits);
-//   Atanh: t = 2a / (1 - a) (1 - a exact), the logarithm halved.
-// So every double result is within about 2^-42 relative of the exact value and the float result
-// is the correctly rounded one except within that distance of a midpoint between floats, and
-// then within 0.5 + 2^-18 ulp. The kernels send what their double formulas' screens send (NaN,
-// infinities, the poles and arguments outside the domain) to the double formula's per-element
-// routine. Arguments are clamped inside the domain first, so that the lanes sent away raise no
-// spurious flags on the packed path.
+// The HA slots of single-precision Asinh, Acosh and Atanh: plain double arithmetic on widened
+// lanes, rounded once to float, with a table-free logarithm (ln_poly below; Atanh shares its
+// division with the quotient of its argument). Tanh HA is in single_ha.h (float reduction,
+// double tail), Sinh and Cosh HA compute in float with their leading terms carried exactly
+// (single_ha.h); the LA and EP slots are float kernels (single_float.h).
+//   Asinh: ln(a + sqrt(1 + a^2)), a = |x| (a^2 exact: at most 48 bits); below 2^-12,
+//          a - a^3/6 (the next term is 2^-50 of a; above 2^-12 the rounding of y = a + sqrt(..)
+//          costs at most 2^-41 relative of the result);
+//   Acosh: ln(x + sqrt((x - 1)(x + 1))) ((x - 1)(x + 1) exact: at most 49 bits; the result
+//          is at least 2^-11.5, so the rounding of y costs at most 2^-42 of it);
+//   Atanh: k from the float quotient (1 + a) / (1 - a), P = 2^k,
+//          s = ((1 - P) + a (1 + P)) / ((1 + P) + a (1 - P))  (= (m - 1) / (m + 1) for
+//          m = (1 + a) / (1 - a) 2^-k; the products exact, each sum rounded once),
+//          atanh a = k ln2 / 2 + s (1 + z/3 + ... + z^6/13), z = s^2: at k = 0, s = a itself,
+//          so the formula is the series near 0 (subnormal arguments come back unchanged).
+// Each double result is within about 2^-39 relative of the exact value, so the float result is
+// the correctly rounded one except within 2^-15 ulp of a midpoint between floats: over all
+// single-precision inputs the three slots are within 0.5000 ulp (every result correctly
+// rounded, qor_accuracy --single-only).
+// The kernels send what their double formulas' screens send (NaN, infinities, the poles and
+// arguments outside the domain) to the double formula's per-element routine. Arguments are
+// clamped inside the domain first, so that the lanes sent away raise no spurious flags on the
+// packed path.
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/acosh.h"
 #include "vector_math/kernels/hyperbolic/asinh.h"
 #include "vector_math/kernels/hyperbolic/atanh.h"
 #include "vector_math/kernels/hyperbolic/common.h"
-#include "vector_math/kernels/hyperbolic/cosh.h"
-#include "vector_math/kernels/hyperbolic/sinh.h"
-#include "vector_math/kernels/hyperbolic/tanh.h"
 #include "vector_math/kernels/exp_log/dexp_t256.h"
 
 namespace qor::vm::hyperbolic {
 // private to each code-path file that includes it (see kernel_frame.h)
 namespace {
 
-// e^a and e^-a for 0 <= a <= 88.5 (two lanes) in the split form
-//     e^+-a = 2^(+-N/256) (C +- S),  C = cosh u, S = sinh u,
-// with N = round(256 a / ln 2) through the shifter and u = a - N ln2/256 (Cody-Waite, ln2/256 in
-// a 36-bit part and the rest, so that N times the first part is exact; |u| <= ln2/512).
-// 2^(N/256) and 2^(-N/256) come from one 16-byte row of kExpPairT256 (below): the rounding of
-// 2^(N/256 mod 1) (the exponentials' table entry biased by its index, see dexp_t256.h) and that of
-// 2^(-N/256 mod 1), scaled by adding N << 44 to the first and subtracting it from the second
-// (-N rounds like N: the shifter's rounding is symmetric). The polynomials are the Taylor
-// series to u^3 / 3! and u^4 / 4! (truncation below 2^-45 and 2^-66 relative). Returned as
-//     dp = (2^(N/256) + 2^(-N/256)) / 2,  dm = (2^(N/256) - 2^(-N/256)) / 2,
-// so that sinh a = dm C + dp S, cosh a = dp C + dm S, tanh a = sinh a / cosh a, with no
-// division (but Tanh's), no series of a and no selection: at N = 0, dm = 0 and sinh a = S is
-// the series of a itself (u = a exactly); at |N| = 1 the difference dm has the largest relative
-// error, about 2^-44.5 (the two table roundings against 0.0027); elsewhere the error is about
-// 2^-45 relative. Float results are therefore correctly rounded except within about 2^-44 of a
-// midpoint between floats, and then within 0.5 + 2^-20 ulp.
+// 2^(N/256) and 2^(-N/256) for N mod 256 in one 16-byte row (the double LA and EP kernels'
+// split exponential, double_la.h): the exponentials' table entry biased by its index (see
+// dexp_t256.h) and that of 2^(-N/256 mod 1), both halved, scaled by adding N << 44 to the first
+// and subtracting it from the second.
 struct alignas(16) ExpPairT256 {
   double e[256][2];  // {B_j, B_(-j mod 256)} / 2: the biased patterns of 2^(j/256), 2^(-j/256 mod 1), halved
 };
@@ -61,52 +50,59 @@ constexpr ExpPairT256 make_exp_pair_t256() {
 }
 inline constexpr ExpPairT256 kExpPairT256 = make_exp_pair_t256();
 
-struct ExpSplit {
-  f64x2 dp, dm, c, s;
-};
-QOR_SIMD_INLINE ExpSplit exp_split(f64x2 a) {
-  const f64x2 sp = a * kc<369.3299304675746>() + kc<0x1.8p52>();
-  const f64x2 n = sp - kc<0x1.8p52>();
-  const f64x2 u = (a - n * kc<0x1.62e42fefa0000p-9>()) - n * kc<0x1.cf79abc9e3b3ap-48>();
-  f64x2 bp, bm;
-  gather_rows<255>(kExpPairT256.e, sp, bp, bm);
-  const __m128i sh = _mm_slli_epi64(sp.bits().v, 44);
-  const f64x2 tp = _mm_castsi128_pd(_mm_add_epi64(bp.bits().v, sh));
-  const f64x2 tm = _mm_castsi128_pd(_mm_sub_epi64(bm.bits().v, sh));
-  const f64x2 u2 = u * u;
-  ExpSplit o;
-  o.dp = tp + tm;  // the table halves: tp = 2^(N/256) / 2, tm = 2^(-N/256) / 2
-  o.dm = tp - tm;
-  o.s = u + (u * u2) * kc<1.0 / 6>();
-  o.c = kc<1.0>() + u2 * (kc<0.5>() + u2 * kc<1.0 / 24>());
-  return o;
+// ln y for y >= 1 (two lanes; y below 2^130), table-free: y = 2^k m, m in [sqrt(1/2), sqrt(2)),
+// f = m - 1 (exact), s = f / (2 + f), ln m = 2 atanh s = 2s (1 + z/3 + ... + z^6/13), z = s^2
+// <= 0.0295 (truncation below 2^-39.5 relative); k ln 2 + ln m cancel by at most a factor 2.
+QOR_SIMD_INLINE f64x2 ln_poly(f64x2 y) {
+  const i64x2 t = y.bits() - kl<0x3FE6A09E667F3BCDll>();  // y >= sqrt(1/2): t >= 0
+  const f64x2 k = (shr_logical(t, 52) | kl<0x4330000000000000ll>()).as_f64() - kc<0x1p52>();
+  const f64x2 m = ((t & kl<0x000FFFFFFFFFFFFFll>()) + kl<0x3FE6A09E667F3BCDll>()).as_f64();
+  const f64x2 f = m - kc<1.0>();
+  const f64x2 s = f / (f + kc<2.0>());
+  const f64x2 z = s * s;
+  const f64x2 p = z * (kc<1.0 / 3>() + z * (kc<1.0 / 5>() + z * (kc<1.0 / 7>() + z * (kc<1.0 / 9>() + z * (kc<1.0 / 11>() + z * kc<1.0 / 13>())))));
+  const f64x2 s2 = s + s;
+  return k * kc<0x1.62e42fefa39efp-1>() + (s2 + s2 * p);
 }
-
-struct PlainTanh {
-  static QOR_SIMD_INLINE f64x2 half(f64x2 x) {
-    // beyond 20 the quotient rounds to 1 in single precision
-    const ExpSplit e = exp_split(min(abs(x), kc<20.0>()));
-    return ((e.dm * e.c + e.dp * e.s) / (e.dp * e.c + e.dm * e.s)) | sign_bits(x);
-  }
-};
 
 struct PlainAsinh {
   static QOR_SIMD_INLINE f64x2 half(f64x2 x) {
     const f64x2 a = min(abs(x), kc<0x1.fffffep127>());
     const f64x2 a2 = a * a;
-    return log1p_plain(a + a2 / (kc<1.0>() + roots::sqrt(kc<1.0>() + a2))) | sign_bits(x);
+    const f64x2 r = ln_poly(a + roots::sqrt(kc<1.0>() + a2));
+    const f64x2 small = a - a * (a2 * kc<1.0 / 6>());
+    return select(cmp_lt(a, kc<0x1p-12>()), small, r) | sign_bits(x);
   }
 };
 struct PlainAcosh {
   static QOR_SIMD_INLINE f64x2 half(f64x2 x) {
-    const f64x2 d = max(min(x, kc<0x1.fffffep127>()) - kc<1.0>(), f64x2());
-    return log1p_plain(d + roots::sqrt(d * (kc<2.0>() + d)));
+    const f64x2 xc = max(min(x, kc<0x1.fffffep127>()), kc<1.0>());
+    return ln_poly(xc + roots::sqrt((xc - kc<1.0>()) * (xc + kc<1.0>())));
   }
 };
+// Atanh: k from the float quotient (1 + a) / (1 - a) (its bits: any k with m = q 2^-k near
+// [sqrt(1/2), sqrt(2)) serves), then with P = 2^k
+//   s = ((1 - P) + a (1 + P)) / ((1 + P) + a (1 - P)) = (m - 1) / (m + 1),
+//   atanh a = k ln2/2 + atanh s,  atanh s = s (1 + z/3 + ... + z^6/13),
+// the products exact and each sum rounded once, so s is within 2^-52 relative; at k = 0, s = a.
 struct PlainAtanh {
-  static QOR_SIMD_INLINE f64x2 half(f64x2 x) {
-    const f64x2 a = min(abs(x), kc<0x1.fffffep-1>());
-    return (log1p_plain((a + a) / (kc<1.0>() - a)) * kc<0.5>()) | sign_bits(x);
+  static QOR_SIMD_INLINE f64x2 half(f64x2 a, f64x2 p, f64x2 k) {
+    const f64x2 one = kc<1.0>();
+    const f64x2 pp = one + p, pm = one - p;
+    const f64x2 s = (pm + a * pp) / (pp + a * pm);
+    const f64x2 z = s * s;
+    const f64x2 q = z * (kc<1.0 / 3>() + z * (kc<1.0 / 5>() + z * (kc<1.0 / 7>() + z * (kc<1.0 / 9>() + z * (kc<1.0 / 11>() + z * kc<1.0 / 13>())))));
+    return k * kc<0x1.62e42fefa39efp-2>() + (s + s * q);
+  }
+  static QOR_SIMD_INLINE f32x4 quad(f32x4 x) {
+    const f32x4 a = min(abs(x), cst<0x1.fffffep-1f>());
+    const f32x4 qf = (cst<1.0f>() + a) / (cst<1.0f>() - a);
+    const i32x4 k = simd::shr_arith(qf.bits() - i32x4::splat(0x3F3504F3), 23);
+    const f32x4 p = (simd::shl(k, 23) + i32x4::splat(0x3F800000)).as_f32();
+    const __m128i kh = _mm_shuffle_epi32(k.v, _MM_SHUFFLE(3, 2, 3, 2));
+    const f32x4 r = narrow(half(widen_lo(a), widen_lo(p), _mm_cvtepi32_pd(k.v)),
+                           half(widen_hi(a), widen_hi(p), _mm_cvtepi32_pd(kh)));
+    return r | sign_bits(x);
   }
 };
 
@@ -114,9 +110,11 @@ struct PlainAtanh {
 // formula, rounded once).
 template <class Plain, class D, class Screen>
 struct SPlain : SViaD<D, Screen> {
-  static f32x4 packed(f32x4 x) { return narrow(Plain::half(widen_lo(x)), Plain::half(widen_hi(x))); }
+  static f32x4 packed(f32x4 x) {
+    if constexpr (requires { Plain::quad(x); }) return Plain::quad(x);
+    else return narrow(Plain::half(widen_lo(x)), Plain::half(widen_hi(x)));
+  }
 };
-using STanhPlain = SPlain<PlainTanh, DTanh, NanOrInf>;
 using SAsinhPlain = SPlain<PlainAsinh, DAsinh, NanOrInf>;
 using SAcoshPlain = SPlain<PlainAcosh, DAcosh, OutsideClosedOpen<1.0f, INFINITY>>;
 using SAtanhPlain = SPlain<PlainAtanh, DAtanh, AbsAbove<0x3F7FFFFF>>;  // |x| >= 1, NaN

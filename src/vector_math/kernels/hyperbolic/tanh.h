@@ -14,8 +14,9 @@
 //       2^-55 a).
 //     Within about 0.51 ulp. NaN and infinities go to the per-element routine.
 //   double LA and EP: double_la.h.
-//   single (every slot): a plain double formula on widened lanes (single_plain.h); the lanes it
-//     sends away take this double formula per element, rounded once.
+//   single: HA a float reduction with a double tail (single_ha.h), LA and EP float
+//     (single_float.h); the lanes
+//     they send away take this double formula per element, rounded once.
 #pragma once
 
 #include "vector_math/kernels/exp_log/exp.h"
