@@ -467,11 +467,13 @@ template <int kSub>
 inline constexpr uint64_t kRowMidBit = uint64_t{1} << (51 - kSub);
 template <int kSub>
 inline constexpr int32_t kRowBase = (1023 - kRowBinades) << kSub;
+inline constexpr uint64_t kHigh26Bits = ~uint64_t{0x7FFFFFF};  // sign, exponent, top 25 fraction bits
 // Four 32-bit words v as two doubles' bits.
 constexpr double words_row(uint32_t v) { return std::bit_cast<double>((uint64_t{v} << 32) | v); }
 inline constexpr double kDRowValues[] = {
     0.5, 1.0, 2.0, 134217729.0, std::bit_cast<double>(kRowMaskBits<kRowSub>), std::bit_cast<double>(kRowMaskBits<6>),
     std::bit_cast<double>(kRowMaskBits<7>), std::bit_cast<double>(kRowMidBit<6>), std::bit_cast<double>(0x7FFFFFFFFFFFFFFFull),
+    std::bit_cast<double>(kHigh26Bits),
     // the screens (words_inside) of ErfInv, ErfcInv and CdfNormInv: 0x80000000 - lo, (hi - lo + 1) ^ 0x80000000
     words_row(0x80000000u - 0x3EB00000u), words_row((0x3FEFFFFEu - 0x3EB00000u + 1) ^ 0x80000000u),
     words_row(0x80000000u - 0x3EA00000u), words_row((0x3FDFFFFEu - 0x3EA00000u + 1) ^ 0x80000000u),
@@ -659,8 +661,9 @@ struct DRowsHA {
     f64x2 r = c[7];
     for (int k = 6; k >= 2; --k) r = c[k] + r * v;
     const f64x2 rest = c[1] + v * r;
-    const f64x2 g = t * dk<134217729.0>(), th = g - (g - t), tm = t - th;
-    if constexpr (kLowT) return th * c[0] + ((tm * c[0] + tl * c[0]) + t * rest);
+    // t = th + tm, th of 26 significant bits (t's low 27 bits cleared), tm exact
+    const f64x2 th = t & dkb<kHigh26Bits>(), tm = t - th;
+    if constexpr (kLowT) return th * c[0] + ((tm + tl) * c[0] + t * rest);
     else return th * c[0] + (tm * c[0] + t * rest);
   }
   template <bool kCdf>
