@@ -430,24 +430,28 @@ QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
 // ---- Double precision: rows in q ------------------------------------------------------------
 // With t the signed argument of erfinv (ErfInv: x; ErfcInv: 1 - q; CdfNormInv: p - 1/2, with
 // sqrt 2 and the factor 2 of 2p - 1 in its rows) and q' = 1 - |t| (ErfInv: 1 - |x|, exact from
-// |x| = 1/2 on, HA keeps its low part below; ErfcInv: min(q, 2 - q), exact; CdfNormInv: p' =
-// min(p, 1 - p), exact, the rows one binade lower), erfinv t = t g(q') with g(q') = erfinv(1 -
-// q') / (1 - q'). For q' in [2^-20, 1] g is a polynomial of a small degree on each of 32 equal
-// rows of every binade of q' (tables/erfinv_rows.inc): the row is chosen lane by lane from the
-// bits of q' (its exponent and top five fraction bits: one integer register for the four lanes
-// of a block, a shift and a mask, the four offsets read out two at a time), so one gather and
-// one short polynomial serve every lane, with no logarithm and no branch. g's singularity (at
-// q' = 0) is 64 half-widths away from each row, so one degree serves every row:
-//   EP: degree 3 (2^-30.9), in powers of q' itself (no subtraction; the terms cancel to a few
-//       bits only), Horner's scheme;
-//   LA: degree 6 (2^-52.6), in powers of q' less the row's lower end (the bits of q' below the
-//       row's: exact), Horner's scheme; ErfcInv's t rounded below q = 1/2 (half an ulp);
-//   HA: degree 7 (2^-59.6) in powers of q' - mid (the terms beyond c_0 are below 0.003 of g),
-//       c_0 in two parts c0h + c0l (c0h of 26 bits), t split by Veltkamp's (th of 26 bits), and
-//         y = th c0h + ((tm c0h + tl c0h) + t (c0l + v R(v))),
+// |x| = 1/2 on; ErfcInv: min(q, 2 - q), exact; CdfNormInv: p' = min(p, 1 - p), exact, the rows
+// one binade lower), erfinv t = t g(q') with g(q') = erfinv(1 - q') / (1 - q'). For q' in
+// [2^-20, 1] g is a polynomial of a small degree on each of 2^sub equal rows of every binade of
+// q' (tables/erfinv_rows.inc; sub = 5, 7, 6 for EP, LA, HA): the row is chosen lane by lane from
+// the bits of q' (its exponent and top sub fraction bits: one integer register for the four
+// lanes of a block, a shift and a mask, the four offsets read out two at a time), so one gather
+// and one short polynomial serve every lane, with no logarithm and no branch. g's singularity
+// (at q' = 0) is 2^(sub+1) half-widths away from each row, so one degree serves every row of a
+// set; each doubling of the rows buys about degree + 1 bits:
+//   EP: 32 rows, degree 3 (2^-30.9), in powers of q' itself (no subtraction; the terms cancel
+//       to a few bits only), Horner's scheme;
+//   LA: 128 rows, degree 5 (2^-53.1; 48-byte rows, three pairs of coefficients), in powers of
+//       q' less the row's lower end (the bits of q' below the row's: exact), Horner's scheme;
+//       ErfcInv's t rounded below q = 1/2 (half an ulp);
+//   HA: 64 rows, degree 6 (2^-59.4; 64-byte rows, four pairs) in powers of v = q' - mid (the
+//       terms beyond c_0 are below 0.0015 of g), c_0 in two parts c0h + c0l (c0h of 26 bits),
+//       t = th + tm with th of 26 bits (t's low 27 bits cleared), and
+//         y = th c0h + ((tm + tl) c0h + t (c0l + v R(v))),
 //       the first product exact: the only rounding of size is the last sum's (half an ulp), the
 //       others sit on terms below 0.01 of y. ErfcInv's and CdfNormInv's t carry their low part
-//       tl below q = 1/2; ErfInv's q' below |x| = 1/2 its low part ql (added to v).
+//       tl below q = 1/2; ErfInv's v is (1 - mid) - |x| (the first difference exact, the
+//       second rounded once at the size of v: q' rounded below |x| = 1/2 only chooses the row).
 // The screen passes the lanes whose q' lies in [2^-20, 1 - 2^-21) (one compare on the high words
 // the rows' offsets come from); a flagged block (the frame's packed_pair_flagged) reads the
 // rows clamped to the table, and for a lane with q' below 2^-20 (s above 3.6) the tail pieces in
@@ -582,8 +586,8 @@ QOR_SIMD_INLINE f64x2 row_offset_in(f64x2 q) {
 }
 
 // The slots. eval: y = erfinv(t + tl) (times sqrt 2: kCdf) for one register from t + tl (tl:
-// ErfcInv's and CdfNormInv's low part, non-zero only where |t| > 1/2), q' (and its low part ql
-// where ErfInv's is rounded: HA) and the two rows; tails: erfinv(1 - q') for q' below 2^-20
+// ErfcInv's and CdfNormInv's low part, non-zero only where |t| > 1/2), q' (ErfInv's HA: and
+// ql = |x|) and the two rows; tails: erfinv(1 - q') for q' below 2^-20
 // (unsigned; times sqrt 2: kCdf).
 struct DRowsEP {
   static constexpr int kBytes = 32, kSub = DErfinvEP_Rows_Sub;
@@ -656,8 +660,10 @@ struct DRowsHA {
     f64x2 c[8];
     row_columns<0, 8>(ra, rb, c);  // c0h, c0l, c_1 .. c_6
     // the variable from the middle of the row: q' less its row's bits with the next bit set
+    // (ErfInv, no tl: from a = |x| in ql, (1 - mid) - a, the first difference exact, so that q'
+    // rounded above |x| = 1/2 only chooses the row; ErfcInv, CdfNormInv: q' exact)
     const f64x2 mid = (q & dkb<kRowMaskBits<kSub>>()) | dkb<kRowMidBit<kSub>>();
-    const f64x2 v = (q - mid) + ql;
+    const f64x2 v = kLowT ? q - mid : (dk<1.0>() - mid) - ql;
     f64x2 r = c[7];
     for (int k = 6; k >= 2; --k) r = c[k] + r * v;
     const f64x2 rest = c[1] + v * r;
@@ -796,7 +802,7 @@ QOR_SIMD_INLINE typename VecOf<T>::type pair_or_lanes(typename VecOf<T>::type x)
 }
 
 // ErfInv, S: the rows of the slot (DRowsLA, DRowsHA, DRowsEP). t = x, q' = 1 - |x| (HA: and
-// its low part, non-zero below |x| = 1/2). The screen passes the lanes the rows serve (q' in
+// ql = |x|, its variable's source). The screen passes the lanes the rows serve (q' in
 // [2^-20, 1 - 2^-21): |x| in (2^-21, 1 - 2^-20]); the flagged blocks take the rows clamped to
 // the table and the tails, and leave to the element routine |x| >= 1, NaN and |x| < 2^-35.
 template <class S>
@@ -813,7 +819,7 @@ struct DErfInv : FamilyBase<double> {
     for (int i = 0; i < 2; ++i) {
       const f64x2 a = g.t[i] & dkb<0x7FFFFFFFFFFFFFFFull>();
       g.q[i] = one - a;
-      if constexpr (S::kLow) g.ql[i] = (one - g.q[i]) - a;  // exact (Fast2Sum)
+      if constexpr (S::kLow) g.ql[i] = a;  // HA: its variable from |x| (DRowsHA::eval)
     }
     g.h = exp_log::dlogk::high_words(g.q[0], g.q[1]);
     return g;
