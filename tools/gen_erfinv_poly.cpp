@@ -21,13 +21,14 @@
 //
 // The rows of the double-precision kernels (erfinv_rows.inc) take q = 1 - |x| instead (exact
 // where it matters: ErfcInv's q or 2 - q, ErfInv's 1 - |x| from |x| = 1/2 on): the binades
-// [2^e, 2^(e+1)), e = -kRowBinades .. -1, each cut into 2^kRowSub equal rows, and on each row a
+// [2^e, 2^(e+1)), e = -kRowBinades .. -1, each cut into 2^sub equal rows, and on each row a
 // polynomial of g(q) = erfinv(1 - q) / (1 - q) (the kernel multiplies by the signed argument), in
-// powers of q - lo (the row's lower end; the kernel forms it exactly from the bits of q) or of
-// q - mid (HA: half the terms' size). Each set has its own 2^sub rows a binade (EP 32, LA 128,
-// HA 64); the same singularity (at q = 0) is 2^(sub + 1) half-widths from every row of a set,
-// so one degree serves the whole table, and each doubling of the rows buys about degree + 1
-// bits (LA: degree 6 at 32 rows 2^-52.6, degree 5 at 64 rows 2^-51.4, at 128 rows 2^-53.1).
+// powers of q itself (EP) or of q - mid (LA and HA: the row's middle, formed exactly from the
+// bits of q). EP has 32 rows a binade (degree 3), LA and HA share one set of 128 (degree 5, HA
+// with c_0 in two parts). The singularity (at q = 0) is 2^(sub + 1) half-widths from every row of
+// a set, so one degree serves the whole table, and each doubling of the rows buys about degree
+// + 1 bits (degree 6 at 32 rows 2^-52.6, degree 5 at 64 rows 2^-51.4, at 128 rows 2^-57.5; with
+// powers of q - lo and c_0 rounded to one double 2^-53.1).
 #include <mpfr.h>
 
 #include <bit>
@@ -165,6 +166,8 @@ struct RowSet {
                      // bits, far below EP's accuracy)
   bool half = false;  // in u = q / 2 (CdfNormInv's p' = min(p, 1 - p)): b_k 2^k
   int sub = kRowSub;  // 2^sub rows a binade
+  bool low_last = false;  // with split0: c_0 whole first (LA reads c_0 .. c_degree), c0l after
+                          // c_degree (HA: c0h = c_0 with its low 27 bits cleared, plus c0l)
 };
 
 // q in row i of 2^sub rows a binade: [lo, lo + 2^(e - sub)).
@@ -212,13 +215,14 @@ std::string fit_rows(const RowSet& rs, std::vector<std::vector<double>>& out) {
       const double c0 = static_cast<double>(b[0]);
       const double c0h = std::bit_cast<double>(std::bit_cast<uint64_t>(c0) & ~uint64_t{0x7FFFFFF});
       const double c0l = static_cast<double>(b[0] - c0h);
-      o.push_back(c0h);
-      o.push_back(c0l);
+      o.push_back(rs.low_last ? c0 : c0h);
+      if (!rs.low_last) o.push_back(c0l);
       ev[0] = static_cast<LD>(c0h) + c0l;
     } else {
       o.push_back(static_cast<double>(b[0]));
     }
     for (int k = 1; k < n; ++k) o.push_back(static_cast<double>(b[k]));
+    if (rs.split0 && rs.low_last) o.push_back(static_cast<double>(b[0] - std::bit_cast<double>(std::bit_cast<uint64_t>(o[0]) & ~uint64_t{0x7FFFFFF})));
     while (static_cast<int>(o.size()) < rs.width) o.push_back(0.0);
     for (int g = 0; g < kChecks; ++g) {
       const LD q = lo + w * g / (kChecks - 1), t = rs.half ? (q - ref) / 2 : q - ref;
@@ -247,18 +251,17 @@ void write_rows(const char* dir) {
   const RowSet sets[] = {
       {"DErfinvEP_Rows", 3, false, false, 1, 4, true},
       {"DCdfinvEP_Rows", 3, false, false, 2 * kS2, 4, true, true},
-      {"DErfinvLA_Rows", 5, false, false, 1, 6, false, false, 7},
-      {"DCdfinvLA_Rows", 5, false, false, 2 * kS2, 6, false, true, 7},
-      {"DErfinvHA_Rows", 6, true, true, 1, 8, false, false, 6},
-      {"DCdfinvHA_Rows", 6, true, true, 2 * kS2, 8, false, true, 6},
+      {"DErfinv_Rows", 5, true, true, 1, 8, false, false, 7, true},
+      {"DCdfinv_Rows", 5, true, true, 2 * kS2, 8, false, true, 7, true},
   };
   FILE* f = qor::tools::open_out(dir, "erfinv_rows.inc", "tools/gen_erfinv_poly", kBits);
   std::fprintf(f,
                "// Rows of the double-precision ErfInv, ErfcInv, CdfNormInv: q = 1 - |x| in [2^e, 2^(e+1)), e = -%d .. -1,\n"
                "// 2^sub rows a binade (sub: each set's _Sub; kRowSub the EP rows' and the screens'), row i covering\n"
                "// [lo_i, lo_i + 2^(e-sub)) (i = (e + %d) * 2^sub + the top sub fraction bits of q); each row the\n"
-               "// coefficients of q^k (EP), (q - lo_i)^k (LA) or (q - lo_i - 2^(e-sub-1))^k (HA) of\n"
-               "// erfinv(1 - q) / (1 - q), HA's c_0 in two parts. CdfNormInv's rows: the same ones in u = q / 2\n"
+               "// coefficients of q^k (EP rows) or of (q - lo_i - 2^(e-sub-1))^k (the rows of LA and HA: c_0 .. c_5,\n"
+               "// then c0l = c_0 - c0h, c0h being c_0 with its low 27 bits cleared, then a zero) of\n"
+               "// erfinv(1 - q) / (1 - q). CdfNormInv's rows: the same ones in u = q / 2\n"
                "// (p' = min(p, 1 - p), one binade lower), of 2 sqrt 2 erfinv(1 - 2u) / (1 - 2u).\n",
                kRowBinades, kRowBinades);
   std::fprintf(f, "inline constexpr int kRowBinades = %d, kRowSub = %d, kRows = %d;\n", kRowBinades, kRowSub, kRows);

@@ -475,8 +475,8 @@ inline constexpr uint64_t kHigh26Bits = ~uint64_t{0x7FFFFFF};  // sign, exponent
 // Four 32-bit words v as two doubles' bits.
 constexpr double words_row(uint32_t v) { return std::bit_cast<double>((uint64_t{v} << 32) | v); }
 inline constexpr double kDRowValues[] = {
-    0.5, 1.0, 2.0, 134217729.0, std::bit_cast<double>(kRowMaskBits<kRowSub>), std::bit_cast<double>(kRowMaskBits<6>),
-    std::bit_cast<double>(kRowMaskBits<7>), std::bit_cast<double>(kRowMidBit<6>), std::bit_cast<double>(0x7FFFFFFFFFFFFFFFull),
+    0.5, 1.0, 2.0, std::bit_cast<double>(kRowMaskBits<kRowSub>), std::bit_cast<double>(kRowMaskBits<7>),
+    std::bit_cast<double>(kRowMidBit<7>), std::bit_cast<double>(0x7FFFFFFFFFFFFFFFull),
     std::bit_cast<double>(kHigh26Bits),
     // the screens (words_inside) of ErfInv, ErfcInv and CdfNormInv: 0x80000000 - lo, (hi - lo + 1) ^ 0x80000000
     words_row(0x80000000u - 0x3EB00000u), words_row((0x3FEFFFFEu - 0x3EB00000u + 1) ^ 0x80000000u),
@@ -523,7 +523,7 @@ template <int kBytes>
 inline constexpr bool kPow2Row = (kBytes & (kBytes - 1)) == 0;
 template <int kBytes, int kSub, bool kClamp, int32_t kBase, bool kStore = false>
 QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
-  static_assert(kPow2Row<kBytes> || kBytes == 48, "rows of a power of two or 48 bytes");
+  static_assert(kPow2Row<kBytes>, "rows of a power of two bytes");
   constexpr int kRowsOf = kRowBinades << kSub;
   __m128i i;
   if constexpr (kClamp) {
@@ -539,7 +539,7 @@ QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
       const __m128i over = _mm_cmpgt_epi32(i, dki<kRowsOf - 1>());
       i = _mm_or_si128(_mm_andnot_si128(over, i), _mm_and_si128(over, dki<kRowsOf - 1>()));
     }
-  } else if constexpr (kPow2Row<kBytes>) {
+  } else {
     // (h >> (20 - kSub)) times the row size at once
     constexpr int kShift = 20 - kSub - std::countr_zero(static_cast<unsigned>(kBytes));
     i = _mm_and_si128(_mm_srli_epi32(h.v, kShift), dki<-kBytes>());
@@ -551,11 +551,8 @@ QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
       lane_indices(i, o);
     }
     return;
-  } else {
-    i = _mm_srli_epi32(h.v, 20 - kSub);
   }
-  if constexpr (kPow2Row<kBytes>) i = _mm_slli_epi32(i, std::countr_zero(static_cast<unsigned>(kBytes)));
-  else i = _mm_slli_epi32(_mm_add_epi32(i, _mm_add_epi32(i, i)), 4);  // 48 = 3 * 16
+  i = _mm_slli_epi32(i, std::countr_zero(static_cast<unsigned>(kBytes)));
   lane_indices(i, o);
 }
 
@@ -577,12 +574,6 @@ QOR_SIMD_INLINE f64x2 horner(const f64x2 (&c)[N], f64x2 v) {
   f64x2 h = c[N - 1];
   for (int k = N - 2; k >= 0; --k) h = c[k] + h * v;
   return h;
-}
-
-// q' less the lower end of its row (exact: the bits below the row's).
-template <int kSub>
-QOR_SIMD_INLINE f64x2 row_offset_in(f64x2 q) {
-  return q - (q & dkb<kRowMaskBits<kSub>>());
 }
 
 // The slots. eval: y = erfinv(t + tl) (times sqrt 2: kCdf) for one register from t + tl (tl:
@@ -630,17 +621,25 @@ QOR_SIMD_INLINE void dtails_dd(const f64x2 (&q)[2], f64x2 (&y)[2]) {
   }
 }
 
-struct DRowsLA {
-  static constexpr int kBytes = 48, kSub = DErfinvLA_Rows_Sub;
-  static_assert(DCdfinvLA_Rows_Sub == kSub);
+// The rows of LA and HA (one set): c_0 .. c_5 in powers of v = q' - mid, then c0l, then a zero.
+struct DRowsLH {
+  static constexpr int kBytes = 64, kSub = DErfinv_Rows_Sub;
+  static_assert(DCdfinv_Rows_Sub == kSub);
   static constexpr bool kStoreOffsets = false;
+  static const double* table(bool cdf) { return cdf ? &opaque(DCdfinv_Rows)[0][0] : &opaque(DErfinv_Rows)[0][0]; }
+  // the variable from the middle of the row: q' less its row's bits with the next bit set (ErfInv's
+  // HA, a = |x| given: (1 - mid) - a, the first difference exact, so that q' rounded below
+  // |x| = 1/2 only chooses the row)
+  static QOR_SIMD_INLINE f64x2 mid(f64x2 q) { return (q & dkb<kRowMaskBits<kSub>>()) | dkb<kRowMidBit<kSub>>(); }
+};
+
+struct DRowsLA : DRowsLH {
   static constexpr bool kLow = false, kTl = false;  // t rounded: at most half an ulp more
-  static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvLA_Rows)[0][0] : &opaque(DErfinvLA_Rows)[0][0]; }
   template <bool kCdf, bool kLowT>
   static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 tl, f64x2 q, f64x2, const double* ra, const double* rb) {
     f64x2 c[6];
     row_columns<0, 6>(ra, rb, c);
-    const f64x2 y = t * horner(c, row_offset_in<kSub>(q));
+    const f64x2 y = t * horner(c, q - mid(q));
     return kLowT ? y + tl * c[0] : y;
   }
   template <bool kCdf>
@@ -649,28 +648,23 @@ struct DRowsLA {
   }
 };
 
-struct DRowsHA {
-  static constexpr int kBytes = 64, kSub = DErfinvHA_Rows_Sub;
-  static_assert(DCdfinvHA_Rows_Sub == kSub);
-  static constexpr bool kStoreOffsets = false;
+struct DRowsHA : DRowsLH {
   static constexpr bool kLow = true, kTl = true;
-  static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvHA_Rows)[0][0] : &opaque(DErfinvHA_Rows)[0][0]; }
   template <bool kCdf, bool kLowT>
   static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 tl, f64x2 q, f64x2 ql, const double* ra, const double* rb) {
-    f64x2 c[8];
-    row_columns<0, 8>(ra, rb, c);  // c0h, c0l, c_1 .. c_6
-    // the variable from the middle of the row: q' less its row's bits with the next bit set
-    // (ErfInv, no tl: from a = |x| in ql, (1 - mid) - a, the first difference exact, so that q'
-    // rounded above |x| = 1/2 only chooses the row; ErfcInv, CdfNormInv: q' exact)
-    const f64x2 mid = (q & dkb<kRowMaskBits<kSub>>()) | dkb<kRowMidBit<kSub>>();
-    const f64x2 v = kLowT ? q - mid : (dk<1.0>() - mid) - ql;
-    f64x2 r = c[7];
-    for (int k = 6; k >= 2; --k) r = c[k] + r * v;
-    const f64x2 rest = c[1] + v * r;
-    // t = th + tm, th of 26 significant bits (t's low 27 bits cleared), tm exact
+    f64x2 c[7];
+    row_columns<0, 7>(ra, rb, c);  // c_0 .. c_5, c0l
+    // ErfInv (no tl): ql = |x|; ErfcInv, CdfNormInv: q' exact
+    const f64x2 m = mid(q);
+    const f64x2 v = kLowT ? q - m : (dk<1.0>() - m) - ql;
+    f64x2 r = c[5];
+    for (int k = 4; k >= 1; --k) r = c[k] + r * v;
+    const f64x2 rest = c[6] + v * r;
+    // c_0 = c0h + c0l, c0h of 26 significant bits; t = th + tm, th of 26 (t's low 27 bits cleared)
+    const f64x2 c0h = c[0] & dkb<kHigh26Bits>();
     const f64x2 th = t & dkb<kHigh26Bits>(), tm = t - th;
-    if constexpr (kLowT) return th * c[0] + ((tm + tl) * c[0] + t * rest);
-    else return th * c[0] + (tm * c[0] + t * rest);
+    if constexpr (kLowT) return th * c0h + ((tm + tl) * c0h + t * rest);
+    else return th * c0h + (tm * c0h + t * rest);
   }
   template <bool kCdf>
   static void tails(const f64x2 (&q)[2], f64x2 (&y)[2]) {
