@@ -433,20 +433,20 @@ QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
 // |x| = 1/2 on; ErfcInv: min(q, 2 - q), exact; CdfNormInv: p' = min(p, 1 - p), exact, the rows
 // one binade lower), erfinv t = t g(q') with g(q') = erfinv(1 - q') / (1 - q'). For q' in
 // [2^-20, 1] g is a polynomial of a small degree on each of 2^sub equal rows of every binade of
-// q' (tables/erfinv_rows.inc; sub = 5, 7, 6 for EP, LA, HA): the row is chosen lane by lane from
-// the bits of q' (its exponent and top sub fraction bits: one integer register for the four
-// lanes of a block, a shift and a mask, the four offsets read out two at a time), so one gather
-// and one short polynomial serve every lane, with no logarithm and no branch. g's singularity
-// (at q' = 0) is 2^(sub+1) half-widths away from each row, so one degree serves every row of a
-// set; each doubling of the rows buys about degree + 1 bits:
+// q' (tables/erfinv_rows.inc; sub = 5 for EP, 7 for LA and HA, which share their rows): the row
+// is chosen lane by lane from the bits of q' (its exponent and top sub fraction bits: one integer
+// register for the four lanes of a block, a shift and a mask, the four offsets read out two at a
+// time), so one gather and one short polynomial serve every lane, with no logarithm and no
+// branch. g's singularity (at q' = 0) is 2^(sub+1) half-widths away from each row, so one degree
+// serves every row of a set; each doubling of the rows buys about degree + 1 bits:
 //   EP: 32 rows, degree 3 (2^-30.9), in powers of q' itself (no subtraction; the terms cancel
 //       to a few bits only), Horner's scheme;
-//   LA: 128 rows, degree 5 (2^-53.1; 48-byte rows, three pairs of coefficients), in powers of
-//       q' less the row's lower end (the bits of q' below the row's: exact), Horner's scheme;
-//       ErfcInv's t rounded below q = 1/2 (half an ulp);
-//   HA: 64 rows, degree 6 (2^-59.4; 64-byte rows, four pairs) in powers of v = q' - mid (the
-//       terms beyond c_0 are below 0.0015 of g), c_0 in two parts c0h + c0l (c0h of 26 bits),
-//       t = th + tm with th of 26 bits (t's low 27 bits cleared), and
+//   LA and HA: 128 rows, degree 5 (2^-57.5), in powers of v = q' - mid (mid from the bits of q';
+//       the terms beyond c_0 are below 0.0008 of g), 64-byte rows c_0 .. c_5, c0l, 0:
+//   LA: the first three pairs, t P(v) by Horner's scheme; ErfcInv's t rounded below q = 1/2
+//       (half an ulp);
+//   HA: all four pairs, c_0 = c0h + c0l (c0h: c_0 with its low 27 bits cleared, 26 significant
+//       bits), t = th + tm with th of 26 bits (t's low 27 bits cleared), and
 //         y = th c0h + ((tm + tl) c0h + t (c0l + v R(v))),
 //       the first product exact: the only rounding of size is the last sum's (half an ulp), the
 //       others sit on terms below 0.01 of y. ErfcInv's and CdfNormInv's t carry their low part
