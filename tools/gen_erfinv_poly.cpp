@@ -7,6 +7,9 @@
 //   gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f|z]  one piece, its error only (f: float
 //                                                     coefficients, z: float, in powers of v - lo)
 //   gen_erfinv_poly frows <degree>               the float rows' errors at that degree only
+//   gen_erfinv_poly rows <degree> <sub> <centred 0|1> <split c_0 0|1> <cdf 0|1>
+//                                                one double row set's error only (2^sub rows a
+//                                                binade)
 //
 // With w = -ln((1 - x)(1 + x)) and s = sqrt(w), erfinv x is approximated
 //   central (w in [0, 6.25]):  x P(w - c),  P ~ erfinv(x) / x (sqrt(pi)/2 at w = 0);
@@ -18,11 +21,14 @@
 //
 // The rows of the double-precision kernels (erfinv_rows.inc) take q = 1 - |x| instead (exact
 // where it matters: ErfcInv's q or 2 - q, ErfInv's 1 - |x| from |x| = 1/2 on): the binades
-// [2^e, 2^(e+1)), e = -kRowBinades .. -1, each cut into 2^kRowSub equal rows, and on each row a
+// [2^e, 2^(e+1)), e = -kRowBinades .. -1, each cut into 2^sub equal rows, and on each row a
 // polynomial of g(q) = erfinv(1 - q) / (1 - q) (the kernel multiplies by the signed argument), in
-// powers of q - lo (the row's lower end; the kernel forms it exactly from the bits of q) or of
-// q - mid (HA: half the terms' size). The same singularity (at q = 0) is 2^(kRowSub + 1)
-// half-widths from every row, so one degree serves the whole table.
+// powers of q itself (EP) or of q - mid (LA and HA: the row's middle, formed exactly from the
+// bits of q). EP has 32 rows a binade (degree 3), LA and HA share one set of 128 (degree 5, HA
+// with c_0 in two parts). The singularity (at q = 0) is 2^(sub + 1) half-widths from every row of
+// a set, so one degree serves the whole table, and each doubling of the rows buys about degree
+// + 1 bits (degree 6 at 32 rows 2^-52.6, degree 5 at 64 rows 2^-51.4, at 128 rows 2^-57.5; with
+// powers of q - lo and c_0 rounded to one double 2^-53.1).
 #include <mpfr.h>
 
 #include <bit>
@@ -159,86 +165,113 @@ struct RowSet {
   bool at0 = false;  // powers of q (EP: no subtraction in the kernel; the terms cancel to a few
                      // bits, far below EP's accuracy)
   bool half = false;  // in u = q / 2 (CdfNormInv's p' = min(p, 1 - p)): b_k 2^k
+  int sub = kRowSub;  // 2^sub rows a binade
+  bool low_last = false;  // with split0: c_0 whole first (LA reads c_0 .. c_degree), c0l after
+                          // c_degree (HA: c0h = c_0 with its low 27 bits cleared, plus c0l)
 };
 
-// q in row i: [lo, lo + 2^(e - kRowSub)).
-LD row_lo(int i) { return std::ldexp(1.0L + static_cast<LD>(i & ((1 << kRowSub) - 1)) / (1 << kRowSub), (i >> kRowSub) - kRowBinades); }
+// q in row i of 2^sub rows a binade: [lo, lo + 2^(e - sub)).
+LD row_lo(int i, int sub = kRowSub) {
+  return std::ldexp(1.0L + static_cast<LD>(i & ((1 << sub) - 1)) / (1 << sub), (i >> sub) - kRowBinades);
+}
+LD row_width(int i, int sub = kRowSub) { return std::ldexp(1.0L, (i >> sub) - kRowBinades - sub); }
+
+// the check points of every row of 2^sub rows a binade (shared by the sets): 33 across the row,
+// its upper end included
+constexpr int kChecks = 33;
+const std::vector<LD>& row_checks(int sub) {
+  static std::vector<LD> cache[10];
+  std::vector<LD>& checks = cache[sub];
+  if (checks.empty()) {
+    const int rows = kRowBinades << sub;
+    checks.resize(static_cast<size_t>(rows) * kChecks);
+    for (int i = 0; i < rows; ++i) {
+      const LD lo = row_lo(i, sub), w = row_width(i, sub);
+      for (int g = 0; g < kChecks; ++g) checks[static_cast<size_t>(i) * kChecks + g] = row_target(lo + w * g / (kChecks - 1));
+    }
+  }
+  return checks;
+}
+
+// One set's rows (out: each row's doubles) and its report line.
+std::string fit_rows(const RowSet& rs, std::vector<std::vector<double>>& out) {
+  const int n = rs.degree + 1, rows = kRowBinades << rs.sub;
+  const std::vector<LD>& checks = row_checks(rs.sub);
+  out.assign(rows, {});
+  LD worst = 0, worst_q = 0, terms = 0;
+  for (int i = 0; i < rows; ++i) {
+    const LD lo = row_lo(i, rs.sub), w = row_width(i, rs.sub);
+    const LD mid = lo + w / 2, ref = rs.centred ? mid : rs.at0 ? 0 : lo;
+    std::vector<LD> b = qor::tools::chebyshev_fit(n, mid, w / 2, [&](LD q) { return rs.scale * row_target(q); });
+    const LD d = mid - ref;  // powers of q - ref (a Taylor shift by mid - ref)
+    for (int k = 0; k < n; ++k)
+      for (int j = n - 2; j >= k; --j) b[j] -= d * b[j + 1];
+    if (rs.half)
+      for (int k = 1; k < n; ++k) b[k] = std::ldexp(b[k], k);
+    std::vector<double>& o = out[i];
+    std::vector<LD> ev(n);  // as evaluated
+    for (int k = 0; k < n; ++k) ev[k] = static_cast<double>(b[k]);
+    if (rs.split0) {
+      const double c0 = static_cast<double>(b[0]);
+      const double c0h = std::bit_cast<double>(std::bit_cast<uint64_t>(c0) & ~uint64_t{0x7FFFFFF});
+      const double c0l = static_cast<double>(b[0] - c0h);
+      o.push_back(rs.low_last ? c0 : c0h);
+      if (!rs.low_last) o.push_back(c0l);
+      ev[0] = static_cast<LD>(c0h) + c0l;
+    } else {
+      o.push_back(static_cast<double>(b[0]));
+    }
+    for (int k = 1; k < n; ++k) o.push_back(static_cast<double>(b[k]));
+    if (rs.split0 && rs.low_last) o.push_back(static_cast<double>(b[0] - std::bit_cast<double>(std::bit_cast<uint64_t>(o[0]) & ~uint64_t{0x7FFFFFF})));
+    while (static_cast<int>(o.size()) < rs.width) o.push_back(0.0);
+    for (int g = 0; g < kChecks; ++g) {
+      const LD q = lo + w * g / (kChecks - 1), t = rs.half ? (q - ref) / 2 : q - ref;
+      LD s = 0;
+      for (int k = n; k-- > 1;) s = s * t + ev[k];
+      LD p = ev[0] + s * t;
+      if (rs.at0) {  // evaluated in double as the kernel does (Horner's scheme)
+        double dd = o[rs.degree];
+        for (int k = rs.degree; k-- > 0;) dd = o[k] + dd * static_cast<double>(rs.half ? q / 2 : q);
+        p = dd;
+      }
+      const LD ft = rs.scale * checks[static_cast<size_t>(i) * kChecks + g];
+      const LD e = std::fabs(p / ft - 1);
+      if (e > worst) worst = e, worst_q = q;
+      terms = std::fmax(terms, std::fabs(s * t / ft));
+    }
+  }
+  char line[240];
+  std::snprintf(line, sizeof line, "// %s: degree %d, %d rows a binade, relative error 2^%.1f (at q = %Lg), |c_0 - P| / P at most %.4f\n",
+                rs.name, rs.degree, 1 << rs.sub, static_cast<double>(std::log2(worst)), worst_q, static_cast<double>(terms));
+  return line;
+}
 
 void write_rows(const char* dir) {
   constexpr LD kS2 = 1.414213562373095048801688724209698079L;
   const RowSet sets[] = {
       {"DErfinvEP_Rows", 3, false, false, 1, 4, true},
       {"DCdfinvEP_Rows", 3, false, false, 2 * kS2, 4, true, true},
-      {"DErfinvLA_Rows", 6, false, false, 1, 8},
-      {"DCdfinvLA_Rows", 6, false, false, 2 * kS2, 8, false, true},
-      {"DErfinvHA_Rows", 7, true, true, 1, 10},
-      {"DCdfinvHA_Rows", 7, true, true, 2 * kS2, 10, false, true},
+      {"DErfinv_Rows", 5, true, true, 1, 8, false, false, 7, true},
+      {"DCdfinv_Rows", 5, true, true, 2 * kS2, 8, false, true, 7, true},
   };
-  // the check points of every row (shared by the sets): 33 across the row, its upper end included
-  constexpr int kChecks = 33;
-  std::vector<LD> checks(static_cast<size_t>(kRows) * kChecks);
-  for (int i = 0; i < kRows; ++i) {
-    const LD lo = row_lo(i), w = std::ldexp(1.0L, (i >> kRowSub) - kRowBinades - kRowSub);
-    for (int g = 0; g < kChecks; ++g) checks[static_cast<size_t>(i) * kChecks + g] = row_target(lo + w * g / (kChecks - 1));
-  }
   FILE* f = qor::tools::open_out(dir, "erfinv_rows.inc", "tools/gen_erfinv_poly", kBits);
   std::fprintf(f,
                "// Rows of the double-precision ErfInv, ErfcInv, CdfNormInv: q = 1 - |x| in [2^e, 2^(e+1)), e = -%d .. -1,\n"
-               "// %d rows a binade, row i covering [lo_i, lo_i + 2^(e-%d)) (i = (e + %d) * %d + the top %d fraction bits\n"
-               "// of q); each row the coefficients of (q - lo_i)^k, or of (q - lo_i - 2^(e-%d))^k (HA), of\n"
-               "// erfinv(1 - q) / (1 - q), HA's c_0 in two parts. CdfNormInv's rows: the same ones in u = q / 2\n"
+               "// 2^sub rows a binade (sub: each set's _Sub; kRowSub the EP rows' and the screens'), row i covering\n"
+               "// [lo_i, lo_i + 2^(e-sub)) (i = (e + %d) * 2^sub + the top sub fraction bits of q); each row the\n"
+               "// coefficients of q^k (EP rows) or of (q - lo_i - 2^(e-sub-1))^k (the rows of LA and HA: c_0 .. c_5,\n"
+               "// then c0l = c_0 - c0h, c0h being c_0 with its low 27 bits cleared, then a zero) of\n"
+               "// erfinv(1 - q) / (1 - q). CdfNormInv's rows: the same ones in u = q / 2\n"
                "// (p' = min(p, 1 - p), one binade lower), of 2 sqrt 2 erfinv(1 - 2u) / (1 - 2u).\n",
-               kRowBinades, 1 << kRowSub, kRowSub, kRowBinades, 1 << kRowSub, kRowSub, kRowSub + 1);
+               kRowBinades, kRowBinades);
   std::fprintf(f, "inline constexpr int kRowBinades = %d, kRowSub = %d, kRows = %d;\n", kRowBinades, kRowSub, kRows);
   for (const RowSet& rs : sets) {
-    const int n = rs.degree + 1;
-    std::vector<std::vector<double>> out(kRows);
-    LD worst = 0, worst_q = 0, terms = 0;
-    for (int i = 0; i < kRows; ++i) {
-      const LD lo = row_lo(i), w = std::ldexp(1.0L, (i >> kRowSub) - kRowBinades - kRowSub);
-      const LD mid = lo + w / 2, ref = rs.centred ? mid : rs.at0 ? 0 : lo;
-      std::vector<LD> b = qor::tools::chebyshev_fit(n, mid, w / 2, [&](LD q) { return rs.scale * row_target(q); });
-      const LD d = mid - ref;  // powers of q - ref (a Taylor shift by mid - ref)
-      for (int k = 0; k < n; ++k)
-        for (int j = n - 2; j >= k; --j) b[j] -= d * b[j + 1];
-      if (rs.half)
-        for (int k = 1; k < n; ++k) b[k] = std::ldexp(b[k], k);
-      std::vector<double>& o = out[i];
-      std::vector<LD> ev(n);  // as evaluated
-      for (int k = 0; k < n; ++k) ev[k] = static_cast<double>(b[k]);
-      if (rs.split0) {
-        const double c0 = static_cast<double>(b[0]);
-        const double c0h = std::bit_cast<double>(std::bit_cast<uint64_t>(c0) & ~uint64_t{0x7FFFFFF});
-        const double c0l = static_cast<double>(b[0] - c0h);
-        o.push_back(c0h);
-        o.push_back(c0l);
-        ev[0] = static_cast<LD>(c0h) + c0l;
-      } else {
-        o.push_back(static_cast<double>(b[0]));
-      }
-      for (int k = 1; k < n; ++k) o.push_back(static_cast<double>(b[k]));
-      while (static_cast<int>(o.size()) < rs.width) o.push_back(0.0);
-      for (int g = 0; g < kChecks; ++g) {
-        const LD q = lo + w * g / (kChecks - 1), t = rs.half ? (q - ref) / 2 : q - ref;
-        LD s = 0;
-        for (int k = n; k-- > 1;) s = s * t + ev[k];
-        LD p = ev[0] + s * t;
-        if (rs.at0) {  // evaluated in double as the kernel does (Horner's scheme)
-          double d = o[rs.degree];
-          for (int k = rs.degree; k-- > 0;) d = o[k] + d * static_cast<double>(rs.half ? q / 2 : q);
-          p = d;
-        }
-        const LD ft = rs.scale * checks[static_cast<size_t>(i) * kChecks + g];
-        const LD e = std::fabs(p / ft - 1);
-        if (e > worst) worst = e, worst_q = q;
-        terms = std::fmax(terms, std::fabs(s * t / ft));
-      }
-    }
-    char line[200];
-    std::snprintf(line, sizeof line, "// %s: degree %d, relative error 2^%.1f (at q = %Lg), |c_0 - P| / P at most %.4f\n", rs.name,
-                  rs.degree, static_cast<double>(std::log2(worst)), worst_q, static_cast<double>(terms));
-    std::fputs(line, f);
-    std::fputs(line, stdout);
+    std::vector<std::vector<double>> out;
+    const std::string line = fit_rows(rs, out);
+    std::fputs(line.c_str(), f);
+    std::fputs(line.c_str(), stdout);
+    const int kRows = kRowBinades << rs.sub;
+    std::fprintf(f, "inline constexpr int %s_Sub = %d;\n", rs.name, rs.sub);
     std::fprintf(f, "alignas(64) inline constexpr double %s[%d][%d] = {\n", rs.name, kRows, rs.width);
     for (int i = 0; i < kRows; ++i) {
       std::fprintf(f, "    {");
@@ -347,12 +380,21 @@ int main(int argc, char** argv) {
     report(stdout, p);
     return 0;
   }
+  if (argc == 7 && !std::strcmp(argv[1], "rows")) {  // one row set's error only: degree sub centred split0 cdf
+    RowSet rs{"try", std::atoi(argv[2]), argv[4][0] == '1', argv[5][0] == '1', 1, 16};
+    rs.sub = std::atoi(argv[3]);
+    if (argv[6][0] == '1') rs.scale = 2 * 1.414213562373095048801688724209698079L, rs.half = true;
+    std::vector<std::vector<double>> out;
+    std::fputs(fit_rows(rs, out).c_str(), stdout);
+    return 0;
+  }
   if (argc == 3 && !std::strcmp(argv[1], "frows")) {  // the float rows' errors at a degree, no output
     write_frows(nullptr, std::atoi(argv[2]));
     return 0;
   }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: gen_erfinv_poly <out dir> | gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f|z]\n");
+    std::fprintf(stderr, "usage: gen_erfinv_poly <out dir> | gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f|z] |\n"
+                         "       gen_erfinv_poly rows <degree> <sub> <centred 0|1> <split c_0 0|1> <cdf 0|1>\n");
     return 1;
   }
   struct Table {

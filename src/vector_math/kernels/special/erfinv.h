@@ -430,24 +430,28 @@ QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
 // ---- Double precision: rows in q ------------------------------------------------------------
 // With t the signed argument of erfinv (ErfInv: x; ErfcInv: 1 - q; CdfNormInv: p - 1/2, with
 // sqrt 2 and the factor 2 of 2p - 1 in its rows) and q' = 1 - |t| (ErfInv: 1 - |x|, exact from
-// |x| = 1/2 on, HA keeps its low part below; ErfcInv: min(q, 2 - q), exact; CdfNormInv: p' =
-// min(p, 1 - p), exact, the rows one binade lower), erfinv t = t g(q') with g(q') = erfinv(1 -
-// q') / (1 - q'). For q' in [2^-20, 1] g is a polynomial of a small degree on each of 32 equal
-// rows of every binade of q' (tables/erfinv_rows.inc): the row is chosen lane by lane from the
-// bits of q' (its exponent and top five fraction bits: one integer register for the four lanes
-// of a block, a shift and a mask, the four offsets read out two at a time), so one gather and
-// one short polynomial serve every lane, with no logarithm and no branch. g's singularity (at
-// q' = 0) is 64 half-widths away from each row, so one degree serves every row:
-//   EP: degree 3 (2^-30.9), in powers of q' itself (no subtraction; the terms cancel to a few
-//       bits only), Horner's scheme;
-//   LA: degree 6 (2^-52.6), in powers of q' less the row's lower end (the bits of q' below the
-//       row's: exact), Horner's scheme; ErfcInv's t rounded below q = 1/2 (half an ulp);
-//   HA: degree 7 (2^-59.6) in powers of q' - mid (the terms beyond c_0 are below 0.003 of g),
-//       c_0 in two parts c0h + c0l (c0h of 26 bits), t split by Veltkamp's (th of 26 bits), and
-//         y = th c0h + ((tm c0h + tl c0h) + t (c0l + v R(v))),
+// |x| = 1/2 on; ErfcInv: min(q, 2 - q), exact; CdfNormInv: p' = min(p, 1 - p), exact, the rows
+// one binade lower), erfinv t = t g(q') with g(q') = erfinv(1 - q') / (1 - q'). For q' in
+// [2^-20, 1] g is a polynomial of a small degree on each of 2^sub equal rows of every binade of
+// q' (tables/erfinv_rows.inc; sub = 5 for EP, 7 for LA and HA, which share their rows): the row
+// is chosen lane by lane from the bits of q' (its exponent and top sub fraction bits: one integer
+// register for the four lanes of a block, a shift and a mask, the four offsets read out two at a
+// time), so one gather and one short polynomial serve every lane, with no logarithm and no
+// branch. g's singularity (at q' = 0) is 2^(sub+1) half-widths away from each row, so one degree
+// serves every row of a set; each doubling of the rows buys about degree + 1 bits:
+//   EP: 32 rows, degree 3 (2^-30.9), in powers of q' itself (no subtraction; the terms cancel
+//       to a few bits only), Horner's scheme;
+//   LA and HA: 128 rows, degree 5 (2^-57.5), in powers of v = q' - mid (mid from the bits of q';
+//       the terms beyond c_0 are below 0.0008 of g), 64-byte rows c_0 .. c_5, c0l, 0:
+//   LA: the first three pairs, t P(v) by Horner's scheme; ErfcInv's t rounded below q = 1/2
+//       (half an ulp);
+//   HA: all four pairs, c_0 = c0h + c0l (c0h: c_0 with its low 27 bits cleared, 26 significant
+//       bits), t = th + tm with th of 26 bits (t's low 27 bits cleared), and
+//         y = th c0h + ((tm + tl) c0h + t (c0l + v R(v))),
 //       the first product exact: the only rounding of size is the last sum's (half an ulp), the
 //       others sit on terms below 0.01 of y. ErfcInv's and CdfNormInv's t carry their low part
-//       tl below q = 1/2; ErfInv's q' below |x| = 1/2 its low part ql (added to v).
+//       tl below q = 1/2; ErfInv's v is (1 - mid) - |x| (the first difference exact, the
+//       second rounded once at the size of v: q' rounded below |x| = 1/2 only chooses the row).
 // The screen passes the lanes whose q' lies in [2^-20, 1 - 2^-21) (one compare on the high words
 // the rows' offsets come from); a flagged block (the frame's packed_pair_flagged) reads the
 // rows clamped to the table, and for a lane with q' below 2^-20 (s above 3.6) the tail pieces in
@@ -459,19 +463,26 @@ QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
 // The constants of the rows' hot paths: rows of one table read through one hidden pointer (as
 // the float kernels' kFRows below), so that they stay memory operands instead of vectors built
 // from scalars inside the loop.
-inline constexpr uint64_t kRowMaskBits = ~((uint64_t{1} << (52 - kRowSub)) - 1);  // sign, exponent, row bits
-inline constexpr uint64_t kRowMidBit = uint64_t{1} << (51 - kRowSub);             // half a row
-inline constexpr int32_t kRowBase = (1023 - kRowBinades) << kRowSub;             // the first row's index
+// Per row set of 2^kSub rows a binade: the bits of q' that name its row (sign, exponent, the top
+// kSub fraction bits), half a row (the bit below), the first row's index.
+template <int kSub>
+inline constexpr uint64_t kRowMaskBits = ~((uint64_t{1} << (52 - kSub)) - 1);
+template <int kSub>
+inline constexpr uint64_t kRowMidBit = uint64_t{1} << (51 - kSub);
+template <int kSub>
+inline constexpr int32_t kRowBase = (1023 - kRowBinades) << kSub;
+inline constexpr uint64_t kHigh26Bits = ~uint64_t{0x7FFFFFF};  // sign, exponent, top 25 fraction bits
 // Four 32-bit words v as two doubles' bits.
 constexpr double words_row(uint32_t v) { return std::bit_cast<double>((uint64_t{v} << 32) | v); }
 inline constexpr double kDRowValues[] = {
-    0.5, 1.0, 2.0, 134217729.0, std::bit_cast<double>(kRowMaskBits), std::bit_cast<double>(kRowMidBit),
-    std::bit_cast<double>(0x7FFFFFFFFFFFFFFFull),
+    0.5, 1.0, 2.0, std::bit_cast<double>(kRowMaskBits<kRowSub>), std::bit_cast<double>(kRowMaskBits<7>),
+    std::bit_cast<double>(kRowMidBit<7>), std::bit_cast<double>(0x7FFFFFFFFFFFFFFFull),
+    std::bit_cast<double>(kHigh26Bits),
     // the screens (words_inside) of ErfInv, ErfcInv and CdfNormInv: 0x80000000 - lo, (hi - lo + 1) ^ 0x80000000
     words_row(0x80000000u - 0x3EB00000u), words_row((0x3FEFFFFEu - 0x3EB00000u + 1) ^ 0x80000000u),
     words_row(0x80000000u - 0x3EA00000u), words_row((0x3FDFFFFEu - 0x3EA00000u + 1) ^ 0x80000000u),
-    // the row offsets: the first row's index (q', p'), row bytes (HA)
-    words_row(kRowBase), words_row(kRowBase - (1 << kRowSub)), words_row(80), words_row(-32u), words_row(-64u)};
+    // the row offsets: the first row's index (q', p'; EP), the row bytes
+    words_row(kRowBase<kRowSub>), words_row(kRowBase<kRowSub> - (1 << kRowSub)), words_row(-32u), words_row(-64u)};
 inline constexpr int kDRowCount = sizeof(kDRowValues) / sizeof(kDRowValues[0]);
 struct alignas(16) DRowsK {
   double v[kDRowCount][2];
@@ -502,24 +513,35 @@ QOR_SIMD_INLINE __m128i dki() {
   else return _mm_load_si128(reinterpret_cast<const __m128i*>(opaque(IRow4<V>::v)));
 }
 
-// The row offsets (bytes) of the four lanes of a block from the high words h of their q':
-// (h >> (20 - kRowSub)) - (1023 - kRowBinades) 2^kRowSub times the row size. kClamp: the index
-// clamped to [0, kRows - 1] (16-bit saturating subtraction and minimum: h is first masked below
-// 2^30, which changes no q' <= 1 and keeps whatever other lanes hold inside the table), for the
-// flagged blocks; the screened ones have every q' in the table.
+// The row offsets (bytes) of the four lanes of a block from the high words h of their q', for
+// 2^kSub rows a binade of kBytes each: (h >> (20 - kSub)) - (1023 - kRowBinades) 2^kSub times the
+// row size. kClamp: the index clamped to [0, rows - 1] (h first masked below 2^30, which changes
+// no q' <= 1 and keeps whatever other lanes hold inside the table), for the flagged blocks; the
+// screened ones have every q' in the table, their offsets counted from row -kBase (the caller's
+// base moved back kBase rows).
 template <int kBytes>
 inline constexpr bool kPow2Row = (kBytes & (kBytes - 1)) == 0;
-template <int kBytes, bool kClamp, int32_t kBase, bool kStore = false>
+template <int kBytes, int kSub, bool kClamp, int32_t kBase, bool kStore = false>
 QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
-  static_assert(kRows * kBytes <= 0xFFFF, "offsets in 16 bits");
+  static_assert(kPow2Row<kBytes>, "rows of a power of two bytes");
+  constexpr int kRowsOf = kRowBinades << kSub;
   __m128i i;
   if constexpr (kClamp) {
-    i = _mm_srli_epi32(_mm_and_si128(h.v, dki<0x3FFFFFFF>()), 20 - kRowSub);
-    i = _mm_subs_epu16(i, dki<kBase>());
-    i = _mm_min_epi16(i, dki<kRows - 1>());
-  } else if constexpr (kPow2Row<kBytes>) {
-    // (h >> (20 - kRowSub)) times the row size at once; the caller's base is moved back kBase rows
-    constexpr int kShift = 20 - kRowSub - std::countr_zero(static_cast<unsigned>(kBytes));
+    i = _mm_srli_epi32(_mm_and_si128(h.v, dki<0x3FFFFFFF>()), 20 - kSub);
+    if constexpr ((0x3FFFFFFF >> (20 - kSub)) <= 0xFFFF) {
+      // 16-bit saturating subtraction and minimum
+      i = _mm_subs_epu16(i, dki<kBase>());
+      i = _mm_min_epi16(i, dki<kRowsOf - 1>());
+    } else {
+      // in 32 bits: below 0 to 0 (the sign as a mask), above the last row to it
+      i = _mm_sub_epi32(i, dki<kBase>());
+      i = _mm_andnot_si128(_mm_srai_epi32(i, 31), i);
+      const __m128i over = _mm_cmpgt_epi32(i, dki<kRowsOf - 1>());
+      i = _mm_or_si128(_mm_andnot_si128(over, i), _mm_and_si128(over, dki<kRowsOf - 1>()));
+    }
+  } else {
+    // (h >> (20 - kSub)) times the row size at once
+    constexpr int kShift = 20 - kSub - std::countr_zero(static_cast<unsigned>(kBytes));
     i = _mm_and_si128(_mm_srli_epi32(h.v, kShift), dki<-kBytes>());
     if constexpr (kStore) {  // through memory: measured 3-4% faster for the EP rows, slower for LA
       alignas(16) uint32_t w[4];
@@ -529,11 +551,8 @@ QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
       lane_indices(i, o);
     }
     return;
-  } else {
-    i = _mm_sub_epi32(_mm_srli_epi32(h.v, 20 - kRowSub), dki<kBase>());
   }
-  if constexpr (kPow2Row<kBytes>) i = _mm_slli_epi32(i, std::countr_zero(static_cast<unsigned>(kBytes)));
-  else i = _mm_mullo_epi16(i, dki<kBytes>());
+  i = _mm_slli_epi32(i, std::countr_zero(static_cast<unsigned>(kBytes)));
   lane_indices(i, o);
 }
 
@@ -557,17 +576,13 @@ QOR_SIMD_INLINE f64x2 horner(const f64x2 (&c)[N], f64x2 v) {
   return h;
 }
 
-// q' less the lower end of its row (exact: the bits below the row's).
-QOR_SIMD_INLINE f64x2 row_offset_in(f64x2 q) {
-  return q - (q & dkb<kRowMaskBits>());
-}
-
 // The slots. eval: y = erfinv(t + tl) (times sqrt 2: kCdf) for one register from t + tl (tl:
-// ErfcInv's and CdfNormInv's low part, non-zero only where |t| > 1/2), q' (and its low part ql
-// where ErfInv's is rounded: HA) and the two rows; tails: erfinv(1 - q') for q' below 2^-20
+// ErfcInv's and CdfNormInv's low part, non-zero only where |t| > 1/2), q' (ErfInv's HA: and
+// ql = |x|) and the two rows; tails: erfinv(1 - q') for q' below 2^-20
 // (unsigned; times sqrt 2: kCdf).
 struct DRowsEP {
-  static constexpr int kBytes = 32;
+  static constexpr int kBytes = 32, kSub = DErfinvEP_Rows_Sub;
+  static_assert(DCdfinvEP_Rows_Sub == kSub);
   static constexpr bool kStoreOffsets = true;  // the screened blocks' offsets through memory
   static constexpr bool kLow = false, kTl = false;
   static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvEP_Rows)[0][0] : &opaque(DErfinvEP_Rows)[0][0]; }
@@ -606,16 +621,25 @@ QOR_SIMD_INLINE void dtails_dd(const f64x2 (&q)[2], f64x2 (&y)[2]) {
   }
 }
 
-struct DRowsLA {
-  static constexpr int kBytes = 64;
+// The rows of LA and HA (one set): c_0 .. c_5 in powers of v = q' - mid, then c0l, then a zero.
+struct DRowsLH {
+  static constexpr int kBytes = 64, kSub = DErfinv_Rows_Sub;
+  static_assert(DCdfinv_Rows_Sub == kSub);
   static constexpr bool kStoreOffsets = false;
+  static const double* table(bool cdf) { return cdf ? &opaque(DCdfinv_Rows)[0][0] : &opaque(DErfinv_Rows)[0][0]; }
+  // the variable from the middle of the row: q' less its row's bits with the next bit set (ErfInv's
+  // HA, a = |x| given: (1 - mid) - a, the first difference exact, so that q' rounded below
+  // |x| = 1/2 only chooses the row)
+  static QOR_SIMD_INLINE f64x2 mid(f64x2 q) { return (q & dkb<kRowMaskBits<kSub>>()) | dkb<kRowMidBit<kSub>>(); }
+};
+
+struct DRowsLA : DRowsLH {
   static constexpr bool kLow = false, kTl = false;  // t rounded: at most half an ulp more
-  static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvLA_Rows)[0][0] : &opaque(DErfinvLA_Rows)[0][0]; }
   template <bool kCdf, bool kLowT>
   static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 tl, f64x2 q, f64x2, const double* ra, const double* rb) {
-    f64x2 c[7];
-    row_columns<0, 7>(ra, rb, c);
-    const f64x2 y = t * horner(c, row_offset_in(q));
+    f64x2 c[6];
+    row_columns<0, 6>(ra, rb, c);
+    const f64x2 y = t * horner(c, q - mid(q));
     return kLowT ? y + tl * c[0] : y;
   }
   template <bool kCdf>
@@ -624,24 +648,23 @@ struct DRowsLA {
   }
 };
 
-struct DRowsHA {
-  static constexpr int kBytes = 80;
-  static constexpr bool kStoreOffsets = false;
+struct DRowsHA : DRowsLH {
   static constexpr bool kLow = true, kTl = true;
-  static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvHA_Rows)[0][0] : &opaque(DErfinvHA_Rows)[0][0]; }
   template <bool kCdf, bool kLowT>
   static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 tl, f64x2 q, f64x2 ql, const double* ra, const double* rb) {
-    f64x2 c[10];
-    row_columns<0, 10>(ra, rb, c);
-    // the variable from the middle of the row: q' less its row's bits with the next bit set
-    const f64x2 mid = (q & dkb<kRowMaskBits>()) | dkb<kRowMidBit>();
-    const f64x2 v = (q - mid) + ql;
-    f64x2 r = c[8];  // c[9] is the row's padding
-    for (int k = 7; k >= 2; --k) r = c[k] + r * v;
-    const f64x2 rest = c[1] + v * r;
-    const f64x2 g = t * dk<134217729.0>(), th = g - (g - t), tm = t - th;
-    if constexpr (kLowT) return th * c[0] + ((tm * c[0] + tl * c[0]) + t * rest);
-    else return th * c[0] + (tm * c[0] + t * rest);
+    f64x2 c[7];
+    row_columns<0, 7>(ra, rb, c);  // c_0 .. c_5, c0l
+    // ErfInv (no tl): ql = |x|; ErfcInv, CdfNormInv: q' exact
+    const f64x2 m = mid(q);
+    const f64x2 v = kLowT ? q - m : (dk<1.0>() - m) - ql;
+    f64x2 r = c[5];
+    for (int k = 4; k >= 1; --k) r = c[k] + r * v;
+    const f64x2 rest = c[6] + v * r;
+    // c_0 = c0h + c0l, c0h of 26 significant bits; t = th + tm, th of 26 (t's low 27 bits cleared)
+    const f64x2 c0h = c[0] & dkb<kHigh26Bits>();
+    const f64x2 th = t & dkb<kHigh26Bits>(), tm = t - th;
+    if constexpr (kLowT) return th * c0h + ((tm + tl) * c0h + t * rest);
+    else return th * c0h + (tm * c0h + t * rest);
   }
   template <bool kCdf>
   static void tails(const f64x2 (&q)[2], f64x2 (&y)[2]) {
@@ -654,11 +677,11 @@ struct DRowsHA {
 template <class S, bool kCdf, bool kLowT, bool kClamp>
 QOR_SIMD_INLINE void rows_pair(const f64x2 (&t)[2], const f64x2 (&tl)[2], const f64x2 (&q)[2], const f64x2 (&ql)[2],
                                i32x4 h, f64x2& y0, f64x2& y1) {
-  constexpr int32_t kBase = kCdf ? kRowBase - (1 << kRowSub) : kRowBase;
+  constexpr int32_t kBase = kCdf ? kRowBase<S::kSub> - (1 << S::kSub) : kRowBase<S::kSub>;
   uint32_t o[4];
-  row_offsets4<S::kBytes, kClamp, kBase, S::kStoreOffsets>(h, o);
+  row_offsets4<S::kBytes, S::kSub, kClamp, kBase, S::kStoreOffsets>(h, o);
   const char* base = reinterpret_cast<const char*>(S::table(kCdf));
-  if constexpr (!kClamp && kPow2Row<S::kBytes>)  // offsets counted from row -kBase
+  if constexpr (!kClamp)  // offsets counted from row -kBase
     base = reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(base) - uintptr_t{kBase} * S::kBytes);
   const auto row = [&](int k) { return reinterpret_cast<const double*>(base + o[k]); };
   y0 = S::template eval<kCdf, kLowT>(t[0], tl[0], q[0], ql[0], row(0), row(1));
@@ -773,7 +796,7 @@ QOR_SIMD_INLINE typename VecOf<T>::type pair_or_lanes(typename VecOf<T>::type x)
 }
 
 // ErfInv, S: the rows of the slot (DRowsLA, DRowsHA, DRowsEP). t = x, q' = 1 - |x| (HA: and
-// its low part, non-zero below |x| = 1/2). The screen passes the lanes the rows serve (q' in
+// ql = |x|, its variable's source). The screen passes the lanes the rows serve (q' in
 // [2^-20, 1 - 2^-21): |x| in (2^-21, 1 - 2^-20]); the flagged blocks take the rows clamped to
 // the table and the tails, and leave to the element routine |x| >= 1, NaN and |x| < 2^-35.
 template <class S>
@@ -790,7 +813,7 @@ struct DErfInv : FamilyBase<double> {
     for (int i = 0; i < 2; ++i) {
       const f64x2 a = g.t[i] & dkb<0x7FFFFFFFFFFFFFFFull>();
       g.q[i] = one - a;
-      if constexpr (S::kLow) g.ql[i] = (one - g.q[i]) - a;  // exact (Fast2Sum)
+      if constexpr (S::kLow) g.ql[i] = a;  // HA: its variable from |x| (DRowsHA::eval)
     }
     g.h = exp_log::dlogk::high_words(g.q[0], g.q[1]);
     return g;
