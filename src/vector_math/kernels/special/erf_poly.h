@@ -56,10 +56,10 @@ QOR_SIMD_INLINE void poly_coeffs(const char* b0, const char* b1, f64x2 (&c)[2 * 
 #pragma GCC unroll 5
   for (int j = 0; j < M; ++j) poly_cols(b0, b1, j, c[2 * j], c[2 * j + 1]);
 }
-// c[i0] + c[i0 + 1] d + ... + c[i0 + n - 1] d^(n-1) by Estrin's scheme (n = 4, 6, 8, 9, 10).
+// c[i0] + c[i0 + 1] d + ... + c[i0 + n - 1] d^(n-1) by Estrin's scheme (n = 4, 6, 7, 8, 9, 10).
 template <int n, int i0, int M>
 QOR_SIMD_INLINE f64x2 estrin(const f64x2 (&c)[M], f64x2 d) {
-  static_assert(n == 4 || n == 6 || n == 8 || n == 9 || n == 10);
+  static_assert(n == 4 || n == 6 || n == 7 || n == 8 || n == 9 || n == 10);
   const f64x2 d2 = d * d;
   const f64x2 e0 = c[i0] + c[i0 + 1] * d, e1 = c[i0 + 2] + c[i0 + 3] * d;
   if constexpr (n == 4) {
@@ -68,6 +68,8 @@ QOR_SIMD_INLINE f64x2 estrin(const f64x2 (&c)[M], f64x2 d) {
     const f64x2 d4 = d2 * d2, e2 = c[i0 + 4] + c[i0 + 5] * d;
     if constexpr (n == 6) {
       return (e0 + e1 * d2) + e2 * d4;
+    } else if constexpr (n == 7) {
+      return (e0 + e1 * d2) + (e2 + c[i0 + 6] * d2) * d4;
     } else {
       const f64x2 e3 = c[i0 + 6] + c[i0 + 7] * d;
       if constexpr (n == 8) return (e0 + e1 * d2) + (e2 + e3 * d2) * d4;
@@ -104,12 +106,16 @@ QOR_SIMD_INLINE f64x2 d_erf_poly(f64x2 x) {
     f64x2 c[4];
     poly_coeffs<2>(b0, b1, c);
     return (m * estrin<4, 0>(c, d)) | sgn;
+  } else if constexpr (kSlot != kErfPolyHASlot) {
+    const f64x2 d = poly_piece<-4>(m, sizeof(kErfPolyLA[0]), b0, b1, reinterpret_cast<const char*>(kErfPolyLA));
+    f64x2 c[8];
+    poly_coeffs<4>(b0, b1, c);
+    return (m * c[0] + m * (d * estrin<7, 1>(c, d))) | sgn;  // f's constant added after the product
   } else {
     const f64x2 d = poly_piece<-4>(m, sizeof(kErfPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfPolyHA));
     f64x2 c[10];
     poly_coeffs<5>(b0, b1, c);
     const f64x2 r = estrin<8, 2>(c, d);
-    if constexpr (kSlot != kErfPolyHASlot) return (m * c[0] + m * (c[1] + d * r)) | sgn;  // m c_0h rounded
     const f64x2 mh = m & row(opaque(exp_log::kDExpFast).split26), ml = m - mh;  // 26 bits and the rest
     return (mh * c[0] + (ml * c[0] + m * (c[1] + d * r))) | sgn;
   }
@@ -136,8 +142,8 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   const f64x2 sgn = sign_bits(x), a = min(abs(x), row(opaque(Row2<26.5>::v)));
   const char *b0, *b1;
   f64x2 y;
-  const f64x2 hi = a * a;
   if constexpr (kSlot == kErfPolyHASlot) {
+    const f64x2 hi = a * a;
     const f64x2 d = poly_piece<-3>(a, sizeof(kErfcxPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyHA));
     f64x2 k[12];
     poly_coeffs<6>(b0, b1, k);
@@ -168,22 +174,31 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     poly_coeffs<3>(b0, b1, k);
     const f64x2 g = estrin<6, 0>(k, d);
     f64x2 ts, f;
-    exp_log::ep256_reduce(c, f64x2() - hi, ts, f);
+    exp_log::ep256_reduce(c, f64x2() - a * a, ts, f);
     const f64x2 u = ts * g;
     y = u + u * (f * (row(c.ep256[0]) + f * row(c.ep256[1])));
   } else {
-    const f64x2 d = poly_piece<-3>(a, sizeof(kErfcxPolyLA[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyLA));
+    // k = round(8a): the row, d = a - k/8 and w = (-k/4) d, both exact
+    const f64x2 sh = row(opaque(Row2<0x1.8p52>::v));
+    const f64x2 tk = a * row(opaque(Row2<8.0>::v)) + sh;
+    const f64x2 kf = tk - sh;
+    const f64x2 d = a - kf * row(opaque(Row2<0.125>::v));
+    const f64x2 w = (kf * row(opaque(Row2<-0.25>::v))) * d;
+    const __m128i ki = tk.bits().v;
+    const char* base = reinterpret_cast<const char*>(kErfcRowsLA);
+    b0 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(ki)) * sizeof(kErfcRowsLA[0]);
+    b1 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(ki, _MM_SHUFFLE(3, 2, 3, 2)))) *
+                    sizeof(kErfcRowsLA[0]);
+    const f64x2 t = w * row(c.inv_ln2_1024) + row(c.sh52);
+    const f64x2 n = t - row(c.sh52);
+    const f64x2 r = (w - n * row(c.ln2_1024_hi)) - n * row(c.ln2_1024_lo);
     f64x2 k[10];
     poly_coeffs<5>(b0, b1, k);
-    const f64x2 w = d * estrin<9, 1>(k, d);
-    const f64x2 lo = square_error(a, hi);
-    const f64x2 z = f64x2() - hi;
-    const f64x2 t = z * row(c.inv_ln2_1024) + row(c.sh52);
-    const f64x2 n = t - row(c.sh52);
-    const f64x2 r = ((z - n * row(c.ln2_1024_hi)) - n * row(c.ln2_1024_lo)) - lo;
     const f64x2 ts = t1024_scaled_impl(t);
     const f64x2 q = r + (r * r) * (row(c.em3[0]) + r * row(c.em3[1]));
-    y = ts * k[0] + ts * (w + q * (k[0] + w));
+    const f64x2 u = d * estrin<9, 1>(k, d);
+    const f64x2 ue = ts * k[0];
+    y = ue + ue * ((q + u) + q * u);
   }
   const f64x2 kk = _mm_castsi128_pd(_mm_srli_epi64(_mm_castpd_si128(sgn.v), 1));
   return kk + f64x2(_mm_xor_pd(y.v, sgn.v));
