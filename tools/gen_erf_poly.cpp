@@ -11,6 +11,9 @@
 //   x(v) = e^(v^2) erfc(v) on [0, 26.5]  (the kernel takes erfc a = e^(-a^2) x(a)).
 // Kinds F and X are f and x with the constant term as a pair (24 leading bits and the rest), for
 // the kernels that form m c_0 or 2^n T c_0 exactly. Row 0 of x and X holds x(0) = 1 exactly.
+// Kinds r and R (Erfc LA): rows of erfc(c) (R: as a pair) and S(d) = (e^(2cd) erfc(c + d) /
+// erfc(c) - 1) / d, so that erfc(c + d) = erfc(c) e^(-2cd) (1 + d S(d)); `degree` counts S's
+// coefficients (build_rows).
 // Each piece's polynomial interpolates the function (MPFR, 256 bits) at the Chebyshev nodes of the
 // piece (chebyshev_fit), in powers of d = v - c, rounded to double; rows hold the coefficients
 // a_0 .. a_n padded with zeros to an even count. The report gives each table's largest relative

@@ -4,19 +4,21 @@
 // low word), c = k h and d = a - c exactly (h is a power of two and c <= 2a; piece 0 is centred
 // at 0, so d = a there), one row of coefficients is read per lane and
 //
-//   Erf:  erf x = sign(x) m f_k(d),  m = min(a, 6),  f_k ~ erf(v) / v on the piece (LA and HA:
-//         h = 1/16, degree 8, 2^-59 with c_0 as a pair; EP: h = 1/32, degree 3, 2^-30.3).
+//   Erf:  erf x = sign(x) m f_k(d),  m = min(a, 6),  f_k ~ erf(v) / v on the piece (HA: h = 1/16,
+//         degree 8, 2^-59 with c_0 as a pair; LA: h = 1/16, degree 7, 2^-52.97; EP: h = 1/32,
+//         degree 3, 2^-30.3).
 //         erf(6) rounds to 1, so the clamp gives +-1 beyond 6. The relative error holds down to
 //         0 (no cancellation: f stays near 2/sqrt(pi) there).
 //   Erfc: erfc a = e^(-a^2) g_k(d),  g_k ~ e^(v^2) erfc(v) on the piece (a <= 26.5, h = 1/8;
-//         HA degree 10 with c_0 as a pair, 2^-57.4; LA degree 9, 2^-53.1; EP degree 5, 2^-31.5),
+//         HA degree 10 with c_0 as a pair, 2^-57.4; EP degree 5, 2^-30.5); LA: erfc a =
+//         E e^(-2cd) (1 + d S(d)) with E = erfc(c) and S of degree 8 per row (see d_erfc_poly),
 //         and erfc(-a) = 2 - erfc a, formed as K + (y ^ s) with s the sign bit of x and
 //         K = s >> 1 (2.0 for a negative x, 0 else; HA: Fast2Sum).
-//         HA and LA: a^2 = hi + lo exactly (Veltkamp's split and Dekker's product) and
+//         HA: a^2 = hi + lo exactly (Veltkamp's split and Dekker's product) and
 //         e^-(hi + lo) = 2^n T (1 + q) from exp_log's tables: N = round(-hi 2^j / ln 2),
 //         r = ((-hi - N C1) - N C2) - lo; HA the 256-entry table of 27-bit T with its relative
-//         error L (q = L + p + L p, p ~ e^r - 1 of degree 5), LA the 1024-entry table of T
-//         (q = p of degree 3, T's rounding left in). EP: e^-hi from the 256-entry table with two
+//         error L (q = L + p + L p, p ~ e^r - 1 of degree 5), LA e^(-2cd) from the 1024-entry
+//         table of T (q = p of degree 3, T's rounding left in). EP: e^-hi from the 256-entry table with two
 //         Taylor terms of 2^(f/256) (2^-31; hi's rounding costs 2^-43 at a = 26.5).
 //         Every intermediate stays normal up to 26.5 (e^-702.25 = 2^-1013.1, the result 2^-1018.7).
 // The screens stay those of erf.h: Erfc's lanes beyond 26.5 (subnormal results, status 4) go to
@@ -92,7 +94,8 @@ QOR_SIMD_INLINE f64x2 t1024_scaled_impl(f64x2 t) {
 
 inline constexpr int kErfPolyHASlot = 1, kErfPolyEPSlot = 2;  // kErfHA, kErfEP of erf.h
 
-// erf x. EP: m f(d) with f of degree 3. LA and HA: f = c_0h + c_0l + d R(d) (c_0h of 24 bits,
+// erf x. EP: m f(d) with f of degree 3. LA: m c_0 + m (d R(d)), R of degree 6 (f not rounded
+// itself; 8 coefficients, 2^-52.97). HA: f = c_0h + c_0l + d R(d) (c_0h of 24 bits,
 // R of degree 7: 2^-59 with the pair), m = m_h + m_l (m_h its 26 leading bits, by a mask), and
 //     erf = m_h c_0h + (m_l c_0h + m (c_0l + d R))
 // with both products by c_0h exact: the one rounding that matters is the last sum's (|d R| is
@@ -131,9 +134,12 @@ QOR_SIMD_INLINE f64x2 square_error(f64x2 a, f64x2 hi) {
 // 2^-57.4), e^-(hi + lo) = 2^n T (1 + q) with T of 27 bits (exp_log's Expm1 table, q = L + p + L p,
 // p of degree 5), so that the leading product 2^n T c_0h is exact and
 //     erfc a = 2^n T c_0h + 2^n T (c_0l + w + q g),
-// the second part at most 0.08 of the first; erfc(-a) = 2 - that with Fast2Sum. EP: u + u q with u = 2^n T g, g of degree 5. LA: g = c_0 + w, w = d R(d)
-// (R of degree 8), and erfc = 2^n T c_0 + 2^n T (w + q g): the sums that round at the size of the
-// result are the last one and the product by c_0.
+// the second part at most 0.08 of the first; erfc(-a) = 2 - that with Fast2Sum. EP: u + u q with
+// u = 2^n T g, g of degree 5. LA: rows of E = erfc(c) and S, c = k/8,
+//     erfc a = E e^w (1 + u),  w = -2cd = (-k/4) d,  u = d S(d),
+// S(d) = (e^(2cd) erfc(c + d) / erfc(c) - 1) / d of degree 8 (2^-54.9 for 1 + u); w is one exact
+// product (d has at most 52 - log2 k significant bits) and |w| <= 3.32, so a^2 needs no split;
+// e^w = 2^n T (1 + q) from the 1024-entry table, erfc = U + U ((q + u) + q u), U = 2^n T E rounded.
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   using exp_log::kDExpFast;
