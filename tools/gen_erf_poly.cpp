@@ -11,6 +11,9 @@
 //   x(v) = e^(v^2) erfc(v) on [0, 26.5]  (the kernel takes erfc a = e^(-a^2) x(a)).
 // Kinds F and X are f and x with the constant term as a pair (24 leading bits and the rest), for
 // the kernels that form m c_0 or 2^n T c_0 exactly. Row 0 of x and X holds x(0) = 1 exactly.
+// Kinds r and R (Erfc LA): rows of erfc(c) (R: as a pair) and S(d) = (e^(2cd) erfc(c + d) /
+// erfc(c) - 1) / d, so that erfc(c + d) = erfc(c) e^(-2cd) (1 + d S(d)); `degree` counts S's
+// coefficients (build_rows).
 // Each piece's polynomial interpolates the function (MPFR, 256 bits) at the Chebyshev nodes of the
 // piece (chebyshev_fit), in powers of d = v - c, rounded to double; rows hold the coefficients
 // a_0 .. a_n padded with zeros to an even count. The report gives each table's largest relative
@@ -55,6 +58,61 @@ LD target_ld(char kind, LD v) {
   return r;
 }
 
+// erfc(c) and S(d) = (R(d) - 1) / d, R(d) = e^(2cd) erfc(c + d) / erfc(c) (c = k h, v = c + d
+// given as its long double; d = v - c is exact there, and a node within 2^-40 of c takes S(0) =
+// R'(0) = 2c - 2 / (sqrt(pi) erfcx(c)), off by about d S'(0)).
+LD erfc_at(LD c) {
+  mpfr_t m, y;
+  mpfr_inits2(kBits, m, y, static_cast<mpfr_ptr>(nullptr));
+  mpfr_set_ld(m, c, MPFR_RNDN);
+  mpfr_erfc(y, m, MPFR_RNDN);
+  const LD r = mpfr_get_ld(y, MPFR_RNDN);
+  mpfr_clears(m, y, static_cast<mpfr_ptr>(nullptr));
+  return r;
+}
+LD rows_s(LD c, LD v) {
+  mpfr_t m, y, t, e, dd;
+  mpfr_inits2(kBits, m, y, t, e, dd, static_cast<mpfr_ptr>(nullptr));
+  LD d = v - c;
+  if (std::fabs(d) < 0x1p-40L) d = 0;
+  mpfr_set_ld(m, c, MPFR_RNDN);
+  mpfr_erfc(e, m, MPFR_RNDN);  // erfc(c)
+  if (d == 0) {  // R'(0) = 2c - 2 e^(-c^2) / (sqrt(pi) erfc(c))
+    mpfr_sqr(t, m, MPFR_RNDN);
+    mpfr_neg(t, t, MPFR_RNDN);
+    mpfr_exp(t, t, MPFR_RNDN);
+    mpfr_const_pi(y, MPFR_RNDN);
+    mpfr_sqrt(y, y, MPFR_RNDN);
+    mpfr_mul(y, y, e, MPFR_RNDN);
+    mpfr_div(y, t, y, MPFR_RNDN);
+    mpfr_mul_2si(y, y, 1, MPFR_RNDN);
+    mpfr_mul_2si(t, m, 1, MPFR_RNDN);
+    mpfr_sub(y, t, y, MPFR_RNDN);
+  } else {
+    mpfr_set_ld(dd, d, MPFR_RNDN);
+    mpfr_add(y, m, dd, MPFR_RNDN);  // c + d exactly
+    mpfr_erfc(y, y, MPFR_RNDN);
+    mpfr_div(y, y, e, MPFR_RNDN);
+    mpfr_mul(t, m, dd, MPFR_RNDN);
+    mpfr_mul_2si(t, t, 1, MPFR_RNDN);
+    mpfr_exp(t, t, MPFR_RNDN);
+    mpfr_mul(y, y, t, MPFR_RNDN);  // R(d)
+    mpfr_sub_ui(y, y, 1, MPFR_RNDN);
+    mpfr_div(y, y, dd, MPFR_RNDN);
+  }
+  const LD r = mpfr_get_ld(y, MPFR_RNDN);
+  mpfr_clears(m, y, t, e, dd, static_cast<mpfr_ptr>(nullptr));
+  return r;
+}
+
+// x rounded to its `bits` leading bits (for normal and tiny doubles alike).
+double round_bits(double x, int bits) {
+  if (x == 0) return 0;
+  int e;
+  const double f = std::frexp(x, &e);
+  return std::ldexp(std::nearbyint(std::ldexp(f, bits)), e - bits);
+}
+
 struct Table {
   char kind;
   int log2h, degree;
@@ -64,7 +122,45 @@ struct Table {
   int worst = 0;
 };
 
+// Kinds r and R: rows [E, s_1 .. s_n] and [E_h, E_l, s_1 .. s_n] (E = erfc(c), E_h its 24
+// leading bits), erfc(c + d) = E e^(-2cd) (1 + d (s_1 + s_2 d + ... + s_n d^(n-1))); `degree` is n.
+// The error reported is that of 1 + d S(d) against R(d) (E's own rounding not included).
+void build_rows(Table& t) {
+  const LD h = std::ldexp(1.0L, t.log2h);
+  const int kmax = static_cast<int>(std::ceil(t.end / h));
+  const bool split = t.kind == 'R';
+  const int n = t.degree, width = (n + 2 + split) / 2 * 2;
+  for (int k = 0; k <= kmax; ++k) {
+    const LD c = k * h;
+    const std::vector<LD> mono = qor::tools::chebyshev_fit(n, c, h / 2, [&](LD v) { return rows_s(c, v); });
+    std::vector<double> row(width, 0.0);
+    const LD e = erfc_at(c);
+    const int off = 1 + split;
+    for (int i = 0; i < n; ++i) row[off + i] = static_cast<double>(mono[i]);
+    if (split) {
+      row[0] = round_bits(static_cast<double>(e), 24);
+      row[1] = static_cast<double>(e - row[0]);
+    } else {
+      row[0] = static_cast<double>(e);
+    }
+    for (int g = 0; g <= kPoints; ++g) {
+      const LD d = -h / 2 + h * g / kPoints;
+      if (c + d < 0 || d == 0) continue;
+      LD s = 0;
+      for (int i = n - 1; i >= 0; --i) s = s * d + row[off + i];
+      const LD want = 1 + d * rows_s(c, c + d);
+      const LD err = std::fabs((1 + d * s) / want - 1);
+      if (err > t.err) {
+        t.err = err;
+        t.worst = k;
+      }
+    }
+    t.rows.push_back(row);
+  }
+}
+
 void build(Table& t) {
+  if (t.kind == 'r' || t.kind == 'R') return build_rows(t);
   const LD h = std::ldexp(1.0L, t.log2h);
   const int kmax = static_cast<int>(std::ceil(t.end / h));
   const bool split = t.kind == 'F' || t.kind == 'X';  // c_0 as a pair: 24 leading bits and the rest
@@ -136,8 +232,9 @@ int main(int argc, char** argv) {
   };
   Spec specs[] = {
       {"kErfPolyHA", {'F', -4, 8, 6.0L, {}}},
+      {"kErfPolyLA", {'f', -4, 7, 6.0L, {}}},
       {"kErfPolyEP", {'f', -5, 3, 6.0L, {}}},
-      {"kErfcxPolyLA", {'x', -3, 9, 26.5L, {}}},
+      {"kErfcRowsLA", {'r', -3, 9, 26.5L, {}}},
       {"kErfcxPolyEP", {'x', -3, 5, 26.5L, {}}},
       {"kErfcxPolyHA", {'X', -3, 10, 26.5L, {}}},
   };

@@ -400,6 +400,30 @@ TEST(ErfFamily, DoublePolynomialPieceEndsAgainstMpfr) {
   expect_same_alone<double>("Erfc", c);
 }
 
+// Double Erfc LA takes e^(-2cd) with w = -(k/4) d formed by one product, exact only because d =
+// a - k/8 has at most 52 - log2(k) significant bits; arguments whose d has the most bits (odd last
+// bit, |d| near h/2, and a near the top of its binade where k is largest for that ulp) in every
+// binade from 1/8 to the screen: an inexact w costs up to 2^-51.3 there, a few ulps.
+TEST(ErfFamily, DoubleErfcProductTwoCdIsExactForFullArguments) {
+  std::vector<double> xs;
+  for (double lo : {0.125, 0.25, 0.5, 1.0, 2.0, 4.0, 8.0, 16.0}) {
+    const double hi = std::min(2 * lo, 26.5);
+    for (int j = 1; j <= 40; ++j) {
+      const double v = lo + (hi - lo) * j / 41.0;
+      const double c = std::nearbyint(v * 8) / 8;
+      for (double side : {-1.0, 1.0}) {
+        double x = c + side * (0.0625 - 0x1p-20 * j);
+        uint64_t b;
+        std::memcpy(&b, &x, 8);
+        b |= 1;  // every mantissa bit used
+        std::memcpy(&x, &b, 8);
+        if (x > 0 && x <= 26.5) xs.push_back(x);
+      }
+    }
+  }
+  sweep_function<double>("Erfc", interleave_far(both_signs(xs)));
+}
+
 // The pieces' clamps must keep every lane's row inside its table: NaNs, infinities, the largest
 // doubles and arguments just past the clamps (6 for Erf, 26.5 for Erfc and its negative side),
 // in blocks with ordinary lanes, give the values MPFR gives and what each gives alone.

@@ -4,19 +4,21 @@
 // low word), c = k h and d = a - c exactly (h is a power of two and c <= 2a; piece 0 is centred
 // at 0, so d = a there), one row of coefficients is read per lane and
 //
-//   Erf:  erf x = sign(x) m f_k(d),  m = min(a, 6),  f_k ~ erf(v) / v on the piece (LA and HA:
-//         h = 1/16, degree 8, 2^-59 with c_0 as a pair; EP: h = 1/32, degree 3, 2^-30.3).
+//   Erf:  erf x = sign(x) m f_k(d),  m = min(a, 6),  f_k ~ erf(v) / v on the piece (HA: h = 1/16,
+//         degree 8, 2^-59 with c_0 as a pair; LA: h = 1/16, degree 7, 2^-52.97; EP: h = 1/32,
+//         degree 3, 2^-30.3).
 //         erf(6) rounds to 1, so the clamp gives +-1 beyond 6. The relative error holds down to
 //         0 (no cancellation: f stays near 2/sqrt(pi) there).
 //   Erfc: erfc a = e^(-a^2) g_k(d),  g_k ~ e^(v^2) erfc(v) on the piece (a <= 26.5, h = 1/8;
-//         HA degree 10 with c_0 as a pair, 2^-57.4; LA degree 9, 2^-53.1; EP degree 5, 2^-31.5),
+//         HA degree 10 with c_0 as a pair, 2^-57.4; EP degree 5, 2^-30.5); LA: erfc a =
+//         E e^(-2cd) (1 + d S(d)) with E = erfc(c) and S of degree 8 per row (see d_erfc_poly),
 //         and erfc(-a) = 2 - erfc a, formed as K + (y ^ s) with s the sign bit of x and
 //         K = s >> 1 (2.0 for a negative x, 0 else; HA: Fast2Sum).
-//         HA and LA: a^2 = hi + lo exactly (Veltkamp's split and Dekker's product) and
+//         HA: a^2 = hi + lo exactly (Veltkamp's split and Dekker's product) and
 //         e^-(hi + lo) = 2^n T (1 + q) from exp_log's tables: N = round(-hi 2^j / ln 2),
 //         r = ((-hi - N C1) - N C2) - lo; HA the 256-entry table of 27-bit T with its relative
-//         error L (q = L + p + L p, p ~ e^r - 1 of degree 5), LA the 1024-entry table of T
-//         (q = p of degree 3, T's rounding left in). EP: e^-hi from the 256-entry table with two
+//         error L (q = L + p + L p, p ~ e^r - 1 of degree 5), LA e^(-2cd) from the 1024-entry
+//         table of T (q = p of degree 3, T's rounding left in). EP: e^-hi from the 256-entry table with two
 //         Taylor terms of 2^(f/256) (2^-31; hi's rounding costs 2^-43 at a = 26.5).
 //         Every intermediate stays normal up to 26.5 (e^-702.25 = 2^-1013.1, the result 2^-1018.7).
 // The screens stay those of erf.h: Erfc's lanes beyond 26.5 (subnormal results, status 4) go to
@@ -56,10 +58,10 @@ QOR_SIMD_INLINE void poly_coeffs(const char* b0, const char* b1, f64x2 (&c)[2 * 
 #pragma GCC unroll 5
   for (int j = 0; j < M; ++j) poly_cols(b0, b1, j, c[2 * j], c[2 * j + 1]);
 }
-// c[i0] + c[i0 + 1] d + ... + c[i0 + n - 1] d^(n-1) by Estrin's scheme (n = 4, 6, 8, 9, 10).
+// c[i0] + c[i0 + 1] d + ... + c[i0 + n - 1] d^(n-1) by Estrin's scheme (n = 4, 6, 7, 8, 9, 10).
 template <int n, int i0, int M>
 QOR_SIMD_INLINE f64x2 estrin(const f64x2 (&c)[M], f64x2 d) {
-  static_assert(n == 4 || n == 6 || n == 8 || n == 9 || n == 10);
+  static_assert(n == 4 || n == 6 || n == 7 || n == 8 || n == 9 || n == 10);
   const f64x2 d2 = d * d;
   const f64x2 e0 = c[i0] + c[i0 + 1] * d, e1 = c[i0 + 2] + c[i0 + 3] * d;
   if constexpr (n == 4) {
@@ -68,6 +70,8 @@ QOR_SIMD_INLINE f64x2 estrin(const f64x2 (&c)[M], f64x2 d) {
     const f64x2 d4 = d2 * d2, e2 = c[i0 + 4] + c[i0 + 5] * d;
     if constexpr (n == 6) {
       return (e0 + e1 * d2) + e2 * d4;
+    } else if constexpr (n == 7) {
+      return (e0 + e1 * d2) + (e2 + c[i0 + 6] * d2) * d4;
     } else {
       const f64x2 e3 = c[i0 + 6] + c[i0 + 7] * d;
       if constexpr (n == 8) return (e0 + e1 * d2) + (e2 + e3 * d2) * d4;
@@ -90,7 +94,8 @@ QOR_SIMD_INLINE f64x2 t1024_scaled_impl(f64x2 t) {
 
 inline constexpr int kErfPolyHASlot = 1, kErfPolyEPSlot = 2;  // kErfHA, kErfEP of erf.h
 
-// erf x. EP: m f(d) with f of degree 3. LA and HA: f = c_0h + c_0l + d R(d) (c_0h of 24 bits,
+// erf x. EP: m f(d) with f of degree 3. LA: m c_0 + m (d R(d)), R of degree 6 (f not rounded
+// itself; 8 coefficients, 2^-52.97). HA: f = c_0h + c_0l + d R(d) (c_0h of 24 bits,
 // R of degree 7: 2^-59 with the pair), m = m_h + m_l (m_h its 26 leading bits, by a mask), and
 //     erf = m_h c_0h + (m_l c_0h + m (c_0l + d R))
 // with both products by c_0h exact: the one rounding that matters is the last sum's (|d R| is
@@ -104,12 +109,16 @@ QOR_SIMD_INLINE f64x2 d_erf_poly(f64x2 x) {
     f64x2 c[4];
     poly_coeffs<2>(b0, b1, c);
     return (m * estrin<4, 0>(c, d)) | sgn;
+  } else if constexpr (kSlot != kErfPolyHASlot) {
+    const f64x2 d = poly_piece<-4>(m, sizeof(kErfPolyLA[0]), b0, b1, reinterpret_cast<const char*>(kErfPolyLA));
+    f64x2 c[8];
+    poly_coeffs<4>(b0, b1, c);
+    return (m * c[0] + m * (d * estrin<7, 1>(c, d))) | sgn;  // f's constant added after the product
   } else {
     const f64x2 d = poly_piece<-4>(m, sizeof(kErfPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfPolyHA));
     f64x2 c[10];
     poly_coeffs<5>(b0, b1, c);
     const f64x2 r = estrin<8, 2>(c, d);
-    if constexpr (kSlot != kErfPolyHASlot) return (m * c[0] + m * (c[1] + d * r)) | sgn;  // m c_0h rounded
     const f64x2 mh = m & row(opaque(exp_log::kDExpFast).split26), ml = m - mh;  // 26 bits and the rest
     return (mh * c[0] + (ml * c[0] + m * (c[1] + d * r))) | sgn;
   }
@@ -125,9 +134,12 @@ QOR_SIMD_INLINE f64x2 square_error(f64x2 a, f64x2 hi) {
 // 2^-57.4), e^-(hi + lo) = 2^n T (1 + q) with T of 27 bits (exp_log's Expm1 table, q = L + p + L p,
 // p of degree 5), so that the leading product 2^n T c_0h is exact and
 //     erfc a = 2^n T c_0h + 2^n T (c_0l + w + q g),
-// the second part at most 0.08 of the first; erfc(-a) = 2 - that with Fast2Sum. EP: u + u q with u = 2^n T g, g of degree 5. LA: g = c_0 + w, w = d R(d)
-// (R of degree 8), and erfc = 2^n T c_0 + 2^n T (w + q g): the sums that round at the size of the
-// result are the last one and the product by c_0.
+// the second part at most 0.08 of the first; erfc(-a) = 2 - that with Fast2Sum. EP: u + u q with
+// u = 2^n T g, g of degree 5. LA: rows of E = erfc(c) and S, c = k/8,
+//     erfc a = E e^w (1 + u),  w = -2cd = (-k/4) d,  u = d S(d),
+// S(d) = (e^(2cd) erfc(c + d) / erfc(c) - 1) / d of degree 8 (2^-54.9 for 1 + u); w is one exact
+// product (d has at most 52 - log2 k significant bits) and |w| <= 3.32, so a^2 needs no split;
+// e^w = 2^n T (1 + q) from the 1024-entry table, erfc = U + U ((q + u) + q u), U = 2^n T E rounded.
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   using exp_log::kDExpFast;
@@ -136,8 +148,8 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   const f64x2 sgn = sign_bits(x), a = min(abs(x), row(opaque(Row2<26.5>::v)));
   const char *b0, *b1;
   f64x2 y;
-  const f64x2 hi = a * a;
   if constexpr (kSlot == kErfPolyHASlot) {
+    const f64x2 hi = a * a;
     const f64x2 d = poly_piece<-3>(a, sizeof(kErfcxPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyHA));
     f64x2 k[12];
     poly_coeffs<6>(b0, b1, k);
@@ -168,22 +180,31 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     poly_coeffs<3>(b0, b1, k);
     const f64x2 g = estrin<6, 0>(k, d);
     f64x2 ts, f;
-    exp_log::ep256_reduce(c, f64x2() - hi, ts, f);
+    exp_log::ep256_reduce(c, f64x2() - a * a, ts, f);
     const f64x2 u = ts * g;
     y = u + u * (f * (row(c.ep256[0]) + f * row(c.ep256[1])));
   } else {
-    const f64x2 d = poly_piece<-3>(a, sizeof(kErfcxPolyLA[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyLA));
+    // k = round(8a): the row, d = a - k/8 and w = (-k/4) d, both exact
+    const f64x2 sh = row(opaque(Row2<0x1.8p52>::v));
+    const f64x2 tk = a * row(opaque(Row2<8.0>::v)) + sh;
+    const f64x2 kf = tk - sh;
+    const f64x2 d = a - kf * row(opaque(Row2<0.125>::v));
+    const f64x2 w = (kf * row(opaque(Row2<-0.25>::v))) * d;
+    const __m128i ki = tk.bits().v;
+    const char* base = reinterpret_cast<const char*>(kErfcRowsLA);
+    b0 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(ki)) * sizeof(kErfcRowsLA[0]);
+    b1 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(ki, _MM_SHUFFLE(3, 2, 3, 2)))) *
+                    sizeof(kErfcRowsLA[0]);
+    const f64x2 t = w * row(c.inv_ln2_1024) + row(c.sh52);
+    const f64x2 n = t - row(c.sh52);
+    const f64x2 r = (w - n * row(c.ln2_1024_hi)) - n * row(c.ln2_1024_lo);
     f64x2 k[10];
     poly_coeffs<5>(b0, b1, k);
-    const f64x2 w = d * estrin<9, 1>(k, d);
-    const f64x2 lo = square_error(a, hi);
-    const f64x2 z = f64x2() - hi;
-    const f64x2 t = z * row(c.inv_ln2_1024) + row(c.sh52);
-    const f64x2 n = t - row(c.sh52);
-    const f64x2 r = ((z - n * row(c.ln2_1024_hi)) - n * row(c.ln2_1024_lo)) - lo;
     const f64x2 ts = t1024_scaled_impl(t);
     const f64x2 q = r + (r * r) * (row(c.em3[0]) + r * row(c.em3[1]));
-    y = ts * k[0] + ts * (w + q * (k[0] + w));
+    const f64x2 u = d * estrin<9, 1>(k, d);
+    const f64x2 ue = ts * k[0];
+    y = ue + ue * ((q + u) + q * u);
   }
   const f64x2 kk = _mm_castsi128_pd(_mm_srli_epi64(_mm_castpd_si128(sgn.v), 1));
   return kk + f64x2(_mm_xor_pd(y.v, sgn.v));
