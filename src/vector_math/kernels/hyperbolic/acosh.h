@@ -3,7 +3,8 @@
 //     exactly, so that nothing cancels near 1, and its root with the residual), through the
 //     logarithm of common.h: within about 0.52 ulp. x >= 2^28: y = 2 (x - 1 / (4x)), the factor
 //     2 as one more ln 2.
-// Per element: x < 1 (and -inf): NaN, status 1; NaN: itself; +inf: +inf.
+// Per element: x < 1 (and -inf): NaN, status 1; NaN: itself; +inf: +inf; 1: +0 (so that the
+//   packed formula, whose root would be 0 there, needs no select around it).
 //   single (every slot): a plain double formula on widened lanes (single_plain.h); the lanes it
 //     sends away take this double formula per element, rounded once.
 #pragma once
