@@ -4,15 +4,13 @@
 //     one and a polynomial in e (SInvSqrt below): within 0.5 ulp plus about 2^-7 ulp (0.5094 ulp
 //     over every float), no square root or division. Arguments outside [2^-100, 2^100) go to the
 //     per-element routine (1 / sqrt in double, rounded once).
-//   single LA (LA and EP slots): 1 / sqrt(x) in single precision (sqrtps, divps), two
-//     roundings: below 1.5 ulp (about 22.4 correct bits), as fast as the two instructions.
 //   double HA: the same from rsqrtps on x rounded to float and one Newton step in double, y cut
 //     to 22 bits, then y (1 + e/2 + 3e^2/8) with e = 1 - x y^2 from two exact products and one
 //     rounded one (DInvSqrtHA below): within 0.5 ulp plus about 2^-8 ulp, no square root or
 //     division. Arguments outside [2^-126, 2^126) go to the per-element routine, which scales
 //     them by an even power of two.
-//   double LA (LA and EP slots): 1 / sqrt(x) alone, two roundings: below 1.5 ulp; |x| outside
-//     [2^-900, 2^993) goes to the per-element routine, which scales it by an even power of two.
+//   Both HA kernels serve the LA and EP slots too: faster than 1 / sqrt(x) by sqrtps/sqrtpd and
+//     divps/divpd (two roundings, 1.5 ulp), which those slots took before.
 // Per element: NaN itself; +-0: +-inf, status 2; negative: NaN, status 1; +inf: +0.
 #pragma once
 
@@ -84,17 +82,6 @@ struct SInvSqrt : FamilyBase<float> {
   }
 };
 
-struct SInvSqrtLA : SInvSqrt {
-  static constexpr bool kInlineBlocks = false;
-  static f32x4 packed(f32x4 x) { return f32x4::splat(1.0f) / sqrt(x); }
-  static int screen(f32x4 x) { return not_positive_lanes(x) | mask_abs_above(x, 0x7F7FFFFF); }
-  static int element(const float* x, float* r) {
-    int status;
-    if (!invsqrt_special(*x, r, &status)) *r = packed_one<SInvSqrtLA>(*x);
-    return status;
-  }
-};
-
 // Double HA, no square root or division: y0 = rsqrtps(x rounded to float) (within 2^-11.4
 // relative), one Newton step y1 = y0 (3/2 - (x/2) y0^2) in double (within 2^-22.2), y1 cut to
 // its top 22 bits (y, within 2^-20.6), so that t = y^2 (44 bits) is exact; x = xh + xl with xh
@@ -139,22 +126,6 @@ struct DInvSqrtHA : FamilyBase<double> {
       const int j = (ex - 1) >> 1;  // x 4^-j in [1, 4); the result 2^-j times its root's reciprocal
       *r = std::ldexp(packed_one<DInvSqrtHA>(std::ldexp(x, -2 * j)), -j);
     }
-    return kOk;
-  }
-};
-
-// Double LA (LA and EP slots): 1 / sqrt(x) alone, two roundings.
-struct DInvSqrtLA : FamilyBase<double> {
-  static constexpr Scheme kScheme = Scheme::Recompute;
-  static f64x2 packed(f64x2 x) { return kc<1.0>() / sqrt(x); }
-  static int screen(f64x2 x) { return high_outside(x, 0x07B00000, 0x7DFFFFFF); }  // negatives too
-  static int element(const double* px, double* r) {
-    const double x = *px;
-    int status;
-    if (invsqrt_special(x, r, &status)) return status;
-    if (x < 0x1p-900) *r = packed_one<DInvSqrtLA>(x * 0x1p200) * 0x1p100;
-    else if (x >= 0x1p993) *r = packed_one<DInvSqrtLA>(x * 0x1p-200) * 0x1p-100;
-    else *r = packed_one<DInvSqrtLA>(x);
     return kOk;
   }
 };
