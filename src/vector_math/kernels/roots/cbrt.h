@@ -1,11 +1,13 @@
 // Cbrt: the real cube root, odd.
 //   single (SCbrtF below): in float on four lanes, a 5-bit seed from the bits and one Halley step
 //     (about 15.5 correct bits: the EP result), then LA one Newton step in float (within 0.97
-//     ulp), HA one more Halley step in double on the widened lanes, rounded once (about 2^-46
-//     relative before the rounding: correctly rounded but within about 2^-22 ulp of a
-//     midpoint). |x| outside [2^-120, 2^120) (zeros, subnormals, infinities, NaNs included) goes
-//     to the per-element routine, which scales x by 2^+-72 and the result by 2^-+24 (exactly).
-//     Replaced: two Halley steps in double on the widened lanes in every slot (1.3-1.9x slower).
+//     ulp), HA one Newton step in float whose residual is formed almost exactly from an 8-bit
+//     split of the approximation (within 0.5 ulp plus about 2^-7 ulp). |x| outside [2^-120,
+//     2^120) (zeros, subnormals, infinities, NaNs included) goes to the per-element routine,
+//     which scales x by 2^+-72 and the result by 2^-+24 (exactly). Replaced: two Halley steps
+//     in double on the widened lanes in every slot (1.3-1.9x slower); then HA as one Halley
+//     step in double on the widened lanes (correctly rounded but for about 2^-22 ulp, 1.1-1.5x
+//     libmvec's time against 0.8-1.0x now).
 //   double (one kernel per slot, DCbrtF below): z0 ~ |x|^(-1/3) from the bits, w = |x| z0^2 and
 //     e = 1 - |x| z0^3 (|e| < 0.103), then y0 = w Q(e) with Q a polynomial for (1 - e)^(-2/3):
 //     EP y0 (degree 6: 2^-30.4 relative); LA one Newton step y0 - (y0^3 - |x|) f, f = z0^2 Q / 3
@@ -43,7 +45,12 @@ inline T scaled_cbrt_element(T x, T lo, T hi, T s) {
 //   Halley: t1 = t0 (t0^3 + 2a) / (2 t0^3 + a), about 2^-15.5 relative (the EP result);
 //   LA:     y = t1 - (t1^3 - a) / (3 t1^2) in float: 0.9615 ulp at worst over every float (the
 //           residual's roundings, not the step, bound it);
-//   HA:     y = t1 (t1^3 + 2a) / (2 t1^3 + a) in double (t1^2 exact), rounded once.
+//   HA:     y = t1 - r / (3 t1^2) in float with the residual r = t1^3 - a nearly exact: t1 = th +
+//           tl with th its top 8 bits, th^3 (24 bits) exact and within 3 2^-7 of a, so th^3 - a is
+//           exact too (Sterbenz), and t1^3 - th^3 = tl (th^2 + th t1 + t1^2) (below 2^-5.4 a)
+//           adds roundings near 2^-29 a; the step leaves about (2^-15.5)^2: within 0.5 ulp plus about
+//           2^-7 ulp. (t1^2 is rounded in the divisor only, where it moves the correction by a
+//           relative 2^-23.)
 // A division-free form (inverse cube root steps as in double Cbrt, then y = a z^2 and a residual
 // correction) was measured 1.7-2.2x slower here: divps is cheap on this processor.
 // Measured on every float of [2^-120, 2^120) (the exhaustive table of the accuracy tool).
@@ -52,10 +59,11 @@ struct alignas(16) SCbrtRows {
   uint32_t k[4];
   float lo[4], hi[4];
   float three[4];
+  uint32_t top8[4];
 };
 #define QOR_R4(v) {v, v, v, v}
 inline constexpr SCbrtRows kSCbrtRows = {QOR_R4(1.0f / 3.0f), QOR_R4(0x2A510600u), QOR_R4(0x1p-120f),
-                                         QOR_R4(0x1p120f), QOR_R4(3.0f)};
+                                         QOR_R4(0x1p120f), QOR_R4(3.0f), QOR_R4(0xFFFF0000u)};
 #undef QOR_R4
 
 enum class SCbrtSlot { kEP, kLA, kHA };
@@ -73,16 +81,22 @@ struct SCbrtF : FamilyBase<float> {
       const f32x4 y2 = y * y;
       y = y - (y2 * y - a) / (row(c.three) * y2);
     } else if constexpr (kSlot == SCbrtSlot::kHA) {
-      y = narrow(halley_cbrt(widen_lo(y), widen_lo(a)), halley_cbrt(widen_hi(y), widen_hi(a)));
+      const f32x4 yh = y & row(c.top8), yl = y - yh;
+      const f32x4 h2 = yh * yh, y2 = y * y;
+      const f32x4 r = (h2 * yh - a) + yl * ((h2 + yh * y) + y2);
+      y = y - y * (r / (row(c.three) * (y2 * y) - r));
     }
     return y | sign_bits(x);
   }
+  // |x| outside [2^-120, 2^120), HA [2^-90, 2^90)
+  static constexpr bool kHA = kSlot == SCbrtSlot::kHA;
   static int screen(f32x4 x) {
     const i32x4 a = abs(x).bits();
-    return mask(cmp_gt(i32x4::splat(0x03800000), a)) | mask(cmp_gt(a, i32x4::splat(0x7B7FFFFF)));
+    return mask(cmp_gt(i32x4::splat(kHA ? 0x12800000 : 0x03800000), a)) |
+           mask(cmp_gt(a, i32x4::splat(kHA ? 0x6C7FFFFF : 0x7B7FFFFF)));
   }
   static int element(const float* px, float* r) {
-    *r = scaled_cbrt_element<SCbrtF>(*px, 0x1p-120f, 0x1p120f, 0x1p24f);
+    *r = scaled_cbrt_element<SCbrtF>(*px, kHA ? 0x1p-90f : 0x1p-120f, kHA ? 0x1p90f : 0x1p120f, 0x1p24f);
     return kOk;
   }
 };
