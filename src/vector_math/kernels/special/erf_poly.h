@@ -38,9 +38,10 @@ constexpr double erf_pow2(int e) { return e >= 0 ? (e == 0 ? 1.0 : 2.0 * erf_pow
 // Row k of a table for both lanes: the byte offsets, and the columns 2j, 2j + 1.
 template <int kLog2h>
 QOR_SIMD_INLINE f64x2 poly_piece(f64x2 a, size_t row_bytes, const char*& b0, const char*& b1, const char* base) {
-  const f64x2 sh = row(opaque(Row2<0x1.8p52>::v));
-  const f64x2 t = a * row(opaque(Row2<erf_pow2(-kLog2h)>::v)) + sh;
-  const f64x2 c = (t - sh) * row(opaque(Row2<erf_pow2(kLog2h)>::v));
+  // a + 1.5 * 2^(52 + log2 h) rounds a to a multiple of h (its ulp), k in the low word
+  const f64x2 sh = row(opaque(Row2<0x1.8p52 * erf_pow2(kLog2h)>::v));
+  const f64x2 t = a + sh;
+  const f64x2 c = t - sh;
   const __m128i k = t.bits().v;
   b0 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(k)) * row_bytes;
   b1 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(k, _MM_SHUFFLE(3, 2, 3, 2)))) * row_bytes;
@@ -102,25 +103,27 @@ inline constexpr int kErfPolyHASlot = 1, kErfPolyEPSlot = 2;  // kErfHA, kErfEP 
 // at most 0.03 of f on pieces of 1/16), so the error stays near half an ulp.
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_erf_poly(f64x2 x) {
-  const f64x2 sgn = sign_bits(x), m = min(abs(x), row(opaque(Row2<6.0>::v)));
+  // xm = x clamped to [-6, 6] (NaN to 6) carries the sign through the products (each rounds
+  // symmetrically), so that erf(-x) = -erf(x) without a sign mask; m = |xm| picks the row.
+  const f64x2 xm = max(min(x, row(opaque(Row2<6.0>::v))), row(opaque(Row2<-6.0>::v))), m = abs(xm);
   const char *b0, *b1;
   if constexpr (kSlot == kErfPolyEPSlot) {
     const f64x2 d = poly_piece<-5>(m, sizeof(kErfPolyEP[0]), b0, b1, reinterpret_cast<const char*>(kErfPolyEP));
     f64x2 c[4];
     poly_coeffs<2>(b0, b1, c);
-    return (m * estrin<4, 0>(c, d)) | sgn;
+    return xm * estrin<4, 0>(c, d);
   } else if constexpr (kSlot != kErfPolyHASlot) {
     const f64x2 d = poly_piece<-4>(m, sizeof(kErfPolyLA[0]), b0, b1, reinterpret_cast<const char*>(kErfPolyLA));
     f64x2 c[8];
     poly_coeffs<4>(b0, b1, c);
-    return (m * c[0] + m * (d * estrin<7, 1>(c, d))) | sgn;  // f's constant added after the product
+    return xm * c[0] + xm * (d * estrin<7, 1>(c, d));  // f's constant added after the product
   } else {
     const f64x2 d = poly_piece<-4>(m, sizeof(kErfPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfPolyHA));
     f64x2 c[10];
     poly_coeffs<5>(b0, b1, c);
     const f64x2 r = estrin<8, 2>(c, d);
-    const f64x2 mh = m & row(opaque(exp_log::kDExpFast).split26), ml = m - mh;  // 26 bits and the rest
-    return (mh * c[0] + (ml * c[0] + m * (c[1] + d * r))) | sgn;
+    const f64x2 mh = xm & row(opaque(exp_log::kDExpFast).split26), ml = xm - mh;  // 26 bits and the rest
+    return mh * c[0] + (ml * c[0] + xm * (c[1] + d * r));
   }
 }
 
