@@ -304,10 +304,17 @@ QOR_SIMD_INLINE f64x2 d_cdfnorm_packed(f64x2 x) {
 template <class T>
 inline int erf_screen(typename VecOf<T>::type x) {
   using V = typename VecOf<T>::type;
-  const V a = abs(x);
-  const T tiny = std::is_same_v<T, float> ? T(0x1p-100) : T(0x1p-1000);
-  return mask(cmp_le(V::splat(tiny), a) & cmp_le(a, V::splat(std::numeric_limits<T>::max()))) ^
-         (16 / static_cast<int>(sizeof(T)) == 4 ? 0xF : 0x3);
+  if constexpr (std::is_same_v<T, double>) {
+    // on the high words h of |x| (2^-1000 is a power of two): outside [h(2^-1000), h(max)] as
+    // unsigned offsets from h(2^-1000), compared as signed words after adding 2^31 to both
+    constexpr uint32_t lo = 0x01700000u, hi = 0x7FEFFFFFu;
+    const __m128i h = _mm_add_epi32(abs(x).bits().v, _mm_set1_epi32(static_cast<int32_t>(0x80000000u - lo)));
+    return _mm_movemask_pd(
+        _mm_castsi128_pd(_mm_cmpgt_epi32(h, _mm_set1_epi32(static_cast<int32_t>(hi - lo + 0x80000000u)))));
+  } else {
+    const V a = abs(x);
+    return mask(cmp_le(V::splat(T(0x1p-100)), a) & cmp_le(a, V::splat(std::numeric_limits<T>::max()))) ^ 0xF;
+  }
 }
 
 template <class T, int kSlot = kErfLA>
