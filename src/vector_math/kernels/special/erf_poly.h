@@ -1,8 +1,8 @@
 // Double-precision Erf and Erfc (every slot): piecewise polynomials (tables/erf_poly.inc, from
 // tools/gen_erf_poly.cpp) on uniform pieces [c - h/2, c + h/2], c = k h, chosen per lane. With
-// a = |x| clamped (NaN to the clamp), k = round(a / h) through the shifter 1.5 * 2^52 (k in the
-// low word), c = k h and d = a - c exactly (h is a power of two and c <= 2a; piece 0 is centred
-// at 0, so d = a there), one row of coefficients is read per lane and
+// a = |x| clamped (NaN to the clamp), k = round(a / h) in the low word of a + 1.5 * 2^52 h,
+// c = k h and d = a - c exactly (h is a power of two and c <= 2a; piece 0 is centred at 0, so
+// d = a there), one row of coefficients is read per lane and
 //
 //   Erf:  erf x = sign(x) m f_k(d),  m = min(a, 6),  f_k ~ erf(v) / v on the piece (HA: h = 1/16,
 //         degree 8, 2^-59 with c_0 as a pair; LA: h = 1/16, degree 7, 2^-52.97; EP: h = 1/32,
