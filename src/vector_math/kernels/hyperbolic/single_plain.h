@@ -50,6 +50,14 @@ constexpr ExpPairT256 make_exp_pair_t256() {
 }
 inline constexpr ExpPairT256 kExpPairT256 = make_exp_pair_t256();
 
+// t (1 + z/3 + z^2/5 + ... + z^6/13) for t = 2s or s, z = s^2: the series of 2 atanh s (ln_poly) or
+// atanh s (Atanh), truncated below 2^-39.5 relative for z <= 0.0295.
+QOR_SIMD_INLINE f64x2 atanh_series(f64x2 t, f64x2 s) {
+  const f64x2 z = s * s;
+  const f64x2 p = z * (kc<1.0 / 3>() + z * (kc<1.0 / 5>() + z * (kc<1.0 / 7>() + z * (kc<1.0 / 9>() + z * (kc<1.0 / 11>() + z * kc<1.0 / 13>())))));
+  return t + t * p;
+}
+
 // ln y for y >= 1 (two lanes; y below 2^130), table-free: y = 2^k m, m in [sqrt(1/2), sqrt(2)),
 // f = m - 1 (exact), s = f / (2 + f), ln m = 2 atanh s = 2s (1 + z/3 + ... + z^6/13), z = s^2
 // <= 0.0295 (truncation below 2^-39.5 relative); k ln 2 + ln m cancel by at most a factor 2.
@@ -59,10 +67,7 @@ QOR_SIMD_INLINE f64x2 ln_poly(f64x2 y) {
   const f64x2 m = ((t & kl<0x000FFFFFFFFFFFFFll>()) + kl<0x3FE6A09E667F3BCDll>()).as_f64();
   const f64x2 f = m - kc<1.0>();
   const f64x2 s = f / (f + kc<2.0>());
-  const f64x2 z = s * s;
-  const f64x2 p = z * (kc<1.0 / 3>() + z * (kc<1.0 / 5>() + z * (kc<1.0 / 7>() + z * (kc<1.0 / 9>() + z * (kc<1.0 / 11>() + z * kc<1.0 / 13>())))));
-  const f64x2 s2 = s + s;
-  return k * kc<0x1.62e42fefa39efp-1>() + (s2 + s2 * p);
+  return k * kc<0x1.62e42fefa39efp-1>() + atanh_series(s + s, s);
 }
 
 struct PlainAsinh {
@@ -90,9 +95,7 @@ struct PlainAtanh {
     const f64x2 one = kc<1.0>();
     const f64x2 pp = one + p, pm = one - p;
     const f64x2 s = (pm + a * pp) / (pp + a * pm);
-    const f64x2 z = s * s;
-    const f64x2 q = z * (kc<1.0 / 3>() + z * (kc<1.0 / 5>() + z * (kc<1.0 / 7>() + z * (kc<1.0 / 9>() + z * (kc<1.0 / 11>() + z * kc<1.0 / 13>())))));
-    return k * kc<0x1.62e42fefa39efp-2>() + (s + s * q);
+    return k * kc<0x1.62e42fefa39efp-2>() + atanh_series(s, s);
   }
   static QOR_SIMD_INLINE f32x4 quad(f32x4 x) {
     const f32x4 a = min(abs(x), cst<0x1.fffffep-1f>());
