@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets in fuzz/ (clang, AddressSanitizer + UndefinedBehaviorSanitizer)
 # into build/fuzz and runs them. See fuzz/README.md.
 #
-#   scripts/run-fuzz.sh --ci            each target for QOR_FUZZ_CI_SECONDS (30 s), two at a time;
+#   scripts/run-fuzz.sh --ci            each target for QOR_FUZZ_CI_SECONDS (20 s), two at a time;
 #                                       fails if any target finds a crash, leak or hang
 #   scripts/run-fuzz.sh [target ...]    each target (default: all) for QOR_FUZZ_SECONDS (900 s)
 #
@@ -30,7 +30,7 @@ cc=${QOR_FUZZ_CC:-clang-19}
 cxx=${QOR_FUZZ_CXX:-clang++-19}
 ver=${cc##*-}
 jobs=${QOR_FUZZ_JOBS:-2}
-if [ "$ci" = 1 ]; then seconds=${QOR_FUZZ_CI_SECONDS:-30}; else seconds=${QOR_FUZZ_SECONDS:-900}; fi
+if [ "$ci" = 1 ]; then seconds=${QOR_FUZZ_CI_SECONDS:-20}; else seconds=${QOR_FUZZ_SECONDS:-900}; fi
 
 # ---- packages (only what is missing; safe to run again) ----
 need=(cmake ninja-build libopenblas-dev liblapack-dev "clang-$ver" "libclang-rt-$ver-dev" "libomp-$ver-dev")
