@@ -236,7 +236,7 @@ TEST(SingleInverseErf, ErfInvAcrossItsRange) {
 }  // namespace
 
 // ---- Double precision: rows in q' = 1 - |t| ------------------------------------------------
-// The double kernels choose a row of a polynomial table lane by lane from the bits of q' (EP 32,
+// The double kernels choose a row of a polynomial table lane by lane from the bits of q' (EP,
 // LA and HA 128 rows a binade, q' from 2^-20 to 1), take the tail pieces in sqrt(-ln(q'(2 - q'))) below 2^-20
 // in the blocks that hold such a lane, and leave the special arguments to the element routine;
 // the screened blocks read the rows unclamped, the flagged ones clamped.
@@ -275,7 +275,7 @@ struct Triple {
 };
 
 // Both sides of row edges in the first, a middle and the last binades of the table, on the
-// grid of the finest rows (128 a binade: LA's and HA's; every fourth edge EP's): the first and
+// grid of the rows (128 a binade in every slot): the first and
 // last rows of a binade in each slot and some inside, in blocks with lanes of other rows and of
 // the tails.
 TEST(DoubleInverseErf, RowsAgreeAcrossTheirEdges) {

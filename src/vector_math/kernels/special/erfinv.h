@@ -433,14 +433,15 @@ QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
 // |x| = 1/2 on; ErfcInv: min(q, 2 - q), exact; CdfNormInv: p' = min(p, 1 - p), exact, the rows
 // one binade lower), erfinv t = t g(q') with g(q') = erfinv(1 - q') / (1 - q'). For q' in
 // [2^-20, 1] g is a polynomial of a small degree on each of 2^sub equal rows of every binade of
-// q' (tables/erfinv_rows.inc; sub = 5 for EP, 7 for LA and HA, which share their rows): the row
+// q' (tables/erfinv_rows.inc; sub = 7 for EP and for LA and HA, which share their rows): the row
 // is chosen lane by lane from the bits of q' (its exponent and top sub fraction bits: one integer
 // register for the four lanes of a block, a shift and a mask, the four offsets read out two at a
 // time), so one gather and one short polynomial serve every lane, with no logarithm and no
 // branch. g's singularity (at q' = 0) is 2^(sub+1) half-widths away from each row, so one degree
 // serves every row of a set; each doubling of the rows buys about degree + 1 bits:
-//   EP: 32 rows, degree 3 (2^-30.9), in powers of q' itself (no subtraction; the terms cancel
-//       to a few bits only), Horner's scheme;
+//   EP: 128 rows, degree 2 (2^-29.5), in powers of q' itself (no subtraction; the terms cancel
+//       to a few bits only), Horner's scheme, 32-byte rows c_0, c_1, c_2, 0 (32 rows of degree 3,
+//       2^-30.9, cost a fourth coefficient: 1.25 against 1.02 us per 1,000);
 //   LA and HA: 128 rows, degree 5 (2^-57.5), in powers of v = q' - mid (mid from the bits of q';
 //       the terms beyond c_0 are below 0.0008 of g), 64-byte rows c_0 .. c_5, c0l, 0:
 //   LA: the first three pairs, t P(v) by Horner's scheme; ErfcInv's t rounded below q = 1/2
@@ -588,8 +589,8 @@ struct DRowsEP {
   static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvEP_Rows)[0][0] : &opaque(DErfinvEP_Rows)[0][0]; }
   template <bool kCdf, bool kLowT>
   static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2, f64x2 q, f64x2, const double* ra, const double* rb) {
-    f64x2 c[4];
-    row_columns<0, 4>(ra, rb, c);
+    f64x2 c[3];
+    row_columns<0, 3>(ra, rb, c);
     return t * horner(c, q);
   }
   template <bool kCdf>
