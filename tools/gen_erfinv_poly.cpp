@@ -253,14 +253,17 @@ void write_rows(const char* dir) {
       {"DCdfinvEP_Rows", 2, false, false, 2 * kS2, 4, true, true, 7},
       {"DErfinv_Rows", 5, true, true, 1, 8, false, false, 7, true},
       {"DCdfinv_Rows", 5, true, true, 2 * kS2, 8, false, true, 7, true},
+      {"DErfinvLA_Rows", 4, false, false, 1, 5, false, false, 8},
+      {"DCdfinvLA_Rows", 4, false, false, 2 * kS2, 5, false, true, 8},
   };
   FILE* f = qor::tools::open_out(dir, "erfinv_rows.inc", "tools/gen_erfinv_poly", kBits);
   std::fprintf(f,
                "// Rows of the double-precision ErfInv, ErfcInv, CdfNormInv: q = 1 - |x| in [2^e, 2^(e+1)), e = -%d .. -1,\n"
                "// 2^sub rows a binade (sub: each set's _Sub; kRowSub the EP rows' and the screens'), row i covering\n"
                "// [lo_i, lo_i + 2^(e-sub)) (i = (e + %d) * 2^sub + the top sub fraction bits of q); each row the\n"
-               "// coefficients of q^k (EP rows) or of (q - lo_i - 2^(e-sub-1))^k (the rows of LA and HA: c_0 .. c_5,\n"
-               "// then c0l = c_0 - c0h, c0h being c_0 with its low 27 bits cleared, then a zero) of\n"
+               "// coefficients of q^k (EP rows), of (q - lo_i - 2^(e-sub-1))^k (the rows of HA: c_0 .. c_5, then\n"
+               "// c0l = c_0 - c0h, c0h being c_0 with its low 27 bits cleared, then a zero) or of (q - lo_i)^k\n"
+               "// (the rows of LA: c_0 .. c_4, 40 bytes) of\n"
                "// erfinv(1 - q) / (1 - q). CdfNormInv's rows: the same ones in u = q / 2\n"
                "// (p' = min(p, 1 - p), one binade lower), of 2 sqrt 2 erfinv(1 - 2u) / (1 - 2u).\n",
                kRowBinades, kRowBinades);
