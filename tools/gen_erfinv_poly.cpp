@@ -251,8 +251,8 @@ void write_rows(const char* dir) {
   const RowSet sets[] = {
       {"DErfinvEP_Rows", 2, false, false, 1, 4, true, false, 7},
       {"DCdfinvEP_Rows", 2, false, false, 2 * kS2, 4, true, true, 7},
-      {"DErfinv_Rows", 5, true, true, 1, 8, false, false, 7, true},
-      {"DCdfinv_Rows", 5, true, true, 2 * kS2, 8, false, true, 7, true},
+      {"DErfinv_Rows", 5, true, true, 1, 8, false, false, 7},
+      {"DCdfinv_Rows", 5, true, true, 2 * kS2, 8, false, true, 7},
       {"DErfinvLA_Rows", 4, false, false, 1, 5, false, false, 8},
       {"DCdfinvLA_Rows", 4, false, false, 2 * kS2, 5, false, true, 8},
   };
@@ -261,8 +261,8 @@ void write_rows(const char* dir) {
                "// Rows of the double-precision ErfInv, ErfcInv, CdfNormInv: q = 1 - |x| in [2^e, 2^(e+1)), e = -%d .. -1,\n"
                "// 2^sub rows a binade (sub: each set's _Sub; kRowSub the EP rows' and the screens'), row i covering\n"
                "// [lo_i, lo_i + 2^(e-sub)) (i = (e + %d) * 2^sub + the top sub fraction bits of q); each row the\n"
-               "// coefficients of q^k (EP rows), of (q - lo_i - 2^(e-sub-1))^k (the rows of HA: c_0 .. c_5, then\n"
-               "// c0l = c_0 - c0h, c0h being c_0 with its low 27 bits cleared, then a zero) or of (q - lo_i)^k\n"
+               "// coefficients of q^k (EP rows), of (q - lo_i - 2^(e-sub-1))^k (the rows of HA: c0h, c0l, c_1 .. c_5,\n"
+               "// then a zero, c0h being c_0 with its low 27 bits cleared and c0l = c_0 - c0h) or of (q - lo_i)^k\n"
                "// (the rows of LA: c_0 .. c_4, 40 bytes) of\n"
                "// erfinv(1 - q) / (1 - q). CdfNormInv's rows: the same ones in u = q / 2\n"
                "// (p' = min(p, 1 - p), one binade lower), of 2 sqrt 2 erfinv(1 - 2u) / (1 - 2u).\n",

@@ -448,7 +448,7 @@ QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
 //       Table: 200 KB per set (ErfInv/ErfcInv, CdfNormInv); the 128 rows of degree 5 that HA
 //       reads, with one coefficient more, cost 1.85 against 1.70 us per 1,000;
 //   HA: 128 rows, degree 5 (2^-57.5), in powers of v = q' - mid (mid from the bits of q'; the
-//       terms beyond c_0 are below 0.0008 of g), 64-byte rows c_0 .. c_5, c0l, 0, all four
+//       terms beyond c_0 are below 0.0008 of g), 64-byte rows c0h, c0l, c_1 .. c_5, 0, all four
 //       pairs read, c_0 = c0h + c0l (c0h: c_0 with its low 27 bits cleared, 26 significant
 //       bits), t = th + tm with th of 26 bits (t's low 27 bits cleared), and
 //         y = th c0h + ((tm + tl) c0h + t (c0l + v R(v))),
@@ -635,7 +635,7 @@ QOR_SIMD_INLINE void dtails_dd(const f64x2 (&q)[2], f64x2 (&y)[2]) {
   }
 }
 
-// The rows of HA: c_0 .. c_5 in powers of v = q' - mid, then c0l, then a zero.
+// The rows of HA: c0h, c0l, c_1 .. c_5 in powers of v = q' - mid, then a zero.
 struct DRowsLH {
   static constexpr int kBytes = 64, kSub = DErfinv_Rows_Sub;
   static_assert(DCdfinv_Rows_Sub == kSub);
@@ -679,15 +679,15 @@ struct DRowsHA : DRowsLH {
   template <bool kCdf, bool kLowT>
   static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 tl, f64x2 q, f64x2 ql, const double* ra, const double* rb) {
     f64x2 c[7];
-    row_columns<0, 7>(ra, rb, c);  // c_0 .. c_5, c0l
+    row_columns<0, 7>(ra, rb, c);  // c0h, c0l, c_1 .. c_5
     // ErfInv (no tl): ql = |x|; ErfcInv, CdfNormInv: q' exact
     const f64x2 m = mid(q);
     const f64x2 v = kLowT ? q - m : (dk<1.0>() - m) - ql;
-    f64x2 r = c[5];
-    for (int k = 4; k >= 1; --k) r = c[k] + r * v;
-    const f64x2 rest = c[6] + v * r;
+    f64x2 r = c[6];
+    for (int k = 5; k >= 2; --k) r = c[k] + r * v;
+    const f64x2 rest = c[1] + v * r;
     // c_0 = c0h + c0l, c0h of 26 significant bits; t = th + tm, th of 26 (t's low 27 bits cleared)
-    const f64x2 c0h = c[0] & dkb<kHigh26Bits>();
+    const f64x2 c0h = c[0];
     const f64x2 th = t & dkb<kHigh26Bits>(), tm = t - th;
     if constexpr (kLowT) return th * c0h + ((tm + tl) * c0h + t * rest);
     else return th * c0h + (tm * c0h + t * rest);
