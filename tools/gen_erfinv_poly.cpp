@@ -7,9 +7,9 @@
 //   gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f|z]  one piece, its error only (f: float
 //                                                     coefficients, z: float, in powers of v - lo)
 //   gen_erfinv_poly frows <degree>               the float rows' errors at that degree only
-//   gen_erfinv_poly rows <degree> <sub> <centred 0|1> <split c_0 0|1> <cdf 0|1>
+//   gen_erfinv_poly rows <degree> <sub> <centred 0|1|2> <split c_0 0|1> <cdf 0|1>
 //                                                one double row set's error only (2^sub rows a
-//                                                binade)
+//                                                binade; centred 2: in powers of q itself)
 //
 // With w = -ln((1 - x)(1 + x)) and s = sqrt(w), erfinv x is approximated
 //   central (w in [0, 6.25]):  x P(w - c),  P ~ erfinv(x) / x (sqrt(pi)/2 at w = 0);
@@ -24,7 +24,7 @@
 // [2^e, 2^(e+1)), e = -kRowBinades .. -1, each cut into 2^sub equal rows, and on each row a
 // polynomial of g(q) = erfinv(1 - q) / (1 - q) (the kernel multiplies by the signed argument), in
 // powers of q itself (EP) or of q - mid (LA and HA: the row's middle, formed exactly from the
-// bits of q). EP has 32 rows a binade (degree 3), LA and HA share one set of 128 (degree 5, HA
+// bits of q). EP has 128 rows a binade (degree 2, 2^-29.5), LA and HA share one set of 128 (degree 5, HA
 // with c_0 in two parts). The singularity (at q = 0) is 2^(sub + 1) half-widths from every row of
 // a set, so one degree serves the whole table, and each doubling of the rows buys about degree
 // + 1 bits (degree 6 at 32 rows 2^-52.6, degree 5 at 64 rows 2^-51.4, at 128 rows 2^-57.5; with
@@ -249,18 +249,21 @@ std::string fit_rows(const RowSet& rs, std::vector<std::vector<double>>& out) {
 void write_rows(const char* dir) {
   constexpr LD kS2 = 1.414213562373095048801688724209698079L;
   const RowSet sets[] = {
-      {"DErfinvEP_Rows", 3, false, false, 1, 4, true},
-      {"DCdfinvEP_Rows", 3, false, false, 2 * kS2, 4, true, true},
-      {"DErfinv_Rows", 5, true, true, 1, 8, false, false, 7, true},
-      {"DCdfinv_Rows", 5, true, true, 2 * kS2, 8, false, true, 7, true},
+      {"DErfinvEP_Rows", 2, false, false, 1, 4, true, false, 7},
+      {"DCdfinvEP_Rows", 2, false, false, 2 * kS2, 4, true, true, 7},
+      {"DErfinv_Rows", 5, true, true, 1, 8, false, false, 7},
+      {"DCdfinv_Rows", 5, true, true, 2 * kS2, 8, false, true, 7},
+      {"DErfinvLA_Rows", 4, false, false, 1, 5, false, false, 8},
+      {"DCdfinvLA_Rows", 4, false, false, 2 * kS2, 5, false, true, 8},
   };
   FILE* f = qor::tools::open_out(dir, "erfinv_rows.inc", "tools/gen_erfinv_poly", kBits);
   std::fprintf(f,
                "// Rows of the double-precision ErfInv, ErfcInv, CdfNormInv: q = 1 - |x| in [2^e, 2^(e+1)), e = -%d .. -1,\n"
                "// 2^sub rows a binade (sub: each set's _Sub; kRowSub the EP rows' and the screens'), row i covering\n"
                "// [lo_i, lo_i + 2^(e-sub)) (i = (e + %d) * 2^sub + the top sub fraction bits of q); each row the\n"
-               "// coefficients of q^k (EP rows) or of (q - lo_i - 2^(e-sub-1))^k (the rows of LA and HA: c_0 .. c_5,\n"
-               "// then c0l = c_0 - c0h, c0h being c_0 with its low 27 bits cleared, then a zero) of\n"
+               "// coefficients of q^k (EP rows), of (q - lo_i - 2^(e-sub-1))^k (the rows of HA: c0h, c0l, c_1 .. c_5,\n"
+               "// then a zero, c0h being c_0 with its low 27 bits cleared and c0l = c_0 - c0h) or of (q - lo_i)^k\n"
+               "// (the rows of LA: c_0 .. c_4, 40 bytes) of\n"
                "// erfinv(1 - q) / (1 - q). CdfNormInv's rows: the same ones in u = q / 2\n"
                "// (p' = min(p, 1 - p), one binade lower), of 2 sqrt 2 erfinv(1 - 2u) / (1 - 2u).\n",
                kRowBinades, kRowBinades);
@@ -383,6 +386,7 @@ int main(int argc, char** argv) {
   if (argc == 7 && !std::strcmp(argv[1], "rows")) {  // one row set's error only: degree sub centred split0 cdf
     RowSet rs{"try", std::atoi(argv[2]), argv[4][0] == '1', argv[5][0] == '1', 1, 16};
     rs.sub = std::atoi(argv[3]);
+    rs.at0 = argv[4][0] == '2';  // 2: in powers of q itself
     if (argv[6][0] == '1') rs.scale = 2 * 1.414213562373095048801688724209698079L, rs.half = true;
     std::vector<std::vector<double>> out;
     std::fputs(fit_rows(rs, out).c_str(), stdout);
@@ -394,7 +398,7 @@ int main(int argc, char** argv) {
   }
   if (argc != 2) {
     std::fprintf(stderr, "usage: gen_erfinv_poly <out dir> | gen_erfinv_poly try <w|s> <lo> <hi> <degree> [f|z] |\n"
-                         "       gen_erfinv_poly rows <degree> <sub> <centred 0|1> <split c_0 0|1> <cdf 0|1>\n");
+                         "       gen_erfinv_poly rows <degree> <sub> <centred 0|1|2> <split c_0 0|1> <cdf 0|1>\n");
     return 1;
   }
   struct Table {

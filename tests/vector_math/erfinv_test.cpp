@@ -236,8 +236,8 @@ TEST(SingleInverseErf, ErfInvAcrossItsRange) {
 }  // namespace
 
 // ---- Double precision: rows in q' = 1 - |t| ------------------------------------------------
-// The double kernels choose a row of a polynomial table lane by lane from the bits of q' (EP 32,
-// LA and HA 128 rows a binade, q' from 2^-20 to 1), take the tail pieces in sqrt(-ln(q'(2 - q'))) below 2^-20
+// The double kernels choose a row of a polynomial table lane by lane from the bits of q' (EP and
+// HA 128 rows a binade, LA 256, q' from 2^-20 to 1), take the tail pieces in sqrt(-ln(q'(2 - q'))) below 2^-20
 // in the blocks that hold such a lane, and leave the special arguments to the element routine;
 // the screened blocks read the rows unclamped, the flagged ones clamped.
 namespace {
@@ -275,7 +275,7 @@ struct Triple {
 };
 
 // Both sides of row edges in the first, a middle and the last binades of the table, on the
-// grid of the finest rows (128 a binade: LA's and HA's; every fourth edge EP's): the first and
+// grid of the finest rows (256 a binade: LA's; every other edge EP's and HA's): the first and
 // last rows of a binade in each slot and some inside, in blocks with lanes of other rows and of
 // the tails.
 TEST(DoubleInverseErf, RowsAgreeAcrossTheirEdges) {
@@ -283,8 +283,8 @@ TEST(DoubleInverseErf, RowsAgreeAcrossTheirEdges) {
   Triple t;
   const double mix[3] = {0x1p-30, 0.3, 1e-12};
   for (int e : {-1, -2, -9, -19, -20})
-    for (int k : {0, 1, 4, 67, 68, 124, 127}) {
-      const double lo = std::ldexp(1 + k / 128.0, e);
+    for (int k : {0, 1, 2, 8, 133, 134, 136, 248, 254, 255}) {
+      const double lo = std::ldexp(1 + k / 256.0, e);
       for (double v : around_d(lo, n)) t.add(v, mix);
     }
   // ErfInv's own grid near 1 - lo (x exact, q' = 1 - x exact)

@@ -433,19 +433,23 @@ QOR_SIMD_INLINE void serfcinv_f(f32x4 x0, f32x4 x1, f32x4& r0, f32x4& r1) {
 // |x| = 1/2 on; ErfcInv: min(q, 2 - q), exact; CdfNormInv: p' = min(p, 1 - p), exact, the rows
 // one binade lower), erfinv t = t g(q') with g(q') = erfinv(1 - q') / (1 - q'). For q' in
 // [2^-20, 1] g is a polynomial of a small degree on each of 2^sub equal rows of every binade of
-// q' (tables/erfinv_rows.inc; sub = 5 for EP, 7 for LA and HA, which share their rows): the row
+// q' (tables/erfinv_rows.inc; sub = 7 for EP and HA, 8 for LA): the row
 // is chosen lane by lane from the bits of q' (its exponent and top sub fraction bits: one integer
 // register for the four lanes of a block, a shift and a mask, the four offsets read out two at a
 // time), so one gather and one short polynomial serve every lane, with no logarithm and no
 // branch. g's singularity (at q' = 0) is 2^(sub+1) half-widths away from each row, so one degree
 // serves every row of a set; each doubling of the rows buys about degree + 1 bits:
-//   EP: 32 rows, degree 3 (2^-30.9), in powers of q' itself (no subtraction; the terms cancel
-//       to a few bits only), Horner's scheme;
-//   LA and HA: 128 rows, degree 5 (2^-57.5), in powers of v = q' - mid (mid from the bits of q';
-//       the terms beyond c_0 are below 0.0008 of g), 64-byte rows c_0 .. c_5, c0l, 0:
-//   LA: the first three pairs, t P(v) by Horner's scheme; ErfcInv's t rounded below q = 1/2
-//       (half an ulp);
-//   HA: all four pairs, c_0 = c0h + c0l (c0h: c_0 with its low 27 bits cleared, 26 significant
+//   EP: 128 rows, degree 2 (2^-29.5), in powers of q' itself (no subtraction; the terms cancel
+//       to a few bits only), Horner's scheme, 32-byte rows c_0, c_1, c_2, 0 (32 rows of degree 3,
+//       2^-30.9, cost a fourth coefficient: 1.25 against 1.02 us per 1,000);
+//   LA: 256 rows, degree 4 (2^-52.5), in powers of v = q' - lo (lo: q' with the bits below its
+//       row cleared, v exact), 40-byte rows c_0 .. c_4 (the offsets: the index times 8, then
+//       times 5), t P(v) by Horner's scheme; ErfcInv's t rounded below q = 1/2 (half an ulp).
+//       Table: 200 KB per set (ErfInv/ErfcInv, CdfNormInv); the 128 rows of degree 5 that HA
+//       reads, with one coefficient more, cost 1.85 against 1.70 us per 1,000;
+//   HA: 128 rows, degree 5 (2^-57.5), in powers of v = q' - mid (mid from the bits of q'; the
+//       terms beyond c_0 are below 0.0008 of g), 64-byte rows c0h, c0l, c_1 .. c_5, 0, all four
+//       pairs read, c_0 = c0h + c0l (c0h: c_0 with its low 27 bits cleared, 26 significant
 //       bits), t = th + tm with th of 26 bits (t's low 27 bits cleared), and
 //         y = th c0h + ((tm + tl) c0h + t (c0l + v R(v))),
 //       the first product exact: the only rounding of size is the last sum's (half an ulp), the
@@ -482,7 +486,9 @@ inline constexpr double kDRowValues[] = {
     words_row(0x80000000u - 0x3EB00000u), words_row((0x3FEFFFFEu - 0x3EB00000u + 1) ^ 0x80000000u),
     words_row(0x80000000u - 0x3EA00000u), words_row((0x3FDFFFFEu - 0x3EA00000u + 1) ^ 0x80000000u),
     // the row offsets: the first row's index (q', p'; EP), the row bytes
-    words_row(kRowBase<kRowSub>), words_row(kRowBase<kRowSub> - (1 << kRowSub)), words_row(-32u), words_row(-64u)};
+    words_row(kRowBase<kRowSub>), words_row(kRowBase<kRowSub> - (1 << kRowSub)), words_row(-32u), words_row(-64u),
+    // LA's rows: the bits of q' that name its row; row offsets of 8 bytes a unit
+    std::bit_cast<double>(kRowMaskBits<DErfinvLA_Rows_Sub>), words_row(-8u)};
 inline constexpr int kDRowCount = sizeof(kDRowValues) / sizeof(kDRowValues[0]);
 struct alignas(16) DRowsK {
   double v[kDRowCount][2];
@@ -521,9 +527,11 @@ QOR_SIMD_INLINE __m128i dki() {
 // base moved back kBase rows).
 template <int kBytes>
 inline constexpr bool kPow2Row = (kBytes & (kBytes - 1)) == 0;
+// Rows of 40 bytes (five doubles): the index times 8, then times 5 (a shift and an addition).
+QOR_SIMD_INLINE __m128i times5(__m128i i) { return _mm_add_epi32(i, _mm_slli_epi32(i, 2)); }
 template <int kBytes, int kSub, bool kClamp, int32_t kBase, bool kStore = false>
 QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
-  static_assert(kPow2Row<kBytes>, "rows of a power of two bytes");
+  static_assert(kPow2Row<kBytes> || kBytes == 40, "rows of a power of two bytes, or of five doubles");
   constexpr int kRowsOf = kRowBinades << kSub;
   __m128i i;
   if constexpr (kClamp) {
@@ -539,6 +547,11 @@ QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
       const __m128i over = _mm_cmpgt_epi32(i, dki<kRowsOf - 1>());
       i = _mm_or_si128(_mm_andnot_si128(over, i), _mm_and_si128(over, dki<kRowsOf - 1>()));
     }
+  } else if constexpr (kBytes == 40) {
+    // (h >> (20 - kSub)) times 8 at once, then times 5
+    i = times5(_mm_and_si128(_mm_srli_epi32(h.v, 20 - kSub - 3), dki<-8>()));
+    lane_indices(i, o);
+    return;
   } else {
     // (h >> (20 - kSub)) times the row size at once
     constexpr int kShift = 20 - kSub - std::countr_zero(static_cast<unsigned>(kBytes));
@@ -552,7 +565,8 @@ QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
     }
     return;
   }
-  i = _mm_slli_epi32(i, std::countr_zero(static_cast<unsigned>(kBytes)));
+  if constexpr (kBytes == 40) i = times5(_mm_slli_epi32(i, 3));
+  else i = _mm_slli_epi32(i, std::countr_zero(static_cast<unsigned>(kBytes)));
   lane_indices(i, o);
 }
 
@@ -588,8 +602,8 @@ struct DRowsEP {
   static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvEP_Rows)[0][0] : &opaque(DErfinvEP_Rows)[0][0]; }
   template <bool kCdf, bool kLowT>
   static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2, f64x2 q, f64x2, const double* ra, const double* rb) {
-    f64x2 c[4];
-    row_columns<0, 4>(ra, rb, c);
+    f64x2 c[3];
+    row_columns<0, 3>(ra, rb, c);
     return t * horner(c, q);
   }
   template <bool kCdf>
@@ -621,7 +635,7 @@ QOR_SIMD_INLINE void dtails_dd(const f64x2 (&q)[2], f64x2 (&y)[2]) {
   }
 }
 
-// The rows of LA and HA (one set): c_0 .. c_5 in powers of v = q' - mid, then c0l, then a zero.
+// The rows of HA: c0h, c0l, c_1 .. c_5 in powers of v = q' - mid, then a zero.
 struct DRowsLH {
   static constexpr int kBytes = 64, kSub = DErfinv_Rows_Sub;
   static_assert(DCdfinv_Rows_Sub == kSub);
@@ -633,13 +647,25 @@ struct DRowsLH {
   static QOR_SIMD_INLINE f64x2 mid(f64x2 q) { return (q & dkb<kRowMaskBits<kSub>>()) | dkb<kRowMidBit<kSub>>(); }
 };
 
-struct DRowsLA : DRowsLH {
+// LA's own rows: 256 a binade, c_0 .. c_4 in powers of v = q' - lo (lo: q' with the bits below
+// its row's cleared; v exact), 40 bytes a row.
+struct DRowsLA {
+  static constexpr int kBytes = 40, kSub = DErfinvLA_Rows_Sub;
+  static_assert(DCdfinvLA_Rows_Sub == kSub);
+  static constexpr bool kStoreOffsets = false;
   static constexpr bool kLow = false, kTl = false;  // t rounded: at most half an ulp more
+  static const double* table(bool cdf) { return cdf ? &opaque(DCdfinvLA_Rows)[0][0] : &opaque(DErfinvLA_Rows)[0][0]; }
   template <bool kCdf, bool kLowT>
   static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 tl, f64x2 q, f64x2, const double* ra, const double* rb) {
-    f64x2 c[6];
-    row_columns<0, 6>(ra, rb, c);
-    const f64x2 y = t * horner(c, q - mid(q));
+    f64x2 c[5];
+    for (int k = 0; k < 4; k += 2) {
+      __m128d ea = _mm_loadu_pd(ra + k), eb = _mm_loadu_pd(rb + k);
+      asm("" : "+x"(ea), "+x"(eb));  // one load a pair (see row_columns)
+      c[k] = _mm_unpacklo_pd(ea, eb);
+      c[k + 1] = _mm_unpackhi_pd(ea, eb);
+    }
+    c[4] = _mm_loadh_pd(_mm_load_sd(ra + 4), rb + 4);
+    const f64x2 y = t * horner(c, q - (q & dkb<kRowMaskBits<kSub>>()));
     return kLowT ? y + tl * c[0] : y;
   }
   template <bool kCdf>
@@ -653,15 +679,15 @@ struct DRowsHA : DRowsLH {
   template <bool kCdf, bool kLowT>
   static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 tl, f64x2 q, f64x2 ql, const double* ra, const double* rb) {
     f64x2 c[7];
-    row_columns<0, 7>(ra, rb, c);  // c_0 .. c_5, c0l
+    row_columns<0, 7>(ra, rb, c);  // c0h, c0l, c_1 .. c_5
     // ErfInv (no tl): ql = |x|; ErfcInv, CdfNormInv: q' exact
     const f64x2 m = mid(q);
     const f64x2 v = kLowT ? q - m : (dk<1.0>() - m) - ql;
-    f64x2 r = c[5];
-    for (int k = 4; k >= 1; --k) r = c[k] + r * v;
-    const f64x2 rest = c[6] + v * r;
+    f64x2 r = c[6];
+    for (int k = 5; k >= 2; --k) r = c[k] + r * v;
+    const f64x2 rest = c[1] + v * r;
     // c_0 = c0h + c0l, c0h of 26 significant bits; t = th + tm, th of 26 (t's low 27 bits cleared)
-    const f64x2 c0h = c[0] & dkb<kHigh26Bits>();
+    const f64x2 c0h = c[0];
     const f64x2 th = t & dkb<kHigh26Bits>(), tm = t - th;
     if constexpr (kLowT) return th * c0h + ((tm + tl) * c0h + t * rest);
     else return th * c0h + (tm * c0h + t * rest);
