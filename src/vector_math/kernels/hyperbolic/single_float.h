@@ -234,6 +234,45 @@ struct FAcosh {
     return log1p_f(select(cmp_lt(cst<0x1p12f>(), xc), tb, ts));
   }
 };
+// Acosh LA: t = d + sqrt(d (2 + d)) carried as th + tl, and ln(1 + th + tl) by the Log1p core
+// with k ln 2 in two parts and tl joining its reduced argument (log1p_la2 below).
+//   p = 2d + d^2 (2d exact, d^2 rounded), s0 = sqrt(p) rounded; the residual p - s0^2 formed
+//   from the 12-bit halves of s0 (their products exact; 2d - sh^2 exact for d <= 2 by Sterbenz's
+//   lemma, beyond that its rounding and that of d^2 cost at most 2^-25 of t, where the
+//   logarithm halves it), ds = residual / (2 s0), th + tl = d + s0 + ds (Fast2Sum: s0 >= d).
+// Beyond 2^12, th = 2x - 1 and tl = 0 as in the EP kernel. At x = 1 every term is 0 (the divisor
+// is kept away from 0, so that no invalid flag is raised).
+QOR_SIMD_INLINE f32x4 log1p_la2(f32x4 th, f32x4 tl) {
+  const exp_log::SLogPolyRows& c = opaque(exp_log::kSLog1pLARows);
+  const f32x4 one = row(c.one);
+  const f32x4 u = th + one;
+  const i32x4 t = u.bits() - irow(c.off);
+  const i32x4 k = simd::shr_arith(t, 23);
+  const f32x4 s = (one.bits() - (t & irow(c.expo))).as_f32();  // 2^-k
+  const f32x4 f = th * s + (s - one);  // (1 + th) 2^-k - 1 (see slog_core.h)
+  const f32x4 dl = tl * s;             // tl 2^-k, divided by 1 + f below as dl (1 - f)
+  const f32x4 kf = simd::to_float(k);
+  const f32x4 z = (f + f) / (f + row(c.two));
+  const f32x4 v = z * z;
+  const f32x4 p = z * (v * (row(c.c[0]) + v * (row(c.c[1]) + v * row(c.c[2]))));
+  const f32x4 w = z + (p + (kf * cst<0x1.7f7d1cp-20f>() + (dl - dl * f)));
+  return kf * cst<0x1.62e4p-1f>() + w;  // k A_hi exact
+}
+struct FAcoshLA {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    const f32x4 xc = max(min(x, cst<0x1p60f>()), cst<1.0f>());
+    const f32x4 big = cmp_lt(cst<0x1p12f>(), xc);
+    const f32x4 d = min(xc, cst<0x1p12f>()) - cst<1.0f>();
+    const f32x4 dd = d + d, d2 = d * d;
+    const f32x4 s0 = _mm_sqrt_ps((dd + d2).v);
+    const f32x4 sh = s0 & f32x4::from_bits(0xFFFFF000u), sl = s0 - sh;
+    const f32x4 res = (((dd - sh * sh) + d2) - (sh + sh) * sl) - sl * sl;
+    const f32x4 ds = res / max(s0 + s0, cst<0x1p-12f>());
+    const f32x4 th = d + s0;
+    const f32x4 tl = ((s0 - th) + d) + ds;
+    return log1p_la2(select(big, (xc + xc) - cst<1.0f>(), th), andnot(big, tl));
+  }
+};
 struct FAtanh {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
     const f32x4 a = min(abs(x), cst<0x1.fffffep-1f>());
@@ -291,6 +330,7 @@ template <bool kEP>
 using STanhF = SFloat<FTanh<kEP>, STanh, NanOnly>;
 using SAsinhF = SFloat<FAsinh, SAsinhPlain, AbsAbove<0x5D800000>>;  // |x| > 2^60
 using SAcoshF = SFloat<FAcosh, SAcoshPlain, OutsideClosedOpen<1.0f, 0x1p60f>>;
+using SAcoshLA = SFloat<FAcoshLA, SAcoshPlain, OutsideClosedOpen<1.0f, 0x1p60f>>;
 using SAtanhF = SFloat<FAtanh, SAtanhPlain, AbsAbove<0x3F7FFFFF>>;  // |x| >= 1
 
 }  // namespace
