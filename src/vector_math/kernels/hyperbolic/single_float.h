@@ -242,21 +242,38 @@ struct FAcosh {
 //   logarithm halves it), ds = residual / (2 s0), th + tl = d + s0 + ds (Fast2Sum: s0 >= d).
 // Beyond 2^12, th = 2x - 1 and tl = 0 as in the EP kernel. At x = 1 every term is 0 (the divisor
 // is kept away from 0, so that no invalid flag is raised).
+// ln(1 + th + tl) for 0 <= th < 2^125, |tl| about an ulp of th at most. The Log1p core's
+// reduction (k from RN(1 + th), f = (1 + th) 2^-k - 1 = th 2^-k + (2^-k - 1), rounded once, its
+// rounding error (Fast2Sum: the exponent of 2^-k - 1 is at least that of th 2^-k unless their
+// sum is exact by Sterbenz's lemma) joining tl 2^-k), then with s = f / (2 + f), q = s^2:
+//   ln(1 + f) = 2 atanh s = f - f s + s q P(q)   (z = 2s = f - f s exactly; P the Log1p core's
+//                                                polynomial in v = z^2 = 4q, rescaled),
+//   result = S + (e + k A_lo + tl 2^-k / (1 + f) + (s q P(q) - f s)),  S + e = k A_hi + f (Fast2Sum:
+//            k A_hi is exact and larger than |f| when k != 0),
+// 1 / (1 + f) taken as 1 - f (tl and the rounding error of f are about an ulp: their share of the
+// result at most 12% off).
+// The leading term f is exact, so the rounding errors of s reach only f s (at most 0.2 of the
+// result): within about 0.8 ulp before the one final rounding; k A_hi + f, where they cancel
+// (k = 1, f near -0.29), is exact.
 QOR_SIMD_INLINE f32x4 log1p_la2(f32x4 th, f32x4 tl) {
   const exp_log::SLogPolyRows& c = opaque(exp_log::kSLog1pLARows);
   const f32x4 one = row(c.one);
   const f32x4 u = th + one;
   const i32x4 t = u.bits() - irow(c.off);
   const i32x4 k = simd::shr_arith(t, 23);
-  const f32x4 s = (one.bits() - (t & irow(c.expo))).as_f32();  // 2^-k
-  const f32x4 f = th * s + (s - one);  // (1 + th) 2^-k - 1 (see slog_core.h)
-  const f32x4 dl = tl * s;             // tl 2^-k, divided by 1 + f below as dl (1 - f)
+  const f32x4 sk = (one.bits() - (t & irow(c.expo))).as_f32();  // 2^-k
+  const f32x4 a = th * sk, b = sk - one;  // both exact (b rounds to -1 for k >= 25, far below an ulp)
+  const f32x4 f = a + b;
+  const f32x4 dl = tl * sk + ((b - f) + a);  // and f's rounding error (Fast2Sum)
   const f32x4 kf = simd::to_float(k);
-  const f32x4 z = (f + f) / (f + row(c.two));
-  const f32x4 v = z * z;
-  const f32x4 p = z * (v * (row(c.c[0]) + v * (row(c.c[1]) + v * row(c.c[2]))));
-  const f32x4 w = z + (p + (kf * cst<0x1.7f7d1cp-20f>() + (dl - dl * f)));
-  return kf * cst<0x1.62e4p-1f>() + w;  // k A_hi exact
+  const f32x4 s = f / (f + row(c.two));
+  const f32x4 q = s * s;
+  // P(4q) 8: the coefficients scaled by 8, 32 and 128 (exact)
+  const f32x4 tail = s * (q * (cst<0x1.55557ap-1f>() + q * (cst<0x1.995ec6p-2f>() + q * cst<0x1.31e1fcp-2f>())));
+  const f32x4 T = kf * cst<0x1.62e4p-1f>();  // exact
+  const f32x4 S = T + f;
+  const f32x4 e = (T - S) + f;
+  return S + ((e + (kf * cst<0x1.7f7d1cp-20f>() + (dl - dl * f))) + (tail - f * s));
 }
 struct FAcoshLA {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
