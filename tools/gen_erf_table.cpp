@@ -24,8 +24,12 @@
 //                 floats (the slope relative to erfc, so that the kernels' products stay
 //                 normal down to erfc's underflow threshold). From k = 2354 on (r = 9.1953,
 //                 erfc r below the normal range) erfc r is scaled by 2^64.
-//   erf_dha128.inc the double rows of single-precision Erf HA: for r = k/128, k = -512..512 (row
-//                 0 at r = -4), {RN(erf r), RN(2/sqrt(pi) e^(-r^2))} as doubles; erf 0 as -0.
+//   erf_fha128.inc the float rows of single-precision Erf HA: for r = k/128, k = -512..512 (row
+//                 0 at r = -4), {E_hi, E_lo, D', D}, D = RN(2/sqrt(pi) e^(-r^2)): where |r| <= 1/8
+//                 (the rows whose kernel adds 9x/8) E_hi = 0 (-0 at r <= 0), E_lo =
+//                 RN(erf r - 9r/8), D' = RN(D_exact - 9/8); elsewhere (where the kernel adds 297/2048 with
+//                 r's sign, 9/8 of x clamped to 33/256) E_hi = RN(erf r) -+ 297/2048, E_lo =
+//                 RN(erf r - RN(erf r)), D' = D.
 //   erfc_fha256.inc the float rows of single-precision Erfc HA: for r = k/256, k = -1024..2586
 //                 (r from -4 to 10.1, row 0 at r = -4), {H, L, Q, 0}: H = RN(erfc r 2^64), L =
 //                 RN((erfc r 2^64 - H) / H), Q = RN(2/sqrt(pi) e^(-r^2) / erfc r).
@@ -156,41 +160,52 @@ void float_rows(const std::string& dir, const char* name, int shift, int first, 
   std::fclose(f);
 }
 
-// The double rows of single-precision Erf HA (see the head of the file): {RN(erf r), RN(D)} for
-// r = k/128, k = -512..512, erf 0 as -0.
-void double_rows_ha(const std::string& dir) {
-  FILE* f = qor::tools::open_out(dir, "erf_dha128.inc", "tools/gen_erf_table.cpp", static_cast<int>(kBits));
-  mpfr_t r, v, d, s;
-  mpfr_inits2(kBits, r, v, d, s, static_cast<mpfr_ptr>(nullptr));
-  two_over_sqrt_pi(s);
-  for (int k = -512; k <= 512; ++k) {
-    grid_point_and_slope(r, d, s, k, 7);
-    mpfr_erf(v, r, MPFR_RNDN);
-    const double e = k == 0 ? -0.0 : mpfr_get_d(v, MPFR_RNDN);
-    std::fprintf(f, "{%a, %a},\n", e, mpfr_get_d(d, MPFR_RNDN));
-  }
-  mpfr_clears(r, v, d, s, static_cast<mpfr_ptr>(nullptr));
-  std::fclose(f);
-}
-
-// The rows of single-precision Erfc HA (see the head of the file), from k = -1024.
-void float_rows_erfc_ha(const std::string& dir, const char* name, int shift, int first, int last) {
+// The HA rows (see the head of the file): Erf (complement false) from k = -512, Erfc from -1024.
+void float_rows_ha(const std::string& dir, const char* name, int shift, int first, int last, bool complement) {
   FILE* f = qor::tools::open_out(dir, name, "tools/gen_erf_table.cpp", static_cast<int>(kBits));
   mpfr_t r, v, d, s, w;
   mpfr_inits2(kBits, r, v, d, s, w, static_cast<mpfr_ptr>(nullptr));
   two_over_sqrt_pi(s);
   for (int k = first; k <= last; ++k) {
     grid_point_and_slope(r, d, s, k, shift);  // the slope D
-    mpfr_erfc(v, r, MPFR_RNDN);
-    mpfr_div(w, d, v, MPFR_RNDN);
-    const float c2 = mpfr_get_flt(w, MPFR_RNDN);
-    mpfr_mul_2ui(v, v, 64, MPFR_RNDN);
-    const float c0 = mpfr_get_flt(v, MPFR_RNDN);
-    mpfr_sub_d(w, v, c0, MPFR_RNDN);
-    mpfr_div_d(w, w, c0, MPFR_RNDN);
-    const float c1 = mpfr_get_flt(w, MPFR_RNDN);
+    float c0, c1, c2, c3;
+    if (complement) {
+      mpfr_erfc(v, r, MPFR_RNDN);
+      mpfr_div(w, d, v, MPFR_RNDN);
+      c2 = mpfr_get_flt(w, MPFR_RNDN);
+      mpfr_mul_2ui(v, v, 64, MPFR_RNDN);
+      c0 = mpfr_get_flt(v, MPFR_RNDN);
+      mpfr_sub_d(w, v, c0, MPFR_RNDN);
+      mpfr_div_d(w, w, c0, MPFR_RNDN);
+      c1 = mpfr_get_flt(w, MPFR_RNDN);
+      c3 = 0.0f;
+    } else {
+      mpfr_erf(v, r, MPFR_RNDN);
+      c3 = mpfr_get_flt(d, MPFR_RNDN);
+      if (std::abs(k) <= (1 << shift) / 8) {  // erf r - 9r/8 and D - 9/8: the kernel adds 9x/8
+        c0 = k <= 0 ? -0.0f : 0.0f;
+        mpfr_mul_d(w, r, 1.125, MPFR_RNDN);
+        mpfr_sub(w, v, w, MPFR_RNDN);
+        c1 = k == 0 ? -0.0f : mpfr_get_flt(w, MPFR_RNDN);
+        mpfr_sub_d(w, d, 1.125, MPFR_RNDN);
+        c2 = mpfr_get_flt(w, MPFR_RNDN);
+      } else {
+        // the kernel adds 9x/8 of x clamped to +-33/256, +-297/2048 here: E_hi less that (exact:
+        // a multiple of RN(erf r)'s ulp, smaller in magnitude), so that the sum gives RN(erf r) back
+        const float e = mpfr_get_flt(v, MPFR_RNDN);
+        const float h = k < 0 ? -0x1.29p-3f : 0x1.29p-3f;
+        c0 = e - h;
+        if (c0 + h != e) {
+          std::fprintf(stderr, "row %d: RN(erf r) - 297/2048 is not exact\n", k);
+          std::exit(1);
+        }
+        mpfr_sub_d(w, v, e, MPFR_RNDN);
+        c1 = mpfr_get_flt(w, MPFR_RNDN);
+        c2 = c3;
+      }
+    }
     std::fprintf(f, "{%af, %af, %af, %af},\n", static_cast<double>(c0), static_cast<double>(c1),
-                 static_cast<double>(c2), 0.0);
+                 static_cast<double>(c2), static_cast<double>(c3));
   }
   mpfr_clears(r, v, d, s, w, static_cast<mpfr_ptr>(nullptr));
   std::fclose(f);
@@ -208,7 +223,7 @@ int main(int argc, char** argv) {
   float_rows(argv[1], "erf_f64.inc", 6, -256, 256, false, 257, 6);
   float_rows(argv[1], "erf_f128.inc", 7, -512, 512, false, 513);
   float_rows(argv[1], "erfc_f256.inc", 8, 0, 2586, true, 2354);
-  double_rows_ha(argv[1]);
-  float_rows_erfc_ha(argv[1], "erfc_fha256.inc", 8, -1024, 2586);
+  float_rows_ha(argv[1], "erf_fha128.inc", 7, -512, 512, false);
+  float_rows_ha(argv[1], "erfc_fha256.inc", 8, -1024, 2586, true);
   return 0;
 }
