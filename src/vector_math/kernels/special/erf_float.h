@@ -211,14 +211,13 @@ struct alignas(16) SErfHARows {
   float erfc_top[4], erfc_bottom[4], erfc_magic[4], erfc_under[4];  // 10.1, -4, 1.5 * 2^15 + 4 (its ulp 1/256), 9.19
   float two3[4], third[4], half[4], tiny[4], unscale[4], erf_tiny[4], eighth[4];  // 2/3, 1/3, 1/2, 2^-40, 2^-64, 2^-40, 1/8
   uint32_t idx[4];                                         // 0xFFF
-  float head[4], nhead[4];                                 // 33/256, -33/256
 };
 #define QOR_R4(v) {v, v, v, v}
 inline constexpr SErfHARows kSErfHARows = {
     QOR_R4(4.0f), QOR_R4(-4.0f), QOR_R4(0x1.8p16f + 4.0f),
     QOR_R4(10.1f), QOR_R4(-4.0f), QOR_R4(0x1.8p15f + 4.0f), QOR_R4(ErfcLimits<float>::kErfcUnder),
     QOR_R4(0x1.555556p-1f), QOR_R4(0x1.555556p-2f), QOR_R4(0.5f), QOR_R4(0x1p-40f), QOR_R4(0x1p-64f),
-    QOR_R4(0x1p-40f), QOR_R4(0.125f), QOR_R4(0xFFFu), QOR_R4(0x1.08p-3f), QOR_R4(-0x1.08p-3f)};
+    QOR_R4(0x1p-40f), QOR_R4(0.125f), QOR_R4(0xFFFu)};
 #undef QOR_R4
 
 // The columns c0, c1, c2 (and c3) of the rows of a table of float quadruples at the lanes'
@@ -240,16 +239,14 @@ QOR_SIMD_INLINE void gather_quads_f(const float (*tab)[4], i32x4 j, f32x4& c0, f
   if (c3 != nullptr) *c3 = _mm_movehl_ps(h23, h01);
 }
 
-// The same as two pairs of columns (c0, c1) and (c2, c3): eight 8-byte loads, four shuffles. The
-// lanes' byte offsets are formed in one vector shift, so that each load is the table's base plus
-// an offset register (plus 8 for the second pair): no address arithmetic per lane.
+// The same as two pairs of columns (c0, c1) and (c2, c3): eight 8-byte loads, four shuffles.
 QOR_SIMD_INLINE void gather_quads_as_pairs_f(const float (*tab)[4], i32x4 j, f32x4& c0, f32x4& c1, f32x4& c2,
                                              f32x4& c3) {
   uint32_t k[4];
-  lane_indices(shl(j, 4), k);
-  const char* b = reinterpret_cast<const char*>(tab);
-  auto lo = [&](int i, int h) { return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(b + k[i] + 8 * h))); };
-  auto hi = [&](__m128 v, int i, int h) { return _mm_loadh_pi(v, reinterpret_cast<const __m64*>(b + k[i] + 8 * h)); };
+  lane_indices(j, k);
+  const float(*p)[2] = reinterpret_cast<const float(*)[2]>(tab);  // rows 2k, 2k + 1 of pairs
+  auto lo = [&](int i, int h) { return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p[2 * k[i] + h]))); };
+  auto hi = [&](__m128 v, int i, int h) { return _mm_loadh_pi(v, reinterpret_cast<const __m64*>(p[2 * k[i] + h])); };
   const __m128 a01 = hi(lo(0, 0), 1, 0), a23 = hi(lo(2, 0), 3, 0);
   const __m128 b01 = hi(lo(0, 1), 1, 1), b23 = hi(lo(2, 1), 3, 1);
   c0 = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(2, 0, 2, 0));
@@ -258,10 +255,6 @@ QOR_SIMD_INLINE void gather_quads_as_pairs_f(const float (*tab)[4], i32x4 j, f32
   c3 = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
 }
 
-// The lanes Erf HA sends to its per-element routine: NaN and |x| < 2^-40.
-QOR_SIMD_INLINE f32x4 erf_ha_screened(const SErfHARows& c, f32x4 x) {
-  return _mm_cmpnle_ps(row(c.erf_tiny).v, abs(x).v);
-}
 QOR_SIMD_INLINE f32x4 s_erf_ha_f(f32x4 x) {
   const SErfHARows& c = opaque(kSErfHARows);
   // the kernel's speed is the latency of x -> index -> rows -> sum: t = x + 1.5 * 2^16 + 4 rounds to
@@ -270,13 +263,12 @@ QOR_SIMD_INLINE f32x4 s_erf_ha_f(f32x4 x) {
   const f32x4 t = xc + row(c.erf_magic);
   f32x4 eh, el, dp, dd;
   gather_quads_as_pairs_f(kErfFHA128, t.bits() & irow(c.idx), eh, el, dp, dd);
-  // everything but the rows' values is formed while the rows load: d^2 (c_3 d - r), and 9/8 of x
-  // clamped to +-33/256 as s + e exactly (Fast2Sum): 9x/8 in the rows that add it (|r| <= 1/8),
-  // +-297/2048 (e = 0) in the others, whose E_hi holds RN(erf r) less that. The screened lanes
-  // (NaN, |x| < 2^-40) take x = 0 here (r = 0, d = 0, no 9x/8), so that they raise no flag.
-  const f32x4 xl = andnot(erf_ha_screened(c, x), xc), r = t - row(c.erf_magic), d = xl - r;
+  // everything but the rows' values is formed while the rows load: d^2 (c_3 d - r), and 9x/8 = s +
+  // e exactly (Fast2Sum) in the rows that add it (|r| <= 1/8), 0 in the others; the screened lanes
+  // (NaN, |x| < 2^-40) with d = 0 and no 9x/8, so that they raise no flag
+  const f32x4 live = cmp_le(row(c.erf_tiny), abs(x)), r = t - row(c.erf_magic), d = (xc - r) & live;
   const f32x4 q2 = d * (d * (((r * r) * row(c.two3) - row(c.third)) * d - r));
-  const f32x4 xm = max(min(xl, row(c.head)), row(c.nhead)), x8 = xm * row(c.eighth), s = xm + x8;
+  const f32x4 xm = xc & (cmp_le(abs(r), row(c.eighth)) & live), x8 = xm * row(c.eighth), s = xm + x8;
   const f32x4 e = (xm - s) + x8;
   return (s + eh) + ((el + e) + (d * dp + dd * q2));
 }
@@ -322,14 +314,7 @@ struct SErfHAF : FamilyBase<float> {
   static f32x4 packed(f32x4 x) { return s_erf_ha_f(x); }
   // NaN and |x| < 2^-40: there erf x = 2/sqrt(pi) x (1 - x^2/3 ...) is the product rounded once
   // (in double, then narrowed: subnormal results rounded once, and no underflow flag for normal ones)
-  static i32x4 lanes(f32x4 x) { return erf_ha_screened(opaque(kSErfHARows), x).bits(); }
-  static int screen(f32x4 x) { return mask(lanes(x)); }
-  // Both registers of a block: one mask extraction when no lane is flagged.
-  static int screen_pair(f32x4 x0, f32x4 x1) {
-    const i32x4 b0 = lanes(x0), b1 = lanes(x1);
-    if (__builtin_expect(mask(b0 | b1) == 0, 1)) return 0;
-    return mask(b0) | (mask(b1) << 4);
-  }
+  static int screen(f32x4 x) { return mask(cmp_le(row(opaque(kSErfHARows).erf_tiny), abs(x))) ^ 0xF; }
   static int element(const float* px, float* r) {
     const float x = *px;
     if (screen(f32x4::splat(x)) == 0) {
