@@ -157,6 +157,39 @@ TEST(Hyperbolic, SingleFloatKernelSeams) {
   sweep_function<float>("Atanh", atanh);
 }
 
+// Single Acosh LA carries t = d + sqrt(d (2 + d)) as th + tl (the root's residual from the halves
+// of the rounded root, exact only while 2d - sh^2 is, up to d = 2) into a logarithm that takes k
+// from RN(1 + th) and joins tl and the rounding error of its reduced argument: a run from 1 up
+// and random arguments up to 1 + 2^-4 (where the result is nearly t itself and every error of t
+// shows), runs across t = sqrt(2) - 1 and 2 sqrt(2) - 1 (k steps from 0 to 1 and 1 to 2; just
+// above the first, k ln 2 and a negative ln(1 + f) cancel), across d = 2 and the switch to
+// 2x - 1 at 2^12. Held to 1.1 ulp (1.06 is the largest error over every float; without the
+// residual these inputs show 1.21, without the rounding error of the reduced argument 1.33 and
+// 1.19 at the first step). Blocks mixing those lanes with
+// the ones the per-element routine takes give each lane its value alone, and x = 1 (a zero
+// root, the residual's divisor kept from 0) raises no invalid flag.
+TEST(Hyperbolic, SingleAcoshLowAccuracySeams) {
+  std::vector<float> near1 = consecutive<float>(1.0f, 400);
+  append(near1, log_uniform<float>(-23, -4, qor::test::scaled(3000), 51));
+  for (float& v : near1) v = v < 1.0f ? 1.0f + v : v;
+  const std::vector<Outcome> n1 = sweep_function<float>("Acosh", near1);
+  EXPECT_LE(n1[0].acc.max_ulps(), 1.1) << n1[0].acc.summary();
+  std::vector<float> in;
+  for (float seam : {0x1.0f876cp+0f, 0x1.974b24p+0f, 3.0f, 0x1p12f}) {
+    float lo = seam;
+    for (int i = 0; i < 60; ++i) lo = std::nextafter(lo, 0.0f);
+    append(in, consecutive<float>(lo, 120));
+  }
+  const std::vector<Outcome> res = sweep_function<float>("Acosh", in);
+  EXPECT_LE(res[0].acc.max_ulps(), 1.1) << res[0].acc.summary();
+  const float pieces[] = {1.0f, 1.0000001f, 0.5f, 1.0607f, 2.9999998f, 4096.0f, 4096.0005f, 0x1p60f, INFINITY, NAN, 1.5f};
+  std::vector<float> x;
+  for (int rot = 0; rot < 11; ++rot)
+    for (int i = 0; i < 11; ++i) x.push_back(pieces[(i * 4 + rot) % 11]);
+  expect_same_alone<float>("Acosh", x);
+  expect_no_spurious_flags<float>("Acosh", std::vector<float>{1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 3.0f});
+}
+
 // The HA slots' own seams (single_plain.h, single_ha.h), runs of consecutive floats across each,
 // both signs interleaved in a block, against MPFR: Asinh leaves a - a^3/6 for the logarithm at
 // 2^-12; the table-free logarithm steps its exponent where y = a + sqrt(1 + a^2) (Acosh:

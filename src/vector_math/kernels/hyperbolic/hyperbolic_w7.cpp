@@ -13,6 +13,7 @@
 
 using namespace qor::vm::hyperbolic;
 
+QOR_FNX_KERNEL(sAcosh, W7LAynn, SAcoshLA)
 QOR_FNX_KERNEL(sAcosh, W7EPnnn, SAcoshF)
 QOR_FNX_KERNEL(sAsinh, W7LAynn, SAsinhF)
 QOR_FNX_KERNEL(sAsinh, W7EPnnn, SAsinhF)

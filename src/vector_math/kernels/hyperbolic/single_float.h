@@ -32,7 +32,9 @@
 // t formed without cancellation, a = |x|:
 //   Asinh: t = a + a^2 / (1 + sqrt(1 + a^2)) for a <= 2^12, 2a - 1 beyond (the dropped
 //          1 / (2a) changes the logarithm by less than 2^-26 relative);
-//   Acosh: d = x - 1, t = d + sqrt(d (2 + d)) for x <= 2^12, 2x - 1 beyond;
+//   Acosh: d = x - 1, t = d + sqrt(d (2 + d)) for x <= 2^12, 2x - 1 beyond (EP; LA carries t as
+//          th + tl with the root's residual into a logarithm of a sum of two floats, FAcoshLA
+//          below: 1.06 ulp over every input against EP's 3.56);
 //   Atanh: t = 2a / (1 - a), the logarithm halved.
 //
 // Screens: Sinh and Cosh the lanes their clamp moves (|x| > 87.5, infinities, NaN: n <= 126,
@@ -234,6 +236,62 @@ struct FAcosh {
     return log1p_f(select(cmp_lt(cst<0x1p12f>(), xc), tb, ts));
   }
 };
+// Acosh LA: t = d + sqrt(d (2 + d)) carried as th + tl, and ln(1 + th + tl) by the Log1p core
+// with k ln 2 in two parts and tl joining its reduced argument (log1p_la2 below).
+//   p = 2d + d^2 (2d exact, d^2 rounded), s0 = sqrt(p) rounded; the residual p - s0^2 formed
+//   from the 12-bit halves of s0 (their products exact; 2d - sh^2 exact for d <= 2 by Sterbenz's
+//   lemma, beyond that its rounding and that of d^2 cost at most 2^-25 of t, where the
+//   logarithm halves it), ds = residual / (2 s0), th + tl = d + s0 + ds (Fast2Sum: s0 >= d).
+// Beyond 2^12, th = 2x - 1 and tl = 0 as in the EP kernel. At x = 1 every term is 0 (the divisor
+// is kept away from 0, so that no invalid flag is raised).
+// ln(1 + th + tl) for 0 <= th < 2^125, |tl| about an ulp of th at most. The Log1p core's
+// reduction (k from RN(1 + th), f = (1 + th) 2^-k - 1 = th 2^-k + (2^-k - 1), rounded once, its
+// rounding error (Fast2Sum: the exponent of 2^-k - 1 is at least that of th 2^-k unless their
+// sum is exact by Sterbenz's lemma) joining tl 2^-k), then with s = f / (2 + f), q = s^2:
+//   ln(1 + f) = 2 atanh s = f - f s + s q P(q)   (z = 2s = f - f s exactly; P the Log1p core's
+//                                                polynomial in v = z^2 = 4q, rescaled),
+//   result = S + (e + k A_lo + tl 2^-k / (1 + f) + (s q P(q) - f s)),  S + e = k A_hi + f (Fast2Sum:
+//            k A_hi is exact and larger than |f| when k != 0),
+// 1 / (1 + f) taken as 1 - f (tl and the rounding error of f are about an ulp: their share of the
+// result at most 12% off).
+// The leading term f is exact, so the rounding errors of s reach only f s (at most 0.2 of the
+// result): within about 0.8 ulp before the one final rounding; k A_hi + f, where they cancel
+// (k = 1, f near -0.29), is exact.
+QOR_SIMD_INLINE f32x4 log1p_la2(f32x4 th, f32x4 tl) {
+  const exp_log::SLogPolyRows& c = opaque(exp_log::kSLog1pLARows);
+  const f32x4 one = row(c.one);
+  const f32x4 u = th + one;
+  const i32x4 t = u.bits() - irow(c.off);
+  const i32x4 k = simd::shr_arith(t, 23);
+  const f32x4 sk = (one.bits() - (t & irow(c.expo))).as_f32();  // 2^-k
+  const f32x4 a = th * sk, b = sk - one;  // both exact (b rounds to -1 for k >= 25, far below an ulp)
+  const f32x4 f = a + b;
+  const f32x4 dl = tl * sk + ((b - f) + a);  // and f's rounding error (Fast2Sum)
+  const f32x4 kf = simd::to_float(k);
+  const f32x4 s = f / (f + row(c.two));
+  const f32x4 q = s * s;
+  // P(4q) 8: the coefficients scaled by 8, 32 and 128 (exact)
+  const f32x4 tail = s * (q * (cst<0x1.55557ap-1f>() + q * (cst<0x1.995ec6p-2f>() + q * cst<0x1.31e1fcp-2f>())));
+  const f32x4 T = kf * cst<0x1.62e4p-1f>();  // exact
+  const f32x4 S = T + f;
+  const f32x4 e = (T - S) + f;
+  return S + ((e + (kf * cst<0x1.7f7d1cp-20f>() + (dl - dl * f))) + (tail - f * s));
+}
+struct FAcoshLA {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
+    const f32x4 xc = max(min(x, cst<0x1p60f>()), cst<1.0f>());
+    const f32x4 big = cmp_lt(cst<0x1p12f>(), xc);
+    const f32x4 d = min(xc, cst<0x1p12f>()) - cst<1.0f>();
+    const f32x4 dd = d + d, d2 = d * d;
+    const f32x4 s0 = _mm_sqrt_ps((dd + d2).v);
+    const f32x4 sh = s0 & f32x4::from_bits(0xFFFFF000u), sl = s0 - sh;
+    const f32x4 res = (((dd - sh * sh) + d2) - (sh + sh) * sl) - sl * sl;
+    const f32x4 ds = res / max(s0 + s0, cst<0x1p-12f>());
+    const f32x4 th = d + s0;
+    const f32x4 tl = ((s0 - th) + d) + ds;
+    return log1p_la2(select(big, (xc + xc) - cst<1.0f>(), th), andnot(big, tl));
+  }
+};
 struct FAtanh {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
     const f32x4 a = min(abs(x), cst<0x1.fffffep-1f>());
@@ -291,6 +349,7 @@ template <bool kEP>
 using STanhF = SFloat<FTanh<kEP>, STanh, NanOnly>;
 using SAsinhF = SFloat<FAsinh, SAsinhPlain, AbsAbove<0x5D800000>>;  // |x| > 2^60
 using SAcoshF = SFloat<FAcosh, SAcoshPlain, OutsideClosedOpen<1.0f, 0x1p60f>>;
+using SAcoshLA = SFloat<FAcoshLA, SAcoshPlain, OutsideClosedOpen<1.0f, 0x1p60f>>;
 using SAtanhF = SFloat<FAtanh, SAtanhPlain, AbsAbove<0x3F7FFFFF>>;  // |x| >= 1
 
 }  // namespace
