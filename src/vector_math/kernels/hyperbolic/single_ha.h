@@ -4,17 +4,18 @@
 // registers). The kernels are bound by the length of their dependency chains and by their
 // instruction count alike, so the formulas below are arranged for both.
 //
-// a = min(|x|, 87.5) (the lanes it moves, |x| > 87.5, infinities and NaN, take the double
-// formula per element; one absolute value and one comparison serve the screen and the formula),
-// n = round(a / ln 2) through a magic number (0 <= n <= 126), hp = 2^(n-1) and hm = 2^(-n-1) from
-// its low bits (hm = 0 at n = 126, normal otherwise), r = a - n ln 2 as rh + rl (Cody-Waite:
-// ln 2 = A_hi + A_lo with A_hi a multiple of 2^-16, so that rh = a - n A_hi is exact; rl =
-// -n A_lo), |r| <= ln 2 / 2, and at half scale (no final halving)
+// a = min(|x|, 86) (the lanes it moves, |x| > 86, infinities and NaN, take the double formula
+// per element; one absolute value and one comparison serve the screen and the formula), n =
+// round(a / ln 2) through a magic number (0 <= n <= 124), hp = 2^(n-1) and hm = 2^(-n-1) >=
+// 2^-125 from its low bits, r = a - n ln 2 as rh + rl (Cody-Waite: ln 2 = A_hi + A_lo with A_hi
+// a multiple of 2^-16, so that rh = a - n A_hi is exact; rl = -n A_lo), |r| <= ln 2 / 2, and at
+// half scale (no final halving)
 //     sinh a = dm C + dp S,  cosh a = dp C + dm S,  dp = hp + hm, dm = hp - hm,
 //     C = cosh r = 1 + r^2 cp,  S = sinh r = rh + rl + r^3 sp,
-// cp the LA kernels' minimax polynomial (Horner: 2^-30 of cosh r), sp = 1/3! + r^2/5! + r^4/7!
-// (2^-30.7 of r; two pairs, its rounding weighs little). dm is exact for n <= 12, dp for n <= 11;
-// beyond, they round to hp and their error -hm (+hm) joins the small terms (the mask "big").
+// cp the LA kernels' minimax polynomial (2^-30 of cosh r), sp = 1/3! + r^2/5! + r^4/7! (2^-30.7
+// of r), both by Horner's scheme (in pairs, cp's top rounding cost 0.93 ulp for Sinh). dm is
+// exact for n <= 12, dp for n <= 11; beyond, they round to hp and their error -hm (+hm) joins
+// the small terms (the mask "big").
 // The leading terms are formed exactly:
 //   - Sinh: dm + head, head = dp rh = rh at n = 0, hp rh for n >= 1 (a power of 2 times rh,
 //     exact), by Fast2Sum (dm >= |head|: dm >= 0.375 2^n, |head| <= 0.35 2^(n-1); at n = 0,
@@ -22,11 +23,10 @@
 //     (n >= 1) joins the small terms, last (it is the largest of them: 0.24 of the result at
 //     n = 1, r = -ln 2 / 2, where the leading sum cancels by a factor 2.2);
 //   - Cosh: dp + hp rh by Fast2Sum, -hm rh among the small terms (at most 0.09 of the result).
-// The products of hm with rh and 1 take hm no lower than 2^-64, so that no subnormal
-// intermediate (and no underflow flag) arises for large n, where they are far below the
-// result's ulp. The small terms, dp rl + dm r^2 cp + dp r^3 sp (+ hm (rh - big)) for Sinh, dm rl
-// + dp r^2 cp + dm r^3 sp + hm (big - rh) for Cosh, are summed in float and the result rounded
-// once; their roundings reach the result most where Sinh cancels (n = 1, |x| a little above
+// The products of hm with rh (0 or at least 2^-25 for n >= 1) and with rh - 1 (n >= 13) stay
+// normal for n <= 124 (the clamp at 86), so that no underflow flag arises. The small terms,
+// dp rl + dm r^2 cp + dp r^3 sp + hm (rh - big) for Sinh, dm rl + dp r^2 cp + dm r^3 sp +
+// hm (big - rh) for Cosh, are summed in float and the result rounded once; their roundings reach the result most where Sinh cancels (n = 1, |x| a little above
 // ln 2 / 2) and, for Cosh, just above |x| = 1.5 ln 2 (n = 2, r near -ln 2 / 2): over every
 // single-precision input within 0.8639 (Sinh) and 0.7885 ulp (Cosh). Sinh takes x's sign at the
 // end (-0 stays -0).
@@ -58,9 +58,8 @@ struct alignas(16) SSinhCoshHARows {
   float ln2_hi[4], nln2_lo[4];  // ln 2 = A_hi + A_lo, A_hi a multiple of 2^-16 (the row holds -A_lo)
   float s[3][4];                // sinh r - r = r^3 (s[0] + s[1] r^2 + s[2] r^4): 1/3!, 1/5!, 1/7!
   float c[3][4];                // cosh r - 1 = r^2 (c[0] + c[1] r^2 + c[2] r^4), minimax (2^-30)
-  float hm_floor[4];            // 2^-64: 2^-n rh for n > 64 is far below the result's ulp
   // a / ln 2 + magic rounds to n + 126 in the low bits (its ulp 1), which shifted by 23 is
-  // 2^(n-1); 252 << 23 less that is 2^(-n-1) (0 at n = 126).
+  // 2^(n-1); 252 << 23 less that is 2^(-n-1) (at least 2^-125: n <= 124).
   float magic[4];
   uint32_t bias2[4];
   uint32_t sign[4];
@@ -74,7 +73,6 @@ inline constexpr SSinhCoshHARows kSSinhCoshHARows = {
     QOR_R4(-0x1.7f7d1cp-20f),
     {QOR_R4(0x1.555556p-3f), QOR_R4(0x1.111112p-7f), QOR_R4(0x1.a01a02p-13f)},
     {QOR_R4(0x1p-1f), QOR_R4(0x1.55548p-5f), QOR_R4(0x1.6d9626p-10f)},
-    QOR_R4(0x1p-64f),
     QOR_R4(0x1.8p23f + 126.0f),
     QOR_R4(252u << 23),
     QOR_R4(0x80000000u),
@@ -84,21 +82,20 @@ inline constexpr SSinhCoshHARows kSSinhCoshHARows = {
     QOR_R4(1.0f)};
 #undef QOR_R4
 
-// |x| clamped to 87.5 (NaN gives 87.5: minps returns its second operand) and the lanes the
-// clamp moves (|x| > 87.5, infinities, NaN): one absolute value, one minimum and one comparison
-// for the screen and the formula together.
+// |x| clamped to 86 (NaN gives 86: minps returns its second operand) and the lanes the clamp
+// moves (|x| > 86, infinities, NaN): one absolute value, one minimum and one comparison for the
+// screen and the formula together.
 struct AbsClampMoves {
-  static f32x4 clamp(f32x4 x) { return min(abs(x), cst<87.5f>()); }
+  static f32x4 clamp(f32x4 x) { return min(abs(x), cst<86.0f>()); }
   static int moved(f32x4 x, f32x4 a) { return mask(f32x4(_mm_cmpneq_ps(abs(x).v, a.v))); }
   static int screen(f32x4 x) { return moved(x, clamp(x)); }
 };
 
-// The shared reduction of a = |x| (0 <= a <= 87.5), at half scale.
+// The shared reduction of a = |x| (0 <= a <= 86), at half scale.
 struct SplitHA {
   i32x4 hpi;       // the bits of hp
   f32x4 hp, hm;    // 2^(n-1), 2^(-n-1)
   f32x4 dp, dm;    // hp + hm, hp - hm (rounded: dm for n >= 13, dp for n >= 12)
-  f32x4 hmf;       // hm, no lower than 2^-64 (no subnormal product for large n)
   f32x4 rh, rl;    // a - n A_hi (exact), -n A_lo
   f32x4 r2, r3;    // r^2, r^3 for r = rh + rl
   f32x4 cp, sp;    // cosh r - 1 = r^2 cp, sinh r - r = r^3 sp
@@ -115,12 +112,10 @@ QOR_SIMD_INLINE SplitHA split_ha(const SSinhCoshHARows& c, f32x4 a) {
   const f32x4 r = o.rh + o.rl;
   o.r2 = r * r;
   o.r3 = r * o.r2;
-  // Horner's scheme for cp (its rounding at the top weighs most), pairs for the short sp
   o.cp = row(c.c[0]) + o.r2 * (row(c.c[1]) + o.r2 * row(c.c[2]));
-  o.sp = (row(c.s[0]) + o.r2 * row(c.s[1])) + (o.r2 * o.r2) * row(c.s[2]);
+  o.sp = row(c.s[0]) + o.r2 * (row(c.s[1]) + o.r2 * row(c.s[2]));
   o.dp = o.hp + o.hm;
   o.dm = o.hp - o.hm;
-  o.hmf = max(o.hm, row(c.hm_floor));
   return o;
 }
 
@@ -133,7 +128,7 @@ struct FSinhHA {
     const f32x4 big = simd::cmp_gt(e.hpi, irow(c.hp12)).as_f32() & row(c.one);
     // the exact head: dp rh = rh at n = 0, hp rh beyond (hm rh joins the rest, 0 at n = 0)
     const f32x4 head = max(e.hp, row(c.one)) * e.rh;
-    const f32x4 hmz = andnot(simd::cmp_eq(e.hpi, irow(c.hp0)).as_f32(), e.hmf);
+    const f32x4 hmz = andnot(simd::cmp_eq(e.hpi, irow(c.hp0)).as_f32(), e.hm);
     const f32x4 s = e.dm + head;  // Fast2Sum: dm >= |head|, or dm = 0
     const f32x4 se = (e.dm - s) + head;
     const f32x4 rest = (((se + e.dp * e.rl) + (e.dm * e.r2) * e.cp) + (e.dp * e.r3) * e.sp) + hmz * (e.rh - big);
@@ -150,7 +145,7 @@ struct FCoshHA {
     const f32x4 head = e.hp * e.rh;  // exact
     const f32x4 s = e.dp + head;     // Fast2Sum: dp > |head|
     const f32x4 se = (e.dp - s) + head;
-    const f32x4 rest = (((se + e.hmf * (big - e.rh)) + e.dm * e.rl) + (e.dp * e.r2) * e.cp) + (e.dm * e.r3) * e.sp;
+    const f32x4 rest = (((se + e.hm * (big - e.rh)) + e.dm * e.rl) + (e.dp * e.r2) * e.cp) + (e.dm * e.r3) * e.sp;
     return s + rest;
   }
 };
@@ -196,7 +191,7 @@ struct FTanhHA {
   }
 };
 
-using SSinhHA = SFloat<FSinhHA, SSinh, AbsClampMoves>;  // |x| > 87.5, NaN
+using SSinhHA = SFloat<FSinhHA, SSinh, AbsClampMoves>;  // |x| > 86, NaN
 using SCoshHA = SFloat<FCoshHA, SCosh, AbsClampMoves>;
 using STanhHA = SFloat<FTanhHA, STanh, NanOnly>;
 
