@@ -313,7 +313,9 @@ struct SFloat : FamilyBase<float> {
     requires kClampScreen
   {
     const f32x4 xc = Screen::clamp(x);
-    r = Eval::eval_clamped(xc);
+    // a formula that takes x's sign from x itself and works on the clamped |x|
+    if constexpr (requires { Eval::eval_clamped(x, xc); }) r = Eval::eval_clamped(x, xc);
+    else r = Eval::eval_clamped(xc);
     return Screen::moved(x, xc);
   }
   static int screen(f32x4 x)

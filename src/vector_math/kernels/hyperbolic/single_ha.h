@@ -1,28 +1,35 @@
-// Single-precision Sinh, Cosh and Tanh HA. Sinh and Cosh in float arithmetic on four lanes, the leading terms carried
-// exactly and the small ones summed once at the end (the LA kernels of single_float.h round
-// every term; the widened double formulas of single_plain.h pay for two registers).
+// Single-precision Sinh, Cosh and Tanh HA. Sinh and Cosh in float arithmetic on four lanes, the
+// leading terms carried exactly and the small ones summed once at the end (the LA kernels of
+// single_float.h round every term; the widened double formulas of single_plain.h pay for two
+// registers). The kernels are bound by the length of their dependency chains and by their
+// instruction count alike, so the formulas below are arranged for both.
 //
-// a = |x| clamped to 87.5 (the lanes the clamp moves take the double formula per element),
-// n = round(a / ln 2) through a magic number (0 <= n <= 126), 2^n and 2^-n from its low bits
-// (Hp, Hm, both normal), r = a - n ln 2 as rh + rl (Cody-Waite: ln 2 = A_hi + A_lo with A_hi a
-// multiple of 2^-16, so that rh = a - n A_hi is exact; rl = -n A_lo), |r| <= ln 2 / 2,
-//     2 sinh a = Dm C + Dp S,  2 cosh a = Dp C + Dm S,  Dp = Hp + Hm, Dm = Hp - Hm,
-//     C = cosh r = 1 + cm1, S = sinh r = rh + (rl + st),  st = r^3 (1/6 + r^2/120 + r^4/5040)
-// (cm1 the LA kernels' minimax polynomial: 2^-30 of cosh r; the Taylor st: 2^-30.7 of r).
-// The leading terms Dm + Dp rh (Sinh), Dp + Dm rh (Cosh) are formed exactly:
-//   - the product P = Dp rh (Q = Dm rh) rounded, its error e = (Hp rh - P) + Hm rh (Hp rh exact,
-//     a power of 2 times rh; Hp rh - P exact by Sterbenz: P is within a factor 1.25 of Hp rh);
-//     rounded once more, but e is below an ulp of P (Hm held at 2^-64 or above in Hm rh, so
-//     that no subnormal intermediate, and no denormal-operand flag, arises for n >= 125, where
-//     the term is far below the result's ulp);
-//   - Dm (Dp) rounded for n >= 13, its error (Hp - Dm) - Hm exact (Fast2Sum);
-//   - the sum Dm + P = s + se by Fast2Sum (|Dm| >= |P|: Dm >= 0.75 2^n, |P| <= 0.44 2^n; at n = 0,
-//     Dm = 0 and s = P = 2 rh = 2a exactly).
-// The rest, Dm cm1 + Dp (rl + st) (Sinh) or Dp cm1 + Dm (rl + st) (Cosh), is at most about 0.13
-// (Sinh, n = 1, r = -ln 2 / 2: the leading sum cancels by a factor 2.2 there) or 0.07 (Cosh) of
-// the result, so its few roundings cost a fraction of an ulp; the result is rounded once, then
-// halved (exact: at n = 0 everything is a multiple of the subnormal spacing times 2, so that
-// subnormal arguments come back unchanged). Sinh takes x's sign at the end (-0 stays -0).
+// a = min(|x|, 86) (the lanes it moves, |x| > 86, infinities and NaN, take the double formula
+// per element; one absolute value and one comparison serve the screen and the formula), n =
+// round(a / ln 2) through a magic number (0 <= n <= 124), hp = 2^(n-1) and hm = 2^(-n-1) >=
+// 2^-125 from its low bits, r = a - n ln 2 as rh + rl (Cody-Waite: ln 2 = A_hi + A_lo with A_hi
+// a multiple of 2^-16, so that rh = a - n A_hi is exact; rl = -n A_lo), |r| <= ln 2 / 2, and at
+// half scale (no final halving)
+//     sinh a = dm C + dp S,  cosh a = dp C + dm S,  dp = hp + hm, dm = hp - hm,
+//     C = cosh r = 1 + r^2 cp,  S = sinh r = rh + rl + r^3 sp,
+// cp the LA kernels' minimax polynomial (2^-30 of cosh r), sp = 1/3! + r^2/5! + r^4/7! (2^-30.7
+// of r), both by Horner's scheme (in pairs, cp's top rounding cost 0.93 ulp for Sinh). dm is
+// exact for n <= 12, dp for n <= 11; beyond, they round to hp and their error -hm (+hm) joins
+// the small terms (the mask "big").
+// The leading terms are formed exactly:
+//   - Sinh: dm + head, head = dp rh = rh at n = 0, hp rh for n >= 1 (a power of 2 times rh,
+//     exact), by Fast2Sum (dm >= |head|: dm >= 0.375 2^n, |head| <= 0.35 2^(n-1); at n = 0,
+//     dm = 0 and s = rh = a exactly, so that subnormal arguments come back unchanged); hm rh
+//     (n >= 1) joins the small terms, last (it is the largest of them: 0.24 of the result at
+//     n = 1, r = -ln 2 / 2, where the leading sum cancels by a factor 2.2);
+//   - Cosh: dp + hp rh by Fast2Sum, -hm rh among the small terms (at most 0.09 of the result).
+// The products of hm with rh (0 or at least 2^-25 for n >= 1) and with rh - 1 (n >= 13) stay
+// normal for n <= 124 (the clamp at 86), so that no underflow flag arises. The small terms,
+// dp rl + dm r^2 cp + dp r^3 sp + hm (rh - big) for Sinh, dm rl + dp r^2 cp + dm r^3 sp +
+// hm (big - rh) for Cosh, are summed in float and the result rounded once; their roundings reach the result most where Sinh cancels (n = 1, |x| a little above
+// ln 2 / 2) and, for Cosh, just above |x| = 1.5 ln 2 (n = 2, r near -ln 2 / 2): over every
+// single-precision input within 0.8639 (Sinh) and 0.7885 ulp (Cosh). Sinh takes x's sign at the
+// end (-0 stays -0).
 //
 // Tanh HA reduces in float and finishes in double on widened lanes: b = 2 min(|x|, 10) (tanh 10
 // rounds to 1), n = round(b / ln 2) and 2^n through the magic number (0 <= n <= 29),
@@ -46,93 +53,116 @@ namespace qor::vm::hyperbolic {
 namespace {
 
 // Constant rows (each value four times), read through opaque() as memory operands.
-struct alignas(16) SHypHARows {
+struct alignas(16) SSinhCoshHARows {
   float log2e[4];
-  float ln2_hi[4], ln2_lo[4];  // ln 2 = A_hi + A_lo, A_hi a multiple of 2^-16
-  float s[3][4];               // sinh r - r = r^3 (s[0] + s[1] r^2 + s[2] r^4): 1/3!, 1/5!, 1/7!
-  float c[3][4];               // cosh r - 1 = r^2 (c[0] + c[1] r^2 + c[2] r^4), minimax (2^-30)
-  float half[4];
-  float hm_floor[4];  // 2^-64: 2^-n rh for n > 64 is far below the result's ulp
-  // a / ln 2 + magic rounds to n + 127 in the low bits (its ulp 1), which shifted by 23 is 2^n;
-  // 254 << 23 less that is 2^-n.
+  float ln2_hi[4], nln2_lo[4];  // ln 2 = A_hi + A_lo, A_hi a multiple of 2^-16 (the row holds -A_lo)
+  float s[3][4];                // sinh r - r = r^3 (s[0] + s[1] r^2 + s[2] r^4): 1/3!, 1/5!, 1/7!
+  float c[3][4];                // cosh r - 1 = r^2 (c[0] + c[1] r^2 + c[2] r^4), minimax (2^-30)
+  // a / ln 2 + magic rounds to n + 126 in the low bits (its ulp 1), which shifted by 23 is
+  // 2^(n-1); 252 << 23 less that is 2^(-n-1) (at least 2^-125: n <= 124).
   float magic[4];
   uint32_t bias2[4];
   uint32_t sign[4];
+  uint32_t hp12[4], hp11[4], hp0[4];  // the bits of 2^(n-1) at n = 12, 11 and 0
+  float one[4];
 };
 #define QOR_R4(v) {v, v, v, v}
-inline constexpr SHypHARows kSHypHARows = {
+inline constexpr SSinhCoshHARows kSSinhCoshHARows = {
     QOR_R4(0x1.715476p0f),
     QOR_R4(0x1.62e4p-1f),
-    QOR_R4(0x1.7f7d1cp-20f),
+    QOR_R4(-0x1.7f7d1cp-20f),
     {QOR_R4(0x1.555556p-3f), QOR_R4(0x1.111112p-7f), QOR_R4(0x1.a01a02p-13f)},
     {QOR_R4(0x1p-1f), QOR_R4(0x1.55548p-5f), QOR_R4(0x1.6d9626p-10f)},
-    QOR_R4(0.5f),
-    QOR_R4(0x1p-64f),
-    QOR_R4(0x1.8p23f + 127.0f),
-    QOR_R4(254u << 23),
-    QOR_R4(0x80000000u)};
+    QOR_R4(0x1.8p23f + 126.0f),
+    QOR_R4(252u << 23),
+    QOR_R4(0x80000000u),
+    QOR_R4((126u + 12u) << 23),
+    QOR_R4((126u + 11u) << 23),
+    QOR_R4(126u << 23),
+    QOR_R4(1.0f)};
 #undef QOR_R4
 
-// The shared reduction of a = |x| (0 <= a <= 87.5).
-struct SplitHA {
-  f32x4 hp, hm;  // 2^n, 2^-n
-  f32x4 hmrh;    // 2^-n rh, 2^-n taken no lower than 2^-64 (no subnormal for large n)
-  f32x4 rh;      // a - n A_hi (exact)
-  f32x4 cm1;     // cosh r - 1
-  f32x4 sl;      // rl + st: sinh r = rh + sl
+// |x| clamped to 86 (NaN gives 86: minps returns its second operand) and the lanes the clamp
+// moves (|x| > 86, infinities, NaN): one absolute value, one minimum and one comparison for the
+// screen and the formula together.
+struct AbsClampMoves {
+  static f32x4 clamp(f32x4 x) { return min(abs(x), cst<86.0f>()); }
+  static int moved(f32x4 x, f32x4 a) { return mask(f32x4(_mm_cmpneq_ps(abs(x).v, a.v))); }
+  static int screen(f32x4 x) { return moved(x, clamp(x)); }
 };
-QOR_SIMD_INLINE SplitHA split_ha(const SHypHARows& c, f32x4 a) {
+
+// The shared reduction of a = |x| (0 <= a <= 86), at half scale.
+struct SplitHA {
+  i32x4 hpi;       // the bits of hp
+  f32x4 hp, hm;    // 2^(n-1), 2^(-n-1)
+  f32x4 dp, dm;    // hp + hm, hp - hm (rounded: dm for n >= 13, dp for n >= 12)
+  f32x4 rh, rl;    // a - n A_hi (exact), -n A_lo
+  f32x4 r2, r3;    // r^2, r^3 for r = rh + rl
+  f32x4 cp, sp;    // cosh r - 1 = r^2 cp, sinh r - r = r^3 sp
+};
+QOR_SIMD_INLINE SplitHA split_ha(const SSinhCoshHARows& c, f32x4 a) {
   SplitHA o;
   const f32x4 t = a * row(c.log2e) + row(c.magic);
-  const i32x4 hpi = simd::shl(t.bits(), 23);
-  o.hp = hpi.as_f32();
-  o.hm = (irow(c.bias2) - hpi).as_f32();
+  o.hpi = simd::shl(t.bits(), 23);
+  o.hp = o.hpi.as_f32();
+  o.hm = (irow(c.bias2) - o.hpi).as_f32();
   const f32x4 nf = t - row(c.magic);  // n (exact)
   o.rh = a - nf * row(c.ln2_hi);
-  o.hmrh = max(o.hm, row(c.hm_floor)) * o.rh;
-  const f32x4 rl = f32x4() - nf * row(c.ln2_lo);
-  const f32x4 r = o.rh + rl;
-  const f32x4 r2 = r * r;
-  const f32x4 st = (r * r2) * (row(c.s[0]) + r2 * (row(c.s[1]) + r2 * row(c.s[2])));
-  o.sl = rl + st;
-  o.cm1 = r2 * (row(c.c[0]) + r2 * (row(c.c[1]) + r2 * row(c.c[2])));
+  o.rl = nf * row(c.nln2_lo);
+  const f32x4 r = o.rh + o.rl;
+  o.r2 = r * r;
+  o.r3 = r * o.r2;
+  o.cp = row(c.c[0]) + o.r2 * (row(c.c[1]) + o.r2 * row(c.c[2]));
+  o.sp = row(c.s[0]) + o.r2 * (row(c.s[1]) + o.r2 * row(c.s[2]));
+  o.dp = o.hp + o.hm;
+  o.dm = o.hp - o.hm;
   return o;
 }
 
 struct FSinhHA {
-  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(ClampMoves::clamp(x)); }
-  static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 xc) {
-    const SHypHARows& c = opaque(kSHypHARows);
-    const f32x4 a = andnot(row(c.sign), xc);
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(x, AbsClampMoves::clamp(x)); }
+  static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 x, f32x4 a) {
+    const SSinhCoshHARows& c = opaque(kSSinhCoshHARows);
     const SplitHA e = split_ha(c, a);
-    const f32x4 dp = e.hp + e.hm;
-    const f32x4 dm = e.hp - e.hm;
-    const f32x4 dme = (e.hp - dm) - e.hm;  // Fast2Sum: hp >= hm
-    const f32x4 p = dp * e.rh;
-    const f32x4 pe = (e.hp * e.rh - p) + e.hmrh;
-    const f32x4 s = dm + p;  // Fast2Sum: dm >= |p|, or dm = 0
-    const f32x4 se = (dm - s) + p;
-    const f32x4 rest = ((se + pe) + dme) + (dm * e.cm1 + dp * e.sl);
-    return ((s + rest) * row(c.half)) | (xc & row(c.sign));
+    // 1 where dm is rounded (n >= 13: to hp, its error -hm joins the rest)
+    const f32x4 big = simd::cmp_gt(e.hpi, irow(c.hp12)).as_f32() & row(c.one);
+    // the exact head: dp rh = rh at n = 0, hp rh beyond (hm rh joins the rest, 0 at n = 0)
+    const f32x4 head = max(e.hp, row(c.one)) * e.rh;
+    const f32x4 hmz = andnot(simd::cmp_eq(e.hpi, irow(c.hp0)).as_f32(), e.hm);
+    const f32x4 s = e.dm + head;  // Fast2Sum: dm >= |head|, or dm = 0
+    const f32x4 se = (e.dm - s) + head;
+    const f32x4 rest = (((se + e.dp * e.rl) + (e.dm * e.r2) * e.cp) + (e.dp * e.r3) * e.sp) + hmz * (e.rh - big);
+    return (s + rest) | (x & row(c.sign));
   }
 };
 struct FCoshHA {
-  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(ClampMoves::clamp(x)); }
-  static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 xc) {
-    const SHypHARows& c = opaque(kSHypHARows);
-    const f32x4 a = andnot(row(c.sign), xc);
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(AbsClampMoves::clamp(x)); }
+  static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 a) {
+    const SSinhCoshHARows& c = opaque(kSSinhCoshHARows);
     const SplitHA e = split_ha(c, a);
-    const f32x4 dp = e.hp + e.hm;
-    const f32x4 dm = e.hp - e.hm;
-    const f32x4 dpe = (e.hp - dp) + e.hm;  // Fast2Sum: hp >= hm
-    const f32x4 q = dm * e.rh;
-    const f32x4 qe = (e.hp * e.rh - q) - e.hmrh;
-    const f32x4 s = dp + q;  // Fast2Sum: dp > |q|
-    const f32x4 se = (dp - s) + q;
-    const f32x4 rest = ((se + qe) + dpe) + (dp * e.cm1 + dm * e.sl);
-    return (s + rest) * row(c.half);
+    // 1 where dp is rounded (n >= 12: to hp, its error hm joins the rest)
+    const f32x4 big = simd::cmp_gt(e.hpi, irow(c.hp11)).as_f32() & row(c.one);
+    const f32x4 head = e.hp * e.rh;  // exact
+    const f32x4 s = e.dp + head;     // Fast2Sum: dp > |head|
+    const f32x4 se = (e.dp - s) + head;
+    const f32x4 rest = (((se + e.hm * (big - e.rh)) + e.dm * e.rl) + (e.dp * e.r2) * e.cp) + (e.dm * e.r3) * e.sp;
+    return s + rest;
   }
 };
+
+// The rows Tanh HA reads.
+struct alignas(16) STanhHARows {
+  float log2e[4];
+  float ln2_hi[4], ln2_lo[4];  // ln 2 = A_hi + A_lo, A_hi a multiple of 2^-16
+  // b / ln 2 + magic rounds to n + 127 in the low bits (its ulp 1), which shifted by 23 is 2^n
+  float magic[4];
+  uint32_t sign[4];
+};
+#define QOR_R4(v) {v, v, v, v}
+inline constexpr STanhHARows kSTanhHARows = {
+    QOR_R4(0x1.715476p0f), QOR_R4(0x1.62e4p-1f), QOR_R4(0x1.7f7d1cp-20f), QOR_R4(0x1.8p23f + 127.0f),
+    QOR_R4(0x80000000u)};
+#undef QOR_R4
 
 // Tanh HA: n = round(b / ln 2) for b = 2 min(|x|, 10) and 2^n in float (four lanes), the rest in
 // double on widened lanes: r = b - n ln 2 (|r| <= ln 2 / 2; exact at n = 0), e^r - 1 =
@@ -145,7 +175,7 @@ struct FTanhHA {
     return e / (e + kc<2.0>());
   }
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    const SHypHARows& c = opaque(kSHypHARows);
+    const STanhHARows& c = opaque(kSTanhHARows);
     const f32x4 a = andnot(row(c.sign), x);
     const f32x4 b = min(a + a, cst<20.0f>());
     const f32x4 t = b * row(c.log2e) + row(c.magic);
@@ -161,8 +191,8 @@ struct FTanhHA {
   }
 };
 
-using SSinhHA = SFloat<FSinhHA, SSinh, ClampMoves>;  // |x| > 87.5, NaN
-using SCoshHA = SFloat<FCoshHA, SCosh, ClampMoves>;
+using SSinhHA = SFloat<FSinhHA, SSinh, AbsClampMoves>;  // |x| > 86, NaN
+using SCoshHA = SFloat<FCoshHA, SCosh, AbsClampMoves>;
 using STanhHA = SFloat<FTanhHA, STanh, NanOnly>;
 
 }  // namespace
