@@ -235,8 +235,8 @@ int main(int argc, char** argv) {
       {"kErfPolyLA", {'f', -4, 7, 6.0L, {}}},
       {"kErfPolyEP", {'f', -5, 3, 6.0L, {}}},
       {"kErfcRowsLA", {'r', -3, 9, 26.5L, {}}},
-      {"kErfcxPolyEP", {'x', -3, 5, 26.5L, {}}},
-      {"kErfcxPolyHA", {'X', -3, 10, 26.5L, {}}},
+      {"kErfcxPolyEP", {'x', -5, 3, 27.3L, {}}},
+      {"kErfcxPolyHA", {'X', -3, 10, 27.3L, {}}},
   };
   for (auto& s : specs) {
     build(s.t);

@@ -363,7 +363,8 @@ struct Erfc : FamilyBase<T> {
     else {
       if constexpr (std::is_same_v<T, float>) *r = s_erf_one<1>(x);
       else if (x > 27.3) *r = static_cast<T>(erfc_ld(x));
-      else *r = lane0(d_erfc_packed<kSlot>(f64x2::splat(x)));
+      else if (x > 26.5) *r = lane0(d_erfc_poly<kSlot == kErfEP ? kErfEP : kErfHA, true>(f64x2::splat(x)));
+      else *r = lane0(d_erfc_poly<kSlot>(f64x2::splat(x)));
       return underflow_status(*r);
     }
     return kOk;
