@@ -347,6 +347,18 @@ struct ErfcLimits<double> {
   static constexpr double kErfcUnder = 26.5, kCdfUnder = -36.75;
 };
 
+// Double erfc x on a flagged register: lanes beyond 26.5 by the scaled formula (see Erfc).
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 d_erfc_flagged(f64x2 x) {
+  if constexpr (kSlot != kErfLA) {
+    return d_erfc_poly<kSlot, true>(x);
+  } else {
+    const f64x2 y = d_erfc_poly<kSlot>(x), far = cmp_lt(km<26.5>(), x);
+    if (mask(far) == 0) return y;
+    return select(far, d_erfc_poly<kErfHA, true>(x), y);
+  }
+}
+
 template <class T, int kSlot = kErfLA>
 struct Erfc : FamilyBase<T> {
   using V = typename VecOf<T>::type;
@@ -356,6 +368,23 @@ struct Erfc : FamilyBase<T> {
     else return d_erfc_poly<kSlot>(x);
   }
   static int screen(V x) { return Range<T>::outside(x, -std::numeric_limits<T>::max(), ErfcLimits<T>::kErfcUnder); }
+  // Double: the blocks the screen flags take the formula of packed() and, in their lanes beyond
+  // 26.5, that of the HA (LA and HA) or EP tables at the scale 2^128 (up to 27.3); every flagged
+  // lane still goes to the element routine, which for 26.5 < x <= 27.3 keeps that result and
+  // reports its status.
+  static void packed_pair(V x0, V x1, V& r0, V& r1)
+    requires std::is_same_v<T, double>
+  {
+    r0 = d_erfc_poly<kSlot>(x0);
+    r1 = d_erfc_poly<kSlot>(x1);
+  }
+  static int packed_pair_flagged(V x0, V x1, V& r0, V& r1)
+    requires std::is_same_v<T, double>
+  {
+    r0 = d_erfc_flagged<kSlot>(x0);
+    r1 = d_erfc_flagged<kSlot>(x1);
+    return 0xF;
+  }
   static int element(const T* px, T* r) {
     const T x = *px;
     if (std::isnan(x)) *r = x + x;
@@ -363,7 +392,7 @@ struct Erfc : FamilyBase<T> {
     else {
       if constexpr (std::is_same_v<T, float>) *r = s_erf_one<1>(x);
       else if (x > 27.3) *r = static_cast<T>(erfc_ld(x));
-      else if (x > 26.5) *r = lane0(d_erfc_poly<kSlot == kErfEP ? kErfEP : kErfHA, true>(f64x2::splat(x)));
+      else if (x > 26.5) return underflow_status(*r);  // packed_pair_flagged's result
       else *r = lane0(d_erfc_poly<kSlot>(f64x2::splat(x)));
       return underflow_status(*r);
     }

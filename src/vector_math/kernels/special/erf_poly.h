@@ -143,21 +143,28 @@ QOR_SIMD_INLINE f64x2 square_error(f64x2 a, f64x2 hi) {
 // S(d) = (e^(2cd) erfc(c + d) / erfc(c) - 1) / d of degree 8 (2^-54.9 for 1 + u); w is one exact
 // product (d has at most 52 - log2 k significant bits) and |w| <= 3.32, so a^2 needs no split;
 // e^w = 2^n T (1 + q) from the 1024-entry table, erfc = U + U ((q + u) + q u), U = 2^n T E rounded.
-// 2^128 ts: the exponent field of ts plus 128 (modulo 2^64, so also where ts itself left the
-// normal range: t256_scaled adds n to the table entry's bits the same way).
-QOR_SIMD_INLINE f64x2 erfc_up128(f64x2 ts) {
-  return _mm_castsi128_pd(_mm_add_epi64(_mm_castpd_si128(ts.v), _mm_set_epi32(0x08000000, 0, 0x08000000, 0)));
+// 2^128 ts in the lanes of `far`: the exponent field of ts plus 128 (modulo 2^64, so also where
+// ts itself left the normal range: t256_scaled adds n to the table entry's bits the same way).
+QOR_SIMD_INLINE f64x2 erfc_up128(f64x2 ts, f64x2 far) {
+  const __m128i e = _mm_and_si128(_mm_castpd_si128(far.v), _mm_set_epi32(0x08000000, 0, 0x08000000, 0));
+  return _mm_castsi128_pd(_mm_add_epi64(_mm_castpd_si128(ts.v), e));
 }
-// kScaled (HA and EP, the per-element routine of positive x beyond 26.5): a clamped at 27.3 (the
-// tables' rows reach 27.375), the exponential scaled by 2^128 and the result scaled back (HA
-// with one rounding, also below the normal range).
-template <int kSlot, bool kScaled = false>
+// kFlagged (HA and EP, the blocks the screen flags): the lanes of x > 26.5 (`far`) take a up to
+// 27.3 (the tables' rows reach 27.375) with the exponential scaled by 2^128, the result scaled
+// back (HA with one rounding, also below the normal range); the other lanes as without it, bit
+// for bit.
+template <int kSlot, bool kFlagged = false>
 QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   using exp_log::kDExpFast;
   using exp_log::kDExpT256;
-  static_assert(!kScaled || kSlot == kErfPolyHASlot || kSlot == kErfPolyEPSlot);
+  static_assert(!kFlagged || kSlot == kErfPolyHASlot || kSlot == kErfPolyEPSlot);
   const auto& c = opaque(kDExpFast);
-  const f64x2 sgn = sign_bits(x), a = min(abs(x), row(opaque(Row2<kScaled ? 27.3 : 26.5>::v)));
+  const f64x2 sgn = sign_bits(x);
+  f64x2 a = min(abs(x), row(opaque(Row2<26.5>::v))), far = f64x2();  // NaN: 26.5
+  if constexpr (kFlagged) {
+    far = cmp_lt(row(opaque(Row2<26.5>::v)), x);
+    a = select(far, min(x, row(opaque(Row2<27.3>::v))), a);
+  }
   const char *b0, *b1;
   f64x2 y;
   if constexpr (kSlot == kErfPolyHASlot) {
@@ -174,7 +181,7 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     f64x2 bt, lt;
     gather_rows<255>(exp_log::kDExpm1T256.e, t, bt, lt);
     f64x2 ts = exp_log::t256_scaled(bt, t);  // 2^n T, T of 27 bits
-    if constexpr (kScaled) ts = erfc_up128(ts);
+    if constexpr (kFlagged) ts = erfc_up128(ts, far);
     const f64x2 r2 = r * r;
     const f64x2 p = r + r2 * ((row(c.xm1[0]) + r * row(c.xm1[1])) + r2 * (row(c.xm1[2]) + r * row(c.xm1[3])));
     const f64x2 q = (lt + p) + lt * p;
@@ -182,18 +189,20 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     const f64x2 w = k[2] * d + w2;
     const f64x2 kw = k[1] + w;  // c_0l is up to 2^-25 of c_0: q g needs it
     const f64x2 rest = ts * ((k[2] * d + (k[1] + w2)) + q * (k[0] + kw));
-    if constexpr (kScaled) {
-      // big + rest at 2^128 moved to 2^1022 (exactly): below 1 the sum with 1 rounds it once to
-      // the subnormal grid (2^-52 there), then the product with 2^-1022 is exact
+    f64x2 yf = f64x2();
+    if constexpr (kFlagged) {
+      // far lanes: big + rest at 2^128 moved to 2^1022 (exactly): below 1 the sum with 1 rounds
+      // it once to the subnormal grid (2^-52 there), then the product with 2^-1022 is exact
       const f64x2 ss = big * row(opaque(Row2<0x1p894>::v)), es = rest * row(opaque(Row2<0x1p894>::v));
       const f64x2 ys = ss + es, one = row(opaque(Row2<1.0>::v));
       const f64x2 hs = one + ys, ls = ((one - hs) + ys) + ((ss - ys) + es);
-      return select(cmp_lt(ys, one), (hs + ls) - one, ys) * row(opaque(Row2<0x1p-1022>::v));
+      yf = select(cmp_lt(ys, one), (hs + ls) - one, ys) * row(opaque(Row2<0x1p-1022>::v));
     }
     // erfc a = big + rest; erfc -a = 2 - big - rest (Fast2Sum: 2 >= big)
     const f64x2 kk = _mm_castsi128_pd(_mm_srli_epi64(_mm_castpd_si128(sgn.v), 1));
     const f64x2 bs = _mm_xor_pd(big.v, sgn.v), rs = _mm_xor_pd(rest.v, sgn.v);
     const f64x2 h = kk + bs, l = (kk - h) + bs;
+    if constexpr (kFlagged) return select(far, yf, h + (l + rs));
     return h + (l + rs);
   } else if constexpr (kSlot == kErfPolyEPSlot) {
     const f64x2 d = poly_piece<-5>(a, sizeof(kErfcxPolyEP[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyEP));
@@ -202,10 +211,10 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     const f64x2 g = estrin<4, 0>(k, d);
     f64x2 ts, f;
     exp_log::ep256_reduce(c, f64x2() - a * a, ts, f);
-    if constexpr (kScaled) ts = erfc_up128(ts);
+    if constexpr (kFlagged) ts = erfc_up128(ts, far);
     const f64x2 u = ts * g;
     y = u + u * (f * (row(c.ep256[0]) + f * row(c.ep256[1])));
-    if constexpr (kScaled) return y * row(opaque(Row2<0x1p-128>::v));
+    if constexpr (kFlagged) y = select(far, y * row(opaque(Row2<0x1p-128>::v)), y);
   } else {
     // k = round(8a): the row, d = a - k/8 and w = (-k/4) d, both exact
     const f64x2 sh = row(opaque(Row2<0x1.8p52>::v));
