@@ -172,12 +172,12 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     const f64x2 d = poly_piece<-3>(a, sizeof(kErfcxPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyHA));
     f64x2 k[12];
     poly_coeffs<6>(b0, b1, k);
-    const f64x2 w2 = (d * d) * estrin<9, 3>(k, d);  // c_2 d^2 + ... (c_1 d rounds on its own)
-    const f64x2 lo = square_error(a, hi);
-    const f64x2 z = f64x2() - hi;
-    const f64x2 t = z * row(c.inv_ln2_256) + row(c.sh52);
+    const f64x2 d2 = d * d, w2 = d2 * estrin<9, 3>(k, d);  // c_2 d^2 + ... (c_1 d rounds on its own)
+    // a^2 = c^2 + 2cd + d^2 with c^2 and 2cd = (k/4) d exact (see erfc_reduce_exact)
+    const f64x2 cp = a - d, v1 = (cp + cp) * d;
+    const f64x2 t = (f64x2() - hi) * row(c.inv_ln2_256) + row(c.sh52);
     const f64x2 n = t - row(c.sh52);
-    const f64x2 r = ((z - n * row(c.ln2_256_hi)) - n * row(c.ln2_256_lo)) - lo;
+    const f64x2 r = ((((f64x2() - cp * cp) - n * row(c.ln2_256_hi)) - v1) - n * row(c.ln2_256_lo)) - d2;
     f64x2 bt, lt;
     gather_rows<255>(exp_log::kDExpm1T256.e, t, bt, lt);
     f64x2 ts = exp_log::t256_scaled(bt, t);  // 2^n T, T of 27 bits
