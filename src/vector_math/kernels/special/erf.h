@@ -367,7 +367,12 @@ struct Erfc : FamilyBase<T> {
     if constexpr (std::is_same_v<T, float>) return s_erf_packed<1, kSlot>(x);
     else return d_erfc_poly<kSlot>(x);
   }
-  static int screen(V x) { return Range<T>::outside(x, -std::numeric_limits<T>::max(), ErfcLimits<T>::kErfcUnder); }
+  // Double: one compare (NaN, +inf and x > 26.5 fail it; -inf passes, and the packed formula
+  // gives it 2 as the per-element routine would).
+  static int screen(V x) {
+    if constexpr (std::is_same_v<T, double>) return mask(cmp_le(x, km<ErfcLimits<T>::kErfcUnder>())) ^ 3;
+    else return Range<T>::outside(x, -std::numeric_limits<T>::max(), ErfcLimits<T>::kErfcUnder);
+  }
   // Double: the blocks the screen flags take the formula of packed() and, in their lanes beyond
   // 26.5, that of the HA (LA and HA) or EP tables at the scale 2^128 (up to 27.3); every flagged
   // lane still goes to the element routine, which for 26.5 < x <= 27.3 keeps that result and
