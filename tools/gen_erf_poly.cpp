@@ -236,7 +236,7 @@ int main(int argc, char** argv) {
       {"kErfPolyEP", {'f', -5, 3, 6.0L, {}}},
       {"kErfcRowsLA", {'r', -3, 9, 26.5L, {}}},
       {"kErfcxPolyEP", {'x', -5, 3, 27.3L, {}}},
-      {"kErfcxPolyHA", {'X', -4, 8, 27.3L, {}}},
+      {"kErfcxPolyHA", {'X', -3, 10, 27.3L, {}}},
   };
   for (auto& s : specs) {
     build(s.t);

@@ -149,6 +149,18 @@ QOR_SIMD_INLINE f64x2 erfc_up128(f64x2 ts, f64x2 far) {
   const __m128i e = _mm_and_si128(_mm_castpd_si128(far.v), _mm_set_epi32(0x08000000, 0, 0x08000000, 0));
   return _mm_castsi128_pd(_mm_add_epi64(_mm_castpd_si128(ts.v), e));
 }
+// The bits of v less `base` where `sub`, else v with its exponent field less e (the result
+// normal there).
+QOR_SIMD_INLINE f64x2 erfc_down(f64x2 v, f64x2 sub, uint64_t base, int e) {
+  const uint64_t n = static_cast<uint64_t>(e) << 52;
+  const __m128i s = _mm_castpd_si128(sub.v);
+  const __m128i bb = _mm_set_epi32(static_cast<int>(base >> 32), static_cast<int>(base), static_cast<int>(base >> 32),
+                                   static_cast<int>(base));
+  const __m128i nn = _mm_set_epi32(static_cast<int>(n >> 32), static_cast<int>(n), static_cast<int>(n >> 32),
+                                   static_cast<int>(n));
+  const __m128i k = _mm_or_si128(_mm_and_si128(s, bb), _mm_andnot_si128(s, nn));
+  return _mm_castsi128_pd(_mm_sub_epi64(_mm_castpd_si128(v.v), k));
+}
 // kFlagged (HA and EP, the blocks the screen flags): the lanes of x > 26.5 (`far`) take a up to
 // 27.3 (the tables' rows reach 27.375) with the exponential scaled by 2^128, the result scaled
 // back (HA with one rounding, also below the normal range); the other lanes as without it, bit
@@ -192,11 +204,13 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     f64x2 yf = f64x2();
     if constexpr (kFlagged) {
       // far lanes: big + rest at 2^128 moved to 2^1022 (exactly): below 1 the sum with 1 rounds
-      // it once to the subnormal grid (2^-52 there), then the product with 2^-1022 is exact
+      // it once to the subnormal grid (2^-52 there), and the bits of 1 + m 2^-52 less those of 1
+      // are those of m 2^-1074 (2^-1022 where the sum rounds to 2); from 1 on the exponent field
+      // less 1022. Integer operations: no floating-point operation has a subnormal result.
       const f64x2 ss = big * row(opaque(Row2<0x1p894>::v)), es = rest * row(opaque(Row2<0x1p894>::v));
       const f64x2 ys = ss + es, one = row(opaque(Row2<1.0>::v));
       const f64x2 hs = one + ys, ls = ((one - hs) + ys) + ((ss - ys) + es);
-      yf = select(cmp_lt(ys, one), (hs + ls) - one, ys) * row(opaque(Row2<0x1p-1022>::v));
+      yf = erfc_down(select(cmp_lt(ys, one), hs + ls, ys), cmp_lt(ys, one), 0x3FF0000000000000ull, 1022);
     }
     // erfc a = big + rest; erfc -a = 2 - big - rest (Fast2Sum: 2 >= big)
     const f64x2 kk = _mm_castsi128_pd(_mm_srli_epi64(_mm_castpd_si128(sgn.v), 1));
@@ -216,7 +230,14 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     if constexpr (kFlagged) ts = erfc_up128(ts, far);
     const f64x2 u = ts * g;
     y = u + u * (f * (row(c.ep256[0]) + f * row(c.ep256[1])));
-    if constexpr (kFlagged) y = select(far, y * row(opaque(Row2<0x1p-128>::v)), y);
+    if constexpr (kFlagged) {
+      // far lanes: y 2^-128 rounded once, by integer operations (see erfc_down): below 2^-894
+      // (a subnormal result) y 2^946 + 2^52 rounds y 2^946 to an integer m, whose bits less
+      // those of 2^52 are m's
+      const f64x2 sub = cmp_lt(y, row(opaque(Row2<0x1p-894>::v)));
+      const f64x2 ym = y * row(opaque(Row2<0x1p946>::v)) + row(opaque(Row2<0x1p52>::v));
+      y = select(far, erfc_down(select(sub, ym, y), sub, 0x4330000000000000ull, 128), y);
+    }
   } else {
     // k = round(8a): the row, d = a - k/8 and w = (-k/4) d, both exact
     const f64x2 sh = row(opaque(Row2<0x1.8p52>::v));
