@@ -377,7 +377,8 @@ struct Erfc : FamilyBase<T> {
   // 26.5, that of the HA (LA and HA) or EP tables at the scale 2^128 (up to 27.3); every flagged
   // lane still goes to the element routine, which for 26.5 < x <= 27.3 keeps that result and
   // reports its status.
-  static void packed_pair(V x0, V x1, V& r0, V& r1)
+  static constexpr bool kInlineBlocks = std::is_same_v<T, double>;
+  static QOR_SIMD_INLINE void packed_pair(V x0, V x1, V& r0, V& r1)
     requires std::is_same_v<T, double>
   {
     r0 = d_erfc_poly<kSlot>(x0);
