@@ -9,20 +9,26 @@
 //         degree 3, 2^-30.3).
 //         erf(6) rounds to 1, so the clamp gives +-1 beyond 6. The relative error holds down to
 //         0 (no cancellation: f stays near 2/sqrt(pi) there).
-//   Erfc: erfc a = e^(-a^2) g_k(d),  g_k ~ e^(v^2) erfc(v) on the piece (a <= 26.5, h = 1/8;
-//         HA degree 10 with c_0 as a pair, 2^-57.4; EP degree 5, 2^-30.5); LA: erfc a =
-//         E e^(-2cd) (1 + d S(d)) with E = erfc(c) and S of degree 8 per row (see d_erfc_poly),
-//         and erfc(-a) = 2 - erfc a, formed as K + (y ^ s) with s the sign bit of x and
-//         K = s >> 1 (2.0 for a negative x, 0 else; HA: Fast2Sum).
-//         HA: a^2 = hi + lo exactly (Veltkamp's split and Dekker's product) and
-//         e^-(hi + lo) = 2^n T (1 + q) from exp_log's tables: N = round(-hi 2^j / ln 2),
-//         r = ((-hi - N C1) - N C2) - lo; HA the 256-entry table of 27-bit T with its relative
-//         error L (q = L + p + L p, p ~ e^r - 1 of degree 5), LA e^(-2cd) from the 1024-entry
-//         table of T (q = p of degree 3, T's rounding left in). EP: e^-hi from the 256-entry table with two
-//         Taylor terms of 2^(f/256) (2^-31; hi's rounding costs 2^-43 at a = 26.5).
-//         Every intermediate stays normal up to 26.5 (e^-702.25 = 2^-1013.1, the result 2^-1018.7).
-// The screens stay those of erf.h: Erfc's lanes beyond 26.5 (subnormal results, status 4) go to
-// its per-element routine (erf.h's table formula, scaled).
+//   Erfc: erfc a = e^(-a^2) g_k(d),  g_k ~ e^(v^2) erfc(v) on the piece (a <= 26.5; HA h = 1/16,
+//         degree 8 with c_0 as a pair, 2^-57.75; EP h = 1/32, degree 3, 2^-26.99); LA: erfc a =
+//         E e^(-2cd) (1 + d S(d)) with E = erfc(c) and S of degree 8 per row, h = 1/8 (see
+//         d_erfc_poly), and erfc(-a) = 2 - erfc a, formed as K + (y ^ s) with s the sign bit of
+//         x and K = s >> 1 (2.0 for a negative x, 0 else; HA: Fast2Sum).
+//         HA: a^2 = c^2 + 2cd + d^2 with c^2 = k^2/256 and 2cd = (k/8) d exact (d = a - k/16 has
+//         at most 52 - log2 k significant bits) and d^2 rounded (2^-61 at most), N = round(-a^2
+//         2^8 / ln 2) from a^2 rounded, r = (((-c^2 - N C1) - 2cd) - N C2) - d^2 (the first
+//         difference exact: both multiples of 2^-38 and it is below 4; what follows is below
+//         0.01, so its roundings stay near 2^-60), e^-a^2 = 2^n T (1 + q) from the 256-entry
+//         table of 27-bit T with its relative error L (q = L + p + L p, p ~ e^r - 1 of degree
+//         5). LA: e^(-2cd) from the 1024-entry table of T (q = p of degree 3, T's rounding left
+//         in). EP: e^-hi (hi = a^2 rounded) from the 256-entry table with two Taylor terms of
+//         2^(f/256) (2^-31; hi's rounding costs 2^-43 at a = 26.5).
+//         The packed formula clamps a at 26.5 (e^-702.25 = 2^-1013.1, the result 2^-1018.7).
+// Erfc's screen (erf.h) flags x > 26.5, +inf and NaN; such blocks take d_erfc_poly<kSlot, true>
+// (HA, EP) or LA's formula with the HA one in the lanes beyond 26.5: those lanes (up to 27.3,
+// the tables' rows reach it) scale the exponential by 2^128 and their results back by integer
+// operations (erfc_down), rounding once also below the normal range; the per-element routine
+// keeps that result and reports underflow.
 #pragma once
 
 #include "vector_math/kernels/exp_log/dexp_core.h"
@@ -127,22 +133,6 @@ QOR_SIMD_INLINE f64x2 d_erf_poly(f64x2 x) {
   }
 }
 
-// a^2 - hi exactly for hi = a^2 rounded (Dekker: a = ah + al, halves of 26 and 27 bits).
-QOR_SIMD_INLINE f64x2 square_error(f64x2 a, f64x2 hi) {
-  const f64x2 s = a * row(opaque(Row2<134217729.0>::v)), ah = s - (s - a), al = a - ah;
-  return ((ah * ah - hi) + (ah + ah) * al) + al * al;
-}
-
-// erfc x for x <= 26.5. HA: g = c_0h + c_0l + w (c_0h of 24 bits, w = d R(d), R of degree 9:
-// 2^-57.4), e^-(hi + lo) = 2^n T (1 + q) with T of 27 bits (exp_log's Expm1 table, q = L + p + L p,
-// p of degree 5), so that the leading product 2^n T c_0h is exact and
-//     erfc a = 2^n T c_0h + 2^n T (c_0l + w + q g),
-// the second part at most 0.08 of the first; erfc(-a) = 2 - that with Fast2Sum. EP: u + u q with
-// u = 2^n T g, g of degree 5. LA: rows of E = erfc(c) and S, c = k/8,
-//     erfc a = E e^w (1 + u),  w = -2cd = (-k/4) d,  u = d S(d),
-// S(d) = (e^(2cd) erfc(c + d) / erfc(c) - 1) / d of degree 8 (2^-54.9 for 1 + u); w is one exact
-// product (d has at most 52 - log2 k significant bits) and |w| <= 3.32, so a^2 needs no split;
-// e^w = 2^n T (1 + q) from the 1024-entry table, erfc = U + U ((q + u) + q u), U = 2^n T E rounded.
 // 2^128 ts in the lanes of `far`: the exponent field of ts plus 128 (modulo 2^64, so also where
 // ts itself left the normal range: t256_scaled adds n to the table entry's bits the same way).
 QOR_SIMD_INLINE f64x2 erfc_up128(f64x2 ts, f64x2 far) {
@@ -161,6 +151,16 @@ QOR_SIMD_INLINE f64x2 erfc_down(f64x2 v, f64x2 sub, uint64_t base, int e) {
   const __m128i k = _mm_or_si128(_mm_and_si128(s, bb), _mm_andnot_si128(s, nn));
   return _mm_castsi128_pd(_mm_sub_epi64(_mm_castpd_si128(v.v), k));
 }
+// erfc x for x <= 26.5. HA: g = c_0h + c_0l + w (c_0h of 24 bits, w = d R(d), R of degree 7:
+// 2^-57.75), e^-a^2 = 2^n T (1 + q) with T of 27 bits (exp_log's Expm1 table, q = L + p + L p,
+// p of degree 5), so that the leading product 2^n T c_0h is exact and
+//     erfc a = 2^n T c_0h + 2^n T (c_0l + w + q g),
+// the second part at most 0.08 of the first; erfc(-a) = 2 - that with Fast2Sum. EP: u + u q with
+// u = 2^n T g, g of degree 3 (Horner's scheme). LA: rows of E = erfc(c) and S, c = k/8,
+//     erfc a = E e^w (1 + u),  w = -2cd = (-k/4) d,  u = d S(d),
+// S(d) = (e^(2cd) erfc(c + d) / erfc(c) - 1) / d of degree 8 (2^-54.9 for 1 + u); w is one exact
+// product (d has at most 52 - log2 k significant bits) and |w| <= 3.32, so a^2 needs no split;
+// e^w = 2^n T (1 + q) from the 1024-entry table, erfc = U + U ((q + u) + q u), U = 2^n T E rounded.
 // kFlagged (HA and EP, the blocks the screen flags): the lanes of x > 26.5 (`far`) take a up to
 // 27.3 (the tables' rows reach 27.375) with the exponential scaled by 2^128, the result scaled
 // back (HA with one rounding, also below the normal range); the other lanes as without it, bit
