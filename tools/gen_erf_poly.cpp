@@ -8,7 +8,8 @@
 // Two functions, each on uniform pieces [c - h/2, c + h/2], c = k h, k = 0 .. K (h a power of two,
 // so that the kernel finds k by rounding a / h and d = a - c exactly):
 //   f(v) = erf(v) / v on [0, 6]          (the kernel takes erf x = x f(|x|) with |x| clamped at 6);
-//   x(v) = e^(v^2) erfc(v) on [0, 26.5]  (the kernel takes erfc a = e^(-a^2) x(a)).
+//   x(v) = e^(v^2) erfc(v) on [0, 27.3]  (the kernel takes erfc a = e^(-a^2) x(a); beyond 26.5
+//                                         only in the blocks its screen flags).
 // Kinds F and X are f and x with the constant term as a pair (24 leading bits and the rest), for
 // the kernels that form m c_0 or 2^n T c_0 exactly. Row 0 of x and X holds x(0) = 1 exactly.
 // Kinds r and R (Erfc LA): rows of erfc(c) (R: as a pair) and S(d) = (e^(2cd) erfc(c + d) /
@@ -236,7 +237,7 @@ int main(int argc, char** argv) {
       {"kErfPolyEP", {'f', -5, 3, 6.0L, {}}},
       {"kErfcRowsLA", {'r', -3, 9, 26.5L, {}}},
       {"kErfcxPolyEP", {'x', -5, 3, 27.3L, {}}},
-      {"kErfcxPolyHA", {'X', -3, 10, 27.3L, {}}},
+      {"kErfcxPolyHA", {'X', -4, 8, 27.3L, {}}},
   };
   for (auto& s : specs) {
     build(s.t);

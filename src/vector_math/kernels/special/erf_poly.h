@@ -181,11 +181,11 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   f64x2 y;
   if constexpr (kSlot == kErfPolyHASlot) {
     const f64x2 hi = a * a;
-    const f64x2 d = poly_piece<-3>(a, sizeof(kErfcxPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyHA));
-    f64x2 k[12];
-    poly_coeffs<6>(b0, b1, k);
-    const f64x2 d2 = d * d, w2 = d2 * estrin<9, 3>(k, d);  // c_2 d^2 + ... (c_1 d rounds on its own)
-    // a^2 = c^2 + 2cd + d^2 with c^2 and 2cd = (k/4) d exact (see erfc_reduce_exact)
+    const f64x2 d = poly_piece<-4>(a, sizeof(kErfcxPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyHA));
+    f64x2 k[10];
+    poly_coeffs<5>(b0, b1, k);
+    const f64x2 d2 = d * d, w2 = d2 * estrin<7, 3>(k, d);  // c_2 d^2 + ... (c_1 d rounds on its own)
+    // a^2 = c^2 + 2cd + d^2 with c^2 and 2cd = (k/8) d exact (see the head of this file)
     const f64x2 cp = a - d, v1 = (cp + cp) * d;
     const f64x2 t = (f64x2() - hi) * row(c.inv_ln2_256) + row(c.sh52);
     const f64x2 n = t - row(c.sh52);
