@@ -330,13 +330,7 @@ struct ErfcLimits<double> {
 // Double erfc x on a flagged register: lanes beyond 26.5 by the scaled formula (see Erfc).
 template <int kSlot>
 QOR_SIMD_INLINE f64x2 d_erfc_flagged(f64x2 x) {
-  if constexpr (kSlot != kErfLA) {
-    return d_erfc_poly<kSlot, true>(x);
-  } else {
-    const f64x2 y = d_erfc_poly<kSlot>(x), far = cmp_lt(km<26.5>(), x);
-    if (mask(far) == 0) return y;
-    return select(far, d_erfc_poly<kErfHA, true>(x), y);
-  }
+  return d_erfc_poly<kSlot, true>(x);
 }
 
 template <class T, int kSlot = kErfLA>
@@ -353,10 +347,9 @@ struct Erfc : FamilyBase<T> {
     if constexpr (std::is_same_v<T, double>) return mask(cmp_le(x, km<ErfcLimits<T>::kErfcUnder>())) ^ 3;
     else return Range<T>::outside(x, -std::numeric_limits<T>::max(), ErfcLimits<T>::kErfcUnder);
   }
-  // Double: the blocks the screen flags take the formula of packed() and, in their lanes beyond
-  // 26.5, that of the HA (LA and HA) or EP tables at the scale 2^128 (up to 27.3); every flagged
-  // lane still goes to the element routine, which for 26.5 < x <= 27.3 keeps that result and
-  // reports its status.
+  // Double: the blocks the screen flags take the formula of packed(), in their lanes beyond 26.5
+  // at the scale 2^128 (up to 27.3); every flagged lane still goes to the element routine, which
+  // for 26.5 < x <= 27.3 keeps that result and reports its status.
   static constexpr bool kInlineBlocks = std::is_same_v<T, double>;
   static QOR_SIMD_INLINE void packed_pair(V x0, V x1, V& r0, V& r1)
     requires std::is_same_v<T, double>

@@ -151,6 +151,14 @@ QOR_SIMD_INLINE f64x2 erfc_down(f64x2 v, f64x2 sub, uint64_t base, int e) {
   const __m128i k = _mm_or_si128(_mm_and_si128(s, bb), _mm_andnot_si128(s, nn));
   return _mm_castsi128_pd(_mm_sub_epi64(_mm_castpd_si128(v.v), k));
 }
+// y 2^-128 in the lanes of `far`, rounded once by integer operations (see erfc_down): below
+// 2^-894 (a subnormal result) y 2^946 + 2^52 rounds y 2^946 to an integer m, whose bits less
+// those of 2^52 are m's.
+QOR_SIMD_INLINE f64x2 erfc_down128(f64x2 y, f64x2 far) {
+  const f64x2 sub = cmp_lt(y, row(opaque(Row2<0x1p-894>::v)));
+  const f64x2 ym = y * row(opaque(Row2<0x1p946>::v)) + row(opaque(Row2<0x1p52>::v));
+  return select(far, erfc_down(select(sub, ym, y), sub, 0x4330000000000000ull, 128), y);
+}
 // erfc x for x <= 26.5. HA: g = c_0h + c_0l + w (c_0h of 24 bits, w = d R(d), R of degree 7:
 // 2^-57.75), e^-a^2 = 2^n T (1 + q) with T of 27 bits (exp_log's Expm1 table, q = L + p + L p,
 // p of degree 5), so that the leading product 2^n T c_0h is exact and
@@ -169,7 +177,6 @@ template <int kSlot, bool kFlagged = false>
 QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   using exp_log::kDExpFast;
   using exp_log::kDExpT256;
-  static_assert(!kFlagged || kSlot == kErfPolyHASlot || kSlot == kErfPolyEPSlot);
   const auto& c = opaque(kDExpFast);
   const f64x2 sgn = sign_bits(x);
   f64x2 a = min(abs(x), row(opaque(Row2<26.5>::v))), far = f64x2();  // NaN: 26.5
@@ -234,9 +241,7 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
       // far lanes: y 2^-128 rounded once, by integer operations (see erfc_down): below 2^-894
       // (a subnormal result) y 2^946 + 2^52 rounds y 2^946 to an integer m, whose bits less
       // those of 2^52 are m's
-      const f64x2 sub = cmp_lt(y, row(opaque(Row2<0x1p-894>::v)));
-      const f64x2 ym = y * row(opaque(Row2<0x1p946>::v)) + row(opaque(Row2<0x1p52>::v));
-      y = select(far, erfc_down(select(sub, ym, y), sub, 0x4330000000000000ull, 128), y);
+      y = erfc_down128(y, far);
     }
   } else {
     // k = round(8a): the row, d = a - k/8 and w = (-k/4) d, both exact
@@ -255,11 +260,14 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     const f64x2 r = (w - n * row(c.ln2_1024_hi)) - n * row(c.ln2_1024_lo);
     f64x2 k[10];
     poly_coeffs<5>(b0, b1, k);
-    const f64x2 ts = t1024_scaled_impl(t);
+    f64x2 ts = t1024_scaled_impl(t);
+    // far lanes: rows beyond 26.5 hold E 2^128; those of row 212 (26.5 < a < 26.5625) scale T
+    if constexpr (kFlagged) ts = erfc_up128(ts, far & cmp_lt(kf, row(opaque(Row2<212.5>::v))));
     const f64x2 q = r + (r * r) * (row(c.em3[0]) + r * row(c.em3[1]));
     const f64x2 u = d * estrin<9, 1>(k, d);
     const f64x2 ue = ts * k[0];
     y = ue + ue * ((q + u) + q * u);
+    if constexpr (kFlagged) y = erfc_down128(y, far);
   }
   const f64x2 kk = _mm_castsi128_pd(_mm_srli_epi64(_mm_castpd_si128(sgn.v), 1));
   return kk + f64x2(_mm_xor_pd(y.v, sgn.v));
