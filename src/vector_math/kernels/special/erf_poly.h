@@ -24,11 +24,11 @@
 //         in). EP: e^-hi (hi = a^2 rounded) from the 256-entry table with two Taylor terms of
 //         2^(f/256) (2^-31; hi's rounding costs 2^-43 at a = 26.5).
 //         The packed formula clamps a at 26.5 (e^-702.25 = 2^-1013.1, the result 2^-1018.7).
-// Erfc's screen (erf.h) flags x > 26.5, +inf and NaN; such blocks take d_erfc_poly<kSlot, true>
-// (HA, EP) or LA's formula with the HA one in the lanes beyond 26.5: those lanes (up to 27.3,
-// the tables' rows reach it) scale the exponential by 2^128 and their results back by integer
-// operations (erfc_down), rounding once also below the normal range; the per-element routine
-// keeps that result and reports underflow.
+// Erfc's screen (erf.h) flags x > 26.5, +inf and NaN; such blocks take d_erfc_poly<kSlot, true>,
+// whose lanes beyond 26.5 (up to 27.3, the tables' rows reach it) scale the exponential (LA: its
+// rows there hold erfc(c) 2^128) by 2^128 and their results back by integer operations
+// (erfc_down), rounding once also below the normal range; the per-element routine keeps that
+// result and reports underflow.
 #pragma once
 
 #include "vector_math/kernels/exp_log/dexp_core.h"
@@ -169,10 +169,9 @@ QOR_SIMD_INLINE f64x2 erfc_down128(f64x2 y, f64x2 far) {
 // S(d) = (e^(2cd) erfc(c + d) / erfc(c) - 1) / d of degree 8 (2^-54.9 for 1 + u); w is one exact
 // product (d has at most 52 - log2 k significant bits) and |w| <= 3.32, so a^2 needs no split;
 // e^w = 2^n T (1 + q) from the 1024-entry table, erfc = U + U ((q + u) + q u), U = 2^n T E rounded.
-// kFlagged (HA and EP, the blocks the screen flags): the lanes of x > 26.5 (`far`) take a up to
-// 27.3 (the tables' rows reach 27.375) with the exponential scaled by 2^128, the result scaled
-// back (HA with one rounding, also below the normal range); the other lanes as without it, bit
-// for bit.
+// kFlagged (the blocks the screen flags): the lanes of x > 26.5 (`far`) take a up to 27.3 (the
+// tables' rows reach it) at the scale 2^128, the result scaled back with one rounding, also
+// below the normal range; the other lanes as without it, bit for bit.
 template <int kSlot, bool kFlagged = false>
 QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   using exp_log::kDExpFast;
