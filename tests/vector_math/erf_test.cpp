@@ -396,26 +396,32 @@ TEST(ErfFamily, DoublePolynomialPieceEndsAgainstMpfr) {
     return interleave_far(both_signs(xs));
   };
   const std::vector<double> e = piece_ends(1.0 / 32, 6.0, {6.0, 5.93, 0x1p-1000, 0x1p-30});
-  const std::vector<double> c = piece_ends(1.0 / 8, 26.5, {26.5, 26.55, 0x1p-60});
   sweep_function<double>("Erf", e);
-  sweep_function<double>("Erfc", c);
   expect_same_alone<double>("Erf", e);
-  expect_same_alone<double>("Erfc", c);
+  // Erfc's pieces: 1/8 (LA), 1/16 (HA), 1/32 (EP), to the screen and, in flagged blocks, beyond
+  for (double h : {1.0 / 8, 1.0 / 16, 1.0 / 32}) {
+    const std::vector<double> c = piece_ends(h, 27.3, {26.5, 26.55, 27.3, 0x1p-60});
+    sweep_function<double>("Erfc", c);
+    expect_same_alone<double>("Erfc", c);
+  }
 }
 
-// Double Erfc LA takes e^(-2cd) with w = -(k/4) d formed by one product, exact only because d =
-// a - k/8 has at most 52 - log2(k) significant bits; arguments whose d has the most bits (odd last
-// bit, |d| near h/2, and a near the top of its binade where k is largest for that ulp) in every
-// binade from 1/8 to the screen: an inexact w costs up to 2^-51.3 there, a few ulps.
+// Double Erfc LA takes e^(-2cd) with w = -(k/4) d formed by one product (c = k/8), and HA
+// a^2 = c^2 + 2cd + d^2 with 2cd = (k/8) d (c = k/16), each exact only because d = a - c has at
+// most 52 - log2(k) significant bits; arguments whose d has the most bits (odd last bit, |d| near
+// h/2, and a near the top of its binade where k is largest for that ulp) in every binade from
+// 1/16 to the screen, for both piece widths: an inexact product costs up to 2^-51.3 there, a few
+// ulps in LA and more than the HA bound.
 TEST(ErfFamily, DoubleErfcProductTwoCdIsExactForFullArguments) {
   std::vector<double> xs;
-  for (double lo : {0.125, 0.25, 0.5, 1.0, 2.0, 4.0, 8.0, 16.0}) {
+  for (double h : {1.0 / 8, 1.0 / 16})
+  for (double lo : {0.0625, 0.125, 0.25, 0.5, 1.0, 2.0, 4.0, 8.0, 16.0}) {
     const double hi = std::min(2 * lo, 26.5);
     for (int j = 1; j <= 40; ++j) {
       const double v = lo + (hi - lo) * j / 41.0;
-      const double c = std::nearbyint(v * 8) / 8;
+      const double c = std::nearbyint(v / h) * h;
       for (double side : {-1.0, 1.0}) {
-        double x = c + side * (0.0625 - 0x1p-20 * j);
+        double x = c + side * (h / 2 - 0x1p-20 * j);
         uint64_t b;
         std::memcpy(&b, &x, 8);
         b |= 1;  // every mantissa bit used
@@ -425,6 +431,21 @@ TEST(ErfFamily, DoubleErfcProductTwoCdIsExactForFullArguments) {
     }
   }
   sweep_function<double>("Erfc", interleave_far(both_signs(xs)));
+}
+
+// Erfc's results around the least normal number 2^-1022 (x near 26.543) and down to the least
+// subnormal (x near 27.2): the lanes beyond 26.5 of a flagged block round once to the subnormal
+// grid by integer operations (HA and LA: the bits of 1 + m 2^-52 less those of 1, a sum that
+// rounds up to 2 giving 2^-1022; EP: y 2^946 + 2^52), beside lanes below 26.5 in the same
+// blocks; a second rounding (the scaled sum rounded, then scaled back) costs up to 0.75 ulp.
+TEST(ErfFamily, DoubleErfcRoundsOnceAcrossTheSubnormalBoundary) {
+  std::vector<double> xs = uniform<double>(26.535, 26.552, qor::test::scaled(2000), 11);
+  const std::vector<double> deep = uniform<double>(26.9, 27.3, qor::test::scaled(300), 12);
+  const std::vector<double> near = uniform<double>(26.3, 26.5, qor::test::scaled(300), 13);
+  xs.insert(xs.end(), deep.begin(), deep.end());
+  xs.insert(xs.end(), near.begin(), near.end());
+  sweep_function<double>("Erfc", interleave_far(xs), 0.6);
+  expect_same_alone<double>("Erfc", interleave_far(xs));
 }
 
 // The pieces' clamps must keep every lane's row inside its table: NaNs, infinities, the largest

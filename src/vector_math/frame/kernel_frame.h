@@ -9,7 +9,10 @@
 //        Scheme::Recompute  the whole block is computed again element by element by the
 //                           family's element routine (which handles every value);
 //        Scheme::Patch      packed results are stored, then each flagged lane is recomputed by
-//                           the element routine (which need only handle rare values);
+//                           the element routine (which need only handle rare values, and finds
+//                           the lane's packed result in *r: packed_pair_flagged's where the
+//                           family gives one, so a lane that formula computed needs only its
+//                           status);
 //   4. the tail: element by element (Recompute), or a padded packed block patched like a
 //      flagged block (Patch), so results never depend on where a block boundary falls;
 //   5. every element whose routine returns a non-zero status is reported through the error

@@ -11,8 +11,9 @@
 //            a report.
 //
 // Double Erf and Erfc take their own packed formulas (piecewise polynomials per lane,
-// erf_poly.h); the table-and-series formula below serves single precision (HA, and CdfNorm),
-// double CdfNorm, and the per-element routine of double Erfc beyond its screen (26.5 < x <= 27.3).
+// erf_poly.h, which also computes double Erfc's lanes beyond its screen, 26.5 < x <= 27.3, in the
+// blocks the screen flags); the table-and-series formula below serves single precision (HA, and
+// CdfNorm) and double CdfNorm.
 // Packed formula (both precisions; single precision evaluates in double on widened lanes and
 // rounds once). With a = |x| (or |t|, t = -x/sqrt 2), r = k/128 the nearest grid point, d = a - r
 // (|d| <= 1/256), the table of erf_table.h gives erfc r = C_hi + C_lo, erf r = RN(1 - C_hi) +
@@ -36,16 +37,16 @@
 // Double CdfNorm forms t = -x/sqrt 2 as th + tl (Dekker's product with 1/sqrt 2 as two doubles)
 // and puts tl into d: d = (|th| - r) + sign(th) tl. Single precision takes t = -x/sqrt 2 rounded
 // in double (its relative error 2^-53 costs at most 2 t^2 2^-53 < 2^-45 in erfc).
-// Double Erfc up to a = 27.3 (beyond the underflow threshold 27.23): the table rows from r = 26
-// on hold erfc r and the slope scaled by 2^128, and the kernel scales those lanes' results back
-// with one rounding, also where they fall below the normal range (see d_erfc_packed).
+// The table rows from r = 26 on hold erfc r and the slope scaled by 2^128 (double Erfc's range
+// beyond 26 once took them; CdfNorm's packed range stops before them).
 // Screens: NaNs, infinities, |x| < 2^-100 (single) / 2^-1000 (double) for Erf, and the ranges
 // where results leave the normal range (Erfc x > 9.19 / 26.5, CdfNorm x < -12.99 / -36.75; in
 // double CdfNorm the packed range stops a little short of the underflow threshold, so that D S
 // stays normal) go to the per-element routines: those of common.h (x87 extended precision,
 // rounded once), except single-precision Erfc and CdfNorm, whose packed formula (clamped at a =
 // 10.1, where erfc already rounds to 0) also serves their per-element routines, and double Erfc,
-// whose packed formula serves its per-element routine up to 27.3 (and reports underflow).
+// whose flagged blocks compute the lanes up to 27.3 packed (the per-element routine keeps those
+// results and reports underflow).
 // The scheme is Patch: the packed formula runs on every lane (its clamps keep NaNs, infinities
 // and huge arguments inside the table) and only the flagged lanes are recomputed.
 #pragma once
@@ -263,27 +264,6 @@ QOR_SIMD_INLINE f64x2 d_erfc_combine(const ErfRowD& w, f64x2 ph, f64x2 pl, f64x2
   return select(neg, h + (l - e), s + e);
 }
 
-// Double precision erfc x for x <= 27.3. The rows from r = 26 on (a >= 25.99609375) are scaled
-// by 2^128: positive lanes there are scaled back with one rounding, results below the normal
-// range included: erfc a = s + e at the scale 2^128, so (s + e) 2^894 is erfc a / 2^-1022, and
-// below 1 its sum with 1 rounds it to the subnormal grid (2^-52 there) once; the product with
-// 2^-1022 is then exact. For negative lanes (erfc = 2) the scaled slope term stays far below an
-// ulp of 2.
-template <int kSlot>
-QOR_SIMD_INLINE f64x2 d_erfc_packed(f64x2 x) {
-  f64x2 ph, pl;
-  const f64x2 a = min(abs(x), km<27.3>()), neg = cmp_lt(x, f64x2());
-  const ErfRowD w = erf_at<kSlot>(a, f64x2(), ph, pl);
-  const f64x2 scaled = _mm_andnot_pd(neg.v, cmp_le(km<(kErfScaledRow - 0.5) / 128>(), a).v);
-  if (__builtin_expect(mask(scaled) == 0, 1)) return d_erfc_combine(w, ph, pl, neg);
-  f64x2 s;
-  const f64x2 e = d_erfc_pos_parts(w, ph, pl, s);
-  const f64x2 ss = s * km<0x1p894>(), es = e * km<0x1p894>(), ys = ss + es;
-  const f64x2 one = km<1.0>(), hi = one + ys, lo = ((one - hi) + ys) + ((ss - ys) + es);
-  const f64x2 yr = select(cmp_lt(ys, one), (hi + lo) - one, ys) * km<0x1p-1022>();
-  return select(scaled, yr, d_erfc_combine(w, ph, pl, neg));
-}
-
 // Double precision Phi(x) for x >= -36.8: t = -x/sqrt 2 = th + tl (Dekker's product with
 // 1/sqrt 2 = c + c2), tl joined to d with the sign of th.
 template <int kSlot>
@@ -347,6 +327,12 @@ struct ErfcLimits<double> {
   static constexpr double kErfcUnder = 26.5, kCdfUnder = -36.75;
 };
 
+// Double erfc x on a flagged register: lanes beyond 26.5 by the scaled formula (see Erfc).
+template <int kSlot>
+QOR_SIMD_INLINE f64x2 d_erfc_flagged(f64x2 x) {
+  return d_erfc_poly<kSlot, true>(x);
+}
+
 template <class T, int kSlot = kErfLA>
 struct Erfc : FamilyBase<T> {
   using V = typename VecOf<T>::type;
@@ -355,7 +341,29 @@ struct Erfc : FamilyBase<T> {
     if constexpr (std::is_same_v<T, float>) return s_erf_packed<1, kSlot>(x);
     else return d_erfc_poly<kSlot>(x);
   }
-  static int screen(V x) { return Range<T>::outside(x, -std::numeric_limits<T>::max(), ErfcLimits<T>::kErfcUnder); }
+  // Double: one compare (NaN, +inf and x > 26.5 fail it; -inf passes, and the packed formula
+  // gives it 2 as the per-element routine would).
+  static int screen(V x) {
+    if constexpr (std::is_same_v<T, double>) return mask(cmp_le(x, km<ErfcLimits<T>::kErfcUnder>())) ^ 3;
+    else return Range<T>::outside(x, -std::numeric_limits<T>::max(), ErfcLimits<T>::kErfcUnder);
+  }
+  // Double: the blocks the screen flags take the formula of packed(), in their lanes beyond 26.5
+  // at the scale 2^128 (up to 27.3); every flagged lane still goes to the element routine, which
+  // for 26.5 < x <= 27.3 keeps that result and reports its status.
+  static constexpr bool kInlineBlocks = std::is_same_v<T, double>;
+  static QOR_SIMD_INLINE void packed_pair(V x0, V x1, V& r0, V& r1)
+    requires std::is_same_v<T, double>
+  {
+    r0 = d_erfc_poly<kSlot>(x0);
+    r1 = d_erfc_poly<kSlot>(x1);
+  }
+  static int packed_pair_flagged(V x0, V x1, V& r0, V& r1)
+    requires std::is_same_v<T, double>
+  {
+    r0 = d_erfc_flagged<kSlot>(x0);
+    r1 = d_erfc_flagged<kSlot>(x1);
+    return 0xF;
+  }
   static int element(const T* px, T* r) {
     const T x = *px;
     if (std::isnan(x)) *r = x + x;
@@ -363,7 +371,8 @@ struct Erfc : FamilyBase<T> {
     else {
       if constexpr (std::is_same_v<T, float>) *r = s_erf_one<1>(x);
       else if (x > 27.3) *r = static_cast<T>(erfc_ld(x));
-      else *r = lane0(d_erfc_packed<kSlot>(f64x2::splat(x)));
+      else if (x > 26.5) return underflow_status(*r);  // packed_pair_flagged's result
+      else *r = lane0(d_erfc_poly<kSlot>(f64x2::splat(x)));
       return underflow_status(*r);
     }
     return kOk;

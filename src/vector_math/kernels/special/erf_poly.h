@@ -9,20 +9,26 @@
 //         degree 3, 2^-30.3).
 //         erf(6) rounds to 1, so the clamp gives +-1 beyond 6. The relative error holds down to
 //         0 (no cancellation: f stays near 2/sqrt(pi) there).
-//   Erfc: erfc a = e^(-a^2) g_k(d),  g_k ~ e^(v^2) erfc(v) on the piece (a <= 26.5, h = 1/8;
-//         HA degree 10 with c_0 as a pair, 2^-57.4; EP degree 5, 2^-30.5); LA: erfc a =
-//         E e^(-2cd) (1 + d S(d)) with E = erfc(c) and S of degree 8 per row (see d_erfc_poly),
-//         and erfc(-a) = 2 - erfc a, formed as K + (y ^ s) with s the sign bit of x and
-//         K = s >> 1 (2.0 for a negative x, 0 else; HA: Fast2Sum).
-//         HA: a^2 = hi + lo exactly (Veltkamp's split and Dekker's product) and
-//         e^-(hi + lo) = 2^n T (1 + q) from exp_log's tables: N = round(-hi 2^j / ln 2),
-//         r = ((-hi - N C1) - N C2) - lo; HA the 256-entry table of 27-bit T with its relative
-//         error L (q = L + p + L p, p ~ e^r - 1 of degree 5), LA e^(-2cd) from the 1024-entry
-//         table of T (q = p of degree 3, T's rounding left in). EP: e^-hi from the 256-entry table with two
-//         Taylor terms of 2^(f/256) (2^-31; hi's rounding costs 2^-43 at a = 26.5).
-//         Every intermediate stays normal up to 26.5 (e^-702.25 = 2^-1013.1, the result 2^-1018.7).
-// The screens stay those of erf.h: Erfc's lanes beyond 26.5 (subnormal results, status 4) go to
-// its per-element routine (erf.h's table formula, scaled).
+//   Erfc: erfc a = e^(-a^2) g_k(d),  g_k ~ e^(v^2) erfc(v) on the piece (a <= 26.5; HA h = 1/16,
+//         degree 8 with c_0 as a pair, 2^-57.75; EP h = 1/32, degree 3, 2^-26.99); LA: erfc a =
+//         E e^(-2cd) (1 + d S(d)) with E = erfc(c) and S of degree 8 per row, h = 1/8 (see
+//         d_erfc_poly), and erfc(-a) = 2 - erfc a, formed as K + (y ^ s) with s the sign bit of
+//         x and K = s >> 1 (2.0 for a negative x, 0 else; HA: Fast2Sum).
+//         HA: a^2 = c^2 + 2cd + d^2 with c^2 = k^2/256 and 2cd = (k/8) d exact (d = a - k/16 has
+//         at most 52 - log2 k significant bits) and d^2 rounded (2^-61 at most), N = round(-a^2
+//         2^8 / ln 2) from a^2 rounded, r = (((-c^2 - N C1) - 2cd) - N C2) - d^2 (the first
+//         difference exact: both multiples of 2^-38 and it is below 4; what follows is below
+//         0.01, so its roundings stay near 2^-60), e^-a^2 = 2^n T (1 + q) from the 256-entry
+//         table of 27-bit T with its relative error L (q = L + p + L p, p ~ e^r - 1 of degree
+//         5). LA: e^(-2cd) from the 1024-entry table of T (q = p of degree 3, T's rounding left
+//         in). EP: e^-hi (hi = a^2 rounded) from the 256-entry table with two Taylor terms of
+//         2^(f/256) (2^-31; hi's rounding costs 2^-43 at a = 26.5).
+//         The packed formula clamps a at 26.5 (e^-702.25 = 2^-1013.1, the result 2^-1018.7).
+// Erfc's screen (erf.h) flags x > 26.5, +inf and NaN; such blocks take d_erfc_poly<kSlot, true>,
+// whose lanes beyond 26.5 (up to 27.3, the tables' rows reach it) scale the exponential (LA: its
+// rows there hold erfc(c) 2^128) by 2^128 and their results back by integer operations
+// (erfc_down), rounding once also below the normal range; the per-element routine keeps that
+// result and reports underflow.
 #pragma once
 
 #include "vector_math/kernels/exp_log/dexp_core.h"
@@ -127,44 +133,73 @@ QOR_SIMD_INLINE f64x2 d_erf_poly(f64x2 x) {
   }
 }
 
-// a^2 - hi exactly for hi = a^2 rounded (Dekker: a = ah + al, halves of 26 and 27 bits).
-QOR_SIMD_INLINE f64x2 square_error(f64x2 a, f64x2 hi) {
-  const f64x2 s = a * row(opaque(Row2<134217729.0>::v)), ah = s - (s - a), al = a - ah;
-  return ((ah * ah - hi) + (ah + ah) * al) + al * al;
+// 2^128 ts in the lanes of `far`: the exponent field of ts plus 128 (modulo 2^64, so also where
+// ts itself left the normal range: t256_scaled adds n to the table entry's bits the same way).
+QOR_SIMD_INLINE f64x2 erfc_up128(f64x2 ts, f64x2 far) {
+  const __m128i e = _mm_and_si128(_mm_castpd_si128(far.v), _mm_set_epi32(0x08000000, 0, 0x08000000, 0));
+  return _mm_castsi128_pd(_mm_add_epi64(_mm_castpd_si128(ts.v), e));
 }
-
-// erfc x for x <= 26.5. HA: g = c_0h + c_0l + w (c_0h of 24 bits, w = d R(d), R of degree 9:
-// 2^-57.4), e^-(hi + lo) = 2^n T (1 + q) with T of 27 bits (exp_log's Expm1 table, q = L + p + L p,
+// The bits of v less `base` where `sub`, else v with its exponent field less e (the result
+// normal there).
+QOR_SIMD_INLINE f64x2 erfc_down(f64x2 v, f64x2 sub, uint64_t base, int e) {
+  const uint64_t n = static_cast<uint64_t>(e) << 52;
+  const __m128i s = _mm_castpd_si128(sub.v);
+  const __m128i bb = _mm_set_epi32(static_cast<int>(base >> 32), static_cast<int>(base), static_cast<int>(base >> 32),
+                                   static_cast<int>(base));
+  const __m128i nn = _mm_set_epi32(static_cast<int>(n >> 32), static_cast<int>(n), static_cast<int>(n >> 32),
+                                   static_cast<int>(n));
+  const __m128i k = _mm_or_si128(_mm_and_si128(s, bb), _mm_andnot_si128(s, nn));
+  return _mm_castsi128_pd(_mm_sub_epi64(_mm_castpd_si128(v.v), k));
+}
+// y 2^-128 in the lanes of `far`, rounded once by integer operations (see erfc_down): below
+// 2^-894 (a subnormal result) y 2^946 + 2^52 rounds y 2^946 to an integer m, whose bits less
+// those of 2^52 are m's.
+QOR_SIMD_INLINE f64x2 erfc_down128(f64x2 y, f64x2 far) {
+  const f64x2 sub = cmp_lt(y, row(opaque(Row2<0x1p-894>::v)));
+  const f64x2 ym = y * row(opaque(Row2<0x1p946>::v)) + row(opaque(Row2<0x1p52>::v));
+  return select(far, erfc_down(select(sub, ym, y), sub, 0x4330000000000000ull, 128), y);
+}
+// erfc x for x <= 26.5. HA: g = c_0h + c_0l + w (c_0h of 24 bits, w = d R(d), R of degree 7:
+// 2^-57.75), e^-a^2 = 2^n T (1 + q) with T of 27 bits (exp_log's Expm1 table, q = L + p + L p,
 // p of degree 5), so that the leading product 2^n T c_0h is exact and
 //     erfc a = 2^n T c_0h + 2^n T (c_0l + w + q g),
 // the second part at most 0.08 of the first; erfc(-a) = 2 - that with Fast2Sum. EP: u + u q with
-// u = 2^n T g, g of degree 5. LA: rows of E = erfc(c) and S, c = k/8,
+// u = 2^n T g, g of degree 3 (Horner's scheme). LA: rows of E = erfc(c) and S, c = k/8,
 //     erfc a = E e^w (1 + u),  w = -2cd = (-k/4) d,  u = d S(d),
 // S(d) = (e^(2cd) erfc(c + d) / erfc(c) - 1) / d of degree 8 (2^-54.9 for 1 + u); w is one exact
 // product (d has at most 52 - log2 k significant bits) and |w| <= 3.32, so a^2 needs no split;
 // e^w = 2^n T (1 + q) from the 1024-entry table, erfc = U + U ((q + u) + q u), U = 2^n T E rounded.
-template <int kSlot>
+// kFlagged (the blocks the screen flags): the lanes of x > 26.5 (`far`) take a up to 27.3 (the
+// tables' rows reach it) at the scale 2^128, the result scaled back with one rounding, also
+// below the normal range; the other lanes as without it, bit for bit.
+template <int kSlot, bool kFlagged = false>
 QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   using exp_log::kDExpFast;
   using exp_log::kDExpT256;
   const auto& c = opaque(kDExpFast);
-  const f64x2 sgn = sign_bits(x), a = min(abs(x), row(opaque(Row2<26.5>::v)));
+  const f64x2 sgn = sign_bits(x);
+  f64x2 a = min(abs(x), row(opaque(Row2<26.5>::v))), far = f64x2();  // NaN: 26.5
+  if constexpr (kFlagged) {
+    far = cmp_lt(row(opaque(Row2<26.5>::v)), x);
+    a = select(far, min(x, row(opaque(Row2<27.3>::v))), a);
+  }
   const char *b0, *b1;
   f64x2 y;
   if constexpr (kSlot == kErfPolyHASlot) {
     const f64x2 hi = a * a;
-    const f64x2 d = poly_piece<-3>(a, sizeof(kErfcxPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyHA));
-    f64x2 k[12];
-    poly_coeffs<6>(b0, b1, k);
-    const f64x2 w2 = (d * d) * estrin<9, 3>(k, d);  // c_2 d^2 + ... (c_1 d rounds on its own)
-    const f64x2 lo = square_error(a, hi);
-    const f64x2 z = f64x2() - hi;
-    const f64x2 t = z * row(c.inv_ln2_256) + row(c.sh52);
+    const f64x2 d = poly_piece<-4>(a, sizeof(kErfcxPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyHA));
+    f64x2 k[10];
+    poly_coeffs<5>(b0, b1, k);
+    const f64x2 d2 = d * d, w2 = d2 * estrin<7, 3>(k, d);  // c_2 d^2 + ... (c_1 d rounds on its own)
+    // a^2 = c^2 + 2cd + d^2 with c^2 and 2cd = (k/8) d exact (see the head of this file)
+    const f64x2 cp = a - d, v1 = (cp + cp) * d;
+    const f64x2 t = (f64x2() - hi) * row(c.inv_ln2_256) + row(c.sh52);
     const f64x2 n = t - row(c.sh52);
-    const f64x2 r = ((z - n * row(c.ln2_256_hi)) - n * row(c.ln2_256_lo)) - lo;
+    const f64x2 r = ((((f64x2() - cp * cp) - n * row(c.ln2_256_hi)) - v1) - n * row(c.ln2_256_lo)) - d2;
     f64x2 bt, lt;
     gather_rows<255>(exp_log::kDExpm1T256.e, t, bt, lt);
-    const f64x2 ts = exp_log::t256_scaled(bt, t);  // 2^n T, T of 27 bits
+    f64x2 ts = exp_log::t256_scaled(bt, t);  // 2^n T, T of 27 bits
+    if constexpr (kFlagged) ts = erfc_up128(ts, far);
     const f64x2 r2 = r * r;
     const f64x2 p = r + r2 * ((row(c.xm1[0]) + r * row(c.xm1[1])) + r2 * (row(c.xm1[2]) + r * row(c.xm1[3])));
     const f64x2 q = (lt + p) + lt * p;
@@ -172,20 +207,41 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     const f64x2 w = k[2] * d + w2;
     const f64x2 kw = k[1] + w;  // c_0l is up to 2^-25 of c_0: q g needs it
     const f64x2 rest = ts * ((k[2] * d + (k[1] + w2)) + q * (k[0] + kw));
+    f64x2 yf = f64x2();
+    if constexpr (kFlagged) {
+      // far lanes: big + rest at 2^128 moved to 2^1022 (exactly): below 1 the sum with 1 rounds
+      // it once to the subnormal grid (2^-52 there), and the bits of 1 + m 2^-52 less those of 1
+      // are those of m 2^-1074 (2^-1022 where the sum rounds to 2); from 1 on the exponent field
+      // less 1022. Integer operations: no floating-point operation has a subnormal result.
+      const f64x2 ss = big * row(opaque(Row2<0x1p894>::v)), es = rest * row(opaque(Row2<0x1p894>::v));
+      const f64x2 ys = ss + es, one = row(opaque(Row2<1.0>::v));
+      const f64x2 hs = one + ys, ls = ((one - hs) + ys) + ((ss - ys) + es);
+      yf = erfc_down(select(cmp_lt(ys, one), hs + ls, ys), cmp_lt(ys, one), 0x3FF0000000000000ull, 1022);
+    }
     // erfc a = big + rest; erfc -a = 2 - big - rest (Fast2Sum: 2 >= big)
     const f64x2 kk = _mm_castsi128_pd(_mm_srli_epi64(_mm_castpd_si128(sgn.v), 1));
     const f64x2 bs = _mm_xor_pd(big.v, sgn.v), rs = _mm_xor_pd(rest.v, sgn.v);
     const f64x2 h = kk + bs, l = (kk - h) + bs;
+    if constexpr (kFlagged) return select(far, yf, h + (l + rs));
     return h + (l + rs);
   } else if constexpr (kSlot == kErfPolyEPSlot) {
-    const f64x2 d = poly_piece<-3>(a, sizeof(kErfcxPolyEP[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyEP));
-    f64x2 k[6];
-    poly_coeffs<3>(b0, b1, k);
-    const f64x2 g = estrin<6, 0>(k, d);
-    f64x2 ts, f;
-    exp_log::ep256_reduce(c, f64x2() - a * a, ts, f);
+    const f64x2 d = poly_piece<-5>(a, sizeof(kErfcxPolyEP[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyEP));
+    f64x2 k[4];
+    poly_coeffs<2>(b0, b1, k);
+    const f64x2 g = k[0] + d * (k[1] + d * (k[2] + d * k[3]));  // Horner: one operation fewer
+    // e^(-a^2): -256 a^2 / ln 2 = N + f (N in t, |f| <= 1/2), 2^(N/256) from the table
+    const f64x2 ye = (a * a) * row(opaque(Row2<-0x1.71547652b82fep+8>::v));
+    const f64x2 t = ye + row(c.sh52), f = ye - (t - row(c.sh52));
+    f64x2 ts = exp_log::t256_scaled(gather_first<255>(exp_log::kDExpT256.e, t), t);
+    if constexpr (kFlagged) ts = erfc_up128(ts, far);
     const f64x2 u = ts * g;
     y = u + u * (f * (row(c.ep256[0]) + f * row(c.ep256[1])));
+    if constexpr (kFlagged) {
+      // far lanes: y 2^-128 rounded once, by integer operations (see erfc_down): below 2^-894
+      // (a subnormal result) y 2^946 + 2^52 rounds y 2^946 to an integer m, whose bits less
+      // those of 2^52 are m's
+      y = erfc_down128(y, far);
+    }
   } else {
     // k = round(8a): the row, d = a - k/8 and w = (-k/4) d, both exact
     const f64x2 sh = row(opaque(Row2<0x1.8p52>::v));
@@ -203,11 +259,14 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     const f64x2 r = (w - n * row(c.ln2_1024_hi)) - n * row(c.ln2_1024_lo);
     f64x2 k[10];
     poly_coeffs<5>(b0, b1, k);
-    const f64x2 ts = t1024_scaled_impl(t);
+    f64x2 ts = t1024_scaled_impl(t);
+    // far lanes: rows beyond 26.5 hold E 2^128; those of row 212 (26.5 < a < 26.5625) scale T
+    if constexpr (kFlagged) ts = erfc_up128(ts, far & cmp_lt(kf, row(opaque(Row2<212.5>::v))));
     const f64x2 q = r + (r * r) * (row(c.em3[0]) + r * row(c.em3[1]));
     const f64x2 u = d * estrin<9, 1>(k, d);
     const f64x2 ue = ts * k[0];
     y = ue + ue * ((q + u) + q * u);
+    if constexpr (kFlagged) y = erfc_down128(y, far);
   }
   const f64x2 kk = _mm_castsi128_pd(_mm_srli_epi64(_mm_castpd_si128(sgn.v), 1));
   return kk + f64x2(_mm_xor_pd(y.v, sgn.v));
