@@ -15,6 +15,7 @@
 //     2^(-n-1); exact for |n| <= 12, within 2^-26 relative beyond),
 //   Sinh: dm + (dm Cm1 + dp S);   Cosh: dp + (dp Cm1 + dm S);
 //   Tanh: E = e^b - 1 = 2^n (Cm1 + S) + (2^n - 1), tanh a = E / (E + 2), a clamped to 10
+//         (LA halves both: E / 2 = 2^(n-1) (Cm1 + S) + (2^(n-1) - 1/2) over E / 2 + 1)
 //         (EP reduces a itself, r = 2 (a - n ln 2 / 2), with the coefficients scaled, e^r - 1
 //         by Horner's scheme in r / 2 and E = 2^n (e^r - 1) - (1 - 2^n), so that -0 stays -0;
 //         for x < 0, E is in (-1, 0) and E + 2 in (1, 2): nothing cancels more than for x > 0).
@@ -184,9 +185,6 @@ struct FTanh {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
     const SHypRows& c = opaque(kSHypRows);
     // beyond 10 the quotient is 1 in single precision (tanh 9.1 already rounds to 1)
-    const f32x4 a = abs(x);
-    f32x4 p;  // 2^n
-    f32x4 u;  // e^r - 1
     if constexpr (kEP) {
       // the split of b = 2h reduced in h: rh = h - n ln 2 / 2, r = 2 rh (one product less; LA
       // keeps the exact head r of r + r^3 S instead). EP takes h = x clamped to [-10, 10]:
@@ -194,21 +192,23 @@ struct FTanh {
       // (1, 2)), so no sign operations.
       const f32x4 h = max(min(x, row(c.tclamp)), row(c.ntclamp));
       const f32x4 t = h * row(c.tl2e) + row(c.tmagic);
-      p = simd::shl(t.bits(), 23).as_f32();
+      const f32x4 p = simd::shl(t.bits(), 23).as_f32();  // 2^n
       const f32x4 rh = h - (t - row(c.tmagic)) * row(c.tln2h);
-      // Horner's scheme in rh: u keeps the sign of rh = -0
-      u = rh * (row(c.two) + rh * (row(c.tc[0]) + rh * (row(c.ts) + rh * row(c.tc[1]))));
+      // e^r - 1 by Horner's scheme in rh: u keeps the sign of rh = -0
+      const f32x4 u = rh * (row(c.two) + rh * (row(c.tc[0]) + rh * (row(c.ts) + rh * row(c.tc[1]))));
+      // a subtraction, so that -0 stays -0
+      const f32x4 em1 = u * p - (row(c.one) - p);
+      return em1 / (em1 + row(c.two));
     } else {
+      const f32x4 a = abs(x);
       const f32x4 h = min(a, row(c.tclamp));
       const SplitF e = split_f<false, false>(c, h * row(c.two));
-      p = e.hp.as_f32() + e.hp.as_f32();
-      u = e.r + (e.st + e.cm1);  // rounded once: its head r is exact
+      // E / (E + 2) as (E / 2) / (E / 2 + 1): E / 2 = 2^(n-1) u + (2^(n-1) - 1/2) takes the
+      // split's power 2^(n-1) as it comes (the same bits: every term is scaled by 1/2 exactly)
+      const f32x4 hp = e.hp.as_f32();
+      const f32x4 eh = (e.r + (e.st + e.cm1)) * hp + (hp - row(c.c[0]));  // c[0] = 1/2
+      return (eh / (eh + row(c.one))) | sign_of(x, a);
     }
-    // EP: a subtraction, so that -0 stays -0
-    const f32x4 em1 = kEP ? u * p - (row(c.one) - p) : u * p + (p - row(c.one));
-    const f32x4 t = em1 / (em1 + row(c.two));
-    if constexpr (kEP) return t;
-    else return t | sign_of(x, a);
   }
 };
 
