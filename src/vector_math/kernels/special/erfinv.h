@@ -570,11 +570,18 @@ QOR_SIMD_INLINE void row_offsets4(i32x4 h, uint32_t (&o)[4]) {
   lane_indices(i, o);
 }
 
-// Columns kFrom .. kFrom + N - 1 of the rows ra (lane 0) and rb (lane 1), kFrom even.
-template <int kFrom, int N>
+// Columns kFrom .. kFrom + N - 1 of the rows ra (lane 0) and rb (lane 1), kFrom even. Rows of a
+// power of two bytes are 16-byte aligned and padded (an odd last column reads its pair);
+// kPacked: rows of an odd number of doubles, neither (unaligned loads, the last column alone).
+template <int kFrom, int N, bool kPacked = false>
 QOR_SIMD_INLINE void row_columns(const double* ra, const double* rb, f64x2 (&c)[N]) {
   for (int k = 0; k < N; k += 2) {
-    __m128d ea = _mm_load_pd(ra + kFrom + k), eb = _mm_load_pd(rb + kFrom + k);
+    if (kPacked && k + 1 == N) {
+      c[k] = _mm_loadh_pd(_mm_load_sd(ra + kFrom + k), rb + kFrom + k);
+      break;
+    }
+    __m128d ea = kPacked ? _mm_loadu_pd(ra + kFrom + k) : _mm_load_pd(ra + kFrom + k);
+    __m128d eb = kPacked ? _mm_loadu_pd(rb + kFrom + k) : _mm_load_pd(rb + kFrom + k);
     // one load a pair of coefficients and a shuffle each (GCC otherwise loads every half anew:
     // movapd + movhpd, two loads a coefficient)
     asm("" : "+x"(ea), "+x"(eb));
@@ -658,13 +665,7 @@ struct DRowsLA {
   template <bool kCdf, bool kLowT>
   static QOR_SIMD_INLINE f64x2 eval(f64x2 t, f64x2 tl, f64x2 q, f64x2, const double* ra, const double* rb) {
     f64x2 c[5];
-    for (int k = 0; k < 4; k += 2) {
-      __m128d ea = _mm_loadu_pd(ra + k), eb = _mm_loadu_pd(rb + k);
-      asm("" : "+x"(ea), "+x"(eb));  // one load a pair (see row_columns)
-      c[k] = _mm_unpacklo_pd(ea, eb);
-      c[k + 1] = _mm_unpackhi_pd(ea, eb);
-    }
-    c[4] = _mm_loadh_pd(_mm_load_sd(ra + 4), rb + 4);
+    row_columns<0, 5, true>(ra, rb, c);
     const f64x2 y = t * horner(c, q - (q & dkb<kRowMaskBits<kSub>>()));
     return kLowT ? y + tl * c[0] : y;
   }
