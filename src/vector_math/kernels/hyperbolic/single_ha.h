@@ -47,6 +47,7 @@
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/single_float.h"
+#include "vector_math/kernels/hyperbolic/stanh_rows.h"
 
 namespace qor::vm::hyperbolic {
 // private to each code-path file that includes it (see kernel_frame.h)
@@ -150,44 +151,32 @@ struct FCoshHA {
   }
 };
 
-// The rows Tanh HA reads.
-struct alignas(16) STanhHARows {
-  float log2e[4];
-  float ln2_hi[4], ln2_lo[4];  // ln 2 = A_hi + A_lo, A_hi a multiple of 2^-16
-  // b / ln 2 + magic rounds to n + 127 in the low bits (its ulp 1), which shifted by 23 is 2^n
-  float magic[4];
-  uint32_t sign[4];
-};
-#define QOR_R4(v) {v, v, v, v}
-inline constexpr STanhHARows kSTanhHARows = {
-    QOR_R4(0x1.715476p0f), QOR_R4(0x1.62e4p-1f), QOR_R4(0x1.7f7d1cp-20f), QOR_R4(0x1.8p23f + 127.0f),
-    QOR_R4(0x80000000u)};
-#undef QOR_R4
-
-// Tanh HA: n = round(b / ln 2) for b = 2 min(|x|, 10) and 2^n in float (four lanes), the rest in
-// double on widened lanes: r = b - n ln 2 (|r| <= ln 2 / 2; exact at n = 0), e^r - 1 =
-// r + r^2 Q(r) (Q of degree 5, relative error of e^r - 1 below 2^-30.8), E = e^b - 1 =
-// 2^n (e^r - 1) + (2^n - 1), tanh = E / (E + 2), rounded once to float (x's sign put back).
+// Tanh HA: a = min(|x|, 9.125) (tanh 9.125 rounds to 1; NaN gives 9.125, so that every lane
+// reads a row of the table), the row j of kSTanhRows from the bits of max(a, 2^-7) (exponent and
+// five leading mantissa bits, less those of 2^-7), t = a - m (exact),
+//     tanh a = c0 + (c1 t + t^2 (c2 + c3 t + c4 t^2)),
+// x's sign put back. The row's first four columns come as one 16-byte load per lane, transposed;
+// c4 and m as 8-byte loads, two lanes to a register, and two shuffles.
 struct FTanhHA {
-  static QOR_SIMD_INLINE f64x2 half(f64x2 rh, f64x2 tl, f64x2 p) {
-    const f64x2 u = rh + ((rh * rh) * kc<0.5>() + tl);
-    const f64x2 e = p * u + (p - kc<1.0>());
-    return e / (e + kc<2.0>());
+  static QOR_SIMD_INLINE const float* row_of(__m128i off, int lane, const char* base) {
+    return reinterpret_cast<const float*>(base + _mm_cvtsi128_si32(lane ? _mm_shuffle_epi32(off, lane) : off));
   }
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
-    const STanhHARows& c = opaque(kSTanhHARows);
-    const f32x4 a = andnot(row(c.sign), x);
-    const f32x4 b = min(a + a, cst<20.0f>());
-    const f32x4 t = b * row(c.log2e) + row(c.magic);
-    const f32x4 p = simd::shl(t.bits(), 23).as_f32();
-    const f32x4 n = t - row(c.magic);
-    const f32x4 rh = b - n * row(c.ln2_hi);
-    const f32x4 rl = n * row(c.ln2_lo);
-    const f32x4 r = rh - rl;
-    const f32x4 q = cst<0x1.555556p-3f>() + r * (cst<0x1.555518p-5f>() + r * (cst<0x1.1110f6p-7f>() + r * (cst<0x1.6d117cp-10f>() + r * cst<0x1.a0f8d4p-13f>())));
-    const f32x4 tl = (r * (r * r)) * q - (rl + rl * rh);  // e^r - 1 - rh - rh^2/2 (rl^2 / 2 < 2^-38)
-    const f32x4 y = narrow(half(widen_lo(rh), widen_lo(tl), widen_lo(p)), half(widen_hi(rh), widen_hi(tl), widen_hi(p)));
-    return y | (x & row(c.sign));
+    const f32x4 a = min(abs(x), cst<9.125f>());
+    const __m128i j = _mm_sub_epi32(_mm_srli_epi32(max(a, cst<0x1p-7f>()).bits().v, 18), _mm_set1_epi32(0x3C000000 >> 18));
+    const __m128i off = _mm_slli_epi32(j, 5);  // 32 bytes a row
+    const char* base = reinterpret_cast<const char*>(&kSTanhRows[0][0]);
+    const float *p0 = row_of(off, 0, base), *p1 = row_of(off, 1, base), *p2 = row_of(off, 2, base), *p3 = row_of(off, 3, base);
+    __m128 c0 = _mm_load_ps(p0), c1 = _mm_load_ps(p1), c2 = _mm_load_ps(p2), c3 = _mm_load_ps(p3);
+    _MM_TRANSPOSE4_PS(c0, c1, c2, c3);
+    const __m128 lo = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p0 + 4))), reinterpret_cast<const __m64*>(p1 + 4));
+    const __m128 hi = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p2 + 4))), reinterpret_cast<const __m64*>(p3 + 4));
+    const f32x4 c4 = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0));
+    const f32x4 m = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1));
+    const f32x4 t = a - m;
+    const f32x4 t2 = t * t;
+    const f32x4 q = (f32x4(c2) + f32x4(c3) * t) + c4 * t2;
+    return (f32x4(c0) + (f32x4(c1) * t + t2 * q)) | sign_bits(x);
   }
 };
 
