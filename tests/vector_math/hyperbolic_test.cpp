@@ -200,10 +200,8 @@ TEST(Hyperbolic, SingleAcoshLowAccuracySeams) {
 // x + sqrt(x^2 - 1)) crosses sqrt(2) 2^j, where m - 1 changes sign and k ln 2 starts to carry the
 // result; Atanh takes k from the float quotient (1 + a) / (1 - a), so its steps sit where that
 // quotient crosses sqrt(2) 2^j (a rounded quotient on the wrong side leaves |s| a little above
-// its bound, which the series must still cover); Tanh HA steps n = round(2|x| / ln 2) at odd
-// multiples of ln 2 / 4, where e^r - 1 turns negative and 2^n u and 2^n - 1 cancel most. The
-// inverses round a double result within about 2^-39 of the exact value (0.51 allows for the
-// midpoint cases), Tanh its double quotient of an E within about 2^-28.5 (0.6, the aim).
+// its bound, which the series must still cover). The inverses round a double result within
+// about 2^-39 of the exact value (0.51 allows for the midpoint cases).
 TEST(Hyperbolic, SingleHighAccuracySeams) {
   sweep_function<float>("Asinh", seam_runs<float>({0x1p-12f, 0x1.6a09e6p-2f, 0x1.3cc8aap+0f, 0x1.5eb998p+1f}), 0.51);
   std::vector<float> acosh;
@@ -214,7 +212,33 @@ TEST(Hyperbolic, SingleHighAccuracySeams) {
   }
   sweep_function<float>("Acosh", acosh, 0.51);
   sweep_function<float>("Atanh", seam_runs<float>({0x1.5f619ap-3f, 0x1.e90df2p-2f, 0x1.662c7p-1f, 0x1.ffffd2p-1f}), 0.51);
-  sweep_function<float>("Tanh", seam_runs<float>({0x1.62e43p-3f, 0x1.0a2b24p-1f, 0x1.bb9d3cp-1f, 0x1.e7f9c2p+0f, 10.0f}), 0.6);
+}
+
+// Single Tanh HA reads one of 325 interval polynomials, the row chosen by the exponent and the
+// five leading mantissa bits of max(|x|, 2^-7) and |x| clamped to 9.125 (tanh rounds to 1 from
+// 9.0109 on): runs of consecutive floats across every row boundary (the lowest where the odd
+// polynomial of row 0 ends, at 2^-7 (1 + 1/32)), the clamp and the rounding to 1, both signs
+// interleaved, held to 0.6 ulp against MPFR (0.5394 over every float); a row off by one or a
+// wrong column shows as several ulps. Blocks mixing lanes from distant rows, row 0 (subnormals,
+// -0), the clamp and NaN give each lane the bits it gets alone, so that the gathered and
+// transposed columns stay with their lanes.
+TEST(Hyperbolic, SingleTanhHighAccuracyRows) {
+  std::vector<float> in;
+  for (uint32_t j = 1; j <= 325; ++j) {
+    const float lo = std::bit_cast<float>(((0x3C000000u >> 18) + j) << 18);
+    if (lo > 9.125f) break;
+    std::vector<float> run = consecutive<float>(std::nextafter(std::nextafter(lo, 0.0f), 0.0f), 4);
+    for (float v : run) in.push_back(v), in.push_back(-v);
+  }
+  for (float v : consecutive<float>(0x1.20593ep+3f, 40)) in.push_back(v), in.push_back(-v);  // 9.0109
+  for (float v : consecutive<float>(0x1.23fff8p+3f, 8)) in.push_back(v), in.push_back(-v);  // 9.125
+  sweep_function<float>("Tanh", in, 0.6);
+  // row starts in the widest intervals (|t| near its largest, where c4 t^4 shows) among the rest
+  const float pieces[] = {0x1p-149f, 0.3f, -0x1.07ffcp-7f, 5.0f, -0.0f, 2.5f, -9.5f, 0x1.fffffep-2f, NAN, -3.0f, 0x1.8p-20f, 6.5f, -1.25f};
+  std::vector<float> x;
+  for (int rot = 0; rot < 13; ++rot)
+    for (int i = 0; i < 13; ++i) x.push_back(pieces[(i * 5 + rot) % 13]);
+  expect_same_alone<float>("Tanh", x);
 }
 
 // Near 0 the odd functions keep their relative accuracy (nothing cancels, and r^2 underflowing
