@@ -99,9 +99,9 @@ TEST(Hyperbolic, FlaggedLanesAmongOrdinaryOnes) {
   }
 }
 
-// The HA kernel of single-precision Tanh (the widened double formula, also the per-element
-// routine of Sinh and Cosh beyond 87.5; every slot is swept all the same) takes its table row
-// from N = round(256 |x| / ln 2): the
+// The widened double formula of single-precision Sinh, Cosh and Tanh (the per-element routine
+// of Sinh and Cosh beyond 87.5 and of Tanh's NaN lanes; every slot is swept all the same) takes
+// its table row from N = round(256 |x| / ln 2): the
 // seams are where N goes from 0 to 1 (ln 2 / 512: below it Sinh is the series of x itself,
 // above it the difference of the two table values carries it) and from 255 to 256 (the row
 // wraps and the scale steps), Tanh's clamp at 20, and |x| > 88 goes to the per-element
