@@ -158,21 +158,24 @@ struct FCoshHA {
 // five leading mantissa bits, less those of 2^-7), t = a - m (exact),
 //     tanh a = c0 + (c1 t + t^2 (c2 + c3 t + c4 t^2)),
 // x's sign put back. The row's first four columns come as one 16-byte load per lane, transposed;
-// c4 and m as 8-byte loads, two lanes to a register, and two shuffles.
+// c4 and m as 8-byte loads, two lanes to a register, and two shuffles (through __m128i and
+// __m64 pointers, which may alias the floats).
 struct FTanhHA {
-  static QOR_SIMD_INLINE const float* row_of(__m128i off, int lane, const char* base) {
-    return reinterpret_cast<const float*>(base + _mm_cvtsi128_si32(lane ? _mm_shuffle_epi32(off, lane) : off));
+  template <int kLane>
+  static QOR_SIMD_INLINE const float* row_of(__m128i off, const char* base) {
+    if constexpr (kLane != 0) off = _mm_shuffle_epi32(off, kLane);
+    return reinterpret_cast<const float*>(base + _mm_cvtsi128_si32(off));
   }
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) {
     const f32x4 a = min(abs(x), cst<9.125f>());
     const __m128i j = _mm_sub_epi32(_mm_srli_epi32(max(a, cst<0x1p-7f>()).bits().v, 18), _mm_set1_epi32(0x3C000000 >> 18));
     const __m128i off = _mm_slli_epi32(j, 5);  // 32 bytes a row
     const char* base = reinterpret_cast<const char*>(&kSTanhRows[0][0]);
-    const float *p0 = row_of(off, 0, base), *p1 = row_of(off, 1, base), *p2 = row_of(off, 2, base), *p3 = row_of(off, 3, base);
+    const float *p0 = row_of<0>(off, base), *p1 = row_of<1>(off, base), *p2 = row_of<2>(off, base), *p3 = row_of<3>(off, base);
     __m128 c0 = _mm_load_ps(p0), c1 = _mm_load_ps(p1), c2 = _mm_load_ps(p2), c3 = _mm_load_ps(p3);
     _MM_TRANSPOSE4_PS(c0, c1, c2, c3);
-    const __m128 lo = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p0 + 4))), reinterpret_cast<const __m64*>(p1 + 4));
-    const __m128 hi = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p2 + 4))), reinterpret_cast<const __m64*>(p3 + 4));
+    const __m128 lo = _mm_loadh_pi(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0 + 4))), reinterpret_cast<const __m64*>(p1 + 4));
+    const __m128 hi = _mm_loadh_pi(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p2 + 4))), reinterpret_cast<const __m64*>(p3 + 4));
     const f32x4 c4 = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0));
     const f32x4 m = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1));
     const f32x4 t = a - m;
