@@ -31,10 +31,10 @@
 // single-precision input within 0.8639 (Sinh) and 0.7885 ulp (Cosh). Sinh takes x's sign at the
 // end (-0 stays -0).
 //
-// Tanh HA evaluates one of 325 polynomials chosen per lane (stanh_rows.h, made by
-// tools/gen_tanh_rows.py), all in float: a = min(|x|, 9.125) (tanh rounds to 1 from 9.0109 on),
-// row 0 for a < 2^-7 (1 + 1/32), tanh a = a + c3 a^3 (relative error 2^-31.7; a subnormal a
-// comes back unchanged); row j >= 1 for the j-th thirty-second of a binade from 2^-7 up to
+// Tanh HA evaluates one of 325 polynomials chosen per lane (tables/stanh_rows.inc, made by
+// tools/gen_tanh_rows with MPFR), all in float: a = min(|x|, 9.125) (tanh rounds to 1 from
+// 9.0109 on), row 0 for a < 2^-7 (1 + 1/32), tanh a = a + c3 a^3 (relative error 2^-31.7; a
+// subnormal a comes back unchanged); row j >= 1 for the j-th thirty-second of a binade from 2^-7 up to
 // [9, 9.25), found from the exponent and the five leading mantissa bits of max(a, 2^-7). Each
 // row holds a point m where tanh m is within 2^-11 ulp of the float c0 (near the middle of the
 // interval; a little below it for the last two, where tanh changes by less than an ulp across)
@@ -49,11 +49,12 @@
 #pragma once
 
 #include "vector_math/kernels/hyperbolic/single_float.h"
-#include "vector_math/kernels/hyperbolic/stanh_rows.h"
 
 namespace qor::vm::hyperbolic {
 // private to each code-path file that includes it (see kernel_frame.h)
 namespace {
+
+#include "vector_math/kernels/hyperbolic/tables/stanh_rows.inc"
 
 // Constant rows (each value four times), read through opaque() as memory operands.
 struct alignas(16) SSinhCoshHARows {
