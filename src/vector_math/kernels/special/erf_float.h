@@ -210,6 +210,7 @@ struct alignas(16) SErfHARows {
   float erf_top[4], erf_bottom[4], erf_magic[4];     // 4, -4, 1.5 * 2^16 + 4 (its ulp 1/128)
   float erfc_top[4], erfc_bottom[4], erfc_magic[4], erfc_under[4];  // 10.1, -4, 1.5 * 2^15 + 4 (its ulp 1/256), 9.19
   float two3[4], third[4], half[4], tiny[4], unscale[4], erf_tiny[4], eighth[4];  // 2/3, 1/3, 1/2, 2^-40, 2^-64, 2^-40, 1/8
+  float erf_small[4];                                      // 33/256: |x| above it reads a row with |r| > 1/8
   uint32_t idx[4];                                         // 0xFFF
 };
 #define QOR_R4(v) {v, v, v, v}
@@ -217,7 +218,7 @@ inline constexpr SErfHARows kSErfHARows = {
     QOR_R4(4.0f), QOR_R4(-4.0f), QOR_R4(0x1.8p16f + 4.0f),
     QOR_R4(10.1f), QOR_R4(-4.0f), QOR_R4(0x1.8p15f + 4.0f), QOR_R4(ErfcLimits<float>::kErfcUnder),
     QOR_R4(0x1.555556p-1f), QOR_R4(0x1.555556p-2f), QOR_R4(0.5f), QOR_R4(0x1p-40f), QOR_R4(0x1p-64f),
-    QOR_R4(0x1p-40f), QOR_R4(0.125f), QOR_R4(0xFFFu)};
+    QOR_R4(0x1p-40f), QOR_R4(0.125f), QOR_R4(0x1.08p-3f), QOR_R4(0xFFFu)};
 #undef QOR_R4
 
 // The columns c0, c1, c2 (and c3) of the rows of a table of float quadruples at the lanes'
@@ -255,6 +256,18 @@ QOR_SIMD_INLINE void gather_quads_as_pairs_f(const float (*tab)[4], i32x4 j, f32
   c3 = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
 }
 
+// The rows of |r| > 1/8 alone (every lane of the register beyond 33/256, so none is tiny, NaN or
+// near 0): erf x = E_hi + (E_lo + D S), S = d - r d^2 + c_3 d^3 formed before the rows arrive, three
+// operations after them. xc is x clamped to [-4, 4].
+QOR_SIMD_INLINE f32x4 s_erf_ha_outer_f(const SErfHARows& c, f32x4 xc, f32x4 live) {
+  const f32x4 t = xc + row(c.erf_magic);
+  f32x4 eh, el, dp, dd;
+  gather_quads_as_pairs_f(kErfFHA128, t.bits() & irow(c.idx), eh, el, dp, dd);
+  const f32x4 r = t - row(c.erf_magic), d = (xc - r) & live;
+  const f32x4 s = d + d * (d * (((r * r) * row(c.two3) - row(c.third)) * d - r));
+  return eh + (el + dd * s);
+}
+// The formula of every row (below): the registers with a lane at or below 33/256 (or tiny, or NaN).
 QOR_SIMD_INLINE f32x4 s_erf_ha_f(f32x4 x) {
   const SErfHARows& c = opaque(kSErfHARows);
   // the kernel's speed is the latency of x -> index -> rows -> sum: t = x + 1.5 * 2^16 + 4 rounds to
@@ -311,16 +324,41 @@ inline float s_erfc_ha_tail_f(float x) {
 
 struct SErfHAF : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static f32x4 packed(f32x4 x) { return s_erf_ha_f(x); }
-  // NaN and |x| < 2^-40: there erf x = 2/sqrt(pi) x (1 - x^2/3 ...) is the product rounded once
-  // (in double, then narrowed: subnormal results rounded once, and no underflow flag for normal ones)
-  static int screen(f32x4 x) { return mask(cmp_le(row(opaque(kSErfHARows).erf_tiny), abs(x))) ^ 0xF; }
+  // A register whose lanes all lie beyond 33/256 (the common case) takes the shorter formula of
+  // those rows alone; any other register both formulas, each lane the one of its rows (so a lane's
+  // result never depends on its neighbours). Returned: the lanes NaN or below 2^-40, where erf x =
+  // 2/sqrt(pi) x (1 - x^2/3 ...) is the product rounded once (in double, then narrowed: subnormal
+  // results rounded once, and no underflow flag for normal ones).
+  static QOR_SIMD_INLINE int packed_checked(f32x4 x, f32x4& y) {
+    const SErfHARows& c = opaque(kSErfHARows);
+    const f32x4 ax = abs(x);
+    const f32x4 outer = cmp_lt(row(c.erf_small), ax);  // NaN: false
+    if (__builtin_expect(mask(outer) == 0xF, 1)) {
+      y = s_erf_ha_outer_f(c, _mm_max_ps(_mm_min_ps(x.v, row(c.erf_top).v), row(c.erf_bottom).v), outer);
+      return 0;
+    }
+    y = mixed(x);
+    return mask(cmp_le(row(c.erf_tiny), ax)) ^ 0xF;
+  }
+  // Out of line (about one register in eight on uniform arguments over (-4, 4)).
+  static __attribute__((noinline)) f32x4 mixed(f32x4 x) {
+    const SErfHARows& c = opaque(kSErfHARows);
+    const f32x4 ax = abs(x);
+    const f32x4 outer = cmp_lt(row(c.erf_small), ax), live = cmp_le(row(c.erf_tiny), ax);
+    const f32x4 xc = _mm_max_ps(_mm_min_ps(x.v, row(c.erf_top).v), row(c.erf_bottom).v);
+    return select(outer, s_erf_ha_outer_f(c, xc, live), s_erf_ha_f(x));
+  }
+  static f32x4 packed(f32x4 x) {
+    f32x4 y;
+    packed_checked(x, y);
+    return y;
+  }
   static int element(const float* px, float* r) {
     const float x = *px;
-    if (screen(f32x4::splat(x)) == 0) {
-      *r = packed_one<SErfHAF>(x);
-    } else if (x != x) {
+    if (x != x) {
       *r = x + x;
+    } else if (!(std::fabs(x) < 0x1p-40f)) {
+      *r = packed_one<SErfHAF>(x);
     } else {
       double y = static_cast<double>(x) * 0x1.20dd750429b6dp+0;  // 2/sqrt(pi)
       simd::barrier(y);
