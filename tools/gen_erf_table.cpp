@@ -25,7 +25,7 @@
 //                 normal down to erfc's underflow threshold). From k = 2354 on (r = 9.1953,
 //                 erfc r below the normal range) erfc r is scaled by 2^64.
 //   erf_fha128.inc the float rows of single-precision Erf HA: for r = k/128, k = -512..512 (row
-//                 0 at r = -4), {E_hi, E_lo, D', D}, D = RN(2/sqrt(pi) e^(-r^2)): where |r| <= 1/8
+//                 0 at r = -4), {E_hi, E_lo, D', D}, D = RN(2/sqrt(pi) e^(-r^2)): where |r| <= 7/128
 //                 (the rows whose kernel adds 9x/8) E_hi = 0 (-0 at r <= 0), E_lo =
 //                 RN(erf r - 9r/8), D' = RN(D_exact - 9/8); elsewhere E_hi = RN(erf r), E_lo =
 //                 RN(erf r - E_hi), D' = D.
@@ -181,7 +181,7 @@ void float_rows_ha(const std::string& dir, const char* name, int shift, int firs
     } else {
       mpfr_erf(v, r, MPFR_RNDN);
       c3 = mpfr_get_flt(d, MPFR_RNDN);
-      if (std::abs(k) <= (1 << shift) / 8) {  // erf r - 9r/8 and D - 9/8: the kernel adds 9x/8
+      if (std::abs(k) <= 7) {  // |r| <= 7/128: erf r - 9r/8 and D - 9/8, the kernel adds 9x/8
         c0 = k <= 0 ? -0.0f : 0.0f;
         mpfr_mul_d(w, r, 1.125, MPFR_RNDN);
         mpfr_sub(w, v, w, MPFR_RNDN);

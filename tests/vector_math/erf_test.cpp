@@ -335,6 +335,26 @@ TEST(SingleErfFloatRows, TinyAndSubnormalArguments) {
   sweep_function<float>("Erf", both_signs(xs));
 }
 
+// Single Erf HA takes a register whose four lanes all lie beyond 15/256 by the rows of |r| >= 1/16
+// alone (E_hi + (E_lo + D S)) and any other register by both formulas, each lane the one of its
+// row. The seam: arguments a few units in the last place either side of 15/256 (where the row
+// changes from r = 7/128, which adds 9x/8, to r = 1/16), both signs, each once among three lanes
+// beyond the seam and once beside lanes of the per-element routine (NaN, tiny, zero), against
+// MPFR and as each gives alone.
+TEST(SingleErfFloatRows, HaRegistersBeyondTheSeamAndMixed) {
+  std::vector<float> xs, mixed;
+  for (float v : consecutive<float>(0x1.dffffap-5f, 13)) {
+    for (float x : {v, -v}) {
+      append(xs, {x, 2.5f, -0.9f, 0.13f});      // the others beyond the seam
+      append(mixed, {0.3f, x, NAN, 1e-41f});   // the per-element routine's lanes beside it
+      append(mixed, {-0.0f, -3.7f, x, 0.05f});
+    }
+  }
+  sweep_function<float>("Erf", xs, 0.6);
+  expect_same_alone<float>("Erf", xs);
+  expect_same_alone<float>("Erf", mixed);
+}
+
 // The float HA kernels keep the flags of ordinary arguments: tiny ones raise no underflow (erf x
 // is normal down to 2^-126 / 1.13, erfc x rounds to 1), so the powers of d must not be formed
 // from them; their results are checked against MPFR too, in blocks with ordinary lanes.

@@ -185,20 +185,25 @@ using SErfcF = SErfcFloat<s_erfc_f<kEP>, s_erfc_tail_f>;
 // The same Taylor steps with the table values carried to about 48 bits and one more term where
 // it matters, the result rounded once from a sum whose small part carries every other error:
 //   Erf:  h = 1/128 on x itself clamped to [-4, 4], S = d - r d^2 + c_3 d^3 (c_3 = (2r^2 - 1)/3
-//         from r; the fourth term is below 2^-36 of erf), erf x = A + B with
-//           |r| > 1/8:  A = E_hi,  B = E_lo + d (D + D (d (c_3 d - r)))   (E_hi + E_lo = erf r),
-//           |r| <= 1/8: A = 9x/8,  B = E_lo + d (D' + D (d (c_3 d - r)))  (E_lo = erf r - 9r/8,
-//                                                                         D' = D - 9/8),
-//         9x/8 formed exactly as a sum s + e (x/8 exact, Fast2Sum) and the sum taken as s + (e +
-//         B), the parts of B summed as (E_lo + e) + (d D' + D d^2 (c_3 d - r)) (the products
-//         need only the rows, the rest is formed while they load). So the rounded part B stays below 0.031 of erf x in the first kind (|D S| <= D/256
-//         against erf x >= erf(1/8 - 1/256)) and below 0.01 in the second (erf x - 9x/8 = (2/sqrt(pi)
-//         - 9/8) x - x^3 / (3 sqrt(pi)) ...), where A = erf r and D S would nearly cancel in the
-//         first cells and x + (erf x - x), the rounded part 0.11 of the result, reached 0.72 ulp.
-//         (E_hi is +-0 in the second kind of rows, told apart by |r| <= 1/8.) The screen sends
-//         NaN and |x| < 2^-40 to the per-element routine, 2/sqrt(pi) x rounded once (there d^3
-//         would underflow and raise a spurious underflow flag, and below 2^-123 rounding x/8 or
-//         B to the subnormal grid would cost up to 1/4 ulp).
+//         from r; the fourth term is below 2^-36 of erf), two formulas by rows:
+//           |r| >= 1/16: erf x = E_hi + (E_lo + D S)                   (E_hi + E_lo = erf r),
+//           |r| <= 7/128: erf x = s + ((E_lo + e) + (d D' + D d^2 (c_3 d - r)))
+//                                 (s + e = 9x/8, E_lo = erf r - 9r/8, D' = D - 9/8),
+//         9x/8 formed exactly as a sum s + e (x/8 exact, Fast2Sum). The rounded part (E_lo + D S)
+//         stays below 0.067 of erf x in the first kind (|D S| <= D/256 against erf x >=
+//         erf(1/16 - 1/256)), below 0.01 in the second (erf x - 9x/8 = (2/sqrt(pi) - 9/8) x - x^3
+//         / (3 sqrt(pi)) ...), where E_hi + D S would nearly cancel in the first cells (E_hi + D S
+//         alone reaches 0.73 ulp at r = 1/32 and 0.91 at 3/128; x + (erf x - x), the rounded part
+//         0.11 of the result, 0.72 ulp). A register whose four lanes all lie beyond 15/256 (so in
+//         rows of the first kind; about 94% of the registers on uniform arguments over (-4, 4))
+//         takes the first formula alone: three operations after the rows arrive, one compare
+//         for the choice and the screen. Any other register takes both, out of line, each lane
+//         the formula of its row (E_hi is +-0 in the rows of the second kind, told apart by
+//         |r| <= 7/128, and the 9x/8 sum 0 in the others), so a lane's result never depends on
+//         its neighbours. NaN and |x| < 2^-40 go to the per-element routine, 2/sqrt(pi) x rounded
+//         once (there d^3 would underflow and raise a spurious underflow flag, and below 2^-123
+//         rounding x/8 or the small part to the subnormal grid would cost up to 1/4 ulp); in the
+//         packed formulas their d is 0 and their 9x/8 sum 0, so that they raise no flag.
 //   Erfc: h = 1/256 on x itself clamped to [-4, 10.1] (rows from r = -4: erfc(-4) already
 //         rounds to 2), four terms (the fifth, about (2rd)^5 / 5! relative, is below 2^-30 up to
 //         10.1), erfc x = (H + H t) 2^-64 with t = L - Q S (erfc r 2^64 = H (1 + L)): every
@@ -210,6 +215,7 @@ struct alignas(16) SErfHARows {
   float erf_top[4], erf_bottom[4], erf_magic[4];     // 4, -4, 1.5 * 2^16 + 4 (its ulp 1/128)
   float erfc_top[4], erfc_bottom[4], erfc_magic[4], erfc_under[4];  // 10.1, -4, 1.5 * 2^15 + 4 (its ulp 1/256), 9.19
   float two3[4], third[4], half[4], tiny[4], unscale[4], erf_tiny[4], eighth[4];  // 2/3, 1/3, 1/2, 2^-40, 2^-64, 2^-40, 1/8
+  float erf_outer[4], erf_head[4];  // 15/256: |x| above it reads a row with |r| >= 1/16; 7/128
   uint32_t idx[4];                                         // 0xFFF
 };
 #define QOR_R4(v) {v, v, v, v}
@@ -217,7 +223,7 @@ inline constexpr SErfHARows kSErfHARows = {
     QOR_R4(4.0f), QOR_R4(-4.0f), QOR_R4(0x1.8p16f + 4.0f),
     QOR_R4(10.1f), QOR_R4(-4.0f), QOR_R4(0x1.8p15f + 4.0f), QOR_R4(ErfcLimits<float>::kErfcUnder),
     QOR_R4(0x1.555556p-1f), QOR_R4(0x1.555556p-2f), QOR_R4(0.5f), QOR_R4(0x1p-40f), QOR_R4(0x1p-64f),
-    QOR_R4(0x1p-40f), QOR_R4(0.125f), QOR_R4(0xFFFu)};
+    QOR_R4(0x1p-40f), QOR_R4(0.125f), QOR_R4(0x1.ep-5f), QOR_R4(0x1.cp-5f), QOR_R4(0xFFFu)};
 #undef QOR_R4
 
 // The columns c0, c1, c2 (and c3) of the rows of a table of float quadruples at the lanes'
@@ -255,6 +261,20 @@ QOR_SIMD_INLINE void gather_quads_as_pairs_f(const float (*tab)[4], i32x4 j, f32
   c3 = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
 }
 
+// The rows of |r| >= 1/16: erf x = E_hi + (E_lo + D S), S = d - r d^2 + c_3 d^3 formed before the
+// rows arrive, three operations after them. xc is x clamped to [-4, 4]; live (kLive: registers
+// with other lanes) clears d of the lanes the per-element routine takes.
+template <bool kLive>
+QOR_SIMD_INLINE f32x4 s_erf_ha_outer_f(const SErfHARows& c, f32x4 xc, f32x4 live) {
+  const f32x4 t = xc + row(c.erf_magic);
+  f32x4 eh, el, dp, dd;
+  gather_quads_as_pairs_f(kErfFHA128, t.bits() & irow(c.idx), eh, el, dp, dd);
+  const f32x4 r = t - row(c.erf_magic), d = kLive ? (xc - r) & live : xc - r;
+  const f32x4 s = d + d * (d * (((r * r) * row(c.two3) - row(c.third)) * d - r));
+  return eh + (el + dd * s);
+}
+// The formula of every row, the 9x/8 sum in those of |r| <= 7/128 (the registers with a lane at or
+// below 15/256, or NaN, take it for those lanes).
 QOR_SIMD_INLINE f32x4 s_erf_ha_f(f32x4 x) {
   const SErfHARows& c = opaque(kSErfHARows);
   // the kernel's speed is the latency of x -> index -> rows -> sum: t = x + 1.5 * 2^16 + 4 rounds to
@@ -264,11 +284,11 @@ QOR_SIMD_INLINE f32x4 s_erf_ha_f(f32x4 x) {
   f32x4 eh, el, dp, dd;
   gather_quads_as_pairs_f(kErfFHA128, t.bits() & irow(c.idx), eh, el, dp, dd);
   // everything but the rows' values is formed while the rows load: d^2 (c_3 d - r), and 9x/8 = s +
-  // e exactly (Fast2Sum) in the rows that add it (|r| <= 1/8), 0 in the others; the screened lanes
+  // e exactly (Fast2Sum) in the rows that add it (|r| <= 7/128), 0 in the others; the screened lanes
   // (NaN, |x| < 2^-40) with d = 0 and no 9x/8, so that they raise no flag
   const f32x4 live = cmp_le(row(c.erf_tiny), abs(x)), r = t - row(c.erf_magic), d = (xc - r) & live;
   const f32x4 q2 = d * (d * (((r * r) * row(c.two3) - row(c.third)) * d - r));
-  const f32x4 xm = xc & (cmp_le(abs(r), row(c.eighth)) & live), x8 = xm * row(c.eighth), s = xm + x8;
+  const f32x4 xm = xc & (cmp_le(abs(r), row(c.erf_head)) & live), x8 = xm * row(c.eighth), s = xm + x8;
   const f32x4 e = (xm - s) + x8;
   return (s + eh) + ((el + e) + (d * dp + dd * q2));
 }
@@ -311,16 +331,41 @@ inline float s_erfc_ha_tail_f(float x) {
 
 struct SErfHAF : FamilyBase<float> {
   static constexpr Scheme kScheme = Scheme::Patch;
-  static f32x4 packed(f32x4 x) { return s_erf_ha_f(x); }
-  // NaN and |x| < 2^-40: there erf x = 2/sqrt(pi) x (1 - x^2/3 ...) is the product rounded once
-  // (in double, then narrowed: subnormal results rounded once, and no underflow flag for normal ones)
-  static int screen(f32x4 x) { return mask(cmp_le(row(opaque(kSErfHARows).erf_tiny), abs(x))) ^ 0xF; }
+  // A register whose lanes all lie beyond 15/256 (the common case) takes the shorter formula of
+  // those rows alone; any other register both formulas, each lane the one of its row (so a lane's
+  // result never depends on its neighbours). Returned: the lanes NaN or below 2^-40, where erf x =
+  // 2/sqrt(pi) x (1 - x^2/3 ...) is the product rounded once (in double, then narrowed: subnormal
+  // results rounded once, and no underflow flag for normal ones).
+  static QOR_SIMD_INLINE int packed_checked(f32x4 x, f32x4& y) {
+    const SErfHARows& c = opaque(kSErfHARows);
+    const f32x4 ax = abs(x);
+    const f32x4 outer = cmp_lt(row(c.erf_outer), ax);  // NaN: false
+    if (__builtin_expect(mask(outer) == 0xF, 1)) {
+      y = s_erf_ha_outer_f<false>(c, _mm_max_ps(_mm_min_ps(x.v, row(c.erf_top).v), row(c.erf_bottom).v), outer);
+      return 0;
+    }
+    y = mixed(x);
+    return mask(cmp_le(row(c.erf_tiny), ax)) ^ 0xF;
+  }
+  // Out of line (about one register in seventeen on uniform arguments over (-4, 4)).
+  static __attribute__((noinline)) f32x4 mixed(f32x4 x) {
+    const SErfHARows& c = opaque(kSErfHARows);
+    const f32x4 ax = abs(x);
+    const f32x4 outer = cmp_lt(row(c.erf_outer), ax), live = cmp_le(row(c.erf_tiny), ax);
+    const f32x4 xc = _mm_max_ps(_mm_min_ps(x.v, row(c.erf_top).v), row(c.erf_bottom).v);
+    return select(outer, s_erf_ha_outer_f<true>(c, xc, live), s_erf_ha_f(x));
+  }
+  static f32x4 packed(f32x4 x) {
+    f32x4 y;
+    packed_checked(x, y);
+    return y;
+  }
   static int element(const float* px, float* r) {
     const float x = *px;
-    if (screen(f32x4::splat(x)) == 0) {
-      *r = packed_one<SErfHAF>(x);
-    } else if (x != x) {
+    if (x != x) {
       *r = x + x;
+    } else if (!(std::fabs(x) < 0x1p-40f)) {
+      *r = packed_one<SErfHAF>(x);
     } else {
       double y = static_cast<double>(x) * 0x1.20dd750429b6dp+0;  // 2/sqrt(pi)
       simd::barrier(y);

@@ -28,7 +28,7 @@ alignas(64) extern const float kErfF128[kErfFIndexRows][2];
 alignas(64) extern const float kErfcF256[kErfcF256Rows][2];
 // The float rows of single-precision Erf and Erfc HA (erf_float.h): Erf {E_hi, E_lo, D', D} for
 // r = k/128 from -4 to 4 (row 0 at r = -4; E_hi = +-0, E_lo = erf r - 9r/8 and D' = D - 9/8 where
-// |r| <= 1/8, whose kernel adds 9x/8; elsewhere erf r = E_hi + E_lo and D' = D); Erfc {erfc r 2^64 = H + H L, Q = D / erfc r, 0} for r = k/256 from -4
+// |r| <= 7/128, whose kernel adds 9x/8; elsewhere erf r = E_hi + E_lo and D' = D); Erfc {erfc r 2^64 = H + H L, Q = D / erfc r, 0} for r = k/256 from -4
 // to 10.1 (row 0 at r = -4).
 inline constexpr int kErfFHARows = 1025, kErfcFHARows = 3611;
 alignas(64) extern const float kErfFHA128[kErfFHARows][4];
