@@ -72,6 +72,7 @@ LD erfc_at(LD c) {
   mpfr_clears(m, y, static_cast<mpfr_ptr>(nullptr));
   return r;
 }
+bool g_ratio = false;  // kinds q, Q: S with e^(d^2) taken out (erfcx(c + d) / erfcx(c) = 1 + d S)
 LD rows_s(LD c, LD v) {
   mpfr_t m, y, t, e, dd;
   mpfr_inits2(kBits, m, y, t, e, dd, static_cast<mpfr_ptr>(nullptr));
@@ -97,6 +98,13 @@ LD rows_s(LD c, LD v) {
     mpfr_div(y, y, e, MPFR_RNDN);
     mpfr_mul(t, m, dd, MPFR_RNDN);
     mpfr_mul_2si(t, t, 1, MPFR_RNDN);
+    if (g_ratio) {
+      mpfr_t q;
+      mpfr_init2(q, kBits);
+      mpfr_sqr(q, dd, MPFR_RNDN);
+      mpfr_add(t, t, q, MPFR_RNDN);
+      mpfr_clear(q);
+    }
     mpfr_exp(t, t, MPFR_RNDN);
     mpfr_mul(y, y, t, MPFR_RNDN);  // R(d)
     mpfr_sub_ui(y, y, 1, MPFR_RNDN);
@@ -131,6 +139,8 @@ void build_rows(Table& t) {
   const LD h = std::ldexp(1.0L, t.log2h);
   const int kmax = static_cast<int>(std::ceil(t.end / h));
   const bool split = t.kind == 'R';
+  g_ratio = t.kind == 'q';
+  const bool per_row = std::getenv("GEN_ERF_ROW_ERRORS") != nullptr;
   const int n = t.degree, width = (n + 2 + split) / 2 * 2;
   for (int k = 0; k <= kmax; ++k) {
     const LD c = k * h;
@@ -145,6 +155,7 @@ void build_rows(Table& t) {
     } else {
       row[0] = static_cast<double>(e);
     }
+    LD row_err = 0;
     for (int g = 0; g <= kPoints; ++g) {
       const LD d = -h / 2 + h * g / kPoints;
       if (c + d < 0 || d == 0) continue;
@@ -152,17 +163,19 @@ void build_rows(Table& t) {
       for (int i = n - 1; i >= 0; --i) s = s * d + row[off + i];
       const LD want = 1 + d * rows_s(c, c + d);
       const LD err = std::fabs((1 + d * s) / want - 1);
+      if (err > row_err) row_err = err;
       if (err > t.err) {
         t.err = err;
         t.worst = k;
       }
     }
+    if (per_row) std::printf("row %d c %.4Lf 2^%.2f\n", k, c, static_cast<double>(std::log2(row_err)));
     t.rows.push_back(row);
   }
 }
 
 void build(Table& t) {
-  if (t.kind == 'r' || t.kind == 'R') return build_rows(t);
+  if (t.kind == 'r' || t.kind == 'R' || t.kind == 'q') return build_rows(t);
   const LD h = std::ldexp(1.0L, t.log2h);
   const int kmax = static_cast<int>(std::ceil(t.end / h));
   const bool split = t.kind == 'F' || t.kind == 'X';  // c_0 as a pair: 24 leading bits and the rest

@@ -99,6 +99,19 @@ QOR_SIMD_INLINE f64x2 t1024_scaled_impl(f64x2 t) {
   return (b.bits() + simd::shl(t.bits(), 42)).as_f64();
 }
 
+// 80 in the low 16 bits of each 64-bit lane (pmaddwd: the byte offset of row k of kErfcRowsLA).
+struct alignas(16) ErfcRowStride {
+  int16_t v[8];
+};
+inline constexpr ErfcRowStride kErfcRowStride = {{80, 0, 0, 0, 80, 0, 0, 0}};
+// The sign and magnitude masks as memory operands (the compiler otherwise rebuilds them from a
+// scalar in the loop, two instructions each).
+struct alignas(16) ErfMasks {
+  uint64_t mag[2], sign[2];
+};
+inline constexpr ErfMasks kErfMasks = {{0x7FFFFFFFFFFFFFFFull, 0x7FFFFFFFFFFFFFFFull},
+                                       {0x8000000000000000ull, 0x8000000000000000ull}};
+
 inline constexpr int kErfPolyHASlot = 1, kErfPolyEPSlot = 2;  // kErfHA, kErfEP of erf.h
 
 // erf x. EP: m f(d) with f of degree 3. LA: m c_0 + m (d R(d)), R of degree 6 (f not rounded
@@ -177,8 +190,9 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   using exp_log::kDExpFast;
   using exp_log::kDExpT256;
   const auto& c = opaque(kDExpFast);
-  const f64x2 sgn = sign_bits(x);
-  f64x2 a = min(abs(x), row(opaque(Row2<26.5>::v))), far = f64x2();  // NaN: 26.5
+  const auto& msk = opaque(kErfMasks);
+  const f64x2 sgn = x & row(msk.sign);
+  f64x2 a = min(x & row(msk.mag), row(opaque(Row2<26.5>::v))), far = f64x2();  // NaN: 26.5
   if constexpr (kFlagged) {
     far = cmp_lt(row(opaque(Row2<26.5>::v)), x);
     a = select(far, min(x, row(opaque(Row2<27.3>::v))), a);
@@ -243,17 +257,18 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
       y = erfc_down128(y, far);
     }
   } else {
-    // k = round(8a): the row, d = a - k/8 and w = (-k/4) d, both exact
-    const f64x2 sh = row(opaque(Row2<0x1.8p52>::v));
-    const f64x2 tk = a * row(opaque(Row2<8.0>::v)) + sh;
-    const f64x2 kf = tk - sh;
-    const f64x2 d = a - kf * row(opaque(Row2<0.125>::v));
-    const f64x2 w = (kf * row(opaque(Row2<-0.25>::v))) * d;
-    const __m128i ki = tk.bits().v;
+    // k = round(8a) in the low word of a + 1.5 * 2^49 (its ulp 1/8), c = k/8, d = a - c and
+    // w = (-2c) d, both exact; the row's byte offset 80k by one pmaddwd (k < 2^16)
+    const f64x2 sh = row(opaque(Row2<0x1.8p49>::v));
+    const f64x2 tk = a + sh;
+    const f64x2 cf = tk - sh;
+    const f64x2 d = a - cf;
+    const f64x2 w = (cf * row(opaque(Row2<-2.0>::v))) * d;
+    static_assert(sizeof(kErfcRowsLA[0]) == 80);
+    const __m128i ko = _mm_madd_epi16(tk.bits().v, _mm_load_si128(reinterpret_cast<const __m128i*>(opaque(kErfcRowStride).v)));
     const char* base = reinterpret_cast<const char*>(kErfcRowsLA);
-    b0 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(ki)) * sizeof(kErfcRowsLA[0]);
-    b1 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(ki, _MM_SHUFFLE(3, 2, 3, 2)))) *
-                    sizeof(kErfcRowsLA[0]);
+    b0 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(ko));
+    b1 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(ko, _MM_SHUFFLE(3, 2, 3, 2))));
     const f64x2 t = w * row(c.inv_ln2_1024) + row(c.sh52);
     const f64x2 n = t - row(c.sh52);
     const f64x2 r = (w - n * row(c.ln2_1024_hi)) - n * row(c.ln2_1024_lo);
@@ -261,7 +276,7 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     poly_coeffs<5>(b0, b1, k);
     f64x2 ts = t1024_scaled_impl(t);
     // far lanes: rows beyond 26.5 hold E 2^128; those of row 212 (26.5 < a < 26.5625) scale T
-    if constexpr (kFlagged) ts = erfc_up128(ts, far & cmp_lt(kf, row(opaque(Row2<212.5>::v))));
+    if constexpr (kFlagged) ts = erfc_up128(ts, far & cmp_lt(cf, row(opaque(Row2<26.5625>::v))));
     const f64x2 q = r + (r * r) * (row(c.em3[0]) + r * row(c.em3[1]));
     const f64x2 u = d * estrin<9, 1>(k, d);
     const f64x2 ue = ts * k[0];
