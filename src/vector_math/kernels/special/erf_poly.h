@@ -89,8 +89,10 @@ QOR_SIMD_INLINE f64x2 estrin(const f64x2 (&c)[M], f64x2 d) {
 }
 
 // 2^n T for N = 1024 n + j in the low bits of t (the biased 1024-entry table of exp_log).
-QOR_SIMD_INLINE f64x2 t1024_scaled_impl(f64x2 t) {
-  const __m128i o = _mm_slli_epi32(_mm_and_si128(t.bits().v, _mm_set1_epi32(1023)), 3);
+// m1023: 1023 in every 32-bit word (a memory operand).
+QOR_SIMD_INLINE f64x2 t1024_scaled_impl(f64x2 t, const int32_t (&m1023)[4]) {
+  const __m128i o =
+      _mm_slli_epi32(_mm_and_si128(t.bits().v, _mm_load_si128(reinterpret_cast<const __m128i*>(m1023))), 3);
   const char* base = reinterpret_cast<const char*>(exp_log::kDExpT1024.e);
   const uint32_t o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(o));
   const uint32_t o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(o, _MM_SHUFFLE(3, 2, 3, 2))));
@@ -99,18 +101,24 @@ QOR_SIMD_INLINE f64x2 t1024_scaled_impl(f64x2 t) {
   return (b.bits() + simd::shl(t.bits(), 42)).as_f64();
 }
 
-// 80 in the low 16 bits of each 64-bit lane (pmaddwd: the byte offset of row k of kErfcRowsLA).
-struct alignas(16) ErfcRowStride {
-  int16_t v[8];
-};
-inline constexpr ErfcRowStride kErfcRowStride = {{80, 0, 0, 0, 80, 0, 0, 0}};
-// The sign and magnitude masks as memory operands (the compiler otherwise rebuilds them from a
-// scalar in the loop, two instructions each).
-struct alignas(16) ErfMasks {
+// The constants of double Erfc in one object (one base register; the compiler otherwise rebuilds
+// the masks from a scalar in the loop, two instructions each): the magnitude and sign masks, the
+// clamp 26.5, LA's 1.5 * 2^49 (a + it rounds a to a multiple of 1/8) and -2, 80 in the low 16 bits
+// of each 64-bit lane (pmaddwd: the byte offset of row k of kErfcRowsLA) and 1023 (the
+// exponential's table index).
+struct alignas(16) ErfcConst {
   uint64_t mag[2], sign[2];
+  double clamp[2], sh49[2], m2[2];
+  int16_t stride[8];
+  int32_t m1023[4];
 };
-inline constexpr ErfMasks kErfMasks = {{0x7FFFFFFFFFFFFFFFull, 0x7FFFFFFFFFFFFFFFull},
-                                       {0x8000000000000000ull, 0x8000000000000000ull}};
+inline constexpr ErfcConst kErfcConst = {{0x7FFFFFFFFFFFFFFFull, 0x7FFFFFFFFFFFFFFFull},
+                                         {0x8000000000000000ull, 0x8000000000000000ull},
+                                         {26.5, 26.5},
+                                         {0x1.8p49, 0x1.8p49},
+                                         {-2.0, -2.0},
+                                         {80, 0, 0, 0, 80, 0, 0, 0},
+                                         {1023, 1023, 1023, 1023}};
 
 inline constexpr int kErfPolyHASlot = 1, kErfPolyEPSlot = 2;  // kErfHA, kErfEP of erf.h
 
@@ -190,11 +198,11 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   using exp_log::kDExpFast;
   using exp_log::kDExpT256;
   const auto& c = opaque(kDExpFast);
-  const auto& msk = opaque(kErfMasks);
-  const f64x2 sgn = x & row(msk.sign);
-  f64x2 a = min(x & row(msk.mag), row(opaque(Row2<26.5>::v))), far = f64x2();  // NaN: 26.5
+  const auto& kc = opaque(kErfcConst);
+  const f64x2 sgn = x & row(kc.sign);
+  f64x2 a = min(x & row(kc.mag), row(kc.clamp)), far = f64x2();  // NaN: 26.5
   if constexpr (kFlagged) {
-    far = cmp_lt(row(opaque(Row2<26.5>::v)), x);
+    far = cmp_lt(row(kc.clamp), x);
     a = select(far, min(x, row(opaque(Row2<27.3>::v))), a);
   }
   const char *b0, *b1;
@@ -259,13 +267,13 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   } else {
     // k = round(8a) in the low word of a + 1.5 * 2^49 (its ulp 1/8), c = k/8, d = a - c and
     // w = (-2c) d, both exact; the row's byte offset 80k by one pmaddwd (k < 2^16)
-    const f64x2 sh = row(opaque(Row2<0x1.8p49>::v));
+    const f64x2 sh = row(kc.sh49);
     const f64x2 tk = a + sh;
     const f64x2 cf = tk - sh;
     const f64x2 d = a - cf;
-    const f64x2 w = (cf * row(opaque(Row2<-2.0>::v))) * d;
+    const f64x2 w = (cf * row(kc.m2)) * d;
     static_assert(sizeof(kErfcRowsLA[0]) == 80);
-    const __m128i ko = _mm_madd_epi16(tk.bits().v, _mm_load_si128(reinterpret_cast<const __m128i*>(opaque(kErfcRowStride).v)));
+    const __m128i ko = _mm_madd_epi16(tk.bits().v, _mm_load_si128(reinterpret_cast<const __m128i*>(kc.stride)));
     const char* base = reinterpret_cast<const char*>(kErfcRowsLA);
     b0 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(ko));
     b1 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(ko, _MM_SHUFFLE(3, 2, 3, 2))));
@@ -274,7 +282,7 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     const f64x2 r = (w - n * row(c.ln2_1024_hi)) - n * row(c.ln2_1024_lo);
     f64x2 k[10];
     poly_coeffs<5>(b0, b1, k);
-    f64x2 ts = t1024_scaled_impl(t);
+    f64x2 ts = t1024_scaled_impl(t, kc.m1023);
     // far lanes: rows beyond 26.5 hold E 2^128; those of row 212 (26.5 < a < 26.5625) scale T
     if constexpr (kFlagged) ts = erfc_up128(ts, far & cmp_lt(cf, row(opaque(Row2<26.5625>::v))));
     const f64x2 q = r + (r * r) * (row(c.em3[0]) + r * row(c.em3[1]));
