@@ -43,15 +43,21 @@ constexpr double erf_pow2(int e) { return e >= 0 ? (e == 0 ? 1.0 : 2.0 * erf_pow
 
 // Row k of a table for both lanes: the byte offsets, and the columns 2j, 2j + 1.
 template <int kLog2h>
-QOR_SIMD_INLINE f64x2 poly_piece(f64x2 a, size_t row_bytes, const char*& b0, const char*& b1, const char* base) {
+QOR_SIMD_INLINE f64x2 poly_piece(f64x2 a, size_t row_bytes, const char*& b0, const char*& b1, const char* base,
+                                 f64x2& c) {
   // a + 1.5 * 2^(52 + log2 h) rounds a to a multiple of h (its ulp), k in the low word
   const f64x2 sh = row(opaque(Row2<0x1.8p52 * erf_pow2(kLog2h)>::v));
   const f64x2 t = a + sh;
-  const f64x2 c = t - sh;
+  c = t - sh;
   const __m128i k = t.bits().v;
   b0 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(k)) * row_bytes;
   b1 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(k, _MM_SHUFFLE(3, 2, 3, 2)))) * row_bytes;
   return a - c;
+}
+template <int kLog2h>
+QOR_SIMD_INLINE f64x2 poly_piece(f64x2 a, size_t row_bytes, const char*& b0, const char*& b1, const char* base) {
+  f64x2 c;
+  return poly_piece<kLog2h>(a, row_bytes, b0, b1, base, c);
 }
 QOR_SIMD_INLINE void poly_cols(const char* b0, const char* b1, int j, f64x2& p, f64x2& q) {
   const __m128d e0 = _mm_load_pd(reinterpret_cast<const double*>(b0 + 16 * j));
@@ -111,6 +117,7 @@ struct alignas(16) ErfcConst {
   double clamp[2], sh49[2], m2[2];
   int16_t stride[8];
   int32_t m1023[4];
+  double neg_inv_ln2_256[2], neg_xm1_1[2], neg_xm1_3[2];  // HA: -256 / ln 2, -c_3, -c_5 of kDExpFast.xm1
 };
 inline constexpr ErfcConst kErfcConst = {{0x7FFFFFFFFFFFFFFFull, 0x7FFFFFFFFFFFFFFFull},
                                          {0x8000000000000000ull, 0x8000000000000000ull},
@@ -118,7 +125,10 @@ inline constexpr ErfcConst kErfcConst = {{0x7FFFFFFFFFFFFFFFull, 0x7FFFFFFFFFFFF
                                          {0x1.8p49, 0x1.8p49},
                                          {-2.0, -2.0},
                                          {80, 0, 0, 0, 80, 0, 0, 0},
-                                         {1023, 1023, 1023, 1023}};
+                                         {1023, 1023, 1023, 1023},
+                                         {-exp_log::kDExpFast.inv_ln2_256[0], -exp_log::kDExpFast.inv_ln2_256[0]},
+                                         {-exp_log::kDExpFast.xm1[1][0], -exp_log::kDExpFast.xm1[1][0]},
+                                         {-exp_log::kDExpFast.xm1[3][0], -exp_log::kDExpFast.xm1[3][0]}};
 
 inline constexpr int kErfPolyHASlot = 1, kErfPolyEPSlot = 2;  // kErfHA, kErfEP of erf.h
 
@@ -211,21 +221,25 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   f64x2 y;
   if constexpr (kSlot == kErfPolyHASlot) {
     const f64x2 hi = a * a;
-    const f64x2 d = poly_piece<-4>(a, sizeof(kErfcxPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyHA));
+    f64x2 cp;
+    const f64x2 d =
+        poly_piece<-4>(a, sizeof(kErfcxPolyHA[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyHA), cp);
     f64x2 k[10];
     poly_coeffs<5>(b0, b1, k);
     const f64x2 d2 = d * d, w2 = d2 * estrin<7, 3>(k, d);  // c_2 d^2 + ... (c_1 d rounds on its own)
     // a^2 = c^2 + 2cd + d^2 with c^2 and 2cd = (k/8) d exact (see the head of this file)
-    const f64x2 cp = a - d, v1 = (cp + cp) * d;
-    const f64x2 t = (f64x2() - hi) * row(c.inv_ln2_256) + row(c.sh52);
+    const f64x2 v1 = (cp + cp) * d;
+    const f64x2 t = hi * row(kc.neg_inv_ln2_256) + row(c.sh52);
     const f64x2 n = t - row(c.sh52);
-    const f64x2 r = ((((f64x2() - cp * cp) - n * row(c.ln2_256_hi)) - v1) - n * row(c.ln2_256_lo)) - d2;
+    // rn = -r (the reduced argument negated: no sign change of c^2), each step -x - y = -(x + y)
+    const f64x2 rn = ((((cp * cp) + n * row(c.ln2_256_hi)) + v1) + n * row(c.ln2_256_lo)) + d2;
     f64x2 bt, lt;
     gather_rows<255>(exp_log::kDExpm1T256.e, t, bt, lt);
     f64x2 ts = exp_log::t256_scaled(bt, t);  // 2^n T, T of 27 bits
     if constexpr (kFlagged) ts = erfc_up128(ts, far);
-    const f64x2 r2 = r * r;
-    const f64x2 p = r + r2 * ((row(c.xm1[0]) + r * row(c.xm1[1])) + r2 * (row(c.xm1[2]) + r * row(c.xm1[3])));
+    // p(r) = r + r^2 ((c_2 + c_3 r) + r^2 (c_4 + c_5 r)) with r = -rn
+    const f64x2 r2 = rn * rn;
+    const f64x2 p = r2 * ((row(c.xm1[0]) + rn * row(kc.neg_xm1_1)) + r2 * (row(c.xm1[2]) + rn * row(kc.neg_xm1_3))) - rn;
     const f64x2 q = (lt + p) + lt * p;
     const f64x2 big = ts * k[0];  // exact
     const f64x2 w = k[2] * d + w2;
