@@ -72,6 +72,7 @@ LD erfc_at(LD c) {
   mpfr_clears(m, y, static_cast<mpfr_ptr>(nullptr));
   return r;
 }
+constexpr LD kSignedFrom = 6;  // kind s: rows from c = -6 (erfc(-6) rounds to 2)
 bool g_ratio = false;  // kinds q, Q: S with e^(d^2) taken out (erfcx(c + d) / erfcx(c) = 1 + d S)
 LD rows_s(LD c, LD v) {
   mpfr_t m, y, t, e, dd;
@@ -80,7 +81,8 @@ LD rows_s(LD c, LD v) {
   if (std::fabs(d) < 0x1p-40L) d = 0;
   mpfr_set_ld(m, c, MPFR_RNDN);
   mpfr_erfc(e, m, MPFR_RNDN);  // erfc(c)
-  if (d == 0) {  // R'(0) = 2c - 2 e^(-c^2) / (sqrt(pi) erfc(c))
+  const bool plain = c < 0;  // kind s below 0: R(d) = erfc(c + d) / erfc(c), no exponential
+  if (d == 0) {  // R'(0) = 2c - 2 e^(-c^2) / (sqrt(pi) erfc(c))  (plain: without 2c)
     mpfr_sqr(t, m, MPFR_RNDN);
     mpfr_neg(t, t, MPFR_RNDN);
     mpfr_exp(t, t, MPFR_RNDN);
@@ -90,6 +92,7 @@ LD rows_s(LD c, LD v) {
     mpfr_div(y, t, y, MPFR_RNDN);
     mpfr_mul_2si(y, y, 1, MPFR_RNDN);
     mpfr_mul_2si(t, m, 1, MPFR_RNDN);
+    if (plain) mpfr_set_zero(t, 1);
     mpfr_sub(y, t, y, MPFR_RNDN);
   } else {
     mpfr_set_ld(dd, d, MPFR_RNDN);
@@ -105,6 +108,7 @@ LD rows_s(LD c, LD v) {
       mpfr_add(t, t, q, MPFR_RNDN);
       mpfr_clear(q);
     }
+    if (plain) mpfr_set_zero(t, 1);
     mpfr_exp(t, t, MPFR_RNDN);
     mpfr_mul(y, y, t, MPFR_RNDN);  // R(d)
     mpfr_sub_ui(y, y, 1, MPFR_RNDN);
@@ -140,9 +144,11 @@ void build_rows(Table& t) {
   const int kmax = static_cast<int>(std::ceil(t.end / h));
   const bool split = t.kind == 'R';
   g_ratio = t.kind == 'q';
+  const bool is_signed = t.kind == 's';  // rows from c = -6 (kSignedFrom), plain below 0
   const bool per_row = std::getenv("GEN_ERF_ROW_ERRORS") != nullptr;
   const int n = t.degree, width = (n + 2 + split) / 2 * 2;
-  for (int k = 0; k <= kmax; ++k) {
+  const int kmin = is_signed ? -static_cast<int>(std::lround(kSignedFrom / h)) : 0;
+  for (int k = kmin; k <= kmax; ++k) {
     const LD c = k * h;
     const std::vector<LD> mono = qor::tools::chebyshev_fit(n, c, h / 2, [&](LD v) { return rows_s(c, v); });
     std::vector<double> row(width, 0.0);
@@ -158,7 +164,7 @@ void build_rows(Table& t) {
     LD row_err = 0;
     for (int g = 0; g <= kPoints; ++g) {
       const LD d = -h / 2 + h * g / kPoints;
-      if (c + d < 0 || d == 0) continue;
+      if ((c + d < 0 && !is_signed) || d == 0) continue;
       LD s = 0;
       for (int i = n - 1; i >= 0; --i) s = s * d + row[off + i];
       const LD want = 1 + d * rows_s(c, c + d);
@@ -175,7 +181,7 @@ void build_rows(Table& t) {
 }
 
 void build(Table& t) {
-  if (t.kind == 'r' || t.kind == 'R' || t.kind == 'q') return build_rows(t);
+  if (t.kind == 'r' || t.kind == 'R' || t.kind == 'q' || t.kind == 's') return build_rows(t);
   const LD h = std::ldexp(1.0L, t.log2h);
   const int kmax = static_cast<int>(std::ceil(t.end / h));
   const bool split = t.kind == 'F' || t.kind == 'X';  // c_0 as a pair: 24 leading bits and the rest
@@ -249,11 +255,13 @@ int main(int argc, char** argv) {
       {"kErfPolyHA", {'F', -4, 8, 6.0L, {}}},
       {"kErfPolyLA", {'f', -4, 7, 6.0L, {}}},
       {"kErfPolyEP", {'f', -5, 3, 6.0L, {}}},
-      {"kErfcRowsLA", {'r', -3, 9, 27.3L, {}}},
+      {"kErfcRowsLA", {'s', -3, 9, 27.3L, {}}},
       {"kErfcxPolyEP", {'x', -5, 3, 27.3L, {}}},
       {"kErfcxPolyHA", {'X', -4, 8, 27.3L, {}}},
   };
+  const char* only = std::getenv("GEN_ERF_ONLY");  // one table alone (to splice by hand)
   for (auto& s : specs) {
+    if (only && std::strcmp(only, s.name)) continue;
     build(s.t);
     write(f, s.name, s.t);
   }

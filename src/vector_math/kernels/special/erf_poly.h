@@ -114,7 +114,7 @@ QOR_SIMD_INLINE f64x2 t1024_scaled_impl(f64x2 t, const int32_t (&m1023)[4]) {
 // exponential's table index).
 struct alignas(16) ErfcConst {
   uint64_t mag[2], sign[2];
-  double clamp[2], sh49[2], m2[2];
+  double clamp[2], lo[2], sh49[2], m2[2], sh52_64[2], down64[2];
   int16_t stride[8];
   int32_t m1023[4];
   double neg_inv_ln2_256[2], neg_xm1_1[2], neg_xm1_3[2];  // HA: -256 / ln 2, -c_3, -c_5 of kDExpFast.xm1
@@ -122,8 +122,11 @@ struct alignas(16) ErfcConst {
 inline constexpr ErfcConst kErfcConst = {{0x7FFFFFFFFFFFFFFFull, 0x7FFFFFFFFFFFFFFFull},
                                          {0x8000000000000000ull, 0x8000000000000000ull},
                                          {26.5, 26.5},
+                                         {-6.0, -6.0},
                                          {0x1.8p49, 0x1.8p49},
                                          {-2.0, -2.0},
+                                         {0x1.8p52 + 0x1p16, 0x1.8p52 + 0x1p16},
+                                         {0x1p-64, 0x1p-64},
                                          {80, 0, 0, 0, 80, 0, 0, 0},
                                          {1023, 1023, 1023, 1023},
                                          {-exp_log::kDExpFast.inv_ln2_256[0], -exp_log::kDExpFast.inv_ln2_256[0]},
@@ -190,6 +193,48 @@ QOR_SIMD_INLINE f64x2 erfc_down128(f64x2 y, f64x2 far) {
   const f64x2 ym = y * row(opaque(Row2<0x1p946>::v)) + row(opaque(Row2<0x1p52>::v));
   return select(far, erfc_down(select(sub, ym, y), sub, 0x4330000000000000ull, 128), y);
 }
+// erfc x in LA (see d_erfc_poly) on x itself: rows of E = erfc(c) and S for c = k/8 from -6 to
+// 27.375 (row 0 of kErfcRowsLA at c = -6; below 0 S fits erfc(c + d) / erfc(c) = 1 + d S(d)
+// without an exponential, w = -2 max(c, 0) d), so that negative x needs no 2 - erfc |x|; x clamped
+// to [-6, 26.5] (erfc(-6) rounds to 2; NaN to 26.5).
+template <bool kFlagged>
+QOR_SIMD_INLINE f64x2 d_erfc_la(f64x2 x, const exp_log::DExpFastRows& c, const ErfcConst& kc) {
+  f64x2 a = max(min(x, row(kc.clamp)), row(kc.lo)), far = f64x2();
+  if constexpr (kFlagged) {
+    far = cmp_lt(row(kc.clamp), x);
+    a = select(far, min(x, row(opaque(Row2<27.3>::v))), a);
+  }
+  // k = round(8a) in the low word of a + 1.5 * 2^49 (its ulp 1/8; two's complement below 0),
+  // c = k/8, d = a - c and w = (-2 max(c, 0)) d, both exact; the row's byte offset 80k by one
+  // pmaddwd on the signed low 16 bits (|k| < 2^15)
+  const f64x2 sh = row(kc.sh49);
+  const f64x2 tk = a + sh;
+  const f64x2 cf = tk - sh;
+  const f64x2 d = a - cf;
+  const f64x2 w = (max(cf, f64x2()) * row(kc.m2)) * d;
+  static_assert(sizeof(kErfcRowsLA[0]) == 80 && sizeof(kErfcRowsLA) / 80 == 48 + 220);
+  const __m128i ko = _mm_madd_epi16(tk.bits().v, _mm_load_si128(reinterpret_cast<const __m128i*>(kc.stride)));
+  const char* base = reinterpret_cast<const char*>(kErfcRowsLA[48]);
+  const char* b0 = base + _mm_cvtsi128_si32(ko);
+  const char* b1 = base + _mm_cvtsi128_si32(_mm_shuffle_epi32(ko, _MM_SHUFFLE(3, 2, 3, 2)));
+  // N = round(w 1024 / ln 2) + 65536 in t: 2^64 e^w, so that nothing below is subnormal for a
+  // up to 26.5 (ue times the small correction came to 2^-1023 there: microcode assists)
+  const f64x2 t = w * row(c.inv_ln2_1024) + row(kc.sh52_64);
+  const f64x2 n = t - row(kc.sh52_64);
+  const f64x2 r = (w - n * row(c.ln2_1024_hi)) - n * row(c.ln2_1024_lo);
+  f64x2 k[10];
+  poly_coeffs<5>(b0, b1, k);
+  f64x2 ts = t1024_scaled_impl(t, kc.m1023);
+  // far lanes: rows beyond 26.5 hold E 2^128; those of row c = 26.5 (26.5 < a < 26.5625) scale T
+  if constexpr (kFlagged) ts = erfc_up128(ts, far & cmp_lt(cf, row(opaque(Row2<26.5625>::v))));
+  const f64x2 q = r + (r * r) * (row(c.em3[0]) + r * row(c.em3[1]));
+  const f64x2 u = d * estrin<9, 1>(k, d);
+  const f64x2 ue = ts * k[0];
+  const f64x2 y = (ue + ue * ((q + u) + q * u)) * row(kc.down64);  // exact: the result is normal
+  if constexpr (kFlagged) return erfc_down128(y, far);
+  return y;
+}
+
 // erfc x for x <= 26.5. HA: g = c_0h + c_0l + w (c_0h of 24 bits, w = d R(d), R of degree 7:
 // 2^-57.75), e^-a^2 = 2^n T (1 + q) with T of 27 bits (exp_log's Expm1 table, q = L + p + L p,
 // p of degree 5), so that the leading product 2^n T c_0h is exact and
@@ -209,10 +254,9 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
   using exp_log::kDExpT256;
   const auto& c = opaque(kDExpFast);
   const auto& kc = opaque(kErfcConst);
-  // LA takes the masks from kc (memory operands); HA and EP measured 3-4% slower so
-  constexpr bool kMem = kSlot != kErfPolyHASlot && kSlot != kErfPolyEPSlot;
-  const f64x2 sgn = kMem ? x & row(kc.sign) : sign_bits(x);
-  f64x2 a = min(kMem ? x & row(kc.mag) : abs(x), row(opaque(Row2<26.5>::v))), far = f64x2();  // NaN: 26.5
+  if constexpr (kSlot != kErfPolyHASlot && kSlot != kErfPolyEPSlot) return d_erfc_la<kFlagged>(x, c, kc);
+  const f64x2 sgn = sign_bits(x);
+  f64x2 a = min(abs(x), row(opaque(Row2<26.5>::v))), far = f64x2();  // NaN: 26.5
   if constexpr (kFlagged) {
     far = cmp_lt(row(opaque(Row2<26.5>::v)), x);
     a = select(far, min(x, row(opaque(Row2<27.3>::v))), a);
@@ -280,32 +324,6 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
       // those of 2^52 are m's
       y = erfc_down128(y, far);
     }
-  } else {
-    // k = round(8a) in the low word of a + 1.5 * 2^49 (its ulp 1/8), c = k/8, d = a - c and
-    // w = (-2c) d, both exact; the row's byte offset 80k by one pmaddwd (k < 2^16)
-    const f64x2 sh = row(kc.sh49);
-    const f64x2 tk = a + sh;
-    const f64x2 cf = tk - sh;
-    const f64x2 d = a - cf;
-    const f64x2 w = (cf * row(kc.m2)) * d;
-    static_assert(sizeof(kErfcRowsLA[0]) == 80);
-    const __m128i ko = _mm_madd_epi16(tk.bits().v, _mm_load_si128(reinterpret_cast<const __m128i*>(kc.stride)));
-    const char* base = reinterpret_cast<const char*>(kErfcRowsLA);
-    b0 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(ko));
-    b1 = base + static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(ko, _MM_SHUFFLE(3, 2, 3, 2))));
-    const f64x2 t = w * row(c.inv_ln2_1024) + row(c.sh52);
-    const f64x2 n = t - row(c.sh52);
-    const f64x2 r = (w - n * row(c.ln2_1024_hi)) - n * row(c.ln2_1024_lo);
-    f64x2 k[10];
-    poly_coeffs<5>(b0, b1, k);
-    f64x2 ts = t1024_scaled_impl(t, kc.m1023);
-    // far lanes: rows beyond 26.5 hold E 2^128; those of row 212 (26.5 < a < 26.5625) scale T
-    if constexpr (kFlagged) ts = erfc_up128(ts, far & cmp_lt(cf, row(opaque(Row2<26.5625>::v))));
-    const f64x2 q = r + (r * r) * (row(c.em3[0]) + r * row(c.em3[1]));
-    const f64x2 u = d * estrin<9, 1>(k, d);
-    const f64x2 ue = ts * k[0];
-    y = ue + ue * ((q + u) + q * u);
-    if constexpr (kFlagged) y = erfc_down128(y, far);
   }
   const f64x2 kk = _mm_castsi128_pd(_mm_srli_epi64(_mm_castpd_si128(sgn.v), 1));
   return kk + f64x2(_mm_xor_pd(y.v, sgn.v));
