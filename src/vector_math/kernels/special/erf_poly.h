@@ -114,7 +114,7 @@ QOR_SIMD_INLINE f64x2 t1024_scaled_impl(f64x2 t, const int32_t (&m1023)[4]) {
 // exponential's table index).
 struct alignas(16) ErfcConst {
   uint64_t mag[2], sign[2];
-  double clamp[2], lo[2], sh49[2], m2[2], sh52_64[2], down64[2];
+  double clamp[2], lo[2], sh49[2], m2[2], sh52_64[2], down64[2], sh52_256[2];
   int16_t stride[8];
   int32_t m1023[4];
   double neg_inv_ln2_256[2], neg_xm1_1[2], neg_xm1_3[2];  // HA: -256 / ln 2, -c_3, -c_5 of kDExpFast.xm1
@@ -127,6 +127,7 @@ inline constexpr ErfcConst kErfcConst = {{0x7FFFFFFFFFFFFFFFull, 0x7FFFFFFFFFFFF
                                          {-2.0, -2.0},
                                          {0x1.8p52 + 0x1p16, 0x1.8p52 + 0x1p16},
                                          {0x1p-64, 0x1p-64},
+                                         {0x1.8p52 + 0x1p14, 0x1.8p52 + 0x1p14},
                                          {80, 0, 0, 0, 80, 0, 0, 0},
                                          {1023, 1023, 1023, 1023},
                                          {-exp_log::kDExpFast.inv_ln2_256[0], -exp_log::kDExpFast.inv_ln2_256[0]},
@@ -273,8 +274,9 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     const f64x2 d2 = d * d, w2 = d2 * estrin<7, 3>(k, d);  // c_2 d^2 + ... (c_1 d rounds on its own)
     // a^2 = c^2 + 2cd + d^2 with c^2 and 2cd = (k/8) d exact (see the head of this file)
     const f64x2 v1 = (cp + cp) * d;
-    const f64x2 t = hi * row(kc.neg_inv_ln2_256) + row(c.sh52);
-    const f64x2 n = t - row(c.sh52);
+    // N + 64 256 in t: 2^64 e^(-a^2) (nothing below subnormal up to 26.5; scaled back at the end)
+    const f64x2 t = hi * row(kc.neg_inv_ln2_256) + row(kc.sh52_256);
+    const f64x2 n = t - row(kc.sh52_256);
     // rn = -r (the reduced argument negated: no sign change of c^2), each step -x - y = -(x + y)
     const f64x2 rn = ((((cp * cp) + n * row(c.ln2_256_hi)) + v1) + n * row(c.ln2_256_lo)) + d2;
     f64x2 bt, lt;
@@ -295,17 +297,20 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
       // it once to the subnormal grid (2^-52 there), and the bits of 1 + m 2^-52 less those of 1
       // are those of m 2^-1074 (2^-1022 where the sum rounds to 2); from 1 on the exponent field
       // less 1022. Integer operations: no floating-point operation has a subnormal result.
-      const f64x2 ss = big * row(opaque(Row2<0x1p894>::v)), es = rest * row(opaque(Row2<0x1p894>::v));
+      const f64x2 ss = big * row(opaque(Row2<0x1p830>::v)), es = rest * row(opaque(Row2<0x1p830>::v));
       const f64x2 ys = ss + es, one = row(opaque(Row2<1.0>::v));
       const f64x2 hs = one + ys, ls = ((one - hs) + ys) + ((ss - ys) + es);
       yf = erfc_down(select(cmp_lt(ys, one), hs + ls, ys), cmp_lt(ys, one), 0x3FF0000000000000ull, 1022);
     }
     // erfc a = big + rest; erfc -a = 2 - big - rest (Fast2Sum: 2 >= big)
-    const f64x2 kk = _mm_castsi128_pd(_mm_srli_epi64(_mm_castpd_si128(sgn.v), 1));
+    // (2^65 for a negative x: the bits of 2 and of 2^64 / 2^-1 from the sign bit)
+    const __m128i sb = _mm_castpd_si128(sgn.v);
+    const f64x2 kk = _mm_castsi128_pd(_mm_or_si128(_mm_srli_epi64(sb, 1), _mm_srli_epi64(sb, 5)));
     const f64x2 bs = _mm_xor_pd(big.v, sgn.v), rs = _mm_xor_pd(rest.v, sgn.v);
     const f64x2 h = kk + bs, l = (kk - h) + bs;
-    if constexpr (kFlagged) return select(far, yf, h + (l + rs));
-    return h + (l + rs);
+    const f64x2 ys = (h + (l + rs)) * row(kc.down64);  // exact: the result is normal
+    if constexpr (kFlagged) return select(far, yf, ys);
+    return ys;
   } else if constexpr (kSlot == kErfPolyEPSlot) {
     const f64x2 d = poly_piece<-5>(a, sizeof(kErfcxPolyEP[0]), b0, b1, reinterpret_cast<const char*>(kErfcxPolyEP));
     f64x2 k[4];
@@ -313,11 +318,12 @@ QOR_SIMD_INLINE f64x2 d_erfc_poly(f64x2 x) {
     const f64x2 g = k[0] + d * (k[1] + d * (k[2] + d * k[3]));  // Horner: one operation fewer
     // e^(-a^2): -256 a^2 / ln 2 = N + f (N in t, |f| <= 1/2), 2^(N/256) from the table
     const f64x2 ye = (a * a) * row(opaque(Row2<-0x1.71547652b82fep+8>::v));
-    const f64x2 t = ye + row(c.sh52), f = ye - (t - row(c.sh52));
+    // N + 64 256 in t: 2^64 e^(-a^2), scaled back below (no subnormal intermediate up to 26.5)
+    const f64x2 t = ye + row(kc.sh52_256), f = ye - (t - row(kc.sh52_256));
     f64x2 ts = exp_log::t256_scaled(gather_first<255>(exp_log::kDExpT256.e, t), t);
     if constexpr (kFlagged) ts = erfc_up128(ts, far);
     const f64x2 u = ts * g;
-    y = u + u * (f * (row(c.ep256[0]) + f * row(c.ep256[1])));
+    y = (u + u * (f * (row(c.ep256[0]) + f * row(c.ep256[1])))) * row(kc.down64);
     if constexpr (kFlagged) {
       // far lanes: y 2^-128 rounded once, by integer operations (see erfc_down): below 2^-894
       // (a subnormal result) y 2^946 + 2^52 rounds y 2^946 to an integer m, whose bits less
