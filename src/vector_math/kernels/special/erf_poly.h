@@ -10,10 +10,11 @@
 //         erf(6) rounds to 1, so the clamp gives +-1 beyond 6. The relative error holds down to
 //         0 (no cancellation: f stays near 2/sqrt(pi) there).
 //   Erfc: erfc a = e^(-a^2) g_k(d),  g_k ~ e^(v^2) erfc(v) on the piece (a <= 26.5; HA h = 1/16,
-//         degree 8 with c_0 as a pair, 2^-57.75; EP h = 1/32, degree 3, 2^-26.99); LA: erfc a =
-//         E e^(-2cd) (1 + d S(d)) with E = erfc(c) and S of degree 8 per row, h = 1/8 (see
-//         d_erfc_poly), and erfc(-a) = 2 - erfc a, formed as K + (y ^ s) with s the sign bit of
-//         x and K = s >> 1 (2.0 for a negative x, 0 else; HA: Fast2Sum).
+//         degree 8 with c_0 as a pair, 2^-57.75; EP h = 1/32, degree 3, 2^-26.99), and
+//         erfc(-a) = 2 - erfc a, formed as K + (y ^ s) with s the sign bit of x and K = s >> 1
+//         (2.0 for a negative x, 0 else; HA: Fast2Sum, at the scale 2^64). LA works on x itself
+//         clamped to [-6, 26.5]: erfc x = E e^(-2 max(c, 0) d) (1 + d S(d)) with E = erfc(c) and
+//         S of degree 8 per row, h = 1/8, rows from c = -6 (see d_erfc_la; erfc(-6) rounds to 2).
 //         HA: a^2 = c^2 + 2cd + d^2 with c^2 = k^2/256 and 2cd = (k/8) d exact (d = a - k/16 has
 //         at most 52 - log2 k significant bits) and d^2 rounded (2^-61 at most), N = round(-a^2
 //         2^8 / ln 2) from a^2 rounded, r = (((-c^2 - N C1) - 2cd) - N C2) - d^2 (the first
@@ -24,6 +25,11 @@
 //         in). EP: e^-hi (hi = a^2 rounded) from the 256-entry table with two Taylor terms of
 //         2^(f/256) (2^-31; hi's rounding costs 2^-43 at a = 26.5).
 //         The packed formula clamps a at 26.5 (e^-702.25 = 2^-1013.1, the result 2^-1018.7).
+//         Every slot forms its exponential at the scale 2^64 (N + 64 256 or 64 1024 in the
+//         rounding constant: no operation more) and multiplies the result by 2^-64 at the end
+//         (exact: it is normal), so that no intermediate is subnormal up to 26.5 (the product of
+//         the result and its small correction came below 2^-1022 near 26.5, each a microcode
+//         assist: HA 14.7 ns an element on (26.3, 26.5) against 4.8 on (25.8, 26)).
 // Erfc's screen (erf.h) flags x > 26.5, +inf and NaN; such blocks take d_erfc_poly<kSlot, true>,
 // whose lanes beyond 26.5 (up to 27.3, the tables' rows reach it) scale the exponential (LA: its
 // rows there hold erfc(c) 2^128) by 2^128 and their results back by integer operations
@@ -107,21 +113,20 @@ QOR_SIMD_INLINE f64x2 t1024_scaled_impl(f64x2 t, const int32_t (&m1023)[4]) {
   return (b.bits() + simd::shl(t.bits(), 42)).as_f64();
 }
 
-// The constants of double Erfc in one object (one base register; the compiler otherwise rebuilds
-// the masks from a scalar in the loop, two instructions each): the magnitude and sign masks, the
-// clamp 26.5, LA's 1.5 * 2^49 (a + it rounds a to a multiple of 1/8) and -2, 80 in the low 16 bits
-// of each 64-bit lane (pmaddwd: the byte offset of row k of kErfcRowsLA) and 1023 (the
-// exponential's table index).
+// The constants of double Erfc in one object (one base register, each a memory operand): LA's
+// clamps 26.5 and -6, 1.5 * 2^49 (a + it rounds a to a multiple of 1/8) and -2; the rounding
+// constants 1.5 * 2^52 + 64 1024 (LA) and + 64 256 (HA, EP), which put 64 into the exponential's
+// exponent, and 2^-64, which takes it out of the result; 80 in the low 16 bits of each 64-bit
+// lane (pmaddwd: the byte offset of row k of kErfcRowsLA) and 1023 (the 1024-entry table's
+// index); HA's -256 / ln 2 and the odd coefficients of kDExpFast.xm1 negated (its reduced
+// argument is formed negated).
 struct alignas(16) ErfcConst {
-  uint64_t mag[2], sign[2];
   double clamp[2], lo[2], sh49[2], m2[2], sh52_64[2], down64[2], sh52_256[2];
   int16_t stride[8];
   int32_t m1023[4];
-  double neg_inv_ln2_256[2], neg_xm1_1[2], neg_xm1_3[2];  // HA: -256 / ln 2, -c_3, -c_5 of kDExpFast.xm1
+  double neg_inv_ln2_256[2], neg_xm1_1[2], neg_xm1_3[2];
 };
-inline constexpr ErfcConst kErfcConst = {{0x7FFFFFFFFFFFFFFFull, 0x7FFFFFFFFFFFFFFFull},
-                                         {0x8000000000000000ull, 0x8000000000000000ull},
-                                         {26.5, 26.5},
+inline constexpr ErfcConst kErfcConst = {{26.5, 26.5},
                                          {-6.0, -6.0},
                                          {0x1.8p49, 0x1.8p49},
                                          {-2.0, -2.0},
@@ -194,10 +199,15 @@ QOR_SIMD_INLINE f64x2 erfc_down128(f64x2 y, f64x2 far) {
   const f64x2 ym = y * row(opaque(Row2<0x1p946>::v)) + row(opaque(Row2<0x1p52>::v));
   return select(far, erfc_down(select(sub, ym, y), sub, 0x4330000000000000ull, 128), y);
 }
-// erfc x in LA (see d_erfc_poly) on x itself: rows of E = erfc(c) and S for c = k/8 from -6 to
-// 27.375 (row 0 of kErfcRowsLA at c = -6; below 0 S fits erfc(c + d) / erfc(c) = 1 + d S(d)
-// without an exponential, w = -2 max(c, 0) d), so that negative x needs no 2 - erfc |x|; x clamped
-// to [-6, 26.5] (erfc(-6) rounds to 2; NaN to 26.5).
+// erfc x in LA on x itself, a = x clamped to [-6, 26.5] (erfc(-6) rounds to 2; NaN to 26.5):
+// rows of E = erfc(c) and S for c = k/8 from -6 to 27.375 (row 0 of kErfcRowsLA at c = -6),
+//     erfc a = E e^w (1 + u),  w = -2 max(c, 0) d,  u = d S(d),
+// S(d) = (e^(2cd) erfc(c + d) / erfc(c) - 1) / d of degree 8 from c = 0 on (2^-54.9 for 1 + u)
+// and (erfc(c + d) / erfc(c) - 1) / d below (w = 0: the exponential factor e^(2cd) would need
+// many more terms at c = -6), so that a negative x needs no 2 - erfc |x|. w is one exact product
+// (d has at most 52 - log2 k significant bits) and |w| <= 3.32, so a^2 needs no split; e^w =
+// 2^n T (1 + q) from the 1024-entry table, erfc = U + U ((q + u) + q u), U = 2^n T E rounded.
+// Flagged blocks (kFlagged): see d_erfc_poly.
 template <bool kFlagged>
 QOR_SIMD_INLINE f64x2 d_erfc_la(f64x2 x, const exp_log::DExpFastRows& c, const ErfcConst& kc) {
   f64x2 a = max(min(x, row(kc.clamp)), row(kc.lo)), far = f64x2();
@@ -241,11 +251,7 @@ QOR_SIMD_INLINE f64x2 d_erfc_la(f64x2 x, const exp_log::DExpFastRows& c, const E
 // p of degree 5), so that the leading product 2^n T c_0h is exact and
 //     erfc a = 2^n T c_0h + 2^n T (c_0l + w + q g),
 // the second part at most 0.08 of the first; erfc(-a) = 2 - that with Fast2Sum. EP: u + u q with
-// u = 2^n T g, g of degree 3 (Horner's scheme). LA: rows of E = erfc(c) and S, c = k/8,
-//     erfc a = E e^w (1 + u),  w = -2cd = (-k/4) d,  u = d S(d),
-// S(d) = (e^(2cd) erfc(c + d) / erfc(c) - 1) / d of degree 8 (2^-54.9 for 1 + u); w is one exact
-// product (d has at most 52 - log2 k significant bits) and |w| <= 3.32, so a^2 needs no split;
-// e^w = 2^n T (1 + q) from the 1024-entry table, erfc = U + U ((q + u) + q u), U = 2^n T E rounded.
+// u = 2^n T g, g of degree 3 (Horner's scheme). LA: d_erfc_la.
 // kFlagged (the blocks the screen flags): the lanes of x > 26.5 (`far`) take a up to 27.3 (the
 // tables' rows reach it) at the scale 2^128, the result scaled back with one rounding, also
 // below the normal range; the other lanes as without it, bit for bit.
