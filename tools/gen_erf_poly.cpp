@@ -15,7 +15,10 @@
 // Kinds r and R (Erfc LA): rows of erfc(c) (R: as a pair) and S(d) = (e^(2cd) erfc(c + d) /
 // erfc(c) - 1) / d, so that erfc(c + d) = erfc(c) e^(-2cd) (1 + d S(d)); `degree` counts S's
 // coefficients (build_rows). Rows beyond 26.5 (read only in the blocks the kernel's screen flags)
-// hold erfc(c) 2^128.
+// hold erfc(c) 2^128. Kind s (the table of Erfc LA): kind r with rows from c = -6, those below 0
+// without the exponential (1 + d S(d) = erfc(c + d) / erfc(c)). Kind q (for `try`): kind r with
+// e^(d^2) taken out of S (1 + d S(d) = erfcx(c + d) / erfcx(c)).
+// GEN_ERF_ROW_ERRORS=1 prints each row's error; GEN_ERF_ONLY=<table name> writes that table alone.
 // Each piece's polynomial interpolates the function (MPFR, 256 bits) at the Chebyshev nodes of the
 // piece (chebyshev_fit), in powers of d = v - c, rounded to double; rows hold the coefficients
 // a_0 .. a_n padded with zeros to an even count. The report gives each table's largest relative
