@@ -15,7 +15,10 @@
 // Kinds r and R (Erfc LA): rows of erfc(c) (R: as a pair) and S(d) = (e^(2cd) erfc(c + d) /
 // erfc(c) - 1) / d, so that erfc(c + d) = erfc(c) e^(-2cd) (1 + d S(d)); `degree` counts S's
 // coefficients (build_rows). Rows beyond 26.5 (read only in the blocks the kernel's screen flags)
-// hold erfc(c) 2^128.
+// hold erfc(c) 2^128. Kind s (the table of Erfc LA): kind r with rows from c = -6, those below 0
+// without the exponential (1 + d S(d) = erfc(c + d) / erfc(c)). Kind q (for `try`): kind r with
+// e^(d^2) taken out of S (1 + d S(d) = erfcx(c + d) / erfcx(c)).
+// GEN_ERF_ROW_ERRORS=1 prints each row's error; GEN_ERF_ONLY=<table name> writes that table alone.
 // Each piece's polynomial interpolates the function (MPFR, 256 bits) at the Chebyshev nodes of the
 // piece (chebyshev_fit), in powers of d = v - c, rounded to double; rows hold the coefficients
 // a_0 .. a_n padded with zeros to an even count. The report gives each table's largest relative
@@ -72,6 +75,8 @@ LD erfc_at(LD c) {
   mpfr_clears(m, y, static_cast<mpfr_ptr>(nullptr));
   return r;
 }
+constexpr LD kSignedFrom = 6;  // kind s: rows from c = -6 (erfc(-6) rounds to 2)
+bool g_ratio = false;  // kinds q, Q: S with e^(d^2) taken out (erfcx(c + d) / erfcx(c) = 1 + d S)
 LD rows_s(LD c, LD v) {
   mpfr_t m, y, t, e, dd;
   mpfr_inits2(kBits, m, y, t, e, dd, static_cast<mpfr_ptr>(nullptr));
@@ -79,7 +84,8 @@ LD rows_s(LD c, LD v) {
   if (std::fabs(d) < 0x1p-40L) d = 0;
   mpfr_set_ld(m, c, MPFR_RNDN);
   mpfr_erfc(e, m, MPFR_RNDN);  // erfc(c)
-  if (d == 0) {  // R'(0) = 2c - 2 e^(-c^2) / (sqrt(pi) erfc(c))
+  const bool plain = c < 0;  // kind s below 0: R(d) = erfc(c + d) / erfc(c), no exponential
+  if (d == 0) {  // R'(0) = 2c - 2 e^(-c^2) / (sqrt(pi) erfc(c))  (plain: without 2c)
     mpfr_sqr(t, m, MPFR_RNDN);
     mpfr_neg(t, t, MPFR_RNDN);
     mpfr_exp(t, t, MPFR_RNDN);
@@ -89,6 +95,7 @@ LD rows_s(LD c, LD v) {
     mpfr_div(y, t, y, MPFR_RNDN);
     mpfr_mul_2si(y, y, 1, MPFR_RNDN);
     mpfr_mul_2si(t, m, 1, MPFR_RNDN);
+    if (plain) mpfr_set_zero(t, 1);
     mpfr_sub(y, t, y, MPFR_RNDN);
   } else {
     mpfr_set_ld(dd, d, MPFR_RNDN);
@@ -97,6 +104,14 @@ LD rows_s(LD c, LD v) {
     mpfr_div(y, y, e, MPFR_RNDN);
     mpfr_mul(t, m, dd, MPFR_RNDN);
     mpfr_mul_2si(t, t, 1, MPFR_RNDN);
+    if (g_ratio) {
+      mpfr_t q;
+      mpfr_init2(q, kBits);
+      mpfr_sqr(q, dd, MPFR_RNDN);
+      mpfr_add(t, t, q, MPFR_RNDN);
+      mpfr_clear(q);
+    }
+    if (plain) mpfr_set_zero(t, 1);
     mpfr_exp(t, t, MPFR_RNDN);
     mpfr_mul(y, y, t, MPFR_RNDN);  // R(d)
     mpfr_sub_ui(y, y, 1, MPFR_RNDN);
@@ -131,8 +146,12 @@ void build_rows(Table& t) {
   const LD h = std::ldexp(1.0L, t.log2h);
   const int kmax = static_cast<int>(std::ceil(t.end / h));
   const bool split = t.kind == 'R';
+  g_ratio = t.kind == 'q';
+  const bool is_signed = t.kind == 's';  // rows from c = -6 (kSignedFrom), plain below 0
+  const bool per_row = std::getenv("GEN_ERF_ROW_ERRORS") != nullptr;
   const int n = t.degree, width = (n + 2 + split) / 2 * 2;
-  for (int k = 0; k <= kmax; ++k) {
+  const int kmin = is_signed ? -static_cast<int>(std::lround(kSignedFrom / h)) : 0;
+  for (int k = kmin; k <= kmax; ++k) {
     const LD c = k * h;
     const std::vector<LD> mono = qor::tools::chebyshev_fit(n, c, h / 2, [&](LD v) { return rows_s(c, v); });
     std::vector<double> row(width, 0.0);
@@ -145,24 +164,27 @@ void build_rows(Table& t) {
     } else {
       row[0] = static_cast<double>(e);
     }
+    LD row_err = 0;
     for (int g = 0; g <= kPoints; ++g) {
       const LD d = -h / 2 + h * g / kPoints;
-      if (c + d < 0 || d == 0) continue;
+      if ((c + d < 0 && !is_signed) || d == 0) continue;
       LD s = 0;
       for (int i = n - 1; i >= 0; --i) s = s * d + row[off + i];
       const LD want = 1 + d * rows_s(c, c + d);
       const LD err = std::fabs((1 + d * s) / want - 1);
+      if (err > row_err) row_err = err;
       if (err > t.err) {
         t.err = err;
         t.worst = k;
       }
     }
+    if (per_row) std::printf("row %d c %.4Lf 2^%.2f\n", k, c, static_cast<double>(std::log2(row_err)));
     t.rows.push_back(row);
   }
 }
 
 void build(Table& t) {
-  if (t.kind == 'r' || t.kind == 'R') return build_rows(t);
+  if (t.kind == 'r' || t.kind == 'R' || t.kind == 'q' || t.kind == 's') return build_rows(t);
   const LD h = std::ldexp(1.0L, t.log2h);
   const int kmax = static_cast<int>(std::ceil(t.end / h));
   const bool split = t.kind == 'F' || t.kind == 'X';  // c_0 as a pair: 24 leading bits and the rest
@@ -236,11 +258,13 @@ int main(int argc, char** argv) {
       {"kErfPolyHA", {'F', -4, 8, 6.0L, {}}},
       {"kErfPolyLA", {'f', -4, 7, 6.0L, {}}},
       {"kErfPolyEP", {'f', -5, 3, 6.0L, {}}},
-      {"kErfcRowsLA", {'r', -3, 9, 27.3L, {}}},
+      {"kErfcRowsLA", {'s', -3, 9, 27.3L, {}}},
       {"kErfcxPolyEP", {'x', -5, 3, 27.3L, {}}},
       {"kErfcxPolyHA", {'X', -4, 8, 27.3L, {}}},
   };
+  const char* only = std::getenv("GEN_ERF_ONLY");  // one table alone (to splice by hand)
   for (auto& s : specs) {
+    if (only && std::strcmp(only, s.name)) continue;
     build(s.t);
     write(f, s.name, s.t);
   }

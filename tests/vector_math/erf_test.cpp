@@ -418,9 +418,10 @@ TEST(ErfFamily, DoublePolynomialPieceEndsAgainstMpfr) {
   const std::vector<double> e = piece_ends(1.0 / 32, 6.0, {6.0, 5.93, 0x1p-1000, 0x1p-30});
   sweep_function<double>("Erf", e);
   expect_same_alone<double>("Erf", e);
-  // Erfc's pieces: 1/8 (LA), 1/16 (HA), 1/32 (EP), to the screen and, in flagged blocks, beyond
+  // Erfc's pieces: 1/8 (LA), 1/16 (HA), 1/32 (EP), to the screen and, in flagged blocks, beyond;
+  // LA's rows run on x itself from -6 (its clamp; rows without the exponential below 0)
   for (double h : {1.0 / 8, 1.0 / 16, 1.0 / 32}) {
-    const std::vector<double> c = piece_ends(h, 27.3, {26.5, 26.55, 27.3, 0x1p-60});
+    const std::vector<double> c = piece_ends(h, 27.3, {26.5, 26.55, 27.3, 0x1p-60, 6.0, 6.0625});
     sweep_function<double>("Erfc", c);
     expect_same_alone<double>("Erfc", c);
   }
