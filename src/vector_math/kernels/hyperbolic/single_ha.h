@@ -62,8 +62,7 @@ struct alignas(16) SSinhCoshHARows {
   // 2^(n-1); 252 << 23 less that is 2^(-n-1) (at least 2^-125: n <= 124).
   float magic[4];
   uint32_t bias2[4];
-  uint32_t sign[4];
-  uint32_t hp12[4], hp11[4], hp0[4];  // the bits of 2^(n-1) at n = 12, 11 and 0
+  uint32_t hp12[4], hp11[4];  // the bits of 2^(n-1) at n = 12 and 11
   float one[4];
 };
 #define QOR_R4(v) {v, v, v, v}
@@ -75,10 +74,8 @@ inline constexpr SSinhCoshHARows kSSinhCoshHARows = {
     {QOR_R4(0x1p-1f), QOR_R4(0x1.55548p-5f), QOR_R4(0x1.6d9626p-10f)},
     QOR_R4(0x1.8p23f + 126.0f),
     QOR_R4(252u << 23),
-    QOR_R4(0x80000000u),
     QOR_R4((126u + 12u) << 23),
     QOR_R4((126u + 11u) << 23),
-    QOR_R4(126u << 23),
     QOR_R4(1.0f)};
 #undef QOR_R4
 
@@ -123,16 +120,20 @@ struct FSinhHA {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(x, AbsClampMoves::clamp(x)); }
   static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 x, f32x4 a) {
     const SSinhCoshHARows& c = opaque(kSSinhCoshHARows);
+    // x's sign bit, taken while |x| is at hand (x itself need not live to the end)
+    const f32x4 sgn = _mm_xor_ps(x.v, abs(x).v);
     const SplitHA e = split_ha(c, a);
     // 1 where dm is rounded (n >= 13: to hp, its error -hm joins the rest)
     const f32x4 big = simd::cmp_gt(e.hpi, irow(c.hp12)).as_f32() & row(c.one);
-    // the exact head: dp rh = rh at n = 0, hp rh beyond (hm rh joins the rest, 0 at n = 0)
-    const f32x4 head = max(e.hp, row(c.one)) * e.rh;
-    const f32x4 hmz = andnot(simd::cmp_eq(e.hpi, irow(c.hp0)).as_f32(), e.hm);
+    // the exact head: dp rh = rh at n = 0, hp rh beyond (hm rh joins the rest, 0 at n = 0:
+    // hs - hp is 1/2 = hm there and 0 beyond, both differences exact)
+    const f32x4 hs = max(e.hp, row(c.one));
+    const f32x4 head = hs * e.rh;
+    const f32x4 hmz = e.hm - (hs - e.hp);
     const f32x4 s = e.dm + head;  // Fast2Sum: dm >= |head|, or dm = 0
     const f32x4 se = (e.dm - s) + head;
     const f32x4 rest = (((se + e.dp * e.rl) + (e.dm * e.r2) * e.cp) + (e.dp * e.r3) * e.sp) + hmz * (e.rh - big);
-    return (s + rest) | (x & row(c.sign));
+    return (s + rest) | sgn;
   }
 };
 struct FCoshHA {
