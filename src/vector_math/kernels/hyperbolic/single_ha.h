@@ -58,6 +58,7 @@ struct alignas(16) SSinhCoshHARows {
   float ln2_hi[4], nln2_lo[4];  // ln 2 = A_hi + A_lo, A_hi a multiple of 2^-16 (the row holds -A_lo)
   float s[3][4];                // sinh r - r = r^3 (s[0] + s[1] r^2 + s[2] r^4): 1/3!, 1/5!, 1/7!
   float c[3][4];                // cosh r - 1 = r^2 (c[0] + c[1] r^2 + c[2] r^4), minimax (2^-30)
+  float s2[2][4];               // Cosh: sinh r - r = r^3 (s2[0] + s2[1] r^2), minimax (2^-26.2 of sinh r)
   // a / ln 2 + magic rounds to n + 126 in the low bits (its ulp 1), which shifted by 23 is
   // 2^(n-1); 252 << 23 less that is 2^(-n-1) (at least 2^-125: n <= 124).
   float magic[4];
@@ -72,6 +73,7 @@ inline constexpr SSinhCoshHARows kSSinhCoshHARows = {
     QOR_R4(-0x1.7f7d1cp-20f),
     {QOR_R4(0x1.555556p-3f), QOR_R4(0x1.111112p-7f), QOR_R4(0x1.a01a02p-13f)},
     {QOR_R4(0x1p-1f), QOR_R4(0x1.55548p-5f), QOR_R4(0x1.6d9626p-10f)},
+    {QOR_R4(0x1.5554bp-3f), QOR_R4(0x1.12278ap-7f)},
     QOR_R4(0x1.8p23f + 126.0f),
     QOR_R4(252u << 23),
     QOR_R4((126u + 12u) << 23),
@@ -95,8 +97,9 @@ struct SplitHA {
   f32x4 dp, dm;    // hp + hm, hp - hm (rounded: dm for n >= 13, dp for n >= 12)
   f32x4 rh, rl;    // a - n A_hi (exact), -n A_lo
   f32x4 r2, r3;    // r^2, r^3 for r = rh + rl
-  f32x4 cp, sp;    // cosh r - 1 = r^2 cp, sinh r - r = r^3 sp
+  f32x4 cp, sp;    // cosh r - 1 = r^2 cp, sinh r - r = r^3 sp (kShortS: sp of two terms)
 };
+template <bool kShortS>
 QOR_SIMD_INLINE SplitHA split_ha(const SSinhCoshHARows& c, f32x4 a) {
   SplitHA o;
   const f32x4 t = a * row(c.log2e) + row(c.magic);
@@ -110,7 +113,8 @@ QOR_SIMD_INLINE SplitHA split_ha(const SSinhCoshHARows& c, f32x4 a) {
   o.r2 = r * r;
   o.r3 = r * o.r2;
   o.cp = row(c.c[0]) + o.r2 * (row(c.c[1]) + o.r2 * row(c.c[2]));
-  o.sp = row(c.s[0]) + o.r2 * (row(c.s[1]) + o.r2 * row(c.s[2]));
+  if constexpr (kShortS) o.sp = row(c.s2[0]) + o.r2 * row(c.s2[1]);
+  else o.sp = row(c.s[0]) + o.r2 * (row(c.s[1]) + o.r2 * row(c.s[2]));
   o.dp = o.hp + o.hm;
   o.dm = o.hp - o.hm;
   return o;
@@ -122,7 +126,7 @@ struct FSinhHA {
     const SSinhCoshHARows& c = opaque(kSSinhCoshHARows);
     // x's sign bit, taken while |x| is at hand (x itself need not live to the end)
     const f32x4 sgn = _mm_xor_ps(x.v, abs(x).v);
-    const SplitHA e = split_ha(c, a);
+    const SplitHA e = split_ha<false>(c, a);
     // 1 where dm is rounded (n >= 13: to hp, its error -hm joins the rest)
     const f32x4 big = simd::cmp_gt(e.hpi, irow(c.hp12)).as_f32() & row(c.one);
     // the exact head: dp rh = rh at n = 0, hp rh beyond (hm rh joins the rest, 0 at n = 0:
@@ -132,7 +136,8 @@ struct FSinhHA {
     const f32x4 hmz = e.hm - (hs - e.hp);
     const f32x4 s = e.dm + head;  // Fast2Sum: dm >= |head|, or dm = 0
     const f32x4 se = (e.dm - s) + head;
-    const f32x4 rest = (((se + e.dp * e.rl) + (e.dm * e.r2) * e.cp) + (e.dp * e.r3) * e.sp) + hmz * (e.rh - big);
+    // the two polynomial terms summed apart (they are ready last), hm (rh - big) last
+    const f32x4 rest = ((se + e.dp * e.rl) + ((e.dm * e.r2) * e.cp + (e.dp * e.r3) * e.sp)) + hmz * (e.rh - big);
     return (s + rest) | sgn;
   }
 };
@@ -140,13 +145,13 @@ struct FCoshHA {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(AbsClampMoves::clamp(x)); }
   static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 a) {
     const SSinhCoshHARows& c = opaque(kSSinhCoshHARows);
-    const SplitHA e = split_ha(c, a);
+    const SplitHA e = split_ha<true>(c, a);
     // 1 where dp is rounded (n >= 12: to hp, its error hm joins the rest)
     const f32x4 big = simd::cmp_gt(e.hpi, irow(c.hp11)).as_f32() & row(c.one);
     const f32x4 head = e.hp * e.rh;  // exact
     const f32x4 s = e.dp + head;     // Fast2Sum: dp > |head|
     const f32x4 se = (e.dp - s) + head;
-    const f32x4 rest = (((se + e.hm * (big - e.rh)) + e.dm * e.rl) + (e.dp * e.r2) * e.cp) + (e.dm * e.r3) * e.sp;
+    const f32x4 rest = ((se + e.dm * e.rl) + ((e.dp * e.r2) * e.cp + (e.dm * e.r3) * e.sp)) + e.hm * (big - e.rh);
     return s + rest;
   }
 };
