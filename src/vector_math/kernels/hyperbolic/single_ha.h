@@ -2,7 +2,9 @@
 // leading terms carried exactly and the small ones summed once at the end (the LA kernels of
 // single_float.h round every term; the widened double formulas of single_plain.h pay for two
 // registers). The kernels are bound by the length of their dependency chains and by their
-// instruction count alike, so the formulas below are arranged for both.
+// instruction count alike (two-operand SSE: a value still needed costs a copy), so the formulas
+// below are arranged for both; their code-path files (hyperbolic_ha_w7.cpp, _v8.cpp) are also
+// scheduled before register allocation, which interleaves the two registers of a block.
 //
 // a = min(|x|, 86) (the lanes it moves, |x| > 86, infinities and NaN, take the double formula
 // per element; one absolute value and one comparison serve the screen and the formula), n =
@@ -13,23 +15,28 @@
 //     sinh a = dm C + dp S,  cosh a = dp C + dm S,  dp = hp + hm, dm = hp - hm,
 //     C = cosh r = 1 + r^2 cp,  S = sinh r = rh + rl + r^3 sp,
 // cp the LA kernels' minimax polynomial (2^-30 of cosh r), sp = 1/3! + r^2/5! + r^4/7! (2^-30.7
-// of r), both by Horner's scheme (in pairs, cp's top rounding cost 0.93 ulp for Sinh). dm is
+// of r) for Sinh, where dp S carries the cancellation at n = 1, and the LA kernels' minimax pair
+// (2^-26.2 of sinh r) for Cosh, where dm S is at most 0.2 of the result (+0.04 ulp; the pair costs
+// Sinh 0.14 ulp), by Horner's scheme (in pairs, cp's top rounding cost 0.93 ulp for Sinh). dm is
 // exact for n <= 12, dp for n <= 11; beyond, they round to hp and their error -hm (+hm) joins
 // the small terms (the mask "big").
 // The leading terms are formed exactly:
-//   - Sinh: dm + head, head = dp rh = rh at n = 0, hp rh for n >= 1 (a power of 2 times rh,
-//     exact), by Fast2Sum (dm >= |head|: dm >= 0.375 2^n, |head| <= 0.35 2^(n-1); at n = 0,
+//   - Sinh: dm + head, head = hs rh, hs = max(hp, 1) = dp at n = 0 and hp for n >= 1 (a power of
+//     2 times rh, exact), by Fast2Sum (dm >= |head|: dm >= 0.375 2^n, |head| <= 0.35 2^(n-1); at n = 0,
 //     dm = 0 and s = rh = a exactly, so that subnormal arguments come back unchanged); hm rh
-//     (n >= 1) joins the small terms, last (it is the largest of them: 0.24 of the result at
-//     n = 1, r = -ln 2 / 2, where the leading sum cancels by a factor 2.2);
+//     (n >= 1; its factor hm - (hs - hp) is 0 at n = 0, both differences exact) joins the small
+//     terms, last (it is the largest of them: 0.24 of the result at n = 1, r = -ln 2 / 2, where
+//     the leading sum cancels by a factor 2.2);
 //   - Cosh: dp + hp rh by Fast2Sum, -hm rh among the small terms (at most 0.09 of the result).
 // The products of hm with rh (0 or at least 2^-25 for n >= 1) and with rh - 1 (n >= 13) stay
 // normal for n <= 124 (the clamp at 86), so that no underflow flag arises. The small terms,
-// dp rl + dm r^2 cp + dp r^3 sp + hm (rh - big) for Sinh, dm rl + dp r^2 cp + dm r^3 sp +
-// hm (big - rh) for Cosh, are summed in float and the result rounded once; their roundings reach the result most where Sinh cancels (n = 1, |x| a little above
-// ln 2 / 2) and, for Cosh, just above |x| = 1.5 ln 2 (n = 2, r near -ln 2 / 2): over every
-// single-precision input within 0.8639 (Sinh) and 0.7885 ulp (Cosh). Sinh takes x's sign at the
-// end (-0 stays -0).
+// ((se + dp rl) + (dm r^2 cp + dp r^3 sp)) + hm (rh - big) for Sinh and ((se + dm rl) +
+// (dp r^2 cp + dm r^3 sp)) + hm (big - rh) for Cosh (se the Fast2Sum's error; the two polynomial
+// terms, ready last, summed apart), are summed in float and the result rounded once; their
+// roundings reach the result most where Sinh cancels (n = 1, |x| a little above ln 2 / 2) and,
+// for Cosh, just above |x| = 1.5 ln 2 (n = 2, r near -ln 2 / 2): over every single-precision
+// input within 0.8383 (Sinh, x = 0.397) and 0.8244 ulp (Cosh, x = 1.041). Sinh takes x's sign
+// bit (x ^ |x|, formed with the screen's |x|) onto the result at the end (-0 stays -0).
 //
 // Tanh HA reduces in float and finishes in double on widened lanes: b = 2 min(|x|, 10) (tanh 10
 // rounds to 1), n = round(b / ln 2) and 2^n through the magic number (0 <= n <= 29),
