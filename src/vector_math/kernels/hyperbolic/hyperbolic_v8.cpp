@@ -13,7 +13,6 @@ using namespace qor::vm::hyperbolic;
 QOR_FNX_KERNEL(sCosh, V8LAynn, SCoshF<false>)
 QOR_FNX_KERNEL(sCosh, V8EPnnn, SCoshF<true>)
 QOR_FNX_KERNEL(sSinh, V8LAynn, SSinhF<false>)
-QOR_FNX_KERNEL(sSinh, V8HAynn, SSinhHA)
 QOR_FNX_KERNEL(sSinh, V8EPnnn, SSinhF<true>)
 QOR_FNX_KERNEL(sTanh, V8LAynn, STanhF<false>)
 QOR_FNX_KERNEL(sTanh, V8HAynn, STanhHA)

@@ -7,7 +7,6 @@
 #include "vector_math/kernels/hyperbolic/double_la.h"
 #include "vector_math/kernels/hyperbolic/sinh.h"
 #include "vector_math/kernels/hyperbolic/single_float.h"
-#include "vector_math/kernels/hyperbolic/single_ha.h"
 #include "vector_math/kernels/hyperbolic/single_plain.h"
 #include "vector_math/kernels/hyperbolic/tanh.h"
 
@@ -20,7 +19,6 @@ QOR_FNX_KERNEL(sAsinh, W7EPnnn, SAsinhF)
 QOR_FNX_KERNEL(sAtanh, W7LAynn, SAtanhF)
 QOR_FNX_KERNEL(sAtanh, W7HAynn, SAtanhPlain)
 QOR_FNX_KERNEL(sAtanh, W7EPnnn, SAtanhF)
-QOR_FNX_KERNEL(sCosh, W7HAynn, SCoshHA)
 QOR_FNX_KERNEL(sTanh, W7EPnnn, STanhF<true>)
 QOR_FNX_KERNEL(dCosh, W7HAynn, DCosh)
 QOR_FNX_KERNEL(dCosh, W7EPnnn, DCoshEP)

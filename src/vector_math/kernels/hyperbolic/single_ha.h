@@ -2,7 +2,9 @@
 // leading terms carried exactly and the small ones summed once at the end (the LA kernels of
 // single_float.h round every term; the widened double formulas of single_plain.h pay for two
 // registers). The kernels are bound by the length of their dependency chains and by their
-// instruction count alike, so the formulas below are arranged for both.
+// instruction count alike (two-operand SSE: a value still needed costs a copy), so the formulas
+// below are arranged for both; their code-path files (hyperbolic_ha_w7.cpp, _v8.cpp) are also
+// scheduled before register allocation, which interleaves the two registers of a block.
 //
 // a = min(|x|, 86) (the lanes it moves, |x| > 86, infinities and NaN, take the double formula
 // per element; one absolute value and one comparison serve the screen and the formula), n =
@@ -13,23 +15,28 @@
 //     sinh a = dm C + dp S,  cosh a = dp C + dm S,  dp = hp + hm, dm = hp - hm,
 //     C = cosh r = 1 + r^2 cp,  S = sinh r = rh + rl + r^3 sp,
 // cp the LA kernels' minimax polynomial (2^-30 of cosh r), sp = 1/3! + r^2/5! + r^4/7! (2^-30.7
-// of r), both by Horner's scheme (in pairs, cp's top rounding cost 0.93 ulp for Sinh). dm is
+// of r) for Sinh, where dp S carries the cancellation at n = 1, and the LA kernels' minimax pair
+// (2^-26.2 of sinh r) for Cosh, where dm S is at most 0.2 of the result (+0.04 ulp; the pair costs
+// Sinh 0.14 ulp), by Horner's scheme (in pairs, cp's top rounding cost 0.93 ulp for Sinh). dm is
 // exact for n <= 12, dp for n <= 11; beyond, they round to hp and their error -hm (+hm) joins
 // the small terms (the mask "big").
 // The leading terms are formed exactly:
-//   - Sinh: dm + head, head = dp rh = rh at n = 0, hp rh for n >= 1 (a power of 2 times rh,
-//     exact), by Fast2Sum (dm >= |head|: dm >= 0.375 2^n, |head| <= 0.35 2^(n-1); at n = 0,
+//   - Sinh: dm + head, head = hs rh, hs = max(hp, 1) = dp at n = 0 and hp for n >= 1 (a power of
+//     2 times rh, exact), by Fast2Sum (dm >= |head|: dm >= 0.375 2^n, |head| <= 0.35 2^(n-1); at n = 0,
 //     dm = 0 and s = rh = a exactly, so that subnormal arguments come back unchanged); hm rh
-//     (n >= 1) joins the small terms, last (it is the largest of them: 0.24 of the result at
-//     n = 1, r = -ln 2 / 2, where the leading sum cancels by a factor 2.2);
+//     (n >= 1; its factor hm - (hs - hp) is 0 at n = 0, both differences exact) joins the small
+//     terms, last (it is the largest of them: 0.24 of the result at n = 1, r = -ln 2 / 2, where
+//     the leading sum cancels by a factor 2.2);
 //   - Cosh: dp + hp rh by Fast2Sum, -hm rh among the small terms (at most 0.09 of the result).
 // The products of hm with rh (0 or at least 2^-25 for n >= 1) and with rh - 1 (n >= 13) stay
 // normal for n <= 124 (the clamp at 86), so that no underflow flag arises. The small terms,
-// dp rl + dm r^2 cp + dp r^3 sp + hm (rh - big) for Sinh, dm rl + dp r^2 cp + dm r^3 sp +
-// hm (big - rh) for Cosh, are summed in float and the result rounded once; their roundings reach the result most where Sinh cancels (n = 1, |x| a little above
-// ln 2 / 2) and, for Cosh, just above |x| = 1.5 ln 2 (n = 2, r near -ln 2 / 2): over every
-// single-precision input within 0.8639 (Sinh) and 0.7885 ulp (Cosh). Sinh takes x's sign at the
-// end (-0 stays -0).
+// ((se + dp rl) + (dm r^2 cp + dp r^3 sp)) + hm (rh - big) for Sinh and ((se + dm rl) +
+// (dp r^2 cp + dm r^3 sp)) + hm (big - rh) for Cosh (se the Fast2Sum's error; the two polynomial
+// terms, ready last, summed apart), are summed in float and the result rounded once; their
+// roundings reach the result most where Sinh cancels (n = 1, |x| a little above ln 2 / 2) and,
+// for Cosh, just above |x| = 1.5 ln 2 (n = 2, r near -ln 2 / 2): over every single-precision
+// input within 0.8383 (Sinh, x = 0.397) and 0.8244 ulp (Cosh, x = 1.041). Sinh takes x's sign
+// bit (x ^ |x|, formed with the screen's |x|) onto the result at the end (-0 stays -0).
 //
 // Tanh HA evaluates one of 325 polynomials chosen per lane (tables/stanh_rows.inc, made by
 // tools/gen_tanh_rows with MPFR), all in float: a = min(|x|, 9.125) (tanh rounds to 1 from
@@ -62,12 +69,12 @@ struct alignas(16) SSinhCoshHARows {
   float ln2_hi[4], nln2_lo[4];  // ln 2 = A_hi + A_lo, A_hi a multiple of 2^-16 (the row holds -A_lo)
   float s[3][4];                // sinh r - r = r^3 (s[0] + s[1] r^2 + s[2] r^4): 1/3!, 1/5!, 1/7!
   float c[3][4];                // cosh r - 1 = r^2 (c[0] + c[1] r^2 + c[2] r^4), minimax (2^-30)
+  float s2[2][4];               // Cosh: sinh r - r = r^3 (s2[0] + s2[1] r^2), minimax (2^-26.2 of sinh r)
   // a / ln 2 + magic rounds to n + 126 in the low bits (its ulp 1), which shifted by 23 is
   // 2^(n-1); 252 << 23 less that is 2^(-n-1) (at least 2^-125: n <= 124).
   float magic[4];
   uint32_t bias2[4];
-  uint32_t sign[4];
-  uint32_t hp12[4], hp11[4], hp0[4];  // the bits of 2^(n-1) at n = 12, 11 and 0
+  uint32_t hp12[4], hp11[4];  // the bits of 2^(n-1) at n = 12 and 11
   float one[4];
 };
 #define QOR_R4(v) {v, v, v, v}
@@ -77,12 +84,11 @@ inline constexpr SSinhCoshHARows kSSinhCoshHARows = {
     QOR_R4(-0x1.7f7d1cp-20f),
     {QOR_R4(0x1.555556p-3f), QOR_R4(0x1.111112p-7f), QOR_R4(0x1.a01a02p-13f)},
     {QOR_R4(0x1p-1f), QOR_R4(0x1.55548p-5f), QOR_R4(0x1.6d9626p-10f)},
+    {QOR_R4(0x1.5554bp-3f), QOR_R4(0x1.12278ap-7f)},
     QOR_R4(0x1.8p23f + 126.0f),
     QOR_R4(252u << 23),
-    QOR_R4(0x80000000u),
     QOR_R4((126u + 12u) << 23),
     QOR_R4((126u + 11u) << 23),
-    QOR_R4(126u << 23),
     QOR_R4(1.0f)};
 #undef QOR_R4
 
@@ -102,8 +108,9 @@ struct SplitHA {
   f32x4 dp, dm;    // hp + hm, hp - hm (rounded: dm for n >= 13, dp for n >= 12)
   f32x4 rh, rl;    // a - n A_hi (exact), -n A_lo
   f32x4 r2, r3;    // r^2, r^3 for r = rh + rl
-  f32x4 cp, sp;    // cosh r - 1 = r^2 cp, sinh r - r = r^3 sp
+  f32x4 cp, sp;    // cosh r - 1 = r^2 cp, sinh r - r = r^3 sp (kShortS: sp of two terms)
 };
+template <bool kShortS>
 QOR_SIMD_INLINE SplitHA split_ha(const SSinhCoshHARows& c, f32x4 a) {
   SplitHA o;
   const f32x4 t = a * row(c.log2e) + row(c.magic);
@@ -117,7 +124,8 @@ QOR_SIMD_INLINE SplitHA split_ha(const SSinhCoshHARows& c, f32x4 a) {
   o.r2 = r * r;
   o.r3 = r * o.r2;
   o.cp = row(c.c[0]) + o.r2 * (row(c.c[1]) + o.r2 * row(c.c[2]));
-  o.sp = row(c.s[0]) + o.r2 * (row(c.s[1]) + o.r2 * row(c.s[2]));
+  if constexpr (kShortS) o.sp = row(c.s2[0]) + o.r2 * row(c.s2[1]);
+  else o.sp = row(c.s[0]) + o.r2 * (row(c.s[1]) + o.r2 * row(c.s[2]));
   o.dp = o.hp + o.hm;
   o.dm = o.hp - o.hm;
   return o;
@@ -127,29 +135,34 @@ struct FSinhHA {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(x, AbsClampMoves::clamp(x)); }
   static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 x, f32x4 a) {
     const SSinhCoshHARows& c = opaque(kSSinhCoshHARows);
-    const SplitHA e = split_ha(c, a);
+    // x's sign bit, taken while |x| is at hand (x itself need not live to the end)
+    const f32x4 sgn = _mm_xor_ps(x.v, abs(x).v);
+    const SplitHA e = split_ha<false>(c, a);
     // 1 where dm is rounded (n >= 13: to hp, its error -hm joins the rest)
     const f32x4 big = simd::cmp_gt(e.hpi, irow(c.hp12)).as_f32() & row(c.one);
-    // the exact head: dp rh = rh at n = 0, hp rh beyond (hm rh joins the rest, 0 at n = 0)
-    const f32x4 head = max(e.hp, row(c.one)) * e.rh;
-    const f32x4 hmz = andnot(simd::cmp_eq(e.hpi, irow(c.hp0)).as_f32(), e.hm);
+    // the exact head: dp rh = rh at n = 0, hp rh beyond (hm rh joins the rest, 0 at n = 0:
+    // hs - hp is 1/2 = hm there and 0 beyond, both differences exact)
+    const f32x4 hs = max(e.hp, row(c.one));
+    const f32x4 head = hs * e.rh;
+    const f32x4 hmz = e.hm - (hs - e.hp);
     const f32x4 s = e.dm + head;  // Fast2Sum: dm >= |head|, or dm = 0
     const f32x4 se = (e.dm - s) + head;
-    const f32x4 rest = (((se + e.dp * e.rl) + (e.dm * e.r2) * e.cp) + (e.dp * e.r3) * e.sp) + hmz * (e.rh - big);
-    return (s + rest) | (x & row(c.sign));
+    // the two polynomial terms summed apart (they are ready last), hm (rh - big) last
+    const f32x4 rest = ((se + e.dp * e.rl) + ((e.dm * e.r2) * e.cp + (e.dp * e.r3) * e.sp)) + hmz * (e.rh - big);
+    return (s + rest) | sgn;
   }
 };
 struct FCoshHA {
   static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(AbsClampMoves::clamp(x)); }
   static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 a) {
     const SSinhCoshHARows& c = opaque(kSSinhCoshHARows);
-    const SplitHA e = split_ha(c, a);
+    const SplitHA e = split_ha<true>(c, a);
     // 1 where dp is rounded (n >= 12: to hp, its error hm joins the rest)
     const f32x4 big = simd::cmp_gt(e.hpi, irow(c.hp11)).as_f32() & row(c.one);
     const f32x4 head = e.hp * e.rh;  // exact
     const f32x4 s = e.dp + head;     // Fast2Sum: dp > |head|
     const f32x4 se = (e.dp - s) + head;
-    const f32x4 rest = (((se + e.hm * (big - e.rh)) + e.dm * e.rl) + (e.dp * e.r2) * e.cp) + (e.dm * e.r3) * e.sp;
+    const f32x4 rest = ((se + e.dm * e.rl) + ((e.dp * e.r2) * e.cp + (e.dm * e.r3) * e.sp)) + e.hm * (big - e.rh);
     return s + rest;
   }
 };
