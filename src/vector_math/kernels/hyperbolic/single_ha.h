@@ -107,7 +107,7 @@ struct SplitHA {
   f32x4 hp, hm;    // 2^(n-1), 2^(-n-1)
   f32x4 dp, dm;    // hp + hm, hp - hm (rounded: dm for n >= 13, dp for n >= 12)
   f32x4 rh, rl;    // a - n A_hi (exact), -n A_lo
-  f32x4 r2, r3;    // r^2, r^3 for r = rh + rl
+  f32x4 r, r2;     // r = rh + rl, r^2
   f32x4 cp, sp;    // cosh r - 1 = r^2 cp, sinh r - r = r^3 sp (kShortS: sp of two terms)
 };
 template <bool kShortS>
@@ -120,9 +120,8 @@ QOR_SIMD_INLINE SplitHA split_ha(const SSinhCoshHARows& c, f32x4 a) {
   const f32x4 nf = t - row(c.magic);  // n (exact)
   o.rh = a - nf * row(c.ln2_hi);
   o.rl = nf * row(c.nln2_lo);
-  const f32x4 r = o.rh + o.rl;
-  o.r2 = r * r;
-  o.r3 = r * o.r2;
+  o.r = o.rh + o.rl;
+  o.r2 = o.r * o.r;
   o.cp = row(c.c[0]) + o.r2 * (row(c.c[1]) + o.r2 * row(c.c[2]));
   if constexpr (kShortS) o.sp = row(c.s2[0]) + o.r2 * row(c.s2[1]);
   else o.sp = row(c.s[0]) + o.r2 * (row(c.s[1]) + o.r2 * row(c.s[2]));
@@ -141,14 +140,13 @@ struct FSinhHA {
     // 1 where dm is rounded (n >= 13: to hp, its error -hm joins the rest)
     const f32x4 big = simd::cmp_gt(e.hpi, irow(c.hp12)).as_f32() & row(c.one);
     // the exact head: dp rh = rh at n = 0, hp rh beyond (hm rh joins the rest, 0 at n = 0:
-    // hs - hp is 1/2 = hm there and 0 beyond, both differences exact)
-    const f32x4 hs = max(e.hp, row(c.one));
-    const f32x4 head = hs * e.rh;
-    const f32x4 hmz = e.hm - (hs - e.hp);
+    // min(hm, dm) is dm = 0 there and hm beyond, where dm >= 3 hm)
+    const f32x4 head = max(e.hp, row(c.one)) * e.rh;
+    const f32x4 hmz = min(e.hm, e.dm);
     const f32x4 s = e.dm + head;  // Fast2Sum: dm >= |head|, or dm = 0
     const f32x4 se = (e.dm - s) + head;
     // the two polynomial terms summed apart (they are ready last), hm (rh - big) last
-    const f32x4 rest = ((se + e.dp * e.rl) + ((e.dm * e.r2) * e.cp + (e.dp * e.r3) * e.sp)) + hmz * (e.rh - big);
+    const f32x4 rest = ((se + e.dp * e.rl) + e.r2 * (e.dm * e.cp + (e.dp * e.r) * e.sp)) + hmz * (e.rh - big);
     return (s + rest) | sgn;
   }
 };
@@ -162,7 +160,7 @@ struct FCoshHA {
     const f32x4 head = e.hp * e.rh;  // exact
     const f32x4 s = e.dp + head;     // Fast2Sum: dp > |head|
     const f32x4 se = (e.dp - s) + head;
-    const f32x4 rest = ((se + e.dm * e.rl) + ((e.dp * e.r2) * e.cp + (e.dm * e.r3) * e.sp)) + e.hm * (big - e.rh);
+    const f32x4 rest = ((se + e.dm * e.rl) + e.r2 * (e.dp * e.cp + (e.dm * e.r) * e.sp)) + e.hm * (big - e.rh);
     return s + rest;
   }
 };
