@@ -24,18 +24,18 @@
 //   - Sinh: dm + head, head = hs rh, hs = max(hp, 1) = dp at n = 0 and hp for n >= 1 (a power of
 //     2 times rh, exact), by Fast2Sum (dm >= |head|: dm >= 0.375 2^n, |head| <= 0.35 2^(n-1); at n = 0,
 //     dm = 0 and s = rh = a exactly, so that subnormal arguments come back unchanged); hm rh
-//     (n >= 1; its factor hm - (hs - hp) is 0 at n = 0, both differences exact) joins the small
-//     terms, last (it is the largest of them: 0.24 of the result at n = 1, r = -ln 2 / 2, where
+//     (n >= 1; its factor min(hm, dm) is dm = 0 at n = 0 and hm beyond, where dm >= 3 hm) joins
+//     the small terms, last (it is the largest of them: 0.24 of the result at n = 1, r = -ln 2 / 2, where
 //     the leading sum cancels by a factor 2.2);
 //   - Cosh: dp + hp rh by Fast2Sum, -hm rh among the small terms (at most 0.09 of the result).
 // The products of hm with rh (0 or at least 2^-25 for n >= 1) and with rh - 1 (n >= 13) stay
 // normal for n <= 124 (the clamp at 86), so that no underflow flag arises. The small terms,
-// ((se + dp rl) + (dm r^2 cp + dp r^3 sp)) + hm (rh - big) for Sinh and ((se + dm rl) +
-// (dp r^2 cp + dm r^3 sp)) + hm (big - rh) for Cosh (se the Fast2Sum's error; the two polynomial
+// ((se + dp rl) + r^2 (dm cp + (dp r) sp)) + hm (rh - big) for Sinh and ((se + dm rl) +
+// r^2 (dp cp + (dm r) sp)) + hm (big - rh) for Cosh (se the Fast2Sum's error; the two polynomial
 // terms, ready last, summed apart), are summed in float and the result rounded once; their
 // roundings reach the result most where Sinh cancels (n = 1, |x| a little above ln 2 / 2) and,
 // for Cosh, just above |x| = 1.5 ln 2 (n = 2, r near -ln 2 / 2): over every single-precision
-// input within 0.8383 (Sinh, x = 0.397) and 0.8244 ulp (Cosh, x = 1.041). Sinh takes x's sign
+// input within 0.8248 (Sinh, x = 0.3527) and 0.7999 ulp (Cosh, x = -3.8128). Sinh takes x's sign
 // bit (x ^ |x|, formed with the screen's |x|) onto the result at the end (-0 stays -0).
 //
 // Tanh HA evaluates one of 325 polynomials chosen per lane (tables/stanh_rows.inc, made by
