@@ -29,11 +29,11 @@
 // Columns: c0, c1, c2, c3, c4, m, 0, 0 (32 bytes a row).
 #include <mpfr.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "table_out.h"
@@ -47,12 +47,6 @@ constexpr float kLow = 0x1p-7f;
 constexpr float kClamp = 9.125f;
 
 using qor::tools::bits_of;
-
-float from_bits(uint32_t b) {
-  float f;
-  std::memcpy(&f, &b, 4);
-  return f;
-}
 
 // The ulp of float c (of its binade; 2^-24 in [0.5, 1)).
 double ulp_of(float c) {
@@ -88,7 +82,7 @@ float centre(float lo, float hi) {
     const int64_t start = static_cast<int64_t>(bits_of(lo)) - ext * width / 2;
     const int64_t span = static_cast<int64_t>(bits_of(hi)) - start;
     auto visit = [&](int64_t k) {
-      const float m = from_bits(static_cast<uint32_t>(start + k));
+      const float m = std::bit_cast<float>(static_cast<uint32_t>(start + k));
       const double fr = frac_ulp(m);
       if (fr < best) best = fr, best_m = m;
     };
@@ -243,10 +237,10 @@ int main(int argc, char** argv) {
     rows.push_back({0.0f, 1.0f, 0.0f, to_f32(g.v), 0.0f, 0.0f});
   }
   const uint32_t base = bits_of(kLow) >> kShift;
-  double worst_centre = 0, worst_fit = row_error(rows[0], 0x1p-149f, from_bits((base + 1) << kShift), true);
+  double worst_centre = 0, worst_fit = row_error(rows[0], 0x1p-149f, std::bit_cast<float>((base + 1) << kShift), true);
   int worst_row = 0;
   for (uint32_t j = 1;; ++j) {
-    const float lo = from_bits((base + j) << kShift), hi = from_bits((base + j + 1) << kShift);
+    const float lo = std::bit_cast<float>((base + j) << kShift), hi = std::bit_cast<float>((base + j + 1) << kShift);
     if (lo > kClamp) break;
     double cu;
     rows.push_back(fit_row(lo, hi, cu));

@@ -3,6 +3,8 @@
 // thresholds, and blocks mixing flagged and ordinary lanes (the rest of the domain, with the
 // regions near 0 and near 1, is in the accuracy test).
 #include <bit>
+#include <cfenv>
+#include <cmath>
 #include <string>
 
 #include "special_cases.h"
@@ -239,6 +241,26 @@ TEST(Hyperbolic, SingleTanhHighAccuracyRows) {
   for (int rot = 0; rot < 13; ++rot)
     for (int i = 0; i < 13; ++i) x.push_back(pieces[(i * 5 + rot) % 13]);
   expect_same_alone<float>("Tanh", x);
+}
+
+// Tanh HA keeps the flags of ordinary arguments: below 2^-40 in row 0 (tanh x rounds to x from
+// about 2^-12 down) a^2 and a^3 would underflow although the result is x, normal, so tiny normal
+// arguments must raise no underflow flag. They sit in blocks with ordinary lanes (one of row 0
+// above the cut), each result x itself and all held to the contract against MPFR.
+TEST(Hyperbolic, SingleTanhHaTinyArgumentsRaiseNoUnderflow) {
+  const float tiny[] = {0x1p-126f, 0x1.000002p-126f, 0x1.8p-100f, 0x1p-63f, 0x1.6p-42f, 0x1.fffffep-41f, 0x1p-40f, 3e-30f};
+  std::vector<float> xs;
+  for (float v : tiny) xs.insert(xs.end(), {0.75f, v, -v, 0x1.8p-9f, -2.5f});
+  std::vector<float> r(xs.size());
+  std::feclearexcept(FE_ALL_EXCEPT);
+  kernel<float>("Tanh", HA)(static_cast<int32_t>(xs.size()), xs.data(), r.data());
+  EXPECT_EQ(std::fetestexcept(FE_UNDERFLOW), 0);
+  for (size_t i = 0; i < xs.size(); ++i) {
+    if (std::fabs(xs[i]) <= 0x1p-30f) {
+      EXPECT_EQ(std::bit_cast<uint32_t>(r[i]), std::bit_cast<uint32_t>(xs[i])) << xs[i];
+    }
+  }
+  sweep_function<float>("Tanh", xs, 0.6);
 }
 
 // Near 0 the odd functions keep their relative accuracy (nothing cancels, and r^2 underflowing

@@ -171,7 +171,10 @@ struct FCoshHA {
 //     tanh a = c0 + (c1 t + t^2 (c2 + c3 t + c4 t^2)),
 // x's sign put back. The row's first four columns come as one 16-byte load per lane, transposed;
 // c4 and m as 8-byte loads, two lanes to a register, and two shuffles (through __m128i and
-// __m64 pointers, which may alias the floats).
+// __m64 pointers, which may alias the floats). The powers of t are formed from tp, t with the
+// lanes a < 2^-40 cleared (in row 0: m = 0, t = a): there a + c3 a^3 rounds to a, but a^2 (below
+// 2^-63) and a^3 (below 2^-41.5) would underflow and raise the underflow flag for a normal
+// result; from 2^-40 up every power and product stays normal.
 struct FTanhHA {
   template <int kLane>
   static QOR_SIMD_INLINE const float* row_of(__m128i off, const char* base) {
@@ -191,8 +194,9 @@ struct FTanhHA {
     const f32x4 c4 = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0));
     const f32x4 m = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1));
     const f32x4 t = a - m;
-    const f32x4 t2 = t * t;
-    const f32x4 q = (f32x4(c2) + f32x4(c3) * t) + c4 * t2;
+    const f32x4 tp = t & cmp_le(cst<0x1p-40f>(), a);
+    const f32x4 t2 = tp * tp;
+    const f32x4 q = (f32x4(c2) + f32x4(c3) * tp) + c4 * t2;
     return (f32x4(c0) + (f32x4(c1) * t + t2 * q)) | sign_bits(x);
   }
 };

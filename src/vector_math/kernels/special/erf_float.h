@@ -226,6 +226,10 @@ inline constexpr SErfHARows kSErfHARows = {
     QOR_R4(0x1p-40f), QOR_R4(0.125f), QOR_R4(0x1.ep-5f), QOR_R4(0x1.cp-5f), QOR_R4(0xFFFu)};
 #undef QOR_R4
 
+// x clamped to [lo, hi], NaN lanes to hi (minps and maxps return their second operand when one is
+// NaN; the LA and EP Erf clamp, its operands the other way round, keeps NaN instead).
+QOR_SIMD_INLINE f32x4 clamp_nan_hi_f(f32x4 x, f32x4 lo, f32x4 hi) { return max(min(x, hi), lo); }
+
 // The columns c0, c1, c2 (and c3) of the rows of a table of float quadruples at the lanes'
 // indices j (four 16-byte loads and a transposition).
 QOR_SIMD_INLINE void gather_quads_f(const float (*tab)[4], i32x4 j, f32x4& c0, f32x4& c1, f32x4& c2,
@@ -279,7 +283,7 @@ QOR_SIMD_INLINE f32x4 s_erf_ha_f(f32x4 x) {
   const SErfHARows& c = opaque(kSErfHARows);
   // the kernel's speed is the latency of x -> index -> rows -> sum: t = x + 1.5 * 2^16 + 4 rounds to
   // the grid k/128 (its low bits hold k + 512), no product on the way; NaN lanes read r = 4
-  const f32x4 xc = _mm_max_ps(_mm_min_ps(x.v, row(c.erf_top).v), row(c.erf_bottom).v);
+  const f32x4 xc = clamp_nan_hi_f(x, row(c.erf_bottom), row(c.erf_top));
   const f32x4 t = xc + row(c.erf_magic);
   f32x4 eh, el, dp, dd;
   gather_quads_as_pairs_f(kErfFHA128, t.bits() & irow(c.idx), eh, el, dp, dd);
@@ -299,7 +303,7 @@ template <bool kTail = false>
 QOR_SIMD_INLINE f32x4 s_erfc_ha_parts_f(f32x4 x, f32x4& t) {
   const SErfHARows& c = opaque(kSErfHARows);
   const f32x4 top = kTail ? row(c.erfc_top) : row(c.erfc_under);
-  const f32x4 xc = _mm_max_ps(_mm_min_ps(x.v, top.v), row(c.erfc_bottom).v);  // NaN: top (flagged)
+  const f32x4 xc = clamp_nan_hi_f(x, row(c.erfc_bottom), top);  // NaN: top (flagged)
   const f32x4 u = xc + row(c.erfc_magic);  // rounded to k/256, k + 1024 in the low bits
   const f32x4 r = u - row(c.erfc_magic);
   const f32x4 d = (xc & cmp_le(row(c.tiny), abs(xc))) - r;  // tiny x: r = 0, d = 0
@@ -341,7 +345,7 @@ struct SErfHAF : FamilyBase<float> {
     const f32x4 ax = abs(x);
     const f32x4 outer = cmp_lt(row(c.erf_outer), ax);  // NaN: false
     if (__builtin_expect(mask(outer) == 0xF, 1)) {
-      y = s_erf_ha_outer_f<false>(c, _mm_max_ps(_mm_min_ps(x.v, row(c.erf_top).v), row(c.erf_bottom).v), outer);
+      y = s_erf_ha_outer_f<false>(c, clamp_nan_hi_f(x, row(c.erf_bottom), row(c.erf_top)), outer);
       return 0;
     }
     y = mixed(x);
@@ -352,7 +356,7 @@ struct SErfHAF : FamilyBase<float> {
     const SErfHARows& c = opaque(kSErfHARows);
     const f32x4 ax = abs(x);
     const f32x4 outer = cmp_lt(row(c.erf_outer), ax), live = cmp_le(row(c.erf_tiny), ax);
-    const f32x4 xc = _mm_max_ps(_mm_min_ps(x.v, row(c.erf_top).v), row(c.erf_bottom).v);
+    const f32x4 xc = clamp_nan_hi_f(x, row(c.erf_bottom), row(c.erf_top));
     return select(outer, s_erf_ha_outer_f<true>(c, xc, live), s_erf_ha_f(x));
   }
   static f32x4 packed(f32x4 x) {
