@@ -16,7 +16,7 @@
 //     sinh a = dm C + dp S,  cosh a = dp C + dm S,  dp, dm = (2^(N/256) +- 2^(-N/256)) / 2,
 //   no division, no selection: at N = 0, dm = 0 and sinh a = S is the series of a itself; at
 //   N = 1 dm carries the table roundings against 0.0027, about 2^-44.5. Within about 2^-40
-//   relative (26 bits needed).
+//   relative (26 bits needed). Cosh takes S = u alone (DCoshEPFormula): within about 2^-31.
 // Acosh LA: log1p(t) by the LA logarithm (exp_log/log1p.h: 1 + t rounded, its rounding error
 //   joined to the reduced argument) with t as for EP below: within about 2.5 ulp.
 // EP of Asinh, Acosh, Atanh: log1p(t) by the EP logarithm (the same with a cubic on the row's
