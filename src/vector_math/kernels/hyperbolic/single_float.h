@@ -3,8 +3,9 @@
 // single_plain.h for the inverses).
 //
 // Sinh, Cosh and Tanh share one table-free split exponential of a = x clamped to [-87.5, 87.5]
-// (Sinh, Cosh: n, r, S and dm below change sign with x, so the formulas need no sign
-// operations), b = 2|x| for Tanh LA, x clamped to [-10, 10] for Tanh EP:
+// for Sinh (n, r, S and dm below change sign with x, so the formula needs no sign operations),
+// a = |x| clamped to 87.5 for Cosh, b = 2|x| for Tanh LA, x clamped to [-10, 10] for Tanh EP
+// (Cosh EP rescales the same polynomials and applies 2^+-n to the bits, see FCosh):
 //     n = round(a / ln 2),  r = a - n ln 2 in [-ln 2 / 2, ln 2 / 2]  (LA: Cody-Waite, ln 2 =
 //     A_hi + A_lo with A_hi a multiple of 2^-16, so that n A_hi and a - n A_hi are exact; EP:
 //     ln 2 rounded once, r within 2^-18),
@@ -79,6 +80,11 @@ struct alignas(16) SHypRows {
   // is 2^(-n-1). tmagic: n + 127 (2^n, Tanh EP).
   float magic[4], tmagic[4];
   uint32_t bias2[4];           // 252 << 23
+  uint32_t clamp_bits[4];      // the bits of 87.5 (Cosh's screen)
+  // EP Cosh: magic0 rounds to n in the low bits; e^r / 2 = E2 + O2 in f = r / ln 2 with
+  // E2 = 1/2 + f^2 fc2, O2 = f (lh + f^2 fs2): ce1 and se above rescaled (fc2 = ce1 ln 2^2 / 2,
+  // lh = ln 2 / 2, fs2 = se ln 2^3 / 2)
+  float magic0[4], half[4], fc2[4], lh[4], fs2[4];
 };
 // The polynomials are minimax for the relative error on |r| <= ln 2 / 2 (tools/gen_log_poly.cpp,
 // sinh and cosh forms, float coefficients): sinh r 2^-26.2 (LA), 2^-15.6 (EP); cosh r 2^-30.0
@@ -94,7 +100,10 @@ inline constexpr SHypRows kSHypRows = {
     QOR_R4(0x1.715476p1f), QOR_R4(0x1.62e430p-2f),
     QOR_R4(0x1.57087cp0f), {QOR_R4(0x1.fffdc2p0f), QOR_R4(0x1.573b7ep-1f)},
     QOR_R4(87.5f), QOR_R4(10.0f), QOR_R4(-87.5f), QOR_R4(-10.0f), QOR_R4(1.0f), QOR_R4(2.0f),
-    QOR_R4(0x1.8p23f + 126.0f), QOR_R4(0x1.8p23f + 127.0f), QOR_R4(252u << 23)};
+    QOR_R4(0x1.8p23f + 126.0f), QOR_R4(0x1.8p23f + 127.0f), QOR_R4(252u << 23),
+    QOR_R4(0x42AF0000u), QOR_R4(0x1.8p23f), QOR_R4(0.5f),
+    QOR_R4(0x1.021eaap-2f * 0x1.62e430p-1f * 0x1.62e430p-1f), QOR_R4(0x1.62e430p-2f),
+    QOR_R4(0x1.57087cp-4f * 0x1.62e430p-1f * 0x1.62e430p-1f * 0x1.62e430p-1f)};
 #undef QOR_R4
 
 // cosh r - 1 and sinh r for |r| <= ln 2 / 2 (a little beyond: n comes from a rounded product),
@@ -144,6 +153,15 @@ struct ClampMoves {
   static int moved(f32x4 x, f32x4 xc) { return mask(f32x4(_mm_cmpneq_ps(x.v, xc.v))); }
   static int screen(f32x4 x) { return moved(x, clamp(x)); }
 };
+// Cosh: a = |x| clamped to 87.5 (one minimum; NaN gives 87.5: minps returns its second
+// operand), the lanes it moves (|x| > 87.5, infinities, NaN) found on the bits of |x|.
+struct AbsClampBits {
+  static f32x4 clamp(f32x4 x) { return min(abs(x), row(opaque(kSHypRows).clamp)); }
+  static int moved(f32x4 x, f32x4) {  // |x| > 87.5
+    return mask(simd::cmp_gt(abs(x).bits(), irow(opaque(kSHypRows).clamp_bits)));
+  }
+  static int screen(f32x4 x) { return moved(x, x); }
+};
 // Tanh: NaN only (x clamped to [-10, 10] gives tanh +-inf = +-1 on the packed path)
 struct NanOnly {
   static i32x4 lanes(f32x4 x) { return _mm_castps_si128(_mm_cmpunord_ps(x.v, x.v)); }
@@ -168,16 +186,38 @@ struct FSinh {
     return ((hp + hm) * e.s - ndm * e.cm1) - ndm;
   }
 };
+// Cosh works on a = |x| clamped (n >= 0). EP: the reduction in f = a / ln 2 - n (b = a / ln 2
+// rounded once: f within 2^-17 of r / ln 2, r = f ln 2), e^r / 2 = E2 + O2 and e^-r / 2 = E2 - O2
+// (the relative errors of ce1 and se, 2^-13.3 and 2^-15.6), and the scales applied to the bits:
+//   cosh a = 2^n (E2 + O2) + 2^-n (E2 - O2),
+// 2^n by an integer addition of n << 23 (E2 + O2 in [0.35, 0.71]: normal up to n = 126), 2^-n by
+// a saturating subtraction of n << 7 from the upper 16-bit half (sign and exponent field, which
+// is positive): where the exponent would fall below 0 the half becomes 0 and what is left is
+// below 2^-133, against a result above 2^100. No dp, dm and no multiplication by a scale.
+// At a = 0 (and subnormal a, f = b below 2^-125): 1/2 + 1/2 = 1 exactly.
 template <bool kEP>
 struct FCosh {
-  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(ClampMoves::clamp(x)); }
-  static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 xc) {
+  static QOR_SIMD_INLINE f32x4 eval(f32x4 x) { return eval_clamped(AbsClampBits::clamp(x)); }
+  static QOR_SIMD_INLINE f32x4 eval_clamped(f32x4 a) {
     const SHypRows& c = opaque(kSHypRows);
-    // x itself, as Sinh (n, r, S and dm change sign with x: dm S does not)
-    const SplitF e = split_f<kEP, kEP>(c, xc);
-    f32x4 dp, dm;
-    half_pows(c, e.hp, dp, dm);
-    return dp + (dp * e.cm1 + dm * e.s);
+    if constexpr (kEP) {
+      const f32x4 b = a * row(c.log2e);
+      const f32x4 t = b + row(c.magic0);
+      const f32x4 f = b - (t - row(c.magic0));
+      const i32x4 sc = simd::shl(t.bits(), 23);  // n << 23
+      const f32x4 f2 = f * f;
+      const f32x4 e2 = row(c.half) + f2 * row(c.fc2);
+      const f32x4 o2 = f * (row(c.lh) + f2 * row(c.fs2));
+      const f32x4 p = e2 + o2, q = e2 - o2;
+      const f32x4 up = (p.bits() + sc).as_f32();
+      const f32x4 dn = i32x4(_mm_subs_epu16(q.bits().v, sc.v)).as_f32();
+      return up + dn;
+    } else {
+      const SplitF e = split_f<false, false>(c, a);
+      f32x4 dp, dm;
+      half_pows(c, e.hp, dp, dm);
+      return dp + (dp * e.cm1 + dm * e.s);
+    }
   }
 };
 template <bool kEP>
@@ -346,7 +386,7 @@ struct SFloat : FamilyBase<float> {
 template <bool kEP>
 using SSinhF = SFloat<FSinh<kEP>, SSinh, ClampMoves>;  // |x| > 87.5, NaN
 template <bool kEP>
-using SCoshF = SFloat<FCosh<kEP>, SCosh, ClampMoves>;
+using SCoshF = SFloat<FCosh<kEP>, SCosh, AbsClampBits>;
 template <bool kEP>
 using STanhF = SFloat<FTanh<kEP>, STanh, NanOnly>;
 using SAsinhF = SFloat<FAsinh, SAsinhPlain, AbsAbove<0x5D800000>>;  // |x| > 2^60
