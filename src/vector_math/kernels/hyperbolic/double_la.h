@@ -123,23 +123,32 @@ inline constexpr DHypEPRows kDHypEP = {
 // and no sign restored at the end.
 // The difference is kept as nm = -dm = tm - tp, so that at N = 0 Sinh subtracts +0 from S:
 // -0 stays -0.
+// The reduction and the scaled rows: u, tp = 2^(N/256) / 2 and tm = 2^(-N/256) / 2.
+struct RowsEP {
+  f64x2 u, tp, tm;
+};
+QOR_SIMD_INLINE RowsEP rows_ep(const DHypEPRows& c, f64x2 x) {
+  const f64x2 sp = x * row(c.inv_ln2_256) + row(c.sh52);
+  RowsEP o;
+  o.u = x - (sp - row(c.sh52)) * row(c.ln2_256);
+  f64x2 bp, bm;
+  gather_rows<255>(kExpPairT256.e, sp, bp, bm);
+  const __m128i sh = _mm_slli_epi64(sp.bits().v, 44);
+  o.tp = _mm_castsi128_pd(_mm_add_epi64(bp.bits().v, sh));
+  o.tm = _mm_castsi128_pd(_mm_sub_epi64(bm.bits().v, sh));
+  return o;
+}
 struct SplitEP {
   f64x2 dp, nm, s, h;
 };
 QOR_SIMD_INLINE SplitEP split_ep(f64x2 x) {
   const auto& c = opaque(kDHypEP);
-  const f64x2 sp = x * row(c.inv_ln2_256) + row(c.sh52);
-  const f64x2 u = x - (sp - row(c.sh52)) * row(c.ln2_256);
-  f64x2 bp, bm;
-  gather_rows<255>(kExpPairT256.e, sp, bp, bm);
-  const __m128i sh = _mm_slli_epi64(sp.bits().v, 44);
-  const f64x2 tp = _mm_castsi128_pd(_mm_add_epi64(bp.bits().v, sh));
-  const f64x2 tm = _mm_castsi128_pd(_mm_sub_epi64(bm.bits().v, sh));
-  const f64x2 u2 = u * u;
+  const RowsEP r = rows_ep(c, x);
+  const f64x2 u2 = r.u * r.u;
   SplitEP o;
-  o.dp = tp + tm;
-  o.nm = tm - tp;
-  o.s = u + (u * u2) * row(c.sixth);
+  o.dp = r.tp + r.tm;
+  o.nm = r.tm - r.tp;
+  o.s = r.u + (r.u * u2) * row(c.sixth);
   o.h = u2 * row(c.half);
   return o;
 }
@@ -156,15 +165,9 @@ struct DSinhEPFormula {
 struct DCoshEPFormula {
   static QOR_SIMD_INLINE f64x2 eval(f64x2 x) {
     const auto& c = opaque(kDHypEP);
-    const f64x2 sp = x * row(c.inv_ln2_256) + row(c.sh52);
-    const f64x2 u = x - (sp - row(c.sh52)) * row(c.ln2_256);
-    f64x2 bp, bm;
-    gather_rows<255>(kExpPairT256.e, sp, bp, bm);
-    const __m128i sh = _mm_slli_epi64(sp.bits().v, 44);
-    const f64x2 tp = _mm_castsi128_pd(_mm_add_epi64(bp.bits().v, sh));
-    const f64x2 tm = _mm_castsi128_pd(_mm_sub_epi64(bm.bits().v, sh));
-    const f64x2 dp = tp + tm, nm = tm - tp;
-    return dp + u * (dp * (u * row(c.half)) - nm);
+    const RowsEP r = rows_ep(c, x);
+    const f64x2 dp = r.tp + r.tm, nm = r.tm - r.tp;
+    return dp + r.u * (dp * (r.u * row(c.half)) - nm);
   }
 };
 using DSinhEP = HalfExpFamily<DSinhEPFormula, true>;
