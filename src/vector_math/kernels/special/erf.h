@@ -38,7 +38,9 @@
 // and puts tl into d: d = (|th| - r) + sign(th) tl. Single precision takes t = -x/sqrt 2 rounded
 // in double (its relative error 2^-53 costs at most 2 t^2 2^-53 < 2^-45 in erfc).
 // The table rows from r = 26 on hold erfc r and the slope scaled by 2^128 (double Erfc's range
-// beyond 26 once took them; CdfNorm's packed range stops before them).
+// beyond 26 once took them). Double CdfNorm's packed path still reads rows up to 3331 (r =
+// 26.02): it clamps -x to +-36.8, so lanes with x >= 36.764 (whose result, 1, is kept) and NaN or
+// x < -36.75 (recomputed per element) land there. A clamp at 36.75 would leave them unread.
 // Screens: NaNs, infinities, |x| < 2^-100 (single) / 2^-1000 (double) for Erf, and the ranges
 // where results leave the normal range (Erfc x > 9.19 / 26.5, CdfNorm x < -12.99 / -36.75; in
 // double CdfNorm the packed range stops a little short of the underflow threshold, so that D S
