@@ -80,7 +80,6 @@ struct alignas(16) SHypRows {
   // is 2^(-n-1). tmagic: n + 127 (2^n, Tanh EP).
   float magic[4], tmagic[4];
   uint32_t bias2[4];           // 252 << 23
-  uint32_t clamp_bits[4];      // the bits of 87.5 (Cosh's screen)
   // EP Cosh: magic0 rounds to n in the low bits; e^r / 2 = E2 + O2 in f = r / ln 2 with
   // E2 = 1/2 + f^2 fc2, O2 = f (lh + f^2 fs2): ce1 and se above rescaled (fc2 = ce1 ln 2^2 / 2,
   // lh = ln 2 / 2, fs2 = se ln 2^3 / 2)
@@ -101,7 +100,7 @@ inline constexpr SHypRows kSHypRows = {
     QOR_R4(0x1.57087cp0f), {QOR_R4(0x1.fffdc2p0f), QOR_R4(0x1.573b7ep-1f)},
     QOR_R4(87.5f), QOR_R4(10.0f), QOR_R4(-87.5f), QOR_R4(-10.0f), QOR_R4(1.0f), QOR_R4(2.0f),
     QOR_R4(0x1.8p23f + 126.0f), QOR_R4(0x1.8p23f + 127.0f), QOR_R4(252u << 23),
-    QOR_R4(0x42AF0000u), QOR_R4(0x1.8p23f), QOR_R4(0.5f),
+    QOR_R4(0x1.8p23f), QOR_R4(0.5f),
     QOR_R4(0x1.021eaap-2f * 0x1.62e430p-1f * 0x1.62e430p-1f), QOR_R4(0x1.62e430p-2f),
     QOR_R4(0x1.57087cp-4f * 0x1.62e430p-1f * 0x1.62e430p-1f * 0x1.62e430p-1f)};
 #undef QOR_R4
@@ -158,7 +157,7 @@ struct ClampMoves {
 struct AbsClampBits {
   static f32x4 clamp(f32x4 x) { return min(abs(x), row(opaque(kSHypRows).clamp)); }
   static int moved(f32x4 x, f32x4) {  // |x| > 87.5
-    return mask(simd::cmp_gt(abs(x).bits(), irow(opaque(kSHypRows).clamp_bits)));
+    return mask(simd::cmp_gt(abs(x).bits(), row(opaque(kSHypRows).clamp).bits()));
   }
   static int screen(f32x4 x) { return moved(x, x); }
 };
